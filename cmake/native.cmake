@@ -1,0 +1,26 @@
+# Native (Linux) build: the portable core, its unit tests under the sanitizers,
+# and the host tools.
+include(CTest)
+
+option(TDW_SANITIZE "Build the native code with ASan and UBSan" ON)
+if(TDW_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+find_package(ZLIB REQUIRED)
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+add_library(tdw_core STATIC ${TDW_PORTABLE_SOURCES})
+target_include_directories(tdw_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(tdw_core PUBLIC ZLIB::ZLIB)
+
+file(GLOB TDW_NATIVE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*_test.cpp)
+add_executable(tdw_native_tests ${TDW_NATIVE_TESTS})
+target_link_libraries(tdw_native_tests PRIVATE tdw_core GTest::gtest GTest::gtest_main)
+gtest_discover_tests(tdw_native_tests DISCOVERY_TIMEOUT 60)
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
+  add_subdirectory(${CMAKE_SOURCE_DIR}/tools ${CMAKE_BINARY_DIR}/tools)
+endif()
