@@ -1,0 +1,554 @@
+// tdw-driver: works the wizard's window from another process, as a user or
+// the shell would, one command per run. Results go to stdout, one item a
+// line; failures to stderr with a non-zero exit code. Run `tdw-driver help`.
+#include <windows.h>
+#include <commctrl.h>
+#include <dbt.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <stdarg.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+namespace {
+
+enum Exit { kOk = 0, kFailed = 1, kUsage = 2, kNotFound = 3 };
+
+const UINT kSendTimeoutMs = 15000;  // generous: a busy or slow machine is no failure
+const DWORD kPollMs = 50;
+
+const int kPaneList = 2002;
+const int kLanguageBar = 1014;
+const int kStatusList = 1018;
+
+// The layout the program keeps behind each status-list item.
+struct StatusEntry {
+    char* text;
+    void* icon;
+    uint8_t kind;
+};
+const char* const kKindNames[] = {"Error", "Ok", "Warning"};
+
+int Fail(int code, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    fputs("tdw-driver: ", stderr);
+    vfprintf(stderr, format, args);
+    fputc('\n', stderr);
+    va_end(args);
+    fflush(stderr);
+    return code;
+}
+
+void Print(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vprintf(format, args);
+    va_end(args);
+    fflush(stdout);
+}
+
+// Texts are printed on one line: CR, LF, tab and backslash are escaped.
+std::string Escape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            case '\\': out += "\\\\"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr) {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, kSendTimeoutMs, &answer))
+        return false;
+    if (result) *result = (LRESULT)answer;
+    return true;
+}
+
+LRESULT SendOrZero(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    LRESULT result = 0;
+    Send(window, message, wParam, lParam, &result);
+    return result;
+}
+
+// ---- Finding the windows ------------------------------------------------
+
+bool IsDialog(HWND window) {
+    char name[32] = "";
+    GetClassNameA(window, name, sizeof name);
+    return strcmp(name, "#32770") == 0;
+}
+
+bool BelongsToWizard(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return false;
+    char path[MAX_PATH] = "";
+    DWORD size = sizeof path;
+    BOOL ok = QueryFullProcessImageNameA(process, 0, path, &size);
+    CloseHandle(process);
+    const char* base = strrchr(path, '\\');
+    return ok && _stricmp(base ? base + 1 : path, "TalvixDiskWriter.exe") == 0;
+}
+
+struct MainSearch {
+    HWND wizard;  // a dialog of TalvixDiskWriter.exe
+    HWND any;     // the first dialog with a pane list, whatever its program
+};
+
+BOOL CALLBACK CollectMain(HWND window, LPARAM param) {
+    MainSearch* search = (MainSearch*)param;
+    if (!IsDialog(window) || !GetDlgItem(window, kPaneList)) return TRUE;
+    if (!search->any) search->any = window;
+    if (BelongsToWizard(window)) {
+        search->wizard = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindMain() {
+    MainSearch search = {nullptr, nullptr};
+    EnumWindows(CollectMain, (LPARAM)&search);
+    return search.wizard ? search.wizard : search.any;
+}
+
+struct ChildSearch {
+    int controlId;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogWith(HWND window, LPARAM param) {
+    ChildSearch* search = (ChildSearch*)param;
+    if (IsDialog(window) && GetDlgItem(window, search->controlId)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A child dialog of `parent` is known by a control that only it holds.
+HWND FindChildDialog(HWND parent, int controlId) {
+    ChildSearch search = {controlId, nullptr};
+    EnumChildWindows(parent, FindDialogWith, (LPARAM)&search);
+    return search.found;
+}
+
+struct PaneKind {
+    const char* name;
+    int marker;  // a control that only this pane holds
+};
+const PaneKind kPanes[] = {
+    {"welcome", 1006}, {"target", 1012}, {"install", 1018}, {"reboot", 4001},
+};
+
+HWND FindPane(HWND main, const char* name) {
+    if (strcmp(name, "main") == 0) return main;
+    if (strcmp(name, "chooser") == 0) {
+        HWND welcome = FindChildDialog(main, 1006);
+        return welcome ? FindChildDialog(welcome, 1009) : nullptr;
+    }
+    for (const PaneKind& pane : kPanes)
+        if (strcmp(name, pane.name) == 0) return FindChildDialog(main, pane.marker);
+    return nullptr;
+}
+
+// ---- Reading and writing the program's memory ---------------------------
+
+struct Remote {
+    HANDLE process = nullptr;
+    void* block = nullptr;
+    explicit Remote(HWND window) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        process = OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION |
+                                  PROCESS_QUERY_INFORMATION, FALSE, pid);
+    }
+    ~Remote() {
+        if (block) VirtualFreeEx(process, block, 0, MEM_RELEASE);
+        if (process) CloseHandle(process);
+    }
+    // A scratch block in the program for messages whose lParam is a pointer.
+    void* Scratch() {
+        if (!block && process)
+            block = VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        return block;
+    }
+    bool Read(const void* address, void* out, size_t size) {
+        SIZE_T done = 0;
+        return process && ReadProcessMemory(process, address, out, size, &done) && done == size;
+    }
+    // Reads a NUL-terminated text of at most `limit` bytes, a page at a time
+    // so that a text ending just before an unmapped page still reads.
+    bool ReadText(const char* address, size_t limit, std::string* out) {
+        out->clear();
+        char buffer[4096];
+        while (out->size() < limit) {
+            size_t toPageEnd = 4096 - ((uintptr_t)address & 4095);
+            size_t chunk = toPageEnd < limit - out->size() ? toPageEnd : limit - out->size();
+            if (!Read(address, buffer, chunk)) return false;
+            size_t length = strnlen(buffer, chunk);
+            out->append(buffer, length);
+            if (length < chunk) return true;
+            address += chunk;
+        }
+        return true;
+    }
+};
+
+// ---- Commands -----------------------------------------------------------
+
+struct Context {
+    HWND main;
+    int argc;
+    char** argv;
+};
+
+int RequireArgs(const Context& context, int count, const char* usage) {
+    return context.argc < count ? Fail(kUsage, "usage: %s", usage) : kOk;
+}
+
+// Resolves "<pane> <id>" from argv[first], argv[first + 1].
+HWND FindControl(const Context& context, int first, int* code) {
+    const char* paneName = context.argv[first];
+    HWND pane = FindPane(context.main, paneName);
+    if (!pane) {
+        *code = Fail(kNotFound, "pane '%s' not found", paneName);
+        return nullptr;
+    }
+    int id = atoi(context.argv[first + 1]);
+    HWND control = GetDlgItem(pane, id);
+    if (!control) *code = Fail(kNotFound, "no control %d on pane '%s'", id, paneName);
+    return control;
+}
+
+int CmdTitle(Context& context) {
+    char title[1024] = "";
+    if (!Send(context.main, WM_GETTEXT, sizeof title, (LPARAM)title))
+        return Fail(kFailed, "the window does not answer WM_GETTEXT");
+    Print("%s\n", Escape(title).c_str());
+    return kOk;
+}
+
+int CmdPanes(Context& context) {
+    HWND list = GetDlgItem(context.main, kPaneList);
+    Remote remote(list);
+    LRESULT count = SendOrZero(list, LB_GETCOUNT);
+    LRESULT selected = SendOrZero(list, LB_GETCURSEL);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
+        std::string title;
+        if (data && !remote.ReadText((const char*)data, 256, &title))
+            return Fail(kFailed, "cannot read the title of entry %d", (int)i);
+        Print("%d\t%d\t%s\n", (int)i, i == selected ? 1 : 0, Escape(title).c_str());
+    }
+    return kOk;
+}
+
+int CmdShown(Context& context) {
+    std::string shown;
+    for (const PaneKind& pane : kPanes) {
+        HWND window = FindChildDialog(context.main, pane.marker);
+        if (window && IsWindowVisible(window)) shown += shown.empty() ? pane.name : std::string(" ") + pane.name;
+    }
+    Print("%s\n", shown.empty() ? "none" : shown.c_str());
+    return kOk;
+}
+
+int CmdSelect(Context& context) {
+    if (int code = RequireArgs(context, 3, "select <index>")) return code;
+    HWND list = GetDlgItem(context.main, kPaneList);
+    int index = atoi(context.argv[2]);
+    LRESULT result = 0;
+    if (!Send(list, LB_SETCURSEL, index, 0, &result) || result == LB_ERR)
+        return Fail(kFailed, "cannot select entry %d of the pane list", index);
+    if (!Send(context.main, WM_COMMAND, MAKEWPARAM(kPaneList, LBN_SELCHANGE), (LPARAM)list))
+        return Fail(kFailed, "the window does not answer the selection change");
+    return kOk;
+}
+
+// A user cannot click a disabled button, so neither does the driver.
+int CmdClick(Context& context) {
+    if (int code = RequireArgs(context, 4, "click [--post] <pane> <id>")) return code;
+    bool post = strcmp(context.argv[2], "--post") == 0;
+    int code = post ? RequireArgs(context, 5, "click --post <pane> <id>") : kOk;
+    if (code) return code;
+    HWND control = FindControl(context, post ? 3 : 2, &code);
+    if (!control) return code;
+    if (!IsWindowEnabled(control) || !IsWindowVisible(control))
+        return Fail(kFailed, "control %s is disabled or hidden", context.argv[post ? 4 : 3]);
+    if (post) return PostMessageA(control, BM_CLICK, 0, 0) ? kOk : Fail(kFailed, "PostMessage failed");
+    return Send(control, BM_CLICK, 0, 0) ? kOk : Fail(kFailed, "the button does not answer BM_CLICK");
+}
+
+int CmdText(Context& context) {
+    if (int code = RequireArgs(context, 4, "text <pane> <id>")) return code;
+    int code = kOk;
+    HWND control = FindControl(context, 2, &code);
+    if (!control) return code;
+    char text[8192] = "";
+    if (!Send(control, WM_GETTEXT, sizeof text, (LPARAM)text))
+        return Fail(kFailed, "the control does not answer WM_GETTEXT");
+    Print("%s\n", Escape(text).c_str());
+    return kOk;
+}
+
+int CmdEnabled(Context& context) {
+    if (int code = RequireArgs(context, 4, "enabled <pane> <id>")) return code;
+    int code = kOk;
+    HWND control = FindControl(context, 2, &code);
+    if (!control) return code;
+    Print("%d\n", IsWindowEnabled(control) ? 1 : 0);
+    return kOk;
+}
+
+int CmdVisible(Context& context) {
+    if (int code = RequireArgs(context, 4, "visible <pane> <id>")) return code;
+    int code = kOk;
+    HWND control = FindControl(context, 2, &code);
+    if (!control) return code;
+    Print("%d\n", IsWindowVisible(control) ? 1 : 0);
+    return kOk;
+}
+
+int CmdChecked(Context& context) {
+    if (int code = RequireArgs(context, 4, "checked <pane> <id>")) return code;
+    int code = kOk;
+    HWND control = FindControl(context, 2, &code);
+    if (!control) return code;
+    Print("%d\n", (int)SendOrZero(control, BM_GETCHECK));
+    return kOk;
+}
+
+int CmdRect(Context& context) {
+    if (int code = RequireArgs(context, 3, "rect <pane> [id]")) return code;
+    HWND window = FindPane(context.main, context.argv[2]);
+    if (!window) return Fail(kNotFound, "pane '%s' not found", context.argv[2]);
+    int code = kOk;
+    if (context.argc > 3 && !(window = FindControl(context, 2, &code))) return code;
+    RECT rect;
+    GetWindowRect(window, &rect);
+    Print("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+    return kOk;
+}
+
+// Presses a language button with the mouse, so that the toolbar itself
+// checks it and reports the command to the main window.
+int CmdLang(Context& context) {
+    if (int code = RequireArgs(context, 3, "lang <index>")) return code;
+    HWND bar = GetDlgItem(context.main, kLanguageBar);
+    int index = atoi(context.argv[2]);
+    if (index < 0 || index >= (int)SendOrZero(bar, TB_BUTTONCOUNT))
+        return Fail(kNotFound, "the language bar has no button %d", index);
+    Remote remote(bar);
+    RECT* scratch = (RECT*)remote.Scratch();
+    RECT rect;
+    LRESULT ok = 0;
+    if (!scratch || !Send(bar, TB_GETITEMRECT, index, (LPARAM)scratch, &ok) || !ok ||
+        !remote.Read(scratch, &rect, sizeof rect))
+        return Fail(kFailed, "cannot find where button %d lies", index);
+    LPARAM centre = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    PostMessageA(bar, WM_MOUSEMOVE, 0, centre);
+    PostMessageA(bar, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+    PostMessageA(bar, WM_LBUTTONUP, 0, centre);
+    // A sent message is handled after the posted ones: the click is done when it returns.
+    return Send(context.main, WM_NULL, 0, 0) ? kOk : Fail(kFailed, "the window stopped answering");
+}
+
+int CmdLangChecked(Context& context) {
+    HWND bar = GetDlgItem(context.main, kLanguageBar);
+    Remote remote(bar);
+    char* scratch = (char*)remote.Scratch();
+    int count = (int)SendOrZero(bar, TB_BUTTONCOUNT);
+    int checked = -1;
+    std::string captions;
+    for (int i = 0; i < count; ++i) {
+        if (SendOrZero(bar, TB_ISBUTTONCHECKED, i)) checked = i;
+        std::string caption;
+        LRESULT length = -1;
+        if (scratch && Send(bar, TB_GETBUTTONTEXTA, i, (LPARAM)scratch, &length) && length >= 0)
+            remote.ReadText(scratch, 256, &caption);
+        captions += (i ? "\t" : "") + Escape(caption);
+    }
+    Print("%d\n%s\n", checked, captions.c_str());
+    return kOk;
+}
+
+int CmdStatus(Context& context) {
+    HWND pane = FindPane(context.main, "install");
+    HWND list = pane ? GetDlgItem(pane, kStatusList) : nullptr;
+    if (!list) return Fail(kNotFound, "no status list");
+    Remote remote(list);
+    LRESULT count = SendOrZero(list, LB_GETCOUNT);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
+        StatusEntry entry;
+        std::string text;
+        if (!data || !remote.Read((const void*)data, &entry, sizeof entry) ||
+            !remote.ReadText(entry.text, 4096, &text))
+            return Fail(kFailed, "cannot read status line %d", (int)i);
+        // An unknown kind is printed as its number: it points at a layout mismatch.
+        if (entry.kind < 3)
+            Print("%s\t%s\n", kKindNames[entry.kind], Escape(text).c_str());
+        else
+            Print("Kind%u\t%s\n", entry.kind, Escape(text).c_str());
+    }
+    return kOk;
+}
+
+int CmdAutoplay(Context& context) {
+    UINT message = RegisterWindowMessageA("QueryCancelAutoPlay");
+    LRESULT result = 0;
+    if (!Send(context.main, message, 0, 0, &result)) return Fail(kFailed, "no answer to QueryCancelAutoPlay");
+    Print("%ld\n", (long)result);
+    return kOk;
+}
+
+// Esc goes to the focused control, where the dialog manager turns it into IDCANCEL.
+int CmdEscape(Context& context) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    DWORD thread = GetWindowThreadProcessId(context.main, nullptr);
+    HWND target = GetGUIThreadInfo(thread, &info) && info.hwndFocus ? info.hwndFocus : context.main;
+    LPARAM scan = MapVirtualKeyA(VK_ESCAPE, MAPVK_VK_TO_VSC) << 16;
+    PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 1 | scan);
+    PostMessageA(target, WM_KEYUP, VK_ESCAPE, 1 | scan | 0xC0000000);
+    return Send(context.main, WM_NULL, 0, 0) ? kOk : Fail(kFailed, "the window stopped answering");
+}
+
+int CmdClose(Context& context) {
+    return PostMessageA(context.main, WM_CLOSE, 0, 0) ? kOk : Fail(kFailed, "PostMessage failed");
+}
+
+// devchange [count] [removal]: what Windows sends when drive E: comes or goes.
+int CmdDevChange(Context& context) {
+    int count = context.argc > 2 ? atoi(context.argv[2]) : 1;
+    bool removal = context.argc > 3 && strcmp(context.argv[3], "removal") == 0;
+    DEV_BROADCAST_VOLUME volume = {};
+    volume.dbcv_size = sizeof volume;
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << ('E' - 'A');
+    for (int i = 0; i < count; ++i)
+        if (!Send(context.main, WM_DEVICECHANGE, removal ? DBT_DEVICEREMOVECOMPLETE : DBT_DEVICEARRIVAL,
+                  (LPARAM)&volume))
+            return Fail(kFailed, "no answer to WM_DEVICECHANGE %d", i + 1);
+    return kOk;
+}
+
+int CmdPing(Context& context) {
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    if (!Send(context.main, WM_NULL, 0, 0)) return Fail(kFailed, "no answer within %u ms", kSendTimeoutMs);
+    QueryPerformanceCounter(&end);
+    Print("%.1f\n", (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart);
+    return kOk;
+}
+
+// Paints every window of the wizard now, so that a screenshot shows the state.
+int CmdRedraw(Context& context) {
+    RedrawWindow(context.main, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return Send(context.main, WM_NULL, 0, 0) ? kOk : Fail(kFailed, "the window stopped answering");
+}
+
+void DumpTree(HWND parent, int depth) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char name[64] = "", text[128] = "";
+        GetClassNameA(child, name, sizeof name);
+        Send(child, WM_GETTEXT, sizeof text, (LPARAM)text);
+        Print("%*s%d\t%s\t%s%s\t%s\n", depth * 2, "", GetDlgCtrlID(child), name,
+              IsWindowVisible(child) ? "visible" : "hidden", IsWindowEnabled(child) ? "" : ",disabled",
+              Escape(text).c_str());
+        DumpTree(child, depth + 1);
+    }
+}
+
+// Every window of the wizard with id, class, state and text: for failure reports.
+int CmdDump(Context& context) {
+    DumpTree(context.main, 0);
+    return kOk;
+}
+
+int CmdWaitMain(Context&);
+int CmdHelp(Context&);
+
+struct Command {
+    const char* name;
+    int (*run)(Context&);
+    bool needsMain;
+    const char* usage;
+};
+const Command kCommands[] = {
+    {"wait-main", CmdWaitMain, false, "wait-main <ms>       wait until the main window is visible"},
+    {"title", CmdTitle, true, "title                the main window's title"},
+    {"panes", CmdPanes, true, "panes                index<TAB>selected<TAB>title of each pane-list entry"},
+    {"shown", CmdShown, true, "shown                the visible main pane: welcome|target|install|reboot|none"},
+    {"select", CmdSelect, true, "select <index>       choose a pane-list entry as a click does"},
+    {"click", CmdClick, true, "click [--post] <pane> <id>  press a button (--post: for buttons that open a modal dialog)"},
+    {"text", CmdText, true, "text <pane> <id>     a control's text"},
+    {"enabled", CmdEnabled, true, "enabled <pane> <id>  1 or 0"},
+    {"visible", CmdVisible, true, "visible <pane> <id>  1 or 0"},
+    {"checked", CmdChecked, true, "checked <pane> <id>  BM_GETCHECK: 0, 1 or 2"},
+    {"rect", CmdRect, true, "rect <pane> [id]     screen rectangle: left top right bottom"},
+    {"lang", CmdLang, true, "lang <index>         click a language button"},
+    {"lang-checked", CmdLangChecked, true, "lang-checked         the checked language button, then the captions"},
+    {"status", CmdStatus, true, "status               Error|Ok|Warning<TAB>text of each status line"},
+    {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
+    {"escape", CmdEscape, true, "escape               press Esc"},
+    {"close", CmdClose, true, "close                post WM_CLOSE"},
+    {"devchange", CmdDevChange, true, "devchange [count] [removal]  send WM_DEVICECHANGE for drive E:"},
+    {"ping", CmdPing, true, "ping                 milliseconds the window takes to answer WM_NULL"},
+    {"redraw", CmdRedraw, true, "redraw               repaint the whole window now"},
+    {"dump", CmdDump, true, "dump                 every child window: id, class, state, text"},
+    {"help", CmdHelp, false, "help                 this list"},
+};
+// Panes: main | welcome | chooser | target | install | reboot.
+
+int CmdWaitMain(Context& context) {
+    DWORD limit = context.argc > 2 ? (DWORD)atol(context.argv[2]) : 30000;
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND main = FindMain();
+        if (main && IsWindowVisible(main)) return kOk;
+        if (GetTickCount() - start >= limit) return Fail(kNotFound, "no visible main window after %lu ms", limit);
+        Sleep(kPollMs);
+    }
+}
+
+int CmdHelp(Context&) {
+    Print("usage: tdw-driver <command> [arguments]\npanes: main welcome chooser target install reboot\n");
+    for (const Command& command : kCommands) Print("  %s\n", command.usage);
+    return kOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The harness compares output byte for byte: no CR before LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    if (argc < 2) {
+        Context none = {nullptr, argc, argv};
+        CmdHelp(none);
+        return kUsage;
+    }
+    for (const Command& command : kCommands) {
+        if (strcmp(argv[1], command.name) != 0) continue;
+        Context context = {nullptr, argc, argv};
+        if (command.needsMain && !(context.main = FindMain())) return Fail(kNotFound, "no main window");
+        return command.run(context);
+    }
+    return Fail(kUsage, "unknown command '%s' (try help)", argv[1]);
+}

@@ -1,0 +1,309 @@
+# Shared steps of the Wine scenarios: a private prefix with a removable drive
+# E: backed by a file, a private Xvfb display, a persistent wineserver, the
+# wizard started with its console captured, and the driver that works it.
+# Source this file; every function is prefixed tdw_ and fails loudly.
+
+TDW_ROOT=${TDW_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+TDW_WINE_DIR=${TDW_WINE_DIR:-$TDW_ROOT/build/wine}
+TDW_EXE=${TDW_EXE:-$TDW_ROOT/build/win/TalvixDiskWriter.exe}
+TDW_DRIVER=${TDW_DRIVER:-$TDW_ROOT/build/win/tdw-driver.exe}
+TDW_LOG_DIR=$TDW_WINE_DIR/logs
+TDW_SHOT_DIR=$TDW_WINE_DIR/screenshots
+TDW_DRIVE_DIR=$TDW_WINE_DIR/drives
+TDW_DRIVE_IMG=$TDW_DRIVE_DIR/e.img
+TDW_SESSION_FILE=$TDW_WINE_DIR/session.env
+TDW_TIMEOUT=${TDW_TIMEOUT:-30}   # seconds for any single wait; generous on purpose
+
+export WINEPREFIX=${TDW_WINEPREFIX:-$TDW_WINE_DIR/prefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono/Gecko prompts; no debugger on a crash, so a crash ends the run.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+
+TDW_TEST=${TDW_TEST:-adhoc}
+TDW_APP_PID=
+TDW_APP_RC=
+TDW_OWN_SESSION=0
+
+tdw_log() { printf '[%s] %s\n' "$TDW_TEST" "$*" >&2; }
+
+# ---- prefix and drive ---------------------------------------------------
+
+# Zeroes the file behind E: (size in bytes, default 4 MiB). The links point
+# at the path, so the drive sees the new file without a server restart.
+tdw_drive_reset() {
+  local size=${1:-4194304}
+  mkdir -p "$TDW_DRIVE_DIR/e"
+  rm -f "$TDW_DRIVE_IMG"
+  truncate -s "$size" "$TDW_DRIVE_IMG"
+}
+
+# Creates the prefix once; reuses it when its ready mark is there. Must run
+# while no server of this prefix runs: the drive registry key is read at start.
+tdw_prefix_ensure() {
+  local mark=$WINEPREFIX/.tdw-ready
+  [ -f "$mark" ] && [ -f "$WINEPREFIX/system.reg" ] && { [ -f "$TDW_DRIVE_IMG" ] || tdw_drive_reset; return 0; }
+  tdw_log "creating Wine prefix $WINEPREFIX"
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  wineboot -i >/dev/null 2>&1 </dev/null || { tdw_log "wineboot failed"; return 1; }
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
+  wine reg add 'HKLM\Software\Wine\Drives' /v e: /d floppy /f >/dev/null 2>&1 </dev/null
+  wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+  grep -q '"e:"="floppy"' "$WINEPREFIX/system.reg" || { tdw_log "drive E: not in the registry"; return 1; }
+  tdw_drive_reset
+  ln -sfn "$TDW_DRIVE_DIR/e" "$WINEPREFIX/dosdevices/e:"
+  ln -sfn "$TDW_DRIVE_IMG" "$WINEPREFIX/dosdevices/e::"
+  touch "$mark"
+}
+
+# ---- display and server ---------------------------------------------------
+
+# Starts Xvfb on the first display number that nobody holds; sets DISPLAY
+# and TDW_XVFB_PID.
+tdw_xvfb_start() {
+  local n pid i
+  mkdir -p "$TDW_LOG_DIR"
+  for n in $(seq 90 199); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$TDW_LOG_DIR/xvfb.log" 2>&1 </dev/null &
+    pid=$!
+    for i in $(seq 1 $((TDW_TIMEOUT * 10))); do
+      kill -0 "$pid" 2>/dev/null || break
+      # The lock holds the owner's pid: another Xvfb may have won the number.
+      if [ -S "/tmp/.X11-unix/X$n" ] && [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$pid" ]; then
+        export DISPLAY=":$n"; TDW_XVFB_PID=$pid
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+  done
+  tdw_log "no Xvfb display could be started"; return 1
+}
+
+tdw_xvfb_stop() {
+  [ -n "${TDW_XVFB_PID:-}" ] || return 0
+  kill "$TDW_XVFB_PID" 2>/dev/null
+  local i; for i in $(seq 1 50); do kill -0 "$TDW_XVFB_PID" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$TDW_XVFB_PID" 2>/dev/null
+  TDW_XVFB_PID=
+}
+
+# A persistent server keeps start-up of each wine run short. The first
+# program also starts the background services, which inherit its output:
+# give it /dev/null so no later pipe waits for them.
+tdw_server_start() {
+  wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+  wineserver -p </dev/null >/dev/null 2>&1 || { tdw_log "wineserver did not start"; return 1; }
+  wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || { tdw_log "wine cannot run a program"; return 1; }
+}
+
+tdw_server_stop() { wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; return 0; }
+
+# ---- session: prefix + display + server, shared by a whole test run -----
+
+tdw_session_start() {
+  mkdir -p "$TDW_LOG_DIR" "$TDW_SHOT_DIR"
+  tdw_session_stop
+  tdw_server_stop
+  tdw_prefix_ensure || return 1
+  tdw_xvfb_start || return 1
+  tdw_server_start || { tdw_xvfb_stop; return 1; }
+  printf 'DISPLAY=%s\nTDW_XVFB_PID=%s\n' "$DISPLAY" "$TDW_XVFB_PID" >"$TDW_SESSION_FILE"
+  tdw_log "session ready on $DISPLAY (Xvfb pid $TDW_XVFB_PID)"
+}
+
+tdw_session_stop() {
+  if [ -f "$TDW_SESSION_FILE" ]; then
+    # shellcheck disable=SC1090
+    . "$TDW_SESSION_FILE"
+    tdw_server_stop
+    tdw_xvfb_stop
+    rm -f "$TDW_SESSION_FILE"
+  fi
+}
+
+# Joins the running session if there is one, else starts a private one that
+# ends with the script.
+tdw_session_attach() {
+  if [ -f "$TDW_SESSION_FILE" ]; then
+    # shellcheck disable=SC1090
+    . "$TDW_SESSION_FILE"
+    export DISPLAY
+    if kill -0 "${TDW_XVFB_PID:-0}" 2>/dev/null && [ -f "$WINEPREFIX/.tdw-ready" ]; then
+      wineserver -p </dev/null >/dev/null 2>&1   # restarts it only if it has gone
+      return 0
+    fi
+  fi
+  tdw_session_start || return 1
+  TDW_OWN_SESSION=1
+}
+
+# ---- a test --------------------------------------------------------------
+
+# tdw_begin <name>: attaches to the session, sets up the logs and the clean-up.
+tdw_begin() {
+  TDW_TEST=$1
+  mkdir -p "$TDW_LOG_DIR" "$TDW_SHOT_DIR"
+  TDW_CONSOLE_LOG=$TDW_LOG_DIR/$TDW_TEST.console.log
+  TDW_DRIVER_LOG=$TDW_LOG_DIR/$TDW_TEST.driver.log
+  : >"$TDW_DRIVER_LOG"
+  for f in "$TDW_EXE" "$TDW_DRIVER"; do
+    [ -f "$f" ] || { tdw_log "missing $f: build the cross tree first"; exit 1; }
+  done
+  trap tdw_end EXIT
+  tdw_session_attach || exit 1
+}
+
+tdw_end() {
+  local rc=$?
+  if [ "$rc" -ne 0 ]; then
+    tdw_log "FAILED (exit $rc)"
+    if [ -n "$TDW_APP_PID" ] && kill -0 "$TDW_APP_PID" 2>/dev/null; then
+      echo "---- window tree ----" >&2; drv dump >&2 || true
+    fi
+    echo "---- console log ($TDW_CONSOLE_LOG) ----" >&2; cat "$TDW_CONSOLE_LOG" >&2 2>/dev/null
+    echo "---- driver log ($TDW_DRIVER_LOG) ----" >&2; tail -n 60 "$TDW_DRIVER_LOG" >&2 2>/dev/null
+  fi
+  tdw_kill_app
+  [ "$TDW_OWN_SESSION" = 1 ] && tdw_session_stop
+  exit "$rc"
+}
+
+# tdw_fail <message>: ends the test with the message (the EXIT trap reports).
+tdw_fail() { tdw_log "FAIL: $*"; exit 1; }
+
+# ---- the program ------------------------------------------------------------
+
+# tdw_start_app [VAR=value ...]: starts the wizard with extra environment
+# (English unless LC_ALL is given), console output to the test's console log.
+tdw_start_app() {
+  tdw_kill_app
+  [ -f "$TDW_DRIVE_IMG" ] || tdw_drive_reset
+  env LC_ALL=en_US.UTF-8 "$@" wine "$TDW_EXE" </dev/null >"$TDW_CONSOLE_LOG" 2>&1 &
+  TDW_APP_PID=$!
+  echo "$TDW_APP_PID" >"$TDW_WINE_DIR/$TDW_TEST.app.pid"
+  tdw_log "started $(basename "$TDW_EXE") (pid $TDW_APP_PID) $*"
+}
+
+tdw_app_running() { [ -n "$TDW_APP_PID" ] && kill -0 "$TDW_APP_PID" 2>/dev/null; }
+
+# tdw_wait_app_exit [seconds]: waits for the wizard to end; sets TDW_APP_RC.
+tdw_wait_app_exit() {
+  local limit=${1:-$TDW_TIMEOUT} i
+  for i in $(seq 1 $((limit * 10))); do
+    tdw_app_running || break
+    sleep 0.1
+  done
+  tdw_app_running && return 1
+  wait "$TDW_APP_PID" 2>/dev/null; TDW_APP_RC=$?
+  rm -f "$TDW_WINE_DIR/$TDW_TEST.app.pid"
+  TDW_APP_PID=
+  return 0
+}
+
+tdw_kill_app() {
+  tdw_app_running || { TDW_APP_PID=; return 0; }
+  kill "$TDW_APP_PID" 2>/dev/null
+  tdw_wait_app_exit 10 || { kill -9 "$TDW_APP_PID" 2>/dev/null; tdw_wait_app_exit 10; }
+}
+
+# ---- the driver ---------------------------------------------------------------
+
+# drv <command> [args]: runs the driver, logs the call and its answer.
+drv() {
+  local out rc
+  out=$(wine "$TDW_DRIVER" "$@" </dev/null 2>"$TDW_LOG_DIR/.driver.err"); rc=$?
+  { printf '$ %s -> %d\n' "$*" "$rc"; [ -n "$out" ] && printf '%s\n' "$out"; cat "$TDW_LOG_DIR/.driver.err"; } >>"$TDW_DRIVER_LOG"
+  [ -n "$out" ] && printf '%s\n' "$out"
+  [ "$rc" -ne 0 ] && cat "$TDW_LOG_DIR/.driver.err" >&2
+  return "$rc"
+}
+
+# tdw_wait_until <seconds> <command...>: polls until the command succeeds.
+tdw_wait_until() {
+  local limit=$1 i; shift
+  for i in $(seq 1 $((limit * 5))); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# tdw_drv_is <expected> <driver args...>: succeeds when the answer matches.
+tdw_drv_is() { local want=$1; shift; [ "$(drv "$@" 2>/dev/null)" = "$want" ]; }
+
+# tdw_expect <expected> <driver args...>: fails the test unless the answer
+# matches, after polling up to TDW_TIMEOUT (the window may still be changing).
+tdw_expect() {
+  local want=$1; shift
+  tdw_wait_until "$TDW_TIMEOUT" tdw_drv_is "$want" "$@" && return 0
+  tdw_fail "'$*': expected '$want', got '$(drv "$@" 2>&1)'"
+}
+
+# ---- shared steps -------------------------------------------------------------
+
+# Waits for the window and the loader's outcome (Next on Welcome enabled).
+tdw_wait_ready() {
+  drv wait-main $((TDW_TIMEOUT * 1000)) >/dev/null || tdw_fail "the main window did not appear"
+  tdw_expect welcome shown
+  tdw_expect 1 enabled welcome 102
+}
+
+TDW_PANE_NAMES=(welcome target install reboot)
+
+# tdw_goto <index>: selects a pane-list entry and checks the pane follows.
+tdw_goto() {
+  drv select "$1" >/dev/null || tdw_fail "cannot select pane $1"
+  tdw_expect "${TDW_PANE_NAMES[$1]}" shown
+}
+
+# tdw_screenshot <file.png> [pane]: the whole screen, or cut to a pane (or
+# "main") after a full repaint.
+tdw_screenshot() {
+  local file=$1 pane=${2:-} geometry=()
+  mkdir -p "$(dirname "$file")"
+  drv redraw >/dev/null 2>&1 || true
+  sleep 0.3   # lets Wine hand the painted surface to the X server; no verdict hangs on it
+  if [ -n "$pane" ]; then
+    local l t r b
+    read -r l t r b < <(drv rect "$pane") || tdw_fail "no rectangle for $pane"
+    geometry=(-crop "$((r - l))x$((b - t))+$l+$t" +repage)
+  fi
+  xwd -root -silent -display "$DISPLAY" | convert xwd:- "${geometry[@]}" "png:$file" \
+    || tdw_fail "screenshot $file failed"
+  tdw_log "screenshot $file"
+}
+
+# tdw_close_app: closes the window as the shell would; the program must end
+# with exit code 0.
+tdw_close_app() {
+  drv close >/dev/null || tdw_fail "cannot close the window"
+  tdw_wait_app_exit "$TDW_TIMEOUT" || tdw_fail "the program still runs after WM_CLOSE"
+  [ "$TDW_APP_RC" = 0 ] || tdw_fail "the program ended with exit code $TDW_APP_RC"
+}
+
+TDW_TITLES_EN=("Welcome" "Select target" "Install" "Reboot")
+TDW_TITLES_NL=("Welkom " "Doel kiezen" "Installeren" "Herstarten")
+TDW_TITLES_NONE=("..." "..." "..." "...")
+
+# tdw_pane_list <selected> <title...>: the pane list as `drv panes` prints it.
+tdw_pane_list() {
+  local selected=$1 i=0 title; shift
+  for title in "$@"; do printf '%d\t%d\t%s\n' "$i" "$((i == selected))" "$title"; i=$((i + 1)); done
+}
+
+# tdw_console_has <line>: the console log holds exactly this line.
+tdw_console_has() { tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -qxF -- "$1"; }
+
+# tdw_expect_console <line>: waits for the line in the console log.
+tdw_expect_console() {
+  tdw_wait_until "$TDW_TIMEOUT" tdw_console_has "$1" || tdw_fail "console log lacks the line '$1'"
+}
+
+# tdw_expect_lang <index>: the language toolbar has this button checked.
+tdw_lang_is() { [ "$(drv lang-checked 2>/dev/null | head -n1)" = "$1" ]; }
+tdw_expect_lang() {
+  tdw_wait_until "$TDW_TIMEOUT" tdw_lang_is "$1" \
+    || tdw_fail "language button $1 is not checked: $(drv lang-checked 2>&1 | tr '\n' ' ')"
+}

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Esc does not close the wizard; WM_CLOSE does, with exit code 0.
+set -uo pipefail
+. "$(dirname "$0")/../harness.sh"
+tdw_begin escape_and_close
+
+tdw_start_app
+tdw_wait_ready
+tdw_goto 1
+drv escape >/dev/null || tdw_fail "cannot press Esc"
+sleep 1
+tdw_app_running || tdw_fail "the program ended on Esc"
+drv wait-main 1000 >/dev/null || tdw_fail "the window is gone after Esc"
+tdw_expect target shown
+tdw_close_app

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The language toolbar retitles the window, the pane list and the panes'
+# buttons; ".." turns every text into the placeholder.
+set -uo pipefail
+. "$(dirname "$0")/../harness.sh"
+tdw_begin language
+
+tdw_start_app
+tdw_wait_ready
+tdw_goto 1
+
+drv lang 1 >/dev/null || tdw_fail "cannot press the nl button"
+tdw_expect_lang 1
+tdw_expect "TalvixOS Disk Writer (TalvixOS Schijf Schrijver)" title
+tdw_expect "$(tdw_pane_list 1 "${TDW_TITLES_NL[@]}")" panes
+tdw_expect target shown
+tdw_expect Vorige text target 101
+tdw_expect Volgende text target 102
+tdw_goto 0
+tdw_expect Vorige text welcome 101
+tdw_expect Volgende text welcome 102
+
+drv lang 0 >/dev/null || tdw_fail "cannot press the en button"
+tdw_expect_lang 0
+tdw_expect "TalvixOS Disk Writer" title
+tdw_expect "$(tdw_pane_list 0 "${TDW_TITLES_EN[@]}")" panes
+tdw_expect Previous text welcome 101
+tdw_expect Next text welcome 102
+tdw_goto 1
+tdw_expect Previous text target 101
+
+drv lang 2 >/dev/null || tdw_fail "cannot press the .. button"
+tdw_expect_lang 2
+tdw_expect "$(tdw_pane_list 1 "${TDW_TITLES_NONE[@]}")" panes
+tdw_goto 2
+tdw_expect "..." title
+tdw_expect "..." text install 102
+
+drv lang 0 >/dev/null || tdw_fail "cannot press the en button"
+tdw_expect "TalvixOS Disk Writer" title
+tdw_expect "$(tdw_pane_list 2 "${TDW_TITLES_EN[@]}")" panes
+tdw_expect Next text install 102
+tdw_close_app

@@ -1,0 +1,43 @@
+# The driver that works the wizard's window from another process, and the
+# scenarios that run the real program under Wine on a private Xvfb display.
+add_executable(tdw-driver ${CMAKE_CURRENT_LIST_DIR}/driver.cpp)
+target_link_libraries(tdw-driver PRIVATE user32 kernel32)
+
+find_program(TDW_WINE_PROGRAM wine)
+find_program(TDW_XVFB_PROGRAM Xvfb)
+find_program(TDW_BASH_PROGRAM bash)
+
+if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
+  set(_tdw_wine_dir ${CMAKE_CURRENT_LIST_DIR})
+  set(_tdw_wine_env
+    "TDW_ROOT=${CMAKE_SOURCE_DIR}"
+    "TDW_EXE=${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter.exe"
+    "TDW_DRIVER=$<TARGET_FILE:tdw-driver>")
+
+  # ctest does not build: the first test brings the program and the driver
+  # up to date, and every Wine test needs it to have passed.
+  add_test(NAME wine.build
+    COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target TalvixDiskWriter tdw-driver)
+  set_tests_properties(wine.build PROPERTIES
+    FIXTURES_SETUP tdw_wine_build RESOURCE_LOCK tdw_wine TIMEOUT 1800 LABELS wine)
+
+  # One prefix, display and wineserver for the whole run.
+  add_test(NAME wine.session.start COMMAND ${TDW_BASH_PROGRAM} ${_tdw_wine_dir}/session.sh start)
+  add_test(NAME wine.session.stop COMMAND ${TDW_BASH_PROGRAM} ${_tdw_wine_dir}/session.sh stop)
+  set_tests_properties(wine.session.start PROPERTIES
+    FIXTURES_SETUP tdw_wine FIXTURES_REQUIRED tdw_wine_build)
+  set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP tdw_wine)
+  set_tests_properties(wine.session.start wine.session.stop PROPERTIES
+    RESOURCE_LOCK tdw_wine TIMEOUT 180 LABELS wine ENVIRONMENT "${_tdw_wine_env}")
+
+  file(GLOB _tdw_scenarios CONFIGURE_DEPENDS ${_tdw_wine_dir}/scenarios/*.sh)
+  foreach(_tdw_scenario IN LISTS _tdw_scenarios)
+    get_filename_component(_tdw_name ${_tdw_scenario} NAME_WE)
+    add_test(NAME wine.${_tdw_name} COMMAND ${TDW_BASH_PROGRAM} ${_tdw_scenario})
+    set_tests_properties(wine.${_tdw_name} PROPERTIES
+      FIXTURES_REQUIRED "tdw_wine;tdw_wine_build" RESOURCE_LOCK tdw_wine TIMEOUT 120
+      LABELS wine ENVIRONMENT "${_tdw_wine_env}")
+  endforeach()
+else()
+  message(STATUS "wine, Xvfb or bash not found: the Wine tests are not registered")
+endif()
