@@ -1,0 +1,22 @@
+// Writes the one-entry ZIP archive that is attached to the program's file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+// A fixed modification time (2024-01-01 00:00:00, DOS format) so that the
+// same image always gives the same archive.
+constexpr uint16_t kZipFixedDosTime = 0x0000;
+constexpr uint16_t kZipFixedDosDate = ((2024 - 1980) << 9) | (1 << 5) | 1;
+
+// Appends to `archive` a complete ZIP archive holding `content` as its one
+// entry named `entryName`: local header (version needed 2.0, no flags,
+// deflate, no extra field), the raw deflated data (level 9), one central
+// directory entry and the end record, with no comment. Offsets in the archive
+// count from its own first byte, wherever it lands in `archive`. Returns false
+// (leaving `archive` as it was) when the name or the data is too large for a
+// plain ZIP archive or deflate fails.
+bool AppendZipArchive(std::string_view entryName, const uint8_t* content, size_t contentSize,
+                      std::vector<uint8_t>* archive);

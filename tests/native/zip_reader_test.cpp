@@ -1,0 +1,471 @@
+// Tests of the attached-archive reader against archives built here, byte by
+// byte, with their own small ZIP builder (independent of zip_writer), and
+// against archives from zip_writer, which attach-image uses.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "source/image_checks.h"
+#include "source/zip_reader.h"
+#include "source/zip_writer.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t kSmallSize = 4096;
+
+// Content that deflates to a few hundred bytes, with a boot signature so it
+// also passes as an image where that matters.
+Bytes MakeContent(size_t size, uint8_t seed = 1) {
+  Bytes content(size);
+  for (size_t i = 0; i < size; ++i) {
+    content[i] = static_cast<uint8_t>((i * 7 + seed) % 251 < 40 ? i % 13 + seed : 0);
+  }
+  if (size >= 512) {
+    content[510] = 0x55;
+    content[511] = 0xAA;
+  }
+  return content;
+}
+
+Bytes DeflateRaw(const Bytes& content) {
+  z_stream s{};
+  EXPECT_EQ(deflateInit2(&s, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  Bytes out(deflateBound(&s, content.size()));
+  s.next_in = const_cast<Bytef*>(content.data());
+  s.avail_in = static_cast<uInt>(content.size());
+  s.next_out = out.data();
+  s.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&s, Z_FINISH), Z_STREAM_END);
+  out.resize(s.total_out);
+  deflateEnd(&s);
+  return out;
+}
+
+uint32_t Crc(const Bytes& content) {
+  return static_cast<uint32_t>(crc32(crc32(0, Z_NULL, 0), content.data(),
+                                     static_cast<uInt>(content.size())));
+}
+
+// Everything about a one-entry archive that a test may want to bend.
+struct ArchiveSpec {
+  std::string leading;                    // bytes before the first local header
+  std::string name = "T64DEMO1.IMG";
+  std::optional<std::string> localName;   // the local header's name, if different
+  Bytes content = MakeContent(kSmallSize);
+  uint16_t method = 8;
+  std::optional<uint16_t> localMethod;
+  uint16_t flags = 0;
+  uint16_t localFlags = 0;                // added to the local header's flags
+  bool dataDescriptor = false;            // sizes and CRC after the data (flag bit 3)
+  bool descriptorSignature = true;
+  std::string localExtra, centralExtra, entryComment, archiveComment;
+  std::optional<uint32_t> declaredSize;   // uncompressed size in the headers
+  int64_t compressedSizeDelta = 0;
+  uint32_t crcXor = 0;
+  int64_t localOffsetDelta = 0, cdOffsetDelta = 0, cdSizeDelta = 0;
+  uint16_t entries = 1;                   // 0 writes only an end record
+  uint16_t diskNumber = 0;
+  size_t trimPacked = 0;                  // bytes cut off the compressed data
+};
+
+void Put16(Bytes* b, uint32_t v) {
+  b->push_back(static_cast<uint8_t>(v));
+  b->push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(Bytes* b, uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+void PutText(Bytes* b, const std::string& s) { b->insert(b->end(), s.begin(), s.end()); }
+
+Bytes BuildArchive(const ArchiveSpec& spec) {
+  Bytes out(spec.leading.begin(), spec.leading.end());
+  const size_t start = out.size();
+  Bytes packed = spec.method == 8 ? DeflateRaw(spec.content) : spec.content;
+  packed.resize(packed.size() - spec.trimPacked);
+  const uint32_t crc = Crc(spec.content) ^ spec.crcXor;
+  const uint32_t usize = spec.declaredSize.value_or(static_cast<uint32_t>(spec.content.size()));
+  const uint32_t csize = static_cast<uint32_t>(packed.size() + spec.compressedSizeDelta);
+  const uint16_t flags = spec.flags | (spec.dataDescriptor ? 8 : 0);
+  const std::string localName = spec.localName.value_or(spec.name);
+
+  size_t cdStart = out.size();
+  if (spec.entries > 0) {
+    Put32(&out, 0x04034B50);
+    Put16(&out, 20);
+    Put16(&out, flags | spec.localFlags);
+    Put16(&out, spec.localMethod.value_or(spec.method));
+    Put16(&out, 0x6000);
+    Put16(&out, 0x5821);
+    Put32(&out, spec.dataDescriptor ? 0 : crc);
+    Put32(&out, spec.dataDescriptor ? 0 : csize);
+    Put32(&out, spec.dataDescriptor ? 0 : usize);
+    Put16(&out, static_cast<uint32_t>(localName.size()));
+    Put16(&out, static_cast<uint32_t>(spec.localExtra.size()));
+    PutText(&out, localName);
+    PutText(&out, spec.localExtra);
+    out.insert(out.end(), packed.begin(), packed.end());
+    if (spec.dataDescriptor) {
+      if (spec.descriptorSignature) Put32(&out, 0x08074B50);
+      Put32(&out, crc);
+      Put32(&out, csize);
+      Put32(&out, usize);
+    }
+
+    cdStart = out.size();
+    Put32(&out, 0x02014B50);
+    Put16(&out, 0x031E);                  // made by Unix, 3.0
+    Put16(&out, 20);
+    Put16(&out, flags);
+    Put16(&out, spec.method);
+    Put16(&out, 0x6000);
+    Put16(&out, 0x5821);
+    Put32(&out, crc);
+    Put32(&out, csize);
+    Put32(&out, usize);
+    Put16(&out, static_cast<uint32_t>(spec.name.size()));
+    Put16(&out, static_cast<uint32_t>(spec.centralExtra.size()));
+    Put16(&out, static_cast<uint32_t>(spec.entryComment.size()));
+    Put16(&out, 0);
+    Put16(&out, 0);
+    Put32(&out, 0x81A40000);
+    Put32(&out, static_cast<uint32_t>(spec.localOffsetDelta));
+    PutText(&out, spec.name);
+    PutText(&out, spec.centralExtra);
+    PutText(&out, spec.entryComment);
+  }
+  const size_t cdSize = out.size() - cdStart;
+
+  Put32(&out, 0x06054B50);
+  Put16(&out, spec.diskNumber);
+  Put16(&out, spec.diskNumber);
+  Put16(&out, spec.entries);
+  Put16(&out, spec.entries);
+  Put32(&out, static_cast<uint32_t>(cdSize + spec.cdSizeDelta));
+  Put32(&out, static_cast<uint32_t>(cdStart - start + spec.cdOffsetDelta));
+  Put16(&out, static_cast<uint32_t>(spec.archiveComment.size()));
+  PutText(&out, spec.archiveComment);
+  return out;
+}
+
+// An extra field: one Info-ZIP Unix timestamp block and one unknown block.
+std::string ExtraField(uint8_t fill) {
+  std::string e = std::string("UT\x05\x00\x01", 5) + std::string(4, static_cast<char>(fill));
+  e += std::string("\xCA\xFE\x03\x00", 4) + std::string(3, static_cast<char>(fill));
+  return e;
+}
+
+// Reads and inflates as the program does; the image only on success.
+struct Unpacked {
+  ZipStatus status = ZipStatus::Ok;
+  ZipEntry entry;
+  Bytes image;
+};
+
+Unpacked Unpack(const Bytes& archive, uint32_t expected) {
+  Unpacked u;
+  // A copy of exactly the archive's size, so that the sanitizer sees any
+  // read past its end.
+  std::unique_ptr<uint8_t[]> exact(new uint8_t[archive.size() + 1]);
+  if (!archive.empty()) std::memcpy(exact.get(), archive.data(), archive.size());
+  u.status = ReadFirstZipEntry(exact.get(), archive.size(), expected, &u.entry);
+  if (u.status != ZipStatus::Ok) return u;
+  std::unique_ptr<uint8_t[]> out(new uint8_t[u.entry.uncompressedSize]);
+  u.status = InflateZipEntry(exact.get(), archive.size(), u.entry, out.get(),
+                             u.entry.uncompressedSize);
+  if (u.status == ZipStatus::Ok) u.image.assign(out.get(), out.get() + u.entry.uncompressedSize);
+  return u;
+}
+
+std::string Leading(size_t size) {
+  // Program-like bytes that hold the local-header signature more than once.
+  std::string s(size, 'M');
+  if (size < 4) return s;
+  for (size_t at : {size_t{0}, size / 3, size - 4}) std::memcpy(&s[at], "PK\x03\x04", 4);
+  return s;
+}
+
+TEST(ZipReader, ReadsArchivesFromZipWriterAfterProgramBytes) {
+  Bytes image = MakeContent(kFloppyImageSize, 3);
+  struct Case { size_t leading; const char* name; };
+  for (Case c : {Case{0, "T64DEMO1.IMG"}, Case{17948, "T64DEMO1.IMG"}, Case{36864, "DEMO"}}) {
+    SCOPED_TRACE(c.leading);
+    std::string lead = Leading(c.leading);
+    Bytes archive(lead.begin(), lead.end());
+    ASSERT_TRUE(AppendZipArchive(c.name, image.data(), image.size(), &archive));
+    ASSERT_EQ(archive[archive.size() - 22], 'P');   // end record is the last 22 bytes
+    ASSERT_EQ(archive[archive.size() - 19], 6);
+    Unpacked u = Unpack(archive, kFloppyImageSize);
+    ASSERT_EQ(u.status, ZipStatus::Ok) << DescribeZipStatus(u.status);
+    EXPECT_EQ(u.entry.name, c.name);
+    EXPECT_EQ(u.entry.leadingBytes, c.leading);
+    EXPECT_EQ(u.entry.method, kZipMethodDeflate);
+    EXPECT_EQ(u.entry.flags, 0);
+    EXPECT_EQ(u.image, image);
+  }
+}
+
+TEST(ZipReader, AcceptsArchivesThatOtherWritersProduce) {
+  struct Case {
+    const char* what;
+    ArchiveSpec spec;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"plain deflate", {}});
+  ArchiveSpec leading;
+  leading.leading = Leading(17948);
+  cases.push_back({"signature in leading bytes", leading});
+  ArchiveSpec stored;
+  stored.method = 0;
+  cases.push_back({"stored entry", stored});
+  ArchiveSpec descriptor;
+  descriptor.leading = Leading(5000);
+  descriptor.dataDescriptor = true;
+  descriptor.localExtra = ExtraField(1);
+  descriptor.centralExtra = ExtraField(2) + ExtraField(3);
+  descriptor.entryComment = "made by a test";
+  cases.push_back({"data descriptor, extra fields, entry comment", descriptor});
+  ArchiveSpec bare = descriptor;
+  bare.descriptorSignature = false;
+  cases.push_back({"data descriptor without signature", bare});
+  ArchiveSpec comment;
+  comment.archiveComment = std::string("has PK\x05\x06 inside") + std::string(300, 'c');
+  cases.push_back({"archive comment holding the end signature", comment});
+  ArchiveSpec noDot;
+  noDot.name = "T64DEMO";
+  cases.push_back({"name without a dot", noDot});
+  ArchiveSpec utf8;
+  utf8.name = "T64 d\xC3\xA9mo.img";
+  utf8.flags = 1 << 11;
+  cases.push_back({"UTF-8 name with a space", utf8});
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Unpacked u = Unpack(BuildArchive(c.spec), kSmallSize);
+    ASSERT_EQ(u.status, ZipStatus::Ok) << DescribeZipStatus(u.status);
+    EXPECT_EQ(u.entry.name, c.spec.name);
+    EXPECT_EQ(u.entry.leadingBytes, c.spec.leading.size());
+    EXPECT_EQ(u.image, c.spec.content);
+  }
+}
+
+TEST(ZipReader, RefusesDamagedOrUnsuitableArchives) {
+  struct Case {
+    const char* what;
+    ArchiveSpec spec;
+    ZipStatus expected;
+  };
+  std::vector<Case> cases;
+  auto add = [&cases](const char* what, ZipStatus expected, auto bend) {
+    ArchiveSpec spec;
+    spec.leading = Leading(700);
+    bend(spec);
+    cases.push_back({what, spec, expected});
+  };
+  add("no entries", ZipStatus::NoEntries, [](ArchiveSpec& s) { s.entries = 0; });
+  add("second disk", ZipStatus::SpannedArchive, [](ArchiveSpec& s) { s.diskNumber = 1; });
+  add("encrypted", ZipStatus::Encrypted, [](ArchiveSpec& s) { s.flags = 1; });
+  add("strong encryption", ZipStatus::Encrypted, [](ArchiveSpec& s) { s.flags = 1 << 6; });
+  add("encrypted per local header", ZipStatus::Encrypted, [](ArchiveSpec& s) { s.localFlags = 1; });
+  add("bzip2", ZipStatus::UnsupportedMethod, [](ArchiveSpec& s) { s.method = 12; });
+  add("deflate64", ZipStatus::UnsupportedMethod, [](ArchiveSpec& s) { s.method = 9; });
+  add("empty name", ZipStatus::NameEmpty, [](ArchiveSpec& s) { s.name = ""; });
+  add("backslash parent", ZipStatus::NameHasPath, [](ArchiveSpec& s) { s.name = "..\\T64.IMG"; });
+  add("slash parent", ZipStatus::NameHasPath, [](ArchiveSpec& s) { s.name = "../T64.IMG"; });
+  add("drive", ZipStatus::NameHasPath, [](ArchiveSpec& s) { s.name = "C:T64.IMG"; });
+  add("absolute", ZipStatus::NameHasPath, [](ArchiveSpec& s) { s.name = "/T64.IMG"; });
+  add("folder", ZipStatus::NameHasPath, [](ArchiveSpec& s) { s.name = "a/b"; });
+  add("dot dot", ZipStatus::NameHasPath, [](ArchiveSpec& s) { s.name = ".."; });
+  add("too long", ZipStatus::NameTooLong, [](ArchiveSpec& s) { s.name = std::string(252, 'a'); });
+  add("control char", ZipStatus::NameBadCharacter,
+      [](ArchiveSpec& s) { s.name = std::string("T64\0.IMG", 8); });
+  add("wildcard", ZipStatus::NameBadCharacter, [](ArchiveSpec& s) { s.name = "T64*.IMG"; });
+  add("trailing dot", ZipStatus::NameBadCharacter, [](ArchiveSpec& s) { s.name = "T64.IMG."; });
+  add("device", ZipStatus::NameReservedDevice, [](ArchiveSpec& s) { s.name = "con.img"; });
+  add("too large declared", ZipStatus::WrongDeclaredSize,
+      [](ArchiveSpec& s) { s.declaredSize = kSmallSize + 1; });
+  add("huge declared", ZipStatus::WrongDeclaredSize,
+      [](ArchiveSpec& s) { s.declaredSize = 0xFFFFFFFF; });
+  add("inflates to more", ZipStatus::DataTooLong, [](ArchiveSpec& s) {
+    s.content = MakeContent(kSmallSize + 1);
+    s.declaredSize = kSmallSize;
+  });
+  add("inflates to less", ZipStatus::DataTooShort, [](ArchiveSpec& s) {
+    s.content = MakeContent(kSmallSize - 1);
+    s.declaredSize = kSmallSize;
+  });
+  add("stored longer", ZipStatus::StoredSizeMismatch, [](ArchiveSpec& s) {
+    s.method = 0;
+    s.content = MakeContent(kSmallSize + 1);
+    s.declaredSize = kSmallSize;
+  });
+  add("bad CRC", ZipStatus::CrcMismatch, [](ArchiveSpec& s) { s.crcXor = 0x00010000; });
+  add("stored bad CRC", ZipStatus::CrcMismatch, [](ArchiveSpec& s) {
+    s.method = 0;
+    s.crcXor = 1;
+  });
+  add("deflate stream cut short", ZipStatus::CorruptData, [](ArchiveSpec& s) { s.trimPacked = 5; });
+  add("compressed size past data", ZipStatus::DataOutOfBounds,
+      [](ArchiveSpec& s) { s.compressedSizeDelta = 60; });
+  add("local name differs", ZipStatus::BadLocalHeader,
+      [](ArchiveSpec& s) { s.localName = "..\\EVIL.IMG"; });
+  add("local method differs", ZipStatus::BadLocalHeader, [](ArchiveSpec& s) { s.localMethod = 0; });
+  add("local offset into data", ZipStatus::BadLocalHeader,
+      [](ArchiveSpec& s) { s.localOffsetDelta = 10; });
+  add("local offset past directory", ZipStatus::LocalHeaderOutOfBounds,
+      [](ArchiveSpec& s) { s.localOffsetDelta = 0x7FFFFFFF; });
+  add("directory offset too large", ZipStatus::CentralDirectoryOutOfBounds,
+      [](ArchiveSpec& s) { s.cdOffsetDelta = 0x10000; });
+  add("directory size too large", ZipStatus::CentralDirectoryOutOfBounds,
+      [](ArchiveSpec& s) { s.cdSizeDelta = 0x100000; });
+  add("directory size too small", ZipStatus::BadCentralHeader,
+      [](ArchiveSpec& s) { s.cdSizeDelta = -1; });
+  add("directory misplaced", ZipStatus::BadCentralHeader,
+      [](ArchiveSpec& s) { s.cdSizeDelta = 4; });
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Unpacked u = Unpack(BuildArchive(c.spec), kSmallSize);
+    EXPECT_EQ(u.status, c.expected) << DescribeZipStatus(u.status);
+  }
+}
+
+TEST(ZipReader, RefusesBytesWithoutEndRecord) {
+  std::string lead = Leading(5000);
+  for (const Bytes& data : {Bytes{}, Bytes(21, 0), Bytes(lead.begin(), lead.end()),
+                            Bytes{'P', 'K', 5, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                  1, 0}}) {
+    EXPECT_EQ(Unpack(data, kSmallSize).status, ZipStatus::NoEndRecord);
+  }
+  ZipEntry entry;
+  EXPECT_EQ(ReadFirstZipEntry(nullptr, 0, kSmallSize, &entry), ZipStatus::NoEndRecord);
+}
+
+// A small archive that has every structure: leading bytes, local extra
+// field, data, data descriptor, central entry with extra and comment.
+ArchiveSpec RichSpec() {
+  ArchiveSpec spec;
+  spec.leading = Leading(40);
+  spec.content = MakeContent(600);
+  spec.dataDescriptor = true;
+  spec.localExtra = ExtraField(4);
+  spec.centralExtra = ExtraField(5);
+  spec.entryComment = "c";
+  return spec;
+}
+
+TEST(ZipReader, RefusesEveryTruncation) {
+  for (uint16_t method : {uint16_t{8}, uint16_t{0}}) {
+    ArchiveSpec spec = RichSpec();
+    spec.method = method;
+    Bytes archive = BuildArchive(spec);
+    ASSERT_EQ(Unpack(archive, 600).status, ZipStatus::Ok);
+    const size_t endRecord = archive.size() - 22;
+    for (size_t cut = 0; cut < archive.size(); ++cut) {
+      SCOPED_TRACE(cut);
+      // The file simply ends early.
+      Bytes head(archive.begin(), archive.begin() + cut);
+      EXPECT_NE(Unpack(head, 600).status, ZipStatus::Ok);
+      // Bytes go missing before an intact end record.
+      if (cut < endRecord) {
+        Bytes spliced(archive.begin(), archive.begin() + cut);
+        spliced.insert(spliced.end(), archive.begin() + endRecord, archive.end());
+        EXPECT_NE(Unpack(spliced, 600).status, ZipStatus::Ok);
+      }
+    }
+  }
+}
+
+TEST(ZipReader, SurvivesCorruptedBytes) {
+  // Every byte of the archive flipped in turn, and random damage: the reader
+  // may accept only when the image still comes out right (a byte the reader
+  // does not look at, like a time stamp).
+  ArchiveSpec spec = RichSpec();
+  const Bytes archive = BuildArchive(spec);
+  std::mt19937 random(1234);
+  for (size_t round = 0; round < archive.size() + 3000; ++round) {
+    Bytes bent = archive;
+    if (round < archive.size()) {
+      bent[round] ^= 0xFF;
+    } else {
+      for (int n = 0; n < 3; ++n) bent[random() % bent.size()] = static_cast<uint8_t>(random());
+    }
+    Unpacked u = Unpack(bent, 600);
+    if (u.status == ZipStatus::Ok) {
+      EXPECT_EQ(u.image, spec.content) << round;
+    }
+  }
+}
+
+TEST(ZipReader, InflateWritesOnlyTheDeclaredSize) {
+  ArchiveSpec spec;
+  Bytes archive = BuildArchive(spec);
+  ZipEntry entry;
+  ASSERT_EQ(ReadFirstZipEntry(archive.data(), archive.size(), kSmallSize, &entry), ZipStatus::Ok);
+
+  Bytes small(kSmallSize - 1, 0xEE);
+  EXPECT_EQ(InflateZipEntry(archive.data(), archive.size(), entry, small.data(), small.size()),
+            ZipStatus::OutputTooSmall);
+
+  Bytes roomy(kSmallSize + 64, 0xEE);
+  ASSERT_EQ(InflateZipEntry(archive.data(), archive.size(), entry, roomy.data(), roomy.size()),
+            ZipStatus::Ok);
+  EXPECT_TRUE(std::equal(spec.content.begin(), spec.content.end(), roomy.begin()));
+  for (size_t i = kSmallSize; i < roomy.size(); ++i) ASSERT_EQ(roomy[i], 0xEE) << i;
+
+  // An entry that claims data beyond the bytes given is refused, not read.
+  ZipEntry forged = entry;
+  forged.compressedSize = static_cast<uint32_t>(archive.size());
+  EXPECT_EQ(InflateZipEntry(archive.data(), archive.size(), forged, roomy.data(), roomy.size()),
+            ZipStatus::DataOutOfBounds);
+}
+
+TEST(ZipReader, ReadsOnlyTheFirstEntry) {
+  // The end record counts two entries; only the first is looked at.
+  ArchiveSpec spec;
+  Bytes archive = BuildArchive(spec);
+  const size_t end = archive.size() - 22;
+  archive[end + 8] = 2;
+  archive[end + 10] = 2;
+  Unpacked u = Unpack(archive, kSmallSize);
+  ASSERT_EQ(u.status, ZipStatus::Ok) << DescribeZipStatus(u.status);
+  EXPECT_EQ(u.image, spec.content);
+}
+
+TEST(ZipReader, UnpackedNameGetsImgOnlyWithoutDot) {
+  struct Case { const char* entry; const char* unpacked; };
+  for (Case c : {Case{"T64DEMO1.IMG", "T64DEMO1.IMG"}, Case{"T64DEMO1", "T64DEMO1.IMG"},
+                 Case{"disk.bin", "disk.bin"}, Case{"a.b.c", "a.b.c"}, Case{"X", "X.IMG"}}) {
+    EXPECT_EQ(UnpackedImageName(c.entry), c.unpacked);
+  }
+  // The limit applies to the name we unpack to, ".IMG" included.
+  EXPECT_EQ(CheckZipEntryName(std::string(251, 'a')), ZipStatus::Ok);
+  EXPECT_EQ(CheckZipEntryName(std::string(252, 'a')), ZipStatus::NameTooLong);
+  EXPECT_EQ(CheckZipEntryName(std::string(251, 'a') + ".IMG"), ZipStatus::Ok);
+  EXPECT_EQ(CheckZipEntryName(std::string(252, 'a') + ".IMG"), ZipStatus::NameTooLong);
+}
+
+TEST(ZipReader, EveryStatusHasItsOwnLine) {
+  std::set<std::string> lines;
+  int count = static_cast<int>(ZipStatus::OutOfMemory) + 1;
+  for (int i = 0; i < count; ++i) {
+    std::string line = DescribeZipStatus(static_cast<ZipStatus>(i));
+    EXPECT_FALSE(line.empty());
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    EXPECT_NE(line, "Unknown archive error.") << i;
+    lines.insert(line);
+  }
+  EXPECT_EQ(lines.size(), static_cast<size_t>(count));
+}
+
+}  // namespace
