@@ -1,0 +1,43 @@
+# The shipped program: TalvixDiskWriter-plain.exe with the demo floppy image
+# T64DEMO1.IMG attached as a ZIP archive. Both the image and the archive are
+# made by host tools of the native build (tools/), which must be built first;
+# TDW_HOST_TOOLS_DIR names its tools folder (build/native/tools).
+if(NOT TDW_HOST_TOOLS_DIR)
+  message(FATAL_ERROR
+    "TDW_HOST_TOOLS_DIR is not set. Build the native tree first "
+    "(cmake -S . -B build/native && cmake --build build/native) and configure this "
+    "build with -DTDW_HOST_TOOLS_DIR=<absolute path to build/native/tools>.")
+endif()
+
+set(TDW_ATTACH_IMAGE ${TDW_HOST_TOOLS_DIR}/attach-image${CMAKE_HOST_EXECUTABLE_SUFFIX})
+set(TDW_MAKE_DEMO_FLOPPY ${TDW_HOST_TOOLS_DIR}/make_demo_floppy${CMAKE_HOST_EXECUTABLE_SUFFIX})
+foreach(tool ${TDW_ATTACH_IMAGE} ${TDW_MAKE_DEMO_FLOPPY})
+  if(NOT EXISTS ${tool})
+    message(FATAL_ERROR
+      "Host tool ${tool} not found. Build the native tree (build/native) before "
+      "configuring the Windows build, or fix TDW_HOST_TOOLS_DIR.")
+  endif()
+endforeach()
+
+# The image is made again here rather than taken from the native tree; the
+# tool writes the same bytes every time. It sits beside the program, which
+# the Wine tests use as an external image.
+set(TDW_DEMO_IMAGE ${TDW_WIN_OUTPUT_DIR}/T64DEMO1.IMG)
+add_custom_command(OUTPUT ${TDW_DEMO_IMAGE}
+  COMMAND ${TDW_MAKE_DEMO_FLOPPY} ${TDW_DEMO_IMAGE}
+  DEPENDS ${TDW_MAKE_DEMO_FLOPPY}
+  COMMENT "Making the demo floppy image T64DEMO1.IMG")
+
+# attach-image writes with plain stdio, so a Unix host gets a file without
+# the execute bit; give it back for those who start the program directly.
+set(TDW_MARK_EXECUTABLE)
+if(CMAKE_HOST_UNIX)
+  set(TDW_MARK_EXECUTABLE COMMAND chmod +x ${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter.exe)
+endif()
+add_custom_command(OUTPUT ${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter.exe
+  COMMAND ${TDW_ATTACH_IMAGE} $<TARGET_FILE:TalvixDiskWriter-plain> ${TDW_DEMO_IMAGE}
+          ${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter.exe
+  ${TDW_MARK_EXECUTABLE}
+  DEPENDS TalvixDiskWriter-plain ${TDW_DEMO_IMAGE} ${TDW_ATTACH_IMAGE}
+  COMMENT "Attaching T64DEMO1.IMG to TalvixDiskWriter.exe")
+add_custom_target(TalvixDiskWriter ALL DEPENDS ${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter.exe)
