@@ -231,7 +231,7 @@ tdw_wait_until() {
 }
 
 # tdw_drv_is <expected> <driver args...>: succeeds when the answer matches.
-tdw_drv_is() { local want=$1; shift; [ "$(drv "$@" 2>/dev/null)" = "$want" ]; }
+tdw_drv_is() { local want=$1 out; shift; out=$(drv "$@" 2>/dev/null) && [ "$out" = "$want" ]; }
 
 # tdw_expect <expected> <driver args...>: fails the test unless the answer
 # matches, after polling up to TDW_TIMEOUT (the window may still be changing).
