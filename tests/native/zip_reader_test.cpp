@@ -37,14 +37,21 @@ Bytes MakeContent(size_t size, uint8_t seed = 1) {
   return content;
 }
 
-Bytes DeflateRaw(const Bytes& content) {
+// Raw deflate; `flushBlocks` ends the data with empty stored blocks before
+// the final block, as streaming writers do, so the stream goes on after the
+// last byte of output.
+Bytes DeflateRaw(const Bytes& content, bool flushBlocks = false) {
   z_stream s{};
   EXPECT_EQ(deflateInit2(&s, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  Bytes out(deflateBound(&s, content.size()));
+  Bytes out(deflateBound(&s, content.size()) + 64);
   s.next_in = const_cast<Bytef*>(content.data());
   s.avail_in = static_cast<uInt>(content.size());
   s.next_out = out.data();
   s.avail_out = static_cast<uInt>(out.size());
+  if (flushBlocks) {
+    EXPECT_EQ(deflate(&s, Z_SYNC_FLUSH), Z_OK);
+    EXPECT_EQ(deflate(&s, Z_FULL_FLUSH), Z_OK);
+  }
   EXPECT_EQ(deflate(&s, Z_FINISH), Z_STREAM_END);
   out.resize(s.total_out);
   deflateEnd(&s);
@@ -66,6 +73,8 @@ struct ArchiveSpec {
   std::optional<uint16_t> localMethod;
   uint16_t flags = 0;
   uint16_t localFlags = 0;                // added to the local header's flags
+  uint16_t centralFlags = 0;              // added to the central entry's flags
+  bool flushBlocks = false;               // empty stored blocks before the end
   bool dataDescriptor = false;            // sizes and CRC after the data (flag bit 3)
   bool descriptorSignature = true;
   std::string localExtra, centralExtra, entryComment, archiveComment;
@@ -91,7 +100,7 @@ void PutText(Bytes* b, const std::string& s) { b->insert(b->end(), s.begin(), s.
 Bytes BuildArchive(const ArchiveSpec& spec) {
   Bytes out(spec.leading.begin(), spec.leading.end());
   const size_t start = out.size();
-  Bytes packed = spec.method == 8 ? DeflateRaw(spec.content) : spec.content;
+  Bytes packed = spec.method == 8 ? DeflateRaw(spec.content, spec.flushBlocks) : spec.content;
   packed.resize(packed.size() - spec.trimPacked);
   const uint32_t crc = Crc(spec.content) ^ spec.crcXor;
   const uint32_t usize = spec.declaredSize.value_or(static_cast<uint32_t>(spec.content.size()));
@@ -126,7 +135,7 @@ Bytes BuildArchive(const ArchiveSpec& spec) {
     Put32(&out, 0x02014B50);
     Put16(&out, 0x031E);                  // made by Unix, 3.0
     Put16(&out, 20);
-    Put16(&out, flags);
+    Put16(&out, flags | spec.centralFlags);
     Put16(&out, spec.method);
     Put16(&out, 0x6000);
     Put16(&out, 0x5821);
@@ -244,6 +253,9 @@ TEST(ZipReader, AcceptsArchivesThatOtherWritersProduce) {
   ArchiveSpec noDot;
   noDot.name = "T64DEMO";
   cases.push_back({"name without a dot", noDot});
+  ArchiveSpec flushed;
+  flushed.flushBlocks = true;
+  cases.push_back({"empty blocks after the last byte", flushed});
   ArchiveSpec utf8;
   utf8.name = "T64 d\xC3\xA9mo.img";
   utf8.flags = 1 << 11;
@@ -277,6 +289,8 @@ TEST(ZipReader, RefusesDamagedOrUnsuitableArchives) {
   add("encrypted", ZipStatus::Encrypted, [](ArchiveSpec& s) { s.flags = 1; });
   add("strong encryption", ZipStatus::Encrypted, [](ArchiveSpec& s) { s.flags = 1 << 6; });
   add("encrypted per local header", ZipStatus::Encrypted, [](ArchiveSpec& s) { s.localFlags = 1; });
+  add("encrypted per directory", ZipStatus::Encrypted, [](ArchiveSpec& s) { s.centralFlags = 1; });
+  add("directory encrypted", ZipStatus::Encrypted, [](ArchiveSpec& s) { s.centralFlags = 1 << 13; });
   add("bzip2", ZipStatus::UnsupportedMethod, [](ArchiveSpec& s) { s.method = 12; });
   add("deflate64", ZipStatus::UnsupportedMethod, [](ArchiveSpec& s) { s.method = 9; });
   add("empty name", ZipStatus::NameEmpty, [](ArchiveSpec& s) { s.name = ""; });
