@@ -64,7 +64,7 @@ uint32_t Crc(const Bytes& content) {
 }
 
 // Everything about a one-entry archive that a test may want to bend.
-struct ArchiveSpec {
+struct ArchiveLayout {
   std::string leading;                    // bytes before the first local header
   std::string name = "T64DEMO1.IMG";
   std::optional<std::string> localName;   // the local header's name, if different
@@ -97,35 +97,35 @@ void Put32(Bytes* b, uint32_t v) {
 }
 void PutText(Bytes* b, const std::string& s) { b->insert(b->end(), s.begin(), s.end()); }
 
-Bytes BuildArchive(const ArchiveSpec& spec) {
-  Bytes out(spec.leading.begin(), spec.leading.end());
+Bytes BuildArchive(const ArchiveLayout& layout) {
+  Bytes out(layout.leading.begin(), layout.leading.end());
   const size_t start = out.size();
-  Bytes packed = spec.method == 8 ? DeflateRaw(spec.content, spec.flushBlocks) : spec.content;
-  packed.resize(packed.size() - spec.trimPacked);
-  const uint32_t crc = Crc(spec.content) ^ spec.crcXor;
-  const uint32_t usize = spec.declaredSize.value_or(static_cast<uint32_t>(spec.content.size()));
-  const uint32_t csize = static_cast<uint32_t>(packed.size() + spec.compressedSizeDelta);
-  const uint16_t flags = spec.flags | (spec.dataDescriptor ? 8 : 0);
-  const std::string localName = spec.localName.value_or(spec.name);
+  Bytes packed = layout.method == 8 ? DeflateRaw(layout.content, layout.flushBlocks) : layout.content;
+  packed.resize(packed.size() - layout.trimPacked);
+  const uint32_t crc = Crc(layout.content) ^ layout.crcXor;
+  const uint32_t usize = layout.declaredSize.value_or(static_cast<uint32_t>(layout.content.size()));
+  const uint32_t csize = static_cast<uint32_t>(packed.size() + layout.compressedSizeDelta);
+  const uint16_t flags = layout.flags | (layout.dataDescriptor ? 8 : 0);
+  const std::string localName = layout.localName.value_or(layout.name);
 
   size_t cdStart = out.size();
-  if (spec.entries > 0) {
+  if (layout.entries > 0) {
     Put32(&out, 0x04034B50);
     Put16(&out, 20);
-    Put16(&out, flags | spec.localFlags);
-    Put16(&out, spec.localMethod.value_or(spec.method));
+    Put16(&out, flags | layout.localFlags);
+    Put16(&out, layout.localMethod.value_or(layout.method));
     Put16(&out, 0x6000);
     Put16(&out, 0x5821);
-    Put32(&out, spec.dataDescriptor ? 0 : crc);
-    Put32(&out, spec.dataDescriptor ? 0 : csize);
-    Put32(&out, spec.dataDescriptor ? 0 : usize);
+    Put32(&out, layout.dataDescriptor ? 0 : crc);
+    Put32(&out, layout.dataDescriptor ? 0 : csize);
+    Put32(&out, layout.dataDescriptor ? 0 : usize);
     Put16(&out, static_cast<uint32_t>(localName.size()));
-    Put16(&out, static_cast<uint32_t>(spec.localExtra.size()));
+    Put16(&out, static_cast<uint32_t>(layout.localExtra.size()));
     PutText(&out, localName);
-    PutText(&out, spec.localExtra);
+    PutText(&out, layout.localExtra);
     out.insert(out.end(), packed.begin(), packed.end());
-    if (spec.dataDescriptor) {
-      if (spec.descriptorSignature) Put32(&out, 0x08074B50);
+    if (layout.dataDescriptor) {
+      if (layout.descriptorSignature) Put32(&out, 0x08074B50);
       Put32(&out, crc);
       Put32(&out, csize);
       Put32(&out, usize);
@@ -135,35 +135,35 @@ Bytes BuildArchive(const ArchiveSpec& spec) {
     Put32(&out, 0x02014B50);
     Put16(&out, 0x031E);                  // made by Unix, 3.0
     Put16(&out, 20);
-    Put16(&out, flags | spec.centralFlags);
-    Put16(&out, spec.method);
+    Put16(&out, flags | layout.centralFlags);
+    Put16(&out, layout.method);
     Put16(&out, 0x6000);
     Put16(&out, 0x5821);
     Put32(&out, crc);
     Put32(&out, csize);
     Put32(&out, usize);
-    Put16(&out, static_cast<uint32_t>(spec.name.size()));
-    Put16(&out, static_cast<uint32_t>(spec.centralExtra.size()));
-    Put16(&out, static_cast<uint32_t>(spec.entryComment.size()));
+    Put16(&out, static_cast<uint32_t>(layout.name.size()));
+    Put16(&out, static_cast<uint32_t>(layout.centralExtra.size()));
+    Put16(&out, static_cast<uint32_t>(layout.entryComment.size()));
     Put16(&out, 0);
     Put16(&out, 0);
     Put32(&out, 0x81A40000);
-    Put32(&out, static_cast<uint32_t>(spec.localOffsetDelta));
-    PutText(&out, spec.name);
-    PutText(&out, spec.centralExtra);
-    PutText(&out, spec.entryComment);
+    Put32(&out, static_cast<uint32_t>(layout.localOffsetDelta));
+    PutText(&out, layout.name);
+    PutText(&out, layout.centralExtra);
+    PutText(&out, layout.entryComment);
   }
   const size_t cdSize = out.size() - cdStart;
 
   Put32(&out, 0x06054B50);
-  Put16(&out, spec.diskNumber);
-  Put16(&out, spec.diskNumber);
-  Put16(&out, spec.entries);
-  Put16(&out, spec.entries);
-  Put32(&out, static_cast<uint32_t>(cdSize + spec.cdSizeDelta));
-  Put32(&out, static_cast<uint32_t>(cdStart - start + spec.cdOffsetDelta));
-  Put16(&out, static_cast<uint32_t>(spec.archiveComment.size()));
-  PutText(&out, spec.archiveComment);
+  Put16(&out, layout.diskNumber);
+  Put16(&out, layout.diskNumber);
+  Put16(&out, layout.entries);
+  Put16(&out, layout.entries);
+  Put32(&out, static_cast<uint32_t>(cdSize + layout.cdSizeDelta));
+  Put32(&out, static_cast<uint32_t>(cdStart - start + layout.cdOffsetDelta));
+  Put16(&out, static_cast<uint32_t>(layout.archiveComment.size()));
+  PutText(&out, layout.archiveComment);
   return out;
 }
 
@@ -227,129 +227,129 @@ TEST(ZipReader, ReadsArchivesFromZipWriterAfterProgramBytes) {
 TEST(ZipReader, AcceptsArchivesThatOtherWritersProduce) {
   struct Case {
     const char* what;
-    ArchiveSpec spec;
+    ArchiveLayout layout;
   };
   std::vector<Case> cases;
   cases.push_back({"plain deflate", {}});
-  ArchiveSpec leading;
+  ArchiveLayout leading;
   leading.leading = Leading(17948);
   cases.push_back({"signature in leading bytes", leading});
-  ArchiveSpec stored;
+  ArchiveLayout stored;
   stored.method = 0;
   cases.push_back({"stored entry", stored});
-  ArchiveSpec descriptor;
+  ArchiveLayout descriptor;
   descriptor.leading = Leading(5000);
   descriptor.dataDescriptor = true;
   descriptor.localExtra = ExtraField(1);
   descriptor.centralExtra = ExtraField(2) + ExtraField(3);
   descriptor.entryComment = "made by a test";
   cases.push_back({"data descriptor, extra fields, entry comment", descriptor});
-  ArchiveSpec bare = descriptor;
+  ArchiveLayout bare = descriptor;
   bare.descriptorSignature = false;
   cases.push_back({"data descriptor without signature", bare});
-  ArchiveSpec comment;
+  ArchiveLayout comment;
   comment.archiveComment = std::string("has PK\x05\x06 inside") + std::string(300, 'c');
   cases.push_back({"archive comment holding the end signature", comment});
-  ArchiveSpec noDot;
+  ArchiveLayout noDot;
   noDot.name = "T64DEMO";
   cases.push_back({"name without a dot", noDot});
-  ArchiveSpec flushed;
+  ArchiveLayout flushed;
   flushed.flushBlocks = true;
   cases.push_back({"empty blocks after the last byte", flushed});
-  ArchiveSpec utf8;
+  ArchiveLayout utf8;
   utf8.name = "T64 d\xC3\xA9mo.img";
   utf8.flags = 1 << 11;
   cases.push_back({"UTF-8 name with a space", utf8});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Unpacked u = Unpack(BuildArchive(c.spec), kSmallSize);
+    Unpacked u = Unpack(BuildArchive(c.layout), kSmallSize);
     ASSERT_EQ(u.status, ZipStatus::Ok) << DescribeZipStatus(u.status);
-    EXPECT_EQ(u.entry.name, c.spec.name);
-    EXPECT_EQ(u.entry.leadingBytes, c.spec.leading.size());
-    EXPECT_EQ(u.image, c.spec.content);
+    EXPECT_EQ(u.entry.name, c.layout.name);
+    EXPECT_EQ(u.entry.leadingBytes, c.layout.leading.size());
+    EXPECT_EQ(u.image, c.layout.content);
   }
 }
 
 TEST(ZipReader, RefusesDamagedOrUnsuitableArchives) {
   struct Case {
     const char* what;
-    ArchiveSpec spec;
+    ArchiveLayout layout;
     ZipStatus expected;
   };
   std::vector<Case> cases;
   auto add = [&cases](const char* what, ZipStatus expected, auto bend) {
-    ArchiveSpec spec;
-    spec.leading = Leading(700);
-    bend(spec);
-    cases.push_back({what, spec, expected});
+    ArchiveLayout layout;
+    layout.leading = Leading(700);
+    bend(layout);
+    cases.push_back({what, layout, expected});
   };
-  add("no entries", ZipStatus::NoEntries, [](ArchiveSpec& s) { s.entries = 0; });
-  add("second disk", ZipStatus::SpannedArchive, [](ArchiveSpec& s) { s.diskNumber = 1; });
-  add("encrypted", ZipStatus::Encrypted, [](ArchiveSpec& s) { s.flags = 1; });
-  add("strong encryption", ZipStatus::Encrypted, [](ArchiveSpec& s) { s.flags = 1 << 6; });
-  add("encrypted per local header", ZipStatus::Encrypted, [](ArchiveSpec& s) { s.localFlags = 1; });
-  add("encrypted per directory", ZipStatus::Encrypted, [](ArchiveSpec& s) { s.centralFlags = 1; });
-  add("directory encrypted", ZipStatus::Encrypted, [](ArchiveSpec& s) { s.centralFlags = 1 << 13; });
-  add("bzip2", ZipStatus::UnsupportedMethod, [](ArchiveSpec& s) { s.method = 12; });
-  add("deflate64", ZipStatus::UnsupportedMethod, [](ArchiveSpec& s) { s.method = 9; });
-  add("empty name", ZipStatus::NameEmpty, [](ArchiveSpec& s) { s.name = ""; });
-  add("backslash parent", ZipStatus::NameHasPath, [](ArchiveSpec& s) { s.name = "..\\T64.IMG"; });
-  add("slash parent", ZipStatus::NameHasPath, [](ArchiveSpec& s) { s.name = "../T64.IMG"; });
-  add("drive", ZipStatus::NameHasPath, [](ArchiveSpec& s) { s.name = "C:T64.IMG"; });
-  add("absolute", ZipStatus::NameHasPath, [](ArchiveSpec& s) { s.name = "/T64.IMG"; });
-  add("folder", ZipStatus::NameHasPath, [](ArchiveSpec& s) { s.name = "a/b"; });
-  add("dot dot", ZipStatus::NameHasPath, [](ArchiveSpec& s) { s.name = ".."; });
-  add("too long", ZipStatus::NameTooLong, [](ArchiveSpec& s) { s.name = std::string(252, 'a'); });
+  add("no entries", ZipStatus::NoEntries, [](ArchiveLayout& s) { s.entries = 0; });
+  add("second disk", ZipStatus::SpannedArchive, [](ArchiveLayout& s) { s.diskNumber = 1; });
+  add("encrypted", ZipStatus::Encrypted, [](ArchiveLayout& s) { s.flags = 1; });
+  add("strong encryption", ZipStatus::Encrypted, [](ArchiveLayout& s) { s.flags = 1 << 6; });
+  add("encrypted per local header", ZipStatus::Encrypted, [](ArchiveLayout& s) { s.localFlags = 1; });
+  add("encrypted per directory", ZipStatus::Encrypted, [](ArchiveLayout& s) { s.centralFlags = 1; });
+  add("directory encrypted", ZipStatus::Encrypted, [](ArchiveLayout& s) { s.centralFlags = 1 << 13; });
+  add("bzip2", ZipStatus::UnsupportedMethod, [](ArchiveLayout& s) { s.method = 12; });
+  add("deflate64", ZipStatus::UnsupportedMethod, [](ArchiveLayout& s) { s.method = 9; });
+  add("empty name", ZipStatus::NameEmpty, [](ArchiveLayout& s) { s.name = ""; });
+  add("backslash parent", ZipStatus::NameHasPath, [](ArchiveLayout& s) { s.name = "..\\T64.IMG"; });
+  add("slash parent", ZipStatus::NameHasPath, [](ArchiveLayout& s) { s.name = "../T64.IMG"; });
+  add("drive", ZipStatus::NameHasPath, [](ArchiveLayout& s) { s.name = "C:T64.IMG"; });
+  add("absolute", ZipStatus::NameHasPath, [](ArchiveLayout& s) { s.name = "/T64.IMG"; });
+  add("folder", ZipStatus::NameHasPath, [](ArchiveLayout& s) { s.name = "a/b"; });
+  add("dot dot", ZipStatus::NameHasPath, [](ArchiveLayout& s) { s.name = ".."; });
+  add("too long", ZipStatus::NameTooLong, [](ArchiveLayout& s) { s.name = std::string(252, 'a'); });
   add("control char", ZipStatus::NameBadCharacter,
-      [](ArchiveSpec& s) { s.name = std::string("T64\0.IMG", 8); });
-  add("wildcard", ZipStatus::NameBadCharacter, [](ArchiveSpec& s) { s.name = "T64*.IMG"; });
-  add("trailing dot", ZipStatus::NameBadCharacter, [](ArchiveSpec& s) { s.name = "T64.IMG."; });
-  add("device", ZipStatus::NameReservedDevice, [](ArchiveSpec& s) { s.name = "con.img"; });
+      [](ArchiveLayout& s) { s.name = std::string("T64\0.IMG", 8); });
+  add("wildcard", ZipStatus::NameBadCharacter, [](ArchiveLayout& s) { s.name = "T64*.IMG"; });
+  add("trailing dot", ZipStatus::NameBadCharacter, [](ArchiveLayout& s) { s.name = "T64.IMG."; });
+  add("device", ZipStatus::NameReservedDevice, [](ArchiveLayout& s) { s.name = "con.img"; });
   add("too large declared", ZipStatus::WrongDeclaredSize,
-      [](ArchiveSpec& s) { s.declaredSize = kSmallSize + 1; });
+      [](ArchiveLayout& s) { s.declaredSize = kSmallSize + 1; });
   add("huge declared", ZipStatus::WrongDeclaredSize,
-      [](ArchiveSpec& s) { s.declaredSize = 0xFFFFFFFF; });
-  add("inflates to more", ZipStatus::DataTooLong, [](ArchiveSpec& s) {
+      [](ArchiveLayout& s) { s.declaredSize = 0xFFFFFFFF; });
+  add("inflates to more", ZipStatus::DataTooLong, [](ArchiveLayout& s) {
     s.content = MakeContent(kSmallSize + 1);
     s.declaredSize = kSmallSize;
   });
-  add("inflates to less", ZipStatus::DataTooShort, [](ArchiveSpec& s) {
+  add("inflates to less", ZipStatus::DataTooShort, [](ArchiveLayout& s) {
     s.content = MakeContent(kSmallSize - 1);
     s.declaredSize = kSmallSize;
   });
-  add("stored longer", ZipStatus::StoredSizeMismatch, [](ArchiveSpec& s) {
+  add("stored longer", ZipStatus::StoredSizeMismatch, [](ArchiveLayout& s) {
     s.method = 0;
     s.content = MakeContent(kSmallSize + 1);
     s.declaredSize = kSmallSize;
   });
-  add("bad CRC", ZipStatus::CrcMismatch, [](ArchiveSpec& s) { s.crcXor = 0x00010000; });
-  add("stored bad CRC", ZipStatus::CrcMismatch, [](ArchiveSpec& s) {
+  add("bad CRC", ZipStatus::CrcMismatch, [](ArchiveLayout& s) { s.crcXor = 0x00010000; });
+  add("stored bad CRC", ZipStatus::CrcMismatch, [](ArchiveLayout& s) {
     s.method = 0;
     s.crcXor = 1;
   });
-  add("deflate stream cut short", ZipStatus::CorruptData, [](ArchiveSpec& s) { s.trimPacked = 5; });
+  add("deflate stream cut short", ZipStatus::CorruptData, [](ArchiveLayout& s) { s.trimPacked = 5; });
   add("compressed size past data", ZipStatus::DataOutOfBounds,
-      [](ArchiveSpec& s) { s.compressedSizeDelta = 60; });
+      [](ArchiveLayout& s) { s.compressedSizeDelta = 60; });
   add("local name differs", ZipStatus::BadLocalHeader,
-      [](ArchiveSpec& s) { s.localName = "..\\EVIL.IMG"; });
-  add("local method differs", ZipStatus::BadLocalHeader, [](ArchiveSpec& s) { s.localMethod = 0; });
+      [](ArchiveLayout& s) { s.localName = "..\\EVIL.IMG"; });
+  add("local method differs", ZipStatus::BadLocalHeader, [](ArchiveLayout& s) { s.localMethod = 0; });
   add("local offset into data", ZipStatus::BadLocalHeader,
-      [](ArchiveSpec& s) { s.localOffsetDelta = 10; });
+      [](ArchiveLayout& s) { s.localOffsetDelta = 10; });
   add("local offset past directory", ZipStatus::LocalHeaderOutOfBounds,
-      [](ArchiveSpec& s) { s.localOffsetDelta = 0x7FFFFFFF; });
+      [](ArchiveLayout& s) { s.localOffsetDelta = 0x7FFFFFFF; });
   add("directory offset too large", ZipStatus::CentralDirectoryOutOfBounds,
-      [](ArchiveSpec& s) { s.cdOffsetDelta = 0x10000; });
+      [](ArchiveLayout& s) { s.cdOffsetDelta = 0x10000; });
   add("directory size too large", ZipStatus::CentralDirectoryOutOfBounds,
-      [](ArchiveSpec& s) { s.cdSizeDelta = 0x100000; });
+      [](ArchiveLayout& s) { s.cdSizeDelta = 0x100000; });
   add("directory size too small", ZipStatus::BadCentralHeader,
-      [](ArchiveSpec& s) { s.cdSizeDelta = -1; });
+      [](ArchiveLayout& s) { s.cdSizeDelta = -1; });
   add("directory misplaced", ZipStatus::BadCentralHeader,
-      [](ArchiveSpec& s) { s.cdSizeDelta = 4; });
+      [](ArchiveLayout& s) { s.cdSizeDelta = 4; });
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Unpacked u = Unpack(BuildArchive(c.spec), kSmallSize);
+    Unpacked u = Unpack(BuildArchive(c.layout), kSmallSize);
     EXPECT_EQ(u.status, c.expected) << DescribeZipStatus(u.status);
   }
 }
@@ -367,22 +367,22 @@ TEST(ZipReader, RefusesBytesWithoutEndRecord) {
 
 // A small archive that has every structure: leading bytes, local extra
 // field, data, data descriptor, central entry with extra and comment.
-ArchiveSpec RichSpec() {
-  ArchiveSpec spec;
-  spec.leading = Leading(40);
-  spec.content = MakeContent(600);
-  spec.dataDescriptor = true;
-  spec.localExtra = ExtraField(4);
-  spec.centralExtra = ExtraField(5);
-  spec.entryComment = "c";
-  return spec;
+ArchiveLayout RichLayout() {
+  ArchiveLayout layout;
+  layout.leading = Leading(40);
+  layout.content = MakeContent(600);
+  layout.dataDescriptor = true;
+  layout.localExtra = ExtraField(4);
+  layout.centralExtra = ExtraField(5);
+  layout.entryComment = "c";
+  return layout;
 }
 
 TEST(ZipReader, RefusesEveryTruncation) {
   for (uint16_t method : {uint16_t{8}, uint16_t{0}}) {
-    ArchiveSpec spec = RichSpec();
-    spec.method = method;
-    Bytes archive = BuildArchive(spec);
+    ArchiveLayout layout = RichLayout();
+    layout.method = method;
+    Bytes archive = BuildArchive(layout);
     ASSERT_EQ(Unpack(archive, 600).status, ZipStatus::Ok);
     const size_t endRecord = archive.size() - 22;
     for (size_t cut = 0; cut < archive.size(); ++cut) {
@@ -404,8 +404,8 @@ TEST(ZipReader, SurvivesCorruptedBytes) {
   // Every byte of the archive flipped in turn, and random damage: the reader
   // may accept only when the image still comes out right (a byte the reader
   // does not look at, like a time stamp).
-  ArchiveSpec spec = RichSpec();
-  const Bytes archive = BuildArchive(spec);
+  ArchiveLayout layout = RichLayout();
+  const Bytes archive = BuildArchive(layout);
   std::mt19937 random(1234);
   for (size_t round = 0; round < archive.size() + 3000; ++round) {
     Bytes bent = archive;
@@ -416,14 +416,14 @@ TEST(ZipReader, SurvivesCorruptedBytes) {
     }
     Unpacked u = Unpack(bent, 600);
     if (u.status == ZipStatus::Ok) {
-      EXPECT_EQ(u.image, spec.content) << round;
+      EXPECT_EQ(u.image, layout.content) << round;
     }
   }
 }
 
 TEST(ZipReader, InflateWritesOnlyTheDeclaredSize) {
-  ArchiveSpec spec;
-  Bytes archive = BuildArchive(spec);
+  ArchiveLayout layout;
+  Bytes archive = BuildArchive(layout);
   ZipEntry entry;
   ASSERT_EQ(ReadFirstZipEntry(archive.data(), archive.size(), kSmallSize, &entry), ZipStatus::Ok);
 
@@ -434,7 +434,7 @@ TEST(ZipReader, InflateWritesOnlyTheDeclaredSize) {
   Bytes roomy(kSmallSize + 64, 0xEE);
   ASSERT_EQ(InflateZipEntry(archive.data(), archive.size(), entry, roomy.data(), roomy.size()),
             ZipStatus::Ok);
-  EXPECT_TRUE(std::equal(spec.content.begin(), spec.content.end(), roomy.begin()));
+  EXPECT_TRUE(std::equal(layout.content.begin(), layout.content.end(), roomy.begin()));
   for (size_t i = kSmallSize; i < roomy.size(); ++i) ASSERT_EQ(roomy[i], 0xEE) << i;
 
   // An entry that claims data beyond the bytes given is refused, not read.
@@ -446,14 +446,14 @@ TEST(ZipReader, InflateWritesOnlyTheDeclaredSize) {
 
 TEST(ZipReader, ReadsOnlyTheFirstEntry) {
   // The end record counts two entries; only the first is looked at.
-  ArchiveSpec spec;
-  Bytes archive = BuildArchive(spec);
+  ArchiveLayout layout;
+  Bytes archive = BuildArchive(layout);
   const size_t end = archive.size() - 22;
   archive[end + 8] = 2;
   archive[end + 10] = 2;
   Unpacked u = Unpack(archive, kSmallSize);
   ASSERT_EQ(u.status, ZipStatus::Ok) << DescribeZipStatus(u.status);
-  EXPECT_EQ(u.image, spec.content);
+  EXPECT_EQ(u.image, layout.content);
 }
 
 TEST(ZipReader, UnpackedNameGetsImgOnlyWithoutDot) {
