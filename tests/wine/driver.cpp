@@ -1,7 +1,8 @@
 // tdw-driver: works the wizard's window from another process, as a user or
 // the shell would, one command per run. Results go to stdout, one item a
 // line; failures to stderr with a non-zero exit code. Run `tdw-driver help`.
-#include <windows.h>
+#include "remote_window.h"
+
 #include <commctrl.h>
 #include <dbt.h>
 
@@ -19,10 +20,7 @@ namespace {
 
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2, kNotFound = 3 };
 
-const UINT kSendTimeoutMs = 15000;  // generous: a busy or slow machine is no failure
 const DWORD kPollMs = 50;
-
-const int kPaneList = 2002;
 const int kLanguageBar = 1014;
 const int kStatusList = 1018;
 
@@ -33,180 +31,6 @@ struct StatusEntry {
     uint8_t kind;
 };
 const char* const kKindNames[] = {"Error", "Ok", "Warning"};
-
-int Fail(int code, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    fputs("tdw-driver: ", stderr);
-    vfprintf(stderr, format, args);
-    fputc('\n', stderr);
-    va_end(args);
-    fflush(stderr);
-    return code;
-}
-
-void Print(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    vprintf(format, args);
-    va_end(args);
-    fflush(stdout);
-}
-
-// Texts are printed on one line: CR, LF, tab and backslash are escaped.
-std::string Escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            case '\\': out += "\\\\"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
-bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr) {
-    DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, kSendTimeoutMs, &answer))
-        return false;
-    if (result) *result = (LRESULT)answer;
-    return true;
-}
-
-LRESULT SendOrZero(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    LRESULT result = 0;
-    Send(window, message, wParam, lParam, &result);
-    return result;
-}
-
-// ---- Finding the windows ------------------------------------------------
-
-bool IsDialog(HWND window) {
-    char name[32] = "";
-    GetClassNameA(window, name, sizeof name);
-    return strcmp(name, "#32770") == 0;
-}
-
-bool BelongsToWizard(HWND window) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process) return false;
-    char path[MAX_PATH] = "";
-    DWORD size = sizeof path;
-    BOOL ok = QueryFullProcessImageNameA(process, 0, path, &size);
-    CloseHandle(process);
-    const char* base = strrchr(path, '\\');
-    return ok && _stricmp(base ? base + 1 : path, "TalvixDiskWriter.exe") == 0;
-}
-
-struct MainSearch {
-    HWND wizard;  // a dialog of TalvixDiskWriter.exe
-    HWND any;     // the first dialog with a pane list, whatever its program
-};
-
-BOOL CALLBACK CollectMain(HWND window, LPARAM param) {
-    MainSearch* search = (MainSearch*)param;
-    if (!IsDialog(window) || !GetDlgItem(window, kPaneList)) return TRUE;
-    if (!search->any) search->any = window;
-    if (BelongsToWizard(window)) {
-        search->wizard = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindMain() {
-    MainSearch search = {nullptr, nullptr};
-    EnumWindows(CollectMain, (LPARAM)&search);
-    return search.wizard ? search.wizard : search.any;
-}
-
-struct ChildSearch {
-    int controlId;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialogWith(HWND window, LPARAM param) {
-    ChildSearch* search = (ChildSearch*)param;
-    if (IsDialog(window) && GetDlgItem(window, search->controlId)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A child dialog of `parent` is known by a control that only it holds.
-HWND FindChildDialog(HWND parent, int controlId) {
-    ChildSearch search = {controlId, nullptr};
-    EnumChildWindows(parent, FindDialogWith, (LPARAM)&search);
-    return search.found;
-}
-
-struct PaneKind {
-    const char* name;
-    int marker;  // a control that only this pane holds
-};
-const PaneKind kPanes[] = {
-    {"welcome", 1006}, {"target", 1012}, {"install", 1018}, {"reboot", 4001},
-};
-
-HWND FindPane(HWND main, const char* name) {
-    if (strcmp(name, "main") == 0) return main;
-    if (strcmp(name, "chooser") == 0) {
-        HWND welcome = FindChildDialog(main, 1006);
-        return welcome ? FindChildDialog(welcome, 1009) : nullptr;
-    }
-    for (const PaneKind& pane : kPanes)
-        if (strcmp(name, pane.name) == 0) return FindChildDialog(main, pane.marker);
-    return nullptr;
-}
-
-// ---- Reading and writing the program's memory ---------------------------
-
-struct Remote {
-    HANDLE process = nullptr;
-    void* block = nullptr;
-    explicit Remote(HWND window) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        process = OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION |
-                                  PROCESS_QUERY_INFORMATION, FALSE, pid);
-    }
-    ~Remote() {
-        if (block) VirtualFreeEx(process, block, 0, MEM_RELEASE);
-        if (process) CloseHandle(process);
-    }
-    // A scratch block in the program for messages whose lParam is a pointer.
-    void* Scratch() {
-        if (!block && process)
-            block = VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-        return block;
-    }
-    bool Read(const void* address, void* out, size_t size) {
-        SIZE_T done = 0;
-        return process && ReadProcessMemory(process, address, out, size, &done) && done == size;
-    }
-    // Reads a NUL-terminated text of at most `limit` bytes, a page at a time
-    // so that a text ending just before an unmapped page still reads.
-    bool ReadText(const char* address, size_t limit, std::string* out) {
-        out->clear();
-        char buffer[4096];
-        while (out->size() < limit) {
-            size_t toPageEnd = 4096 - ((uintptr_t)address & 4095);
-            size_t chunk = toPageEnd < limit - out->size() ? toPageEnd : limit - out->size();
-            if (!Read(address, buffer, chunk)) return false;
-            size_t length = strnlen(buffer, chunk);
-            out->append(buffer, length);
-            if (length < chunk) return true;
-            address += chunk;
-        }
-        return true;
-    }
-};
 
 // ---- Commands -----------------------------------------------------------
 
@@ -271,6 +95,7 @@ int CmdSelect(Context& context) {
     if (int code = RequireArgs(context, 3, "select <index>")) return code;
     HWND list = GetDlgItem(context.main, kPaneList);
     int index = atoi(context.argv[2]);
+    // The main window takes every command as "show the selected pane".
     LRESULT result = 0;
     if (!Send(list, LB_SETCURSEL, index, 0, &result) || result == LB_ERR)
         return Fail(kFailed, "cannot select entry %d of the pane list", index);
@@ -329,6 +154,32 @@ int CmdChecked(Context& context) {
     HWND control = FindControl(context, 2, &code);
     if (!control) return code;
     Print("%d\n", (int)SendOrZero(control, BM_GETCHECK));
+    return kOk;
+}
+
+// A list box of a pane: "count<TAB>selected index" (-1 when none).
+int CmdList(Context& context) {
+    if (int code = RequireArgs(context, 4, "list <pane> <id>")) return code;
+    int code = kOk;
+    HWND list = FindControl(context, 2, &code);
+    if (!list) return code;
+    Print("%d\t%d\n", (int)SendOrZero(list, LB_GETCOUNT), (int)SendOrZero(list, LB_GETCURSEL));
+    return kOk;
+}
+
+// Selects an entry of a pane's list box and tells the pane, as a click does.
+int CmdPick(Context& context) {
+    if (int code = RequireArgs(context, 5, "pick <pane> <id> <index>")) return code;
+    int code = kOk;
+    HWND list = FindControl(context, 2, &code);
+    if (!list) return code;
+    int index = atoi(context.argv[4]);
+    LRESULT result = 0;
+    if (!Send(list, LB_SETCURSEL, index, 0, &result) || result == LB_ERR)
+        return Fail(kFailed, "cannot select entry %d", index);
+    int id = GetDlgCtrlID(list);
+    if (!Send(GetParent(list), WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), (LPARAM)list))
+        return Fail(kFailed, "the pane does not answer the selection change");
     return kOk;
 }
 
@@ -464,6 +315,19 @@ int CmdRedraw(Context& context) {
     return Send(context.main, WM_NULL, 0, 0) ? kOk : Fail(kFailed, "the window stopped answering");
 }
 
+// The drives this prefix offers: "E:\<TAB>removable" and so on. Needs no window.
+int CmdDrives(Context&) {
+    static const char* const kTypes[] = {"unknown", "none", "removable", "fixed", "remote", "cdrom", "ramdisk"};
+    char roots[512] = "";
+    DWORD length = GetLogicalDriveStringsA(sizeof roots, roots);
+    if (!length || length > sizeof roots) return Fail(kFailed, "GetLogicalDriveStringsA failed");
+    for (const char* root = roots; *root; root += strlen(root) + 1) {
+        UINT type = GetDriveTypeA(root);
+        Print("%s\t%s\n", Escape(root).c_str(), type < 7 ? kTypes[type] : "unknown");
+    }
+    return kOk;
+}
+
 void DumpTree(HWND parent, int depth) {
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         char name[64] = "", text[128] = "";
@@ -502,6 +366,8 @@ const Command kCommands[] = {
     {"enabled", CmdEnabled, true, "enabled <pane> <id>  1 or 0"},
     {"visible", CmdVisible, true, "visible <pane> <id>  1 or 0"},
     {"checked", CmdChecked, true, "checked <pane> <id>  BM_GETCHECK: 0, 1 or 2"},
+    {"list", CmdList, true, "list <pane> <id>     a list box: count<TAB>selected index"},
+    {"pick", CmdPick, true, "pick <pane> <id> <index>  select a list-box entry as a click does"},
     {"rect", CmdRect, true, "rect <pane> [id]     screen rectangle: left top right bottom"},
     {"lang", CmdLang, true, "lang <index>         click a language button"},
     {"lang-checked", CmdLangChecked, true, "lang-checked         the checked language button, then the captions"},
@@ -513,6 +379,7 @@ const Command kCommands[] = {
     {"ping", CmdPing, true, "ping                 milliseconds the window takes to answer WM_NULL"},
     {"redraw", CmdRedraw, true, "redraw               repaint the whole window now"},
     {"dump", CmdDump, true, "dump                 every child window: id, class, state, text"},
+    {"drives", CmdDrives, false, "drives               each drive root and its type"},
     {"help", CmdHelp, false, "help                 this list"},
 };
 // Panes: main | welcome | chooser | target | install | reboot.

@@ -109,9 +109,20 @@ tdw_session_start() {
   tdw_prefix_ensure || return 1
   tdw_xvfb_start || return 1
   tdw_server_start || { tdw_xvfb_stop; return 1; }
+  tdw_check_drive || { tdw_session_stop_now; return 1; }
   printf 'DISPLAY=%s\nTDW_XVFB_PID=%s\n' "$DISPLAY" "$TDW_XVFB_PID" >"$TDW_SESSION_FILE"
   tdw_log "session ready on $DISPLAY (Xvfb pid $TDW_XVFB_PID)"
 }
+
+# E: must be a removable drive, or no target test means anything.
+tdw_check_drive() {
+  [ -f "$TDW_DRIVER" ] || return 0
+  wine "$TDW_DRIVER" drives </dev/null 2>/dev/null | tr -d '\r' | grep -qxF "E:\\	removable" && return 0
+  tdw_log "drive E: is not a removable drive in $WINEPREFIX: $(wine "$TDW_DRIVER" drives 2>&1 | tr '\n' ' ')"
+  return 1
+}
+
+tdw_session_stop_now() { tdw_server_stop; tdw_xvfb_stop; }
 
 tdw_session_stop() {
   if [ -f "$TDW_SESSION_FILE" ]; then

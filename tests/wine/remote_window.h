@@ -1,0 +1,51 @@
+// Reaching the wizard's windows and memory from another process: finding the
+// main window and its panes, sending with a timeout, reading the program's heap.
+#pragma once
+#include <windows.h>
+
+#include <stddef.h>
+#include <string>
+
+const UINT kSendTimeoutMs = 15000;  // generous: a busy or slow machine is no failure
+const int kPaneList = 2002;
+
+int Fail(int code, const char* format, ...);
+void Print(const char* format, ...);
+// Texts are printed on one line: CR, LF and tab are escaped as \r \n \t.
+std::string Escape(const std::string& text);
+
+bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr);
+LRESULT SendOrZero(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+// The main window: a dialog with the pane list, of TalvixDiskWriter.exe when
+// one is there, else of any program.
+HWND FindMain();
+
+struct PaneKind {
+    const char* name;
+    int marker;  // a control that only this pane holds
+};
+extern const PaneKind kPanes[4];
+
+// A child dialog of `parent` is known by a control that only it holds.
+HWND FindChildDialog(HWND parent, int controlId);
+// main | welcome | chooser | target | install | reboot; null when absent.
+HWND FindPane(HWND main, const char* name);
+
+// The program's memory, through the process that owns a window.
+class Remote {
+public:
+    explicit Remote(HWND window);
+    ~Remote();
+    Remote(const Remote&) = delete;
+    Remote& operator=(const Remote&) = delete;
+    // A scratch block in the program for messages whose lParam is a pointer.
+    void* Scratch();
+    bool Read(const void* address, void* out, size_t size);
+    // A NUL-terminated text of at most `limit` bytes.
+    bool ReadText(const char* address, size_t limit, std::string* out);
+
+private:
+    HANDLE process_ = nullptr;
+    void* block_ = nullptr;
+};
