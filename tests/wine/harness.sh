@@ -1,7 +1,8 @@
 # Shared steps of the Wine scenarios: a private prefix with a removable drive
 # E: backed by a file, a private Xvfb display, a persistent wineserver, the
 # wizard started with its console captured, and the driver that works it.
-# Source this file; every function is prefixed tdw_ and fails loudly.
+# Source this file (it works under `set -e` too); functions are prefixed tdw_,
+# except drv, the driver call that scenarios use on almost every line.
 
 TDW_ROOT=${TDW_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 TDW_WINE_DIR=${TDW_WINE_DIR:-$TDW_ROOT/build/wine}
@@ -48,7 +49,7 @@ tdw_prefix_ensure() {
   wineboot -i >/dev/null 2>&1 </dev/null || { tdw_log "wineboot failed"; return 1; }
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
   wine reg add 'HKLM\Software\Wine\Drives' /v e: /d floppy /f >/dev/null 2>&1 </dev/null
-  wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+  wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true
   grep -q '"e:"="floppy"' "$WINEPREFIX/system.reg" || { tdw_log "drive E: not in the registry"; return 1; }
   tdw_drive_reset
   ln -sfn "$TDW_DRIVE_DIR/e" "$WINEPREFIX/dosdevices/e:"
@@ -76,16 +77,16 @@ tdw_xvfb_start() {
       fi
       sleep 0.1
     done
-    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+    kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true
   done
   tdw_log "no Xvfb display could be started"; return 1
 }
 
 tdw_xvfb_stop() {
   [ -n "${TDW_XVFB_PID:-}" ] || return 0
-  kill "$TDW_XVFB_PID" 2>/dev/null
+  kill "$TDW_XVFB_PID" 2>/dev/null || true
   local i; for i in $(seq 1 50); do kill -0 "$TDW_XVFB_PID" 2>/dev/null || break; sleep 0.1; done
-  kill -9 "$TDW_XVFB_PID" 2>/dev/null
+  kill -9 "$TDW_XVFB_PID" 2>/dev/null || true
   TDW_XVFB_PID=
 }
 
@@ -93,24 +94,53 @@ tdw_xvfb_stop() {
 # program also starts the background services, which inherit its output:
 # give it /dev/null so no later pipe waits for them.
 tdw_server_start() {
-  wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+  tdw_server_stop
   wineserver -p </dev/null >/dev/null 2>&1 || { tdw_log "wineserver did not start"; return 1; }
   wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || { tdw_log "wine cannot run a program"; return 1; }
 }
 
-tdw_server_stop() { wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; return 0; }
+tdw_server_stop() { wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true; }
 
 # ---- session: prefix + display + server, shared by a whole test run -----
+# session.env names the display, the Xvfb pid and the owner: the process whose
+# run the session serves (ctest for the fixture, else the scenario itself).
+# Engineers share this tree, so a live session of another owner is waited
+# for, never taken over.
+
+TDW_SESSION_OWNER=${TDW_SESSION_OWNER:-$$}
+TDW_SESSION_WAIT=${TDW_SESSION_WAIT:-900}
+
+tdw_session_read() {
+  DISPLAY= TDW_XVFB_PID= TDW_SESSION_FILE_OWNER=
+  # shellcheck disable=SC1090
+  [ -f "$TDW_SESSION_FILE" ] && . "$TDW_SESSION_FILE"
+  export DISPLAY
+}
+
+# True when session.env belongs to a live process other than our owner.
+tdw_session_foreign() {
+  [ -f "$TDW_SESSION_FILE" ] || return 1
+  local owner; owner=$(sed -n 's/^TDW_SESSION_FILE_OWNER=//p' "$TDW_SESSION_FILE")
+  [ -n "$owner" ] && [ "$owner" != "$TDW_SESSION_OWNER" ] && kill -0 "$owner" 2>/dev/null
+}
 
 tdw_session_start() {
   mkdir -p "$TDW_LOG_DIR" "$TDW_SHOT_DIR"
-  tdw_session_stop
+  local i
+  for i in $(seq 1 "$TDW_SESSION_WAIT"); do
+    tdw_session_foreign || break
+    [ "$i" = 1 ] && tdw_log "another run uses $TDW_WINE_DIR; waiting for it to end"
+    sleep 1
+  done
+  tdw_session_foreign && { tdw_log "$TDW_WINE_DIR stayed busy for ${TDW_SESSION_WAIT}s"; return 1; }
+  tdw_session_stop_now_from_file   # a session left behind by a run that died
   tdw_server_stop
   tdw_prefix_ensure || return 1
   tdw_xvfb_start || return 1
   tdw_server_start || { tdw_xvfb_stop; return 1; }
-  tdw_check_drive || { tdw_session_stop_now; return 1; }
-  printf 'DISPLAY=%s\nTDW_XVFB_PID=%s\n' "$DISPLAY" "$TDW_XVFB_PID" >"$TDW_SESSION_FILE"
+  tdw_check_drive || { tdw_server_stop; tdw_xvfb_stop; return 1; }
+  printf 'DISPLAY=%s\nTDW_XVFB_PID=%s\nTDW_SESSION_FILE_OWNER=%s\n' \
+    "$DISPLAY" "$TDW_XVFB_PID" "$TDW_SESSION_OWNER" >"$TDW_SESSION_FILE"
   tdw_log "session ready on $DISPLAY (Xvfb pid $TDW_XVFB_PID)"
 }
 
@@ -122,29 +152,30 @@ tdw_check_drive() {
   return 1
 }
 
-tdw_session_stop_now() { tdw_server_stop; tdw_xvfb_stop; }
+tdw_session_stop_now_from_file() {
+  [ -f "$TDW_SESSION_FILE" ] || return 0
+  tdw_session_read
+  tdw_server_stop
+  tdw_xvfb_stop
+  rm -f "$TDW_SESSION_FILE"
+}
 
+# Ends our own session (or one whose owner is gone); leaves another run's alone.
 tdw_session_stop() {
-  if [ -f "$TDW_SESSION_FILE" ]; then
-    # shellcheck disable=SC1090
-    . "$TDW_SESSION_FILE"
-    tdw_server_stop
-    tdw_xvfb_stop
-    rm -f "$TDW_SESSION_FILE"
-  fi
+  tdw_session_foreign && { tdw_log "the session belongs to another run; left running"; return 0; }
+  tdw_session_stop_now_from_file
 }
 
 # Joins the running session if there is one, else starts a private one that
 # ends with the script.
 tdw_session_attach() {
   if [ -f "$TDW_SESSION_FILE" ]; then
-    # shellcheck disable=SC1090
-    . "$TDW_SESSION_FILE"
-    export DISPLAY
+    tdw_session_read
     if kill -0 "${TDW_XVFB_PID:-0}" 2>/dev/null && [ -f "$WINEPREFIX/.tdw-ready" ]; then
-      wineserver -p </dev/null >/dev/null 2>&1   # restarts it only if it has gone
+      wineserver -p </dev/null >/dev/null 2>&1 || true   # starts one only if it has gone
       return 0
     fi
+    tdw_session_foreign && { tdw_log "the shared session's display $DISPLAY is gone"; return 1; }
   fi
   tdw_session_start || return 1
   TDW_OWN_SESSION=1
@@ -207,7 +238,7 @@ tdw_wait_app_exit() {
     sleep 0.1
   done
   tdw_app_running && return 1
-  wait "$TDW_APP_PID" 2>/dev/null; TDW_APP_RC=$?
+  TDW_APP_RC=0; wait "$TDW_APP_PID" 2>/dev/null || TDW_APP_RC=$?
   rm -f "$TDW_WINE_DIR/$TDW_TEST.app.pid"
   TDW_APP_PID=
   return 0
@@ -215,16 +246,16 @@ tdw_wait_app_exit() {
 
 tdw_kill_app() {
   tdw_app_running || { TDW_APP_PID=; return 0; }
-  kill "$TDW_APP_PID" 2>/dev/null
-  tdw_wait_app_exit 10 || { kill -9 "$TDW_APP_PID" 2>/dev/null; tdw_wait_app_exit 10; }
+  kill "$TDW_APP_PID" 2>/dev/null || true
+  tdw_wait_app_exit 10 || { kill -9 "$TDW_APP_PID" 2>/dev/null || true; tdw_wait_app_exit 10 || true; }
 }
 
 # ---- the driver ---------------------------------------------------------------
 
 # drv <command> [args]: runs the driver, logs the call and its answer.
 drv() {
-  local out rc
-  out=$(wine "$TDW_DRIVER" "$@" </dev/null 2>"$TDW_LOG_DIR/.driver.err"); rc=$?
+  local out rc=0
+  out=$(wine "$TDW_DRIVER" "$@" </dev/null 2>"$TDW_LOG_DIR/.driver.err") || rc=$?
   { printf '$ %s -> %d\n' "$*" "$rc"; [ -n "$out" ] && printf '%s\n' "$out"; cat "$TDW_LOG_DIR/.driver.err"; } >>"$TDW_DRIVER_LOG"
   [ -n "$out" ] && printf '%s\n' "$out"
   [ "$rc" -ne 0 ] && cat "$TDW_LOG_DIR/.driver.err" >&2
