@@ -18,8 +18,11 @@ add_executable(TalvixDiskWriter-plain
 target_include_directories(TalvixDiskWriter-plain PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/src/resources)
 target_link_libraries(TalvixDiskWriter-plain PRIVATE
   ${TDW_ZLIB} comctl32 comdlg32 shell32 ole32 oleaut32 uuid setupapi gdi32 user32 kernel32)
+file(GLOB TDW_RESOURCE_INPUTS CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/src/resources/*.rc ${CMAKE_SOURCE_DIR}/src/resources/*.h
+  ${CMAKE_SOURCE_DIR}/src/resources/*.manifest ${CMAKE_SOURCE_DIR}/src/resources/icons/*.ico)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/resources/app.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/resources/resource.h")
+  OBJECT_DEPENDS "${TDW_RESOURCE_INPUTS}")
 
 # The shipped program: the plain program with the demo image attached (see
 # cmake/attached_image.cmake when present; until then a plain copy).

@@ -1,1 +1,8 @@
-# Files of the shell subsystem.
+# Files of the wizard shell subsystem.
+list(APPEND TDW_WIN32_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/main.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app_state.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ui_thread.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/main_window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pane_list.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/panes.cpp)

@@ -3,3 +3,9 @@ list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/image_checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/zip_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/zip_writer.cpp)
+list(APPEND TDW_WIN32_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/chooser_pane.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/file_io.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/loader_outcome.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/loader_thread.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/worker_end.cpp)

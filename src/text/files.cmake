@@ -1,1 +1,6 @@
-# Files of the text subsystem.
+# Files of the text catalogue subsystem.
+list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/catalogue.cpp)
+list(APPEND TDW_WIN32_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/language_bar.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pane_texts.cpp)

@@ -1,0 +1,6 @@
+// Whether a drive is a 3.5-inch diskette drive.
+#pragma once
+
+// 1 for a 3.5-inch diskette drive, else 0. The answer for the last letter
+// asked about is kept, so asking again does not touch the device.
+int Is35InchFloppy(const char* rootPath);

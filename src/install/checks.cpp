@@ -1,0 +1,78 @@
+#include "install/checks.h"
+
+#include <windows.h>
+
+#include "devices/floppy_test.h"
+#include "install/install_pane.h"
+#include "install/source_check.h"
+#include "install/status_list.h"
+#include "resource.h"
+#include "shell/app_state.h"
+#include "shell/ui_thread.h"
+
+namespace {
+
+void CheckExternalSource(const char* path)
+{
+    if (path == nullptr || path[0] == '\0') {
+        AddStatusLine(MessageKind::Error, IDS_SOURCE_NOT_FOUND, path != nullptr ? path : "");
+        return;
+    }
+    const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        AddStatusLine(MessageKind::Error, IDS_SOURCE_NOT_FOUND, path);
+        return;
+    }
+    unsigned char head[512];
+    DWORD read = 0;
+    if (!ReadFile(file, head, sizeof(head), &read, nullptr))
+        read = 0;
+    CloseHandle(file);
+
+    switch (ClassifySourceHead(head, read)) {
+    case SourceVerdict::Bootable:
+        AddStatusLine(MessageKind::Ok, IDS_SOURCE_FILE, path);
+        break;
+    case SourceVerdict::ZipArchive:
+        AddStatusLine(MessageKind::Error, IDS_ZIP_UNSUPPORTED, path);
+        break;
+    case SourceVerdict::NotBootable:
+        AddStatusLine(MessageKind::Error, IDS_NOT_BOOTABLE, path);
+        break;
+    }
+}
+
+}  // namespace
+
+void RunChecks()
+{
+    if (!OnUiThread()) {
+        SendToUiThread(WM_APP_RUN_CHECKS, 0, 0);
+        return;
+    }
+    AppState* state = g_appState;
+    if (state == nullptr)
+        return;
+
+    SetChecksPassed(1);
+    ClearStatusList();
+
+    if (state->sourceMode == SourceInternal)
+        AddStatusLine(MessageKind::Ok, IDS_FROM_INTERNAL, state->imageName.load());
+    else
+        CheckExternalSource(state->externalPath);
+
+    const char* destination = GetDestination();
+    if (destination == nullptr) {
+        AddStatusLine(MessageKind::Error, IDS_TARGET_MISSING, nullptr);
+    } else {
+        AddStatusLine(MessageKind::Ok, IDS_WRITE_TO, destination);
+        if (Is35InchFloppy(destination))
+            AddStatusLine(MessageKind::Ok, IDS_DISKETTE_DRIVE, nullptr);
+        AddStatusLine(MessageKind::Warning, IDS_ERASE_WARNING, destination);
+    }
+
+    ReplayProgressLog();
+    UpdateInstallControls();
+}

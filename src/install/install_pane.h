@@ -1,0 +1,10 @@
+// The Install pane: status list, Start and the write progress bar.
+#pragma once
+
+#include <windows.h>
+
+INT_PTR CALLBACK InstallPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Applies the enable rules: Previous, Next and the pane list only while no
+// write runs; Start only while the checks have passed and no write runs.
+void UpdateInstallControls();

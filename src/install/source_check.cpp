@@ -1,0 +1,11 @@
+#include "install/source_check.h"
+
+SourceVerdict ClassifySourceHead(const unsigned char* head, size_t count)
+{
+    // The signature test comes first: a boot sector may well begin "PK".
+    if (count >= 512 && head[510] == 0x55 && head[511] == 0xAA)
+        return SourceVerdict::Bootable;
+    if (count >= 2 && head[0] == 'P' && head[1] == 'K')
+        return SourceVerdict::ZipArchive;
+    return SourceVerdict::NotBootable;
+}

@@ -1,0 +1,38 @@
+// The Install pane's status list: owner-drawn lines marked Ok, Error or
+// Warning, and the progress log of the write-process lines that every check
+// run replays. Everything here runs on the UI thread; calls from a worker are
+// sent there.
+#pragma once
+
+#include <windows.h>
+
+#include "install/message_kind.h"
+
+// One list item; the item data is a pointer to it. The driver in the tests
+// reads this layout from outside the process.
+struct StatusEntry {
+    char* text;  // owned
+    HICON icon;  // shared, not owned
+    MessageKind kind;
+};
+
+void SetStatusList(HWND list);
+
+// The one way into the list; takes ownership of `text` (malloc'ed).
+void AddStatusEntry(MessageKind kind, char* text);
+
+// Adds GetText(id, argument) as a status line.
+void AddStatusLine(MessageKind kind, unsigned id, const char* argument);
+
+// Adds GetText(id, argument) as a status line and keeps it in the progress log.
+void LogProgress(MessageKind kind, unsigned id, const char* argument);
+void LogProgressNumber(MessageKind kind, unsigned id, int number);
+// The UI thread's half of LogProgress: records and shows an already formatted text.
+void LogProgressText(MessageKind kind, const char* text);
+
+void ReplayProgressLog();
+void ClearProgressLog();
+void ClearStatusList();
+
+void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure);
+void DrawStatusItem(const DRAWITEMSTRUCT* item);

@@ -1,0 +1,70 @@
+#include "shell/app_state.h"
+
+#include <windows.h>
+#include <process.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "source/loader_thread.h"
+
+const char kDevicePathTemplate[7] = "\\\\.\\+:";
+
+std::atomic<AppState*> g_appState{nullptr};
+
+namespace {
+std::atomic<int> g_loaderFinished{0};
+std::atomic<int> g_writeActive{0};
+std::atomic<int> g_checksPassed{0};
+}
+
+void InitAppState()
+{
+    AppState* state = new (std::nothrow) AppState{};
+    if (state == nullptr) {
+        printf("Out of memory.\n");
+        ExitProcess(1);
+    }
+    state->imageName = "";
+    state->externalPath = nullptr;
+    state->destination = nullptr;
+    g_appState = state;
+
+    if (_beginthread(LoaderThread, 0, nullptr) == static_cast<uintptr_t>(-1))
+        printf("Could not start the image loader.\n");
+}
+
+void SetExternalPath(const char* path)
+{
+    if (path == nullptr)
+        return;
+    AppState* state = g_appState;
+    const size_t size = strlen(path) + 1;
+    char* copy = static_cast<char*>(LocalAlloc(LPTR, size));
+    if (copy == nullptr)
+        return;
+    memcpy(copy, path, size);
+    if (state->externalPath != nullptr)
+        LocalFree(state->externalPath);
+    state->externalPath = copy;
+}
+
+void SetSourceMode(int32_t mode) { g_appState.load()->sourceMode = mode; }
+
+const char* GetImageName()
+{
+    AppState* state = g_appState;
+    return state == nullptr ? "" : state->imageName.load();
+}
+
+void SetDestination(const char* rootPath) { g_appState.load()->destination = rootPath; }
+const char* GetDestination() { return g_appState.load()->destination; }
+
+int IsWriteActive() { return g_writeActive; }
+int IsLoaderFinished() { return g_loaderFinished; }
+int HaveChecksPassed() { return g_checksPassed; }
+
+void SetWriteActive(int value) { g_writeActive = value; }
+void SetLoaderFinished() { g_loaderFinished = 1; }
+void SetChecksPassed(int value) { g_checksPassed = value; }

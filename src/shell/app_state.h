@@ -1,0 +1,51 @@
+// The one record of state shared by the panes and the worker threads, and the
+// three process-wide flags beside it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+enum SourceMode : int32_t {
+    SourceNone = 0,
+    SourceInternal = 1,
+    SourceExternal = 2,
+};
+
+constexpr unsigned kPathBufferSize = 1024;
+// "\\.\+:" with its NUL; the '+' at index 4 becomes the drive letter.
+extern const char kDevicePathTemplate[7];
+
+struct AppState {
+    char* tempFolder;                       // owned, kPathBufferSize bytes
+    char* archivePath;                      // owned, kPathBufferSize bytes
+    char* imagePath;                        // owned, kPathBufferSize bytes
+    std::atomic<const char*> imageName;     // borrowed: points into imagePath, or ""
+    unsigned char* internalImage;           // owned
+    unsigned internalImageSize;
+    unsigned char* externalImage;           // owned
+    char* devicePath;                       // owned, 7 bytes
+    std::atomic<const char*> destination;   // borrowed root path such as "E:\", or null
+    char* externalPath;                     // owned, UI thread only
+    std::atomic<int32_t> sourceMode;
+};
+
+// Null until InitAppState; never changed or freed after that.
+extern std::atomic<AppState*> g_appState;
+
+// Creates the record and starts the loader thread. Called once, by the first
+// pane switch.
+void InitAppState();
+
+void SetExternalPath(const char* path);
+void SetSourceMode(int32_t mode);
+const char* GetImageName();
+void SetDestination(const char* rootPath);
+const char* GetDestination();
+
+int IsWriteActive();
+int IsLoaderFinished();
+int HaveChecksPassed();
+
+void SetWriteActive(int value);
+void SetLoaderFinished();
+void SetChecksPassed(int value);

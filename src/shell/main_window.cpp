@@ -1,0 +1,126 @@
+#include "shell/main_window.h"
+
+#include <commctrl.h>
+#include <process.h>
+
+#include <cstdio>
+
+#include "install/checks.h"
+#include "install/progress_log.h"
+#include "resource.h"
+#include "shell/app_state.h"
+#include "shell/pane_list.h"
+#include "shell/panes.h"
+#include "shell/ui_thread.h"
+#include "text/language_bar.h"
+#include "text/text.h"
+
+namespace {
+
+UINT g_queryCancelAutoPlay;  // 0 until registered
+HFONT g_paneListFont;
+
+void OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (reinterpret_cast<HWND>(lParam) == GetDlgItem(window, IDC_LANGUAGE_BAR)) {
+        SelectLanguage(LOWORD(wParam));
+        RefillPaneTitles(window);
+        SwitchPane(window);
+    }
+    // A click in the pane list is ignored while a write runs. Every other
+    // command, Esc (IDCANCEL) included, only re-shows the selected pane.
+    if (HIWORD(wParam) == LBN_SELCHANGE && IsWriteActive())
+        return;
+    SwitchPane(window);
+}
+
+void OnDeviceChange()
+{
+    RunChecks();
+}
+
+bool IsQueryCancelAutoPlay(UINT message)
+{
+    if (g_queryCancelAutoPlay == 0)
+        g_queryCancelAutoPlay = RegisterWindowMessageA("QueryCancelAutoPlay");
+    return message == g_queryCancelAutoPlay;
+}
+
+}  // namespace
+
+int RunMainWindow()
+{
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr,
+                                           MainDialogProc, 0);
+    if (result == -1) {
+        printf("Could not open the main window (error %lu).\n", GetLastError());
+        return 1;
+    }
+    return result == 0 ? 0 : 1;
+}
+
+void InitMainWindow(HWND window)
+{
+    SetUiWindow(window);
+    SetupLanguageBar(GetDlgItem(window, IDC_LANGUAGE_BAR));
+
+    const HWND list = GetDlgItem(window, IDC_PANE_LIST);
+    if (g_paneListFont == nullptr)
+        g_paneListFont = CreateFontA(22, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0,
+                                     CLEARTYPE_QUALITY, 0, "Arial");
+    SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(g_paneListFont), TRUE);
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(CopyText(GetText(IDS_PANE_WELCOME))));
+    SendMessageA(list, LB_SETCURSEL, 0, 0);
+
+    const HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+
+    RefillPaneTitles(window);
+    SwitchPane(window);
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT appResult = 0;
+    switch (message) {
+    case WM_INITDIALOG:
+        InitMainWindow(window);
+        return FALSE;
+    case WM_COMMAND:
+        OnCommand(window, wParam, lParam);
+        return FALSE;
+    case WM_DEVICECHANGE:
+        OnDeviceChange();
+        return TRUE;
+    case WM_MEASUREITEM:
+        reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kPaneListItemHeight;
+        return TRUE;
+    case WM_DRAWITEM:
+        return DrawPaneListItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_CTLCOLORDLG:
+        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+    case WM_CLOSE:
+    case WM_DESTROY:
+    case WM_QUIT:
+        return EndDialog(window, 0);
+    default:
+        break;
+    }
+
+    if (HandleAppMessage(message, wParam, lParam, &appResult)) {
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, appResult);
+        return TRUE;
+    }
+    if (IsQueryCancelAutoPlay(message)) {
+        // 1 tells the shell not to start AutoPlay for the drive we are writing.
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, 1);
+        printf("CancelAutoPlay :)\n");
+        return TRUE;
+    }
+    return FALSE;
+}

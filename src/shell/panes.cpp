@@ -1,0 +1,170 @@
+#include "shell/panes.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+
+#include "devices/target_pane.h"
+#include "install/checks.h"
+#include "install/install_pane.h"
+#include "install/status_list.h"
+#include "resource.h"
+#include "shell/app_state.h"
+#include "shell/ui_thread.h"
+#include "source/chooser_pane.h"
+#include "source/loader_outcome.h"
+#include "text/text.h"
+#include "text/pane_texts.h"
+
+namespace {
+
+constexpr COLORREF kPaneBorderColour = 0xAE8C19;
+
+// Touched on the UI thread only.
+HWND g_panes[PaneCount];
+HWND g_sourceChooser;
+HWND g_currentPane;
+
+HWND CreatePane(int templateId, HWND parent, DLGPROC procedure)
+{
+    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), parent, procedure, 0);
+}
+
+// Creates the five panes once; false when the Welcome pane could not be made.
+bool CreatePanes(HWND mainWindow)
+{
+    g_panes[PaneWelcome] = CreatePane(IDD_WELCOME_PANE, mainWindow, PaneProc);
+    if (g_panes[PaneWelcome] == nullptr)
+        return false;
+    g_sourceChooser = CreatePane(IDD_SOURCE_CHOOSER, g_panes[PaneWelcome], ChooserPaneProc);
+    g_panes[PaneTarget] = CreatePane(IDD_TARGET_PANE, mainWindow, TargetPaneProc);
+    g_panes[PaneInstall] = CreatePane(IDD_INSTALL_PANE, mainWindow, InstallPaneProc);
+    g_panes[PaneReboot] = CreatePane(IDD_REBOOT_PANE, mainWindow, PaneProc);
+
+    SetStatusList(GetDlgItem(g_panes[PaneInstall], IDC_STATUS_LIST));
+    ReportLoaderOutcome(false, g_panes[PaneWelcome]);
+    SendDlgItemMessageA(g_panes[PaneWelcome], IDC_BUSY_BAR, PBM_SETMARQUEE, 1, 1);
+    // The loader may report as soon as it runs: the outcome pane is registered
+    // and the status list known before it starts.
+    InitAppState();
+    return true;
+}
+
+HWND PaneList()
+{
+    return GetDlgItem(GetMainWindow(), IDC_PANE_LIST);
+}
+
+}  // namespace
+
+HWND GetPane(int index)
+{
+    return index >= 0 && index < PaneCount ? g_panes[index] : nullptr;
+}
+
+HWND GetSourceChooser() { return g_sourceChooser; }
+
+void SwitchPane(HWND mainWindow)
+{
+    if (!OnUiThread()) {
+        SendToUiThread(WM_APP_SWITCH_PANE, 0, 0);
+        return;
+    }
+    if (g_panes[PaneWelcome] == nullptr) {
+        if (mainWindow == nullptr || !CreatePanes(mainWindow)) {
+            printf("Could not create the wizard's panes.\n");
+            EndDialog(GetMainWindow(), 1);
+            return;
+        }
+    }
+
+    int index = 0;
+    if (g_currentPane != nullptr)
+        index = static_cast<int>(SendMessageA(PaneList(), LB_GETCURSEL, 0, 0));
+    // The list always holds four entries with one selected; anything else
+    // leaves the wizard where it is.
+    if (index < 0 || index >= PaneCount)
+        return;
+
+    const HWND chosen = g_panes[index];
+    if (index == PaneWelcome && g_sourceChooser != nullptr) {
+        ShowWindow(g_sourceChooser, SW_HIDE);
+        ShowWindow(g_sourceChooser, SW_SHOW);
+        RelocalisePane(g_sourceChooser);
+    }
+    RelocalisePane(chosen);
+    if (chosen == g_currentPane)
+        return;
+
+    if (g_currentPane == g_panes[PaneWelcome] && g_sourceChooser != nullptr)
+        ShowWindow(g_sourceChooser, SW_HIDE);
+    if (g_currentPane != nullptr)
+        ShowWindow(g_currentPane, SW_HIDE);
+    ShowWindow(chosen, SW_SHOW);
+    g_currentPane = chosen;
+}
+
+void RelocalisePane(HWND pane)
+{
+    if (pane == nullptr)
+        return;
+    const LONG_PTR language = GetCurrentLanguage();
+    if (GetWindowLongPtrA(pane, GWLP_USERDATA) == language)
+        return;
+    SetWindowLongPtrA(pane, GWLP_USERDATA, language);
+    ApplyPaneTexts(pane);
+    RunChecks();
+}
+
+void StepPane(int delta)
+{
+    if (!OnUiThread()) {
+        SendToUiThread(WM_APP_STEP_PANE, static_cast<WPARAM>(delta), 0);
+        return;
+    }
+    const HWND list = PaneList();
+    const LRESULT selection = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(selection + delta), 0);
+    SwitchPane(nullptr);
+}
+
+void PaintPaneBorder(HWND pane)
+{
+    PAINTSTRUCT paint;
+    BeginPaint(pane, &paint);
+    const HDC dc = GetDC(pane);
+    RECT client;
+    GetClientRect(pane, &client);
+
+    const HPEN pen = CreatePen(PS_SOLID, 3, kPaneBorderColour);
+    const HGDIOBJ oldPen = SelectObject(dc, pen);
+    const HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    RoundRect(dc, 1, 1, client.right - 1, client.bottom - 1, 8, 8);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+
+    ReleaseDC(pane, dc);
+    EndPaint(pane, &paint);
+    DeleteObject(pen);
+}
+
+INT_PTR CALLBACK PaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_PAINT:
+        PaintPaneBorder(pane);
+        return FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_PREVIOUS)
+            StepPane(-1);
+        else if (LOWORD(wParam) == IDC_NEXT)
+            StepPane(+1);
+        return FALSE;
+    case WM_CTLCOLORDLG:
+        return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,17 @@
+// Showing the image loader's outcome on the Welcome pane.
+#pragma once
+
+#include <windows.h>
+
+// With a pane: remembers it as the pane that shows outcomes, nothing else.
+// Without: shows the outcome on that pane and re-shows the selected pane.
+void ReportLoaderOutcome(bool success, HWND pane);
+
+// The UI thread's half of ReportLoaderOutcome.
+void ShowLoaderOutcome(bool success);
+
+void ShowLoaderSuccess(HWND pane);
+void ShowLoaderFailure(HWND pane);
+
+// 64 when the attached image's name contains "T64", otherwise 32.
+int ImageEdition();

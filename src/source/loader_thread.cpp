@@ -1,0 +1,190 @@
+#include "source/loader_thread.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "shell/app_state.h"
+#include "source/file_io.h"
+#include "source/loader_outcome.h"
+#include "source/temp_files.h"
+#include "source/worker_end.h"
+#include "source/zip_reader.h"
+
+namespace {
+
+// The archive is searched for from here on: the program's headers come first.
+constexpr DWORD kScanStart = 5120;
+// ZIP local-file-header signature, "PK\3\4" read as a little-endian word.
+constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
+constexpr uint32_t kImageSize = 1474560;
+// Far above any program with an image attached; refuses absurd files.
+constexpr DWORD kMaxProgramSize = 64u * 1024 * 1024;
+constexpr DWORD kMaxArchiveSize = kMaxProgramSize;
+
+// Builds folder + name into a path buffer; false when it would not fit.
+bool JoinPath(char* out, const char* folder, const char* name)
+{
+    const int length = snprintf(out, kPathBufferSize, "%s%s", folder, name);
+    return length >= 0 && length < static_cast<int>(kPathBufferSize);
+}
+
+// The first position at or after kScanStart where the signature stands, or -1.
+long long FindSignature(const unsigned char* bytes, DWORD size)
+{
+    for (DWORD p = kScanStart; size >= 4 && p <= size - 4; ++p) {
+        uint32_t word;
+        memcpy(&word, bytes + p, sizeof(word));
+        if (word == kLocalHeaderSignature)
+            return p;
+    }
+    return -1;
+}
+
+[[noreturn]] void Fail(AppState* state, const char* reason)
+{
+    printf("%s\n", reason);
+    AbortWorker(state);
+}
+
+// Unpacks the archive's first entry into the file that imagePath then names.
+// Returns null, or why the archive was refused. Returns normally in every case
+// so that nothing it holds outlives it.
+const char* UnpackFirstEntry(AppState* state, const unsigned char* archive, DWORD archiveSize)
+{
+    printf("Accesing compressed files inside zip...\n");
+    ZipEntry entry;
+    ZipStatus status = ReadFirstZipEntry(archive, archiveSize, kImageSize, &entry);
+    printf("Opening first file object...\n");
+    if (status != ZipStatus::Ok) {
+        SetLastError(ERROR_INVALID_DATA);
+        return DescribeZipStatus(status);
+    }
+    if (!JoinPath(state->imagePath, state->tempFolder, UnpackedImageName(entry.name).c_str()))
+        return "The unpacked image's path is too long.";
+
+    printf("Unpacking...");
+    unsigned char* unpacked = static_cast<unsigned char*>(LocalAlloc(LPTR, kImageSize));
+    if (unpacked == nullptr)
+        return "Out of memory.";
+    status = InflateZipEntry(archive, archiveSize, entry, unpacked, kImageSize);
+    const bool written = status == ZipStatus::Ok && WriteWholeFile(state->imagePath, unpacked, kImageSize);
+    LocalFree(unpacked);
+    if (status != ZipStatus::Ok)
+        return DescribeZipStatus(status);
+    return written ? nullptr : "Cannot write the unpacked image.";
+}
+
+}  // namespace
+
+void LocateAttachedArchive(AppState* state)
+{
+    const DWORD length = GetModuleFileNameA(nullptr, state->archivePath, kPathBufferSize);
+    if (length == 0 || length >= kPathBufferSize)
+        Fail(state, "Cannot find the program's own file.");
+
+    DWORD size = 0;
+    unsigned char* program = ReadWholeFile(state->archivePath, kMaxProgramSize, &size);
+    if (program == nullptr)
+        AbortWorker(state);
+
+    const long long start = FindSignature(program, size);
+    if (start < 0) {
+        LocalFree(program);
+        printf("Encountered End Of File error...\n");
+        state->archivePath[0] = '\0';
+        SetLastError(ERROR_HANDLE_EOF);
+        AbortWorker(state);
+    }
+
+    if (!JoinPath(state->archivePath, state->tempFolder, kTempArchiveName)) {
+        LocalFree(program);
+        state->archivePath[0] = '\0';
+        Fail(state, "The temporary folder's path is too long.");
+    }
+    const bool written = WriteWholeFile(state->archivePath, program + start, size - static_cast<DWORD>(start));
+    LocalFree(program);
+    if (!written)
+        AbortWorker(state);
+    printf("Writing temporary file: %s\n", state->archivePath);
+}
+
+void ExtractAttachedImage(AppState* state)
+{
+    printf("Creating Shell Object...");
+    printf("ok\nCreating destination folder object %s...", state->tempFolder);
+    const DWORD attributes = GetFileAttributesA(state->tempFolder);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        Fail(state, "\nThe temporary folder does not exist.");
+
+    printf("ok\nReading temporary file: %s\n", state->archivePath);
+    DWORD archiveSize = 0;
+    unsigned char* archive = ReadWholeFile(state->archivePath, kMaxArchiveSize, &archiveSize);
+    if (archive == nullptr)
+        AbortWorker(state);
+    const char* failure = UnpackFirstEntry(state, archive, archiveSize);
+    LocalFree(archive);
+    if (failure != nullptr) {
+        state->imagePath[0] = '\0';
+        Fail(state, failure);
+    }
+    printf("ok\nTemporary file %s unpacked.\n", state->archivePath);
+
+    printf("Reading temporary file: %s\n", state->imagePath);
+    DWORD imageSize = 0;
+    unsigned char* image = ReadWholeFile(state->imagePath, kImageSize, &imageSize);
+    if (image == nullptr)
+        AbortWorker(state);
+    if (imageSize != kImageSize) {
+        LocalFree(image);
+        Fail(state, "The unpacked image is not 1474560 bytes long.");
+    }
+    state->internalImage = image;
+    state->internalImageSize = imageSize;
+
+    // Published last, in one store: readers see "" or the whole name.
+    state->imageName = strrchr(state->imagePath, '\\') + 1;
+
+    printf("Cleaning up temporary files in %s\n", state->tempFolder);
+    StartCleanup(state);
+}
+
+void __cdecl LoaderThread(void*)
+{
+    AppState* state = g_appState;
+    state->archivePath = static_cast<char*>(LocalAlloc(LPTR, kPathBufferSize));
+    state->imagePath = static_cast<char*>(LocalAlloc(LPTR, kPathBufferSize));
+    state->tempFolder = static_cast<char*>(LocalAlloc(LPTR, kPathBufferSize));
+    state->devicePath = static_cast<char*>(LocalAlloc(LPTR, sizeof(kDevicePathTemplate)));
+    if (state->archivePath == nullptr || state->imagePath == nullptr || state->tempFolder == nullptr ||
+        state->devicePath == nullptr)
+        Fail(nullptr, "Out of memory.");
+    memcpy(state->devicePath, kDevicePathTemplate, sizeof(kDevicePathTemplate));
+
+    const DWORD tempLength = GetTempPathA(kPathBufferSize, state->tempFolder);
+    if (tempLength == 0 || tempLength >= kPathBufferSize) {
+        state->tempFolder[0] = '\0';
+        Fail(state, "Cannot find the temporary folder.");
+    }
+    printf("Using temporary folder: %s\n", state->tempFolder);
+
+    printf("Initializing the COM library...\n");
+    CoInitialize(nullptr);
+
+    printf("Extracting zipped image file...\n");
+    LocateAttachedArchive(state);
+
+    printf("Start unpacking...\n");
+    ExtractAttachedImage(state);
+
+    printf("Releasing COM library...\n");
+    CoUninitialize();
+
+    printf("TalvixOS image succesfully loaded into memory.\n\n");
+    printf("Ready...\n");
+    SetLoaderFinished();
+    ReportLoaderOutcome(true, nullptr);
+}

@@ -1,0 +1,16 @@
+// The temporary files' removal and the failure end of worker threads.
+#pragma once
+
+struct AppState;
+
+// Deletes through the Shell every file that a wildcard pattern matches,
+// silently; permanently or to the Recycle Bin. True when the Shell succeeded.
+bool ShellDelete(const char* pattern, bool permanent);
+
+// Starts a thread that deletes the temporary files; does not wait for it.
+void StartCleanup(AppState* state);
+void __cdecl CleanupThread(void* state);
+
+// The failure end of a worker thread: clears WriteActive, starts the cleanup,
+// shows the no-image Welcome text and ends the calling thread.
+[[noreturn]] void AbortWorker(AppState* state);

@@ -1,0 +1,91 @@
+#include "text/language_bar.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "resource.h"
+#include "text/text.h"
+
+namespace {
+
+constexpr unsigned kMaxLanguages = 16;
+
+// The language table's primary language ids, in toolbar order.
+uint16_t g_languageIds[kMaxLanguages];
+unsigned g_languageCount;
+
+const unsigned char* LoadRawResource(int id, DWORD* size)
+{
+    const HMODULE module = GetModuleHandleA(nullptr);
+    const HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+    const HGLOBAL loaded = resource != nullptr ? LoadResource(module, resource) : nullptr;
+    const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
+    *size = data != nullptr ? SizeofResource(module, resource) : 0;
+    return static_cast<const unsigned char*>(data);
+}
+
+// The captions are NUL-terminated strings followed by one more NUL; their
+// number is the NUL count without that last byte.
+unsigned CountCaptions(const unsigned char* captions, DWORD size)
+{
+    unsigned count = 0;
+    for (DWORD i = 0; i + 1 < size; ++i)
+        if (captions[i] == '\0')
+            ++count;
+    return count;
+}
+
+}  // namespace
+
+void SetupLanguageBar(HWND toolbar)
+{
+    DWORD captionsSize = 0;
+    const unsigned char* captions = LoadRawResource(IDR_LANGUAGE_NAMES, &captionsSize);
+    DWORD idsSize = 0;
+    const unsigned char* ids = LoadRawResource(IDR_LANGUAGE_IDS, &idsSize);
+    unsigned count = captions != nullptr ? CountCaptions(captions, captionsSize) : 0;
+    if (count > kMaxLanguages)
+        count = kMaxLanguages;
+    if (count > idsSize / sizeof(uint16_t))
+        count = idsSize / sizeof(uint16_t);
+
+    if (count > 0 && captions[captionsSize - 1] == '\0')
+        SendMessageA(toolbar, TB_ADDSTRINGA, 0, reinterpret_cast<LPARAM>(captions));
+
+    TBBUTTON buttons[kMaxLanguages] = {};
+    for (unsigned i = 0; i < count; ++i) {
+        buttons[i].iBitmap = I_IMAGENONE;
+        buttons[i].idCommand = static_cast<int>(i);
+        buttons[i].fsState = TBSTATE_ENABLED;
+        buttons[i].fsStyle = BTNS_CHECKGROUP;
+        buttons[i].iString = static_cast<INT_PTR>(i);
+    }
+    SendMessageA(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageA(toolbar, TB_SETIMAGELIST, 0, 0);
+    SendMessageA(toolbar, TB_ADDBUTTONSA, count, reinterpret_cast<LPARAM>(buttons));
+
+    g_languageCount = count;
+    for (unsigned i = 0; i < count; ++i)
+        memcpy(&g_languageIds[i], ids + i * sizeof(uint16_t), sizeof(uint16_t));
+
+    const uint16_t userLanguage = GetUserDefaultUILanguage() & 0x3FF;
+    for (unsigned i = 0; i < count; ++i) {
+        if (g_languageIds[i] == userLanguage) {
+            SetCurrentLanguage(g_languageIds[i]);
+            SendMessageA(toolbar, TB_CHECKBUTTON, i, TRUE);
+        }
+    }
+    if (GetCurrentLanguage() == 0xFFFF) {
+        SetCurrentLanguage(count > 0 ? g_languageIds[0] : 0x0009);
+        SendMessageA(toolbar, TB_CHECKBUTTON, 0, TRUE);
+    }
+}
+
+void SelectLanguage(int index)
+{
+    if (index < 0 || static_cast<unsigned>(index) >= g_languageCount)
+        return;
+    SetCurrentLanguage(g_languageIds[index]);
+}

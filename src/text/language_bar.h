@@ -1,0 +1,14 @@
+// The language toolbar and the choice of the language.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Fills the toolbar with one check-group button per language and picks the
+// starting language from the user's interface language (English otherwise).
+void SetupLanguageBar(HWND toolbar);
+
+// Makes the language at `index` of the language table current; a negative or
+// unknown index changes nothing.
+void SelectLanguage(int index);

@@ -1,0 +1,159 @@
+#include "text/catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+// String-table blocks keyed by (language, block number), built from plain texts.
+struct FakeCatalogue {
+    std::map<std::pair<uint16_t, unsigned>, std::vector<uint16_t>> blocks;
+
+    // Sets entry `id` in language `language`, creating its block (16 empty entries).
+    void Set(uint16_t language, unsigned id, const std::u16string& text)
+    {
+        std::vector<std::u16string> entries(16);
+        auto key = std::make_pair(language, CatalogueBlockNumber(id));
+        auto found = blocks.find(key);
+        if (found != blocks.end()) {
+            size_t at = 0;
+            for (auto& entry : entries) {
+                const uint16_t length = found->second[at];
+                entry.assign(found->second.begin() + at + 1, found->second.begin() + at + 1 + length);
+                at += 1 + length;
+            }
+        }
+        entries[id & 15] = text;
+        std::vector<uint16_t> units;
+        for (const auto& entry : entries) {
+            units.push_back(static_cast<uint16_t>(entry.size()));
+            units.insert(units.end(), entry.begin(), entry.end());
+        }
+        blocks[key] = units;
+    }
+
+    static CatalogueBlock Find(uint16_t language, unsigned blockNumber, void* context)
+    {
+        auto* self = static_cast<FakeCatalogue*>(context);
+        auto found = self->blocks.find({language, blockNumber});
+        if (found == self->blocks.end())
+            return {nullptr, 0};
+        return {found->second.data(), found->second.size()};
+    }
+
+    // Like a UTF-8 code page: U+00B7 takes two bytes, so byte and unit counts differ.
+    static size_t Convert(const uint16_t* units, size_t count, char* out, size_t outSize, void*)
+    {
+        size_t written = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const bool wide = units[i] >= 0x80;
+            if (written + (wide ? 2 : 1) > outSize)
+                return 0;
+            if (wide) {
+                out[written++] = static_cast<char>(0xC0 | (units[i] >> 6));
+                out[written++] = static_cast<char>(0x80 | (units[i] & 0x3F));
+            } else {
+                out[written++] = static_cast<char>(units[i]);
+            }
+        }
+        return written;
+    }
+
+    CatalogueSource Source() { return {Find, Convert, this}; }
+};
+
+class CatalogueTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        catalogue.Set(0x409, 1, u"TalvixOS Disk Writer");
+        catalogue.Set(0x409, 3005, u"[%s] support for ZIP files is missing in this version.");
+        catalogue.Set(0x409, 4002, u"USB device (%.1s) will be restarted.");
+        catalogue.Set(0x409, 4004, u"%d: Can't write to disk.");
+        catalogue.Set(0x409, 106, u"\u00B7\u00B7\u00B7");
+        catalogue.Set(0x409, 110, u"Compatible USB \r\ndevices");
+        catalogue.Set(0x409, 113, u"Reboot");
+        catalogue.Set(0x413, 1, u"TalvixOS Disk Writer (TalvixOS Schijf Schrijver)");
+    }
+
+    std::string Lookup(uint16_t language, unsigned id, ...)
+    {
+        va_list args;
+        va_start(args, id);
+        const char* text = FormatCatalogueText(catalogue.Source(), language, id, {format.data(), result.data()}, args);
+        va_end(args);
+        return text;
+    }
+
+    FakeCatalogue catalogue;
+    std::vector<char> format = std::vector<char>(kTextBufferSize, 'x');
+    std::vector<char> result = std::vector<char>(kTextBufferSize, 'x');
+};
+
+TEST_F(CatalogueTest, PicksTheLanguageAndTellsAbsentBlocksFromAbsentEntries)
+{
+    EXPECT_EQ(Lookup(0x09, 1), "TalvixOS Disk Writer");
+    EXPECT_EQ(Lookup(0x13, 1), "TalvixOS Disk Writer (TalvixOS Schijf Schrijver)");
+    // Placeholder mode, and a language with no texts at all.
+    EXPECT_EQ(Lookup(0, 1), "...");
+    EXPECT_EQ(Lookup(0x07, 1), "...");
+    // Entry 3006 shares a block with 3005; 112 with 113; 50 has no block.
+    EXPECT_EQ(Lookup(0x09, 3006), "");
+    EXPECT_EQ(Lookup(0x09, 112), "");
+    EXPECT_EQ(Lookup(0x09, 50), "...");
+    // Dutch has block 0 but not the block of 3005.
+    EXPECT_EQ(Lookup(0x13, 5), "");
+    EXPECT_EQ(Lookup(0x13, 3005, "x"), "...");
+}
+
+TEST_F(CatalogueTest, FormatsArguments)
+{
+    EXPECT_EQ(Lookup(0x09, 4002, "E:\\"), "USB device (E) will be restarted.");
+    EXPECT_EQ(Lookup(0x09, 4004, 4004), "4004: Can't write to disk.");
+    EXPECT_EQ(Lookup(0x09, 110), "Compatible USB \r\ndevices");
+}
+
+TEST_F(CatalogueTest, TextEndsWhereTheConversionEnded)
+{
+    // Three middle dots take six bytes: nothing of the old buffer shows through.
+    EXPECT_EQ(Lookup(0x09, 106), "\xC2\xB7\xC2\xB7\xC2\xB7");
+}
+
+TEST_F(CatalogueTest, LongArgumentsAreCutAtTheBuffer)
+{
+    const std::string path(3 * kTextBufferSize, 'p');
+    const std::string text = Lookup(0x09, 3005, path.c_str());
+    EXPECT_EQ(text.size(), kTextBufferSize - 1);
+    EXPECT_EQ(text.substr(0, 3), "[pp");
+}
+
+TEST_F(CatalogueTest, OverlongEntriesAreNotFormatted)
+{
+    catalogue.Set(0x409, 200, std::u16string(kMaxEntryBytes + 1, u'a'));
+    EXPECT_EQ(Lookup(0x09, 200), "");
+    catalogue.Set(0x409, 201, std::u16string(kMaxEntryBytes, u'a'));
+    EXPECT_EQ(Lookup(0x09, 201).size(), kMaxEntryBytes);
+}
+
+TEST(FindBlockEntryTest, NeverReadsPastAShortOrDamagedBlock)
+{
+    // Entry 0 claims more units than the block holds.
+    const uint16_t damaged[] = {5, 'a', 'b'};
+    const uint16_t* entry = nullptr;
+    size_t length = 0;
+    EXPECT_FALSE(FindBlockEntry({damaged, 3}, 0, &entry, &length));
+    // Only two of sixteen entries present.
+    const uint16_t shortBlock[] = {1, 'a', 2, 'b', 'c'};
+    ASSERT_TRUE(FindBlockEntry({shortBlock, 5}, 1, &entry, &length));
+    EXPECT_EQ(length, 2u);
+    EXPECT_EQ(entry[0], 'b');
+    EXPECT_FALSE(FindBlockEntry({shortBlock, 5}, 2, &entry, &length));
+    EXPECT_FALSE(FindBlockEntry({nullptr, 0}, 0, &entry, &length));
+    EXPECT_FALSE(FindBlockEntry({shortBlock, 5}, 16, &entry, &length));
+}
+
+}  // namespace
