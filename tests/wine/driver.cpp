@@ -183,14 +183,23 @@ int CmdPick(Context& context) {
     return kOk;
 }
 
+// rect [--client] <pane> [id]: on screen; --client leaves out the frame and
+// caption, which no window manager draws under Xvfb.
 int CmdRect(Context& context) {
-    if (int code = RequireArgs(context, 3, "rect <pane> [id]")) return code;
-    HWND window = FindPane(context.main, context.argv[2]);
-    if (!window) return Fail(kNotFound, "pane '%s' not found", context.argv[2]);
+    bool client = context.argc > 2 && strcmp(context.argv[2], "--client") == 0;
+    int first = client ? 3 : 2;
+    if (int code = RequireArgs(context, first + 1, "rect [--client] <pane> [id]")) return code;
+    HWND window = FindPane(context.main, context.argv[first]);
+    if (!window) return Fail(kNotFound, "pane '%s' not found", context.argv[first]);
     int code = kOk;
-    if (context.argc > 3 && !(window = FindControl(context, 2, &code))) return code;
+    if (context.argc > first + 1 && !(window = FindControl(context, first, &code))) return code;
     RECT rect;
-    GetWindowRect(window, &rect);
+    if (client) {
+        GetClientRect(window, &rect);
+        MapWindowPoints(window, HWND_DESKTOP, (POINT*)&rect, 2);
+    } else {
+        GetWindowRect(window, &rect);
+    }
     Print("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
     return kOk;
 }
@@ -214,8 +223,11 @@ int CmdLang(Context& context) {
     PostMessageA(bar, WM_MOUSEMOVE, 0, centre);
     PostMessageA(bar, WM_LBUTTONDOWN, MK_LBUTTON, centre);
     PostMessageA(bar, WM_LBUTTONUP, 0, centre);
-    // A sent message is handled after the posted ones: the click is done when it returns.
-    return Send(context.main, WM_NULL, 0, 0) ? kOk : Fail(kFailed, "the window stopped answering");
+    // The toolbar checks the button before it reports the command, and our
+    // query is answered only between messages: checked means handled.
+    for (DWORD start = GetTickCount(); !SendOrZero(bar, TB_ISBUTTONCHECKED, index); Sleep(kPollMs))
+        if (GetTickCount() - start > kSendTimeoutMs) return Fail(kFailed, "button %d did not become checked", index);
+    return kOk;
 }
 
 int CmdLangChecked(Context& context) {
@@ -276,7 +288,8 @@ int CmdEscape(Context& context) {
     LPARAM scan = MapVirtualKeyA(VK_ESCAPE, MAPVK_VK_TO_VSC) << 16;
     PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 1 | scan);
     PostMessageA(target, WM_KEYUP, VK_ESCAPE, 1 | scan | 0xC0000000);
-    return Send(context.main, WM_NULL, 0, 0) ? kOk : Fail(kFailed, "the window stopped answering");
+    Print("%d\n", GetDlgCtrlID(target));
+    return kOk;
 }
 
 int CmdClose(Context& context) {
@@ -368,12 +381,12 @@ const Command kCommands[] = {
     {"checked", CmdChecked, true, "checked <pane> <id>  BM_GETCHECK: 0, 1 or 2"},
     {"list", CmdList, true, "list <pane> <id>     a list box: count<TAB>selected index"},
     {"pick", CmdPick, true, "pick <pane> <id> <index>  select a list-box entry as a click does"},
-    {"rect", CmdRect, true, "rect <pane> [id]     screen rectangle: left top right bottom"},
+    {"rect", CmdRect, true, "rect [--client] <pane> [id]  screen rectangle: left top right bottom"},
     {"lang", CmdLang, true, "lang <index>         click a language button"},
     {"lang-checked", CmdLangChecked, true, "lang-checked         the checked language button, then the captions"},
     {"status", CmdStatus, true, "status               Error|Ok|Warning<TAB>text of each status line"},
     {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
-    {"escape", CmdEscape, true, "escape               press Esc"},
+    {"escape", CmdEscape, true, "escape               press Esc; prints the id of the focused control that got it"},
     {"close", CmdClose, true, "close                post WM_CLOSE"},
     {"devchange", CmdDevChange, true, "devchange [count] [removal]  send WM_DEVICECHANGE for drive E:"},
     {"ping", CmdPing, true, "ping                 milliseconds the window takes to answer WM_NULL"},

@@ -201,6 +201,10 @@ tdw_end() {
   local rc=$?
   if [ "$rc" -ne 0 ]; then
     tdw_log "FAILED (exit $rc)"
+    if [ -n "$TDW_APP_PID" ] && ! tdw_app_running; then
+      tdw_wait_app_exit 1 || true
+      tdw_log "the program had ended by itself, exit code $TDW_APP_RC"
+    fi
     if [ -n "$TDW_APP_PID" ] && kill -0 "$TDW_APP_PID" 2>/dev/null; then
       echo "---- window tree ----" >&2; drv dump >&2 || true
     fi
@@ -309,7 +313,7 @@ tdw_screenshot() {
   sleep 0.3   # lets Wine hand the painted surface to the X server; no verdict hangs on it
   if [ -n "$pane" ]; then
     local l t r b
-    read -r l t r b < <(drv rect "$pane") || tdw_fail "no rectangle for $pane"
+    read -r l t r b < <(drv rect --client "$pane") || tdw_fail "no rectangle for $pane"
     geometry=(-crop "$((r - l))x$((b - t))+$l+$t" +repage)
   fi
   xwd -root -silent -display "$DISPLAY" | convert xwd:- "${geometry[@]}" "png:$file" \

@@ -4,7 +4,7 @@
 set -uo pipefail
 TDW_TEST=session
 # The session serves the ctest run that called us (or the shell that did).
-TDW_SESSION_OWNER=$PPID
+TDW_SESSION_OWNER=${TDW_SESSION_OWNER:-$PPID}
 . "$(dirname "$0")/harness.sh"
 case "${1:-}" in
   start) tdw_session_start ;;

@@ -11,5 +11,6 @@ drv escape >/dev/null || tdw_fail "cannot press Esc"
 sleep 1
 tdw_app_running || tdw_fail "the program ended on Esc"
 drv wait-main 1000 >/dev/null || tdw_fail "the window is gone after Esc"
+drv ping >/dev/null || tdw_fail "the window no longer answers after Esc"
 tdw_expect target shown
 tdw_close_app
