@@ -1,8 +1,29 @@
 #include "devices/target_pane.h"
 
+#include "devices/drive_list.h"
+#include "install/status_list.h"
 #include "shell/panes.h"
+
+namespace {
+constexpr UINT kDriveRowHeight = 40;
+}
 
 INT_PTR CALLBACK TargetPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return PaneProc(pane, message, wParam, lParam);
+    switch (message) {
+    case WM_SHOWWINDOW:
+        StartDriveListRefresh(pane);
+        ClearProgressLog();
+        return 0;
+    case WM_CREATE:
+        return 0;
+    case WM_MEASUREITEM:
+        reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kDriveRowHeight;
+        return 1;
+    case WM_DRAWITEM:
+        DrawDriveItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return 1;
+    default:
+        return PaneProc(pane, message, wParam, lParam);
+    }
 }

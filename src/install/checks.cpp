@@ -63,8 +63,9 @@ void RunChecks()
     else
         CheckExternalSource(state->externalPath);
 
-    const char* destination = GetDestination();
-    if (destination == nullptr) {
+    const DriveRoot root = GetDestination();
+    const char* destination = root.text;
+    if (!root.IsSet()) {
         AddStatusLine(MessageKind::Error, IDS_TARGET_MISSING, nullptr);
     } else {
         AddStatusLine(MessageKind::Ok, IDS_WRITE_TO, destination);

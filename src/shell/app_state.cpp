@@ -28,7 +28,7 @@ void InitAppState()
     }
     state->imageName = "";
     state->externalPath = nullptr;
-    state->destination = nullptr;
+    state->destination = 0;
     g_appState = state;
 
     if (_beginthread(LoaderThread, 0, nullptr) == static_cast<uintptr_t>(-1))
@@ -58,8 +58,21 @@ const char* GetImageName()
     return state == nullptr ? "" : state->imageName.load();
 }
 
-void SetDestination(const char* rootPath) { g_appState.load()->destination = rootPath; }
-const char* GetDestination() { return g_appState.load()->destination; }
+void SetDestination(const char* rootPath)
+{
+    uint32_t packed = 0;
+    if (rootPath != nullptr)
+        memcpy(&packed, rootPath, strnlen(rootPath, 3));
+    g_appState.load()->destination = packed;
+}
+
+DriveRoot GetDestination()
+{
+    DriveRoot root = {};
+    const uint32_t packed = g_appState.load()->destination;
+    memcpy(root.text, &packed, 3);
+    return root;
+}
 
 int IsWriteActive() { return g_writeActive; }
 int IsLoaderFinished() { return g_loaderFinished; }

@@ -24,7 +24,7 @@ struct AppState {
     unsigned internalImageSize;
     unsigned char* externalImage;           // owned
     char* devicePath;                       // owned, 7 bytes
-    std::atomic<const char*> destination;   // borrowed root path such as "E:\", or null
+    std::atomic<uint32_t> destination;      // root path such as "E:\" packed into a word; 0: none
     char* externalPath;                     // owned, UI thread only
     std::atomic<int32_t> sourceMode;
 };
@@ -39,8 +39,17 @@ void InitAppState();
 void SetExternalPath(const char* path);
 void SetSourceMode(int32_t mode);
 const char* GetImageName();
+// A drive's root path, "E:\" (letter, colon, backslash), held by value.
+struct DriveRoot {
+    char text[4];
+    bool IsSet() const { return text[0] != '\0'; }
+};
+
+// Copies the root path of the chosen target (null or "" for none). Readers on
+// any thread get their own copy, so no rebuild of the drive list can pull the
+// text from under them.
 void SetDestination(const char* rootPath);
-const char* GetDestination();
+DriveRoot GetDestination();
 
 int IsWriteActive();
 int IsLoaderFinished();

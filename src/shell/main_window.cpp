@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "devices/drive_list.h"
 #include "install/checks.h"
 #include "install/progress_log.h"
 #include "resource.h"
@@ -36,6 +37,7 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 
 void OnDeviceChange()
 {
+    StartDriveListRefresh(nullptr);
     RunChecks();
 }
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "devices/drive_list.h"
 #include "install/checks.h"
 #include "install/message_kind.h"
 #include "install/status_list.h"
@@ -56,6 +57,13 @@ bool HandleAppMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resul
         return true;
     case WM_APP_LOADER_OUTCOME:
         ShowLoaderOutcome(wParam != 0);
+        return true;
+    case WM_APP_DRIVE_LIST:
+        *result = ApplyDriveListUpdate(reinterpret_cast<DriveListUpdate*>(lParam));
+        return true;
+    case WM_APP_SET_TOPMOST:
+        // Without SWP_NOACTIVATE: the wizard also comes to the front.
+        SetWindowPos(GetMainWindow(), wParam ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         return true;
     default:
         return false;

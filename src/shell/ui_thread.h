@@ -12,6 +12,8 @@ enum AppMessage : UINT {
     WM_APP_ADD_STATUS_ENTRY,          // wParam: MessageKind, lParam: owned text
     WM_APP_LOG_PROGRESS,              // wParam: MessageKind, lParam: text to copy
     WM_APP_LOADER_OUTCOME,            // wParam: 1 success, 0 failure
+    WM_APP_DRIVE_LIST,                // lParam: DriveListUpdate*; result 1 when the list grew
+    WM_APP_SET_TOPMOST,               // wParam: 1 in front of all windows, 0 back to normal
 };
 
 // Remembers the calling thread as the UI thread and `window` as the main window.

@@ -1,0 +1,214 @@
+#include "devices/drive_list.h"
+
+#include <objbase.h>
+#include <process.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "resource.h"
+#include "shell/app_state.h"
+#include "shell/ui_thread.h"
+
+// What a worker found, handed to the UI thread in one message.
+struct DriveListUpdate {
+    HWND list;
+    unsigned count;
+    DriveEntry entries[26];
+};
+
+namespace {
+
+constexpr COLORREF kSelectedRowColour = 0x00AE8C19;
+constexpr int kShellInfoTries = 5;
+constexpr DWORD kShellInfoRetryMs = 20;
+constexpr DWORD kTopmostMs = 3000;
+
+std::atomic<HWND> g_driveListWindow{nullptr};
+// 0 idle, 1 a rebuild runs, 2 a rebuild runs and another was asked for.
+std::atomic<int> g_refreshState{0};
+HFONT g_letterFont;  // UI thread only
+
+// True when this thread should rebuild; otherwise the running rebuild has
+// been told to go round once more.
+bool ClaimRebuild()
+{
+    for (;;) {
+        int state = g_refreshState.load();
+        if (state == 0) {
+            if (g_refreshState.compare_exchange_weak(state, 1))
+                return true;
+        } else if (state == 2) {
+            return false;
+        } else if (g_refreshState.compare_exchange_weak(state, 2)) {
+            return false;
+        }
+    }
+}
+
+// True when a request came in during the rebuild just finished.
+bool MustRebuildAgain()
+{
+    int state = 1;
+    if (g_refreshState.compare_exchange_strong(state, 0))
+        return false;
+    g_refreshState = 1;
+    return true;
+}
+
+bool IsPlainRoot(const char* root)
+{
+    return strlen(root) == 3 && root[1] == ':' && root[2] == '\\';
+}
+
+// The drive's icon in the system image list. A drive that does not answer
+// after a few tries gets no icon rather than holding the rebuild.
+void FindDriveIcon(const char* root, DriveEntry* entry)
+{
+    entry->iconIndex = -1;
+    for (int attempt = 0; attempt < kShellInfoTries; ++attempt) {
+        SHFILEINFOA info = {};
+        const DWORD_PTR list = SHGetFileInfoA(root, 0, &info, sizeof(info),
+                                              SHGFI_SYSICONINDEX | SHGFI_TYPENAME | SHGFI_DISPLAYNAME);
+        if (list != 0) {
+            entry->imageList = reinterpret_cast<HIMAGELIST>(list);
+            entry->iconIndex = info.iIcon;
+            return;
+        }
+        Sleep(kShellInfoRetryMs);
+    }
+}
+
+void FindRemovableDrives(DriveListUpdate* update)
+{
+    // 26 roots of 4 bytes and the closing NUL fit; a longer answer is refused.
+    char roots[256] = {};
+    const DWORD length = GetLogicalDriveStringsA(sizeof(roots) - 1, roots);
+    if (length == 0 || length >= sizeof(roots) - 1)
+        return;
+    for (const char* root = roots; *root != '\0' && update->count < 26; root += strlen(root) + 1) {
+        if (!IsPlainRoot(root) || GetDriveTypeA(root) != DRIVE_REMOVABLE)
+            continue;
+        DriveEntry* entry = &update->entries[update->count++];
+        memcpy(entry->rootPath, root, sizeof(entry->rootPath));
+        FindDriveIcon(root, entry);
+    }
+}
+
+// Keeps the wizard in front for a moment after a new drive showed up.
+void RaiseWindowBriefly()
+{
+    SendToUiThread(WM_APP_SET_TOPMOST, 1, 0);
+    Sleep(kTopmostMs);
+    SendToUiThread(WM_APP_SET_TOPMOST, 0, 0);
+}
+
+}  // namespace
+
+void StartDriveListRefresh(HWND pane)
+{
+    if (_beginthread(DriveListRefresh, 0, pane) == static_cast<uintptr_t>(-1))
+        printf("Could not start refreshing the drive list.\n");
+}
+
+void __cdecl DriveListRefresh(void* pane)
+{
+    const HWND window = static_cast<HWND>(pane);
+    RebuildDriveList(window != nullptr ? GetDlgItem(window, IDC_TARGET_LIST) : nullptr);
+}
+
+void RebuildDriveList(HWND list)
+{
+    if (list != nullptr)
+        g_driveListWindow = list;
+    if (g_driveListWindow.load() == nullptr || !ClaimRebuild())
+        return;
+
+    // The shell wants COM on a thread that asks it for icons.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    bool grew = false;
+    do {
+        DriveListUpdate* update = new (std::nothrow) DriveListUpdate{};
+        if (update == nullptr)
+            break;
+        update->list = g_driveListWindow;
+        FindRemovableDrives(update);
+        grew = SendToUiThread(WM_APP_DRIVE_LIST, 0, reinterpret_cast<LPARAM>(update)) != 0 || grew;
+        delete update;
+    } while (MustRebuildAgain());
+    if (g_refreshState != 0)
+        g_refreshState = 0;  // only after an out-of-memory break
+    if (SUCCEEDED(com))
+        CoUninitialize();
+
+    if (grew)
+        RaiseWindowBriefly();
+}
+
+LRESULT ApplyDriveListUpdate(DriveListUpdate* update)
+{
+    const HWND list = update->list;
+    const LRESULT oldCount = SendMessageA(list, LB_GETCOUNT, 0, 0);
+
+    DriveRoot selected = {};
+    const LRESULT selection = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (oldCount > 0 && selection != LB_ERR) {
+        const auto* entry = reinterpret_cast<const DriveEntry*>(SendMessageA(list, LB_GETITEMDATA, selection, 0));
+        if (entry != nullptr && reinterpret_cast<LRESULT>(entry) != LB_ERR)
+            memcpy(selected.text, entry->rootPath, sizeof(selected.text));
+    }
+
+    for (LRESULT i = oldCount - 1; i >= 0; --i) {
+        auto* entry = reinterpret_cast<DriveEntry*>(SendMessageA(list, LB_GETITEMDATA, i, 0));
+        SendMessageA(list, LB_DELETESTRING, i, 0);
+        if (entry != nullptr && reinterpret_cast<LRESULT>(entry) != LB_ERR)
+            delete entry;
+    }
+    SetDestination(nullptr);
+
+    for (unsigned i = 0; i < update->count; ++i) {
+        DriveEntry* entry = new (std::nothrow) DriveEntry(update->entries[i]);
+        if (entry == nullptr)
+            break;
+        const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+        if (index < 0) {
+            delete entry;
+            continue;
+        }
+        if (selected.IsSet() && strcmp(selected.text, entry->rootPath) == 0) {
+            SetDestination(entry->rootPath);
+            SendMessageA(list, LB_SETCURSEL, index, 0);
+        }
+    }
+    return SendMessageA(list, LB_GETCOUNT, 0, 0) > oldCount ? 1 : 0;
+}
+
+void DrawDriveItem(const DRAWITEMSTRUCT* item)
+{
+    const DriveEntry* entry = reinterpret_cast<const DriveEntry*>(item->itemData);
+    if (entry == nullptr || item->itemID == static_cast<UINT>(-1) || item->itemAction == ODA_FOCUS)
+        return;
+    if (g_letterFont == nullptr)
+        g_letterFont = CreateFontA(32, 14, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                                   CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, 0, nullptr);
+
+    const bool selected = (item->itemState & ODS_SELECTED) != 0;
+    if (selected)
+        SetDestination(entry->rootPath);
+    const HDC dc = item->hDC;
+    SetTextColor(dc, 0);
+    SetBkMode(dc, TRANSPARENT);
+    SetDCBrushColor(dc, selected ? kSelectedRowColour : GetSysColor(COLOR_WINDOW));
+    FillRect(dc, &item->rcItem, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+
+    const HGDIOBJ oldFont = SelectObject(dc, g_letterFont);
+    TextOutA(dc, item->rcItem.left + 48, item->rcItem.top + 4, entry->rootPath, 2);
+    SelectObject(dc, oldFont);
+
+    if (entry->imageList != nullptr && entry->iconIndex >= 0)
+        ImageList_DrawEx(entry->imageList, entry->iconIndex, dc, item->rcItem.left + 8, item->rcItem.top + 4, 32, 32,
+                         0, 0, selected ? ILD_TRANSPARENT : ILD_TRANSPARENT | ILD_BLEND50);
+}
