@@ -4,6 +4,7 @@
 
 #include "install/checks.h"
 #include "install/status_list.h"
+#include "install/writer.h"
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/panes.h"
@@ -29,9 +30,12 @@ void OnShowWindow(HWND pane, bool shown)
         RunChecks();
 }
 
-void OnStart()
+void OnStart(HWND pane)
 {
     printf("Fly :)\n");
+    // A second press while a write is being started or runs starts nothing.
+    if (StartWriter(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
+        UpdateInstallControls();
 }
 
 }  // namespace
@@ -51,7 +55,7 @@ INT_PTR CALLBACK InstallPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM 
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_START)
-            OnStart();
+            OnStart(pane);
         return PaneProc(pane, message, wParam, lParam);
     default:
         return PaneProc(pane, message, wParam, lParam);

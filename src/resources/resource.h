@@ -81,4 +81,8 @@
 #define IDS_USB_RESTARTED       4003
 #define IDS_CANT_WRITE          4004
 #define IDS_CANT_LOAD_SOURCE    4005
+#define IDS_NOT_REMOVABLE_NOW   4006
+#define IDS_DRIVE_IN_USE        4007
+#define IDS_LARGE_SECTORS       4008
+#define IDS_SPANNED_VOLUME      4009
 #define IDS_SELECT_SOURCE       9906

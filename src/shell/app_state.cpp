@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "shell/ui_thread.h"
 #include "source/loader_thread.h"
 
 const char kDevicePathTemplate[7] = "\\\\.\\+:";
@@ -78,6 +79,19 @@ int IsWriteActive() { return g_writeActive; }
 int IsLoaderFinished() { return g_loaderFinished; }
 int HaveChecksPassed() { return g_checksPassed; }
 
-void SetWriteActive(int value) { g_writeActive = value; }
+void SetWriteActive(int value)
+{
+    g_writeActive = value;
+    NotifyWriteStateChanged();
+}
+
+bool TryBeginWrite()
+{
+    int idle = 0;
+    if (!g_writeActive.compare_exchange_strong(idle, 1))
+        return false;
+    NotifyWriteStateChanged();
+    return true;
+}
 void SetLoaderFinished() { g_loaderFinished = 1; }
 void SetChecksPassed(int value) { g_checksPassed = value; }

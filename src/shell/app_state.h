@@ -56,5 +56,7 @@ int IsLoaderFinished();
 int HaveChecksPassed();
 
 void SetWriteActive(int value);
+// Sets WriteActive unless a write is already active; true when it was set.
+bool TryBeginWrite();
 void SetLoaderFinished();
 void SetChecksPassed(int value);

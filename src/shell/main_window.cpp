@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "devices/drive_list.h"
+#include "devices/usb_restart.h"
 #include "install/checks.h"
 #include "install/progress_log.h"
 #include "resource.h"
@@ -17,6 +18,8 @@
 #include "text/text.h"
 
 namespace {
+
+constexpr unsigned kUsbRestartExitWaitMs = 30000;
 
 UINT g_queryCancelAutoPlay;  // 0 until registered
 HFONT g_paneListFont;
@@ -56,6 +59,8 @@ int RunMainWindow()
     InitCommonControlsEx(&controls);
     const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr,
                                            MainDialogProc, 0);
+    // A write that is restarting the USB device gets to switch it back on.
+    FinishUsbRestartsBeforeExit(kUsbRestartExitWaitMs);
     if (result == -1) {
         printf("Could not open the main window (error %lu).\n", GetLastError());
         return 1;

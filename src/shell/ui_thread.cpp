@@ -4,6 +4,7 @@
 
 #include "devices/drive_list.h"
 #include "install/checks.h"
+#include "install/install_pane.h"
 #include "install/message_kind.h"
 #include "install/status_list.h"
 #include "shell/panes.h"
@@ -36,6 +37,13 @@ LRESULT SendToUiThread(UINT message, WPARAM wParam, LPARAM lParam)
     return SendMessageA(window, message, wParam, lParam);
 }
 
+void NotifyWriteStateChanged()
+{
+    const HWND window = g_mainWindow;
+    if (window != nullptr)
+        PostMessageA(window, WM_APP_WRITE_STATE, 0, 0);
+}
+
 bool HandleAppMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
     *result = 1;
@@ -60,6 +68,9 @@ bool HandleAppMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resul
         return true;
     case WM_APP_DRIVE_LIST:
         *result = ApplyDriveListUpdate(reinterpret_cast<DriveListUpdate*>(lParam));
+        return true;
+    case WM_APP_WRITE_STATE:
+        UpdateInstallControls();
         return true;
     case WM_APP_SET_TOPMOST:
         // Without SWP_NOACTIVATE: the wizard also comes to the front.

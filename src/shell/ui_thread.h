@@ -14,6 +14,7 @@ enum AppMessage : UINT {
     WM_APP_LOADER_OUTCOME,            // wParam: 1 success, 0 failure
     WM_APP_DRIVE_LIST,                // lParam: DriveListUpdate*; result 1 when the list grew
     WM_APP_SET_TOPMOST,               // wParam: 1 in front of all windows, 0 back to normal
+    WM_APP_WRITE_STATE,               // WriteActive changed: re-apply the Install pane's enable rules
 };
 
 // Remembers the calling thread as the UI thread and `window` as the main window.
@@ -24,6 +25,9 @@ bool OnUiThread();
 // Sends `message` to the main window and waits for the UI thread to handle it.
 // Returns the handler's result, or 0 when there is no main window (any more).
 LRESULT SendToUiThread(UINT message, WPARAM wParam, LPARAM lParam);
+
+// Tells the UI thread, without waiting, that WriteActive changed.
+void NotifyWriteStateChanged();
 
 // Handles the messages above; returns true when `message` was one of them.
 bool HandleAppMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);

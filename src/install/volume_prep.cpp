@@ -1,0 +1,22 @@
+#include "install/volume_prep.h"
+
+PrepareResult LockAndDismount(const VolumeControl& control, unsigned volumeCount, unsigned tries, unsigned pauseMs)
+{
+    PrepareResult result = {PrepareOutcome::Ready, 0, 0};
+    for (unsigned volume = 0; volume < volumeCount; ++volume) {
+        bool locked = false;
+        for (unsigned attempt = 0; attempt < tries && !locked; ++attempt) {
+            if (attempt > 0)
+                control.pause(control.context, pauseMs);
+            locked = control.lock(control.context, volume);
+        }
+        if (!locked) {
+            result.outcome = PrepareOutcome::InUse;
+            result.failedVolume = volume;
+            return result;
+        }
+        if (!control.dismount(control.context, volume))
+            ++result.dismountFailures;
+    }
+    return result;
+}
