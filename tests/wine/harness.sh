@@ -16,7 +16,7 @@ TDW_SESSION_FILE=$TDW_WINE_DIR/session.env
 TDW_TIMEOUT=${TDW_TIMEOUT:-30}   # seconds for any single wait; generous on purpose
 
 export WINEPREFIX=${TDW_WINEPREFIX:-$TDW_WINE_DIR/prefix}
-export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDEBUG=-all
 # No Mono/Gecko prompts; no debugger on a crash, so a crash ends the run.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
@@ -44,7 +44,11 @@ tdw_prefix_ensure() {
   local mark=$WINEPREFIX/.tdw-ready
   [ -f "$mark" ] && [ -f "$WINEPREFIX/system.reg" ] && { [ -f "$TDW_DRIVE_IMG" ] || tdw_drive_reset; return 0; }
   tdw_log "creating Wine prefix $WINEPREFIX"
-  rm -rf "$WINEPREFIX"
+  # Only ever remove what looks like an unfinished prefix of ours.
+  if [ -d "$WINEPREFIX" ] && [ -n "$(ls -A "$WINEPREFIX")" ]; then
+    [ -d "$WINEPREFIX/dosdevices" ] || { tdw_log "$WINEPREFIX is no Wine prefix; not touching it"; return 1; }
+    rm -rf "$WINEPREFIX"
+  fi
   mkdir -p "$(dirname "$WINEPREFIX")"
   wineboot -i >/dev/null 2>&1 </dev/null || { tdw_log "wineboot failed"; return 1; }
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
@@ -208,6 +212,7 @@ tdw_end() {
     if [ -n "$TDW_APP_PID" ] && kill -0 "$TDW_APP_PID" 2>/dev/null; then
       echo "---- window tree ----" >&2; drv dump >&2 || true
     fi
+    kill -0 "${TDW_XVFB_PID:-0}" 2>/dev/null || tdw_log "the Xvfb of $DISPLAY (pid ${TDW_XVFB_PID:-none}) is gone"
     echo "---- console log ($TDW_CONSOLE_LOG) ----" >&2; cat "$TDW_CONSOLE_LOG" >&2 2>/dev/null
     echo "---- driver log ($TDW_DRIVER_LOG) ----" >&2; tail -n 60 "$TDW_DRIVER_LOG" >&2 2>/dev/null
   fi
@@ -226,7 +231,9 @@ tdw_fail() { tdw_log "FAIL: $*"; exit 1; }
 tdw_start_app() {
   tdw_kill_app
   [ -f "$TDW_DRIVE_IMG" ] || tdw_drive_reset
-  env LC_ALL=en_US.UTF-8 "$@" wine "$TDW_EXE" </dev/null >"$TDW_CONSOLE_LOG" 2>&1 &
+  # Wine's own error lines go to the console log too: they explain a start that fails.
+  env WINEDEBUG="${TDW_APP_WINEDEBUG:--all,err+all}" LC_ALL=en_US.UTF-8 "$@" \
+    wine "$TDW_EXE" </dev/null >"$TDW_CONSOLE_LOG" 2>&1 &
   TDW_APP_PID=$!
   echo "$TDW_APP_PID" >"$TDW_WINE_DIR/$TDW_TEST.app.pid"
   tdw_log "started $(basename "$TDW_EXE") (pid $TDW_APP_PID) $*"
