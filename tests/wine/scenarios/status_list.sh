@@ -1,19 +1,41 @@
 #!/usr/bin/env bash
 # The Install pane's status list shows the checks' findings, each line with a
-# known kind; with no target chosen one of them is the missing-target error.
+# known kind: without a target an error that keeps Start disabled; with drive
+# E: chosen a confirmation and a warning, and Start enabled.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 tdw_begin status_list
 
 missing='Error	Target is missing, select a target in the "Select target" pane.'
-status_has_missing() { drv status 2>/dev/null | grep -qxF -- "$missing"; }
+write_to='Ok	Write to: E:\'
+erase='Warning	WARNING: all files on drive E:\ will be erased.'
+status_has() { drv status 2>/dev/null | grep -qxF -- "$1"; }
+expect_line() {
+  tdw_wait_until "$TDW_TIMEOUT" status_has "$1" || tdw_fail "no line '$1' in: $(drv status 2>&1 | tr '\n' '|')"
+}
+expect_known_kinds() {
+  local bad
+  bad=$(drv status | grep -vE $'^(Error|Ok|Warning)\t.+$') || true
+  [ -z "$bad" ] || tdw_fail "status lines of no known kind: $bad"
+}
 
 tdw_start_app
 tdw_wait_ready
 tdw_goto 2
-tdw_wait_until "$TDW_TIMEOUT" status_has_missing || tdw_fail "no missing-target line in: $(drv status 2>&1)"
-lines=$(drv status) || tdw_fail "cannot read the status list"
-bad=$(printf '%s\n' "$lines" | grep -vE $'^(Error|Ok|Warning)\t.+$')
-[ -z "$bad" ] || tdw_fail "status lines of no known kind: $bad"
+expect_line "$missing"
+expect_known_kinds
+tdw_expect 0 enabled install 111
 tdw_screenshot "$TDW_SHOT_DIR/install-status.png" main
+
+# The prefix has one removable drive, E:, backed by a file.
+tdw_goto 1
+tdw_expect "$(printf '1\t-1')" list target 1012
+drv pick target 1012 0 >/dev/null || tdw_fail "cannot choose drive E:"
+tdw_goto 2
+expect_line "$write_to"
+expect_line "$erase"
+status_has "$missing" && tdw_fail "the missing-target line stayed after choosing E:"
+expect_known_kinds
+tdw_expect 1 enabled install 111
+tdw_screenshot "$TDW_SHOT_DIR/install-status-target.png" main
 tdw_close_app
