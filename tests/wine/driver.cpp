@@ -30,6 +30,7 @@ struct StatusEntry {
     void* icon;
     uint8_t kind;
 };
+static_assert(sizeof(StatusEntry) == 24, "the program is 64-bit: text, icon, kind, 7 bytes of padding");
 const char* const kKindNames[] = {"Error", "Ok", "Warning"};
 
 // ---- Commands -----------------------------------------------------------
