@@ -158,6 +158,23 @@ int CmdChecked(Context& context) {
     return kOk;
 }
 
+// A progress bar: "position<TAB>low<TAB>high".
+int CmdProgress(Context& context) {
+    if (int code = RequireArgs(context, 4, "progress <pane> <id>")) return code;
+    int code = kOk;
+    HWND bar = FindControl(context, 2, &code);
+    if (!bar) return code;
+    Print("%d\t%d\t%d\n", (int)SendOrZero(bar, PBM_GETPOS), (int)SendOrZero(bar, PBM_GETRANGE, TRUE),
+          (int)SendOrZero(bar, PBM_GETRANGE, FALSE));
+    return kOk;
+}
+
+// 1 while the main window stands in front of all others.
+int CmdTopmost(Context& context) {
+    Print("%d\n", (GetWindowLongA(context.main, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
+    return kOk;
+}
+
 // A list box of a pane: "count<TAB>selected index" (-1 when none).
 int CmdList(Context& context) {
     if (int code = RequireArgs(context, 4, "list <pane> <id>")) return code;
@@ -380,6 +397,8 @@ const Command kCommands[] = {
     {"enabled", CmdEnabled, true, "enabled <pane> <id>  1 or 0"},
     {"visible", CmdVisible, true, "visible <pane> <id>  1 or 0"},
     {"checked", CmdChecked, true, "checked <pane> <id>  BM_GETCHECK: 0, 1 or 2"},
+    {"progress", CmdProgress, true, "progress <pane> <id>  a progress bar: position<TAB>low<TAB>high"},
+    {"topmost", CmdTopmost, true, "topmost              1 while the main window is topmost"},
     {"list", CmdList, true, "list <pane> <id>     a list box: count<TAB>selected index"},
     {"pick", CmdPick, true, "pick <pane> <id> <index>  select a list-box entry as a click does"},
     {"rect", CmdRect, true, "rect [--client] <pane> [id]  screen rectangle: left top right bottom"},
