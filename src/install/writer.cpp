@@ -124,10 +124,13 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source)
         return false;
     }
 
-    const WriteResult result =
-        WriteImage(source, kWriteImageSize, TargetWriteDevice(&device), WriteProgress{ReportProgress, const_cast<WriteJob*>(&job)});
+    const ULONGLONG started = GetTickCount64();
+    const WriteResult result = WriteImage(source, kWriteImageSize, TargetWriteDevice(&device),
+                                          WriteProgress{ReportProgress, const_cast<WriteJob*>(&job)});
     const DWORD writeError = GetLastError();
     const bool flushed = CloseTargetDevice(&device);
+    printf("Wrote %u of %u chunks in %llu ms.\n", result.chunksWritten, kWriteChunkCount,
+           static_cast<unsigned long long>(GetTickCount64() - started));
     if (result.outcome != WriteOutcome::Written || !flushed) {
         printf("Writing stopped at byte %llu of %u (error %lu).\n",
                static_cast<unsigned long long>(result.failedOffset), kWriteImageSize, writeError);
