@@ -35,6 +35,8 @@ else()
   add_custom_target(TalvixDiskWriter ALL DEPENDS ${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter.exe)
 endif()
 
+include(${CMAKE_SOURCE_DIR}/bench/bench.cmake)
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
   include(${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
 endif()
