@@ -142,7 +142,15 @@ void ExtractAttachedImage(AppState* state)
         LocalFree(image);
         Fail(state, "The unpacked image is not 1474560 bytes long.");
     }
-    state->internalImage = image;
+    // Page-aligned, as raw writes to a device want whole sectors in memory too.
+    auto* aligned = static_cast<unsigned char*>(VirtualAlloc(nullptr, kImageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (aligned == nullptr) {
+        LocalFree(image);
+        Fail(state, "Out of memory.");
+    }
+    memcpy(aligned, image, kImageSize);
+    LocalFree(image);
+    state->internalImage = aligned;
     state->internalImageSize = imageSize;
 
     // Published last, in one store: readers see "" or the whole name.
