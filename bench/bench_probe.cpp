@@ -14,8 +14,7 @@
 
 namespace {
 
-BOOL CALLBACK FindMainWindow(HWND window, LPARAM found)
-{
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM found) {
     char name[32];
     if (GetClassNameA(window, name, sizeof(name)) && strcmp(name, "#32770") == 0 &&
         GetDlgItem(window, 2002) != nullptr) {
@@ -25,13 +24,11 @@ BOOL CALLBACK FindMainWindow(HWND window, LPARAM found)
     return TRUE;
 }
 
-double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency)
-{
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency) {
     return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-int PingLoop(DWORD intervalMs, DWORD durationMs)
-{
+int PingLoop(DWORD intervalMs, DWORD durationMs) {
     HWND main = nullptr;
     EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&main));
     if (main == nullptr) {
@@ -62,8 +59,7 @@ int PingLoop(DWORD intervalMs, DWORD durationMs)
     return 0;
 }
 
-int ProcStat(const char* exeName)
-{
+int ProcStat(const char* exeName) {
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
@@ -92,8 +88,7 @@ int ProcStat(const char* exeName)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc == 4 && strcmp(argv[1], "ping-loop") == 0)
         return PingLoop(strtoul(argv[2], nullptr, 10), strtoul(argv[3], nullptr, 10));
     if (argc == 3 && strcmp(argv[1], "procstat") == 0)

@@ -1,8 +1,7 @@
 // The smallest console program: the yardstick for the wizard's start-up.
 #include <cstdio>
 
-int main()
-{
+int main() {
     printf("Ready...\n");
     return 0;
 }

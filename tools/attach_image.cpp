@@ -14,75 +14,77 @@
 namespace {
 
 bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
-  bytes->clear();
-  uint8_t buffer[65536];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    bytes->insert(bytes->end(), buffer, buffer + got);
-  }
-  bool ok = std::ferror(file) == 0;
-  std::fclose(file);
-  return ok;
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr)
+        return false;
+    bytes->clear();
+    uint8_t buffer[65536];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes->insert(bytes->end(), buffer, buffer + got);
+    }
+    bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    return ok;
 }
 
 bool WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes) {
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  ok = std::fclose(file) == 0 && ok;
-  // Leave no half-written program behind.
-  if (!ok) std::remove(path);
-  return ok;
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr)
+        return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    ok = std::fclose(file) == 0 && ok;
+    // Leave no half-written program behind.
+    if (!ok)
+        std::remove(path);
+    return ok;
 }
 
 // The file-name part of a path, with either kind of separator.
 std::string_view BaseName(std::string_view path) {
-  size_t slash = path.find_last_of("/\\");
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: attach-image PROGRAM.exe IMAGE OUT.exe\n");
-    return 2;
-  }
-  const char* programPath = argv[1];
-  const char* imagePath = argv[2];
-  const char* outPath = argv[3];
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: attach-image PROGRAM.exe IMAGE OUT.exe\n");
+        return 2;
+    }
+    const char* programPath = argv[1];
+    const char* imagePath = argv[2];
+    const char* outPath = argv[3];
 
-  // The entry name becomes the unpacked file's name on the user's machine.
-  std::string_view name = BaseName(imagePath);
-  if (!IsPlainDosFileName(name)) {
-    std::fprintf(stderr, "attach-image: %s: the image name is not a plain 8.3 file name\n",
-                 imagePath);
-    return 1;
-  }
-  std::vector<uint8_t> image;
-  if (!ReadWholeFile(imagePath, &image)) {
-    std::fprintf(stderr, "attach-image: cannot read %s\n", imagePath);
-    return 1;
-  }
-  ImageStatus imageStatus = CheckFloppyImage(image.data(), image.size());
-  if (imageStatus != ImageStatus::Ok) {
-    std::fprintf(stderr, "attach-image: %s: %s\n", imagePath, DescribeImageStatus(imageStatus));
-    return 1;
-  }
-  std::vector<uint8_t> out;
-  if (!ReadWholeFile(programPath, &out)) {
-    std::fprintf(stderr, "attach-image: cannot read %s\n", programPath);
-    return 1;
-  }
-  if (!AppendZipArchive(name, image.data(), image.size(), &out)) {
-    std::fprintf(stderr, "attach-image: cannot compress %s\n", imagePath);
-    return 1;
-  }
-  if (!WriteWholeFile(outPath, out)) {
-    std::fprintf(stderr, "attach-image: cannot write %s\n", outPath);
-    return 1;
-  }
-  return 0;
+    // The entry name becomes the unpacked file's name on the user's machine.
+    std::string_view name = BaseName(imagePath);
+    if (!IsPlainDosFileName(name)) {
+        std::fprintf(stderr, "attach-image: %s: the image name is not a plain 8.3 file name\n", imagePath);
+        return 1;
+    }
+    std::vector<uint8_t> image;
+    if (!ReadWholeFile(imagePath, &image)) {
+        std::fprintf(stderr, "attach-image: cannot read %s\n", imagePath);
+        return 1;
+    }
+    ImageStatus imageStatus = CheckFloppyImage(image.data(), image.size());
+    if (imageStatus != ImageStatus::Ok) {
+        std::fprintf(stderr, "attach-image: %s: %s\n", imagePath, DescribeImageStatus(imageStatus));
+        return 1;
+    }
+    std::vector<uint8_t> out;
+    if (!ReadWholeFile(programPath, &out)) {
+        std::fprintf(stderr, "attach-image: cannot read %s\n", programPath);
+        return 1;
+    }
+    if (!AppendZipArchive(name, image.data(), image.size(), &out)) {
+        std::fprintf(stderr, "attach-image: cannot compress %s\n", imagePath);
+        return 1;
+    }
+    if (!WriteWholeFile(outPath, out)) {
+        std::fprintf(stderr, "attach-image: cannot write %s\n", outPath);
+        return 1;
+    }
+    return 0;
 }

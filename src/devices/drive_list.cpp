@@ -34,8 +34,7 @@ HFONT g_letterFont;  // UI thread only
 
 // True when this thread should rebuild; otherwise the running rebuild has
 // been told to go round once more.
-bool ClaimRebuild()
-{
+bool ClaimRebuild() {
     for (;;) {
         int state = g_refreshState.load();
         if (state == 0) {
@@ -50,8 +49,7 @@ bool ClaimRebuild()
 }
 
 // True when a request came in during the rebuild just finished.
-bool MustRebuildAgain()
-{
+bool MustRebuildAgain() {
     int state = 1;
     if (g_refreshState.compare_exchange_strong(state, 0))
         return false;
@@ -59,20 +57,18 @@ bool MustRebuildAgain()
     return true;
 }
 
-bool IsPlainRoot(const char* root)
-{
+bool IsPlainRoot(const char* root) {
     return strlen(root) == 3 && root[1] == ':' && root[2] == '\\';
 }
 
 // The drive's icon in the system image list. A drive that does not answer
 // after a few tries gets no icon rather than holding the rebuild.
-void FindDriveIcon(const char* root, DriveEntry* entry)
-{
+void FindDriveIcon(const char* root, DriveEntry* entry) {
     entry->iconIndex = -1;
     for (int attempt = 0; attempt < kShellInfoTries; ++attempt) {
         SHFILEINFOA info = {};
-        const DWORD_PTR list = SHGetFileInfoA(root, 0, &info, sizeof(info),
-                                              SHGFI_SYSICONINDEX | SHGFI_TYPENAME | SHGFI_DISPLAYNAME);
+        const DWORD_PTR list =
+            SHGetFileInfoA(root, 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_TYPENAME | SHGFI_DISPLAYNAME);
         if (list != 0) {
             entry->imageList = reinterpret_cast<HIMAGELIST>(list);
             entry->iconIndex = info.iIcon;
@@ -82,8 +78,7 @@ void FindDriveIcon(const char* root, DriveEntry* entry)
     }
 }
 
-void FindRemovableDrives(DriveListUpdate* update)
-{
+void FindRemovableDrives(DriveListUpdate* update) {
     // 26 roots of 4 bytes and the closing NUL fit; a longer answer is refused.
     char roots[256] = {};
     const DWORD length = GetLogicalDriveStringsA(sizeof(roots) - 1, roots);
@@ -99,8 +94,7 @@ void FindRemovableDrives(DriveListUpdate* update)
 }
 
 // Keeps the wizard in front for a moment after a new drive showed up.
-void RaiseWindowBriefly()
-{
+void RaiseWindowBriefly() {
     SendToUiThread(WM_APP_SET_TOPMOST, 1, 0);
     Sleep(kTopmostMs);
     SendToUiThread(WM_APP_SET_TOPMOST, 0, 0);
@@ -108,20 +102,17 @@ void RaiseWindowBriefly()
 
 }  // namespace
 
-void StartDriveListRefresh(HWND pane)
-{
+void StartDriveListRefresh(HWND pane) {
     if (_beginthread(DriveListRefresh, 0, pane) == static_cast<uintptr_t>(-1))
         printf("Could not start refreshing the drive list.\n");
 }
 
-void __cdecl DriveListRefresh(void* pane)
-{
+void __cdecl DriveListRefresh(void* pane) {
     const HWND window = static_cast<HWND>(pane);
     RebuildDriveList(window != nullptr ? GetDlgItem(window, IDC_TARGET_LIST) : nullptr);
 }
 
-void RebuildDriveList(HWND list)
-{
+void RebuildDriveList(HWND list) {
     if (list != nullptr)
         g_driveListWindow = list;
     if (g_driveListWindow.load() == nullptr || !ClaimRebuild())
@@ -148,8 +139,7 @@ void RebuildDriveList(HWND list)
         RaiseWindowBriefly();
 }
 
-LRESULT ApplyDriveListUpdate(DriveListUpdate* update)
-{
+LRESULT ApplyDriveListUpdate(DriveListUpdate* update) {
     const HWND list = update->list;
     const LRESULT oldCount = SendMessageA(list, LB_GETCOUNT, 0, 0);
 
@@ -186,8 +176,7 @@ LRESULT ApplyDriveListUpdate(DriveListUpdate* update)
     return SendMessageA(list, LB_GETCOUNT, 0, 0) > oldCount ? 1 : 0;
 }
 
-void DrawDriveItem(const DRAWITEMSTRUCT* item)
-{
+void DrawDriveItem(const DRAWITEMSTRUCT* item) {
     const DriveEntry* entry = reinterpret_cast<const DriveEntry*>(item->itemData);
     if (entry == nullptr || item->itemID == static_cast<UINT>(-1) || item->itemAction == ODA_FOCUS)
         return;
@@ -209,6 +198,6 @@ void DrawDriveItem(const DRAWITEMSTRUCT* item)
     SelectObject(dc, oldFont);
 
     if (entry->imageList != nullptr && entry->iconIndex >= 0)
-        ImageList_DrawEx(entry->imageList, entry->iconIndex, dc, item->rcItem.left + 8, item->rcItem.top + 4, 32, 32,
-                         0, 0, selected ? ILD_TRANSPARENT : ILD_TRANSPARENT | ILD_BLEND50);
+        ImageList_DrawEx(entry->imageList, entry->iconIndex, dc, item->rcItem.left + 8, item->rcItem.top + 4, 32, 32, 0,
+                         0, selected ? ILD_TRANSPARENT : ILD_TRANSPARENT | ILD_BLEND50);
 }

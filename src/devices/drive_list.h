@@ -7,7 +7,7 @@
 // One row of the list; the item data is a pointer to it. Owned by the list
 // (UI thread): released when its row is deleted.
 struct DriveEntry {
-    char rootPath[4];  // "E:\"
+    char rootPath[4];      // "E:\"
     HIMAGELIST imageList;  // the system image list, never destroyed
     int iconIndex;         // -1: no icon
 };

@@ -10,10 +10,9 @@ namespace {
 // Checks run on the UI thread only, so the cache needs no lock.
 char g_cachedLetter = '+';
 int g_cachedAnswer = 0;
-}
+}  // namespace
 
-int Is35InchFloppy(const char* rootPath)
-{
+int Is35InchFloppy(const char* rootPath) {
     if (rootPath == nullptr || rootPath[0] == '\0')
         return 0;
     const char letter = rootPath[0];

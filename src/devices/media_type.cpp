@@ -9,10 +9,9 @@ constexpr size_t kGeometrySize = 24;
 constexpr size_t kMediaTypeOffset = 8;
 constexpr uint32_t kFirst35InchType = 2;  // F3_1Pt44_512
 constexpr uint32_t kLast35InchType = 5;   // F3_720_512
-}
+}  // namespace
 
-bool IsThreeAndHalfInchAnswer(const unsigned char* answer, size_t size)
-{
+bool IsThreeAndHalfInchAnswer(const unsigned char* answer, size_t size) {
     if (answer == nullptr || size < kGeometrySize)
         return false;
     uint32_t mediaType = 0;

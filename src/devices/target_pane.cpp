@@ -8,22 +8,21 @@ namespace {
 constexpr UINT kDriveRowHeight = 40;
 }
 
-INT_PTR CALLBACK TargetPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR CALLBACK TargetPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_SHOWWINDOW:
-        StartDriveListRefresh(pane);
-        ClearProgressLog();
-        return 0;
-    case WM_CREATE:
-        return 0;
-    case WM_MEASUREITEM:
-        reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kDriveRowHeight;
-        return 1;
-    case WM_DRAWITEM:
-        DrawDriveItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return 1;
-    default:
-        return PaneProc(pane, message, wParam, lParam);
+        case WM_SHOWWINDOW:
+            StartDriveListRefresh(pane);
+            ClearProgressLog();
+            return 0;
+        case WM_CREATE:
+            return 0;
+        case WM_MEASUREITEM:
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kDriveRowHeight;
+            return 1;
+        case WM_DRAWITEM:
+            DrawDriveItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return 1;
+        default:
+            return PaneProc(pane, message, wParam, lParam);
     }
 }

@@ -26,8 +26,7 @@ constexpr DWORD kInstanceIdSize = 1024;
 std::atomic<int> g_devicesHeld{0};
 std::atomic<bool> g_exiting{false};
 
-bool HoldDevice()
-{
+bool HoldDevice() {
     ++g_devicesHeld;
     if (!g_exiting)
         return true;
@@ -36,8 +35,7 @@ bool HoldDevice()
 }
 
 // The device number of the disk behind a volume or disk handle, or false.
-bool QueryDeviceNumber(HANDLE device, DWORD* number)
-{
+bool QueryDeviceNumber(HANDLE device, DWORD* number) {
     STORAGE_DEVICE_NUMBER answer = {};
     DWORD returned = 0;
     if (!DeviceIoControl(device, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &answer, sizeof(answer), &returned,
@@ -50,8 +48,7 @@ bool QueryDeviceNumber(HANDLE device, DWORD* number)
 
 // Looks at one disk interface; fills `serial` when it is the volume's disk.
 void MatchDiskInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData, DWORD volumeNumber, char letter,
-                        UsbSerial* serial)
-{
+                        UsbSerial* serial) {
     DWORD required = 0;
     SetupDiGetDeviceInterfaceDetailA(set, interfaceData, nullptr, 0, &required, nullptr);
     // A path that does not fit the detail area is passed over, not truncated.
@@ -65,8 +62,8 @@ void MatchDiskInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData, D
     if (!SetupDiGetDeviceInterfaceDetailA(set, interfaceData, detail, required, &required, &deviceData))
         return;
 
-    const HANDLE disk = CreateFileA(detail->DevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+    const HANDLE disk =
+        CreateFileA(detail->DevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (disk == INVALID_HANDLE_VALUE)
         return;
     DWORD diskNumber = 0;
@@ -81,8 +78,7 @@ void MatchDiskInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData, D
 }
 
 // The serial of the disk that holds drive `letter`; not Found when unknown.
-UsbSerial FindDiskSerial(char letter)
-{
+UsbSerial FindDiskSerial(char letter) {
     UsbSerial serial = {};
     serial.verdict = SerialVerdict::Empty;
     const DevicePath path = VolumeDevicePath(letter);
@@ -107,8 +103,7 @@ UsbSerial FindDiskSerial(char letter)
 }
 
 // Prints what SetupAPI asks of the user after a state change.
-void ReportRestartNeeds(HDEVINFO set, SP_DEVINFO_DATA* device)
-{
+void ReportRestartNeeds(HDEVINFO set, SP_DEVINFO_DATA* device) {
     SP_DEVINSTALL_PARAMS_A params = {};
     params.cbSize = sizeof(params);
     if (!SetupDiGetDeviceInstallParamsA(set, device, &params))
@@ -119,8 +114,7 @@ void ReportRestartNeeds(HDEVINFO set, SP_DEVINFO_DATA* device)
         printf("Windows asks for a restart of the device to finish.\n");
 }
 
-void RestartMatchingDevice(HDEVINFO set, SP_DEVINFO_DATA* device, char letter, const char* instanceId)
-{
+void RestartMatchingDevice(HDEVINFO set, SP_DEVINFO_DATA* device, char letter, const char* instanceId) {
     printf("[%c] is %s \n", letter, instanceId);
     // Held from before the disable until after the enable, so that a closing
     // window does not end the process with the device switched off.
@@ -133,15 +127,13 @@ void RestartMatchingDevice(HDEVINFO set, SP_DEVINFO_DATA* device, char letter, c
 
 }  // namespace
 
-void FinishUsbRestartsBeforeExit(unsigned maxWaitMs)
-{
+void FinishUsbRestartsBeforeExit(unsigned maxWaitMs) {
     g_exiting = true;
     for (unsigned waited = 0; g_devicesHeld > 0 && waited < maxWaitMs; waited += 10)
         Sleep(10);
 }
 
-int ChangeDeviceState(HDEVINFO set, SP_DEVINFO_DATA* device, int enable)
-{
+int ChangeDeviceState(HDEVINFO set, SP_DEVINFO_DATA* device, int enable) {
     SP_PROPCHANGE_PARAMS params = {};
     params.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
     params.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
@@ -160,8 +152,7 @@ int ChangeDeviceState(HDEVINFO set, SP_DEVINFO_DATA* device, int enable)
     return 0;
 }
 
-int RestartUsbDevice(const char* rootPath)
-{
+int RestartUsbDevice(const char* rootPath) {
     const char letter = rootPath[0];
     printf("Restart [%c] if possible...\n", letter);
     const UsbSerial serial = FindDiskSerial(letter);

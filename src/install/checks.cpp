@@ -12,8 +12,7 @@
 
 namespace {
 
-void CheckExternalSource(const char* path)
-{
+void CheckExternalSource(const char* path) {
     if (path == nullptr || path[0] == '\0') {
         AddStatusLine(MessageKind::Error, IDS_SOURCE_NOT_FOUND, path != nullptr ? path : "");
         return;
@@ -31,22 +30,21 @@ void CheckExternalSource(const char* path)
     CloseHandle(file);
 
     switch (ClassifySourceHead(head, read)) {
-    case SourceVerdict::Bootable:
-        AddStatusLine(MessageKind::Ok, IDS_SOURCE_FILE, path);
-        break;
-    case SourceVerdict::ZipArchive:
-        AddStatusLine(MessageKind::Error, IDS_ZIP_UNSUPPORTED, path);
-        break;
-    case SourceVerdict::NotBootable:
-        AddStatusLine(MessageKind::Error, IDS_NOT_BOOTABLE, path);
-        break;
+        case SourceVerdict::Bootable:
+            AddStatusLine(MessageKind::Ok, IDS_SOURCE_FILE, path);
+            break;
+        case SourceVerdict::ZipArchive:
+            AddStatusLine(MessageKind::Error, IDS_ZIP_UNSUPPORTED, path);
+            break;
+        case SourceVerdict::NotBootable:
+            AddStatusLine(MessageKind::Error, IDS_NOT_BOOTABLE, path);
+            break;
     }
 }
 
 }  // namespace
 
-void RunChecks()
-{
+void RunChecks() {
     if (!OnUiThread()) {
         SendToUiThread(WM_APP_RUN_CHECKS, 0, 0);
         return;

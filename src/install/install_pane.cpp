@@ -9,8 +9,7 @@
 #include "shell/app_state.h"
 #include "shell/panes.h"
 
-void UpdateInstallControls()
-{
+void UpdateInstallControls() {
     const HWND pane = GetPane(PaneInstall);
     if (pane == nullptr)
         return;
@@ -23,15 +22,13 @@ void UpdateInstallControls()
 
 namespace {
 
-void OnShowWindow(HWND pane, bool shown)
-{
+void OnShowWindow(HWND pane, bool shown) {
     EnableWindow(GetDlgItem(pane, IDC_START), FALSE);
     if (shown)
         RunChecks();
 }
 
-void OnStart(HWND pane)
-{
+void OnStart(HWND pane) {
     printf("Fly :)\n");
     // A second press while a write is being started or runs starts nothing.
     if (StartWriter(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
@@ -40,24 +37,23 @@ void OnStart(HWND pane)
 
 }  // namespace
 
-INT_PTR CALLBACK InstallPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR CALLBACK InstallPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_SHOWWINDOW:
-        OnShowWindow(pane, wParam != 0);
-        return TRUE;
-    case WM_DRAWITEM:
-        DrawStatusItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        UpdateInstallControls();
-        return TRUE;
-    case WM_MEASUREITEM:
-        MeasureStatusItem(GetDlgItem(pane, static_cast<int>(wParam)), reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_START)
-            OnStart(pane);
-        return PaneProc(pane, message, wParam, lParam);
-    default:
-        return PaneProc(pane, message, wParam, lParam);
+        case WM_SHOWWINDOW:
+            OnShowWindow(pane, wParam != 0);
+            return TRUE;
+        case WM_DRAWITEM:
+            DrawStatusItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            UpdateInstallControls();
+            return TRUE;
+        case WM_MEASUREITEM:
+            MeasureStatusItem(GetDlgItem(pane, static_cast<int>(wParam)), reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDC_START)
+                OnStart(pane);
+            return PaneProc(pane, message, wParam, lParam);
+        default:
+            return PaneProc(pane, message, wParam, lParam);
     }
 }

@@ -3,8 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-char* CopyText(const char* text)
-{
+char* CopyText(const char* text) {
     const size_t length = strlen(text);
     char* copy = static_cast<char*>(malloc(length + 1));
     if (copy != nullptr)
@@ -12,8 +11,7 @@ char* CopyText(const char* text)
     return copy;
 }
 
-bool AppendProgressRecord(ProgressLog* log, MessageKind kind, const char* text)
-{
+bool AppendProgressRecord(ProgressLog* log, MessageKind kind, const char* text) {
     ProgressRecord* record = static_cast<ProgressRecord*>(malloc(sizeof(ProgressRecord)));
     if (record == nullptr)
         return false;
@@ -32,8 +30,7 @@ bool AppendProgressRecord(ProgressLog* log, MessageKind kind, const char* text)
     return true;
 }
 
-void ReleaseProgressLog(ProgressLog* log)
-{
+void ReleaseProgressLog(ProgressLog* log) {
     ProgressRecord* record = log->first;
     while (record != nullptr) {
         ProgressRecord* next = record->next;

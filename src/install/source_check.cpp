@@ -1,7 +1,6 @@
 #include "install/source_check.h"
 
-SourceVerdict ClassifySourceHead(const unsigned char* head, size_t count)
-{
+SourceVerdict ClassifySourceHead(const unsigned char* head, size_t count) {
     // The signature test comes first: a boot sector may well begin "PK".
     if (count >= 512 && head[510] == 0x55 && head[511] == 0xAA)
         return SourceVerdict::Bootable;

@@ -4,8 +4,8 @@
 #include <cstddef>
 
 enum class SourceVerdict {
-    Bootable,     // a full 512-byte boot sector ending 0x55 0xAA
-    ZipArchive,   // begins "PK": an archive, not an image
+    Bootable,    // a full 512-byte boot sector ending 0x55 0xAA
+    ZipArchive,  // begins "PK": an archive, not an image
     NotBootable,
 };
 

@@ -22,36 +22,34 @@ HICON g_okIcon, g_errorIcon, g_warningIcon;
 HFONT g_measureFont, g_drawFont;
 HBRUSH g_oddBrush, g_evenBrush;
 
-HICON LoadStatusIcon(int id)
-{
-    return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16,
-                                         LR_DEFAULTCOLOR));
+HICON LoadStatusIcon(int id) {
+    return static_cast<HICON>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
 }
 
-HFONT CreateStatusFont()
-{
+HFONT CreateStatusFont() {
     return CreateFontA(20, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, 0, "MS Shell Dlg");
 }
 
-HICON IconFor(MessageKind kind)
-{
+HICON IconFor(MessageKind kind) {
     switch (kind) {
-    case MessageKind::Error:
-        return g_errorIcon;
-    case MessageKind::Warning:
-        return g_warningIcon;
-    default:
-        return g_okIcon;
+        case MessageKind::Error:
+            return g_errorIcon;
+        case MessageKind::Warning:
+            return g_warningIcon;
+        default:
+            return g_okIcon;
     }
 }
 
 }  // namespace
 
-void SetStatusList(HWND list) { g_statusList = list; }
+void SetStatusList(HWND list) {
+    g_statusList = list;
+}
 
-void AddStatusEntry(MessageKind kind, char* text)
-{
+void AddStatusEntry(MessageKind kind, char* text) {
     if (text == nullptr)
         return;
     if (!OnUiThread()) {
@@ -81,13 +79,11 @@ void AddStatusEntry(MessageKind kind, char* text)
     }
 }
 
-void AddStatusLine(MessageKind kind, unsigned id, const char* argument)
-{
+void AddStatusLine(MessageKind kind, unsigned id, const char* argument) {
     AddStatusEntry(kind, CopyText(GetText(id, argument)));
 }
 
-void LogProgressText(MessageKind kind, const char* text)
-{
+void LogProgressText(MessageKind kind, const char* text) {
     if (!OnUiThread()) {
         SendToUiThread(WM_APP_LOG_PROGRESS, static_cast<WPARAM>(kind), reinterpret_cast<LPARAM>(text));
         return;
@@ -96,31 +92,29 @@ void LogProgressText(MessageKind kind, const char* text)
     AddStatusEntry(kind, CopyText(text));
 }
 
-void LogProgress(MessageKind kind, unsigned id, const char* argument)
-{
+void LogProgress(MessageKind kind, unsigned id, const char* argument) {
     // Formatted on the calling thread, in its own text buffer.
     LogProgressText(kind, GetText(id, argument));
 }
 
-void LogProgressNumber(MessageKind kind, unsigned id, int number)
-{
+void LogProgressNumber(MessageKind kind, unsigned id, int number) {
     LogProgressText(kind, GetText(id, number));
 }
 
-void ReplayProgressLog()
-{
+void ReplayProgressLog() {
     for (const ProgressRecord* record = g_progressLog.first; record != nullptr; record = record->next)
         AddStatusEntry(record->kind, CopyText(record->text));
 }
 
-void ClearProgressLog() { ReleaseProgressLog(&g_progressLog); }
+void ClearProgressLog() {
+    ReleaseProgressLog(&g_progressLog);
+}
 
-void ClearStatusList()
-{
+void ClearStatusList() {
     const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
     for (LRESULT i = count - 1; i >= 0; --i) {
-        StatusEntry* entry = reinterpret_cast<StatusEntry*>(
-            SendMessageA(g_statusList, LB_GETITEMDATA, static_cast<WPARAM>(i), 0));
+        StatusEntry* entry =
+            reinterpret_cast<StatusEntry*>(SendMessageA(g_statusList, LB_GETITEMDATA, static_cast<WPARAM>(i), 0));
         if (entry != nullptr && reinterpret_cast<LRESULT>(entry) != LB_ERR) {
             free(entry->text);
             free(entry);
@@ -129,8 +123,7 @@ void ClearStatusList()
     }
 }
 
-void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure)
-{
+void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure) {
     const StatusEntry* entry = reinterpret_cast<const StatusEntry*>(measure->itemData);
     if (entry == nullptr)
         return;
@@ -150,8 +143,7 @@ void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure)
     measure->itemHeight = rect.bottom > 0 ? static_cast<UINT>(rect.bottom) : 20;
 }
 
-void DrawStatusItem(const DRAWITEMSTRUCT* item)
-{
+void DrawStatusItem(const DRAWITEMSTRUCT* item) {
     const StatusEntry* entry = reinterpret_cast<const StatusEntry*>(item->itemData);
     if (entry == nullptr || item->itemID == static_cast<UINT>(-1))
         return;

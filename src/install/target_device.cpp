@@ -15,14 +15,12 @@ constexpr DWORD kExtentsAnswerSize = 8 + 8 * 24;
 constexpr unsigned kLockTries = 50;
 constexpr unsigned kLockPauseMs = 100;  // about 5 s in all
 
-HANDLE OpenForWriting(const char* path)
-{
+HANDLE OpenForWriting(const char* path) {
     return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                        0, nullptr);
 }
 
-WriteTarget AskWriteTarget(char letter, HANDLE volume)
-{
+WriteTarget AskWriteTarget(char letter, HANDLE volume) {
     alignas(8) uint8_t answer[kExtentsAnswerSize] = {};
     DWORD returned = 0;
     const BOOL ok = DeviceIoControl(volume, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, answer, sizeof(answer),
@@ -31,19 +29,16 @@ WriteTarget AskWriteTarget(char letter, HANDLE volume)
     return ChooseWriteTarget(letter, answered, answer, returned <= sizeof(answer) ? returned : 0);
 }
 
-uint32_t AskSectorSize(HANDLE device)
-{
+uint32_t AskSectorSize(HANDLE device) {
     alignas(8) uint8_t answer[sizeof(DISK_GEOMETRY)] = {};
     DWORD returned = 0;
-    if (!DeviceIoControl(device, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, answer, sizeof(answer), &returned,
-                         nullptr))
+    if (!DeviceIoControl(device, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, answer, sizeof(answer), &returned, nullptr))
         return 0;
     return BytesPerSectorFromGeometry(answer, returned <= sizeof(answer) ? returned : 0);
 }
 
 // True when one of the volume's extents lies on disk `diskNumber`.
-bool VolumeIsOnDisk(HANDLE volume, uint32_t diskNumber)
-{
+bool VolumeIsOnDisk(HANDLE volume, uint32_t diskNumber) {
     alignas(8) uint8_t answer[kExtentsAnswerSize] = {};
     DWORD returned = 0;
     if (!DeviceIoControl(volume, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, answer, sizeof(answer), &returned,
@@ -60,8 +55,7 @@ bool VolumeIsOnDisk(HANDLE volume, uint32_t diskNumber)
 
 // Opens every other volume of the disk, so that all of them can be locked.
 // False when the disk has more volumes than can be held.
-bool HoldOtherVolumesOfDisk(char letter, uint32_t diskNumber, TargetDevice* device)
-{
+bool HoldOtherVolumesOfDisk(char letter, uint32_t diskNumber, TargetDevice* device) {
     const char root[] = {letter, ':', '\\', '\0'};
     char ownName[MAX_PATH] = {};
     GetVolumeNameForVolumeMountPointA(root, ownName, sizeof(ownName));
@@ -94,24 +88,23 @@ bool HoldOtherVolumesOfDisk(char letter, uint32_t diskNumber, TargetDevice* devi
     return allHeld;
 }
 
-bool LockVolume(void* context, unsigned index)
-{
+bool LockVolume(void* context, unsigned index) {
     DWORD returned = 0;
     return DeviceIoControl(static_cast<TargetDevice*>(context)->volumes[index], FSCTL_LOCK_VOLUME, nullptr, 0, nullptr,
                            0, &returned, nullptr) != 0;
 }
 
-bool DismountVolume(void* context, unsigned index)
-{
+bool DismountVolume(void* context, unsigned index) {
     DWORD returned = 0;
     return DeviceIoControl(static_cast<TargetDevice*>(context)->volumes[index], FSCTL_DISMOUNT_VOLUME, nullptr, 0,
                            nullptr, 0, &returned, nullptr) != 0;
 }
 
-void PauseMs(void*, unsigned milliseconds) { Sleep(milliseconds); }
+void PauseMs(void*, unsigned milliseconds) {
+    Sleep(milliseconds);
+}
 
-void CloseHeldVolumes(TargetDevice* device)
-{
+void CloseHeldVolumes(TargetDevice* device) {
     for (unsigned i = 0; i < device->volumeCount; ++i) {
         DWORD returned = 0;
         DeviceIoControl(device->volumes[i], FSCTL_UNLOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
@@ -120,15 +113,13 @@ void CloseHeldVolumes(TargetDevice* device)
     device->volumeCount = 0;
 }
 
-bool SeekTarget(void* context, uint64_t offset)
-{
+bool SeekTarget(void* context, uint64_t offset) {
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(offset);
     return SetFilePointerEx(static_cast<TargetDevice*>(context)->handle, position, nullptr, FILE_BEGIN) != 0;
 }
 
-bool WriteChunk(void* context, const uint8_t* data, uint32_t size, uint32_t* written)
-{
+bool WriteChunk(void* context, const uint8_t* data, uint32_t size, uint32_t* written) {
     DWORD done = 0;
     const BOOL ok = WriteFile(static_cast<TargetDevice*>(context)->handle, data, size, &done, nullptr);
     *written = done;
@@ -137,8 +128,7 @@ bool WriteChunk(void* context, const uint8_t* data, uint32_t size, uint32_t* wri
 
 }  // namespace
 
-TargetOpenOutcome OpenTargetDevice(char letter, TargetDevice* device)
-{
+TargetOpenOutcome OpenTargetDevice(char letter, TargetDevice* device) {
     *device = TargetDevice{};
     device->handle = INVALID_HANDLE_VALUE;
     const DevicePath volumePath = VolumeDevicePath(letter);
@@ -189,10 +179,11 @@ TargetOpenOutcome OpenTargetDevice(char letter, TargetDevice* device)
     return TargetOpenOutcome::Opened;
 }
 
-WriteDevice TargetWriteDevice(TargetDevice* device) { return WriteDevice{SeekTarget, WriteChunk, device}; }
+WriteDevice TargetWriteDevice(TargetDevice* device) {
+    return WriteDevice{SeekTarget, WriteChunk, device};
+}
 
-bool CloseTargetDevice(TargetDevice* device)
-{
+bool CloseTargetDevice(TargetDevice* device) {
     bool flushed = true;
     if (device->handle != INVALID_HANDLE_VALUE) {
         flushed = FlushFileBuffers(device->handle) != 0;

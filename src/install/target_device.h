@@ -11,10 +11,10 @@
 constexpr unsigned kMaxHeldVolumes = 32;
 
 struct TargetDevice {
-    HANDLE handle;                       // written to: the volume or the whole disk
-    HANDLE volumes[kMaxHeldVolumes];     // locked volumes, released on close
+    HANDLE handle;                    // written to: the volume or the whole disk
+    HANDLE volumes[kMaxHeldVolumes];  // locked volumes, released on close
     unsigned volumeCount;
-    bool handleIsVolume;                 // handle is volumes[0]
+    bool handleIsVolume;  // handle is volumes[0]
 };
 
 enum class TargetOpenOutcome {

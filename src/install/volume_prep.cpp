@@ -1,7 +1,6 @@
 #include "install/volume_prep.h"
 
-PrepareResult LockAndDismount(const VolumeControl& control, unsigned volumeCount, unsigned tries, unsigned pauseMs)
-{
+PrepareResult LockAndDismount(const VolumeControl& control, unsigned volumeCount, unsigned tries, unsigned pauseMs) {
     PrepareResult result = {PrepareOutcome::Ready, 0, 0};
     for (unsigned volume = 0; volume < volumeCount; ++volume) {
         bool locked = false;

@@ -17,8 +17,8 @@ enum class PrepareOutcome {
 
 struct PrepareResult {
     PrepareOutcome outcome;
-    unsigned failedVolume;       // the volume that could not be locked
-    unsigned dismountFailures;   // dismounts refused after a successful lock
+    unsigned failedVolume;      // the volume that could not be locked
+    unsigned dismountFailures;  // dismounts refused after a successful lock
 };
 
 // Locks each of `volumeCount` volumes in turn, trying up to `tries` times with

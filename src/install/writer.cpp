@@ -33,8 +33,7 @@ struct WriteJob {
 std::atomic<HWND> g_progressBar{nullptr};
 char g_savedDestination[100];  // the writer's own copy; one write at a time
 
-const char* FileNamePart(const char* path)
-{
+const char* FileNamePart(const char* path) {
     const char* slash = strrchr(path, '\\');
     return slash != nullptr ? slash + 1 : path;
 }
@@ -42,8 +41,7 @@ const char* FileNamePart(const char* path)
 // Loads the first image's worth of an external file into `externalImage`
 // (page-aligned, so any sector size up to 4 KiB suits it). Returns false,
 // with its Error line logged, when the file cannot serve as an image.
-bool LoadExternalImage(AppState* state, const char* path)
-{
+bool LoadExternalImage(AppState* state, const char* path) {
     printf("Loading %s...\n", path);
     if (path[0] == '\0') {
         LogProgressNumber(MessageKind::Error, IDS_CANT_LOAD_SOURCE, IDS_CANT_LOAD_SOURCE);
@@ -86,15 +84,13 @@ bool LoadExternalImage(AppState* state, const char* path)
     return loaded;
 }
 
-void ReportProgress(void* context, uint32_t position, uint32_t total)
-{
+void ReportProgress(void* context, uint32_t position, uint32_t total) {
     static_cast<const WriteJob*>(context)->callback(position, total);
 }
 
 // Writes `source` onto the destination. Returns false, with its Error line
 // logged, when the drive did not take the whole image.
-bool WriteToDrive(const WriteJob& job, const unsigned char* source)
-{
+bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
     const char* root = job.destination.text;
     // The letter may have changed hands since it was chosen.
     if (GetDriveTypeA(root) != DRIVE_REMOVABLE) {
@@ -107,21 +103,21 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source)
     }
     TargetDevice device;
     switch (OpenTargetDevice(root[0], &device)) {
-    case TargetOpenOutcome::Opened:
-        break;
-    case TargetOpenOutcome::InUse:
-        LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, root);
-        return false;
-    case TargetOpenOutcome::LargeSectors:
-        LogProgress(MessageKind::Error, IDS_LARGE_SECTORS, root);
-        return false;
-    case TargetOpenOutcome::Spanned:
-        LogProgress(MessageKind::Error, IDS_SPANNED_VOLUME, root);
-        return false;
-    case TargetOpenOutcome::CannotOpen:
-        printf("Cannot open drive %c: for writing (error %lu).\n", root[0], GetLastError());
-        LogProgressNumber(MessageKind::Error, IDS_CANT_WRITE, IDS_CANT_WRITE);
-        return false;
+        case TargetOpenOutcome::Opened:
+            break;
+        case TargetOpenOutcome::InUse:
+            LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, root);
+            return false;
+        case TargetOpenOutcome::LargeSectors:
+            LogProgress(MessageKind::Error, IDS_LARGE_SECTORS, root);
+            return false;
+        case TargetOpenOutcome::Spanned:
+            LogProgress(MessageKind::Error, IDS_SPANNED_VOLUME, root);
+            return false;
+        case TargetOpenOutcome::CannotOpen:
+            printf("Cannot open drive %c: for writing (error %lu).\n", root[0], GetLastError());
+            LogProgressNumber(MessageKind::Error, IDS_CANT_WRITE, IDS_CANT_WRITE);
+            return false;
     }
 
     const ULONGLONG started = GetTickCount64();
@@ -141,8 +137,7 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source)
 }
 
 // One whole write; false when it failed (its lines are logged).
-bool RunWrite(const WriteJob& job)
-{
+bool RunWrite(const WriteJob& job) {
     AppState* state = g_appState;
     const unsigned char* source = nullptr;
     if (job.sourceMode == SourceExternal) {
@@ -170,8 +165,7 @@ bool RunWrite(const WriteJob& job)
 
 }  // namespace
 
-void ProgressCallback(uint32_t position, uint32_t total)
-{
+void ProgressCallback(uint32_t position, uint32_t total) {
     const HWND bar = g_progressBar;
     SendMessageA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
     SendMessageA(bar, PBM_SETPOS, position, 0);
@@ -179,8 +173,7 @@ void ProgressCallback(uint32_t position, uint32_t total)
         StepPane(+1);
 }
 
-bool StartWriter(HWND progressBar)
-{
+bool StartWriter(HWND progressBar) {
     if (!TryBeginWrite())
         return false;
     AppState* state = g_appState;
@@ -204,8 +197,7 @@ bool StartWriter(HWND progressBar)
     return true;
 }
 
-void __cdecl WriterThread(void* argument)
-{
+void __cdecl WriterThread(void* argument) {
     WriteJob* job = static_cast<WriteJob*>(argument);
     printf("Starting write...\n");
     SetWriteActive(1);

@@ -18,10 +18,9 @@ namespace {
 std::atomic<int> g_loaderFinished{0};
 std::atomic<int> g_writeActive{0};
 std::atomic<int> g_checksPassed{0};
-}
+}  // namespace
 
-void InitAppState()
-{
+void InitAppState() {
     AppState* state = new (std::nothrow) AppState{};
     if (state == nullptr) {
         printf("Out of memory.\n");
@@ -36,8 +35,7 @@ void InitAppState()
         printf("Could not start the image loader.\n");
 }
 
-void SetExternalPath(const char* path)
-{
+void SetExternalPath(const char* path) {
     if (path == nullptr)
         return;
     AppState* state = g_appState;
@@ -51,47 +49,54 @@ void SetExternalPath(const char* path)
     state->externalPath = copy;
 }
 
-void SetSourceMode(int32_t mode) { g_appState.load()->sourceMode = mode; }
+void SetSourceMode(int32_t mode) {
+    g_appState.load()->sourceMode = mode;
+}
 
-const char* GetImageName()
-{
+const char* GetImageName() {
     AppState* state = g_appState;
     return state == nullptr ? "" : state->imageName.load();
 }
 
-void SetDestination(const char* rootPath)
-{
+void SetDestination(const char* rootPath) {
     uint32_t packed = 0;
     if (rootPath != nullptr)
         memcpy(&packed, rootPath, strnlen(rootPath, 3));
     g_appState.load()->destination = packed;
 }
 
-DriveRoot GetDestination()
-{
+DriveRoot GetDestination() {
     DriveRoot root = {};
     const uint32_t packed = g_appState.load()->destination;
     memcpy(root.text, &packed, 3);
     return root;
 }
 
-int IsWriteActive() { return g_writeActive; }
-int IsLoaderFinished() { return g_loaderFinished; }
-int HaveChecksPassed() { return g_checksPassed; }
+int IsWriteActive() {
+    return g_writeActive;
+}
+int IsLoaderFinished() {
+    return g_loaderFinished;
+}
+int HaveChecksPassed() {
+    return g_checksPassed;
+}
 
-void SetWriteActive(int value)
-{
+void SetWriteActive(int value) {
     g_writeActive = value;
     NotifyWriteStateChanged();
 }
 
-bool TryBeginWrite()
-{
+bool TryBeginWrite() {
     int idle = 0;
     if (!g_writeActive.compare_exchange_strong(idle, 1))
         return false;
     NotifyWriteStateChanged();
     return true;
 }
-void SetLoaderFinished() { g_loaderFinished = 1; }
-void SetChecksPassed(int value) { g_checksPassed = value; }
+void SetLoaderFinished() {
+    g_loaderFinished = 1;
+}
+void SetChecksPassed(int value) {
+    g_checksPassed = value;
+}

@@ -16,16 +16,16 @@ constexpr unsigned kPathBufferSize = 1024;
 extern const char kDevicePathTemplate[7];
 
 struct AppState {
-    char* tempFolder;                       // owned, kPathBufferSize bytes
-    char* archivePath;                      // owned, kPathBufferSize bytes
-    char* imagePath;                        // owned, kPathBufferSize bytes
-    std::atomic<const char*> imageName;     // borrowed: points into imagePath, or ""
-    unsigned char* internalImage;           // owned, page-aligned (VirtualAlloc)
+    char* tempFolder;                    // owned, kPathBufferSize bytes
+    char* archivePath;                   // owned, kPathBufferSize bytes
+    char* imagePath;                     // owned, kPathBufferSize bytes
+    std::atomic<const char*> imageName;  // borrowed: points into imagePath, or ""
+    unsigned char* internalImage;        // owned, page-aligned (VirtualAlloc)
     unsigned internalImageSize;
-    unsigned char* externalImage;           // owned, page-aligned (VirtualAlloc)
-    char* devicePath;                       // owned, 7 bytes
-    std::atomic<uint32_t> destination;      // root path such as "E:\" packed into a word; 0: none
-    char* externalPath;                     // owned, UI thread only
+    unsigned char* externalImage;       // owned, page-aligned (VirtualAlloc)
+    char* devicePath;                   // owned, 7 bytes
+    std::atomic<uint32_t> destination;  // root path such as "E:\" packed into a word; 0: none
+    char* externalPath;                 // owned, UI thread only
     std::atomic<int32_t> sourceMode;
 };
 

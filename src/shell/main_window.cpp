@@ -24,8 +24,7 @@ constexpr unsigned kUsbRestartExitWaitMs = 30000;
 UINT g_queryCancelAutoPlay;  // 0 until registered
 HFONT g_paneListFont;
 
-void OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
-{
+void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     if (reinterpret_cast<HWND>(lParam) == GetDlgItem(window, IDC_LANGUAGE_BAR)) {
         SelectLanguage(LOWORD(wParam));
         RefillPaneTitles(window);
@@ -38,14 +37,12 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     SwitchPane(window);
 }
 
-void OnDeviceChange()
-{
+void OnDeviceChange() {
     StartDriveListRefresh(nullptr);
     RunChecks();
 }
 
-bool IsQueryCancelAutoPlay(UINT message)
-{
+bool IsQueryCancelAutoPlay(UINT message) {
     if (g_queryCancelAutoPlay == 0)
         g_queryCancelAutoPlay = RegisterWindowMessageA("QueryCancelAutoPlay");
     return message == g_queryCancelAutoPlay;
@@ -53,12 +50,11 @@ bool IsQueryCancelAutoPlay(UINT message)
 
 }  // namespace
 
-int RunMainWindow()
-{
+int RunMainWindow() {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr,
-                                           MainDialogProc, 0);
+    const INT_PTR result =
+        DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr, MainDialogProc, 0);
     // A write that is restarting the USB device gets to switch it back on.
     FinishUsbRestartsBeforeExit(kUsbRestartExitWaitMs);
     if (result == -1) {
@@ -68,8 +64,7 @@ int RunMainWindow()
     return result == 0 ? 0 : 1;
 }
 
-void InitMainWindow(HWND window)
-{
+void InitMainWindow(HWND window) {
     SetUiWindow(window);
     SetupLanguageBar(GetDlgItem(window, IDC_LANGUAGE_BAR));
 
@@ -89,34 +84,33 @@ void InitMainWindow(HWND window)
     SwitchPane(window);
 }
 
-INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT appResult = 0;
     switch (message) {
-    case WM_INITDIALOG:
-        InitMainWindow(window);
-        return FALSE;
-    case WM_COMMAND:
-        OnCommand(window, wParam, lParam);
-        return FALSE;
-    case WM_DEVICECHANGE:
-        OnDeviceChange();
-        return TRUE;
-    case WM_MEASUREITEM:
-        reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kPaneListItemHeight;
-        return TRUE;
-    case WM_DRAWITEM:
-        return DrawPaneListItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-    case WM_CTLCOLORDLG:
-        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
-    case WM_CLOSE:
-    case WM_DESTROY:
-    case WM_QUIT:
-        return EndDialog(window, 0);
-    default:
-        break;
+        case WM_INITDIALOG:
+            InitMainWindow(window);
+            return FALSE;
+        case WM_COMMAND:
+            OnCommand(window, wParam, lParam);
+            return FALSE;
+        case WM_DEVICECHANGE:
+            OnDeviceChange();
+            return TRUE;
+        case WM_MEASUREITEM:
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kPaneListItemHeight;
+            return TRUE;
+        case WM_DRAWITEM:
+            return DrawPaneListItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        case WM_CTLCOLORDLG:
+            return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+        case WM_CTLCOLORSTATIC:
+            return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+        case WM_CLOSE:
+        case WM_DESTROY:
+        case WM_QUIT:
+            return EndDialog(window, 0);
+        default:
+            break;
     }
 
     if (HandleAppMessage(message, wParam, lParam, &appResult)) {

@@ -18,8 +18,7 @@ constexpr COLORREF kEntryText = 0xFFFFFF;
 constexpr int kPaneTitleIds[] = {IDS_PANE_WELCOME, IDS_PANE_TARGET, IDS_PANE_INSTALL, IDS_PANE_REBOOT};
 
 // The list owns a heap copy of each title as its item data.
-void ReleaseTitles(HWND list)
-{
+void ReleaseTitles(HWND list) {
     const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         const LRESULT data = SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(i), 0);
@@ -31,8 +30,7 @@ void ReleaseTitles(HWND list)
 
 }  // namespace
 
-void RefillPaneTitles(HWND mainWindow)
-{
+void RefillPaneTitles(HWND mainWindow) {
     const HWND list = GetDlgItem(mainWindow, IDC_PANE_LIST);
     const LRESULT selection = SendMessageA(list, LB_GETCURSEL, 0, 0);
     ReleaseTitles(list);
@@ -42,8 +40,7 @@ void RefillPaneTitles(HWND mainWindow)
     SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(selection), 0);
 }
 
-BOOL DrawPaneListItem(const DRAWITEMSTRUCT* item)
-{
+BOOL DrawPaneListItem(const DRAWITEMSTRUCT* item) {
     const HDC dc = item->hDC;
     SelectObject(dc, GetStockObject(DC_PEN));
     SelectObject(dc, GetStockObject(DC_BRUSH));

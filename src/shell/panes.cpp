@@ -25,14 +25,12 @@ HWND g_panes[PaneCount];
 HWND g_sourceChooser;
 HWND g_currentPane;
 
-HWND CreatePane(int templateId, HWND parent, DLGPROC procedure)
-{
+HWND CreatePane(int templateId, HWND parent, DLGPROC procedure) {
     return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), parent, procedure, 0);
 }
 
 // Creates the five panes once; false when the Welcome pane could not be made.
-bool CreatePanes(HWND mainWindow)
-{
+bool CreatePanes(HWND mainWindow) {
     g_panes[PaneWelcome] = CreatePane(IDD_WELCOME_PANE, mainWindow, PaneProc);
     if (g_panes[PaneWelcome] == nullptr)
         return false;
@@ -50,22 +48,21 @@ bool CreatePanes(HWND mainWindow)
     return true;
 }
 
-HWND PaneList()
-{
+HWND PaneList() {
     return GetDlgItem(GetMainWindow(), IDC_PANE_LIST);
 }
 
 }  // namespace
 
-HWND GetPane(int index)
-{
+HWND GetPane(int index) {
     return index >= 0 && index < PaneCount ? g_panes[index] : nullptr;
 }
 
-HWND GetSourceChooser() { return g_sourceChooser; }
+HWND GetSourceChooser() {
+    return g_sourceChooser;
+}
 
-void SwitchPane(HWND mainWindow)
-{
+void SwitchPane(HWND mainWindow) {
     if (!OnUiThread()) {
         SendToUiThread(WM_APP_SWITCH_PANE, 0, 0);
         return;
@@ -104,8 +101,7 @@ void SwitchPane(HWND mainWindow)
     g_currentPane = chosen;
 }
 
-void RelocalisePane(HWND pane)
-{
+void RelocalisePane(HWND pane) {
     if (pane == nullptr)
         return;
     const LONG_PTR language = GetCurrentLanguage();
@@ -116,8 +112,7 @@ void RelocalisePane(HWND pane)
     RunChecks();
 }
 
-void StepPane(int delta)
-{
+void StepPane(int delta) {
     if (!OnUiThread()) {
         SendToUiThread(WM_APP_STEP_PANE, static_cast<WPARAM>(delta), 0);
         return;
@@ -128,8 +123,7 @@ void StepPane(int delta)
     SwitchPane(nullptr);
 }
 
-void PaintPaneBorder(HWND pane)
-{
+void PaintPaneBorder(HWND pane) {
     PAINTSTRUCT paint;
     BeginPaint(pane, &paint);
     const HDC dc = GetDC(pane);
@@ -148,23 +142,22 @@ void PaintPaneBorder(HWND pane)
     DeleteObject(pen);
 }
 
-INT_PTR CALLBACK PaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM)
-{
+INT_PTR CALLBACK PaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_PAINT:
-        PaintPaneBorder(pane);
-        return FALSE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_PREVIOUS)
-            StepPane(-1);
-        else if (LOWORD(wParam) == IDC_NEXT)
-            StepPane(+1);
-        return FALSE;
-    case WM_CTLCOLORDLG:
-        return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
-    default:
-        return FALSE;
+        case WM_PAINT:
+            PaintPaneBorder(pane);
+            return FALSE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDC_PREVIOUS)
+                StepPane(-1);
+            else if (LOWORD(wParam) == IDC_NEXT)
+                StepPane(+1);
+            return FALSE;
+        case WM_CTLCOLORDLG:
+            return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+        case WM_CTLCOLORSTATIC:
+            return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+        default:
+            return FALSE;
     }
 }

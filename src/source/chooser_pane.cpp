@@ -15,8 +15,7 @@ constexpr COLORREF kChooserStaticColour = 0x009BFF9B;
 
 char g_browsePath[MAX_PATH];  // UI thread only
 
-void OnShown(HWND pane)
-{
+void OnShown(HWND pane) {
     SetDlgItemTextA(pane, IDC_INTERNAL_NAME, GetImageName());
     if (!IsLoaderFinished())
         return;
@@ -34,8 +33,7 @@ void OnShown(HWND pane)
     ClearProgressLog();
 }
 
-void OnHidden(HWND pane)
-{
+void OnHidden(HWND pane) {
     char* path = static_cast<char*>(calloc(kPathBufferSize, 1));
     if (path == nullptr)
         return;
@@ -44,30 +42,28 @@ void OnHidden(HWND pane)
     free(path);
 }
 
-void OnCommand(HWND pane, int id)
-{
+void OnCommand(HWND pane, int id) {
     switch (id) {
-    case IDC_USE_INTERNAL:
-        SetSourceMode(SourceInternal);
-        break;
-    case IDC_USE_EXTERNAL:
-        SetSourceMode(SourceExternal);
-        break;
-    case IDC_BROWSE:
-        BrowseForImage(GetDlgItem(pane, IDC_EXTERNAL_PATH));
-        CheckDlgButton(pane, IDC_USE_INTERNAL, BST_UNCHECKED);
-        CheckDlgButton(pane, IDC_USE_EXTERNAL, BST_CHECKED);
-        SetSourceMode(SourceExternal);
-        break;
-    default:
-        break;
+        case IDC_USE_INTERNAL:
+            SetSourceMode(SourceInternal);
+            break;
+        case IDC_USE_EXTERNAL:
+            SetSourceMode(SourceExternal);
+            break;
+        case IDC_BROWSE:
+            BrowseForImage(GetDlgItem(pane, IDC_EXTERNAL_PATH));
+            CheckDlgButton(pane, IDC_USE_INTERNAL, BST_UNCHECKED);
+            CheckDlgButton(pane, IDC_USE_EXTERNAL, BST_CHECKED);
+            SetSourceMode(SourceExternal);
+            break;
+        default:
+            break;
     }
 }
 
 }  // namespace
 
-void BrowseForImage(HWND edit)
-{
+void BrowseForImage(HWND edit) {
     g_browsePath[0] = '\0';
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = sizeof(dialog);
@@ -81,23 +77,22 @@ void BrowseForImage(HWND edit)
         SetWindowTextA(edit, g_browsePath);
 }
 
-INT_PTR CALLBACK ChooserPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR CALLBACK ChooserPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_SHOWWINDOW:
-        if (wParam)
-            OnShown(pane);
-        else
-            OnHidden(pane);
-        return 0;
-    case WM_COMMAND:
-        OnCommand(pane, LOWORD(wParam));
-        break;
-    case WM_CTLCOLORSTATIC:
-        SetBkColor(reinterpret_cast<HDC>(wParam), kChooserStaticColour);
-        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
-    default:
-        break;
+        case WM_SHOWWINDOW:
+            if (wParam)
+                OnShown(pane);
+            else
+                OnHidden(pane);
+            return 0;
+        case WM_COMMAND:
+            OnCommand(pane, LOWORD(wParam));
+            break;
+        case WM_CTLCOLORSTATIC:
+            SetBkColor(reinterpret_cast<HDC>(wParam), kChooserStaticColour);
+            return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+        default:
+            break;
     }
     return PaneProc(pane, message, wParam, lParam);
 }

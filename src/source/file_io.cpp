@@ -2,8 +2,7 @@
 
 #include <cstdio>
 
-unsigned char* ReadWholeFile(const char* path, DWORD maxSize, DWORD* size)
-{
+unsigned char* ReadWholeFile(const char* path, DWORD maxSize, DWORD* size) {
     *size = 0;
     const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -40,8 +39,7 @@ unsigned char* ReadWholeFile(const char* path, DWORD maxSize, DWORD* size)
     return bytes;
 }
 
-bool WriteWholeFile(const char* path, const unsigned char* bytes, DWORD size)
-{
+bool WriteWholeFile(const char* path, const unsigned char* bytes, DWORD size) {
     const HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         printf("Cannot create %s (error %lu).\n", path, GetLastError());

@@ -5,58 +5,68 @@
 namespace {
 
 bool IsDosNameCharacter(char c) {
-  if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return true;
-  return c != '\0' && std::strchr("_-~!#$%&'(){}^@`", c) != nullptr;
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+        return true;
+    return c != '\0' && std::strchr("_-~!#$%&'(){}^@`", c) != nullptr;
 }
 
 bool AllDosNameCharacters(std::string_view part) {
-  for (char c : part) {
-    if (!IsDosNameCharacter(c)) return false;
-  }
-  return true;
+    for (char c : part) {
+        if (!IsDosNameCharacter(c))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
 
 ImageStatus CheckFloppyImage(const uint8_t* data, size_t size) {
-  if (data == nullptr || size != kFloppyImageSize) return ImageStatus::WrongSize;
-  if (data[510] != 0x55 || data[511] != 0xAA) return ImageStatus::NoBootSignature;
-  return ImageStatus::Ok;
+    if (data == nullptr || size != kFloppyImageSize)
+        return ImageStatus::WrongSize;
+    if (data[510] != 0x55 || data[511] != 0xAA)
+        return ImageStatus::NoBootSignature;
+    return ImageStatus::Ok;
 }
 
 const char* DescribeImageStatus(ImageStatus status) {
-  switch (status) {
-    case ImageStatus::Ok: return "The image is a 1.44 MB floppy image.";
-    case ImageStatus::WrongSize: return "The image is not exactly 1,474,560 bytes long.";
-    case ImageStatus::NoBootSignature:
-      return "The image's boot sector does not end in 0x55 0xAA.";
-  }
-  return "Unknown image error.";
+    switch (status) {
+        case ImageStatus::Ok:
+            return "The image is a 1.44 MB floppy image.";
+        case ImageStatus::WrongSize:
+            return "The image is not exactly 1,474,560 bytes long.";
+        case ImageStatus::NoBootSignature:
+            return "The image's boot sector does not end in 0x55 0xAA.";
+    }
+    return "Unknown image error.";
 }
 
 bool IsPlainDosFileName(std::string_view name) {
-  size_t dot = name.find('.');
-  std::string_view stem = name.substr(0, dot);
-  std::string_view extension =
-      dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
-  if (stem.empty() || stem.size() > 8) return false;
-  if (dot != std::string_view::npos && (extension.empty() || extension.size() > 3)) return false;
-  // A second dot, a slash, a colon or a space fails here.
-  if (!AllDosNameCharacters(stem) || !AllDosNameCharacters(extension)) return false;
-  return !IsWindowsDeviceName(stem);
+    size_t dot = name.find('.');
+    std::string_view stem = name.substr(0, dot);
+    std::string_view extension = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+    if (stem.empty() || stem.size() > 8)
+        return false;
+    if (dot != std::string_view::npos && (extension.empty() || extension.size() > 3))
+        return false;
+    // A second dot, a slash, a colon or a space fails here.
+    if (!AllDosNameCharacters(stem) || !AllDosNameCharacters(extension))
+        return false;
+    return !IsWindowsDeviceName(stem);
 }
 
 bool IsWindowsDeviceName(std::string_view name) {
-  std::string_view stem = name.substr(0, name.find('.'));
-  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
-  char upper[5] = {};
-  if (stem.size() < 3 || stem.size() > 4) return false;
-  for (size_t i = 0; i < stem.size(); ++i) {
-    char c = stem[i];
-    upper[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  }
-  std::string_view u(upper, stem.size());
-  if (u == "CON" || u == "PRN" || u == "AUX" || u == "NUL") return true;
-  return u.size() == 4 && (u.substr(0, 3) == "COM" || u.substr(0, 3) == "LPT") &&
-         u[3] >= '1' && u[3] <= '9';
+    std::string_view stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.remove_suffix(1);
+    char upper[5] = {};
+    if (stem.size() < 3 || stem.size() > 4)
+        return false;
+    for (size_t i = 0; i < stem.size(); ++i) {
+        char c = stem[i];
+        upper[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    std::string_view u(upper, stem.size());
+    if (u == "CON" || u == "PRN" || u == "AUX" || u == "NUL")
+        return true;
+    return u.size() == 4 && (u.substr(0, 3) == "COM" || u.substr(0, 3) == "LPT") && u[3] >= '1' && u[3] <= '9';
 }

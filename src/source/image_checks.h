@@ -9,9 +9,9 @@
 constexpr size_t kFloppyImageSize = 1474560;
 
 enum class ImageStatus {
-  Ok = 0,
-  WrongSize,          // not exactly kFloppyImageSize bytes
-  NoBootSignature,    // bytes 510 and 511 are not 0x55 0xAA
+    Ok = 0,
+    WrongSize,        // not exactly kFloppyImageSize bytes
+    NoBootSignature,  // bytes 510 and 511 are not 0x55 0xAA
 };
 
 // Checks the size and the boot-sector signature of an image in memory.

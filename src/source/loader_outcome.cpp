@@ -15,29 +15,25 @@ namespace {
 std::atomic<HWND> g_outcomePane{nullptr};
 
 // Shows `textId` on the Welcome text and keeps it there across language changes.
-void SetWelcomeText(HWND pane, int textId)
-{
+void SetWelcomeText(HWND pane, int textId) {
     const HWND text = GetDlgItem(pane, IDC_WELCOME_TEXT);
     SetWindowLongPtrA(text, GWLP_USERDATA, textId);
     SetWindowTextA(text, GetText(textId));
 }
 }  // namespace
 
-int ImageEdition()
-{
+int ImageEdition() {
     const AppState* state = g_appState;
     return state != nullptr && strstr(state->imageName.load(), "T64") != nullptr ? 64 : 32;
 }
 
-void ShowLoaderSuccess(HWND pane)
-{
+void ShowLoaderSuccess(HWND pane) {
     ShowWindow(GetDlgItem(pane, IDC_BUSY_BAR), SW_HIDE);
     EnableWindow(GetDlgItem(pane, IDC_NEXT), TRUE);
     SetWelcomeText(pane, ImageEdition() == 64 ? IDS_INTRO_64 : IDS_INTRO_32);
 }
 
-void ShowLoaderFailure(HWND pane)
-{
+void ShowLoaderFailure(HWND pane) {
     ShowWindow(GetDlgItem(pane, IDC_BUSY_BAR), SW_HIDE);
     SetWelcomeText(pane, IDS_INTRO_NO_IMAGE);
     RefillPaneTitles(GetParent(pane));
@@ -45,8 +41,7 @@ void ShowLoaderFailure(HWND pane)
     printf("No attached image unzipped/found.\nReady...\n");
 }
 
-void ShowLoaderOutcome(bool success)
-{
+void ShowLoaderOutcome(bool success) {
     const HWND pane = g_outcomePane;
     if (pane == nullptr)
         return;
@@ -57,8 +52,7 @@ void ShowLoaderOutcome(bool success)
     SwitchPane(nullptr);
 }
 
-void ReportLoaderOutcome(bool success, HWND pane)
-{
+void ReportLoaderOutcome(bool success, HWND pane) {
     if (pane != nullptr) {
         g_outcomePane = pane;
         return;

@@ -26,15 +26,13 @@ constexpr DWORD kMaxProgramSize = 64u * 1024 * 1024;
 constexpr DWORD kMaxArchiveSize = kMaxProgramSize;
 
 // Builds folder + name into a path buffer; false when it would not fit.
-bool JoinPath(char* out, const char* folder, const char* name)
-{
+bool JoinPath(char* out, const char* folder, const char* name) {
     const int length = snprintf(out, kPathBufferSize, "%s%s", folder, name);
     return length >= 0 && length < static_cast<int>(kPathBufferSize);
 }
 
 // The first position at or after kScanStart where the signature stands, or -1.
-long long FindSignature(const unsigned char* bytes, DWORD size)
-{
+long long FindSignature(const unsigned char* bytes, DWORD size) {
     for (DWORD p = kScanStart; size >= 4 && p <= size - 4; ++p) {
         uint32_t word;
         memcpy(&word, bytes + p, sizeof(word));
@@ -44,8 +42,7 @@ long long FindSignature(const unsigned char* bytes, DWORD size)
     return -1;
 }
 
-[[noreturn]] void Fail(AppState* state, const char* reason)
-{
+[[noreturn]] void Fail(AppState* state, const char* reason) {
     printf("%s\n", reason);
     AbortWorker(state);
 }
@@ -53,8 +50,7 @@ long long FindSignature(const unsigned char* bytes, DWORD size)
 // Unpacks the archive's first entry into the file that imagePath then names.
 // Returns null, or why the archive was refused. Returns normally in every case
 // so that nothing it holds outlives it.
-const char* UnpackFirstEntry(AppState* state, const unsigned char* archive, DWORD archiveSize)
-{
+const char* UnpackFirstEntry(AppState* state, const unsigned char* archive, DWORD archiveSize) {
     printf("Accesing compressed files inside zip...\n");
     ZipEntry entry;
     ZipStatus status = ReadFirstZipEntry(archive, archiveSize, kImageSize, &entry);
@@ -80,8 +76,7 @@ const char* UnpackFirstEntry(AppState* state, const unsigned char* archive, DWOR
 
 }  // namespace
 
-void LocateAttachedArchive(AppState* state)
-{
+void LocateAttachedArchive(AppState* state) {
     const DWORD length = GetModuleFileNameA(nullptr, state->archivePath, kPathBufferSize);
     if (length == 0 || length >= kPathBufferSize)
         Fail(state, "Cannot find the program's own file.");
@@ -112,8 +107,7 @@ void LocateAttachedArchive(AppState* state)
     printf("Writing temporary file: %s\n", state->archivePath);
 }
 
-void ExtractAttachedImage(AppState* state)
-{
+void ExtractAttachedImage(AppState* state) {
     printf("Creating Shell Object...");
     printf("ok\nCreating destination folder object %s...", state->tempFolder);
     const DWORD attributes = GetFileAttributesA(state->tempFolder);
@@ -143,7 +137,8 @@ void ExtractAttachedImage(AppState* state)
         Fail(state, "The unpacked image is not 1474560 bytes long.");
     }
     // Page-aligned, as raw writes to a device want whole sectors in memory too.
-    auto* aligned = static_cast<unsigned char*>(VirtualAlloc(nullptr, kImageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    auto* aligned =
+        static_cast<unsigned char*>(VirtualAlloc(nullptr, kImageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     if (aligned == nullptr) {
         LocalFree(image);
         Fail(state, "Out of memory.");
@@ -160,8 +155,7 @@ void ExtractAttachedImage(AppState* state)
     StartCleanup(state);
 }
 
-void __cdecl LoaderThread(void*)
-{
+void __cdecl LoaderThread(void*) {
     AppState* state = g_appState;
     state->archivePath = static_cast<char*>(LocalAlloc(LPTR, kPathBufferSize));
     state->imagePath = static_cast<char*>(LocalAlloc(LPTR, kPathBufferSize));

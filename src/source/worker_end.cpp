@@ -13,8 +13,7 @@
 #include "source/loader_outcome.h"
 #include "source/temp_files.h"
 
-bool ShellDelete(const char* pattern, bool permanent)
-{
+bool ShellDelete(const char* pattern, bool permanent) {
     // The Shell wants a list of names ended by two NULs.
     const size_t length = strlen(pattern);
     char* from = static_cast<char*>(calloc(length + 2, 1));
@@ -33,8 +32,7 @@ bool ShellDelete(const char* pattern, bool permanent)
     return result == 0;
 }
 
-void __cdecl CleanupThread(void* argument)
-{
+void __cdecl CleanupThread(void* argument) {
     AppState* state = static_cast<AppState*>(argument);
     if (state == nullptr || state->tempFolder == nullptr)
         return;
@@ -56,15 +54,13 @@ void __cdecl CleanupThread(void* argument)
     }
 }
 
-void StartCleanup(AppState* state)
-{
+void StartCleanup(AppState* state) {
     printf("Removing temporary files\n");
     if (_beginthread(CleanupThread, 0, state) == static_cast<uintptr_t>(-1))
         printf("Could not start removing the temporary files.\n");
 }
 
-void AbortWorker(AppState* state)
-{
+void AbortWorker(AppState* state) {
     SetWriteActive(0);
     printf("Encountered an error.\n");
     StartCleanup(state);

@@ -15,30 +15,30 @@
 
 // Why an archive was refused; each has its own line from DescribeZipStatus.
 enum class ZipStatus {
-  Ok = 0,
-  NoEndRecord,              // no end-of-central-directory record near the end
-  SpannedArchive,           // multi-disk archive
-  NoEntries,                // the archive lists no entry
-  CentralDirectoryOutOfBounds,
-  BadCentralHeader,         // first central entry truncated or without signature
-  LocalHeaderOutOfBounds,
-  BadLocalHeader,           // no signature, or disagrees with the central entry
-  DataOutOfBounds,          // compressed bytes run past the archive's data
-  Encrypted,
-  UnsupportedMethod,        // neither deflate (8) nor stored (0)
-  NameEmpty,
-  NameTooLong,
-  NameHasPath,              // '/', '\\', ':' or a "." / ".." name
-  NameBadCharacter,         // control or wildcard characters, trailing dot/space
-  NameReservedDevice,       // CON, NUL, COM1, ... (a device, not a file, on Windows)
-  WrongDeclaredSize,        // uncompressed size is not the expected image size
-  StoredSizeMismatch,       // stored entry whose two sizes differ
-  OutputTooSmall,           // caller's buffer cannot hold the declared size
-  CorruptData,              // deflate stream is invalid or ends early
-  DataTooLong,              // inflates to more than the declared size
-  DataTooShort,             // inflates to less than the declared size
-  CrcMismatch,
-  OutOfMemory,
+    Ok = 0,
+    NoEndRecord,     // no end-of-central-directory record near the end
+    SpannedArchive,  // multi-disk archive
+    NoEntries,       // the archive lists no entry
+    CentralDirectoryOutOfBounds,
+    BadCentralHeader,  // first central entry truncated or without signature
+    LocalHeaderOutOfBounds,
+    BadLocalHeader,   // no signature, or disagrees with the central entry
+    DataOutOfBounds,  // compressed bytes run past the archive's data
+    Encrypted,
+    UnsupportedMethod,  // neither deflate (8) nor stored (0)
+    NameEmpty,
+    NameTooLong,
+    NameHasPath,         // '/', '\\', ':' or a "." / ".." name
+    NameBadCharacter,    // control or wildcard characters, trailing dot/space
+    NameReservedDevice,  // CON, NUL, COM1, ... (a device, not a file, on Windows)
+    WrongDeclaredSize,   // uncompressed size is not the expected image size
+    StoredSizeMismatch,  // stored entry whose two sizes differ
+    OutputTooSmall,      // caller's buffer cannot hold the declared size
+    CorruptData,         // deflate stream is invalid or ends early
+    DataTooLong,         // inflates to more than the declared size
+    DataTooShort,        // inflates to less than the declared size
+    CrcMismatch,
+    OutOfMemory,
 };
 
 // The longest file name we unpack to (".IMG" included when it is appended);
@@ -51,14 +51,14 @@ constexpr uint16_t kZipMethodDeflate = 8;
 
 // The first entry of an archive, as its central directory describes it.
 struct ZipEntry {
-  std::string name;           // as stored in the archive, already checked
-  uint16_t flags = 0;         // general-purpose bit flags
-  uint16_t method = 0;        // kZipMethodStored or kZipMethodDeflate
-  uint32_t crc32 = 0;
-  uint32_t compressedSize = 0;
-  uint32_t uncompressedSize = 0;
-  size_t leadingBytes = 0;    // bytes before the archive's first local header
-  size_t dataOffset = 0;      // position of the entry's data in the given bytes
+    std::string name;     // as stored in the archive, already checked
+    uint16_t flags = 0;   // general-purpose bit flags
+    uint16_t method = 0;  // kZipMethodStored or kZipMethodDeflate
+    uint32_t crc32 = 0;
+    uint32_t compressedSize = 0;
+    uint32_t uncompressedSize = 0;
+    size_t leadingBytes = 0;  // bytes before the archive's first local header
+    size_t dataOffset = 0;    // position of the entry's data in the given bytes
 };
 
 // Finds the end record, the first central-directory entry and its local
@@ -66,15 +66,13 @@ struct ZipEntry {
 // a safe plain file name, and an uncompressed size of exactly `expectedSize`.
 // Fills `entry` and returns ZipStatus::Ok, or returns why the archive is
 // refused (then `entry` is left in an unspecified state).
-ZipStatus ReadFirstZipEntry(const uint8_t* data, size_t size, uint32_t expectedSize,
-                            ZipEntry* entry);
+ZipStatus ReadFirstZipEntry(const uint8_t* data, size_t size, uint32_t expectedSize, ZipEntry* entry);
 
 // Unpacks `entry` (from ReadFirstZipEntry on the same bytes) into `out`, which
 // must hold at least entry.uncompressedSize bytes; never writes more than
 // that. Returns Ok only when the data inflates to exactly the declared size
 // and its CRC-32 matches.
-ZipStatus InflateZipEntry(const uint8_t* data, size_t size, const ZipEntry& entry,
-                          uint8_t* out, size_t outSize);
+ZipStatus InflateZipEntry(const uint8_t* data, size_t size, const ZipEntry& entry, uint8_t* out, size_t outSize);
 
 // One English line (no line feed) saying why an archive was refused.
 const char* DescribeZipStatus(ZipStatus status);

@@ -4,8 +4,7 @@
 
 const char kPlaceholderText[] = "...";
 
-bool FindBlockEntry(CatalogueBlock block, unsigned position, const uint16_t** entry, size_t* length)
-{
+bool FindBlockEntry(CatalogueBlock block, unsigned position, const uint16_t** entry, size_t* length) {
     if (block.units == nullptr || position > 15)
         return false;
     size_t at = 0;
@@ -25,8 +24,7 @@ bool FindBlockEntry(CatalogueBlock block, unsigned position, const uint16_t** en
 }
 
 const char* FormatCatalogueText(const CatalogueSource& source, uint16_t primaryLanguage, unsigned id,
-                                const TextBuffers& buffers, va_list args)
-{
+                                const TextBuffers& buffers, va_list args) {
     if (primaryLanguage == 0)
         return kPlaceholderText;
 

@@ -37,7 +37,9 @@ struct TextBuffers {
     char* result;
 };
 
-inline unsigned CatalogueBlockNumber(unsigned id) { return (id >> 4) + 1; }
+inline unsigned CatalogueBlockNumber(unsigned id) {
+    return (id >> 4) + 1;
+}
 
 // Finds entry `position` (0..15) of a block. Returns false when the block is
 // too short to hold it; a present entry of length 0 is the empty text.

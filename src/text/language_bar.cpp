@@ -16,8 +16,7 @@ constexpr unsigned kMaxLanguages = 16;
 uint16_t g_languageIds[kMaxLanguages];
 unsigned g_languageCount;
 
-const unsigned char* LoadRawResource(int id, DWORD* size)
-{
+const unsigned char* LoadRawResource(int id, DWORD* size) {
     const HMODULE module = GetModuleHandleA(nullptr);
     const HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10) /* RT_RCDATA */);
     const HGLOBAL loaded = resource != nullptr ? LoadResource(module, resource) : nullptr;
@@ -28,8 +27,7 @@ const unsigned char* LoadRawResource(int id, DWORD* size)
 
 // The captions are NUL-terminated strings followed by one more NUL; their
 // number is the NUL count without that last byte.
-unsigned CountCaptions(const unsigned char* captions, DWORD size)
-{
+unsigned CountCaptions(const unsigned char* captions, DWORD size) {
     unsigned count = 0;
     for (DWORD i = 0; i + 1 < size; ++i)
         if (captions[i] == '\0')
@@ -39,8 +37,7 @@ unsigned CountCaptions(const unsigned char* captions, DWORD size)
 
 }  // namespace
 
-void SetupLanguageBar(HWND toolbar)
-{
+void SetupLanguageBar(HWND toolbar) {
     DWORD captionsSize = 0;
     const unsigned char* captions = LoadRawResource(IDR_LANGUAGE_NAMES, &captionsSize);
     DWORD idsSize = 0;
@@ -83,8 +80,7 @@ void SetupLanguageBar(HWND toolbar)
     }
 }
 
-void SelectLanguage(int index)
-{
+void SelectLanguage(int index) {
     if (index < 0 || static_cast<unsigned>(index) >= g_languageCount)
         return;
     SetCurrentLanguage(g_languageIds[index]);

@@ -7,19 +7,16 @@ namespace {
 
 HFONT g_paneFont;  // created on first use, kept for the life of the process
 
-HFONT PaneFont()
-{
+HFONT PaneFont() {
     if (g_paneFont == nullptr)
         g_paneFont = CreateFontA(20, 0, 0, 0, 500, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                                 CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                 "MS Shell Dlg");
+                                 CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Shell Dlg");
     return g_paneFont;
 }
 
 }  // namespace
 
-void ApplyControlText(HWND pane, int controlId)
-{
+void ApplyControlText(HWND pane, int controlId) {
     const HWND control = GetDlgItem(pane, controlId);
     if (control == nullptr)
         return;
@@ -27,8 +24,7 @@ void ApplyControlText(HWND pane, int controlId)
     SetWindowTextA(control, GetText(textId != 0 ? static_cast<unsigned>(textId) : static_cast<unsigned>(controlId)));
 }
 
-void ApplyPaneTexts(HWND pane)
-{
+void ApplyPaneTexts(HWND pane) {
     const WPARAM font = reinterpret_cast<WPARAM>(PaneFont());
     for (int id = IDC_FIRST_LOCALISED; id <= IDC_LAST_LOCALISED; ++id) {
         SendDlgItemMessageA(pane, id, WM_SETFONT, font, TRUE);
