@@ -5,7 +5,9 @@
 
 #include <commctrl.h>
 #include <dbt.h>
+#include <winioctl.h>
 
+#include <ctype.h>
 #include <fcntl.h>
 #include <io.h>
 #include <stdarg.h>
@@ -23,6 +25,7 @@ enum Exit { kOk = 0, kFailed = 1, kUsage = 2, kNotFound = 3 };
 const DWORD kPollMs = 50;
 const int kLanguageBar = 1014;
 const int kStatusList = 1018;
+const int kFileNameCombo = 1148;  // the open-file dialog's name field
 
 // The layout the program keeps behind each status-list item.
 struct StatusEntry {
@@ -32,6 +35,16 @@ struct StatusEntry {
 };
 static_assert(sizeof(StatusEntry) == 24, "the program is 64-bit: text, icon, kind, 7 bytes of padding");
 const char* const kKindNames[] = {"Error", "Ok", "Warning"};
+
+const int kDriveList = 1012;
+
+// The layout the program keeps behind each drive-list row.
+struct DriveEntry {
+    char rootPath[4];
+    void* imageList;
+    int32_t iconIndex;  // -1: no icon
+};
+static_assert(sizeof(DriveEntry) == 24, "the program is 64-bit: root, 4 bytes of padding, list, index, padding");
 
 // ---- Commands -----------------------------------------------------------
 
@@ -57,6 +70,12 @@ HWND FindControl(const Context& context, int first, int* code) {
     HWND control = GetDlgItem(pane, id);
     if (!control) *code = Fail(kNotFound, "no control %d on pane '%s'", id, paneName);
     return control;
+}
+
+// "E" or "E:".
+bool IsDriveLetter(const char* text) {
+    return text[0] && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z')) &&
+           (!text[1] || text[1] == ':');
 }
 
 int CmdTitle(Context& context) {
@@ -169,9 +188,11 @@ int CmdProgress(Context& context) {
     return kOk;
 }
 
+bool IsTopmost(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
 // 1 while the main window stands in front of all others.
 int CmdTopmost(Context& context) {
-    Print("%d\n", (GetWindowLongA(context.main, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
+    Print("%d\n", IsTopmost(context.main) ? 1 : 0);
     return kOk;
 }
 
@@ -289,6 +310,102 @@ int CmdStatus(Context& context) {
     return kOk;
 }
 
+// The drive list's rows: "E:\<TAB>icon" (or "noicon"), one a line, then
+// "selected<TAB>index" (-1 when none).
+int CmdRows(Context& context) {
+    HWND pane = FindPane(context.main, "target");
+    HWND list = pane ? GetDlgItem(pane, kDriveList) : nullptr;
+    if (!list) return Fail(kNotFound, "no drive list");
+    Remote remote(list);
+    LRESULT count = SendOrZero(list, LB_GETCOUNT);
+    if (count < 0 || count > 26) return Fail(kFailed, "the drive list holds %d rows", (int)count);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
+        DriveEntry entry;
+        if (!data || data == LB_ERR || !remote.Read((const void*)data, &entry, sizeof entry))
+            return Fail(kFailed, "cannot read drive row %d", (int)i);
+        std::string root(entry.rootPath, strnlen(entry.rootPath, sizeof entry.rootPath));
+        bool icon = entry.imageList && entry.iconIndex >= 0;
+        Print("%s\t%s\n", Escape(root).c_str(), icon ? "icon" : "noicon");
+    }
+    Print("selected\t%d\n", (int)SendOrZero(list, LB_GETCURSEL));
+    return kOk;
+}
+
+// Sets a control's text as typing would leave it (the window system carries
+// the text across to the program).
+int CmdSetText(Context& context) {
+    if (int code = RequireArgs(context, 5, "settext <pane> <id> <text>")) return code;
+    int code = kOk;
+    HWND control = FindControl(context, 2, &code);
+    if (!control) return code;
+    LRESULT ok = 0;
+    if (!Send(control, WM_SETTEXT, 0, (LPARAM)context.argv[4], &ok) || !ok)
+        return Fail(kFailed, "the control does not take the text");
+    return kOk;
+}
+
+// The open-file dialog of the wizard's process, other than the main window.
+struct FileDialogSearch {
+    DWORD pid;
+    HWND main;
+    HWND found;
+};
+
+BOOL CALLBACK FindFileDialog(HWND window, LPARAM param) {
+    FileDialogSearch* search = (FileDialogSearch*)param;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char name[32] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (pid == search->pid && window != search->main && strcmp(name, "#32770") == 0 && IsWindowVisible(window) &&
+        GetDlgItem(window, kFileNameCombo)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WaitFileDialog(HWND main, DWORD limit, bool present) {
+    FileDialogSearch search = {0, main, nullptr};
+    GetWindowThreadProcessId(main, &search.pid);
+    for (DWORD start = GetTickCount();; Sleep(kPollMs)) {
+        search.found = nullptr;
+        EnumWindows(FindFileDialog, (LPARAM)&search);
+        if ((search.found != nullptr) == present) return search.found ? search.found : main;
+        if (GetTickCount() - start >= limit) return nullptr;
+    }
+}
+
+// filedialog ok <path> | cancel: answers the open-file dialog that the
+// browse button opened, and waits until it has gone.
+int CmdFileDialog(Context& context) {
+    if (int code = RequireArgs(context, 3, "filedialog ok <path> | cancel")) return code;
+    bool ok = strcmp(context.argv[2], "ok") == 0;
+    if (!ok && strcmp(context.argv[2], "cancel") != 0) return Fail(kUsage, "filedialog ok <path> | cancel");
+    if (int code = ok ? RequireArgs(context, 4, "filedialog ok <path>") : kOk) return code;
+    HWND dialog = WaitFileDialog(context.main, kSendTimeoutMs, true);
+    if (!dialog) return Fail(kNotFound, "no open-file dialog within %u ms", kSendTimeoutMs);
+    if (ok) {
+        // The name field is an edit inside the combo box.
+        HWND combo = GetDlgItem(dialog, kFileNameCombo);
+        HWND edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
+        if (!edit) {  // ComboBoxEx32 may hold the edit inside its own combo box
+            HWND inner = FindWindowExA(combo, nullptr, "ComboBox", nullptr);
+            edit = inner ? FindWindowExA(inner, nullptr, "Edit", nullptr) : nullptr;
+        }
+        if (!edit) return Fail(kNotFound, "the open-file dialog has no name field");
+        LRESULT done = 0;
+        if (!Send(edit, WM_SETTEXT, 0, (LPARAM)context.argv[3], &done) || !done)
+            return Fail(kFailed, "the name field does not take the path");
+    }
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(ok ? IDOK : IDCANCEL, BN_CLICKED),
+                 (LPARAM)GetDlgItem(dialog, ok ? IDOK : IDCANCEL));
+    if (!WaitFileDialog(context.main, kSendTimeoutMs, false))
+        return Fail(kFailed, "the open-file dialog is still open after %s", ok ? "OK" : "Cancel");
+    return kOk;
+}
+
 int CmdAutoplay(Context& context) {
     UINT message = RegisterWindowMessageA("QueryCancelAutoPlay");
     LRESULT result = 0;
@@ -314,18 +431,45 @@ int CmdClose(Context& context) {
     return PostMessageA(context.main, WM_CLOSE, 0, 0) ? kOk : Fail(kFailed, "PostMessage failed");
 }
 
-// devchange [count] [removal]: what Windows sends when drive E: comes or goes.
+// devchange [count] [removal] [letter]: what Windows sends when a drive
+// (E: unless named) comes or goes.
 int CmdDevChange(Context& context) {
     int count = context.argc > 2 ? atoi(context.argv[2]) : 1;
     bool removal = context.argc > 3 && strcmp(context.argv[3], "removal") == 0;
+    char letter = context.argc > 4 && IsDriveLetter(context.argv[4]) ? (char)toupper(context.argv[4][0]) : 'E';
     DEV_BROADCAST_VOLUME volume = {};
     volume.dbcv_size = sizeof volume;
     volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
-    volume.dbcv_unitmask = 1u << ('E' - 'A');
+    volume.dbcv_unitmask = 1u << (letter - 'A');
     for (int i = 0; i < count; ++i)
         if (!Send(context.main, WM_DEVICECHANGE, removal ? DBT_DEVICEREMOVECOMPLETE : DBT_DEVICEARRIVAL,
                   (LPARAM)&volume))
             return Fail(kFailed, "no answer to WM_DEVICECHANGE %d", i + 1);
+    return kOk;
+}
+
+// raise-watch <ms>: watches the main window's z-order for up to ms, closely,
+// and prints what it saw: "raised" then "lowered<TAB>ms topmost", or
+// "raised" alone when it was still topmost at the end, or "not raised".
+int CmdRaiseWatch(Context& context) {
+    if (int code = RequireArgs(context, 3, "raise-watch <ms>")) return code;
+    DWORD limit = (DWORD)atol(context.argv[2]);
+    const DWORD kStepMs = 5;
+    DWORD start = GetTickCount(), raisedAt = 0;
+    bool raised = false;
+    while (GetTickCount() - start < limit) {
+        bool topmost = IsTopmost(context.main);
+        if (!raised && topmost) {
+            raised = true;
+            raisedAt = GetTickCount();
+            Print("raised\n");
+        } else if (raised && !topmost) {
+            Print("lowered\t%lu\n", GetTickCount() - raisedAt);
+            return kOk;
+        }
+        Sleep(kStepMs);
+    }
+    if (!raised) Print("not raised\n");
     return kOk;
 }
 
@@ -357,6 +501,66 @@ int CmdDrives(Context&) {
         Print("%s\t%s\n", Escape(root).c_str(), type < 7 ? kTypes[type] : "unknown");
     }
     return kOk;
+}
+
+// ---- Drives that come and go: Wine's mount manager ----------------------
+// Wine defines a drive letter for a unix folder and device file when asked
+// through \\.\MountPointManager, and every program sees the new drive list at
+// once. The request is a fixed header followed by the unix paths as byte
+// strings; offsets count from the header's start.
+struct UnixDriveRequest {
+    ULONG size;
+    ULONG type;      // DRIVE_REMOVABLE adds, DRIVE_NO_ROOT_DIR removes
+    ULONG fsType;
+    DWORD serial;
+    ULONGLONG unixDevice;
+    WCHAR letter;
+    USHORT mountPointOffset;
+    USHORT deviceOffset;
+    USHORT labelOffset;
+};
+static_assert(sizeof(UnixDriveRequest) == 32, "Wine's layout of the drive request");
+const DWORD kDefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+
+int DefineUnixDrive(char letter, UINT type, const char* folder, const char* device) {
+    std::string buffer(sizeof(UnixDriveRequest), '\0');
+    UnixDriveRequest request = {};
+    request.type = type;
+    request.letter = (WCHAR)letter;
+    if (folder) {
+        request.mountPointOffset = (USHORT)buffer.size();
+        buffer.append(folder).push_back('\0');
+    }
+    if (device) {
+        request.deviceOffset = (USHORT)buffer.size();
+        buffer.append(device).push_back('\0');
+    }
+    request.size = (ULONG)buffer.size();
+    memcpy(&buffer[0], &request, sizeof request);
+    HANDLE manager = CreateFileA("\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (manager == INVALID_HANDLE_VALUE) return Fail(kFailed, "cannot open the mount manager (error %lu)", GetLastError());
+    DWORD returned = 0;
+    BOOL ok = DeviceIoControl(manager, kDefineUnixDrive, &buffer[0], (DWORD)buffer.size(), nullptr, 0, &returned,
+                              nullptr);
+    DWORD error = GetLastError();
+    CloseHandle(manager);
+    if (!ok) return Fail(kFailed, "the mount manager refused drive %c: (error %lu)", letter, error);
+    return kOk;
+}
+
+// mount <letter> <unix folder> <unix device file>: a removable drive appears.
+int CmdMount(Context& context) {
+    if (int code = RequireArgs(context, 5, "mount <letter> <unix folder> <unix device file>")) return code;
+    if (!IsDriveLetter(context.argv[2])) return Fail(kUsage, "'%s' is no drive letter", context.argv[2]);
+    return DefineUnixDrive(context.argv[2][0], DRIVE_REMOVABLE, context.argv[3], context.argv[4]);
+}
+
+// unmount <letter>: the drive goes, as when a stick is pulled.
+int CmdUnmount(Context& context) {
+    if (int code = RequireArgs(context, 3, "unmount <letter>")) return code;
+    if (!IsDriveLetter(context.argv[2])) return Fail(kUsage, "'%s' is no drive letter", context.argv[2]);
+    return DefineUnixDrive(context.argv[2][0], DRIVE_NO_ROOT_DIR, nullptr, nullptr);
 }
 
 void DumpTree(HWND parent, int depth) {
@@ -408,7 +612,13 @@ const Command kCommands[] = {
     {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
     {"escape", CmdEscape, true, "escape               press Esc; prints the id of the focused control that got it"},
     {"close", CmdClose, true, "close                post WM_CLOSE"},
-    {"devchange", CmdDevChange, true, "devchange [count] [removal]  send WM_DEVICECHANGE for drive E:"},
+    {"devchange", CmdDevChange, true, "devchange [count] [removal] [letter]  send WM_DEVICECHANGE for a drive (E:)"},
+    {"raise-watch", CmdRaiseWatch, true, "raise-watch <ms>     watch the window go topmost and back: raised, lowered<TAB>ms"},
+    {"rows", CmdRows, true, "rows                 drive list: root<TAB>icon|noicon per row, then selected<TAB>index"},
+    {"settext", CmdSetText, true, "settext <pane> <id> <text>  set a control's text"},
+    {"filedialog", CmdFileDialog, true, "filedialog ok <path> | cancel  answer the open-file dialog and wait until it closes"},
+    {"mount", CmdMount, false, "mount <letter> <unix folder> <unix device file>  add a removable drive (mount manager)"},
+    {"unmount", CmdUnmount, false, "unmount <letter>     remove a drive (mount manager)"},
     {"ping", CmdPing, true, "ping                 milliseconds the window takes to answer WM_NULL"},
     {"redraw", CmdRedraw, true, "redraw               repaint the whole window now"},
     {"dump", CmdDump, true, "dump                 every child window: id, class, state, text"},

@@ -24,6 +24,7 @@ TDW_TEST=${TDW_TEST:-adhoc}
 TDW_APP_PID=
 TDW_APP_RC=
 TDW_OWN_SESSION=0
+TDW_END_STEPS=()
 
 tdw_log() { printf '[%s] %s\n' "$TDW_TEST" "$*" >&2; }
 
@@ -217,9 +218,15 @@ tdw_end() {
     echo "---- driver log ($TDW_DRIVER_LOG) ----" >&2; tail -n 60 "$TDW_DRIVER_LOG" >&2 2>/dev/null
   fi
   tdw_kill_app
+  local step
+  for step in "${TDW_END_STEPS[@]}"; do eval "$step" || tdw_log "clean-up step failed: $step"; done
   [ "$TDW_OWN_SESSION" = 1 ] && tdw_session_stop
   exit "$rc"
 }
+
+# tdw_on_end <shell command>: runs at the end of the test, pass or fail, after
+# the program has been ended: undoes what a test changed in the shared prefix.
+tdw_on_end() { TDW_END_STEPS+=("$1"); }
 
 # tdw_fail <message>: ends the test with the message (the EXIT trap reports).
 tdw_fail() { tdw_log "FAIL: $*"; exit 1; }
@@ -359,4 +366,81 @@ tdw_lang_is() { [ "$(drv lang-checked 2>/dev/null | head -n1)" = "$1" ]; }
 tdw_expect_lang() {
   tdw_wait_until "$TDW_TIMEOUT" tdw_lang_is "$1" \
     || tdw_fail "language button $1 is not checked: $(drv lang-checked 2>&1 | tr '\n' ' ')"
+}
+
+# tdw_console_in_order <line>...: the console log holds these lines in this
+# order (others may come between); on failure names the first one missing.
+tdw_console_in_order() {
+  local missing
+  missing=$(tr -d '\r' <"$TDW_CONSOLE_LOG" | python3 -c '
+import sys
+lines = sys.stdin.read().split("\n")
+at = 0
+for want in sys.argv[1:]:
+    while at < len(lines) and lines[at] != want:
+        at += 1
+    if at == len(lines):
+        print(want)
+        break
+    at += 1
+' "$@") || tdw_fail "cannot read the console log"
+  [ -z "$missing" ] && return 0
+  tdw_log "console line missing or out of order: '$missing'"
+  return 1
+}
+
+# ---- paths between the prefix and the host --------------------------------
+
+# tdw_unix_path <C:\...|Z:\...>: where a Windows path of the prefix lies.
+tdw_unix_path() {
+  local path=${1//\\//}
+  case $path in
+    [Cc]:/*) printf '%s/drive_c/%s\n' "$WINEPREFIX" "${path#??/}" ;;
+    [Zz]:/*) printf '/%s\n' "${path#??/}" ;;
+    *) return 1 ;;
+  esac
+}
+
+# tdw_win_path <absolute unix path>: the same file seen through drive Z:.
+tdw_win_path() { local path=${1//\//\\}; printf 'Z:%s\n' "$path"; }
+
+# tdw_temp_dir: the program's temporary folder on the host, from its console
+# line "Using temporary folder: ...".
+tdw_temp_dir() {
+  local folder
+  folder=$(tr -d '\r' <"$TDW_CONSOLE_LOG" | sed -n 's/^Using temporary folder: //p' | head -n1)
+  [ -n "$folder" ] && tdw_unix_path "$folder"
+}
+
+# ---- program variants ---------------------------------------------------------
+
+# tdw_variant <name> <entry name> [corrupt]: the plain program with the demo
+# image attached as a ZIP archive under another entry name; "corrupt" spoils
+# a byte of the deflated data, so unpacking must fail. Prints the program's
+# path: <wine dir>/variants/<name>/TalvixDiskWriter.exe (the driver knows the
+# wizard by that file name). "plain" as the entry name: no archive at all.
+tdw_variant() {
+  local name=$1 entry=$2 corrupt=${3:-} dir=$TDW_WINE_DIR/variants/$1
+  local plain=${TDW_PLAIN_EXE:-$(dirname "$TDW_EXE")/TalvixDiskWriter-plain.exe}
+  local image=${TDW_DEMO_IMAGE:-$(dirname "$TDW_EXE")/T64DEMO1.IMG}
+  mkdir -p "$dir"
+  python3 - "$plain" "$image" "$entry" "$corrupt" "$dir/TalvixDiskWriter.exe" <<'PY' || return 1
+import io, sys, zipfile
+plain, image, entry, corrupt, out = sys.argv[1:]
+program = open(plain, "rb").read()
+archive = b""
+if entry != "plain":
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w") as zf:
+        info = zipfile.ZipInfo(entry, date_time=(2024, 1, 1, 0, 0, 0))
+        info.compress_type = zipfile.ZIP_DEFLATED
+        zf.writestr(info, open(image, "rb").read())
+    archive = bytearray(buffer.getvalue())
+    if corrupt:
+        # The deflated data follows the 30-byte local header and the name.
+        at = 30 + len(entry.encode()) + 200
+        archive[at] ^= 0xFF
+open(out, "wb").write(program + bytes(archive))
+PY
+  printf '%s\n' "$dir/TalvixDiskWriter.exe"
 }
