@@ -63,8 +63,7 @@ tdw_w_expect_status_last() {
 # where the checks confirm it and Start is enabled.
 tdw_w_choose_e() {
   tdw_goto 1
-  tdw_wait_until "$TDW_TIMEOUT" tdw_drv_is "$(printf '1\t-1')" list target 1012 \
-    || tdw_wait_until 1 tdw_drv_is "$(printf '1\t0')" list target 1012 \
+  tdw_wait_until "$TDW_TIMEOUT" tdw_w_one_drive \
     || tdw_fail "the target list does not hold drive E: alone: $(drv list target 1012 2>&1)"
   drv pick target 1012 0 >/dev/null || tdw_fail "cannot choose drive E:"
   tdw_goto 2
@@ -72,6 +71,9 @@ tdw_w_choose_e() {
     || tdw_fail "the checks do not confirm drive E:: $(tdw_w_status)"
   tdw_expect 1 enabled install 111
 }
+
+# The target list holds one drive (E:), chosen or not yet.
+tdw_w_one_drive() { case "$(drv list target 1012 2>/dev/null)" in "1	-1" | "1	0") return 0 ;; esac; return 1; }
 
 # tdw_w_start: presses Start on the Install pane.
 tdw_w_start() {
@@ -126,7 +128,8 @@ tdw_w_expect_failed() {
 tdw_w_intro_no_image() { case "$(drv text welcome 100 2>/dev/null)" in "$TDW_W_NO_IMAGE_INTRO"*) return 0 ;; esac; return 1; }
 
 # tdw_w_expect_cleared_by_target <error line>: after a visit to Select target
-# the Install pane no longer replays the failed write's lines.
+# the Install pane no longer replays the failed write's lines and Start is
+# enabled again.
 tdw_w_expect_cleared_by_target() {
   tdw_goto 1
   tdw_goto 2
@@ -134,7 +137,7 @@ tdw_w_expect_cleared_by_target() {
     || tdw_fail "the checks do not confirm drive E: after the visit: $(tdw_w_status)"
   tdw_w_status_has "$1" && tdw_fail "the line '$1' is still there after visiting Select target"
   tdw_w_status_has "$TDW_W_LINE_START" && tdw_fail "the failed write's lines are still there: $(tdw_w_status)"
-  return 0
+  tdw_expect 1 enabled install 111
 }
 
 # ---- booting ---------------------------------------------------------------

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Writes that fail end in a clear Error line with nothing written that should
+# not be: a drive that takes nothing (/dev/full) and one whose file system
+# fills up mid-write give Error 4004, an image file shorter than an image
+# gives Error 4005 without the drive being opened. Each time the wizard stays
+# on Install with Start disabled, Welcome says that no image is ready, the
+# window still answers, and a visit to Select target clears the failed lines.
+set -uo pipefail
+. "$(dirname "$0")/../harness.sh"
+. "$(dirname "$0")/../write_steps.sh"
+tdw_begin write_failures
+
+small_fs=$TDW_W_WORK/small-fs
+mounted=0
+cleanup() {
+  tdw_w_drive_restore
+  [ "$mounted" = 1 ] && { umount "$small_fs" 2>/dev/null || umount -l "$small_fs"; }
+  return 0
+}
+tdw_w_on_exit cleanup
+
+# console_count <line>: how often the console log holds exactly this line.
+console_count() { tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -cxF -- "$1"; }
+# wait_writer_end <count before>: the writer ended through its failure path.
+ended_since() { [ "$(console_count "End of thread.")" -gt "$1" ]; }
+wait_writer_end() {
+  tdw_wait_until "$TDW_TIMEOUT" ended_since "$1" \
+    || tdw_fail "the writer did not end; status: $(tdw_w_status)"
+}
+
+tdw_w_drive_pattern 2097152
+tdw_start_app
+tdw_wait_ready
+
+# (a) Every write fails: E: is /dev/full (the drive links point at e.img).
+ln -sfn /dev/full "$TDW_DRIVE_IMG"
+tdw_w_choose_e
+ends=$(console_count "End of thread.")
+tdw_w_start
+wait_writer_end "$ends"
+tdw_w_expect_failed "$TDW_W_LINE_CANT_WRITE"
+tdw_w_expect_status_tail "$(printf '%s\n%s' "$TDW_W_LINE_START" "$TDW_W_LINE_CANT_WRITE")"
+tdw_expect_console "Writing stopped at byte 0 of $TDW_IMAGE_SIZE (error 112)."
+tdw_w_expect_cleared_by_target "$TDW_W_LINE_CANT_WRITE"
+
+# (b) The drive's file system fills up mid-write: a short write, then none.
+mkdir -p "$small_fs"
+mount -t tmpfs -o size=1m tdw-small-fs "$small_fs" || tdw_fail "cannot mount a small tmpfs (root needed)"
+mounted=1
+: >"$small_fs/e.img"
+ln -sfn "$small_fs/e.img" "$TDW_DRIVE_IMG"
+tdw_w_choose_e
+ends=$(console_count "End of thread.")
+tdw_w_start
+wait_writer_end "$ends"
+tdw_w_expect_failed "$TDW_W_LINE_CANT_WRITE"
+filled=$(stat -c %s "$small_fs/e.img")
+[ "$filled" -gt 0 ] && [ "$filled" -lt "$TDW_IMAGE_SIZE" ] || tdw_fail "the small drive holds $filled bytes"
+cmp -n "$filled" "$TDW_DEMO_IMG" "$small_fs/e.img" >&2 || tdw_fail "the small drive does not hold the image's first $filled bytes"
+# The chunk that did not fit whole is the last one tried; the device reported
+# success for it, so the error code in that line means nothing.
+stopped="Writing stopped at byte $((filled / 9216 * 9216)) of $TDW_IMAGE_SIZE "
+tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -qF -- "$stopped" \
+  || tdw_fail "the console does not say '$stopped...': $(grep -a 'Writing stopped' "$TDW_CONSOLE_LOG")"
+tdw_w_expect_cleared_by_target "$TDW_W_LINE_CANT_WRITE"
