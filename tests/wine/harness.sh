@@ -301,6 +301,18 @@ tdw_expect() {
   tdw_fail "'$*': expected '$want', got '$(drv "$@" 2>&1)'"
 }
 
+# tdw_expect_out <expected> <command...>: like tdw_expect for any command
+# (a shell function too), polled the same way.
+tdw_out_is() { local want=$1 out; shift; out=$("$@" 2>/dev/null) && [ "$out" = "$want" ]; }
+tdw_expect_out() {
+  local want=$1; shift
+  tdw_wait_until "$TDW_TIMEOUT" tdw_out_is "$want" "$@" && return 0
+  tdw_fail "'$*': expected '$want', got '$("$@" 2>&1)'"
+}
+
+# tdw_source_line: the first status line, the one about the image to write.
+tdw_source_line() { drv status | head -n1; }
+
 # ---- shared steps -------------------------------------------------------------
 
 # Waits for the window and the loader's outcome (Next on Welcome enabled).
