@@ -25,7 +25,7 @@ TDW_W_NO_IMAGE_INTRO="This wizard will install a diskimage to a compatible disk.
 tdw_w_drive_pattern() {
   local size=${1:-2097152}
   mkdir -p "$TDW_W_WORK" "$TDW_DRIVE_DIR/e"
-  yes 'TDW-untouched-drive-byte-pattern' | head -c "$size" >"$TDW_W_PATTERN"
+  { yes 'TDW-untouched-drive-byte-pattern' || true; } | head -c "$size" >"$TDW_W_PATTERN"
   rm -f "$TDW_DRIVE_IMG"
   cp "$TDW_W_PATTERN" "$TDW_DRIVE_IMG"
 }
