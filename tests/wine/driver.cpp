@@ -431,29 +431,42 @@ int CmdClose(Context& context) {
     return PostMessageA(context.main, WM_CLOSE, 0, 0) ? kOk : Fail(kFailed, "PostMessage failed");
 }
 
+bool SendDeviceChange(HWND main, bool removal, char letter) {
+    DEV_BROADCAST_VOLUME volume = {};
+    volume.dbcv_size = sizeof volume;
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << (toupper(letter) - 'A');
+    return Send(main, WM_DEVICECHANGE, removal ? DBT_DEVICEREMOVECOMPLETE : DBT_DEVICEARRIVAL, (LPARAM)&volume);
+}
+
 // devchange [count] [removal] [letter]: what Windows sends when a drive
 // (E: unless named) comes or goes.
 int CmdDevChange(Context& context) {
     int count = context.argc > 2 ? atoi(context.argv[2]) : 1;
     bool removal = context.argc > 3 && strcmp(context.argv[3], "removal") == 0;
-    char letter = context.argc > 4 && IsDriveLetter(context.argv[4]) ? (char)toupper(context.argv[4][0]) : 'E';
-    DEV_BROADCAST_VOLUME volume = {};
-    volume.dbcv_size = sizeof volume;
-    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
-    volume.dbcv_unitmask = 1u << (letter - 'A');
+    char letter = context.argc > 4 && IsDriveLetter(context.argv[4]) ? context.argv[4][0] : 'E';
     for (int i = 0; i < count; ++i)
-        if (!Send(context.main, WM_DEVICECHANGE, removal ? DBT_DEVICEREMOVECOMPLETE : DBT_DEVICEARRIVAL,
-                  (LPARAM)&volume))
+        if (!SendDeviceChange(context.main, removal, letter))
             return Fail(kFailed, "no answer to WM_DEVICECHANGE %d", i + 1);
     return kOk;
 }
 
-// raise-watch <ms>: watches the main window's z-order for up to ms, closely,
-// and prints what it saw: "raised" then "lowered<TAB>ms topmost", or
-// "raised" alone when it was still topmost at the end, or "not raised".
+// raise-watch <ms> [arrival|removal <letter>]: sends the device change, if
+// one is named, to a window that is not topmost, then watches its z-order
+// closely for up to ms and prints what it saw: "raised" then
+// "lowered<TAB>ms topmost"; "raised" alone when it was still topmost at the
+// end; or "not raised". Watching in the same run as the sending keeps a
+// slow start of this program from missing the raise.
 int CmdRaiseWatch(Context& context) {
-    if (int code = RequireArgs(context, 3, "raise-watch <ms>")) return code;
+    if (int code = RequireArgs(context, 3, "raise-watch <ms> [arrival|removal <letter>]")) return code;
     DWORD limit = (DWORD)atol(context.argv[2]);
+    if (context.argc > 3) {
+        if (int code = RequireArgs(context, 5, "raise-watch <ms> [arrival|removal <letter>]")) return code;
+        if (!IsDriveLetter(context.argv[4])) return Fail(kUsage, "'%s' is no drive letter", context.argv[4]);
+        if (IsTopmost(context.main)) return Fail(kFailed, "the window is topmost before the device change");
+        if (!SendDeviceChange(context.main, strcmp(context.argv[3], "removal") == 0, context.argv[4][0]))
+            return Fail(kFailed, "no answer to WM_DEVICECHANGE");
+    }
     const DWORD kStepMs = 5;
     DWORD start = GetTickCount(), raisedAt = 0;
     bool raised = false;
@@ -613,7 +626,7 @@ const Command kCommands[] = {
     {"escape", CmdEscape, true, "escape               press Esc; prints the id of the focused control that got it"},
     {"close", CmdClose, true, "close                post WM_CLOSE"},
     {"devchange", CmdDevChange, true, "devchange [count] [removal] [letter]  send WM_DEVICECHANGE for a drive (E:)"},
-    {"raise-watch", CmdRaiseWatch, true, "raise-watch <ms>     watch the window go topmost and back: raised, lowered<TAB>ms"},
+    {"raise-watch", CmdRaiseWatch, true, "raise-watch <ms> [arrival|removal <letter>]  send the device change, watch the window go topmost and back"},
     {"rows", CmdRows, true, "rows                 drive list: root<TAB>icon|noicon per row, then selected<TAB>index"},
     {"settext", CmdSetText, true, "settext <pane> <id> <text>  set a control's text"},
     {"filedialog", CmdFileDialog, true, "filedialog ok <path> | cancel  answer the open-file dialog and wait until it closes"},

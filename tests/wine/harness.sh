@@ -310,8 +310,10 @@ tdw_expect_out() {
   tdw_fail "'$*': expected '$want', got '$("$@" 2>&1)'"
 }
 
-# tdw_source_line: the first status line, the one about the image to write.
-tdw_source_line() { drv status | head -n1; }
+# tdw_status_line <n>: the n-th status line (from 1); tdw_source_line: the
+# first, the one about the image to write.
+tdw_status_line() { drv status | sed -n "$1p"; }
+tdw_source_line() { tdw_status_line 1; }
 
 # ---- shared steps -------------------------------------------------------------
 

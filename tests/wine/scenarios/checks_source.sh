@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The Install pane's findings for each kind of source (the internal image, a
+# bootable file, a missing file, no path, a file that is no boot image, a ZIP
+# archive) in English and in Dutch, with drive E: as the target: Start is
+# enabled exactly when the source line is no error; the erase warning never
+# disables it.
+set -uo pipefail
+. "$(dirname "$0")/../harness.sh"
+tdw_begin checks_source
+
+files=$TDW_WINE_DIR/files/checks_source
+mkdir -p "$files"
+rm -f "$files"/*
+python3 - "$files" <<'PY' || tdw_fail "cannot make the source files"
+import sys, zipfile
+folder = sys.argv[1]
+boot = bytearray(512)
+boot[510:512] = b"\x55\xaa"
+open(folder + "/boot.img", "wb").write(boot)
+open(folder + "/text.img", "wb").write(b"not a boot sector\n" * 40)
+with zipfile.ZipFile(folder + "/image.zip", "w", zipfile.ZIP_DEFLATED) as zf:
+    zf.writestr("T64DEMO1.IMG", bytes(boot) * 4)
+PY
+win=$(tdw_win_path "$files")
+
+# Catalogue texts, English and Dutch.
+declare -A text=(
+  [en.internal]='Install from internal file (%s)'
+  [en.found]='Sourcefile: %s'
+  [en.missing]='Sourcefile %s not found. Please supply a valid filename in the "Welcome" pane.'
+  [en.notboot]="%s doesn't contain a bootable disketteimage."
+  [en.zip]='[%s] support for ZIP files is missing in this version.'
+  [en.write]='Write to: %s'
+  [en.erase]='WARNING: all files on drive %s will be erased.'
+  [nl.internal]='Installatie vanuit intern bestand (%s)'
+  [nl.found]='Bronbestand: %s'
+  [nl.missing]='Bronbestand %s niet gevonden. Geef een geldige bestandsnaam op in het menuonderdeel "Welkom"'
+  [nl.notboot]='%s bevat geen opstartbaar diskettebeeld.'
+  [nl.zip]='[%s] Ondersteuning voor ZIP bestanden is nog niet uitgewerkt in deze versie van de software.'
+  [nl.write]='Schrijven naar: %s'
+  [nl.erase]='WAARSCHUWING: Alle bestanden op %s zullen gewist worden.'
+)
+
+# source (internal, or the edit's text), kind, text, argument of the source line
+cases=(
+  "internal|Ok|internal|T64DEMO1.IMG"
+  "$win\\boot.img|Ok|found|$win\\boot.img"
+  "$win\\absent.img|Error|missing|$win\\absent.img"
+  "|Error|missing|"
+  "$win\\text.img|Error|notboot|$win\\text.img"
+  "$win\\image.zip|Error|zip|$win\\image.zip"
+)
+
+tdw_start_app
+tdw_wait_ready
+tdw_goto 1
+tdw_expect "$(printf 'E:\\\ticon\nselected\t-1')" rows
+drv pick target 1012 0 >/dev/null || tdw_fail "cannot choose drive E:"
+
+for lang in en nl; do
+  if [ "$lang" = nl ]; then
+    drv lang 1 >/dev/null || tdw_fail "cannot press the nl button"
+    tdw_expect_lang 1
+  fi
+  for case in "${cases[@]}"; do
+    IFS='|' read -r source kind id argument <<<"$case"
+    tdw_log "$lang: source '$source'"
+    tdw_goto 0
+    if [ "$source" = internal ]; then
+      drv click chooser 103 >/dev/null || tdw_fail "cannot choose the internal image"
+    else
+      drv settext chooser 1009 "$source" >/dev/null || tdw_fail "cannot type the path"
+      drv click chooser 104 >/dev/null || tdw_fail "cannot choose an external image"
+    fi
+    tdw_goto 2
+    # shellcheck disable=SC2059
+    want=$(printf "%s\t${text[$lang.$id]}\nOk\t${text[$lang.write]}\nWarning\t${text[$lang.erase]}" \
+      "$kind" "$argument" 'E:\' 'E:\')
+    tdw_expect "$want" status
+    # Start follows the rules when the lines are drawn: draw them now.
+    drv redraw >/dev/null || tdw_fail "the window no longer answers"
+    tdw_expect "$([ "$kind" = Ok ] && echo 1 || echo 0)" enabled install 111
+  done
+done
+tdw_close_app

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# A removable drive that arrives while the wizard runs (drive F:, through
+# Wine's mount manager, with the device notification that Windows would
+# send) gets its row, with the chosen row kept, and puts the window in front
+# for a while; when the chosen drive goes its row goes, the window stays
+# where it is, and the checks find no target.
+set -uo pipefail
+. "$(dirname "$0")/../harness.sh"
+tdw_begin targets_hotplug
+
+missing='Error	Target is missing, select a target in the "Select target" pane.'
+folder=$TDW_DRIVE_DIR/f
+device=$TDW_DRIVE_DIR/f.img
+mkdir -p "$folder"
+rm -f "$device"
+truncate -s 1474560 "$device"
+# E: stays as the other tests expect it; F: leaves the prefix with the test.
+tdw_on_end 'drv unmount F >/dev/null 2>&1; rm -f "$WINEPREFIX/dosdevices/f:" "$WINEPREFIX/dosdevices/f::"; true'
+drv drives | grep -q '^F:' && tdw_fail "drive F: is already there: $(drv drives | tr '\n' ' ')"
+
+tdw_start_app
+tdw_wait_ready
+tdw_goto 1
+tdw_expect "$(printf 'E:\\\ticon\nselected\t-1')" rows
+drv pick target 1012 0 >/dev/null || tdw_fail "cannot choose drive E:"
+tdw_expect "$(printf 'E:\\\ticon\nselected\t0')" rows
+# The first list found a drive, so the window stood in front: wait it out.
+tdw_expect 0 topmost
+
+drv mount F "$folder" "$device" >/dev/null || tdw_fail "the mount manager did not add F:"
+tdw_expect "$(printf 'C:\\\tfixed\nE:\\\tremovable\nF:\\\tremovable\nZ:\\\tfixed')" drives
+watch=$(drv raise-watch $((TDW_TIMEOUT * 1000)) arrival F) || tdw_fail "cannot send the arrival of F:"
+tdw_log "arrival: $(echo "$watch" | tr '\n' ' ')"
+[ "$(echo "$watch" | head -n1)" = raised ] || tdw_fail "the window was not put in front: $watch"
+echo "$watch" | sed -n 2p | grep -q "^lowered	" || tdw_fail "the window stayed in front: $watch"
+tdw_expect "$(printf 'E:\\\ticon\nF:\\\ticon\nselected\t0')" rows
+
+drv pick target 1012 1 >/dev/null || tdw_fail "cannot choose drive F:"
+tdw_goto 2
+tdw_expect_out "Ok	Write to: F:\\" tdw_status_line 2
+drv unmount F >/dev/null || tdw_fail "the mount manager did not remove F:"
+# A row going away never puts the window in front.
+watch=$(drv raise-watch 4000 removal F) || tdw_fail "cannot send the removal of F:"
+[ "$watch" = "not raised" ] || tdw_fail "the window was put in front when F: went: $watch"
+tdw_expect "$(printf 'E:\\\ticon\nselected\t-1')" rows
+# Back to Install without passing Select target: no destination is left.
+tdw_goto 0
+tdw_goto 2
+tdw_expect_out "$missing" tdw_status_line 2
+drv redraw >/dev/null || tdw_fail "the window no longer answers"
+tdw_expect 0 enabled install 111
+tdw_close_app
