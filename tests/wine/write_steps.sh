@@ -75,6 +75,17 @@ tdw_w_choose_e() {
 # The target list holds one drive (E:), chosen or not yet.
 tdw_w_one_drive() { case "$(drv list target 1012 2>/dev/null)" in "1	-1" | "1	0") return 0 ;; esac; return 1; }
 
+# tdw_w_use_external <unix path>: chooses an image file of one's own: the
+# second choice on Welcome with the file's path (as Wine sees it, through Z:)
+# typed in, then leaves the Welcome pane, which hands the path on.
+tdw_w_use_external() {
+  TDW_W_EXTERNAL=$(tdw_win_path "$1")
+  tdw_goto 0
+  drv click chooser 104 >/dev/null || tdw_fail "cannot choose an image file of one's own"
+  drv settext chooser 1009 "$TDW_W_EXTERNAL" >/dev/null || tdw_fail "cannot type the image path"
+  tdw_goto 1
+}
+
 # tdw_w_start: presses Start on the Install pane.
 tdw_w_start() {
   tdw_expect install shown

@@ -63,3 +63,22 @@ stopped="Writing stopped at byte $((filled / 9216 * 9216)) of $TDW_IMAGE_SIZE "
 tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -qF -- "$stopped" \
   || tdw_fail "the console does not say '$stopped...': $(grep -a 'Writing stopped' "$TDW_CONSOLE_LOG")"
 tdw_w_expect_cleared_by_target "$TDW_W_LINE_CANT_WRITE"
+
+# (c) An image file shorter than an image (its boot sector passes the checks):
+# refused before the drive is opened.
+short=$TDW_W_WORK/HALFDISK.IMG
+head -c $((TDW_IMAGE_SIZE / 2)) "$TDW_DEMO_IMG" >"$short"
+tdw_w_drive_pattern 2097152
+tdw_w_use_external "$short"
+tdw_w_choose_e
+tdw_w_status_has "Ok	Sourcefile: $TDW_W_EXTERNAL" || tdw_fail "the checks do not accept the file: $(tdw_w_status)"
+opened=$(console_count 'Write target: \\.\E:')
+ends=$(console_count "End of thread.")
+tdw_w_start
+wait_writer_end "$ends"
+tdw_w_expect_failed "$TDW_W_LINE_CANT_LOAD"
+tdw_w_expect_status_tail "$(printf 'Ok\treading sourcefile(HALFDISK.IMG).\n%s' "$TDW_W_LINE_CANT_LOAD")"
+tdw_expect_console "External image loaded: No"
+[ "$(console_count 'Write target: \\.\E:')" = "$opened" ] || tdw_fail "the drive was opened for the short file"
+tdw_w_expect_untouched
+tdw_w_expect_cleared_by_target "$TDW_W_LINE_CANT_LOAD"

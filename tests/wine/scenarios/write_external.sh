@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# An image file of one's own written to drive E:, read afresh at every write:
+# the first write puts the file on the drive with the reading line (file name
+# only) first; a second write right after, from the same file grown longer
+# than an image, writes only its first 1,474,560 bytes and appends its lines
+# after those of the first.
+set -uo pipefail
+. "$(dirname "$0")/../harness.sh"
+. "$(dirname "$0")/../write_steps.sh"
+tdw_begin write_external
+tdw_w_on_exit tdw_w_drive_restore
+
+# The file differs from the attached image in its last sector (free space of
+# the file system), so the drive shows which of the two was written.
+mkdir -p "$TDW_W_WORK"
+own=$TDW_W_WORK/OWNDISK.IMG
+first=$TDW_W_WORK/first.img
+second=$TDW_W_WORK/second.img
+{ head -c $((TDW_IMAGE_SIZE - 512)) "$TDW_DEMO_IMG"; { yes 'first write, own image' || true; } | head -c 512; } >"$first"
+{ head -c $((TDW_IMAGE_SIZE - 512)) "$TDW_DEMO_IMG"; { yes 'second write, own image' || true; } | head -c 102912; } >"$second"
+cp "$first" "$own"
+
+tdw_w_drive_pattern 2097152
+tdw_start_app
+tdw_wait_ready
+tdw_w_use_external "$own"
+tdw_w_choose_e
+tdw_w_status_has "Ok	Sourcefile: $TDW_W_EXTERNAL" || tdw_fail "the checks do not accept the file: $(tdw_w_status)"
+tdw_w_start
+tdw_w_expect_done
+tdw_expect_console "Loading $TDW_W_EXTERNAL..."
+tdw_expect_console "External image loaded: Yes"
+tdw_goto 2
+tdw_w_expect_status_tail "$(tdw_w_write_lines OWNDISK.IMG)"
+tdw_w_expect_written "$TDW_DRIVE_IMG" "$first"
+
+# Again from Install, the file now longer than an image, the drive pattern-filled.
+cp "$second" "$own"
+tdw_w_drive_pattern 2097152
+tdw_w_start
+tdw_w_expect_done
+tdw_goto 2
+tdw_w_expect_status_tail "$(tdw_w_write_lines OWNDISK.IMG; tdw_w_write_lines OWNDISK.IMG)"
+tdw_w_expect_written "$TDW_DRIVE_IMG" "$second"
+tdw_close_app
