@@ -68,7 +68,8 @@ HWND FindControl(const Context& context, int first, int* code) {
     }
     int id = atoi(context.argv[first + 1]);
     HWND control = GetDlgItem(pane, id);
-    if (!control) *code = Fail(kNotFound, "no control %d on pane '%s'", id, paneName);
+    if (!control)
+        *code = Fail(kNotFound, "no control %d on pane '%s'", id, paneName);
     return control;
 }
 
@@ -105,14 +106,16 @@ int CmdShown(Context& context) {
     std::string shown;
     for (const PaneKind& pane : kPanes) {
         HWND window = FindChildDialog(context.main, pane.marker);
-        if (window && IsWindowVisible(window)) shown += shown.empty() ? pane.name : std::string(" ") + pane.name;
+        if (window && IsWindowVisible(window))
+            shown += shown.empty() ? pane.name : std::string(" ") + pane.name;
     }
     Print("%s\n", shown.empty() ? "none" : shown.c_str());
     return kOk;
 }
 
 int CmdSelect(Context& context) {
-    if (int code = RequireArgs(context, 3, "select <index>")) return code;
+    if (int code = RequireArgs(context, 3, "select <index>"))
+        return code;
     HWND list = GetDlgItem(context.main, kPaneList);
     int index = atoi(context.argv[2]);
     // The main window takes every command as "show the selected pane".
@@ -126,23 +129,29 @@ int CmdSelect(Context& context) {
 
 // A user cannot click a disabled button, so neither does the driver.
 int CmdClick(Context& context) {
-    if (int code = RequireArgs(context, 4, "click [--post] <pane> <id>")) return code;
+    if (int code = RequireArgs(context, 4, "click [--post] <pane> <id>"))
+        return code;
     bool post = strcmp(context.argv[2], "--post") == 0;
     int code = post ? RequireArgs(context, 5, "click --post <pane> <id>") : kOk;
-    if (code) return code;
+    if (code)
+        return code;
     HWND control = FindControl(context, post ? 3 : 2, &code);
-    if (!control) return code;
+    if (!control)
+        return code;
     if (!IsWindowEnabled(control) || !IsWindowVisible(control))
         return Fail(kFailed, "control %s is disabled or hidden", context.argv[post ? 4 : 3]);
-    if (post) return PostMessageA(control, BM_CLICK, 0, 0) ? kOk : Fail(kFailed, "PostMessage failed");
+    if (post)
+        return PostMessageA(control, BM_CLICK, 0, 0) ? kOk : Fail(kFailed, "PostMessage failed");
     return Send(control, BM_CLICK, 0, 0) ? kOk : Fail(kFailed, "the button does not answer BM_CLICK");
 }
 
 int CmdText(Context& context) {
-    if (int code = RequireArgs(context, 4, "text <pane> <id>")) return code;
+    if (int code = RequireArgs(context, 4, "text <pane> <id>"))
+        return code;
     int code = kOk;
     HWND control = FindControl(context, 2, &code);
-    if (!control) return code;
+    if (!control)
+        return code;
     char text[8192] = "";
     if (!Send(control, WM_GETTEXT, sizeof text, (LPARAM)text))
         return Fail(kFailed, "the control does not answer WM_GETTEXT");
@@ -151,44 +160,54 @@ int CmdText(Context& context) {
 }
 
 int CmdEnabled(Context& context) {
-    if (int code = RequireArgs(context, 4, "enabled <pane> <id>")) return code;
+    if (int code = RequireArgs(context, 4, "enabled <pane> <id>"))
+        return code;
     int code = kOk;
     HWND control = FindControl(context, 2, &code);
-    if (!control) return code;
+    if (!control)
+        return code;
     Print("%d\n", IsWindowEnabled(control) ? 1 : 0);
     return kOk;
 }
 
 int CmdVisible(Context& context) {
-    if (int code = RequireArgs(context, 4, "visible <pane> <id>")) return code;
+    if (int code = RequireArgs(context, 4, "visible <pane> <id>"))
+        return code;
     int code = kOk;
     HWND control = FindControl(context, 2, &code);
-    if (!control) return code;
+    if (!control)
+        return code;
     Print("%d\n", IsWindowVisible(control) ? 1 : 0);
     return kOk;
 }
 
 int CmdChecked(Context& context) {
-    if (int code = RequireArgs(context, 4, "checked <pane> <id>")) return code;
+    if (int code = RequireArgs(context, 4, "checked <pane> <id>"))
+        return code;
     int code = kOk;
     HWND control = FindControl(context, 2, &code);
-    if (!control) return code;
+    if (!control)
+        return code;
     Print("%d\n", (int)SendOrZero(control, BM_GETCHECK));
     return kOk;
 }
 
 // A progress bar: "position<TAB>low<TAB>high".
 int CmdProgress(Context& context) {
-    if (int code = RequireArgs(context, 4, "progress <pane> <id>")) return code;
+    if (int code = RequireArgs(context, 4, "progress <pane> <id>"))
+        return code;
     int code = kOk;
     HWND bar = FindControl(context, 2, &code);
-    if (!bar) return code;
+    if (!bar)
+        return code;
     Print("%d\t%d\t%d\n", (int)SendOrZero(bar, PBM_GETPOS), (int)SendOrZero(bar, PBM_GETRANGE, TRUE),
           (int)SendOrZero(bar, PBM_GETRANGE, FALSE));
     return kOk;
 }
 
-bool IsTopmost(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+bool IsTopmost(HWND window) {
+    return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
 
 // 1 while the main window stands in front of all others.
 int CmdTopmost(Context& context) {
@@ -198,20 +217,24 @@ int CmdTopmost(Context& context) {
 
 // A list box of a pane: "count<TAB>selected index" (-1 when none).
 int CmdList(Context& context) {
-    if (int code = RequireArgs(context, 4, "list <pane> <id>")) return code;
+    if (int code = RequireArgs(context, 4, "list <pane> <id>"))
+        return code;
     int code = kOk;
     HWND list = FindControl(context, 2, &code);
-    if (!list) return code;
+    if (!list)
+        return code;
     Print("%d\t%d\n", (int)SendOrZero(list, LB_GETCOUNT), (int)SendOrZero(list, LB_GETCURSEL));
     return kOk;
 }
 
 // Selects an entry of a pane's list box and tells the pane, as a click does.
 int CmdPick(Context& context) {
-    if (int code = RequireArgs(context, 5, "pick <pane> <id> <index>")) return code;
+    if (int code = RequireArgs(context, 5, "pick <pane> <id> <index>"))
+        return code;
     int code = kOk;
     HWND list = FindControl(context, 2, &code);
-    if (!list) return code;
+    if (!list)
+        return code;
     int index = atoi(context.argv[4]);
     LRESULT result = 0;
     if (!Send(list, LB_SETCURSEL, index, 0, &result) || result == LB_ERR)
@@ -227,11 +250,14 @@ int CmdPick(Context& context) {
 int CmdRect(Context& context) {
     bool client = context.argc > 2 && strcmp(context.argv[2], "--client") == 0;
     int first = client ? 3 : 2;
-    if (int code = RequireArgs(context, first + 1, "rect [--client] <pane> [id]")) return code;
+    if (int code = RequireArgs(context, first + 1, "rect [--client] <pane> [id]"))
+        return code;
     HWND window = FindPane(context.main, context.argv[first]);
-    if (!window) return Fail(kNotFound, "pane '%s' not found", context.argv[first]);
+    if (!window)
+        return Fail(kNotFound, "pane '%s' not found", context.argv[first]);
     int code = kOk;
-    if (context.argc > first + 1 && !(window = FindControl(context, first, &code))) return code;
+    if (context.argc > first + 1 && !(window = FindControl(context, first, &code)))
+        return code;
     RECT rect;
     if (client) {
         GetClientRect(window, &rect);
@@ -246,7 +272,8 @@ int CmdRect(Context& context) {
 // Presses a language button with the mouse, so that the toolbar itself
 // checks it and reports the command to the main window.
 int CmdLang(Context& context) {
-    if (int code = RequireArgs(context, 3, "lang <index>")) return code;
+    if (int code = RequireArgs(context, 3, "lang <index>"))
+        return code;
     HWND bar = GetDlgItem(context.main, kLanguageBar);
     int index = atoi(context.argv[2]);
     if (index < 0 || index >= (int)SendOrZero(bar, TB_BUTTONCOUNT))
@@ -265,7 +292,8 @@ int CmdLang(Context& context) {
     // The toolbar checks the button before it reports the command, and our
     // query is answered only between messages: checked means handled.
     for (DWORD start = GetTickCount(); !SendOrZero(bar, TB_ISBUTTONCHECKED, index); Sleep(kPollMs))
-        if (GetTickCount() - start > kSendTimeoutMs) return Fail(kFailed, "button %d did not become checked", index);
+        if (GetTickCount() - start > kSendTimeoutMs)
+            return Fail(kFailed, "button %d did not become checked", index);
     return kOk;
 }
 
@@ -277,7 +305,8 @@ int CmdLangChecked(Context& context) {
     int checked = -1;
     std::string captions;
     for (int i = 0; i < count; ++i) {
-        if (SendOrZero(bar, TB_ISBUTTONCHECKED, i)) checked = i;
+        if (SendOrZero(bar, TB_ISBUTTONCHECKED, i))
+            checked = i;
         std::string caption;
         LRESULT length = -1;
         if (scratch && Send(bar, TB_GETBUTTONTEXTA, i, (LPARAM)scratch, &length) && length >= 0)
@@ -291,15 +320,15 @@ int CmdLangChecked(Context& context) {
 int CmdStatus(Context& context) {
     HWND pane = FindPane(context.main, "install");
     HWND list = pane ? GetDlgItem(pane, kStatusList) : nullptr;
-    if (!list) return Fail(kNotFound, "no status list");
+    if (!list)
+        return Fail(kNotFound, "no status list");
     Remote remote(list);
     LRESULT count = SendOrZero(list, LB_GETCOUNT);
     for (LRESULT i = 0; i < count; ++i) {
         LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
         StatusEntry entry;
         std::string text;
-        if (!data || !remote.Read((const void*)data, &entry, sizeof entry) ||
-            !remote.ReadText(entry.text, 4096, &text))
+        if (!data || !remote.Read((const void*)data, &entry, sizeof entry) || !remote.ReadText(entry.text, 4096, &text))
             return Fail(kFailed, "cannot read status line %d", (int)i);
         // An unknown kind is printed as its number: it points at a layout mismatch.
         if (entry.kind < 3)
@@ -315,10 +344,12 @@ int CmdStatus(Context& context) {
 int CmdRows(Context& context) {
     HWND pane = FindPane(context.main, "target");
     HWND list = pane ? GetDlgItem(pane, kDriveList) : nullptr;
-    if (!list) return Fail(kNotFound, "no drive list");
+    if (!list)
+        return Fail(kNotFound, "no drive list");
     Remote remote(list);
     LRESULT count = SendOrZero(list, LB_GETCOUNT);
-    if (count < 0 || count > 26) return Fail(kFailed, "the drive list holds %d rows", (int)count);
+    if (count < 0 || count > 26)
+        return Fail(kFailed, "the drive list holds %d rows", (int)count);
     for (LRESULT i = 0; i < count; ++i) {
         LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
         DriveEntry entry;
@@ -335,10 +366,12 @@ int CmdRows(Context& context) {
 // Sets a control's text as typing would leave it (the window system carries
 // the text across to the program).
 int CmdSetText(Context& context) {
-    if (int code = RequireArgs(context, 5, "settext <pane> <id> <text>")) return code;
+    if (int code = RequireArgs(context, 5, "settext <pane> <id> <text>"))
+        return code;
     int code = kOk;
     HWND control = FindControl(context, 2, &code);
-    if (!control) return code;
+    if (!control)
+        return code;
     LRESULT ok = 0;
     if (!Send(control, WM_SETTEXT, 0, (LPARAM)context.argv[4], &ok) || !ok)
         return Fail(kFailed, "the control does not take the text");
@@ -372,20 +405,26 @@ HWND WaitFileDialog(HWND main, DWORD limit, bool present) {
     for (DWORD start = GetTickCount();; Sleep(kPollMs)) {
         search.found = nullptr;
         EnumWindows(FindFileDialog, (LPARAM)&search);
-        if ((search.found != nullptr) == present) return search.found ? search.found : main;
-        if (GetTickCount() - start >= limit) return nullptr;
+        if ((search.found != nullptr) == present)
+            return search.found ? search.found : main;
+        if (GetTickCount() - start >= limit)
+            return nullptr;
     }
 }
 
 // filedialog ok <path> | cancel: answers the open-file dialog that the
 // browse button opened, and waits until it has gone.
 int CmdFileDialog(Context& context) {
-    if (int code = RequireArgs(context, 3, "filedialog ok <path> | cancel")) return code;
+    if (int code = RequireArgs(context, 3, "filedialog ok <path> | cancel"))
+        return code;
     bool ok = strcmp(context.argv[2], "ok") == 0;
-    if (!ok && strcmp(context.argv[2], "cancel") != 0) return Fail(kUsage, "filedialog ok <path> | cancel");
-    if (int code = ok ? RequireArgs(context, 4, "filedialog ok <path>") : kOk) return code;
+    if (!ok && strcmp(context.argv[2], "cancel") != 0)
+        return Fail(kUsage, "filedialog ok <path> | cancel");
+    if (int code = ok ? RequireArgs(context, 4, "filedialog ok <path>") : kOk)
+        return code;
     HWND dialog = WaitFileDialog(context.main, kSendTimeoutMs, true);
-    if (!dialog) return Fail(kNotFound, "no open-file dialog within %u ms", kSendTimeoutMs);
+    if (!dialog)
+        return Fail(kNotFound, "no open-file dialog within %u ms", kSendTimeoutMs);
     if (ok) {
         // The name field is an edit inside the combo box.
         HWND combo = GetDlgItem(dialog, kFileNameCombo);
@@ -394,7 +433,8 @@ int CmdFileDialog(Context& context) {
             HWND inner = FindWindowExA(combo, nullptr, "ComboBox", nullptr);
             edit = inner ? FindWindowExA(inner, nullptr, "Edit", nullptr) : nullptr;
         }
-        if (!edit) return Fail(kNotFound, "the open-file dialog has no name field");
+        if (!edit)
+            return Fail(kNotFound, "the open-file dialog has no name field");
         LRESULT done = 0;
         if (!Send(edit, WM_SETTEXT, 0, (LPARAM)context.argv[3], &done) || !done)
             return Fail(kFailed, "the name field does not take the path");
@@ -409,7 +449,8 @@ int CmdFileDialog(Context& context) {
 int CmdAutoplay(Context& context) {
     UINT message = RegisterWindowMessageA("QueryCancelAutoPlay");
     LRESULT result = 0;
-    if (!Send(context.main, message, 0, 0, &result)) return Fail(kFailed, "no answer to QueryCancelAutoPlay");
+    if (!Send(context.main, message, 0, 0, &result))
+        return Fail(kFailed, "no answer to QueryCancelAutoPlay");
     Print("%ld\n", (long)result);
     return kOk;
 }
@@ -458,12 +499,16 @@ int CmdDevChange(Context& context) {
 // end; or "not raised". Watching in the same run as the sending keeps a
 // slow start of this program from missing the raise.
 int CmdRaiseWatch(Context& context) {
-    if (int code = RequireArgs(context, 3, "raise-watch <ms> [arrival|removal <letter>]")) return code;
+    if (int code = RequireArgs(context, 3, "raise-watch <ms> [arrival|removal <letter>]"))
+        return code;
     DWORD limit = (DWORD)atol(context.argv[2]);
     if (context.argc > 3) {
-        if (int code = RequireArgs(context, 5, "raise-watch <ms> [arrival|removal <letter>]")) return code;
-        if (!IsDriveLetter(context.argv[4])) return Fail(kUsage, "'%s' is no drive letter", context.argv[4]);
-        if (IsTopmost(context.main)) return Fail(kFailed, "the window is topmost before the device change");
+        if (int code = RequireArgs(context, 5, "raise-watch <ms> [arrival|removal <letter>]"))
+            return code;
+        if (!IsDriveLetter(context.argv[4]))
+            return Fail(kUsage, "'%s' is no drive letter", context.argv[4]);
+        if (IsTopmost(context.main))
+            return Fail(kFailed, "the window is topmost before the device change");
         if (!SendDeviceChange(context.main, strcmp(context.argv[3], "removal") == 0, context.argv[4][0]))
             return Fail(kFailed, "no answer to WM_DEVICECHANGE");
     }
@@ -482,7 +527,8 @@ int CmdRaiseWatch(Context& context) {
         }
         Sleep(kStepMs);
     }
-    if (!raised) Print("not raised\n");
+    if (!raised)
+        Print("not raised\n");
     return kOk;
 }
 
@@ -490,7 +536,8 @@ int CmdPing(Context& context) {
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    if (!Send(context.main, WM_NULL, 0, 0)) return Fail(kFailed, "no answer within %u ms", kSendTimeoutMs);
+    if (!Send(context.main, WM_NULL, 0, 0))
+        return Fail(kFailed, "no answer within %u ms", kSendTimeoutMs);
     QueryPerformanceCounter(&end);
     Print("%.1f\n", (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart);
     return kOk;
@@ -508,7 +555,8 @@ int CmdDrives(Context&) {
     static const char* const kTypes[] = {"unknown", "none", "removable", "fixed", "remote", "cdrom", "ramdisk"};
     char roots[512] = "";
     DWORD length = GetLogicalDriveStringsA(sizeof roots, roots);
-    if (!length || length > sizeof roots) return Fail(kFailed, "GetLogicalDriveStringsA failed");
+    if (!length || length > sizeof roots)
+        return Fail(kFailed, "GetLogicalDriveStringsA failed");
     for (const char* root = roots; *root; root += strlen(root) + 1) {
         UINT type = GetDriveTypeA(root);
         Print("%s\t%s\n", Escape(root).c_str(), type < 7 ? kTypes[type] : "unknown");
@@ -523,7 +571,7 @@ int CmdDrives(Context&) {
 // strings; offsets count from the header's start.
 struct UnixDriveRequest {
     ULONG size;
-    ULONG type;      // DRIVE_REMOVABLE adds, DRIVE_NO_ROOT_DIR removes
+    ULONG type;  // DRIVE_REMOVABLE adds, DRIVE_NO_ROOT_DIR removes
     ULONG fsType;
     DWORD serial;
     ULONGLONG unixDevice;
@@ -552,27 +600,33 @@ int DefineUnixDrive(char letter, UINT type, const char* folder, const char* devi
     memcpy(&buffer[0], &request, sizeof request);
     HANDLE manager = CreateFileA("\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (manager == INVALID_HANDLE_VALUE) return Fail(kFailed, "cannot open the mount manager (error %lu)", GetLastError());
+    if (manager == INVALID_HANDLE_VALUE)
+        return Fail(kFailed, "cannot open the mount manager (error %lu)", GetLastError());
     DWORD returned = 0;
-    BOOL ok = DeviceIoControl(manager, kDefineUnixDrive, &buffer[0], (DWORD)buffer.size(), nullptr, 0, &returned,
-                              nullptr);
+    BOOL ok =
+        DeviceIoControl(manager, kDefineUnixDrive, &buffer[0], (DWORD)buffer.size(), nullptr, 0, &returned, nullptr);
     DWORD error = GetLastError();
     CloseHandle(manager);
-    if (!ok) return Fail(kFailed, "the mount manager refused drive %c: (error %lu)", letter, error);
+    if (!ok)
+        return Fail(kFailed, "the mount manager refused drive %c: (error %lu)", letter, error);
     return kOk;
 }
 
 // mount <letter> <unix folder> <unix device file>: a removable drive appears.
 int CmdMount(Context& context) {
-    if (int code = RequireArgs(context, 5, "mount <letter> <unix folder> <unix device file>")) return code;
-    if (!IsDriveLetter(context.argv[2])) return Fail(kUsage, "'%s' is no drive letter", context.argv[2]);
+    if (int code = RequireArgs(context, 5, "mount <letter> <unix folder> <unix device file>"))
+        return code;
+    if (!IsDriveLetter(context.argv[2]))
+        return Fail(kUsage, "'%s' is no drive letter", context.argv[2]);
     return DefineUnixDrive(context.argv[2][0], DRIVE_REMOVABLE, context.argv[3], context.argv[4]);
 }
 
 // unmount <letter>: the drive goes, as when a stick is pulled.
 int CmdUnmount(Context& context) {
-    if (int code = RequireArgs(context, 3, "unmount <letter>")) return code;
-    if (!IsDriveLetter(context.argv[2])) return Fail(kUsage, "'%s' is no drive letter", context.argv[2]);
+    if (int code = RequireArgs(context, 3, "unmount <letter>"))
+        return code;
+    if (!IsDriveLetter(context.argv[2]))
+        return Fail(kUsage, "'%s' is no drive letter", context.argv[2]);
     return DefineUnixDrive(context.argv[2][0], DRIVE_NO_ROOT_DIR, nullptr, nullptr);
 }
 
@@ -609,7 +663,8 @@ const Command kCommands[] = {
     {"panes", CmdPanes, true, "panes                index<TAB>selected<TAB>title of each pane-list entry"},
     {"shown", CmdShown, true, "shown                the visible main pane: welcome|target|install|reboot|none"},
     {"select", CmdSelect, true, "select <index>       choose a pane-list entry as a click does"},
-    {"click", CmdClick, true, "click [--post] <pane> <id>  press a button (--post: for buttons that open a modal dialog)"},
+    {"click", CmdClick, true,
+     "click [--post] <pane> <id>  press a button (--post: for buttons that open a modal dialog)"},
     {"text", CmdText, true, "text <pane> <id>     a control's text"},
     {"enabled", CmdEnabled, true, "enabled <pane> <id>  1 or 0"},
     {"visible", CmdVisible, true, "visible <pane> <id>  1 or 0"},
@@ -626,11 +681,14 @@ const Command kCommands[] = {
     {"escape", CmdEscape, true, "escape               press Esc; prints the id of the focused control that got it"},
     {"close", CmdClose, true, "close                post WM_CLOSE"},
     {"devchange", CmdDevChange, true, "devchange [count] [removal] [letter]  send WM_DEVICECHANGE for a drive (E:)"},
-    {"raise-watch", CmdRaiseWatch, true, "raise-watch <ms> [arrival|removal <letter>]  send the device change, watch the window go topmost and back"},
+    {"raise-watch", CmdRaiseWatch, true,
+     "raise-watch <ms> [arrival|removal <letter>]  send the device change, watch the window go topmost and back"},
     {"rows", CmdRows, true, "rows                 drive list: root<TAB>icon|noicon per row, then selected<TAB>index"},
     {"settext", CmdSetText, true, "settext <pane> <id> <text>  set a control's text"},
-    {"filedialog", CmdFileDialog, true, "filedialog ok <path> | cancel  answer the open-file dialog and wait until it closes"},
-    {"mount", CmdMount, false, "mount <letter> <unix folder> <unix device file>  add a removable drive (mount manager)"},
+    {"filedialog", CmdFileDialog, true,
+     "filedialog ok <path> | cancel  answer the open-file dialog and wait until it closes"},
+    {"mount", CmdMount, false,
+     "mount <letter> <unix folder> <unix device file>  add a removable drive (mount manager)"},
     {"unmount", CmdUnmount, false, "unmount <letter>     remove a drive (mount manager)"},
     {"ping", CmdPing, true, "ping                 milliseconds the window takes to answer WM_NULL"},
     {"redraw", CmdRedraw, true, "redraw               repaint the whole window now"},
@@ -645,15 +703,18 @@ int CmdWaitMain(Context& context) {
     DWORD start = GetTickCount();
     for (;;) {
         HWND main = FindMain();
-        if (main && IsWindowVisible(main)) return kOk;
-        if (GetTickCount() - start >= limit) return Fail(kNotFound, "no visible main window after %lu ms", limit);
+        if (main && IsWindowVisible(main))
+            return kOk;
+        if (GetTickCount() - start >= limit)
+            return Fail(kNotFound, "no visible main window after %lu ms", limit);
         Sleep(kPollMs);
     }
 }
 
 int CmdHelp(Context&) {
     Print("usage: tdw-driver <command> [arguments]\npanes: main welcome chooser target install reboot\n");
-    for (const Command& command : kCommands) Print("  %s\n", command.usage);
+    for (const Command& command : kCommands)
+        Print("  %s\n", command.usage);
     return kOk;
 }
 
@@ -668,9 +729,11 @@ int main(int argc, char** argv) {
         return kUsage;
     }
     for (const Command& command : kCommands) {
-        if (strcmp(argv[1], command.name) != 0) continue;
+        if (strcmp(argv[1], command.name) != 0)
+            continue;
         Context context = {nullptr, argc, argv};
-        if (command.needsMain && !(context.main = FindMain())) return Fail(kNotFound, "no main window");
+        if (command.needsMain && !(context.main = FindMain()))
+            return Fail(kNotFound, "no main window");
         return command.run(context);
     }
     return Fail(kUsage, "unknown command '%s' (try help)", argv[1]);

@@ -29,10 +29,17 @@ std::string Escape(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            default: out += c;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -42,7 +49,8 @@ bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resu
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, kSendTimeoutMs, &answer))
         return false;
-    if (result) *result = (LRESULT)answer;
+    if (result)
+        *result = (LRESULT)answer;
     return true;
 }
 
@@ -66,7 +74,8 @@ bool BelongsToWizard(HWND window) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process) return false;
+    if (!process)
+        return false;
     char path[MAX_PATH] = "";
     DWORD size = sizeof path;
     BOOL ok = QueryFullProcessImageNameA(process, 0, path, &size);
@@ -82,8 +91,10 @@ struct MainSearch {
 
 BOOL CALLBACK CollectMain(HWND window, LPARAM param) {
     MainSearch* search = (MainSearch*)param;
-    if (!IsDialog(window) || !GetDlgItem(window, kPaneList)) return TRUE;
-    if (!search->any) search->any = window;
+    if (!IsDialog(window) || !GetDlgItem(window, kPaneList))
+        return TRUE;
+    if (!search->any)
+        search->any = window;
     if (BelongsToWizard(window)) {
         search->wizard = window;
         return FALSE;
@@ -124,17 +135,22 @@ HWND FindChildDialog(HWND parent, int controlId) {
 }
 
 const PaneKind kPanes[4] = {
-    {"welcome", 1006}, {"target", 1012}, {"install", 1018}, {"reboot", 4001},
+    {"welcome", 1006},
+    {"target", 1012},
+    {"install", 1018},
+    {"reboot", 4001},
 };
 
 HWND FindPane(HWND main, const char* name) {
-    if (strcmp(name, "main") == 0) return main;
+    if (strcmp(name, "main") == 0)
+        return main;
     if (strcmp(name, "chooser") == 0) {
         HWND welcome = FindChildDialog(main, 1006);
         return welcome ? FindChildDialog(welcome, 1009) : nullptr;
     }
     for (const PaneKind& pane : kPanes)
-        if (strcmp(name, pane.name) == 0) return FindChildDialog(main, pane.marker);
+        if (strcmp(name, pane.name) == 0)
+            return FindChildDialog(main, pane.marker);
     return nullptr;
 }
 
@@ -143,13 +159,15 @@ HWND FindPane(HWND main, const char* name) {
 Remote::Remote(HWND window) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    process_ = OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION | PROCESS_QUERY_INFORMATION,
-                           FALSE, pid);
+    process_ =
+        OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION | PROCESS_QUERY_INFORMATION, FALSE, pid);
 }
 
 Remote::~Remote() {
-    if (block_) VirtualFreeEx(process_, block_, 0, MEM_RELEASE);
-    if (process_) CloseHandle(process_);
+    if (block_)
+        VirtualFreeEx(process_, block_, 0, MEM_RELEASE);
+    if (process_)
+        CloseHandle(process_);
 }
 
 void* Remote::Scratch() {
@@ -171,10 +189,12 @@ bool Remote::ReadText(const char* address, size_t limit, std::string* out) {
     while (out->size() < limit) {
         size_t toPageEnd = 4096 - ((uintptr_t)address & 4095);
         size_t chunk = toPageEnd < limit - out->size() ? toPageEnd : limit - out->size();
-        if (!Read(address, buffer, chunk)) return false;
+        if (!Read(address, buffer, chunk))
+            return false;
         size_t length = strnlen(buffer, chunk);
         out->append(buffer, length);
-        if (length < chunk) return true;
+        if (length < chunk)
+            return true;
         address += chunk;
     }
     return true;
