@@ -49,7 +49,9 @@ tdw_w_expect_untouched() {
 
 # ---- driving a write ---------------------------------------------------------
 
-tdw_w_status_has() { drv status 2>/dev/null | grep -qxF -- "$1"; }
+# grep reads to the end here: grep -q would stop early, the writer of the pipe
+# would die of SIGPIPE, and under pipefail a found line would count as missing.
+tdw_w_status_has() { drv status 2>/dev/null | grep -xF -- "$1" >/dev/null; }
 tdw_w_status_last_is() { [ "$(drv status 2>/dev/null | tail -n 1)" = "$1" ]; }
 tdw_w_status() { drv status 2>&1 | tr '\n' '|'; }
 
