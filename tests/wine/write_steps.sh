@@ -132,8 +132,10 @@ tdw_w_expect_failed() {
     || tdw_fail "the writer did not end; status: $(tdw_w_status)"
   tdw_goto 2
   tdw_w_expect_status_last "$1"
-  tdw_expect 0 enabled install 111
+  # The enable states follow the drawing of the list: have it drawn first.
+  drv redraw >/dev/null || tdw_fail "the window does not repaint"
   tdw_expect 1 enabled install 101
+  tdw_expect 0 enabled install 111
   drv ping >/dev/null || tdw_fail "the window no longer answers"
   tdw_wait_until "$TDW_TIMEOUT" tdw_w_intro_no_image \
     || tdw_fail "the Welcome text is not the no-image one: $(drv text welcome 100 2>&1)"

@@ -41,6 +41,12 @@ wait_writer_end "$ends"
 tdw_w_expect_failed "$TDW_W_LINE_CANT_WRITE"
 tdw_w_expect_status_tail "$(printf '%s\n%s' "$TDW_W_LINE_START" "$TDW_W_LINE_CANT_WRITE")"
 tdw_expect_console "Writing stopped at byte 0 of $TDW_IMAGE_SIZE (error 112)."
+# Leaving Install other than for Select target keeps the failed lines.
+tdw_goto 3
+tdw_goto 2
+tdw_w_expect_status_last "$TDW_W_LINE_CANT_WRITE"
+drv redraw >/dev/null || tdw_fail "the window does not repaint"
+tdw_expect 0 enabled install 111
 tdw_w_expect_cleared_by_target "$TDW_W_LINE_CANT_WRITE"
 
 # (b) The drive's file system fills up mid-write: a short write, then none.
