@@ -3,6 +3,8 @@
 # Reboot pane, the drive compared with the image, and the written floppy booted
 # in QEMU. Source after harness.sh; functions are prefixed tdw_w_.
 
+# The variables are for the scenarios that source this file.
+# shellcheck disable=SC2034
 TDW_IMAGE_SIZE=1474560
 TDW_BANNER="TalvixOS demo floppy booted"
 TDW_DEMO_IMG=${TDW_DEMO_IMG:-$(dirname "$TDW_EXE")/T64DEMO1.IMG}
