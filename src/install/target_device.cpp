@@ -114,15 +114,22 @@ void CloseHeldVolumes(TargetDevice* device) {
 }
 
 bool SeekTarget(void* context, uint64_t offset) {
+    auto* device = static_cast<TargetDevice*>(context);
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(offset);
-    return SetFilePointerEx(static_cast<TargetDevice*>(context)->handle, position, nullptr, FILE_BEGIN) != 0;
+    if (SetFilePointerEx(device->handle, position, nullptr, FILE_BEGIN))
+        return true;
+    device->lastError = GetLastError();
+    return false;
 }
 
 bool WriteChunk(void* context, const uint8_t* data, uint32_t size, uint32_t* written) {
+    auto* device = static_cast<TargetDevice*>(context);
     DWORD done = 0;
-    const BOOL ok = WriteFile(static_cast<TargetDevice*>(context)->handle, data, size, &done, nullptr);
+    const BOOL ok = WriteFile(device->handle, data, size, &done, nullptr);
     *written = done;
+    if (!ok)
+        device->lastError = GetLastError();
     return ok != 0;
 }
 
@@ -187,6 +194,8 @@ bool CloseTargetDevice(TargetDevice* device) {
     bool flushed = true;
     if (device->handle != INVALID_HANDLE_VALUE) {
         flushed = FlushFileBuffers(device->handle) != 0;
+        if (!flushed)
+            device->lastError = GetLastError();
         if (!device->handleIsVolume)
             CloseHandle(device->handle);
         device->handle = INVALID_HANDLE_VALUE;

@@ -15,6 +15,7 @@ struct TargetDevice {
     HANDLE volumes[kMaxHeldVolumes];  // locked volumes, released on close
     unsigned volumeCount;
     bool handleIsVolume;  // handle is volumes[0]
+    DWORD lastError;      // of the last failed seek or write; 0 when none failed
 };
 
 enum class TargetOpenOutcome {

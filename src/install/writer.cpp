@@ -123,13 +123,21 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
     const ULONGLONG started = GetTickCount64();
     const WriteResult result = WriteImage(source, kWriteImageSize, TargetWriteDevice(&device),
                                           WriteProgress{ReportProgress, const_cast<WriteJob*>(&job)});
-    const DWORD writeError = GetLastError();
+    const DWORD writeError = device.lastError;
     const bool flushed = CloseTargetDevice(&device);
     printf("Wrote %u of %u chunks in %llu ms.\n", result.chunksWritten, kWriteChunkCount,
            static_cast<unsigned long long>(GetTickCount64() - started));
+    if (result.outcome != WriteOutcome::Written) {
+        if (result.outcome == WriteOutcome::ShortWrite)
+            printf("Writing stopped at byte %llu of %u: the drive took only part of a chunk.\n",
+                   static_cast<unsigned long long>(result.failedOffset), kWriteImageSize);
+        else
+            printf("Writing stopped at byte %llu of %u (error %lu).\n",
+                   static_cast<unsigned long long>(result.failedOffset), kWriteImageSize, writeError);
+    } else if (!flushed) {
+        printf("The drive did not take the last chunks from the cache (error %lu).\n", device.lastError);
+    }
     if (result.outcome != WriteOutcome::Written || !flushed) {
-        printf("Writing stopped at byte %llu of %u (error %lu).\n",
-               static_cast<unsigned long long>(result.failedOffset), kWriteImageSize, writeError);
         LogProgressNumber(MessageKind::Error, IDS_CANT_WRITE, IDS_CANT_WRITE);
         return false;
     }

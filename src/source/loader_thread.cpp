@@ -67,6 +67,8 @@ const char* UnpackFirstEntry(AppState* state, const unsigned char* archive, DWOR
     if (unpacked == nullptr)
         return "Out of memory.";
     status = InflateZipEntry(archive, archiveSize, entry, unpacked, kImageSize);
+    if (status != ZipStatus::Ok)
+        printf("\n");  // the reason goes on a line of its own
     const bool written = status == ZipStatus::Ok && WriteWholeFile(state->imagePath, unpacked, kImageSize);
     LocalFree(unpacked);
     if (status != ZipStatus::Ok)
