@@ -1,0 +1,97 @@
+# shellcheck shell=bash
+# Shared steps of the stress and fault scenarios: what the program's process
+# costs (as far as Wine tells), signs of a crash, and drive files scribbled
+# between writes so that every write must really happen. Source after
+# harness.sh and write_steps.sh; functions are prefixed tdw_s_.
+
+TDW_S_PROBE=${TDW_PROBE:-$(dirname "$TDW_EXE")/bench-probe.exe}
+TDW_S_LINE_WROTE_ALL='^Wrote 160 of 160 chunks in [0-9]* ms\.'
+
+# ---- the program's process -------------------------------------------------------
+
+# tdw_s_measure: one line of figures about the running program, as
+# "name=value" words. From Wine (bench-probe procstat): pagefile and
+# working-set; Wine answers 0 for the handle count and private bytes, so they
+# are left out. From the Unix side, for the same process: rss (kB), fds (open
+# Unix descriptors: Wine keeps one for every open file or device handle) and
+# threads.
+tdw_s_measure() {
+  local pid=$TDW_APP_PID stat=""
+  if [ -z "$pid" ] || [ ! -d "/proc/$pid" ]; then tdw_fail "the program is not running"; fi
+  if [ -f "$TDW_S_PROBE" ]; then
+    stat=$(wine "$TDW_S_PROBE" procstat "$(basename "$TDW_EXE")" </dev/null 2>/dev/null | tr -d '\r') \
+      || tdw_fail "bench-probe procstat failed"
+    stat=$(awk '{for (i = 1; i < NF; i += 2) if ($i == "pagefile" || $i == "working-set") printf "%s=%s ", $i, $(i + 1)}' <<<"$stat")
+  fi
+  printf '%srss=%s fds=%s threads=%s\n' "$stat" \
+    "$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")" \
+    "$(find "/proc/$pid/fd" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)" \
+    "$(find "/proc/$pid/task" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)"
+}
+
+# tdw_s_figure <measure line> <name>: one figure of a tdw_s_measure line.
+tdw_s_figure() { tr ' ' '\n' <<<"$1" | sed -n "s/^$2=//p"; }
+
+# tdw_s_expect_no_growth <before> <after> <name> <percent> [slack]: the figure
+# grew by at most that many percent of its first value plus `slack` units.
+tdw_s_expect_no_growth() {
+  local before after
+  before=$(tdw_s_figure "$1" "$3"); after=$(tdw_s_figure "$2" "$3")
+  if [ -z "$before" ] || [ -z "$after" ]; then tdw_log "no figure $3 to compare"; return 0; fi
+  [ "$before" -gt 0 ] || { tdw_log "$3 is 0 (Wine does not know it); not compared"; return 0; }
+  local limit=$((before + before * $4 / 100 + ${5:-0}))
+  [ "$after" -le "$limit" ] || tdw_fail "$3 grew from $before to $after (limit $limit)"
+  tdw_log "$3: $before -> $after (limit $limit)"
+}
+
+# tdw_s_expect_no_crash [console log]: no Wine crash report in the log.
+tdw_s_expect_no_crash() {
+  local log=${1:-$TDW_CONSOLE_LOG}
+  if grep -aE 'Unhandled (exception|page fault|stack overflow)|wine: Assertion|Backtrace:' "$log" >&2; then
+    tdw_fail "the program crashed (see $log)"
+  fi
+  return 0
+}
+
+# ---- writes -----------------------------------------------------------------------
+
+# tdw_s_writes_done: how many writes the console reports as whole.
+tdw_s_writes_done() { tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -c "$TDW_S_LINE_WROTE_ALL" || true; }
+
+# tdw_s_wait_writes <count>: waits until the console reports that many whole
+# writes; polls the log only, so it may poll often.
+tdw_s_wait_writes() {
+  local i
+  for i in $(seq 1 $((TDW_TIMEOUT * 20))); do
+    [ "$(tdw_s_writes_done)" -ge "$1" ] && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+# tdw_s_scribble: the drive's first 1,474,560 bytes back to the pattern, so
+# the next write must put every byte there again.
+tdw_s_scribble() {
+  dd if="$TDW_W_PATTERN" of="$TDW_DRIVE_IMG" bs=9216 count=160 conv=notrunc status=none \
+    || tdw_fail "cannot scribble over the drive"
+  cmp -s -n "$TDW_IMAGE_SIZE" "$TDW_W_PATTERN" "$TDW_DRIVE_IMG" || tdw_fail "the scribble did not take"
+}
+
+# tdw_s_write_lines <count>: the replayed lines of that many whole writes.
+tdw_s_write_lines() {
+  local i
+  for ((i = 0; i < $1; i++)); do tdw_w_write_lines; done
+}
+
+# tdw_s_expect_replayed <count>: the status list ends with the lines of
+# exactly that many writes, oldest first (polled: the checks may still run).
+tdw_s_replayed_is() {
+  local lines
+  lines=$(drv status 2>/dev/null) || return 1
+  [ "$(grep -cxF -- "$TDW_W_LINE_START" <<<"$lines")" = "$1" ] || return 1
+  [ "$1" = 0 ] || [ "$(tail -n $((3 * $1)) <<<"$lines")" = "$(tdw_s_write_lines "$1")" ]
+}
+tdw_s_expect_replayed() {
+  tdw_wait_until "$TDW_TIMEOUT" tdw_s_replayed_is "$1" \
+    || tdw_fail "the status list does not end with the lines of $1 writes: $(tdw_w_status)"
+}
