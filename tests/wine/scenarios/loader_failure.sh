@@ -10,10 +10,11 @@ tdw_begin loader_failure
 intro_en='This wizard will install a diskimage to a compatible disk. If you are installing TalvixOS, you have to agree to the licence found on www.talvixos.org.'
 intro_nl='Deze wizard zal een diskettebeeld van uw keuze installeren op een schijf van uw keuze. Als u TalvixOS installeert dient u akkoord te gaan met de licentie op www.talvixos.org.'
 
-# Lines of the successful steps: none of them explains a failure.
+# Beginnings of the lines of the loader's own steps: none of them explains a
+# failure, and a reason must not trail one of them.
 trace_steps=(
-  "Creating Shell Object...ok" "Accesing compressed files inside zip..." "Opening first file object..."
-  "Start unpacking..." "Unpacking...ok"
+  "Start unpacking..." "Creating Shell Object..." "Creating destination folder object" "Reading temporary file:"
+  "Accesing compressed files inside zip..." "Opening first file object..." "Unpacking..."
 )
 
 # The program itself holds the ZIP signature beyond byte 5120 (its archive
@@ -47,10 +48,11 @@ for case in "${cases[@]}"; do
   for line in "Releasing COM library..." "TalvixOS image succesfully loaded into memory."; do
     tdw_console_has "$line" && tdw_fail "$name: the console shows '$line' after a failure"
   done
-  # The line before "Encountered an error." gives the reason in English.
+  # The line before "Encountered an error." gives the reason in English, on
+  # a line of its own.
   reason=$(tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -xF -B1 "Encountered an error." | head -n1)
-  for line in "${trace_steps[@]}"; do [ "$reason" != "$line" ] || reason=; done
-  [ -n "$reason" ] || tdw_fail "$name: no reason given before 'Encountered an error.'"
+  for step in "${trace_steps[@]}"; do [[ $reason != "$step"* ]] || reason=; done
+  [ -n "$reason" ] || tdw_fail "$name: no reason of its own line before 'Encountered an error.'"
   tdw_log "$name: reason '$reason'"
 
   tdw_expect "$intro_en" text welcome 100
