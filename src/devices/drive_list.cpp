@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "install/checks.h"
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/ui_thread.h"
@@ -157,6 +158,7 @@ LRESULT ApplyDriveListUpdate(DriveListUpdate* update) {
         if (entry != nullptr && reinterpret_cast<LRESULT>(entry) != LB_ERR)
             delete entry;
     }
+    const DriveRoot before = GetDestination();
     SetDestination(nullptr);
 
     for (unsigned i = 0; i < update->count; ++i) {
@@ -173,6 +175,10 @@ LRESULT ApplyDriveListUpdate(DriveListUpdate* update) {
             SendMessageA(list, LB_SETCURSEL, index, 0);
         }
     }
+    // The checks ran when the device change came in, before this rebuild:
+    // a target that has gone must not stay on the Install pane.
+    if (memcmp(before.text, GetDestination().text, sizeof(before.text)) != 0)
+        RunChecks();
     return SendMessageA(list, LB_GETCOUNT, 0, 0) > oldCount ? 1 : 0;
 }
 

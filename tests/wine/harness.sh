@@ -152,7 +152,7 @@ tdw_session_start() {
 # E: must be a removable drive, or no target test means anything.
 tdw_check_drive() {
   [ -f "$TDW_DRIVER" ] || return 0
-  wine "$TDW_DRIVER" drives </dev/null 2>/dev/null | tr -d '\r' | grep -qxF "E:\\	removable" && return 0
+  wine "$TDW_DRIVER" drives </dev/null 2>/dev/null | tr -d '\r' | grep -xF "E:\\	removable" >/dev/null && return 0
   tdw_log "drive E: is not a removable drive in $WINEPREFIX: $(wine "$TDW_DRIVER" drives 2>&1 | tr '\n' ' ')"
   return 1
 }
@@ -368,7 +368,8 @@ tdw_pane_list() {
 }
 
 # tdw_console_has <line>: the console log holds exactly this line.
-tdw_console_has() { tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -qxF -- "$1"; }
+# Reads the whole log: grep -q would stop early and, under pipefail, fail the pipe.
+tdw_console_has() { tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -xF -- "$1" >/dev/null; }
 
 # tdw_expect_console <line>: waits for the line in the console log.
 tdw_expect_console() {
