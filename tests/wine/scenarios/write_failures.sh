@@ -64,9 +64,9 @@ filled=$(stat -c %s "$small_fs/e.img")
 [ "$filled" -gt 0 ] && [ "$filled" -lt "$TDW_IMAGE_SIZE" ] || tdw_fail "the small drive holds $filled bytes"
 cmp -n "$filled" "$TDW_DEMO_IMG" "$small_fs/e.img" >&2 || tdw_fail "the small drive does not hold the image's first $filled bytes"
 # The chunk that did not fit whole is the last one tried; the device reported
-# success for it, so the error code in that line means nothing.
-stopped="Writing stopped at byte $((filled / 9216 * 9216)) of $TDW_IMAGE_SIZE "
-tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -F -- "$stopped" >/dev/null \
+# success for it, so the line names a short write, not an error code.
+stopped="Writing stopped at byte $((filled / 9216 * 9216)) of $TDW_IMAGE_SIZE: the drive took only part of a chunk."
+tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -xF -- "$stopped" >/dev/null \
   || tdw_fail "the console does not say '$stopped...': $(grep -a 'Writing stopped' "$TDW_CONSOLE_LOG")"
 tdw_w_expect_cleared_by_target "$TDW_W_LINE_CANT_WRITE"
 
