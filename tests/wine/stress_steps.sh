@@ -95,3 +95,71 @@ tdw_s_expect_replayed() {
   tdw_wait_until "$TDW_TIMEOUT" tdw_s_replayed_is "$1" \
     || tdw_fail "the status list does not end with the lines of $1 writes: $(tdw_w_status)"
 }
+
+# ---- faults in the middle of a write ------------------------------------------
+
+# tdw_s_mid_write <unix path> <shell command> [seconds]: waits until the
+# program's open handle on the drive file (a Unix descriptor whose target is
+# that path) stands past the first chunk and before the last, stops the
+# program there (SIGSTOP), runs the command, and lets the program go on. The
+# descriptor's offset is where the write loop is, so the fault lands in the
+# middle of the write whatever the machine's speed. Prints "at <offset>", or
+# "missed" when the handle was not seen mid-write within the time (default
+# TDW_TIMEOUT). The program is always let go on, whatever happens.
+tdw_s_mid_write() {
+  python3 - "$TDW_APP_PID" "$1" "$2" "${3:-$TDW_TIMEOUT}" "$TDW_IMAGE_SIZE" <<'PY'
+import os, signal, subprocess, sys, time
+pid, target, command, limit, size = int(sys.argv[1]), sys.argv[2], sys.argv[3], float(sys.argv[4]), int(sys.argv[5])
+target = os.path.realpath(target)
+first, last = 9216, size - 9216
+
+def offset():
+    # The offset of the program's descriptor on the target, or None.
+    try:
+        names = os.listdir(f"/proc/{pid}/fd")
+    except OSError:
+        return None
+    for fd in names:
+        try:
+            if os.path.realpath(f"/proc/{pid}/fd/{fd}") != target:
+                continue
+            with open(f"/proc/{pid}/fdinfo/{fd}") as info:
+                for line in info:
+                    if line.startswith("pos:"):
+                        return int(line.split()[1])
+        except (OSError, ValueError):
+            continue
+    return None
+
+deadline = time.time() + limit
+while time.time() < deadline:
+    at = offset()
+    if at is not None and first <= at < last:
+        os.kill(pid, signal.SIGSTOP)
+        try:
+            # SIGSTOP takes effect a moment later: wait until every thread stands.
+            for _ in range(2000):
+                states = []
+                for task in os.listdir(f"/proc/{pid}/task"):
+                    try:
+                        with open(f"/proc/{pid}/task/{task}/stat") as stat:
+                            states.append(stat.read().rsplit(")", 1)[1].split()[0])
+                    except OSError:
+                        pass
+                if all(state in "tT" for state in states):
+                    break
+                time.sleep(0.001)
+            at = offset()
+            if at is not None and first <= at < last:
+                result = subprocess.run(["bash", "-c", command])
+                if result.returncode != 0:
+                    print(f"command failed with {result.returncode}")
+                    sys.exit(1)
+                print(f"at {at}")
+                sys.exit(0)
+        finally:
+            os.kill(pid, signal.SIGCONT)
+    time.sleep(0.0005)
+print("missed")
+PY
+}
