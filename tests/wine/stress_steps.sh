@@ -163,3 +163,43 @@ while time.time() < deadline:
 print("missed")
 PY
 }
+
+# ---- the attached-image loader ---------------------------------------------------
+
+TDW_S_INTRO_IMAGE="This wizard will install TalvixOS64 to a compatible disk. "
+TDW_S_INTRO_NO_IMAGE="This wizard will install a diskimage to a compatible disk. "
+
+# tdw_s_loader_reason [console log]: the reason the loader gave up, the line
+# before "Encountered an error." when it is not one of the loader's own
+# steps; prints nothing when there is none.
+tdw_s_loader_reason() {
+  local reason step
+  reason=$(tr -d '\r' <"${1:-$TDW_CONSOLE_LOG}" | grep -xF -B1 "Encountered an error." | head -n 1)
+  [ "$reason" = "Encountered an error." ] && reason=
+  for step in "Start unpacking..." "Creating Shell Object..." "Creating destination folder object" \
+    "Reading temporary file:" "Accesing compressed files inside zip..." "Opening first file object..." \
+    "Unpacking..." "Writing temporary file:" "Extracting zipped image file..." "Initializing the COM library..."; do
+    [[ $reason != "$step"* ]] || reason=
+  done
+  printf '%s\n' "$reason"
+}
+
+# tdw_s_expect_loader_outcome <welcome text> <console log> <name>: the
+# program either loaded its image (the edition's introduction, "Ready..."
+# after the success line) or says why not (the no-image introduction and a
+# reason line). Prints "loaded" or the reason.
+tdw_s_expect_loader_outcome() {
+  local text=$1 log=$2 name=$3 reason
+  tdw_wait_until "$TDW_TIMEOUT" grep -qx 'Ready\.\.\.'$'\r''\?' "$log" || tdw_fail "$name: no 'Ready...' on the console"
+  case $text in
+    "$TDW_S_INTRO_IMAGE"*)
+      tr -d '\r' <"$log" | grep -xF "TalvixOS image succesfully loaded into memory." >/dev/null \
+        || tdw_fail "$name: the image introduction without the success line"
+      echo loaded ;;
+    "$TDW_S_INTRO_NO_IMAGE"*)
+      reason=$(tdw_s_loader_reason "$log")
+      [ -n "$reason" ] || tdw_fail "$name: no image and no reason on the console: $(tr -d '\r' <"$log" | tr '\n' '|')"
+      printf '%s\n' "$reason" ;;
+    *) tdw_fail "$name: unexpected Welcome text '$text'" ;;
+  esac
+}
