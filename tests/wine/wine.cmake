@@ -17,7 +17,7 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
   # ctest does not build: the first test brings the program and the driver
   # up to date, and every Wine test needs it to have passed.
   add_test(NAME wine.build
-    COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target TalvixDiskWriter tdw-driver)
+    COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target TalvixDiskWriter tdw-driver bench-probe)
   set_tests_properties(wine.build PROPERTIES
     FIXTURES_SETUP tdw_wine_build RESOURCE_LOCK tdw_wine TIMEOUT 1800 LABELS wine)
 
@@ -34,8 +34,13 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
   foreach(_tdw_scenario IN LISTS _tdw_scenarios)
     get_filename_component(_tdw_name ${_tdw_scenario} NAME_WE)
     add_test(NAME wine.${_tdw_name} COMMAND ${TDW_BASH_PROGRAM} ${_tdw_scenario})
+    # A hundred writes in a row take a few minutes on a small machine.
+    set(_tdw_timeout 120)
+    if(_tdw_name STREQUAL "stress_repeated_writes")
+      set(_tdw_timeout 420)
+    endif()
     set_tests_properties(wine.${_tdw_name} PROPERTIES
-      FIXTURES_REQUIRED "tdw_wine;tdw_wine_build" RESOURCE_LOCK tdw_wine TIMEOUT 120
+      FIXTURES_REQUIRED "tdw_wine;tdw_wine_build" RESOURCE_LOCK tdw_wine TIMEOUT ${_tdw_timeout}
       LABELS wine ENVIRONMENT "${_tdw_wine_env}")
   endforeach()
 else()
