@@ -38,7 +38,6 @@ start_and_fault() {
     at=$(tdw_s_mid_write "$1" "$2") || tdw_fail "the fault could not be made: $at"
     if [ "$at" != missed ]; then
       tdw_log "fault made at byte ${at#at } of the write (attempt $attempt)"
-      fault_at=${at#at }
       return 0
     fi
     tdw_log "the write ended before it could be caught (attempt $attempt)"
