@@ -22,6 +22,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 TDW_TEST=${TDW_TEST:-adhoc}
 TDW_APP_PID=
+TDW_APP_ARGS=()
 TDW_APP_RC=
 TDW_OWN_SESSION=0
 TDW_END_STEPS=()
@@ -236,6 +237,7 @@ tdw_fail() { tdw_log "FAIL: $*"; exit 1; }
 # tdw_start_app [VAR=value ...]: starts the wizard with extra environment
 # (English unless LC_ALL is given), console output to the test's console log.
 tdw_start_app() {
+  TDW_APP_ARGS=("$@")
   tdw_kill_app
   [ -f "$TDW_DRIVE_IMG" ] || tdw_drive_reset
   # Wine's own error lines go to the console log too: they explain a start that fails.
@@ -318,8 +320,28 @@ tdw_source_line() { tdw_status_line 1; }
 # ---- shared steps -------------------------------------------------------------
 
 # Waits for the window and the loader's outcome (Next on Welcome enabled).
+# Wine now and then fails to start a process before any of the program's code
+# runs ("failed to map the shared user data"); that is no fault of the program.
+tdw_wine_start_failed() {
+  ! tdw_app_running && grep -a "shared user data" "$TDW_CONSOLE_LOG" >/dev/null 2>&1
+}
+# tdw_wait_main: waits for the main window; a start that Wine itself failed is
+# made again (twice at most), any other end of the program fails the test.
+tdw_wait_main() {
+  local attempt waited
+  for attempt in 1 2 3; do
+    for waited in $(seq 1 "$TDW_TIMEOUT"); do
+      drv wait-main 1000 >/dev/null 2>&1 && return 0
+      tdw_app_running || break
+    done
+    tdw_wine_start_failed || tdw_fail "the main window did not appear"
+    tdw_log "Wine could not start the program (attempt $attempt); starting it again"
+    tdw_start_app "${TDW_APP_ARGS[@]}"
+  done
+  tdw_fail "Wine could not start the program three times"
+}
 tdw_wait_ready() {
-  drv wait-main $((TDW_TIMEOUT * 1000)) >/dev/null || tdw_fail "the main window did not appear"
+  tdw_wait_main
   tdw_expect welcome shown
   tdw_expect 1 enabled welcome 102
 }

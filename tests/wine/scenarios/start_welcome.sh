@@ -6,7 +6,7 @@ set -uo pipefail
 tdw_begin start_welcome
 
 tdw_start_app
-drv wait-main $((TDW_TIMEOUT * 1000)) >/dev/null || tdw_fail "the main window did not appear"
+tdw_wait_main
 tdw_expect "TalvixOS Disk Writer" title
 tdw_expect welcome shown
 tdw_expect 1 visible welcome 100
