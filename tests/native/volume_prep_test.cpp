@@ -37,7 +37,7 @@ struct FakeVolumes {
 
 TEST(VolumePrepTest, RetriesALockThatIsHeldForAWhile)
 {
-    FakeVolumes volumes{{2}, {true}};
+    FakeVolumes volumes{{2}, {true}, {}, 0};
     const PrepareResult result = LockAndDismount(volumes.Control(), 1, 50, 100);
     EXPECT_EQ(result.outcome, PrepareOutcome::Ready);
     EXPECT_EQ(volumes.calls, (std::vector<std::string>{"lock 0", "lock 0", "lock 0", "dismount 0"}));
@@ -46,7 +46,7 @@ TEST(VolumePrepTest, RetriesALockThatIsHeldForAWhile)
 
 TEST(VolumePrepTest, AVolumeThatStaysInUseStopsEverythingAndIsNeverDismounted)
 {
-    FakeVolumes volumes{{0, -1, 0}, {true, true, true}};
+    FakeVolumes volumes{{0, -1, 0}, {true, true, true}, {}, 0};
     const PrepareResult result = LockAndDismount(volumes.Control(), 3, 50, 100);
     EXPECT_EQ(result.outcome, PrepareOutcome::InUse);
     EXPECT_EQ(result.failedVolume, 1u);
@@ -62,7 +62,7 @@ TEST(VolumePrepTest, AVolumeThatStaysInUseStopsEverythingAndIsNeverDismounted)
 TEST(VolumePrepTest, ARefusedDismountAfterALockDoesNotStopTheWrite)
 {
     // A file-backed drive under Wine locks but refuses to dismount.
-    FakeVolumes volumes{{0, 0}, {false, true}};
+    FakeVolumes volumes{{0, 0}, {false, true}, {}, 0};
     const PrepareResult result = LockAndDismount(volumes.Control(), 2, 50, 100);
     EXPECT_EQ(result.outcome, PrepareOutcome::Ready);
     EXPECT_EQ(result.dismountFailures, 1u);
