@@ -8,37 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "host_files.h"
 #include "source/image_checks.h"
 #include "source/zip_writer.h"
 
 namespace {
-
-bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr)
-        return false;
-    bytes->clear();
-    uint8_t buffer[65536];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes->insert(bytes->end(), buffer, buffer + got);
-    }
-    bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
-}
-
-bool WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes) {
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr)
-        return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = std::fclose(file) == 0 && ok;
-    // Leave no half-written program behind.
-    if (!ok)
-        std::remove(path);
-    return ok;
-}
 
 // The file-name part of a path, with either kind of separator.
 std::string_view BaseName(std::string_view path) {
@@ -82,7 +56,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "attach-image: cannot compress %s\n", imagePath);
         return 1;
     }
-    if (!WriteWholeFile(outPath, out)) {
+    if (!WriteWholeFile(outPath, out.data(), out.size())) {
         std::fprintf(stderr, "attach-image: cannot write %s\n", outPath);
         return 1;
     }

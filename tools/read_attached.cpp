@@ -9,26 +9,12 @@
 #include <vector>
 
 #include "source/image_checks.h"
+#include "host_files.h"
 #include "source/zip_reader.h"
 
 namespace {
 
 constexpr size_t kScanStart = 5120;
-
-bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr)
-        return false;
-    bytes->clear();
-    uint8_t buffer[65536];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes->insert(bytes->end(), buffer, buffer + got);
-    }
-    bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
-}
 
 }  // namespace
 
@@ -65,11 +51,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "read-attached: %s: %s\n", argv[1], DescribeZipStatus(status));
         return 1;
     }
-    std::FILE* out = std::fopen(argv[2], "wb");
-    bool written = out != nullptr && std::fwrite(image.data(), 1, image.size(), out) == image.size();
-    if (out != nullptr && std::fclose(out) != 0)
-        written = false;
-    if (!written) {
+    if (!WriteWholeFile(argv[2], image.data(), image.size())) {
         std::fprintf(stderr, "read-attached: cannot write %s\n", argv[2]);
         return 1;
     }
