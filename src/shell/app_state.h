@@ -21,7 +21,6 @@ struct AppState {
     char* imagePath;                     // owned, kPathBufferSize bytes
     std::atomic<const char*> imageName;  // borrowed: points into imagePath, or ""
     unsigned char* internalImage;        // owned, page-aligned (VirtualAlloc)
-    unsigned internalImageSize;
     unsigned char* externalImage;       // owned, page-aligned (VirtualAlloc)
     char* devicePath;                   // owned, 7 bytes
     std::atomic<uint32_t> destination;  // root path such as "E:\" packed into a word; 0: none

@@ -58,10 +58,6 @@ HWND GetPane(int index) {
     return index >= 0 && index < PaneCount ? g_panes[index] : nullptr;
 }
 
-HWND GetSourceChooser() {
-    return g_sourceChooser;
-}
-
 void SwitchPane(HWND mainWindow) {
     if (!OnUiThread()) {
         SendToUiThread(WM_APP_SWITCH_PANE, 0, 0);

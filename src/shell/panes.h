@@ -30,4 +30,3 @@ void PaintPaneBorder(HWND pane);
 
 // The pane window at a pane-list index, or null before the panes exist.
 HWND GetPane(int index);
-HWND GetSourceChooser();

@@ -148,7 +148,6 @@ void ExtractAttachedImage(AppState* state) {
     memcpy(aligned, image, kImageSize);
     LocalFree(image);
     state->internalImage = aligned;
-    state->internalImageSize = imageSize;
 
     // Published last, in one store: readers see "" or the whole name.
     state->imageName = strrchr(state->imagePath, '\\') + 1;
