@@ -1,6 +1,7 @@
 #include "devices/target_pane.h"
 
 #include "devices/drive_list.h"
+#include "install/chosen_target.h"
 #include "install/status_list.h"
 #include "shell/panes.h"
 
@@ -13,6 +14,10 @@ INT_PTR CALLBACK TargetPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM l
         case WM_SHOWWINDOW:
             StartDriveListRefresh(pane);
             ClearProgressLog();
+            // The user is choosing again: the next check records the device
+            // behind whatever letter is chosen.
+            if (wParam != 0)
+                ForgetChosenTarget();
             return 0;
         case WM_CREATE:
             return 0;

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "devices/floppy_test.h"
+#include "install/chosen_target.h"
 #include "install/install_pane.h"
 #include "install/source_check.h"
 #include "install/status_list.h"
@@ -42,6 +45,40 @@ void CheckExternalSource(const char* path) {
     }
 }
 
+// "E:, F:" for "EF".
+void ListLetters(const char* letters, char* text, size_t capacity) {
+    size_t used = 0;
+    text[0] = '\0';
+    for (const char* letter = letters; *letter != '\0' && used + 5 < capacity; ++letter) {
+        if (letter != letters) {
+            text[used++] = ',';
+            text[used++] = ' ';
+        }
+        text[used++] = *letter;
+        text[used++] = ':';
+        text[used] = '\0';
+    }
+}
+
+void CheckTarget(const char* destination) {
+    TargetIdentity now;
+    if (!CheckChosenTarget(destination[0], &now)) {
+        AddStatusLine(MessageKind::Error, IDS_TARGET_CHANGED, destination);
+        return;
+    }
+    AddStatusLine(MessageKind::Ok, IDS_WRITE_TO, destination);
+    if (Is35InchFloppy(destination))
+        AddStatusLine(MessageKind::Ok, IDS_DISKETTE_DRIVE, nullptr);
+    // The disk is written from its first byte: every letter on it goes.
+    if (strlen(now.lettersOnDisk) > 1) {
+        char letters[26 * 4 + 1];
+        ListLetters(now.lettersOnDisk, letters, sizeof(letters));
+        AddStatusLine(MessageKind::Warning, IDS_DISK_ERASE_WARNING, letters);
+    } else {
+        AddStatusLine(MessageKind::Warning, IDS_ERASE_WARNING, destination);
+    }
+}
+
 }  // namespace
 
 void RunChecks() {
@@ -66,10 +103,7 @@ void RunChecks() {
     if (!root.IsSet()) {
         AddStatusLine(MessageKind::Error, IDS_TARGET_MISSING, nullptr);
     } else {
-        AddStatusLine(MessageKind::Ok, IDS_WRITE_TO, destination);
-        if (Is35InchFloppy(destination))
-            AddStatusLine(MessageKind::Ok, IDS_DISKETTE_DRIVE, nullptr);
-        AddStatusLine(MessageKind::Warning, IDS_ERASE_WARNING, destination);
+        CheckTarget(destination);
     }
 
     ReplayProgressLog();

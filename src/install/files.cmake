@@ -6,7 +6,9 @@ list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/status_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/install_pane.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/target_device.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/storage_win32.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/chosen_target.cpp
   ${CMAKE_CURRENT_LIST_DIR}/writer.cpp)
 list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/write_loop.cpp ${CMAKE_CURRENT_LIST_DIR}/write_target.cpp)
-list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/volume_prep.cpp)
+list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/volume_prep.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/target_identity.cpp ${CMAKE_CURRENT_LIST_DIR}/raw_write.cpp)

@@ -11,19 +11,22 @@ struct VolumeControl {
 };
 
 enum class PrepareOutcome {
-    Ready,  // every volume locked (and dismounted where the file system let go)
-    InUse,  // a volume stayed locked by someone else: write nothing
+    Ready,  // every volume locked or dismounted
+    InUse,  // a volume could be neither locked nor dismounted: write nothing
 };
 
 struct PrepareResult {
     PrepareOutcome outcome;
-    unsigned failedVolume;      // the volume that could not be locked
-    unsigned dismountFailures;  // dismounts refused after a successful lock
+    unsigned failedVolume;       // the volume that could be neither locked nor dismounted
+    unsigned dismountFailures;   // dismounts refused after a successful lock
+    unsigned dismountedUnlocked; // volumes still open elsewhere, dismounted without a lock
 };
 
 // Locks each of `volumeCount` volumes in turn, trying up to `tries` times with
-// `pauseMs` between attempts, and dismounts each once it is locked. A refused
-// dismount does not stop the write: the lock alone keeps others off the
-// volume. Stops at the first volume that cannot be locked; the caller then
-// releases the ones already locked by closing their handles.
+// `pauseMs` between attempts, and dismounts each. A refused dismount after a
+// lock does not stop the write: the lock alone keeps others off the volume.
+// A volume that stays open elsewhere (an Explorer window on the stick) is
+// dismounted all the same, which Windows allows with handles open; only a
+// volume that can be neither locked nor dismounted stops everything. The
+// caller then releases the volumes already taken by closing their handles.
 PrepareResult LockAndDismount(const VolumeControl& control, unsigned volumeCount, unsigned tries, unsigned pauseMs);

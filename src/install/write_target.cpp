@@ -100,17 +100,12 @@ WriteTarget ChooseWriteTarget(char letter, bool answered, const uint8_t* answer,
     target.diskKnown = true;
     target.diskNumber = diskNumber;
     target.startingOffset = uint64_t(start);
-    if (start == 0) {
-        target.kind = WriteTargetKind::Volume;
-        target.reading = ExtentsReading::AtDiskStart;
-        target.path = VolumeDevicePath(letter);
-    } else {
-        // The volume is a partition: the boot sector belongs at the disk's
-        // first byte, in front of the partition table.
-        target.kind = WriteTargetKind::PhysicalDrive;
-        target.reading = ExtentsReading::InsideDisk;
-        target.path = PhysicalDriveDevicePath(diskNumber);
-    }
+    // Through the disk even when the volume starts at its first byte: only
+    // the disk handle can ask Windows to read the new layout afterwards, and
+    // it is not cut off at the old file system's idea of the volume's size.
+    target.kind = WriteTargetKind::PhysicalDrive;
+    target.reading = start == 0 ? ExtentsReading::AtDiskStart : ExtentsReading::InsideDisk;
+    target.path = PhysicalDriveDevicePath(diskNumber);
     return target;
 }
 

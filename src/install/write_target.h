@@ -20,7 +20,7 @@ DevicePath VolumeDevicePath(char letter);
 DevicePath PhysicalDriveDevicePath(uint32_t diskNumber);
 
 enum class WriteTargetKind {
-    Volume,         // write through \\.\X:
+    Volume,         // write through \\.\X: (the disk is not known)
     PhysicalDrive,  // write through \\.\PhysicalDriveN, from the disk's first byte
     Refused,        // write nothing
 };

@@ -12,7 +12,9 @@
 #include "devices/usb_restart.h"
 #include "install/checks.h"
 #include "install/status_list.h"
-#include "install/target_device.h"
+#include "install/chosen_target.h"
+#include "install/raw_write.h"
+#include "install/storage_win32.h"
 #include "install/write_loop.h"
 #include "resource.h"
 #include "shell/app_state.h"
@@ -27,11 +29,22 @@ struct WriteJob {
     int32_t sourceMode;
     char externalPath[kPathBufferSize];
     DriveRoot destination;
+    TargetIdentity chosen;  // the device behind the destination when it was chosen
     void (*callback)(uint32_t position, uint32_t total);
 };
 
+constexpr unsigned kLockTries = 50;
+constexpr unsigned kLockPauseMs = 100;  // about 5 s in all
+// A restarted stick takes a moment to show its volume again.
+constexpr unsigned kReappearTries = 20;
+constexpr unsigned kReappearPauseMs = 100;
+
 std::atomic<HWND> g_progressBar{nullptr};
 char g_savedDestination[100];  // the writer's own copy; one write at a time
+
+char UpperLetter(char letter) {
+    return letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
+}
 
 const char* FileNamePart(const char* path) {
     const char* slash = strrchr(path, '\\');
@@ -88,8 +101,68 @@ void ReportProgress(void* context, uint32_t position, uint32_t total) {
     static_cast<const WriteJob*>(context)->callback(position, total);
 }
 
-// Writes `source` onto the destination. Returns false, with its Error line
-// logged, when the drive did not take the whole image.
+void LogFailure(RawWriteOutcome outcome, const char* root) {
+    switch (outcome) {
+        case RawWriteOutcome::Written:
+            return;
+        case RawWriteOutcome::Moved:
+            return LogProgress(MessageKind::Error, IDS_TARGET_MOVED, root);
+        case RawWriteOutcome::InUse:
+            return LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, root);
+        case RawWriteOutcome::LargeSectors:
+            return LogProgress(MessageKind::Error, IDS_LARGE_SECTORS, root);
+        case RawWriteOutcome::Spanned:
+            return LogProgress(MessageKind::Error, IDS_SPANNED_VOLUME, root);
+        case RawWriteOutcome::WriteProtected:
+            return LogProgress(MessageKind::Error, IDS_WRITE_PROTECTED, root);
+        case RawWriteOutcome::NoMedium:
+            return LogProgress(MessageKind::Error, IDS_NO_MEDIUM, root);
+        case RawWriteOutcome::AccessDenied:
+            return LogProgress(MessageKind::Error, IDS_ACCESS_REFUSED, root);
+        case RawWriteOutcome::NotKept:
+            return LogProgress(MessageKind::Error, IDS_NOT_KEPT, nullptr);
+        case RawWriteOutcome::CannotOpen:
+        case RawWriteOutcome::WriteFailed:
+            return LogProgressNumber(MessageKind::Error, IDS_CANT_WRITE, IDS_CANT_WRITE);
+    }
+}
+
+void PrintWriteLoop(const RawWriteResult& result, ULONGLONG milliseconds) {
+    printf("Wrote %u of %u chunks in %llu ms.\n", result.write.chunksWritten, kWriteChunkCount,
+           static_cast<unsigned long long>(milliseconds));
+    if (result.write.outcome == WriteOutcome::ShortWrite)
+        printf("Writing stopped at byte %llu of %u: the drive took only part of a chunk.\n",
+               static_cast<unsigned long long>(result.write.failedOffset), kWriteImageSize);
+    else if (result.write.outcome != WriteOutcome::Written)
+        printf("Writing stopped at byte %llu of %u (error %u).\n",
+               static_cast<unsigned long long>(result.write.failedOffset), kWriteImageSize, result.error);
+}
+
+// True when this program's own file lies on one of `letters`: taking its
+// volume away would pull the program from under itself.
+bool RunsFromOneOf(const char* letters) {
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
+    if (length < 3 || length >= sizeof(path) || path[1] != ':')
+        return false;
+    return strchr(letters, UpperLetter(path[0])) != nullptr;
+}
+
+// The process's current directory would hold the target's volume open.
+void LeaveTargetDirectory(const char* letters) {
+    char current[MAX_PATH] = {};
+    const DWORD length = GetCurrentDirectoryA(sizeof(current), current);
+    if (length < 2 || length >= sizeof(current) || current[1] != ':' ||
+        strchr(letters, UpperLetter(current[0])) == nullptr)
+        return;
+    char system[MAX_PATH] = {};
+    const UINT systemLength = GetSystemDirectoryA(system, sizeof(system));
+    if (systemLength > 0 && systemLength < sizeof(system) && SetCurrentDirectoryA(system))
+        printf("The current directory moved from %s to %s.\n", current, system);
+}
+
+// Writes `source` onto the destination and reads it back. Returns false,
+// with its Error line logged, when the drive does not hold the image.
 bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
     const char* root = job.destination.text;
     // The letter may have changed hands since it was chosen.
@@ -101,47 +174,53 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
         LogProgressNumber(MessageKind::Error, IDS_CANT_WRITE, IDS_CANT_WRITE);
         return false;
     }
-    TargetDevice device;
-    switch (OpenTargetDevice(root[0], &device)) {
-        case TargetOpenOutcome::Opened:
-            break;
-        case TargetOpenOutcome::InUse:
-            LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, root);
-            return false;
-        case TargetOpenOutcome::LargeSectors:
-            LogProgress(MessageKind::Error, IDS_LARGE_SECTORS, root);
-            return false;
-        case TargetOpenOutcome::Spanned:
-            LogProgress(MessageKind::Error, IDS_SPANNED_VOLUME, root);
-            return false;
-        case TargetOpenOutcome::CannotOpen:
-            printf("Cannot open drive %c: for writing (error %lu).\n", root[0], GetLastError());
-            LogProgressNumber(MessageKind::Error, IDS_CANT_WRITE, IDS_CANT_WRITE);
-            return false;
+    if (RunsFromOneOf(job.chosen.lettersOnDisk)) {
+        printf("This program runs from the disk of drive %c:.\n", root[0]);
+        LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, root);
+        return false;
     }
-
-    const ULONGLONG started = GetTickCount64();
-    const WriteResult result = WriteImage(source, kWriteImageSize, TargetWriteDevice(&device),
-                                          WriteProgress{ReportProgress, const_cast<WriteJob*>(&job)});
-    const DWORD writeError = device.lastError;
-    const bool flushed = CloseTargetDevice(&device);
-    printf("Wrote %u of %u chunks in %llu ms.\n", result.chunksWritten, kWriteChunkCount,
-           static_cast<unsigned long long>(GetTickCount64() - started));
-    if (result.outcome != WriteOutcome::Written) {
-        if (result.outcome == WriteOutcome::ShortWrite)
-            printf("Writing stopped at byte %llu of %u: the drive took only part of a chunk.\n",
-                   static_cast<unsigned long long>(result.failedOffset), kWriteImageSize);
-        else
-            printf("Writing stopped at byte %llu of %u (error %lu).\n",
-                   static_cast<unsigned long long>(result.failedOffset), kWriteImageSize, writeError);
-    } else if (!flushed) {
-        printf("The drive did not take the last chunks from the cache (error %lu).\n", device.lastError);
-    }
-    if (result.outcome != WriteOutcome::Written || !flushed) {
+    LeaveTargetDirectory(job.chosen.lettersOnDisk);
+    auto* readBack =
+        static_cast<uint8_t*>(VirtualAlloc(nullptr, kWriteImageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (readBack == nullptr) {
+        printf("No memory to read the image back.\n");
         LogProgressNumber(MessageKind::Error, IDS_CANT_WRITE, IDS_CANT_WRITE);
         return false;
     }
+    const RawWriteRequest request = {&job.chosen, source, readBack,
+                                     WriteProgress{ReportProgress, const_cast<WriteJob*>(&job)}, kLockTries,
+                                     kLockPauseMs};
+    const ULONGLONG started = GetTickCount64();
+    const RawWriteResult result = RunRawWrite(Win32StorageCalls(), request);
+    VirtualFree(readBack, 0, MEM_RELEASE);
+    if (result.write.outcome != WriteOutcome::NoDevice)
+        PrintWriteLoop(result, GetTickCount64() - started);
+    if (result.outcome != RawWriteOutcome::Written) {
+        if (result.error != 0)
+            printf("Writing to drive %c: ended with error %u.\n", root[0], result.error);
+        LogFailure(result.outcome, root);
+        return false;
+    }
+    LogProgress(MessageKind::Ok, IDS_READ_BACK_OK, nullptr);
     return true;
+}
+
+// After the restart the letter may lead elsewhere: the destination names the
+// disk just written, or nothing.
+void SetWrittenDestination(const WriteJob& job) {
+    for (unsigned attempt = 0; attempt < kReappearTries; ++attempt) {
+        if (attempt > 0)
+            Sleep(kReappearPauseMs);
+        const TargetIdentity now = IdentifyDrive(job.destination.text[0]);
+        if (IsSameDisk(job.chosen, now)) {
+            RecordWrittenTarget(now);
+            SetDestination(g_savedDestination);
+            return;
+        }
+    }
+    RecordWrittenTarget(job.chosen);
+    printf("Drive %c: does not lead to the disk just written; no target is selected.\n", job.destination.text[0]);
+    SetDestination(nullptr);
 }
 
 // One whole write; false when it failed (its lines are logged).
@@ -164,7 +243,7 @@ bool RunWrite(const WriteJob& job) {
     LogProgress(MessageKind::Ok, IDS_USB_RESTARTING, g_savedDestination);
     RestartUsbDevice(g_savedDestination);
     LogProgress(MessageKind::Ok, IDS_USB_RESTARTED, nullptr);
-    SetDestination(g_savedDestination);
+    SetWrittenDestination(job);
     SetWriteActive(0);
     RunChecks();
     job.callback(kWriteImageSize, kWriteImageSize);
@@ -194,6 +273,7 @@ bool StartWriter(HWND progressBar) {
     if (state->externalPath != nullptr)
         snprintf(job->externalPath, sizeof(job->externalPath), "%s", state->externalPath);
     job->destination = GetDestination();
+    job->chosen = ChosenTarget();
     job->callback = ProgressCallback;
     g_progressBar = progressBar;
     if (_beginthread(WriterThread, 0, job) == static_cast<uintptr_t>(-1)) {

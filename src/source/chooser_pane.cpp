@@ -72,7 +72,9 @@ void BrowseForImage(HWND edit) {
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = g_browsePath;
     dialog.nMaxFile = sizeof(g_browsePath);
-    dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    // The dialog must not leave the process's current directory on a stick
+    // that may become the target.
+    dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
     if (GetOpenFileNameA(&dialog))
         SetWindowTextA(edit, g_browsePath);
 }

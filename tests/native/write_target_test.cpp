@@ -65,8 +65,8 @@ TEST(WriteTarget, WholeDiskVolumeOrPartitionOrSpannedVolume) {
         uint32_t disk;
     };
     std::vector<Case> cases = {
-        {"diskette or unpartitioned stick", ExtentsAnswer(1, {{1, 0, 1474560}}), WriteTargetKind::Volume,
-         ExtentsReading::AtDiskStart, "\\\\.\\E:", 1},
+        {"unpartitioned stick", ExtentsAnswer(1, {{1, 0, 1474560}}), WriteTargetKind::PhysicalDrive,
+         ExtentsReading::AtDiskStart, "\\\\.\\PhysicalDrive1", 1},
         {"partition at 1 MiB on disk 2", ExtentsAnswer(1, {{2, kMiB, kStick}}), WriteTargetKind::PhysicalDrive,
          ExtentsReading::InsideDisk, "\\\\.\\PhysicalDrive2", 2},
         {"old-style partition at sector 63", ExtentsAnswer(1, {{7, 63 * 512, kStick}}), WriteTargetKind::PhysicalDrive,

@@ -12,6 +12,7 @@ TDW_W_WORK=$TDW_WINE_DIR/write        # patterns, copies and boot logs of these 
 TDW_W_PATTERN=$TDW_W_WORK/pattern.bin
 
 TDW_W_LINE_START='Ok	Starting write process...'
+TDW_W_LINE_READ_BACK='Ok	The image was read back from the drive and matches.'
 TDW_W_LINE_RESTARTING='Ok	USB device (E) will be restarted.'
 TDW_W_LINE_RESTARTED='Ok	USB device restarted.'
 TDW_W_LINE_CANT_WRITE="Error	4004: Can't write to disk."
@@ -107,6 +108,7 @@ tdw_w_expect_done() {
   tdw_expect_console "Starting write..."
   tdw_expect_console 'Destination: E:\'
   tdw_expect_console 'Write target: \\.\E:'
+  tdw_expect_console "Read back: all $TDW_IMAGE_SIZE bytes match."
   tdw_expect_console "Restart [E] if possible..."
 }
 
@@ -114,7 +116,7 @@ tdw_w_expect_done() {
 # with the reading line first when the image came from a file.
 tdw_w_write_lines() {
   [ -n "${1:-}" ] && printf 'Ok\treading sourcefile(%s).\n' "$1"
-  printf '%s\n' "$TDW_W_LINE_START" "$TDW_W_LINE_RESTARTING" "$TDW_W_LINE_RESTARTED"
+  printf '%s\n' "$TDW_W_LINE_START" "$TDW_W_LINE_READ_BACK" "$TDW_W_LINE_RESTARTING" "$TDW_W_LINE_RESTARTED"
 }
 
 # tdw_w_expect_status_tail <expected lines>: the status list ends with them.

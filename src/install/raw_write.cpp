@@ -1,0 +1,315 @@
+#include "install/raw_write.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "install/volume_prep.h"
+
+namespace {
+
+// "EFI PART" opens a GPT header, primary at the disk's second sector and
+// backup at its last.
+constexpr char kGptSignature[] = "EFI PART";
+
+struct Session {
+    const StorageCalls* calls;
+    StorageHandle volumes[kMaxDiskVolumes];  // taken from the file system, released at the end
+    unsigned volumeCount;
+    StorageHandle device;  // written through; one of `volumes` when !throughDisk
+    uint32_t sectorSize;
+    uint32_t lastError;  // of the last failed seek, write or read
+};
+
+void Note(const Session& session, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Note(const Session& session, const char* format, ...) {
+    char line[256];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(line, sizeof(line), format, arguments);
+    va_end(arguments);
+    session.calls->note(session.calls->context, line);
+}
+
+RawWriteResult Ended(RawWriteOutcome outcome, uint32_t error) {
+    RawWriteResult result{};
+    result.outcome = outcome;
+    result.error = error;
+    result.write = WriteResult{WriteOutcome::NoDevice, 0, 0, 0};
+    result.readBackStop = 0;
+    return result;
+}
+
+bool LockVolume(void* context, unsigned index) {
+    auto* session = static_cast<Session*>(context);
+    uint32_t returned = 0;
+    return session->calls->control(session->calls->context, session->volumes[index], StorageControl::LockVolume,
+                                   nullptr, 0, &returned) == 0;
+}
+
+bool DismountVolume(void* context, unsigned index) {
+    auto* session = static_cast<Session*>(context);
+    uint32_t returned = 0;
+    return session->calls->control(session->calls->context, session->volumes[index], StorageControl::DismountVolume,
+                                   nullptr, 0, &returned) == 0;
+}
+
+void PauseMs(void* context, unsigned milliseconds) {
+    auto* session = static_cast<Session*>(context);
+    session->calls->pause(session->calls->context, milliseconds);
+}
+
+bool SeekDevice(void* context, uint64_t offset) {
+    auto* session = static_cast<Session*>(context);
+    session->lastError = session->calls->seek(session->calls->context, session->device, offset);
+    return session->lastError == 0;
+}
+
+bool WriteDeviceChunk(void* context, const uint8_t* data, uint32_t size, uint32_t* written) {
+    auto* session = static_cast<Session*>(context);
+    session->lastError = session->calls->write(session->calls->context, session->device, data, size, written);
+    return session->lastError == 0;
+}
+
+// Reads `size` bytes at `offset` in whole; false on an error or a short read.
+bool ReadAt(Session* session, uint64_t offset, uint8_t* data, uint32_t size) {
+    const StorageCalls& calls = *session->calls;
+    uint32_t done = 0;
+    session->lastError = calls.seek(calls.context, session->device, offset);
+    if (session->lastError == 0)
+        session->lastError = calls.read(calls.context, session->device, data, size, &done);
+    return session->lastError == 0 && done == size;
+}
+
+void Release(Session* session, bool throughDisk) {
+    const StorageCalls& calls = *session->calls;
+    if (throughDisk && session->device != nullptr)
+        calls.close(calls.context, session->device);
+    session->device = nullptr;
+    for (unsigned i = 0; i < session->volumeCount; ++i) {
+        uint32_t returned = 0;
+        calls.control(calls.context, session->volumes[i], StorageControl::UnlockVolume, nullptr, 0, &returned);
+        calls.close(calls.context, session->volumes[i]);
+    }
+    session->volumeCount = 0;
+}
+
+// Opens every volume of the disk and takes each from its file system. A
+// volume that cannot be had keeps the whole disk from being written.
+RawWriteResult TakeVolumes(Session* session, const TargetIdentity& now, const RawWriteRequest& request) {
+    const StorageCalls& calls = *session->calls;
+    if (now.tooManyVolumes)
+        return Ended(RawWriteOutcome::InUse, 0);
+    for (unsigned i = 0; i < now.volumeCount; ++i) {
+        StorageHandle volume = nullptr;
+        const uint32_t error = calls.open(calls.context, now.volumes[i].text, StorageAccess::ReadWrite, true, &volume);
+        if (error != 0) {
+            Note(*session, "Volume %s of drive %c: would not open (error %u).", now.volumes[i].text, now.letter,
+                 error);
+            // Another program may hold it open exclusively: in use, whatever the error says.
+            const bool noMedium = error == kErrorNotReady || error == kErrorNoMediaInDrive;
+            return Ended(noMedium ? RawWriteOutcome::NoMedium : RawWriteOutcome::InUse, error);
+        }
+        session->volumes[session->volumeCount++] = volume;
+    }
+    const VolumeControl control = {LockVolume, DismountVolume, PauseMs, session};
+    const PrepareResult prepared =
+        LockAndDismount(control, session->volumeCount, request.lockTries, request.lockPauseMs);
+    if (prepared.outcome == PrepareOutcome::InUse) {
+        Note(*session, "Volume %s of drive %c: could be neither locked nor dismounted.",
+             now.volumes[prepared.failedVolume].text, now.letter);
+        return Ended(RawWriteOutcome::InUse, 0);
+    }
+    if (prepared.dismountFailures > 0)
+        Note(*session, "%u volume(s) could not be dismounted; they stay locked.", prepared.dismountFailures);
+    if (prepared.dismountedUnlocked > 0)
+        Note(*session, "%u volume(s) stayed open elsewhere and were dismounted without a lock.",
+             prepared.dismountedUnlocked);
+    return Ended(RawWriteOutcome::Written, 0);
+}
+
+// Opens what the image is written through and checks that it can take it.
+RawWriteResult OpenDevice(Session* session, const TargetIdentity& now) {
+    const StorageCalls& calls = *session->calls;
+    uint32_t returned = 0;
+    uint32_t error = 0;
+    if (now.target.kind == WriteTargetKind::PhysicalDrive) {
+        error = calls.open(calls.context, now.target.path.text, StorageAccess::ReadWrite, true, &session->device);
+        if (error != 0) {
+            session->device = nullptr;
+            return Ended(OutcomeForError(error, RawWriteOutcome::CannotOpen), error);
+        }
+    } else {
+        // Only the volume can be had: without this its writes would stop at
+        // the end of what the old file system took to be the volume.
+        session->device = session->volumes[0];
+        error = calls.control(calls.context, session->device, StorageControl::AllowExtendedDasdIo, nullptr, 0,
+                              &returned);
+        if (error != 0)
+            Note(*session, "Extended access to drive %c: was refused (error %u).", now.letter, error);
+    }
+    Note(*session, "Write target: %s", now.target.path.text);
+
+    alignas(8) uint8_t geometry[24] = {};
+    returned = 0;
+    error = calls.control(calls.context, session->device, StorageControl::DriveGeometry, geometry, sizeof(geometry),
+                          &returned);
+    if (error == kErrorNotReady || error == kErrorNoMediaInDrive)
+        return Ended(RawWriteOutcome::NoMedium, error);
+    const uint32_t answered = error == 0 ? BytesPerSectorFromGeometry(geometry, returned) : 0;
+    const SectorSizeCheck sectors = CheckSectorSize(answered);
+    if (sectors.verdict != SectorSizeVerdict::Fits)
+        return Ended(RawWriteOutcome::LargeSectors, 0);
+    session->sectorSize = sectors.bytesPerSector;
+
+    error = calls.control(calls.context, session->device, StorageControl::IsWritable, nullptr, 0, &returned);
+    if (error == kErrorWriteProtect || error == kErrorNotReady || error == kErrorNoMediaInDrive)
+        return Ended(OutcomeForError(error, RawWriteOutcome::CannotOpen), error);
+    return Ended(RawWriteOutcome::Written, 0);
+}
+
+// The disk's length when its second sector holds a GPT header, else 0. A
+// GPT disk keeps a backup of its table in its last sectors, from which
+// Windows would bring the old partitions back over the image.
+uint64_t GptDiskLength(Session* session, uint8_t* scratch) {
+    if (!ReadAt(session, session->sectorSize, scratch, session->sectorSize) ||
+        memcmp(scratch, kGptSignature, sizeof(kGptSignature) - 1) != 0)
+        return 0;
+    alignas(8) uint8_t answer[8] = {};
+    uint32_t returned = 0;
+    const StorageCalls& calls = *session->calls;
+    if (calls.control(calls.context, session->device, StorageControl::LengthInfo, answer, sizeof(answer),
+                      &returned) != 0 ||
+        returned < sizeof(answer))
+        return 0;
+    uint64_t length = 0;
+    memcpy(&length, answer, sizeof(length));
+    return length;
+}
+
+// Clears the backup GPT header in the disk's last sector, never a byte of
+// the image.
+void ClearBackupGpt(Session* session, uint64_t diskLength, uint8_t* scratch) {
+    if (diskLength < uint64_t(kWriteImageSize) + 2 * session->sectorSize)
+        return;
+    const uint64_t last = diskLength - diskLength % session->sectorSize - session->sectorSize;
+    memset(scratch, 0, session->sectorSize);
+    const StorageCalls& calls = *session->calls;
+    uint32_t done = 0;
+    uint32_t error = calls.seek(calls.context, session->device, last);
+    if (error == 0)
+        error = calls.write(calls.context, session->device, scratch, session->sectorSize, &done);
+    if (error == 0 && done == session->sectorSize)
+        error = calls.flush(calls.context, session->device);
+    if (error != 0 || done != session->sectorSize)
+        Note(*session, "The old backup partition table at byte %llu could not be cleared (error %u).",
+             static_cast<unsigned long long>(last), error);
+    else
+        Note(*session, "Cleared the old backup partition table at byte %llu.", static_cast<unsigned long long>(last));
+}
+
+// Reads the image back past every cache and compares; returns the first
+// byte that differs or could not be read, kWriteImageSize when all match.
+uint64_t ReadBack(Session* session, const uint8_t* image, uint8_t* readBack) {
+    for (uint32_t chunk = 0; chunk < kWriteChunkCount; ++chunk) {
+        const uint32_t offset = chunk * kWriteChunkSize;
+        if (!ReadAt(session, offset, readBack + offset, kWriteChunkSize)) {
+            Note(*session, "Read back: stopped at byte %u (error %u).", offset, session->lastError);
+            return offset;
+        }
+        if (memcmp(readBack + offset, image + offset, kWriteChunkSize) != 0) {
+            uint32_t at = offset;
+            while (readBack[at] == image[at])
+                ++at;
+            Note(*session, "Read back: byte %u differs from the image.", at);
+            return at;
+        }
+    }
+    Note(*session, "Read back: all %u bytes match.", kWriteImageSize);
+    return kWriteImageSize;
+}
+
+RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const RawWriteRequest& request) {
+    const StorageCalls& calls = *session->calls;
+    const bool throughDisk = now.target.kind == WriteTargetKind::PhysicalDrive;
+    const uint64_t gptLength = throughDisk ? GptDiskLength(session, request.readBack) : 0;
+
+    RawWriteResult result = Ended(RawWriteOutcome::Written, 0);
+    result.throughDisk = throughDisk;
+    session->lastError = 0;
+    result.write = WriteImage(request.image, kWriteImageSize, WriteDevice{SeekDevice, WriteDeviceChunk, session},
+                              request.progress);
+    if (result.write.outcome != WriteOutcome::Written) {
+        result.error = session->lastError;
+        result.outcome = OutcomeForError(result.error, RawWriteOutcome::WriteFailed);
+        return result;
+    }
+    const uint32_t flushError = calls.flush(calls.context, session->device);
+    if (flushError != 0) {
+        Note(*session, "The drive did not take the last chunks from the cache (error %u).", flushError);
+        result.error = flushError;
+        result.outcome = OutcomeForError(flushError, RawWriteOutcome::WriteFailed);
+        return result;
+    }
+    if (gptLength > 0)
+        ClearBackupGpt(session, gptLength, request.readBack);
+    // Windows keeps the old partition table until told; released with it,
+    // the old volumes would mount again over the image.
+    uint32_t returned = 0;
+    const uint32_t updateError =
+        calls.control(calls.context, session->device, StorageControl::UpdateProperties, nullptr, 0, &returned);
+    if (updateError != 0)
+        Note(*session, "Windows could not be told of the new layout (error %u).", updateError);
+
+    result.readBackStop = ReadBack(session, request.image, request.readBack);
+    if (result.readBackStop != kWriteImageSize) {
+        result.outcome = RawWriteOutcome::NotKept;
+        result.error = session->lastError;
+    }
+    return result;
+}
+
+}  // namespace
+
+RawWriteOutcome OutcomeForError(uint32_t error, RawWriteOutcome otherwise) {
+    switch (error) {
+        case kErrorWriteProtect:
+            return RawWriteOutcome::WriteProtected;
+        case kErrorNotReady:
+        case kErrorNoMediaInDrive:
+            return RawWriteOutcome::NoMedium;
+        case kErrorAccessDenied:
+            return RawWriteOutcome::AccessDenied;
+        default:
+            return otherwise;
+    }
+}
+
+RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request) {
+    const TargetIdentity& chosen = *request.chosen;
+    const TargetIdentity now = IdentifyTarget(calls, chosen.letter);
+    if (!IsSameDevice(chosen, now)) {
+        char line[200];
+        snprintf(line, sizeof(line), "Drive %c: now leads to volume %s on %s, not to the one chosen.", chosen.letter,
+                 now.volume.text[0] != '\0' ? now.volume.text : "(none)",
+                 now.target.diskKnown ? now.target.path.text : "an unknown disk");
+        calls.note(calls.context, line);
+        return Ended(RawWriteOutcome::Moved, 0);
+    }
+    if (now.queryError == kErrorNotReady || now.queryError == kErrorNoMediaInDrive)
+        return Ended(RawWriteOutcome::NoMedium, now.queryError);
+    if (now.target.kind == WriteTargetKind::Refused)
+        return Ended(RawWriteOutcome::Spanned, 0);
+    if (request.image == nullptr || request.readBack == nullptr)
+        return Ended(RawWriteOutcome::WriteFailed, 0);
+
+    Session session{};
+    session.calls = &calls;
+    RawWriteResult result = TakeVolumes(&session, now, request);
+    if (result.outcome == RawWriteOutcome::Written)
+        result = OpenDevice(&session, now);
+    if (result.outcome == RawWriteOutcome::Written)
+        result = WriteAndCheck(&session, now, request);
+    Release(&session, now.target.kind == WriteTargetKind::PhysicalDrive);
+    return result;
+}

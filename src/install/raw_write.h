@@ -1,0 +1,46 @@
+// One raw write of the image onto the chosen drive: the device checked to be
+// the one chosen, its volumes taken from the file system, the image written,
+// Windows told of the new layout, and every byte read back.
+#pragma once
+
+#include <cstdint>
+
+#include "install/storage_calls.h"
+#include "install/target_identity.h"
+#include "install/write_loop.h"
+
+enum class RawWriteOutcome {
+    Written,         // written, flushed and read back identical
+    Moved,           // the letter leads to another device than the one chosen
+    Spanned,         // a volume over several extents
+    InUse,           // a volume of the disk could be neither opened, locked nor dismounted
+    LargeSectors,    // sectors that the track-sized chunks do not fit
+    CannotOpen,      // the device would not open for writing
+    WriteProtected,  // the medium refuses writes
+    NoMedium,        // an empty drive or card slot
+    AccessDenied,    // Windows (or security software) refused the device
+    WriteFailed,     // a chunk or the flush failed: part of the image may be on the drive
+    NotKept,         // what was read back differs from what was written, or could not be read
+};
+
+struct RawWriteRequest {
+    const TargetIdentity* chosen;  // what the user chose
+    const uint8_t* image;          // kWriteImageSize bytes, sector-aligned
+    uint8_t* readBack;             // kWriteImageSize bytes of its own, sector-aligned
+    WriteProgress progress;
+    unsigned lockTries;
+    unsigned lockPauseMs;
+};
+
+struct RawWriteResult {
+    RawWriteOutcome outcome;
+    uint32_t error;          // the error of the call that failed; 0 when none did
+    WriteResult write;       // the chunk loop's own result
+    uint64_t readBackStop;   // first byte that differed or could not be read; kWriteImageSize when all matched
+    bool throughDisk;        // written through \\.\PhysicalDriveN
+};
+
+RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request);
+
+// The outcome a failed call's error stands for, or `otherwise`.
+RawWriteOutcome OutcomeForError(uint32_t error, RawWriteOutcome otherwise);

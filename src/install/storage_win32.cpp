@@ -1,0 +1,147 @@
+#include "install/storage_win32.h"
+
+#include <windows.h>
+#include <winioctl.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+HANDLE AsHandle(StorageHandle handle) {
+    return static_cast<HANDLE>(handle);
+}
+
+// The error of the call just made; some calls fail without setting one.
+uint32_t Failed() {
+    const DWORD error = GetLastError();
+    return error != 0 ? error : kErrorInvalidFunction;
+}
+
+uint32_t Open(void*, const char* path, StorageAccess access, bool bypassCache, StorageHandle* handle) {
+    const DWORD desired = access == StorageAccess::ReadWrite ? GENERIC_READ | GENERIC_WRITE : 0;
+    const DWORD flags = bypassCache ? FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH : 0;
+    const HANDLE opened =
+        CreateFileA(path, desired, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        *handle = nullptr;
+        return Failed();
+    }
+    *handle = opened;
+    return 0;
+}
+
+DWORD ControlCode(StorageControl code) {
+    switch (code) {
+        case StorageControl::LockVolume:
+            return FSCTL_LOCK_VOLUME;
+        case StorageControl::UnlockVolume:
+            return FSCTL_UNLOCK_VOLUME;
+        case StorageControl::DismountVolume:
+            return FSCTL_DISMOUNT_VOLUME;
+        case StorageControl::AllowExtendedDasdIo:
+            return FSCTL_ALLOW_EXTENDED_DASD_IO;
+        case StorageControl::UpdateProperties:
+            return IOCTL_DISK_UPDATE_PROPERTIES;
+        case StorageControl::IsWritable:
+            return IOCTL_DISK_IS_WRITABLE;
+        case StorageControl::VolumeDiskExtents:
+            return IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS;
+        case StorageControl::DriveGeometry:
+            return IOCTL_DISK_GET_DRIVE_GEOMETRY;
+        case StorageControl::LengthInfo:
+            return IOCTL_DISK_GET_LENGTH_INFO;
+    }
+    return 0;
+}
+
+uint32_t Control(void*, StorageHandle handle, StorageControl code, void* answer, uint32_t answerSize,
+                 uint32_t* returned) {
+    DWORD filled = 0;
+    const BOOL ok = DeviceIoControl(AsHandle(handle), ControlCode(code), nullptr, 0, answer, answerSize, &filled,
+                                    nullptr);
+    const uint32_t error = ok ? 0 : Failed();
+    // Some drivers leave the count untouched on failure; never trust more
+    // than the room given.
+    *returned = (ok || error == kErrorMoreData) && filled <= answerSize ? filled : 0;
+    return error;
+}
+
+uint32_t Seek(void*, StorageHandle handle, uint64_t offset) {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(AsHandle(handle), position, nullptr, FILE_BEGIN) ? 0 : Failed();
+}
+
+uint32_t Write(void*, StorageHandle handle, const uint8_t* data, uint32_t size, uint32_t* done) {
+    DWORD written = 0;
+    const BOOL ok = WriteFile(AsHandle(handle), data, size, &written, nullptr);
+    *done = written;
+    return ok ? 0 : Failed();
+}
+
+uint32_t Read(void*, StorageHandle handle, uint8_t* data, uint32_t size, uint32_t* done) {
+    DWORD read = 0;
+    const BOOL ok = ReadFile(AsHandle(handle), data, size, &read, nullptr);
+    *done = read;
+    return ok ? 0 : Failed();
+}
+
+uint32_t Flush(void*, StorageHandle handle) {
+    return FlushFileBuffers(AsHandle(handle)) ? 0 : Failed();
+}
+
+void Close(void*, StorageHandle handle) {
+    if (handle != nullptr)
+        CloseHandle(AsHandle(handle));
+}
+
+uint32_t VolumeName(void*, const char* root, char* name, uint32_t capacity) {
+    return GetVolumeNameForVolumeMountPointA(root, name, capacity) ? 0 : Failed();
+}
+
+uint32_t ListVolumes(void*, void (*each)(void* user, const char* volumeName), void* user) {
+    char name[MAX_PATH] = {};
+    const HANDLE search = FindFirstVolumeA(name, sizeof(name));
+    if (search == INVALID_HANDLE_VALUE)
+        return Failed();
+    do {
+        name[sizeof(name) - 1] = '\0';
+        each(user, name);
+    } while (FindNextVolumeA(search, name, sizeof(name)));
+    FindVolumeClose(search);
+    return 0;
+}
+
+uint32_t VolumeLetters(void*, const char* volumeName, char* letters, uint32_t capacity) {
+    // Mount points as a list of texts, each ended by a NUL, the list by another.
+    char paths[1024] = {};
+    DWORD length = 0;
+    if (capacity == 0 || !GetVolumePathNamesForVolumeNameA(volumeName, paths, sizeof(paths) - 1, &length))
+        return Failed();
+    uint32_t used = 0;
+    for (const char* path = paths; *path != '\0' && path < paths + sizeof(paths); path += strlen(path) + 1) {
+        const bool letterRoot = strlen(path) == 3 && path[1] == ':' && path[2] == '\\';
+        if (letterRoot && used + 1 < capacity)
+            letters[used++] = path[0];
+    }
+    letters[used] = '\0';
+    return 0;
+}
+
+void Pause(void*, uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
+
+void Note(void*, const char* line) {
+    printf("%s\n", line);
+}
+
+const StorageCalls kCalls = {Open,       Control,    Seek,          Write, Read,  Flush, Close,
+                             VolumeName, ListVolumes, VolumeLetters, Pause, Note,  nullptr};
+
+}  // namespace
+
+const StorageCalls& Win32StorageCalls() {
+    return kCalls;
+}

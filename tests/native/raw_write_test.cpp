@@ -1,0 +1,181 @@
+// The whole write path, from the choice of a drive to the read-back, run
+// against the model of Windows' storage stack for each kind of device.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "install/raw_write.h"
+#include "storage_model.h"
+
+namespace {
+
+struct AlignedBlock {
+    uint8_t* bytes = static_cast<uint8_t*>(std::aligned_alloc(4096, kWriteImageSize));
+    ~AlignedBlock() { std::free(bytes); }
+};
+
+struct Device {
+    std::string name;
+    std::function<void(StorageModel*)> make;
+    RawWriteOutcome expected;
+    std::string letters;        // on the chosen disk
+    std::function<void(StorageModel*)> beforeStart = nullptr;  // between the choice and Start
+};
+
+void Stick(StorageModel* model, const char* kind) {
+    AddStick(model, kind, 'E');
+}
+
+std::vector<Device> Devices() {
+    return {
+        {"superfloppy stick", [](StorageModel* m) { Stick(m, "superfloppy"); }, RawWriteOutcome::Written, "E"},
+        {"MBR stick, one partition at 1 MiB", [](StorageModel* m) { Stick(m, "mbr"); }, RawWriteOutcome::Written, "E"},
+        {"MBR stick, two partitions", [](StorageModel* m) { Stick(m, "mbr2"); }, RawWriteOutcome::Written, "EF"},
+        {"GPT stick", [](StorageModel* m) { Stick(m, "gpt"); }, RawWriteOutcome::Written, "E"},
+        {"512e disk", [](StorageModel* m) { Stick(m, "mbr"); }, RawWriteOutcome::Written, "E"},
+        {"4Kn disk", [](StorageModel* m) { Stick(m, "4kn"); }, RawWriteOutcome::LargeSectors, "E"},
+        {"Explorer window open on the stick",
+         [](StorageModel* m) {
+             Stick(m, "mbr");
+             m->volumes.back().openFiles = 2;
+         },
+         RawWriteOutcome::Written, "E"},
+        {"a volume of the disk that cannot be opened",
+         [](StorageModel* m) {
+             Stick(m, "mbr2");
+             m->volumes.back().refusesOpen = true;
+         },
+         RawWriteOutcome::InUse, "EF"},
+        {"write-protected medium",
+         [](StorageModel* m) {
+             Stick(m, "mbr");
+             m->disks.back().writeProtected = true;
+         },
+         RawWriteOutcome::WriteProtected, "E"},
+        {"empty card slot",
+         [](StorageModel* m) {
+             Stick(m, "superfloppy");
+             m->disks.back().present = false;
+         },
+         RawWriteOutcome::NoMedium, "E"},
+        {"drive that keeps nothing",
+         [](StorageModel* m) {
+             Stick(m, "mbr");
+             m->disks.back().keepsNothing = true;
+         },
+         RawWriteOutcome::NotKept, "E"},
+        {"security software refuses the disk",
+         [](StorageModel* m) {
+             Stick(m, "mbr");
+             m->disks.back().deniesDiskOpen = true;
+         },
+         RawWriteOutcome::AccessDenied, "E"},
+        {"volume over two disks",
+         [](StorageModel* m) {
+             Stick(m, "mbr");
+             m->volumes.back().diskCount = 2;
+         },
+         RawWriteOutcome::Spanned, "E"},
+        {"letter moved to another stick before Start", [](StorageModel* m) { Stick(m, "mbr"); },
+         RawWriteOutcome::Moved, "E",
+         [](StorageModel* m) {
+             m->volumes.back().letters = "";
+             AddStick(m, "superfloppy", 'E');
+         }},
+        {"diskette drive with a 720 KB file system",
+         [](StorageModel* m) {
+             ModelVolume floppy;
+             floppy.name = "\\\\?\\Volume{f1000000-0000-0000-0000-000000000000}\\";
+             floppy.letters = "E";
+             floppy.length = kWriteImageSize;
+             floppy.fileSystemSize = 737280;
+             m->volumes.push_back(floppy);
+             m->disketteMedium.assign(kWriteImageSize, 0xF6);
+         },
+         RawWriteOutcome::Written, "E"},
+    };
+}
+
+TEST(RawWrite, EachDeviceIsWrittenOnlyWhereChosenAndReadBack) {
+    AlignedBlock image, readBack;
+    for (uint32_t i = 0; i < kWriteImageSize; ++i)
+        image.bytes[i] = uint8_t(i * 7 + (i >> 12));
+    for (const Device& device : Devices()) {
+        SCOPED_TRACE(device.name);
+        StorageModel model = SystemOnly();
+        device.make(&model);
+        const StorageCalls calls = model.Calls();
+
+        const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+        EXPECT_EQ(std::string(chosen.lettersOnDisk), device.letters);
+        if (device.beforeStart)
+            device.beforeStart(&model);
+        const std::vector<ModelDisk> before = model.disks;
+        const std::vector<uint8_t> disketteBefore = model.disketteMedium;
+
+        const RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, WriteProgress{nullptr, nullptr}, 50, 100};
+        const RawWriteResult result = RunRawWrite(calls, request);
+        EXPECT_EQ(int(result.outcome), int(device.expected));
+
+        // Nothing stays open or locked, and the system disk is never opened for writing.
+        EXPECT_EQ(model.OpenHandles(), 0);
+        EXPECT_FALSE(model.AnyVolumeLocked());
+        for (const std::string& path : model.writeOpens) {
+            EXPECT_EQ(path.find("PhysicalDrive0"), std::string::npos) << path;
+            EXPECT_EQ(path.find("{c000"), std::string::npos) << path;
+        }
+        EXPECT_EQ(model.disks[0].medium, before[0].medium);
+
+        const bool written = device.expected == RawWriteOutcome::Written;
+        if (!written) {
+            for (size_t d = 0; d < before.size(); ++d)
+                EXPECT_EQ(model.disks[d].medium, before[d].medium) << "disk " << d;
+            EXPECT_EQ(model.disketteMedium, disketteBefore);
+            continue;
+        }
+        const std::vector<uint8_t>& medium =
+            model.disks.size() > 1 ? model.disks[1].medium : model.disketteMedium;
+        ASSERT_GE(medium.size(), kWriteImageSize);
+        EXPECT_EQ(memcmp(medium.data(), image.bytes, kWriteImageSize), 0);
+        EXPECT_EQ(result.readBackStop, kWriteImageSize);
+        if (model.disks.size() > 1) {
+            const ModelDisk& disk = model.disks[1];
+            EXPECT_FALSE(disk.layoutStale) << "Windows still holds the old partition table";
+            EXPECT_TRUE(result.throughDisk);
+            // Past the image only the old backup GPT header is gone.
+            const size_t tail = disk.medium.size() - 512;
+            EXPECT_TRUE(std::equal(disk.medium.begin() + kWriteImageSize, disk.medium.begin() + long(tail),
+                                   before[1].medium.begin() + kWriteImageSize));
+            EXPECT_NE(memcmp(disk.medium.data() + tail, "EFI PART", 8), 0);
+        }
+        if (device.name.rfind("Explorer", 0) == 0) {
+            EXPECT_EQ(model.pausedMs, 4900u);  // the lock was tried for about 5 s first
+        }
+    }
+}
+
+TEST(RawWrite, TheWrittenDiskIsKnownAgainButAMovedLetterIsNot) {
+    StorageModel model = SystemOnly();
+    AddStick(&model, "mbr", 'E');
+    const StorageCalls calls = model.Calls();
+    const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+
+    // After the write Windows finds a new volume on the same disk.
+    model.volumes.back().name = "\\\\?\\Volume{0e000000-0000-0000-0000-000000000000}\\";
+    const TargetIdentity rewritten = IdentifyTarget(calls, 'E');
+    EXPECT_FALSE(IsSameDevice(chosen, rewritten));
+    EXPECT_TRUE(IsSameDisk(chosen, rewritten));
+
+    model.volumes.back().letters = "";
+    AddStick(&model, "superfloppy", 'E');
+    const TargetIdentity moved = IdentifyTarget(calls, 'E');
+    EXPECT_FALSE(IsSameDisk(chosen, moved));
+    EXPECT_FALSE(IsSameDevice(chosen, moved));
+    EXPECT_TRUE(IsSameDevice(chosen, chosen));
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+// A model of the Windows storage stack behind the storage calls: disks with
+// their media, the volumes Windows has mounted on them, and the handles the
+// program opens. Each rule it keeps follows Microsoft's documentation; the
+// topic is named beside the rule in storage_model.cpp.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "install/storage_calls.h"
+
+struct ModelDisk {
+    uint32_t number = 0;
+    uint32_t sectorSize = 512;  // logical; a 512e disk answers 512 too
+    std::vector<uint8_t> medium;  // what the medium keeps
+    std::vector<uint8_t> cache;   // what Windows' cache holds of it
+    bool present = true;          // false: an empty card slot
+    bool writeProtected = false;
+    bool keepsNothing = false;     // takes every write, keeps nothing
+    bool deniesDiskOpen = false;   // security software refuses \\.\PhysicalDriveN
+    bool layoutStale = false;      // written since Windows last read its partition table
+};
+
+struct ModelVolume {
+    std::string name;     // "\\?\Volume{...}\"
+    std::string letters;  // "E", or "" for a volume without a letter
+    int disk = -1;        // index in disks; -1: a diskette drive, which has no extents
+    uint64_t offset = 0;
+    uint64_t length = 0;
+    uint64_t fileSystemSize = 0;  // what the mounted file system takes the volume's size to be
+    int diskCount = 1;            // extents over this many disks
+    bool mounted = true;
+    int openFiles = 0;            // handles of other programs (an Explorer window)
+    bool refusesOpen = false;     // cannot be opened for reading and writing
+    void* lockedBy = nullptr;
+};
+
+struct ModelHandle;
+
+class StorageModel {
+public:
+    std::vector<ModelDisk> disks;
+    std::vector<ModelVolume> volumes;
+
+    // Diskette drives: a volume without a disk keeps its bytes here.
+    std::vector<uint8_t> disketteMedium;
+
+    // What the program did.
+    std::vector<std::string> writeOpens;  // paths opened for reading and writing
+    uint32_t pausedMs = 0;
+    std::vector<std::string> notes;
+
+    StorageModel();
+    StorageModel(StorageModel&&);
+    ~StorageModel();
+    StorageCalls Calls();
+
+    int OpenHandles() const;
+    bool AnyVolumeLocked() const;
+    int VolumeByLetter(char letter) const;
+
+    // The model's side of each call.
+    uint32_t Open(const char* path, StorageAccess access, bool bypassCache, StorageHandle* handle);
+    uint32_t Control(StorageHandle handle, StorageControl code, void* answer, uint32_t size, uint32_t* returned);
+    uint32_t Seek(StorageHandle handle, uint64_t offset);
+    uint32_t Transfer(StorageHandle handle, uint8_t* data, const uint8_t* source, uint32_t size, uint32_t* done);
+    uint32_t Flush(StorageHandle handle);
+    void Close(StorageHandle handle);
+    uint32_t VolumeName(const char* root, char* name, uint32_t capacity);
+    uint32_t ListVolumes(void (*each)(void*, const char*), void* user);
+    uint32_t VolumeLetters(const char* volumeName, char* letters, uint32_t capacity);
+
+private:
+    std::vector<std::unique_ptr<ModelHandle>> handles_;
+    ModelHandle* Find(StorageHandle handle);
+    uint32_t WriteAllowed(const ModelHandle& handle, uint64_t diskOffset, uint32_t size);
+};
+
+// Devices as the tests meet them. Every disk is `diskBytes` long and filled
+// with a pattern of its own; disk 0 is the system disk with drive C:.
+constexpr uint64_t kModelDiskBytes = 4 << 20;
+constexpr uint64_t kModelPartitionStart = 1 << 20;
+
+StorageModel SystemOnly();
+// Adds a stick as disk 1 and returns the model: "superfloppy" (file system
+// from byte 0), "mbr" (one partition at 1 MiB), "mbr2" (two partitions,
+// E: and F:), "gpt" (backup header in the last sector), "512e", "4kn".
+void AddStick(StorageModel* model, const std::string& kind, char letter);
