@@ -1,0 +1,121 @@
+#!/usr/bin/python3
+"""A drive that takes every write and keeps nothing.
+
+Mounts a FUSE file system holding one file, disk.img, of a fixed size. A
+write to it reports every byte as written and throws the bytes away; a read
+always returns the fill byte. With direct_io the kernel keeps no page cache
+for the file, so a read never hands back bytes that were written, whether the
+reader opened it with O_DIRECT or not.
+
+Runs in the foreground until unmounted (fusermount3 -u) or ended by a
+signal; start it in the background. With --log, every open (with its flags
+in octal), read and write is logged, one line each:
+  open flags=0o100002
+  write 0 9216
+  read 0 9216
+Needs Debian's python3-fusepy and /dev/fuse.
+"""
+import argparse
+import errno
+import stat
+import sys
+import time
+
+try:
+    import fusepy as fuse
+except ImportError:
+    import fuse
+if not hasattr(fuse, "FUSE") or not hasattr(fuse, "Operations"):
+    sys.exit("the fuse module found is not fusepy")
+
+FILE_NAME = "/disk.img"
+
+
+class ForgetfulDrive(fuse.Operations):
+    use_ns = True
+
+    def __init__(self, size, fill, log):
+        self.size = size
+        self.fill = fill
+        self.log = log
+        self.stamp = time.time_ns()
+
+    def note(self, line):
+        if self.log is not None:
+            self.log.write(line + "\n")
+            self.log.flush()
+
+    def getattr(self, path, fh=None):
+        times = dict(st_atime=self.stamp, st_mtime=self.stamp, st_ctime=self.stamp)
+        if path == "/":
+            return dict(st_mode=stat.S_IFDIR | 0o755, st_nlink=2, **times)
+        if path == FILE_NAME:
+            return dict(st_mode=stat.S_IFREG | 0o644, st_nlink=1, st_size=self.size, **times)
+        raise fuse.FuseOSError(errno.ENOENT)
+
+    def readdir(self, path, fh):
+        if path != "/":
+            raise fuse.FuseOSError(errno.ENOTDIR)
+        return [".", "..", FILE_NAME[1:]]
+
+    def open(self, path, flags):
+        if path != FILE_NAME:
+            raise fuse.FuseOSError(errno.ENOENT)
+        self.note("open flags=%s" % oct(flags))
+        return 0
+
+    def read(self, path, size, offset, fh):
+        self.note("read %d %d" % (offset, size))
+        if offset >= self.size:
+            return b""
+        return bytes([self.fill]) * min(size, self.size - offset)
+
+    def write(self, path, data, offset, fh):
+        self.note("write %d %d" % (offset, len(data)))
+        return len(data)
+
+    # The size never changes; everything else is accepted and does nothing.
+    def truncate(self, path, length, fh=None):
+        return 0
+
+    def flush(self, path, fh):
+        return 0
+
+    def fsync(self, path, datasync, fh):
+        return 0
+
+    def release(self, path, fh):
+        return 0
+
+    def utimens(self, path, times=None):
+        return 0
+
+    def chmod(self, path, mode):
+        return 0
+
+    def chown(self, path, uid, gid):
+        return 0
+
+    def statfs(self, path):
+        return dict(f_bsize=512, f_frsize=512, f_blocks=self.size // 512, f_bfree=0,
+                    f_bavail=0, f_namemax=255)
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Mount a drive that keeps nothing.")
+    parser.add_argument("mountpoint")
+    parser.add_argument("--size", type=int, default=2 * 1024 * 1024, help="bytes (default 2 MiB)")
+    parser.add_argument("--fill", type=lambda text: int(text, 0), default=0xE5,
+                        help="the byte every read returns (default 0xE5)")
+    parser.add_argument("--log", help="file to log opens, reads and writes to")
+    args = parser.parse_args()
+    log = open(args.log, "a", encoding="ascii") if args.log else None
+    # direct_io: no page cache, every read reaches read() above. big_writes:
+    # writes arrive in pieces of up to 128 KiB, not 4 KiB.
+    fuse.FUSE(ForgetfulDrive(args.size, args.fill, log), args.mountpoint,
+              foreground=True, nothreads=True, direct_io=True, big_writes=True,
+              fsname="tdw-forgetful")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# A drive that takes every write and keeps nothing: E: is a file on a FUSE
+# file system (forgetful_drive.py) whose writes all report success and whose
+# reads return 0xE5 whatever was written, as a counterfeit or worn-out stick
+# can. The wizard must not take the write for done: no Reboot pane, the status
+# list ends with the Error line that says the drive did not keep the image,
+# Start is disabled, and the console says what was read back. The drive's log
+# shows that it was handed the whole image and read after the last write.
+# Needs /dev/fuse, fusermount3 and Debian's python3-fusepy (run as root);
+# without them the scenario is skipped, or fails when CI=true.
+set -uo pipefail
+. "$(dirname "$0")/../harness.sh"
+. "$(dirname "$0")/../write_steps.sh"
+TDW_TEST=write_forgetful
+
+fuse_python=/usr/bin/python3
+fuse_script=$(cd "$(dirname "$0")/.." && pwd)/forgetful_drive.py
+missing=()
+[ -r /dev/fuse ] && [ -w /dev/fuse ] || missing+=("/dev/fuse (read and write)")
+command -v fusermount3 >/dev/null || missing+=("fusermount3 (Debian fuse3)")
+"$fuse_python" -c 'import fusepy' 2>/dev/null || "$fuse_python" -c 'import fuse; fuse.FUSE, fuse.Operations' 2>/dev/null \
+  || missing+=("fusepy for $fuse_python (Debian python3-fusepy)")
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "${CI:-}" = true ]; then
+    tdw_log "FAIL: a drive that keeps nothing needs: ${missing[*]}"
+    exit 1
+  fi
+  tdw_log "skipped: a drive that keeps nothing needs: ${missing[*]}"
+  exit 77
+fi
+
+tdw_begin write_forgetful
+# A run ended by a signal still unmounts the drive: exit runs the clean-up.
+trap 'exit 143' TERM
+trap 'exit 130' INT
+
+work=$TDW_W_WORK/forgetful
+mnt=$work/mnt
+drive_file=$mnt/disk.img
+drive_log=$TDW_LOG_DIR/$TDW_TEST.drive.log
+fuse_pid=
+
+fuse_gone() { ! kill -0 "$fuse_pid" 2>/dev/null; }
+# Unmounts the drive (also one left by a run that was killed) and ends its
+# process, which normally ends by itself once unmounted.
+unmount_drive() {
+  if mountpoint -q "$mnt" 2>/dev/null; then
+    fusermount3 -u "$mnt" 2>/dev/null || fusermount3 -uz "$mnt" || tdw_log "cannot unmount $mnt"
+  fi
+  [ -n "$fuse_pid" ] || return 0
+  tdw_wait_until 5 fuse_gone || kill "$fuse_pid" 2>/dev/null
+  tdw_wait_until 5 fuse_gone || kill -9 "$fuse_pid" 2>/dev/null
+  wait "$fuse_pid" 2>/dev/null
+  fuse_pid=
+  return 0
+}
+# E: goes back to a plain file before the drive it pointed at goes away.
+tdw_on_end 'tdw_w_drive_restore; unmount_drive'
+
+mkdir -p "$mnt"
+unmount_drive
+"$fuse_python" "$fuse_script" "$mnt" --size 2097152 --fill 0xE5 --log "$drive_log" \
+  </dev/null >"$work/fuse.log" 2>&1 &
+fuse_pid=$!
+tdw_wait_until 10 mountpoint -q "$mnt" || tdw_fail "the FUSE drive did not come up: $(cat "$work/fuse.log")"
+[ "$(stat -c %s "$drive_file")" = 2097152 ] || tdw_fail "the FUSE drive file is not 2 MiB: $(ls -l "$drive_file")"
+
+# The drive must really forget: a sector written through the host reads back as 0xE5.
+dd if="$TDW_DEMO_IMG" of="$drive_file" bs=512 count=1 conv=notrunc,fsync status=none \
+  || tdw_fail "the FUSE drive refuses a write"
+cmp -n 512 <(head -c 512 /dev/zero | tr '\0' '\345') "$drive_file" >/dev/null \
+  || tdw_fail "the FUSE drive kept what was written to it"
+: >"$drive_log"
+
+ln -sfn "$drive_file" "$TDW_DRIVE_IMG"
+tdw_start_app
+tdw_wait_ready
+tdw_w_choose_e
+tdw_w_start
+
+# The write ends either in the Reboot pane or in an Error line.
+error_last() { case "$(drv status 2>/dev/null | tail -n 1)" in "Error	"*) return 0 ;; esac; return 1; }
+settled() { error_last || tdw_drv_is reboot shown; }
+tdw_wait_until "$TDW_TIMEOUT" settled || tdw_fail "the write did not end; status: $(tdw_w_status)"
+tdw_drv_is reboot shown \
+  && tdw_fail "the write was taken for done (Reboot pane) although the drive did not keep the image; status: $(tdw_w_status)"
+last=$(drv status | tail -n 1)
+case $last in
+  "Error	"*"did not keep the image"*) tdw_log "the write ended with: $last" ;;
+  *) tdw_fail "the status list does not end with the Error line that the drive did not keep the image: $(tdw_w_status)" ;;
+esac
+# The enable states follow the drawing of the list: have it drawn first.
+drv redraw >/dev/null || tdw_fail "the window does not repaint"
+tdw_expect install shown
+tdw_expect 0 enabled install 111
+read_back_told() { tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -- '^Read back: ' >/dev/null; }
+tdw_wait_until "$TDW_TIMEOUT" read_back_told || tdw_fail "the console has no 'Read back: ' line"
+tdw_log "console: $(tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -- '^Read back: ' | head -n 1)"
+
+# The drive's own log: it was handed every byte of the image (and none past
+# it), and read after the last write, so the comparison was made with the drive.
+verdict=$("$fuse_python" - "$drive_log" "$TDW_IMAGE_SIZE" <<'PY'
+import sys
+lines = open(sys.argv[1]).read().split("\n")
+size = int(sys.argv[2])
+writes = sorted((int(l.split()[1]), int(l.split()[2])) for l in lines if l.startswith("write "))
+covered = 0
+for offset, length in writes:
+    if offset > covered:
+        break
+    covered = max(covered, offset + length)
+last_write = max((i for i, l in enumerate(lines) if l.startswith("write ")), default=-1)
+reads_after = sum(1 for l in lines[last_write + 1:] if l.startswith("read "))
+opens = sorted({l for l in lines if l.startswith("open ")})
+if covered != size:
+    print("the drive was handed bytes 0 to %d, not the %d of the image" % (covered, size))
+elif reads_after == 0:
+    print("the drive was not read after the last write")
+else:
+    print("ok: %d writes, %d reads after the last one; %s" % (len(writes), reads_after, ", ".join(opens)))
+PY
+)
+case $verdict in ok:*) tdw_log "drive log $verdict" ;; *) tdw_fail "$verdict" ;; esac
+drv ping >/dev/null || tdw_fail "the window no longer answers"
+tdw_close_app
