@@ -237,8 +237,17 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
     RawWriteResult result = Ended(RawWriteOutcome::Written, 0);
     result.throughDisk = throughDisk;
     session->lastError = 0;
+    const uint64_t started = calls.clockMs(calls.context);
     result.write = WriteImage(request.image, kWriteImageSize, WriteDevice{SeekDevice, WriteDeviceChunk, session},
                               request.progress);
+    Note(*session, "Wrote %u of %u chunks in %llu ms.", result.write.chunksWritten, kWriteChunkCount,
+         static_cast<unsigned long long>(calls.clockMs(calls.context) - started));
+    if (result.write.outcome == WriteOutcome::ShortWrite)
+        Note(*session, "Writing stopped at byte %llu of %u: the drive took only part of a chunk.",
+             static_cast<unsigned long long>(result.write.failedOffset), kWriteImageSize);
+    else if (result.write.outcome != WriteOutcome::Written)
+        Note(*session, "Writing stopped at byte %llu of %u (error %u).",
+             static_cast<unsigned long long>(result.write.failedOffset), kWriteImageSize, session->lastError);
     if (result.write.outcome != WriteOutcome::Written) {
         result.error = session->lastError;
         result.outcome = OutcomeForError(result.error, RawWriteOutcome::WriteFailed);

@@ -59,6 +59,7 @@ struct StorageCalls {
     // the volume's mount points, as text ("EF"; "" for none).
     uint32_t (*volumeLetters)(void* context, const char* volumeName, char* letters, uint32_t capacity);
     void (*pause)(void* context, uint32_t milliseconds);
+    uint64_t (*clockMs)(void* context);  // a millisecond count, for the trace
     // One English line for the console trace.
     void (*note)(void* context, const char* line);
     void* context;

@@ -133,12 +133,16 @@ void Pause(void*, uint32_t milliseconds) {
     Sleep(milliseconds);
 }
 
+uint64_t ClockMs(void*) {
+    return GetTickCount64();
+}
+
 void Note(void*, const char* line) {
     printf("%s\n", line);
 }
 
-const StorageCalls kCalls = {Open,       Control,    Seek,          Write, Read,  Flush, Close,
-                             VolumeName, ListVolumes, VolumeLetters, Pause, Note,  nullptr};
+const StorageCalls kCalls = {Open,        Control,       Seek,  Write,   Read, Flush,  Close, VolumeName,
+                             ListVolumes, VolumeLetters, Pause, ClockMs, Note, nullptr};
 
 }  // namespace
 

@@ -127,17 +127,6 @@ void LogFailure(RawWriteOutcome outcome, const char* root) {
     }
 }
 
-void PrintWriteLoop(const RawWriteResult& result, ULONGLONG milliseconds) {
-    printf("Wrote %u of %u chunks in %llu ms.\n", result.write.chunksWritten, kWriteChunkCount,
-           static_cast<unsigned long long>(milliseconds));
-    if (result.write.outcome == WriteOutcome::ShortWrite)
-        printf("Writing stopped at byte %llu of %u: the drive took only part of a chunk.\n",
-               static_cast<unsigned long long>(result.write.failedOffset), kWriteImageSize);
-    else if (result.write.outcome != WriteOutcome::Written)
-        printf("Writing stopped at byte %llu of %u (error %u).\n",
-               static_cast<unsigned long long>(result.write.failedOffset), kWriteImageSize, result.error);
-}
-
 // True when this program's own file lies on one of `letters`: taking its
 // volume away would pull the program from under itself.
 bool RunsFromOneOf(const char* letters) {
@@ -190,11 +179,8 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
     const RawWriteRequest request = {&job.chosen, source, readBack,
                                      WriteProgress{ReportProgress, const_cast<WriteJob*>(&job)}, kLockTries,
                                      kLockPauseMs};
-    const ULONGLONG started = GetTickCount64();
     const RawWriteResult result = RunRawWrite(Win32StorageCalls(), request);
     VirtualFree(readBack, 0, MEM_RELEASE);
-    if (result.write.outcome != WriteOutcome::NoDevice)
-        PrintWriteLoop(result, GetTickCount64() - started);
     if (result.outcome != RawWriteOutcome::Written) {
         if (result.error != 0)
             printf("Writing to drive %c: ended with error %u.\n", root[0], result.error);

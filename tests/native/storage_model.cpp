@@ -350,6 +350,7 @@ StorageCalls StorageModel::Calls() {
         return static_cast<StorageModel*>(c)->VolumeLetters(name, letters, capacity);
     };
     calls.pause = [](void* c, uint32_t ms) { static_cast<StorageModel*>(c)->pausedMs += ms; };
+    calls.clockMs = [](void* c) { return uint64_t(static_cast<StorageModel*>(c)->pausedMs); };
     calls.note = [](void* c, const char* line) { static_cast<StorageModel*>(c)->notes.push_back(line); };
     return calls;
 }
