@@ -284,5 +284,5 @@ void __cdecl WriterThread(void* argument) {
     const bool written = RunWrite(*job);
     delete job;
     if (!written)
-        AbortWorker(g_appState);
+        EndFailedWrite(g_appState);
 }

@@ -12,6 +12,7 @@
 #include "shell/app_state.h"
 #include "source/loader_outcome.h"
 #include "source/temp_files.h"
+#include "source/temp_paths.h"
 
 bool ShellDelete(const char* pattern, bool permanent) {
     // The Shell wants a list of names ended by two NULs.
@@ -40,9 +41,10 @@ void __cdecl CleanupThread(void* argument) {
     // paths that it deleted, so one at a time.
     static std::mutex cleanupMutex;
     const std::lock_guard<std::mutex> lock(cleanupMutex);
+    // Without a whole temporary folder the pattern would match files in the
+    // current directory.
     char pattern[kPathBufferSize];
-    if (snprintf(pattern, sizeof(pattern), "%s%s", state->tempFolder, kTempArchivePattern) <
-        static_cast<int>(sizeof(pattern)))
+    if (BuildTempPattern(state->tempFolder, kTempArchivePattern, pattern, sizeof(pattern)))
         ShellDelete(pattern, true);
     if (state->archivePath != nullptr && state->archivePath[0] != '\0') {
         DeleteFileA(state->archivePath);
@@ -58,6 +60,13 @@ void StartCleanup(AppState* state) {
     printf("Removing temporary files\n");
     if (_beginthread(CleanupThread, 0, state) == static_cast<uintptr_t>(-1))
         printf("Could not start removing the temporary files.\n");
+}
+
+void EndFailedWrite(AppState* state) {
+    SetWriteActive(0);
+    printf("Encountered an error.\n");
+    StartCleanup(state);
+    printf("\nEnd of thread.\n");
 }
 
 void AbortWorker(AppState* state) {

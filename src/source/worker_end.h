@@ -11,6 +11,10 @@ bool ShellDelete(const char* pattern, bool permanent);
 void StartCleanup(AppState* state);
 void __cdecl CleanupThread(void* state);
 
-// The failure end of a worker thread: clears WriteActive, starts the cleanup,
+// The failure end of a write: clears WriteActive and starts the cleanup. The
+// image the loader found stays loaded, and the Welcome pane keeps saying so.
+void EndFailedWrite(AppState* state);
+
+// The failure end of the loader thread: clears WriteActive, starts the cleanup,
 // shows the no-image Welcome text and ends the calling thread.
 [[noreturn]] void AbortWorker(AppState* state);

@@ -77,6 +77,15 @@ tdw_w_choose_e() {
   tdw_expect 1 enabled install 111
 }
 
+# tdw_w_choose_e_refused: as tdw_w_choose_e, for a source the checks refuse.
+tdw_w_choose_e_refused() {
+  tdw_goto 1
+  tdw_wait_until "$TDW_TIMEOUT" tdw_w_one_drive \
+    || tdw_fail "the target list does not hold drive E: alone: $(drv list target 1012 2>&1)"
+  drv pick target 1012 0 >/dev/null || tdw_fail "cannot choose drive E:"
+  tdw_goto 2
+}
+
 # The target list holds one drive (E:), chosen or not yet.
 tdw_w_one_drive() { case "$(drv list target 1012 2>/dev/null)" in "1	-1" | "1	0") return 0 ;; esac; return 1; }
 
@@ -129,8 +138,8 @@ tdw_w_expect_status_tail() {
 tdw_w_tail_is() { [ "$(drv status 2>/dev/null | tail -n "$1")" = "$2" ]; }
 
 # tdw_w_expect_failed <error line>: the write ended in this Error line: the
-# wizard stays on Install with Start disabled, the Welcome pane tells that no
-# image is ready, and the window still answers.
+# wizard stays on Install with Start disabled, the Welcome pane and the
+# source chooser still show the loaded image, and the window still answers.
 tdw_w_expect_failed() {
   tdw_wait_until "$TDW_TIMEOUT" tdw_console_has "End of thread." \
     || tdw_fail "the writer did not end; status: $(tdw_w_status)"
@@ -141,8 +150,9 @@ tdw_w_expect_failed() {
   tdw_expect 1 enabled install 101
   tdw_expect 0 enabled install 111
   drv ping >/dev/null || tdw_fail "the window no longer answers"
-  tdw_wait_until "$TDW_TIMEOUT" tdw_w_intro_no_image \
-    || tdw_fail "the Welcome text is not the no-image one: $(drv text welcome 100 2>&1)"
+  tdw_w_intro_no_image && tdw_fail "a failed write turned the Welcome text into the no-image one"
+  tdw_console_has "No attached image unzipped/found." && tdw_fail "a failed write was reported as a failed loader"
+  tdw_expect 1 enabled chooser 103
 }
 tdw_w_intro_no_image() { case "$(drv text welcome 100 2>/dev/null)" in "$TDW_W_NO_IMAGE_INTRO"*) return 0 ;; esac; return 1; }
 
