@@ -80,13 +80,19 @@ const char* UnpackFirstEntry(AppState* state, const unsigned char* archive, DWOR
 
 void LocateAttachedArchive(AppState* state) {
     const DWORD length = GetModuleFileNameA(nullptr, state->archivePath, kPathBufferSize);
-    if (length == 0 || length >= kPathBufferSize)
+    if (length == 0 || length >= kPathBufferSize) {
+        state->archivePath[0] = '\0';
         Fail(state, "Cannot find the program's own file.");
+    }
 
     DWORD size = 0;
     unsigned char* program = ReadWholeFile(state->archivePath, kMaxProgramSize, &size);
-    if (program == nullptr)
+    // Until the archive is copied out, archivePath names the program itself,
+    // which no cleanup may delete.
+    if (program == nullptr) {
+        state->archivePath[0] = '\0';
         AbortWorker(state);
+    }
 
     const long long start = FindSignature(program, size);
     if (start < 0) {
