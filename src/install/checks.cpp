@@ -30,9 +30,12 @@ void CheckExternalSource(const char* path) {
     DWORD read = 0;
     if (!ReadFile(file, head, sizeof(head), &read, nullptr))
         read = 0;
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file, &size))
+        size.QuadPart = 0;
     CloseHandle(file);
 
-    switch (ClassifySourceHead(head, read)) {
+    switch (ClassifySourceFile(head, read, static_cast<uint64_t>(size.QuadPart))) {
         case SourceVerdict::Bootable:
             AddStatusLine(MessageKind::Ok, IDS_SOURCE_FILE, path);
             break;
@@ -41,6 +44,9 @@ void CheckExternalSource(const char* path) {
             break;
         case SourceVerdict::NotBootable:
             AddStatusLine(MessageKind::Error, IDS_NOT_BOOTABLE, path);
+            break;
+        case SourceVerdict::TooShort:
+            AddStatusLine(MessageKind::Error, IDS_SOURCE_TOO_SHORT, path);
             break;
     }
 }
@@ -93,7 +99,9 @@ void RunChecks() {
     SetChecksPassed(1);
     ClearStatusList();
 
-    if (state->sourceMode == SourceInternal)
+    if (state->sourceMode == SourceInternal && state->internalImage == nullptr)
+        AddStatusLine(MessageKind::Error, IDS_NO_INTERNAL_IMAGE, nullptr);
+    else if (state->sourceMode == SourceInternal)
         AddStatusLine(MessageKind::Ok, IDS_FROM_INTERNAL, state->imageName.load());
     else
         CheckExternalSource(state->externalPath);

@@ -1,5 +1,7 @@
 #include "install/source_check.h"
 
+#include "install/write_loop.h"
+
 SourceVerdict ClassifySourceHead(const unsigned char* head, size_t count) {
     // The signature test comes first: a boot sector may well begin "PK".
     if (count >= 512 && head[510] == 0x55 && head[511] == 0xAA)
@@ -7,4 +9,12 @@ SourceVerdict ClassifySourceHead(const unsigned char* head, size_t count) {
     if (count >= 2 && head[0] == 'P' && head[1] == 'K')
         return SourceVerdict::ZipArchive;
     return SourceVerdict::NotBootable;
+}
+
+SourceVerdict ClassifySourceFile(const unsigned char* head, size_t count, uint64_t fileSize) {
+    const SourceVerdict verdict = ClassifySourceHead(head, count);
+    // The writer needs the whole image; a shorter file must not get as far as Start.
+    if (verdict == SourceVerdict::Bootable && fileSize < kWriteImageSize)
+        return SourceVerdict::TooShort;
+    return verdict;
 }

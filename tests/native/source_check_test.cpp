@@ -51,6 +51,14 @@ TEST(SourceCheckTest, ClassifiesTheFirstBytes)
     shortSector[509] = 0x55;
     shortSector[510] = 0xAA;
     EXPECT_EQ(ClassifySourceHead(shortSector.data(), shortSector.size()), SourceVerdict::NotBootable);
+
+    // The whole file's size decides whether a bootable head is enough to write.
+    const auto sector = Head(512, true, false);
+    for (uint64_t size : {uint64_t(512), uint64_t(1474559), uint64_t(1474560), uint64_t(1) << 32, uint64_t(5) << 30})
+        EXPECT_EQ(ClassifySourceFile(sector.data(), sector.size(), size),
+                  size < 1474560 ? SourceVerdict::TooShort : SourceVerdict::Bootable) << size;
+    const auto zip = Head(512, false, true);
+    EXPECT_EQ(ClassifySourceFile(zip.data(), zip.size(), 100), SourceVerdict::ZipArchive);
 }
 
 std::vector<unsigned char> MediaTypesAnswer(std::vector<uint32_t> types)

@@ -16,7 +16,8 @@ import sys, zipfile
 folder = sys.argv[1]
 boot = bytearray(512)
 boot[510:512] = b"\x55\xaa"
-open(folder + "/boot.img", "wb").write(boot)
+open(folder + "/boot.img", "wb").write(bytes(boot) + bytes(1474560 - 512))
+open(folder + "/short.img", "wb").write(boot)
 open(folder + "/text.img", "wb").write(b"not a boot sector\n" * 40)
 with zipfile.ZipFile(folder + "/image.zip", "w", zipfile.ZIP_DEFLATED) as zf:
     zf.writestr("T64DEMO1.IMG", bytes(boot) * 4)
@@ -29,6 +30,7 @@ declare -A text=(
   [en.found]='Sourcefile: %s'
   [en.missing]='Sourcefile %s not found. Please supply a valid filename in the "Welcome" pane.'
   [en.notboot]="%s doesn't contain a bootable disketteimage."
+  [en.short]='%s is smaller than a 1.44 MB diskette image (1,474,560 bytes) and cannot be written. Choose another image in the "Welcome" pane.'
   [en.zip]='[%s] support for ZIP files is missing in this version.'
   [en.write]='Write to: %s'
   [en.erase]='WARNING: all files on drive %s will be erased.'
@@ -36,6 +38,7 @@ declare -A text=(
   [nl.found]='Bronbestand: %s'
   [nl.missing]='Bronbestand %s niet gevonden. Geef een geldige bestandsnaam op in het menuonderdeel "Welkom"'
   [nl.notboot]='%s bevat geen opstartbaar diskettebeeld.'
+  [nl.short]='%s is kleiner dan een 1,44 MB diskettebeeld (1.474.560 bytes) en kan niet geschreven worden. Kies een ander diskettebeeld in het menuonderdeel "Welkom".'
   [nl.zip]='[%s] Ondersteuning voor ZIP bestanden is nog niet uitgewerkt in deze versie van de software.'
   [nl.write]='Schrijven naar: %s'
   [nl.erase]='WAARSCHUWING: Alle bestanden op %s zullen gewist worden.'
@@ -47,6 +50,7 @@ cases=(
   "$win\\boot.img|Ok|found|$win\\boot.img"
   "$win\\absent.img|Error|missing|$win\\absent.img"
   "|Error|missing|"
+  "$win\\short.img|Error|short|$win\\short.img"
   "$win\\text.img|Error|notboot|$win\\text.img"
   "$win\\image.zip|Error|zip|$win\\image.zip"
 )
