@@ -22,19 +22,40 @@ namespace {
 constexpr unsigned kUsbRestartExitWaitMs = 30000;
 
 UINT g_queryCancelAutoPlay;  // 0 until registered
+bool g_closeWhenIdle;        // a close came during a write; UI thread only
 HFONT g_paneListFont;
+
+void ShowClosingTitle(HWND window) {
+    SetWindowTextA(window, GetText(IDS_CLOSING_AFTER_WRITE));
+}
 
 void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     if (reinterpret_cast<HWND>(lParam) == GetDlgItem(window, IDC_LANGUAGE_BAR)) {
         SelectLanguage(LOWORD(wParam));
         RefillPaneTitles(window);
         SwitchPane(window);
+        if (g_closeWhenIdle)
+            ShowClosingTitle(window);
     }
     // A click in the pane list is ignored while a write runs. Every other
     // command, Esc (IDCANCEL) included, only re-shows the selected pane.
     if (HIWORD(wParam) == LBN_SELCHANGE && IsWriteActive())
         return;
     SwitchPane(window);
+}
+
+// Ending the process in the middle of a write would leave a half-written
+// drive (or a USB device switched off): the window says it will close, and
+// closes once the write is over.
+void OnClose(HWND window) {
+    if (IsWriteActive()) {
+        if (!g_closeWhenIdle)
+            printf("Closing once the write is over.\n");
+        g_closeWhenIdle = true;
+        ShowClosingTitle(window);
+        return;
+    }
+    EndDialog(window, 0);
 }
 
 void OnDeviceChange() {
@@ -106,9 +127,15 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_CTLCOLORSTATIC:
             return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
         case WM_CLOSE:
+            OnClose(window);
+            return TRUE;
         case WM_DESTROY:
         case WM_QUIT:
             return EndDialog(window, 0);
+        case WM_APP_WRITE_STATE:
+            if (g_closeWhenIdle && !IsWriteActive())
+                EndDialog(window, 0);
+            break;
         default:
             break;
     }

@@ -1,9 +1,12 @@
 #!/usr/bin/python3
-"""A drive that takes every write and keeps nothing.
+"""A drive whose file lives on FUSE: one that takes every write and keeps
+nothing, or (with --keep) one that keeps what it is given, slowly.
 
-Mounts a FUSE file system holding one file, disk.img, of a fixed size. A
-write to it reports every byte as written and throws the bytes away; a read
-always returns the fill byte. With direct_io the kernel keeps no page cache
+Mounts a FUSE file system holding one file, disk.img, of a fixed size. By
+default a write to it reports every byte as written and throws the bytes
+away, and a read always returns the fill byte. With --keep the file holds the
+fill byte until written and keeps what is written; --write-delay-ms makes
+every write take that long, so that a write of the whole image lasts a while. With direct_io the kernel keeps no page cache
 for the file, so a read never hands back bytes that were written, whether the
 reader opened it with O_DIRECT or not.
 
@@ -31,13 +34,15 @@ if not hasattr(fuse, "FUSE") or not hasattr(fuse, "Operations"):
 FILE_NAME = "/disk.img"
 
 
-class ForgetfulDrive(fuse.Operations):
+class FuseDrive(fuse.Operations):
     use_ns = True
 
-    def __init__(self, size, fill, log):
+    def __init__(self, size, fill, log, keep, write_delay):
         self.size = size
         self.fill = fill
         self.log = log
+        self.kept = bytearray([fill]) * size if keep else None
+        self.write_delay = write_delay
         self.stamp = time.time_ns()
 
     def note(self, line):
@@ -68,10 +73,18 @@ class ForgetfulDrive(fuse.Operations):
         self.note("read %d %d" % (offset, size))
         if offset >= self.size:
             return b""
+        if self.kept is not None:
+            return bytes(self.kept[offset:offset + size])
         return bytes([self.fill]) * min(size, self.size - offset)
 
     def write(self, path, data, offset, fh):
         self.note("write %d %d" % (offset, len(data)))
+        if self.write_delay:
+            time.sleep(self.write_delay)
+        if self.kept is not None:
+            if offset + len(data) > self.size:
+                raise fuse.FuseOSError(errno.ENOSPC)
+            self.kept[offset:offset + len(data)] = data
         return len(data)
 
     # The size never changes; everything else is accepted and does nothing.
@@ -102,17 +115,20 @@ class ForgetfulDrive(fuse.Operations):
 
 
 def main():
-    parser = argparse.ArgumentParser(description="Mount a drive that keeps nothing.")
+    parser = argparse.ArgumentParser(description="Mount a drive that keeps nothing, or keeps slowly.")
     parser.add_argument("mountpoint")
     parser.add_argument("--size", type=int, default=2 * 1024 * 1024, help="bytes (default 2 MiB)")
     parser.add_argument("--fill", type=lambda text: int(text, 0), default=0xE5,
                         help="the byte every read returns (default 0xE5)")
     parser.add_argument("--log", help="file to log opens, reads and writes to")
+    parser.add_argument("--keep", action="store_true", help="keep what is written")
+    parser.add_argument("--write-delay-ms", type=int, default=0, help="how long each write takes")
     args = parser.parse_args()
     log = open(args.log, "a", encoding="ascii") if args.log else None
     # direct_io: no page cache, every read reaches read() above. big_writes:
     # writes arrive in pieces of up to 128 KiB, not 4 KiB.
-    fuse.FUSE(ForgetfulDrive(args.size, args.fill, log), args.mountpoint,
+    drive = FuseDrive(args.size, args.fill, log, args.keep, args.write_delay_ms / 1000.0)
+    fuse.FUSE(drive, args.mountpoint,
               foreground=True, nothreads=True, direct_io=True, big_writes=True,
               fsname="tdw-forgetful")
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A drive that takes every write and keeps nothing: E: is a file on a FUSE
-# file system (forgetful_drive.py) whose writes all report success and whose
+# file system (fuse_drive.py) whose writes all report success and whose
 # reads return 0xE5 whatever was written, as a counterfeit or worn-out stick
 # can. The wizard must not take the write for done: no Reboot pane, the status
 # list ends with the Error line that says the drive did not keep the image,
@@ -11,10 +11,10 @@
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
-TDW_TEST=write_forgetful
+TDW_TEST=write_fuse
 
 fuse_python=/usr/bin/python3
-fuse_script=$(cd "$(dirname "$0")/.." && pwd)/forgetful_drive.py
+fuse_script=$(cd "$(dirname "$0")/.." && pwd)/fuse_drive.py
 missing=()
 [ -r /dev/fuse ] && [ -w /dev/fuse ] || missing+=("/dev/fuse (read and write)")
 command -v fusermount3 >/dev/null || missing+=("fusermount3 (Debian fuse3)")
@@ -29,7 +29,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   exit 77
 fi
 
-tdw_begin write_forgetful
+tdw_begin write_fuse
 # A run ended by a signal still unmounts the drive: exit runs the clean-up.
 trap 'exit 143' TERM
 trap 'exit 130' INT
@@ -57,13 +57,19 @@ unmount_drive() {
 # E: goes back to a plain file before the drive it pointed at goes away.
 tdw_on_end 'tdw_w_drive_restore; unmount_drive'
 
+# mount_drive [fuse_drive.py options]: (re)mounts the drive, logging to drive_log.
+mount_drive() {
+  unmount_drive
+  : >"$drive_log"
+  "$fuse_python" "$fuse_script" "$mnt" --size 2097152 --fill 0xE5 --log "$drive_log" "$@" \
+    </dev/null >"$work/fuse.log" 2>&1 &
+  fuse_pid=$!
+  tdw_wait_until 10 mountpoint -q "$mnt" || tdw_fail "the FUSE drive did not come up: $(cat "$work/fuse.log")"
+  [ "$(stat -c %s "$drive_file")" = 2097152 ] || tdw_fail "the FUSE drive file is not 2 MiB: $(ls -l "$drive_file")"
+}
+
 mkdir -p "$mnt"
-unmount_drive
-"$fuse_python" "$fuse_script" "$mnt" --size 2097152 --fill 0xE5 --log "$drive_log" \
-  </dev/null >"$work/fuse.log" 2>&1 &
-fuse_pid=$!
-tdw_wait_until 10 mountpoint -q "$mnt" || tdw_fail "the FUSE drive did not come up: $(cat "$work/fuse.log")"
-[ "$(stat -c %s "$drive_file")" = 2097152 ] || tdw_fail "the FUSE drive file is not 2 MiB: $(ls -l "$drive_file")"
+mount_drive
 
 # The drive must really forget: a sector written through the host reads back as 0xE5.
 dd if="$TDW_DEMO_IMG" of="$drive_file" bs=512 count=1 conv=notrunc,fsync status=none \
@@ -123,3 +129,25 @@ PY
 case $verdict in ok:*) tdw_log "drive log $verdict" ;; *) tdw_fail "$verdict" ;; esac
 drv ping >/dev/null || tdw_fail "the window no longer answers"
 tdw_close_app
+
+# ---- 2. closed in the middle of a slow write -----------------------------------
+tdw_w_drive_restore
+mount_drive --keep --write-delay-ms 15
+ln -sfn "$drive_file" "$TDW_DRIVE_IMG"
+tdw_start_app
+tdw_wait_ready
+tdw_w_choose_e
+tdw_w_start
+drv close >/dev/null || tdw_fail "cannot close the window"
+writes_at_close=$(grep -c '^write ' "$drive_log")
+closing_title() { [ "$(drv title 2>/dev/null)" = "TalvixOS Disk Writer: closes when the write is over" ]; }
+tdw_wait_until 10 closing_title || tdw_fail "the title does not say the wizard closes after the write: $(drv title 2>&1)"
+[ "$writes_at_close" -lt 160 ] || tdw_fail "the write was already over when the window was closed"
+tdw_app_running || tdw_fail "the program ended in the middle of the write"
+tdw_wait_app_exit 120 || tdw_fail "the program did not end after the write"
+[ "$TDW_APP_RC" = 0 ] || tdw_fail "the program ended with exit code $TDW_APP_RC"
+for line in "Closing once the write is over." "Read back: all $TDW_IMAGE_SIZE bytes match." "Restart [E] if possible..."; do
+  tdw_console_has "$line" || tdw_fail "the console lacks '$line'"
+done
+cmp -n "$TDW_IMAGE_SIZE" "$TDW_DEMO_IMG" "$drive_file" || tdw_fail "the slow drive does not hold the image"
+tdw_log "closed after $writes_at_close of 160 chunks; the write ended and the drive holds the image"
