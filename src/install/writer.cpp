@@ -19,6 +19,7 @@
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/panes.h"
+#include "shell/ui_thread.h"
 #include "source/worker_end.h"
 
 namespace {
@@ -40,6 +41,8 @@ constexpr unsigned kReappearTries = 20;
 constexpr unsigned kReappearPauseMs = 100;
 
 std::atomic<HWND> g_progressBar{nullptr};
+std::atomic<uint64_t> g_latestProgress{0};  // position << 32 | total
+std::atomic<bool> g_progressPosted{false};
 char g_savedDestination[100];  // the writer's own copy; one write at a time
 
 char UpperLetter(char letter) {
@@ -238,12 +241,27 @@ bool RunWrite(const WriteJob& job) {
 
 }  // namespace
 
-void ProgressCallback(uint32_t position, uint32_t total) {
+void ShowWriteProgress() {
+    // Cleared before the report is read: a report stored after this posts anew.
+    g_progressPosted = false;
+    const uint64_t latest = g_latestProgress;
     const HWND bar = g_progressBar;
-    SendMessageA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
-    SendMessageA(bar, PBM_SETPOS, position, 0);
-    if (position == total)
-        StepPane(+1);
+    SendMessageA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(latest & 0xFFFFFFFFu));
+    SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(latest >> 32), 0);
+}
+
+void ProgressCallback(uint32_t position, uint32_t total) {
+    // The writer never waits for a repaint: the bar shows the latest report,
+    // and one posted message at a time is enough to bring it there.
+    g_latestProgress = (uint64_t(position) << 32) | total;
+    if (position != total) {
+        if (!g_progressPosted.exchange(true))
+            PostMessageA(GetMainWindow(), WM_APP_PROGRESS, 0, 0);
+        return;
+    }
+    // The full bar lands before the wizard moves on.
+    SendToUiThread(WM_APP_PROGRESS, 0, 0);
+    StepPane(+1);
 }
 
 bool StartWriter(HWND progressBar) {

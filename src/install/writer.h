@@ -13,5 +13,9 @@ bool StartWriter(HWND progressBar);
 void __cdecl WriterThread(void* job);
 
 // Shows `position` of `total` on the Install pane's bar; when the two are
-// equal the wizard moves on to the next pane.
+// equal the wizard moves on to the next pane. Reports during the write are
+// posted and coalesced; the final one is shown before the pane changes.
 void ProgressCallback(uint32_t position, uint32_t total);
+
+// The UI thread's half: shows the latest report on the bar.
+void ShowWriteProgress();

@@ -7,6 +7,7 @@
 #include "install/install_pane.h"
 #include "install/message_kind.h"
 #include "install/status_list.h"
+#include "install/writer.h"
 #include "shell/panes.h"
 #include "source/loader_outcome.h"
 
@@ -68,6 +69,9 @@ bool HandleAppMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resul
             return true;
         case WM_APP_WRITE_STATE:
             UpdateInstallControls();
+            return true;
+        case WM_APP_PROGRESS:
+            ShowWriteProgress();
             return true;
         case WM_APP_SET_TOPMOST:
             // Without SWP_NOACTIVATE: the wizard also comes to the front.

@@ -15,6 +15,7 @@ enum AppMessage : UINT {
     WM_APP_DRIVE_LIST,                // lParam: DriveListUpdate*; result 1 when the list grew
     WM_APP_SET_TOPMOST,               // wParam: 1 in front of all windows, 0 back to normal
     WM_APP_WRITE_STATE,               // WriteActive changed: re-apply the Install pane's enable rules
+    WM_APP_PROGRESS,                  // show the writer's latest progress report
 };
 
 // Remembers the calling thread as the UI thread and `window` as the main window.
