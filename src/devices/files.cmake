@@ -7,4 +7,3 @@ list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/floppy_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/target_pane.cpp
   ${CMAKE_CURRENT_LIST_DIR}/usb_restart.cpp)
-list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/instance_ids.cpp)

@@ -157,12 +157,13 @@ bool RunWrite(const WriteJob& job) {
         source = state->internalImage;
     }
     LogProgress(MessageKind::Ok, IDS_WRITE_STARTED, nullptr);
+    const UsbRestartPlan plan = FindUsbDeviceToRestart(job.destination.text[0]);
     if (!WriteToDrive(job, source))
         return false;
 
     memcpy(g_savedDestination, job.destination.text, sizeof(job.destination.text));
     LogProgress(MessageKind::Ok, IDS_USB_RESTARTING, g_savedDestination);
-    RestartUsbDevice(g_savedDestination);
+    RestartUsbDevice(plan);
     LogProgress(MessageKind::Ok, IDS_USB_RESTARTED, nullptr);
     SetDestination(g_savedDestination);
     SetWriteActive(0);

@@ -96,6 +96,12 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_DEVICECHANGE:
             OnDeviceChange();
             return TRUE;
+        case WM_ENDSESSION:
+            // Log-off or shut-down ends the process after this: not while the
+            // USB device is stopped.
+            if (wParam)
+                FinishUsbRestartsBeforeExit(kUsbRestartExitWaitMs);
+            return FALSE;
         case WM_MEASUREITEM:
             reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kPaneListItemHeight;
             return TRUE;
