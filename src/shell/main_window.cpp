@@ -1,11 +1,13 @@
 #include "shell/main_window.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 #include <process.h>
 
 #include <cstdio>
 
 #include "devices/drive_list.h"
+#include "devices/floppy_test.h"
 #include "devices/usb_restart.h"
 #include "install/checks.h"
 #include "install/progress_log.h"
@@ -37,7 +39,10 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     SwitchPane(window);
 }
 
-void OnDeviceChange() {
+void OnDeviceChange(WPARAM event) {
+    // Another device may now answer to a letter that was tested before.
+    if (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE)
+        ForgetFloppyAnswer();
     StartDriveListRefresh(nullptr);
     RunChecks();
 }
@@ -94,7 +99,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnCommand(window, wParam, lParam);
             return FALSE;
         case WM_DEVICECHANGE:
-            OnDeviceChange();
+            OnDeviceChange(wParam);
             return TRUE;
         case WM_ENDSESSION:
             // Log-off or shut-down ends the process after this: not while the
