@@ -5,6 +5,7 @@
 #include <process.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "devices/drive_list.h"
 #include "devices/floppy_test.h"
@@ -47,10 +48,29 @@ void OnDeviceChange(WPARAM event) {
     RunChecks();
 }
 
-bool IsQueryCancelAutoPlay(UINT message) {
+UINT QueryCancelAutoPlayMessage() {
     if (g_queryCancelAutoPlay == 0)
         g_queryCancelAutoPlay = RegisterWindowMessageA("QueryCancelAutoPlay");
-    return message == g_queryCancelAutoPlay;
+    return g_queryCancelAutoPlay;
+}
+
+bool IsQueryCancelAutoPlay(UINT message) {
+    return message == QueryCancelAutoPlayMessage();
+}
+
+// The shell asks "QueryCancelAutoPlay" from a lower integrity level than an
+// elevated window's, and UIPI drops the question unless the window lets it
+// through. Looked up at run time: user32 has the call only from Windows 7 on.
+void AllowAutoPlayQuestion(HWND window) {
+    using FilterCall = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+    const FARPROC found = GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
+    if (found == nullptr)
+        return;
+    FilterCall allow = nullptr;
+    static_assert(sizeof(allow) == sizeof(found), "function pointers of one size");
+    memcpy(&allow, &found, sizeof(allow));
+    if (!allow(window, QueryCancelAutoPlayMessage(), MSGFLT_ALLOW, nullptr))
+        printf("AutoPlay may open a window for the drive (error %lu).\n", GetLastError());
 }
 
 }  // namespace
@@ -71,6 +91,7 @@ int RunMainWindow() {
 
 void InitMainWindow(HWND window) {
     SetUiWindow(window);
+    AllowAutoPlayQuestion(window);
     SetupLanguageBar(GetDlgItem(window, IDC_LANGUAGE_BAR));
 
     const HWND list = GetDlgItem(window, IDC_PANE_LIST);
