@@ -16,8 +16,9 @@ add_library(tdw_core STATIC ${TDW_PORTABLE_SOURCES})
 target_include_directories(tdw_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(tdw_core PUBLIC ZLIB::ZLIB)
 
-file(GLOB TDW_NATIVE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*_test.cpp)
-add_executable(tdw_native_tests ${TDW_NATIVE_TESTS} ${CMAKE_SOURCE_DIR}/tests/native/storage_model.cpp)
+file(GLOB TDW_NATIVE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/native/*_model.cpp)
+add_executable(tdw_native_tests ${TDW_NATIVE_TESTS})
 target_link_libraries(tdw_native_tests PRIVATE tdw_core GTest::gtest GTest::gtest_main)
 gtest_discover_tests(tdw_native_tests DISCOVERY_TIMEOUT 60)
 

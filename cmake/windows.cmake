@@ -17,7 +17,7 @@ add_executable(TalvixDiskWriter-plain
   ${CMAKE_SOURCE_DIR}/src/resources/app.rc)
 target_include_directories(TalvixDiskWriter-plain PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/src/resources)
 target_link_libraries(TalvixDiskWriter-plain PRIVATE
-  ${TDW_ZLIB} comctl32 comdlg32 shell32 ole32 oleaut32 uuid setupapi gdi32 user32 kernel32)
+  ${TDW_ZLIB} comctl32 comdlg32 shell32 ole32 oleaut32 uuid cfgmgr32 setupapi gdi32 user32 kernel32)
 file(GLOB TDW_RESOURCE_INPUTS CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/resources/*.rc ${CMAKE_SOURCE_DIR}/src/resources/*.h
   ${CMAKE_SOURCE_DIR}/src/resources/*.manifest ${CMAKE_SOURCE_DIR}/src/resources/icons/*.ico)

@@ -12,6 +12,10 @@ char g_cachedLetter = '+';
 int g_cachedAnswer = 0;
 }  // namespace
 
+void ForgetFloppyAnswer() {
+    g_cachedLetter = '+';
+}
+
 int Is35InchFloppy(const char* rootPath) {
     if (rootPath == nullptr || rootPath[0] == '\0')
         return 0;

@@ -1,32 +1,207 @@
 #include "devices/usb_restart.h"
 
-#include <initguid.h>
-#include <devguid.h>
-#include <objbase.h>
+#include <windows.h>
+#include <cfgmgr32.h>
+#include <setupapi.h>
 #include <winioctl.h>
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 
-#include "devices/instance_ids.h"
+#include "install/status_list.h"
 #include "install/write_target.h"
+#include "resource.h"
+
+static_assert(kDicsPropChange == DICS_PROPCHANGE && kDicsFlagConfigSpecific == DICS_FLAG_CONFIGSPECIFIC,
+              "the plan speaks SP_PROPCHANGE_PARAMS' values");
+static_assert(kFileDeviceDisk == FILE_DEVICE_DISK, "the plan speaks FILE_DEVICE_* values");
+static_assert(kDeviceIdCapacity >= MAX_DEVICE_ID_LEN + 1, "room for every instance id");
 
 namespace {
 
-// {53F56307-B6BF-11D0-94F2-00A0C91EFB8B}
+// {53F56307-B6BF-11D0-94F2-00A0C91EFB8B}, {53F56311-B6BF-11D0-94F2-00A0C91EFB8B}
 const GUID kDiskInterface = {0x53F56307, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
-const wchar_t kUsbClassText[] = L"{36FC9E60-C465-11CF-8056-444553540000}";
+const GUID kFloppyInterface = {0x53F56311, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
 constexpr DWORD kDetailAreaSize = 1024;
-constexpr DWORD kInstanceIdSize = 1024;
+// After the console is closed Windows ends the process on a time-out of its
+// own; Ctrl+C waits up to this long. (A log-off reaches the window instead:
+// interactive programs get no CTRL_LOGOFF_EVENT.)
+constexpr unsigned kConsoleExitWaitMs = 30000;
 
-// Devices between their disable and their enable, and whether the process is
-// on its way out. Both sequentially consistent: either a restart sees the
+// Devices between their stop and their start again, and whether the process
+// is on its way out. Both sequentially consistent: either a restart sees the
 // exit coming, or the exit sees the restart.
 std::atomic<int> g_devicesHeld{0};
 std::atomic<bool> g_exiting{false};
+std::atomic<bool> g_consoleHandlerSet{false};
 
-bool HoldDevice() {
+// The type and number of the device behind a volume or interface handle.
+bool QueryDeviceNumber(HANDLE device, STORAGE_DEVICE_NUMBER* answer) {
+    DWORD returned = 0;
+    return DeviceIoControl(device, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, answer, sizeof(*answer), &returned,
+                           nullptr) &&
+           returned >= sizeof(*answer);
+}
+
+// What drive `letter` says about its device; `name` receives the letter's
+// target in the object namespace.
+VolumeAnswer QueryVolume(char letter, char* name, DWORD nameSize) {
+    VolumeAnswer answer = {};
+    const char dosName[3] = {letter, ':', '\0'};
+    if (QueryDosDeviceA(dosName, name, nameSize) != 0)
+        answer.ntDeviceName = name;
+    const DevicePath path = VolumeDevicePath(letter);
+    // Access 0: a query needs no rights, and so no medium in the drive.
+    const HANDLE volume =
+        CreateFileA(path.text, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (volume == INVALID_HANDLE_VALUE)
+        return answer;
+    STORAGE_DEVICE_NUMBER number = {};
+    if (QueryDeviceNumber(volume, &number)) {
+        answer.numbered = true;
+        answer.deviceType = number.DeviceType;
+        answer.deviceNumber = number.DeviceNumber;
+    }
+    CloseHandle(volume);
+    return answer;
+}
+
+// Whether one interface of `set` has this device type and number; its
+// device node goes to `node`.
+bool InterfaceMatches(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData, uint32_t type, uint32_t number,
+                      DeviceNode* node) {
+    DWORD required = 0;
+    SetupDiGetDeviceInterfaceDetailA(set, interfaceData, nullptr, 0, &required, nullptr);
+    // A path that does not fit the detail area is passed over, not truncated.
+    if (required == 0 || required > kDetailAreaSize)
+        return false;
+    alignas(8) unsigned char area[kDetailAreaSize] = {};
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(area);
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    SP_DEVINFO_DATA deviceData = {};
+    deviceData.cbSize = sizeof(deviceData);
+    if (!SetupDiGetDeviceInterfaceDetailA(set, interfaceData, detail, required, &required, &deviceData))
+        return false;
+    const HANDLE device =
+        CreateFileA(detail->DevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (device == INVALID_HANDLE_VALUE)
+        return false;
+    STORAGE_DEVICE_NUMBER answer = {};
+    const bool matches =
+        QueryDeviceNumber(device, &answer) && answer.DeviceType == type && answer.DeviceNumber == number;
+    CloseHandle(device);
+    if (matches)
+        *node = deviceData.DevInst;
+    return matches;
+}
+
+bool FindStorage(void*, StorageKind kind, uint32_t type, uint32_t number, DeviceNode* node) {
+    // Disks and diskette drives are numbered apart: look only among the kind's own interfaces.
+    const GUID* interfaceClass = kind == StorageKind::Floppy ? &kFloppyInterface : &kDiskInterface;
+    const HDEVINFO set = SetupDiGetClassDevsA(interfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE)
+        return false;
+    SP_DEVICE_INTERFACE_DATA interfaceData = {};
+    interfaceData.cbSize = sizeof(interfaceData);
+    bool found = false;
+    for (DWORD index = 0; !found && SetupDiEnumDeviceInterfaces(set, nullptr, interfaceClass, index, &interfaceData);
+         ++index)
+        found = InterfaceMatches(set, &interfaceData, type, number, node);
+    SetupDiDestroyDeviceInfoList(set);
+    return found;
+}
+
+bool Parent(void*, DeviceNode node, DeviceNode* parent) {
+    DEVINST up = 0;
+    if (CM_Get_Parent(&up, node, 0) != CR_SUCCESS)
+        return false;
+    *parent = up;
+    return true;
+}
+
+bool FirstChild(void*, DeviceNode node, DeviceNode* child) {
+    DEVINST first = 0;
+    if (CM_Get_Child(&first, node, 0) != CR_SUCCESS)
+        return false;
+    *child = first;
+    return true;
+}
+
+bool NextSibling(void*, DeviceNode node, DeviceNode* sibling) {
+    DEVINST next = 0;
+    if (CM_Get_Sibling(&next, node, 0) != CR_SUCCESS)
+        return false;
+    *sibling = next;
+    return true;
+}
+
+bool Describe(void*, DeviceNode node, DeviceNodeInfo* info) {
+    if (CM_Get_Device_IDA(node, info->instanceId, sizeof(info->instanceId), 0) != CR_SUCCESS)
+        return false;
+    ULONG size = sizeof(info->service);
+    if (CM_Get_DevNode_Registry_PropertyA(node, CM_DRP_SERVICE, nullptr, info->service, &size, 0) != CR_SUCCESS)
+        info->service[0] = '\0';
+    return true;
+}
+
+bool Locate(void*, const char* instanceId, DeviceNode* node) {
+    DEVINST found = 0;
+    // Normal, not phantom: only a device that is present now.
+    if (CM_Locate_DevNodeA(&found, const_cast<char*>(instanceId), CM_LOCATE_DEVNODE_NORMAL) != CR_SUCCESS)
+        return false;
+    *node = found;
+    return true;
+}
+
+// Prints what SetupAPI asks of the user after a state change; true when it
+// asks nothing, that is, when the device really went through the change.
+bool ChangeWasMade(HDEVINFO set, SP_DEVINFO_DATA* device) {
+    SP_DEVINSTALL_PARAMS_A params = {};
+    params.cbSize = sizeof(params);
+    if (!SetupDiGetDeviceInstallParamsA(set, device, &params))
+        return true;
+    if (params.Flags & DI_NEEDREBOOT)
+        printf("Windows asks for a reboot to finish restarting the device.\n");
+    else if (params.Flags & DI_NEEDRESTART)
+        printf("Windows could not stop the device now (is it in use?).\n");
+    return (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) == 0;
+}
+
+bool ChangeState(void*, DeviceNode node, uint32_t stateChange, uint32_t scope) {
+    char instanceId[MAX_DEVICE_ID_LEN + 1] = {};
+    if (CM_Get_Device_IDA(node, instanceId, sizeof(instanceId), 0) != CR_SUCCESS)
+        return false;
+    const HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+    if (set == INVALID_HANDLE_VALUE)
+        return false;
+    SP_DEVINFO_DATA device = {};
+    device.cbSize = sizeof(device);
+    SP_PROPCHANGE_PARAMS params = {};
+    params.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
+    params.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
+    params.StateChange = stateChange;
+    params.Scope = scope;
+    params.HwProfile = 0;  // the current hardware profile
+    bool changed = false;
+    if (SetupDiOpenDeviceInfoA(set, instanceId, nullptr, 0, &device) &&
+        SetupDiSetClassInstallParamsA(set, &device, &params.ClassInstallHeader, sizeof(params))) {
+        if (SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set, &device))
+            changed = ChangeWasMade(set, &device);
+        else
+            printf("The class installer refused the restart (error %lu).\n", GetLastError());
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return changed;
+}
+
+bool IsRunning(void*, DeviceNode node) {
+    ULONG status = 0;
+    ULONG problem = 0;
+    return CM_Get_DevNode_Status(&status, &problem, node, 0) == CR_SUCCESS && (status & DN_STARTED) != 0 &&
+           (status & DN_HAS_PROBLEM) == 0;
+}
+
+bool HoldExit(void*) {
     ++g_devicesHeld;
     if (!g_exiting)
         return true;
@@ -34,95 +209,32 @@ bool HoldDevice() {
     return false;
 }
 
-// The device number of the disk behind a volume or disk handle, or false.
-bool QueryDeviceNumber(HANDLE device, DWORD* number) {
-    STORAGE_DEVICE_NUMBER answer = {};
-    DWORD returned = 0;
-    if (!DeviceIoControl(device, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &answer, sizeof(answer), &returned,
-                         nullptr) ||
-        returned < sizeof(answer))
-        return false;
-    *number = answer.DeviceNumber;
-    return true;
-}
-
-// Looks at one disk interface; fills `serial` when it is the volume's disk.
-void MatchDiskInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* interfaceData, DWORD volumeNumber, char letter,
-                        UsbSerial* serial) {
-    DWORD required = 0;
-    SetupDiGetDeviceInterfaceDetailA(set, interfaceData, nullptr, 0, &required, nullptr);
-    // A path that does not fit the detail area is passed over, not truncated.
-    if (required == 0 || required > kDetailAreaSize)
-        return;
-    alignas(8) unsigned char area[kDetailAreaSize] = {};
-    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(area);
-    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-    SP_DEVINFO_DATA deviceData = {};
-    deviceData.cbSize = sizeof(deviceData);
-    if (!SetupDiGetDeviceInterfaceDetailA(set, interfaceData, detail, required, &required, &deviceData))
-        return;
-
-    const HANDLE disk =
-        CreateFileA(detail->DevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (disk == INVALID_HANDLE_VALUE)
-        return;
-    DWORD diskNumber = 0;
-    if (QueryDeviceNumber(disk, &diskNumber) && diskNumber == volumeNumber) {
-        char instanceId[kInstanceIdSize] = {};
-        if (SetupDiGetDeviceInstanceIdA(set, &deviceData, instanceId, sizeof(instanceId), nullptr)) {
-            *serial = SerialFromDiskInstanceId(instanceId, sizeof(instanceId));
-            printf("[%c] is %s \n", letter, instanceId);
-        }
-    }
-    CloseHandle(disk);
-}
-
-// The serial of the disk that holds drive `letter`; not Found when unknown.
-UsbSerial FindDiskSerial(char letter) {
-    UsbSerial serial = {};
-    serial.verdict = SerialVerdict::Empty;
-    const DevicePath path = VolumeDevicePath(letter);
-    const HANDLE volume = CreateFileA(path.text, 0, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (volume == INVALID_HANDLE_VALUE)
-        return serial;
-    DWORD volumeNumber = 0;
-    if (QueryDeviceNumber(volume, &volumeNumber)) {
-        const HDEVINFO set =
-            SetupDiGetClassDevsA(&kDiskInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-        if (set != INVALID_HANDLE_VALUE) {
-            SP_DEVICE_INTERFACE_DATA interfaceData = {};
-            interfaceData.cbSize = sizeof(interfaceData);
-            for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, nullptr, &kDiskInterface, index, &interfaceData);
-                 ++index)
-                MatchDiskInterface(set, &interfaceData, volumeNumber, letter, &serial);
-            SetupDiDestroyDeviceInfoList(set);
-        }
-    }
-    CloseHandle(volume);
-    return serial;
-}
-
-// Prints what SetupAPI asks of the user after a state change.
-void ReportRestartNeeds(HDEVINFO set, SP_DEVINFO_DATA* device) {
-    SP_DEVINSTALL_PARAMS_A params = {};
-    params.cbSize = sizeof(params);
-    if (!SetupDiGetDeviceInstallParamsA(set, device, &params))
-        return;
-    if (params.Flags & DI_NEEDREBOOT)
-        printf("Windows asks for a reboot to finish restarting the device.\n");
-    else if (params.Flags & DI_NEEDRESTART)
-        printf("Windows asks for a restart of the device to finish.\n");
-}
-
-void RestartMatchingDevice(HDEVINFO set, SP_DEVINFO_DATA* device, char letter, const char* instanceId) {
-    printf("[%c] is %s \n", letter, instanceId);
-    // Held from before the disable until after the enable, so that a closing
-    // window does not end the process with the device switched off.
-    if (!HoldDevice())
-        return;
-    if (ChangeDeviceState(set, device, 0) == 1)
-        ChangeDeviceState(set, device, 1);
+void ReleaseExit(void*) {
     --g_devicesHeld;
+}
+void Pause(void*, unsigned milliseconds) {
+    Sleep(milliseconds);
+}
+void Note(void*, const char* line) {
+    fputs(line, stdout);
+}
+
+const DeviceTree kWindowsTree = {FindStorage, Parent,   FirstChild,  NextSibling, Describe, Locate, ChangeState,
+                                 IsRunning,   HoldExit, ReleaseExit, Pause,       Note,     nullptr};
+
+// Ctrl+C, Ctrl+Break and closing the console end the process once this
+// returns: not while a device is stopped.
+BOOL WINAPI OnConsoleControl(DWORD) {
+    if (g_devicesHeld > 0)
+        printf("Waiting for the USB device to run again before ending...\n");
+    FinishUsbRestartsBeforeExit(kConsoleExitWaitMs);
+    return FALSE;  // the default handler then ends the process
+}
+
+char SystemDriveLetter() {
+    char windows[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryA(windows, sizeof(windows));
+    return length >= 2 && length < sizeof(windows) && windows[1] == ':' ? windows[0] : '\0';
 }
 
 }  // namespace
@@ -133,54 +245,23 @@ void FinishUsbRestartsBeforeExit(unsigned maxWaitMs) {
         Sleep(10);
 }
 
-int ChangeDeviceState(HDEVINFO set, SP_DEVINFO_DATA* device, int enable) {
-    SP_PROPCHANGE_PARAMS params = {};
-    params.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
-    params.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
-    params.StateChange = enable == 1 ? DICS_ENABLE : DICS_DISABLE;
-    params.Scope = DICS_FLAG_CONFIGSPECIFIC;
-    params.HwProfile = 0;
-    const char* label = enable == 1 ? "enabeling" : "disabeling";
-    printf("%s device...", label);
-    if (SetupDiSetClassInstallParamsA(set, device, &params.ClassInstallHeader, sizeof(params)) &&
-        SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set, device)) {
-        printf("done\n");
-        ReportRestartNeeds(set, device);
-        return 1;
-    }
-    printf("\n%s device failed.", label);
-    return 0;
+UsbRestartPlan FindUsbDeviceToRestart(char letter) {
+    char targetName[MAX_PATH] = {};
+    char systemName[MAX_PATH] = {};
+    const VolumeAnswer target = QueryVolume(letter, targetName, sizeof(targetName));
+    const char systemLetter = SystemDriveLetter();
+    const VolumeAnswer system =
+        systemLetter != '\0' ? QueryVolume(systemLetter, systemName, sizeof(systemName)) : VolumeAnswer{};
+    return PlanUsbRestart(letter, target, system, kWindowsTree);
 }
 
-int RestartUsbDevice(const char* rootPath) {
-    const char letter = rootPath[0];
-    printf("Restart [%c] if possible...\n", letter);
-    const UsbSerial serial = FindDiskSerial(letter);
-
-    const HDEVINFO list = SetupDiCreateDeviceInfoList(nullptr, nullptr);
-    GUID usbClass;
-    if (CLSIDFromString(kUsbClassText, &usbClass) != NOERROR)
-        usbClass = GUID_DEVCLASS_USB;
-    const HDEVINFO set = SetupDiGetClassDevsExA(&usbClass, nullptr, nullptr, DIGCF_PRESENT,
-                                                list != INVALID_HANDLE_VALUE ? list : nullptr, nullptr, nullptr);
-    if (set == INVALID_HANDLE_VALUE) {
-        printf("Error in SetupDiGetClassDevsEx.\n");
-        if (list != INVALID_HANDLE_VALUE)
-            SetupDiDestroyDeviceInfoList(list);
-        return 0;
+UsbRestartOutcome RestartUsbDevice(const UsbRestartPlan& plan) {
+    if (plan.found && !g_consoleHandlerSet.exchange(true))
+        SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    const UsbRestartOutcome outcome = RunUsbRestart(plan, kWindowsTree);
+    if (outcome == UsbRestartOutcome::Failed) {
+        const char drive[3] = {plan.letter, ':', '\0'};
+        LogProgress(MessageKind::Error, IDS_USB_NOT_RESTARTED, drive);
     }
-    SP_DEVINFO_DATA device = {};
-    device.cbSize = sizeof(device);
-    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-        char instanceId[kInstanceIdSize] = {};
-        if (!SetupDiGetDeviceInstanceIdA(set, &device, instanceId, sizeof(instanceId), nullptr))
-            continue;
-        if (UsbInstanceIdMatches(instanceId, sizeof(instanceId), serial))
-            RestartMatchingDevice(set, &device, letter, instanceId);
-    }
-    // With an existing set given, SetupDiGetClassDevsEx adds to it and returns it.
-    SetupDiDestroyDeviceInfoList(set);
-    if (list != INVALID_HANDLE_VALUE && list != set)
-        SetupDiDestroyDeviceInfoList(list);
-    return 0;
+    return outcome;
 }

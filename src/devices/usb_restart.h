@@ -2,19 +2,19 @@
 // newly written contents.
 #pragma once
 
-#include <windows.h>
-#include <setupapi.h>
+#include "devices/usb_restart_plan.h"
 
-// Disables and enables again every present USB device whose instance id ends
-// in the serial of the disk behind drive rootPath[0]. Reports on the console
-// only; always returns 0.
-int RestartUsbDevice(const char* rootPath);
+// Found before the write, from the volume's IOCTL_STORAGE_GET_DEVICE_NUMBER
+// (type and number): the USB device that drive `letter` hangs on, or none.
+// Prints its console lines.
+UsbRestartPlan FindUsbDeviceToRestart(char letter);
 
-// Disables (enable 0) or enables (enable 1) one device through its class
-// installer. Returns 1 when the state changed, 0 when it did not.
-int ChangeDeviceState(HDEVINFO set, SP_DEVINFO_DATA* device, int enable);
+// Stops and starts the planned device once and waits for it to run again.
+// A device that stays down is tried again and then reported as an Error
+// status line. NothingToRestart when the plan found none or it is gone.
+UsbRestartOutcome RestartUsbDevice(const UsbRestartPlan& plan);
 
 // Called when the window has closed: no new restart starts, and a device that
-// a restart holds disabled is given up to `maxWaitMs` to be enabled again
-// before the process ends.
+// a restart holds stopped is given up to `maxWaitMs` to run again before the
+// process ends.
 void FinishUsbRestartsBeforeExit(unsigned maxWaitMs);

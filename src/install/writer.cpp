@@ -39,6 +39,7 @@ constexpr unsigned kLockPauseMs = 100;  // about 5 s in all
 // A restarted stick takes a moment to show its volume again.
 constexpr unsigned kReappearTries = 20;
 constexpr unsigned kReappearPauseMs = 100;
+constexpr unsigned kConsoleExitWaitMs = 30000;
 
 std::atomic<HWND> g_progressBar{nullptr};
 std::atomic<uint64_t> g_latestProgress{0};  // position << 32 | total
@@ -225,18 +226,48 @@ bool RunWrite(const WriteJob& job) {
         source = state->internalImage;
     }
     LogProgress(MessageKind::Ok, IDS_WRITE_STARTED, nullptr);
+    const UsbRestartPlan plan = FindUsbDeviceToRestart(job.destination.text[0]);
     if (!WriteToDrive(job, source))
         return false;
 
     memcpy(g_savedDestination, job.destination.text, sizeof(job.destination.text));
-    LogProgress(MessageKind::Ok, IDS_USB_RESTARTING, g_savedDestination);
-    RestartUsbDevice(g_savedDestination);
-    LogProgress(MessageKind::Ok, IDS_USB_RESTARTED, nullptr);
+    if (plan.found)
+        LogProgress(MessageKind::Ok, IDS_USB_RESTARTING, g_savedDestination);
+    switch (RestartUsbDevice(plan)) {
+        case UsbRestartOutcome::Restarted:
+            LogProgress(MessageKind::Ok, IDS_USB_RESTARTED, nullptr);
+            break;
+        case UsbRestartOutcome::NothingToRestart: {
+            // Windows may still show the old contents until the drive comes back.
+            const char drive[3] = {g_savedDestination[0], ':', '\0'};
+            LogProgress(MessageKind::Warning, IDS_REPLUG_DRIVE, drive);
+            break;
+        }
+        case UsbRestartOutcome::Failed:
+            break;  // the restart has said so in an Error line
+    }
     SetWrittenDestination(job);
     SetWriteActive(0);
     RunChecks();
     job.callback(kWriteImageSize, kWriteImageSize);
     return true;
+}
+
+// Ctrl+C and Ctrl+Break during a write close the window once the write is
+// over; closing the console (or the session ending) waits for the write,
+// for as long as Windows lets it. Ending in the middle would leave a
+// half-written drive.
+BOOL WINAPI OnConsoleControlDuringWrite(DWORD event) {
+    if (!IsWriteActive())
+        return FALSE;
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        PostMessageA(GetMainWindow(), WM_CLOSE, 0, 0);
+        return TRUE;
+    }
+    printf("Waiting for the write to end before ending...\n");
+    for (unsigned waited = 0; IsWriteActive() && waited < kConsoleExitWaitMs; waited += 10)
+        Sleep(10);
+    return FALSE;
 }
 
 }  // namespace
@@ -267,6 +298,9 @@ void ProgressCallback(uint32_t position, uint32_t total) {
 bool StartWriter(HWND progressBar) {
     if (!TryBeginWrite())
         return false;
+    static std::atomic<bool> consoleHandlerSet{false};
+    if (!consoleHandlerSet.exchange(true))
+        SetConsoleCtrlHandler(OnConsoleControlDuringWrite, TRUE);
     AppState* state = g_appState;
     WriteJob* job = new (std::nothrow) WriteJob{};
     if (job == nullptr) {

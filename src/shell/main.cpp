@@ -1,3 +1,5 @@
+#include <windows.h>
+
 #include <cstdio>
 
 #include "shell/main_window.h"
@@ -5,5 +7,8 @@
 int main() {
     // The console trace must appear line by line also when it is redirected.
     setvbuf(stdout, nullptr, _IONBF, 0);
+    // An empty diskette drive or card slot answers with an error, not with
+    // Windows' "There is no disk in the drive" box.
+    SetErrorMode(SEM_FAILCRITICALERRORS);
     return RunMainWindow();
 }

@@ -1,11 +1,14 @@
 #include "shell/main_window.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 #include <process.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "devices/drive_list.h"
+#include "devices/floppy_test.h"
 #include "devices/usb_restart.h"
 #include "install/checks.h"
 #include "install/progress_log.h"
@@ -58,15 +61,37 @@ void OnClose(HWND window) {
     EndDialog(window, 0);
 }
 
-void OnDeviceChange() {
+void OnDeviceChange(WPARAM event) {
+    // Another device may now answer to a letter that was tested before.
+    if (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE)
+        ForgetFloppyAnswer();
     StartDriveListRefresh(nullptr);
     RunChecks();
 }
 
-bool IsQueryCancelAutoPlay(UINT message) {
+UINT QueryCancelAutoPlayMessage() {
     if (g_queryCancelAutoPlay == 0)
         g_queryCancelAutoPlay = RegisterWindowMessageA("QueryCancelAutoPlay");
-    return message == g_queryCancelAutoPlay;
+    return g_queryCancelAutoPlay;
+}
+
+bool IsQueryCancelAutoPlay(UINT message) {
+    return message == QueryCancelAutoPlayMessage();
+}
+
+// The shell asks "QueryCancelAutoPlay" from a lower integrity level than an
+// elevated window's, and UIPI drops the question unless the window lets it
+// through. Looked up at run time: user32 has the call only from Windows 7 on.
+void AllowAutoPlayQuestion(HWND window) {
+    using FilterCall = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+    const FARPROC found = GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
+    if (found == nullptr)
+        return;
+    FilterCall allow = nullptr;
+    static_assert(sizeof(allow) == sizeof(found), "function pointers of one size");
+    memcpy(&allow, &found, sizeof(allow));
+    if (!allow(window, QueryCancelAutoPlayMessage(), MSGFLT_ALLOW, nullptr))
+        printf("AutoPlay may open a window for the drive (error %lu).\n", GetLastError());
 }
 
 }  // namespace
@@ -87,6 +112,7 @@ int RunMainWindow() {
 
 void InitMainWindow(HWND window) {
     SetUiWindow(window);
+    AllowAutoPlayQuestion(window);
     SetupLanguageBar(GetDlgItem(window, IDC_LANGUAGE_BAR));
 
     const HWND list = GetDlgItem(window, IDC_PANE_LIST);
@@ -115,8 +141,14 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnCommand(window, wParam, lParam);
             return FALSE;
         case WM_DEVICECHANGE:
-            OnDeviceChange();
+            OnDeviceChange(wParam);
             return TRUE;
+        case WM_ENDSESSION:
+            // Log-off or shut-down ends the process after this: not while the
+            // USB device is stopped.
+            if (wParam)
+                FinishUsbRestartsBeforeExit(kUsbRestartExitWaitMs);
+            return FALSE;
         case WM_MEASUREITEM:
             reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kPaneListItemHeight;
             return TRUE;

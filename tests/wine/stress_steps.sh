@@ -89,7 +89,7 @@ tdw_s_replayed_is() {
   local lines
   lines=$(drv status 2>/dev/null) || return 1
   [ "$(grep -cxF -- "$TDW_W_LINE_START" <<<"$lines")" = "$1" ] || return 1
-  [ "$1" = 0 ] || [ "$(tail -n $((4 * $1)) <<<"$lines")" = "$(tdw_s_write_lines "$1")" ]
+  [ "$1" = 0 ] || [ "$(tail -n $((3 * $1)) <<<"$lines")" = "$(tdw_s_write_lines "$1")" ]
 }
 tdw_s_expect_replayed() {
   tdw_wait_until "$TDW_TIMEOUT" tdw_s_replayed_is "$1" \

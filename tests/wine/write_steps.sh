@@ -13,8 +13,9 @@ TDW_W_PATTERN=$TDW_W_WORK/pattern.bin
 
 TDW_W_LINE_START='Ok	Starting write process...'
 TDW_W_LINE_READ_BACK='Ok	The image was read back from the drive and matches.'
-TDW_W_LINE_RESTARTING='Ok	USB device (E) will be restarted.'
-TDW_W_LINE_RESTARTED='Ok	USB device restarted.'
+# Under Wine no USB device is found, so none is restarted: the user is asked
+# to plug the drive in again.
+TDW_W_LINE_REPLUG='Warning	Windows may still show the old contents of drive E:. Remove the drive and plug it in again before you use it.'
 TDW_W_LINE_CANT_WRITE="Error	4004: Can't write to disk."
 TDW_W_LINE_CANT_LOAD="Error	4005: Can't load sourcefile from disk."
 # The start of the Welcome text that says no image is ready (text 107).
@@ -125,7 +126,7 @@ tdw_w_expect_done() {
 # with the reading line first when the image came from a file.
 tdw_w_write_lines() {
   [ -n "${1:-}" ] && printf 'Ok\treading sourcefile(%s).\n' "$1"
-  printf '%s\n' "$TDW_W_LINE_START" "$TDW_W_LINE_READ_BACK" "$TDW_W_LINE_RESTARTING" "$TDW_W_LINE_RESTARTED"
+  printf '%s\n' "$TDW_W_LINE_START" "$TDW_W_LINE_READ_BACK" "$TDW_W_LINE_REPLUG"
 }
 
 # tdw_w_expect_status_tail <expected lines>: the status list ends with them.

@@ -3,7 +3,7 @@
 # (back to Install by the pane list or by Previous, Start again). The drive is
 # scribbled over before each write, so every write must put the whole image
 # there: each ends byte for byte right. Every check run replays the lines of
-# all writes so far, oldest first, four per write. Between write 10 and write
+# all writes so far, oldest first, three per write. Between write 10 and write
 # 100 the process grows by no more than a few percent (memory as Wine reports
 # it, Unix descriptors and threads).
 set -uo pipefail
@@ -56,7 +56,7 @@ tdw_expect_console "Restart [E] if possible..."
 tdw_s_expect_no_crash
 
 if [ "$writes" -ge 10 ]; then
-  # The status list legitimately grows by four short lines a write.
+  # The status list legitimately grows by three short lines a write.
   tdw_s_expect_no_growth "$before" "$after" pagefile 5
   tdw_s_expect_no_growth "$before" "$after" working-set 5
   tdw_s_expect_no_growth "$before" "$after" rss 5

@@ -1,0 +1,203 @@
+#include "devices/usb_restart_plan.h"
+
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Deeper than any real chain of storage, hub and controller nodes; a tree
+// that answers with a loop stops here.
+constexpr unsigned kMaxTreeDepth = 32;
+constexpr unsigned kMaxChildren = 64;
+constexpr unsigned kRetryPauseMs = 1000;
+
+bool StartsWithNoCase(const char* text, const char* prefix) {
+    if (text == nullptr)
+        return false;
+    for (; *prefix != '\0'; ++text, ++prefix)
+        if (*text == '\0' || tolower(static_cast<unsigned char>(*text)) != tolower(static_cast<unsigned char>(*prefix)))
+            return false;
+    return true;
+}
+
+bool EqualNoCase(const char* a, const char* b) {
+    return StartsWithNoCase(a, b) && a[strlen(b)] == '\0';
+}
+
+void Note(const DeviceTree& tree, const char* format, ...) {
+    char line[512];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(line, sizeof(line), format, arguments);
+    va_end(arguments);
+    tree.note(tree.context, line);
+}
+
+// A description with terminated texts, "?" for an id that could not be read.
+DeviceNodeInfo Describe(const DeviceTree& tree, DeviceNode node) {
+    DeviceNodeInfo info{};
+    if (!tree.describe(tree.context, node, &info))
+        info = DeviceNodeInfo{};
+    info.instanceId[kDeviceIdCapacity - 1] = '\0';
+    info.service[kServiceNameCapacity - 1] = '\0';
+    if (info.instanceId[0] == '\0')
+        snprintf(info.instanceId, sizeof(info.instanceId), "?");
+    return info;
+}
+
+bool FindStorageNode(const DeviceTree& tree, const VolumeAnswer& volume, DeviceNode* node) {
+    const StorageKind kind = StorageKindOf(volume);
+    return kind != StorageKind::None &&
+           tree.findStorage(tree.context, kind, volume.deviceType, volume.deviceNumber, node);
+}
+
+struct UsbAncestor {
+    DeviceNode node;
+    DeviceNode viaChild;  // the child of `node` on the way up from the storage node
+    DeviceNodeInfo info;
+};
+
+// The nearest node above `storage` that USB enumerated: the stick, the card
+// reader or the USB function that holds the storage device.
+bool FindUsbAncestor(const DeviceTree& tree, DeviceNode storage, UsbAncestor* found) {
+    DeviceNode child = storage;
+    for (unsigned depth = 0; depth < kMaxTreeDepth; ++depth) {
+        DeviceNode up = 0;
+        if (!tree.parent(tree.context, child, &up))
+            return false;
+        const DeviceNodeInfo info = Describe(tree, up);
+        if (StartsWithNoCase(info.instanceId, "USB\\")) {
+            *found = UsbAncestor{up, child, info};
+            return true;
+        }
+        child = up;
+    }
+    return false;
+}
+
+// Restarting a hub would take every device behind it away.
+bool IsHub(const DeviceNodeInfo& info) {
+    return StartsWithNoCase(info.instanceId, "USB\\ROOT_HUB") || EqualNoCase(info.service, "usbhub") ||
+           EqualNoCase(info.service, "usbhub3");
+}
+
+bool CarriesSystem(const DeviceTree& tree, const VolumeAnswer& system, DeviceNode usbNode) {
+    DeviceNode storage = 0;
+    UsbAncestor systemUsb{};
+    return FindStorageNode(tree, system, &storage) && FindUsbAncestor(tree, storage, &systemUsb) &&
+           systemUsb.node == usbNode;
+}
+
+// Names the other drives of the same USB device (a card reader's other
+// slots), which go away and come back with it.
+void NoteCompanions(const DeviceTree& tree, char letter, const UsbAncestor& usb) {
+    DeviceNode child = 0;
+    bool more = tree.firstChild(tree.context, usb.node, &child);
+    for (unsigned count = 0; more && count < kMaxChildren; ++count) {
+        if (child != usb.viaChild)
+            Note(tree, "[%c] shares its USB device with %s, which restarts with it.\n", letter,
+                 Describe(tree, child).instanceId);
+        more = tree.nextSibling(tree.context, child, &child);
+    }
+}
+
+bool WaitUntilRunning(const DeviceTree& tree, DeviceNode node) {
+    for (unsigned poll = 0; poll < kRunningPolls; ++poll) {
+        if (tree.isRunning(tree.context, node))
+            return true;
+        tree.pause(tree.context, kRunningPollMs);
+    }
+    return tree.isRunning(tree.context, node);
+}
+
+}  // namespace
+
+StorageKind StorageKindOf(const VolumeAnswer& volume) {
+    if (!volume.numbered || volume.ntDeviceName == nullptr)
+        return StorageKind::None;
+    if (StartsWithNoCase(volume.ntDeviceName, "\\Device\\Floppy"))
+        return StorageKind::Floppy;
+    if (volume.deviceType == kFileDeviceDisk && StartsWithNoCase(volume.ntDeviceName, "\\Device\\Harddisk"))
+        return StorageKind::Disk;
+    return StorageKind::None;
+}
+
+UsbRestartPlan PlanUsbRestart(char letter, const VolumeAnswer& target, const VolumeAnswer& system,
+                              const DeviceTree& tree) {
+    UsbRestartPlan plan{};
+    plan.letter = letter;
+    Note(tree, "Restart [%c] if possible...\n", letter);
+
+    DeviceNode storage = 0;
+    if (!FindStorageNode(tree, target, &storage)) {
+        Note(tree, "[%c] is on no disk or diskette drive that Windows lists: nothing will be restarted.\n", letter);
+        return plan;
+    }
+    Note(tree, "[%c] is %s \n", letter, Describe(tree, storage).instanceId);
+
+    UsbAncestor usb{};
+    if (!FindUsbAncestor(tree, storage, &usb)) {
+        Note(tree, "[%c] hangs on no USB device: nothing will be restarted.\n", letter);
+        return plan;
+    }
+    Note(tree, "[%c] is %s \n", letter, usb.info.instanceId);
+    if (IsHub(usb.info)) {
+        Note(tree, "%s is a USB hub: nothing will be restarted.\n", usb.info.instanceId);
+        return plan;
+    }
+    if (CarriesSystem(tree, system, usb.node)) {
+        Note(tree, "%s also carries the Windows disk: nothing will be restarted.\n", usb.info.instanceId);
+        return plan;
+    }
+    NoteCompanions(tree, letter, usb);
+
+    plan.found = true;
+    memcpy(plan.instanceId, usb.info.instanceId, sizeof(plan.instanceId));
+    return plan;
+}
+
+UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tree) {
+    if (!plan.found) {
+        Note(tree, "Nothing to restart for [%c].\n", plan.letter);
+        return UsbRestartOutcome::NothingToRestart;
+    }
+    DeviceNode node = 0;
+    if (!tree.locate(tree.context, plan.instanceId, &node)) {
+        Note(tree, "%s is gone: nothing was restarted.\n", plan.instanceId);
+        return UsbRestartOutcome::NothingToRestart;
+    }
+    if (!tree.holdExit(tree.context)) {
+        Note(tree, "The program is ending: %s is not restarted.\n", plan.instanceId);
+        return UsbRestartOutcome::NothingToRestart;
+    }
+
+    Note(tree, "Restarting %s...\n", plan.instanceId);
+    UsbRestartOutcome outcome = UsbRestartOutcome::Failed;
+    for (unsigned attempt = 1; attempt <= kRestartAttempts; ++attempt) {
+        if (attempt > 1)
+            tree.pause(tree.context, kRetryPauseMs);
+        // A stop and a start with no flag left behind: whatever happens next,
+        // unplugging the device brings it back.
+        const bool changed = tree.changeState(tree.context, node, kDicsPropChange, kDicsFlagConfigSpecific);
+        // Only a device that stays down is tried again, so one that is slow
+        // to start is not restarted twice.
+        const bool running = WaitUntilRunning(tree, node);
+        if (changed && running) {
+            outcome = UsbRestartOutcome::Restarted;
+            break;
+        }
+        Note(tree,
+             running ? "Windows did not restart %s (attempt %u of %u).\n"
+                     : "%s did not start again (attempt %u of %u).\n",
+             plan.instanceId, attempt, kRestartAttempts);
+    }
+    tree.releaseExit(tree.context);
+
+    if (outcome == UsbRestartOutcome::Restarted)
+        Note(tree, "%s runs again.\n", plan.instanceId);
+    else
+        Note(tree, "Error: %s could not be restarted; unplug it and plug it in again.\n", plan.instanceId);
+    return outcome;
+}
