@@ -98,20 +98,33 @@ tdw_s_expect_replayed() {
 
 # ---- faults in the middle of a write ------------------------------------------
 
-# tdw_s_mid_write <unix path> <shell command> [seconds]: waits until the
-# program's open handle on the drive file (a Unix descriptor whose target is
-# that path) stands past the first chunk and before the last, stops the
-# program there (SIGSTOP), runs the command, and lets the program go on. The
-# descriptor's offset is where the write loop is, so the fault lands in the
-# middle of the write whatever the machine's speed. Prints "at <offset>", or
-# "missed" when the handle was not seen mid-write within the time (default
-# TDW_TIMEOUT). The program is always let go on, whatever happens.
+# tdw_s_mid_write <unix path> <shell command> [seconds]: catches the program
+# with its open handle on the drive file (a Unix descriptor whose target is
+# that path) past the first chunk and before the last, runs the command while
+# the program stands, and lets it go on. A write takes a few milliseconds, so
+# the program is run in short slices between stops (SIGSTOP, SIGCONT) and the
+# descriptor's offset is looked at in every stop: the fault lands in the
+# middle of the write whatever the machine's speed. A handle seen mid-drive
+# after the console's "Wrote N of 160 chunks" line belongs to the read-back,
+# not the write, and does not count. Prints "at <offset>", or "missed" when
+# the write was not caught within the time (default TDW_TIMEOUT). The program
+# is always let go on, whatever happens. With TDW_S_READY set, that file is
+# made once the watch has begun: start the watch in the background, wait for
+# the file, then press Start.
 tdw_s_mid_write() {
-  python3 - "$TDW_APP_PID" "$1" "$2" "${3:-$TDW_TIMEOUT}" "$TDW_IMAGE_SIZE" <<'PY'
+  python3 - "$TDW_APP_PID" "$1" "$2" "${3:-$TDW_TIMEOUT}" "$TDW_IMAGE_SIZE" "$TDW_CONSOLE_LOG" "${TDW_S_READY:-}" <<'PY'
 import os, signal, subprocess, sys, time
-pid, target, command, limit, size = int(sys.argv[1]), sys.argv[2], sys.argv[3], float(sys.argv[4]), int(sys.argv[5])
+pid, target, command, limit, size, console, ready = (int(sys.argv[1]), sys.argv[2], sys.argv[3],
+                                                     float(sys.argv[4]), int(sys.argv[5]), sys.argv[6], sys.argv[7])
 target = os.path.realpath(target)
 first, last = 9216, size - 9216
+
+def wrote_lines():
+    try:
+        with open(console, "rb") as log:
+            return log.read().count(b"\nWrote ")
+    except OSError:
+        return 0
 
 def offset():
     # The offset of the program's descriptor on the target, or None.
@@ -131,35 +144,39 @@ def offset():
             continue
     return None
 
+def stop():
+    # SIGSTOP takes effect a moment later: wait until every thread stands.
+    os.kill(pid, signal.SIGSTOP)
+    for _ in range(2000):
+        states = []
+        for task in os.listdir(f"/proc/{pid}/task"):
+            try:
+                with open(f"/proc/{pid}/task/{task}/stat") as stat:
+                    states.append(stat.read().rsplit(")", 1)[1].split()[0])
+            except OSError:
+                pass
+        if all(state in "tT" for state in states):
+            return
+        time.sleep(0.0002)
+
+wrote_before = wrote_lines()
 deadline = time.time() + limit
-while time.time() < deadline:
-    at = offset()
-    if at is not None and first <= at < last:
-        os.kill(pid, signal.SIGSTOP)
-        try:
-            # SIGSTOP takes effect a moment later: wait until every thread stands.
-            for _ in range(2000):
-                states = []
-                for task in os.listdir(f"/proc/{pid}/task"):
-                    try:
-                        with open(f"/proc/{pid}/task/{task}/stat") as stat:
-                            states.append(stat.read().rsplit(")", 1)[1].split()[0])
-                    except OSError:
-                        pass
-                if all(state in "tT" for state in states):
-                    break
-                time.sleep(0.001)
-            at = offset()
-            if at is not None and first <= at < last:
-                result = subprocess.run(["bash", "-c", command])
-                if result.returncode != 0:
-                    print(f"command failed with {result.returncode}")
-                    sys.exit(1)
-                print(f"at {at}")
-                sys.exit(0)
-        finally:
-            os.kill(pid, signal.SIGCONT)
-    time.sleep(0.0005)
+if ready:
+    open(ready, "w").close()
+while time.time() < deadline and wrote_lines() == wrote_before:
+    stop()
+    try:
+        at = offset()
+        if at is not None and first <= at < last and wrote_lines() == wrote_before:
+            result = subprocess.run(["bash", "-c", command])
+            if result.returncode != 0:
+                print(f"command failed with {result.returncode}")
+                sys.exit(1)
+            print(f"at {at}")
+            sys.exit(0)
+    finally:
+        os.kill(pid, signal.SIGCONT)
+    time.sleep(0.0003)
 print("missed")
 PY
 }

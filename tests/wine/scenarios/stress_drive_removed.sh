@@ -18,6 +18,8 @@ tdw_begin stress_drive_removed
 
 backing=$TDW_W_WORK/removed-backing.img
 kept=$TDW_W_WORK/removed-kept.img
+ready=$TDW_W_WORK/removed-watch.ready
+caught=$TDW_W_WORK/removed-watch.out
 loop=
 tdw_on_end 'tdw_w_drive_restore; [ -n "$loop" ] && losetup -d "$loop"; rm -f "$backing" "$kept"'
 
@@ -34,8 +36,14 @@ start_and_fault() {
     "$scribble"
     ends=$(count_lines '^End of thread\.$')
     writes=$(tdw_s_writes_done)
+    # The watch begins before Start: a write takes milliseconds.
+    rm -f "$ready" "$caught"
+    TDW_S_READY=$ready tdw_s_mid_write "$1" "$2" >"$caught" &
+    watch=$!
+    tdw_wait_until 30 test -e "$ready" || tdw_fail "the watch on the write did not begin"
     tdw_w_start
-    at=$(tdw_s_mid_write "$1" "$2") || tdw_fail "the fault could not be made: $at"
+    wait "$watch" || tdw_fail "the fault could not be made: $(cat "$caught")"
+    at=$(cat "$caught")
     if [ "$at" != missed ]; then
       tdw_log "fault made at byte ${at#at } of the write (attempt $attempt)"
       return 0
