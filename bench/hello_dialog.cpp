@@ -1,0 +1,47 @@
+// The smallest dialog program with the wizard's imports and manifest: the
+// yardstick for the wizard's start-up. It opens a dialog, prints "Ready..."
+// once the dialog is up, and closes it.
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <cfgmgr32.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <setupapi.h>
+#include <shellapi.h>
+
+#include <cstdio>
+
+namespace {
+
+// One call of every DLL the wizard imports, so that each is loaded at start
+// as the wizard's are; never called.
+[[maybe_unused]] const void* const kImports[] = {
+    reinterpret_cast<const void*>(&GetOpenFileNameA),    reinterpret_cast<const void*>(&SHGetFileInfoA),
+    reinterpret_cast<const void*>(&CoInitialize),        reinterpret_cast<const void*>(&SysFreeString),
+    reinterpret_cast<const void*>(&SetupDiGetClassDevsA), reinterpret_cast<const void*>(&CM_Get_Parent),
+    reinterpret_cast<const void*>(&GetStockObject),
+};
+
+INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        PostMessageA(window, WM_APP, 0, 0);
+        return TRUE;
+    }
+    if (message == WM_APP) {
+        printf("Ready...\n");
+        EndDialog(window, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+int main() {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    volatile const void* keep = kImports[0];
+    (void)keep;
+    return static_cast<int>(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1), nullptr, DialogProc, 0));
+}
