@@ -8,6 +8,14 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${TDW_WIN_OUTPUT_DIR})
 
 # One self-contained .exe: no MinGW DLLs beside it.
 add_link_options(-static -static-libgcc -static-libstdc++)
+
+# The same commit builds to the same bytes in any folder: no link time in the
+# PE header, and source and build paths (in debug information, __FILE__)
+# written relative. reproducible_build below checks it.
+add_link_options(-Wl,--no-insert-timestamp)
+add_compile_options(
+  "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.>"
+  "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}=build>")
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
 
 find_library(TDW_ZLIB NAMES libz.a z REQUIRED)
@@ -36,6 +44,20 @@ else()
 endif()
 
 include(${CMAKE_SOURCE_DIR}/bench/bench.cmake)
+
+# A second build of the plain program, from a copy of the sources in another
+# folder, must give the same bytes as this one.
+find_program(TDW_REPRO_BASH bash)
+if(TDW_REPRO_BASH)
+  add_test(NAME reproducible_build
+    COMMAND ${TDW_REPRO_BASH} ${CMAKE_SOURCE_DIR}/tests/reproducible/second_build.sh
+            ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR} $<TARGET_FILE:TalvixDiskWriter-plain>
+            ${CMAKE_BINARY_DIR}/reproducible
+            -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE} -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+            -DTDW_HOST_TOOLS_DIR=${TDW_HOST_TOOLS_DIR})
+  # It builds in this tree too (ctest does not), as wine.build does.
+  set_tests_properties(reproducible_build PROPERTIES RESOURCE_LOCK tdw_wine TIMEOUT 600)
+endif()
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
   include(${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)

@@ -3,7 +3,8 @@
 // Writes valid attached archives, made by the same writer as attach-image,
 // as the fuzzer's starting corpus: a few synthetic floppy images and, when
 // given, a real one, each plain and after program-like leading bytes that
-// hold the local-header signature.
+// hold the local-header signature, and after minimal PE headers with a
+// certificate table following the archive, as in a signed program.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -25,6 +26,34 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
     }
     std::fclose(file);
     return true;
+}
+
+void Put32(std::vector<uint8_t>* bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        (*bytes)[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// PE32+ headers: e_lfanew 0x40, no sections, 16 data directories.
+std::vector<uint8_t> PeHeaders() {
+    std::vector<uint8_t> headers(0x200, 0);
+    headers[0] = 'M';
+    headers[1] = 'Z';
+    Put32(&headers, 0x3C, 0x40);
+    Put32(&headers, 0x40, 0x00004550);
+    Put32(&headers, 0x44 + 16, 0xF0);  // SizeOfOptionalHeader
+    Put32(&headers, 0x58, 0x20B);      // magic
+    Put32(&headers, 0x58 + 108, 16);   // NumberOfRvaAndSizes
+    return headers;
+}
+
+// Pads to 8 bytes and appends a certificate table, naming it in the headers.
+void AppendCertificateTable(std::vector<uint8_t>* program) {
+    program->resize((program->size() + 7) / 8 * 8, 0);
+    const size_t offset = program->size();
+    program->resize(offset + 64, 0xA5);
+    Put32(program, offset, 64);  // WIN_CERTIFICATE dwLength
+    Put32(program, 0x58 + 112 + 4 * 8, static_cast<uint32_t>(offset));
+    Put32(program, 0x58 + 112 + 4 * 8 + 4, 64);
 }
 
 bool WriteSeed(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -71,12 +100,16 @@ int main(int argc, char** argv) {
     leading.replace(150, 4, "PK\x03\x04", 4);
     int count = 0;
     for (const Image& image : images) {
-        for (bool lead : {false, true}) {
+        for (int lead = 0; lead < 3; ++lead) {
             std::vector<uint8_t> seed;
-            if (lead)
+            if (lead == 1)
                 seed.assign(leading.begin(), leading.end());
-            if (!AppendZipArchive(image.name, image.bytes.data(), image.bytes.size(), &seed) ||
-                !WriteSeed(dir + "/seed-" + std::to_string(count++) + ".zip", seed)) {
+            if (lead == 2)
+                seed = PeHeaders();
+            bool ok = AppendZipArchive(image.name, image.bytes.data(), image.bytes.size(), &seed);
+            if (lead == 2)
+                AppendCertificateTable(&seed);
+            if (!ok || !WriteSeed(dir + "/seed-" + std::to_string(count++) + ".zip", seed)) {
                 std::fprintf(stderr, "make_seeds: cannot write seed %d\n", count);
                 return 1;
             }

@@ -1,14 +1,36 @@
-// libFuzzer target: any bytes as the temporary archive, read and unpacked as
-// the program does with the attached image. Besides crashes and sanitizer
-// reports, it traps when an accepted entry breaks what the reader promises.
+// libFuzzer target: any bytes as the program's file: where its overlay ends
+// (before a certificate table, when the PE headers name one), then the
+// archive up to there, read and unpacked as the program does with the
+// attached image. Besides crashes and sanitizer reports, it traps when an
+// answer breaks what the readers promise.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "source/image_checks.h"
+#include "source/pe_overlay.h"
 #include "source/zip_reader.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* file, size_t fileSize) {
+    const PeOverlayEnd overlay = FindPeOverlayEnd(file, fileSize);
+    if (overlay.archiveEnd > fileSize || overlay.certificateSize > fileSize - overlay.archiveEnd)
+        __builtin_trap();
+    if (overlay.certificates != PeCertificates::Signed && overlay.archiveEnd != fileSize)
+        __builtin_trap();
+    const size_t size = FindZipArchiveEnd(file, overlay.archiveEnd, overlay.padding);
+    if (size > overlay.archiveEnd || overlay.archiveEnd - size > overlay.padding)
+        __builtin_trap();
+    // The archive in a block of its own size, so that a read past its end
+    // (into the certificate table) is reported too.
+    std::unique_ptr<uint8_t[]> copy;
+    const uint8_t* data = file;
+    if (size != fileSize) {
+        copy.reset(new uint8_t[size]);
+        std::memcpy(copy.get(), file, size);
+        data = copy.get();
+    }
+
     ZipEntry entry;
     ZipStatus status = ReadFirstZipEntry(data, size, kFloppyImageSize, &entry);
     if (DescribeZipStatus(status)[0] == '\0')

@@ -3,13 +3,22 @@
 // Writes OUT.exe: the bytes of PROGRAM.exe followed by a ZIP archive that
 // holds IMAGE, under its own file name, as the archive's one entry. This is
 // how the shipped program carries its default floppy image.
+//
+// The archive's entry is dated SOURCE_DATE_EPOCH when that is set, else a
+// fixed date, so that a build never depends on when it ran. A signed
+// PROGRAM.exe is refused: its signature would not cover the image, and
+// Windows would find the certificate table no longer at the file's end.
+// Attach to the unsigned program, then sign the result.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host_files.h"
 #include "source/image_checks.h"
+#include "source/pe_overlay.h"
 #include "source/zip_writer.h"
 
 namespace {
@@ -18,6 +27,26 @@ namespace {
 std::string_view BaseName(std::string_view path) {
     size_t slash = path.find_last_of("/\\");
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// The archive's time: SOURCE_DATE_EPOCH (seconds since 1970) when set and
+// not empty, else the fixed time. False when the variable is no number.
+bool ArchiveTimestamp(DosTimestamp* stamp) {
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    if (epoch == nullptr || *epoch == '\0') {
+        *stamp = kZipFixedTimestamp;
+        return true;
+    }
+    // Digits only: strtoll alone would take a sign or leading blanks too.
+    if (*epoch < '0' || *epoch > '9')
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const long long seconds = std::strtoll(epoch, &end, 10);
+    if (errno != 0 || *end != '\0')
+        return false;
+    *stamp = DosTimestampFromUnix(seconds);
+    return true;
 }
 
 }  // namespace
@@ -47,12 +76,32 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "attach-image: %s: %s\n", imagePath, DescribeImageStatus(imageStatus));
         return 1;
     }
+    DosTimestamp stamp;
+    if (!ArchiveTimestamp(&stamp)) {
+        std::fprintf(stderr, "attach-image: SOURCE_DATE_EPOCH is not a number of seconds since 1970\n");
+        return 1;
+    }
     std::vector<uint8_t> out;
     if (!ReadWholeFile(programPath, &out)) {
         std::fprintf(stderr, "attach-image: cannot read %s\n", programPath);
         return 1;
     }
-    if (!AppendZipArchive(name, image.data(), image.size(), &out)) {
+    const PeCertificates certificates = FindPeOverlayEnd(out.data(), out.size()).certificates;
+    if (certificates == PeCertificates::Signed) {
+        std::fprintf(stderr,
+                     "attach-image: %s is signed: the signature would not cover the attached image. "
+                     "Attach the image to the unsigned program, then sign the result.\n",
+                     programPath);
+        return 1;
+    }
+    if (certificates == PeCertificates::Damaged) {
+        std::fprintf(stderr,
+                     "attach-image: %s: its certificate-table entry is damaged; "
+                     "attach the image to the program as the build made it.\n",
+                     programPath);
+        return 1;
+    }
+    if (!AppendZipArchive(name, image.data(), image.size(), &out, stamp)) {
         std::fprintf(stderr, "attach-image: cannot compress %s\n", imagePath);
         return 1;
     }

@@ -1,6 +1,7 @@
 # Files of the source subsystem.
 list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/image_checks.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pe_overlay.cpp
   ${CMAKE_CURRENT_LIST_DIR}/temp_paths.cpp
   ${CMAKE_CURRENT_LIST_DIR}/zip_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/zip_writer.cpp)

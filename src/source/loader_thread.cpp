@@ -10,6 +10,7 @@
 #include "shell/app_state.h"
 #include "source/file_io.h"
 #include "source/loader_outcome.h"
+#include "source/pe_overlay.h"
 #include "source/temp_files.h"
 #include "source/worker_end.h"
 #include "source/zip_reader.h"
@@ -31,9 +32,10 @@ bool JoinPath(char* out, const char* folder, const char* name) {
     return length >= 0 && length < static_cast<int>(kPathBufferSize);
 }
 
-// The first position at or after kScanStart where the signature stands, or -1.
-long long FindSignature(const unsigned char* bytes, DWORD size) {
-    for (DWORD p = kScanStart; size >= 4 && p <= size - 4; ++p) {
+// The first position at or after kScanStart where the signature stands, or
+// -1. Only the first `end` bytes are searched.
+long long FindSignature(const unsigned char* bytes, DWORD end) {
+    for (DWORD p = kScanStart; end >= 4 && p <= end - 4; ++p) {
         uint32_t word;
         memcpy(&word, bytes + p, sizeof(word));
         if (word == kLocalHeaderSignature)
@@ -94,7 +96,12 @@ void LocateAttachedArchive(AppState* state) {
         AbortWorker(state);
     }
 
-    const long long start = FindSignature(program, size);
+    // A signed program carries its certificate table after the archive; the
+    // archive, and so the temporary copy, ends where that table begins, or
+    // just before the signing tool's padding.
+    const PeOverlayEnd overlay = FindPeOverlayEnd(program, size);
+    const DWORD end = static_cast<DWORD>(FindZipArchiveEnd(program, overlay.archiveEnd, overlay.padding));
+    const long long start = FindSignature(program, end);
     if (start < 0) {
         LocalFree(program);
         printf("Encountered End Of File error...\n");
@@ -108,7 +115,7 @@ void LocateAttachedArchive(AppState* state) {
         state->archivePath[0] = '\0';
         Fail(state, "The temporary folder's path is too long.");
     }
-    const bool written = WriteWholeFile(state->archivePath, program + start, size - static_cast<DWORD>(start));
+    const bool written = WriteWholeFile(state->archivePath, program + start, end - static_cast<DWORD>(start));
     LocalFree(program);
     if (!written)
         AbortWorker(state);

@@ -185,6 +185,19 @@ ZipStatus CheckZipEntryName(std::string_view name) {
     return ZipStatus::Ok;
 }
 
+size_t FindZipArchiveEnd(const uint8_t* data, size_t end, size_t maxPadding) {
+    if (data == nullptr)
+        return end;
+    size_t position = 0;
+    for (size_t padding = 0; padding <= maxPadding && padding <= end; ++padding) {
+        if (padding > 0 && data[end - padding] != 0)
+            break;
+        if (FindEndRecord(data, end - padding, &position))
+            return end - padding;
+    }
+    return end;
+}
+
 ZipStatus ReadFirstZipEntry(const uint8_t* data, size_t size, uint32_t expectedSize, ZipEntry* entry) {
     size_t end = 0;
     if (data == nullptr || !FindEndRecord(data, size, &end))

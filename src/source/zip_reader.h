@@ -74,6 +74,14 @@ ZipStatus ReadFirstZipEntry(const uint8_t* data, size_t size, uint32_t expectedS
 // and its CRC-32 matches.
 ZipStatus InflateZipEntry(const uint8_t* data, size_t size, const ZipEntry& entry, uint8_t* out, size_t outSize);
 
+// Where an archive that ends at most `maxPadding` zero bytes before `end`
+// really ends: the end of the end record (and its comment) found there,
+// nearest to `end` first. Returns `end` when there is none, so that reading
+// the archive then says why. A signing tool aligns its certificate table on
+// 8 bytes and pads with zeros, so an archive attached before a signature may
+// end up to 7 bytes before the table.
+size_t FindZipArchiveEnd(const uint8_t* data, size_t end, size_t maxPadding);
+
 // One English line (no line feed) saying why an archive was refused.
 const char* DescribeZipStatus(ZipStatus status);
 

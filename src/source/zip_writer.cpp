@@ -44,12 +44,13 @@ bool DeflateRaw(const uint8_t* content, size_t size, std::vector<uint8_t>* packe
 
 // The fields that the local header and the central entry share, from
 // "version needed" to the name length.
-void PutCommonFields(std::vector<uint8_t>* out, uint32_t crc, uint32_t packedSize, uint32_t size, uint16_t nameLength) {
+void PutCommonFields(std::vector<uint8_t>* out, DosTimestamp stamp, uint32_t crc, uint32_t packedSize, uint32_t size,
+                     uint16_t nameLength) {
     Put16(out, kVersion20);  // version needed to extract
     Put16(out, 0);           // flags: no encryption, no data descriptor
     Put16(out, kMethodDeflate);
-    Put16(out, kZipFixedDosTime);
-    Put16(out, kZipFixedDosDate);
+    Put16(out, stamp.time);
+    Put16(out, stamp.date);
     Put32(out, crc);
     Put32(out, packedSize);
     Put32(out, size);
@@ -59,8 +60,30 @@ void PutCommonFields(std::vector<uint8_t>* out, uint32_t crc, uint32_t packedSiz
 
 }  // namespace
 
+DosTimestamp DosTimestampFromUnix(int64_t unixSeconds) {
+    constexpr int64_t kFirst = 315532800;  // 1980-01-01 00:00:00
+    constexpr int64_t kLast = 4354819199;  // 2107-12-31 23:59:59
+    const int64_t t = unixSeconds < kFirst ? kFirst : unixSeconds > kLast ? kLast : unixSeconds;
+    const int64_t seconds = t % 86400;
+    // Days since 1970 to a civil date: Howard Hinnant's civil_from_days.
+    const int64_t z = t / 86400 + 719468;
+    const int64_t era = z / 146097;
+    const int64_t dayOfEra = z - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t mp = (5 * dayOfYear + 2) / 153;
+    const int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
+    const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+
+    DosTimestamp stamp;
+    stamp.time = static_cast<uint16_t>((seconds / 3600) << 11 | (seconds / 60 % 60) << 5 | (seconds % 60) / 2);
+    stamp.date = static_cast<uint16_t>((year - 1980) << 9 | month << 5 | day);
+    return stamp;
+}
+
 bool AppendZipArchive(std::string_view entryName, const uint8_t* content, size_t contentSize,
-                      std::vector<uint8_t>* archive) {
+                      std::vector<uint8_t>* archive, DosTimestamp stamp) {
     // Beyond these a plain (non-ZIP64) archive cannot describe the entry.
     if (entryName.empty() || entryName.size() > 0xFFFF)
         return false;
@@ -80,7 +103,7 @@ bool AppendZipArchive(std::string_view entryName, const uint8_t* content, size_t
     std::vector<uint8_t> out;
 
     Put32(&out, 0x04034B50);  // local file header
-    PutCommonFields(&out, static_cast<uint32_t>(crc), packedSize, size, nameLength);
+    PutCommonFields(&out, stamp, static_cast<uint32_t>(crc), packedSize, size, nameLength);
     PutBytes(&out, entryName.data(), nameLength);
     PutBytes(&out, packed.data(), packed.size());
 
@@ -89,7 +112,7 @@ bool AppendZipArchive(std::string_view entryName, const uint8_t* content, size_t
         return false;
     Put32(&out, 0x02014B50);  // central directory entry
     Put16(&out, kVersion20);  // version made by: 2.0, MS-DOS attributes
-    PutCommonFields(&out, static_cast<uint32_t>(crc), packedSize, size, nameLength);
+    PutCommonFields(&out, stamp, static_cast<uint32_t>(crc), packedSize, size, nameLength);
     Put16(&out, 0);  // comment length
     Put16(&out, 0);  // disk number start
     Put16(&out, 0);  // internal attributes

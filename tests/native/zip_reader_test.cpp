@@ -365,6 +365,32 @@ TEST(ZipReader, RefusesBytesWithoutEndRecord) {
   EXPECT_EQ(ReadFirstZipEntry(nullptr, 0, kSmallSize, &entry), ZipStatus::NoEndRecord);
 }
 
+TEST(ZipReader, ArchiveEndLooksPastOnlyZeroPadding) {
+  ArchiveLayout layout;
+  layout.leading = Leading(100);
+  layout.archiveComment = "ends in zeros";
+  layout.archiveComment += std::string(2, '\0');
+  const Bytes archive = BuildArchive(layout);
+  struct Case {
+    std::string what;
+    Bytes after;
+    size_t maxPadding;
+    bool found;  // else the given end comes back
+  };
+  for (const Case& c : {Case{"nothing after it", {}, 7, true}, Case{"no padding allowed", {}, 0, true},
+                        Case{"one zero", Bytes(1, 0), 7, true}, Case{"seven zeros", Bytes(7, 0), 7, true},
+                        Case{"eight zeros", Bytes(8, 0), 7, false}, Case{"zeros not allowed", Bytes(3, 0), 0, false},
+                        Case{"a byte that is no padding", {0, 1, 0}, 7, false}}) {
+    SCOPED_TRACE(c.what);
+    Bytes data = archive;
+    data.insert(data.end(), c.after.begin(), c.after.end());
+    EXPECT_EQ(FindZipArchiveEnd(data.data(), data.size(), c.maxPadding), c.found ? archive.size() : data.size());
+  }
+  EXPECT_EQ(FindZipArchiveEnd(nullptr, 5, 7), 5u);
+  const Bytes zeros(5, 0);
+  EXPECT_EQ(FindZipArchiveEnd(zeros.data(), zeros.size(), 7), zeros.size());
+}
+
 // A small archive that has every structure: leading bytes, local extra
 // field, data, data descriptor, central entry with extra and comment.
 ArchiveLayout RichLayout() {

@@ -12,7 +12,8 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
   set(_tdw_wine_env
     "TDW_ROOT=${CMAKE_SOURCE_DIR}"
     "TDW_EXE=${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter.exe"
-    "TDW_DRIVER=$<TARGET_FILE:tdw-driver>")
+    "TDW_DRIVER=$<TARGET_FILE:tdw-driver>"
+    "TDW_ATTACH_IMAGE=${TDW_ATTACH_IMAGE}")
 
   # ctest does not build: the first test brings the program and the driver
   # up to date, and every Wine test needs it to have passed.
