@@ -12,7 +12,7 @@ find_package(ZLIB REQUIRED)
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-add_library(tdw_core STATIC ${TDW_PORTABLE_SOURCES})
+add_library(tdw_core STATIC ${TDW_PORTABLE_SOURCES} ${TDW_TOOL_SOURCES})
 target_include_directories(tdw_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(tdw_core PUBLIC ZLIB::ZLIB)
 

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "read-attached: cannot write %s\n", argv[2]);
         return 1;
     }
-    std::printf("entry %s, unpacked as %s, %zu leading bytes\n", entry.name.c_str(),
+    std::printf("entry %.*s, unpacked as %s, %zu leading bytes\n", static_cast<int>(entry.name.size()), entry.name.data(),
                 UnpackedImageName(entry.name).c_str(), entry.leadingBytes);
     return 0;
 }

@@ -1,13 +1,21 @@
 #include "install/chosen_target.h"
 
-#include <mutex>
+#include <windows.h>
 
 #include "install/storage_win32.h"
 
 namespace {
 
 // The checks (UI thread) and the writer both reach the choice.
-std::mutex g_choiceLock;
+SRWLOCK g_choiceLock = SRWLOCK_INIT;
+
+// Holds the choice's lock for the life of a scope.
+struct ChoiceHold {
+    ChoiceHold() { AcquireSRWLockExclusive(&g_choiceLock); }
+    ~ChoiceHold() { ReleaseSRWLockExclusive(&g_choiceLock); }
+    ChoiceHold(const ChoiceHold&) = delete;
+    ChoiceHold& operator=(const ChoiceHold&) = delete;
+};
 TargetIdentity g_choice;
 bool g_rewritten;  // the disk was written since the choice was recorded
 
@@ -19,7 +27,7 @@ TargetIdentity IdentifyDrive(char letter) {
 
 bool CheckChosenTarget(char letter, TargetIdentity* now) {
     *now = IdentifyDrive(letter);
-    std::lock_guard<std::mutex> hold(g_choiceLock);
+    const ChoiceHold hold;
     if (g_choice.letter != letter) {
         g_choice = *now;
         g_rewritten = false;
@@ -34,18 +42,18 @@ bool CheckChosenTarget(char letter, TargetIdentity* now) {
 }
 
 TargetIdentity ChosenTarget() {
-    std::lock_guard<std::mutex> hold(g_choiceLock);
+    const ChoiceHold hold;
     return g_choice;
 }
 
 void ForgetChosenTarget() {
-    std::lock_guard<std::mutex> hold(g_choiceLock);
+    const ChoiceHold hold;
     g_choice = TargetIdentity{};
     g_rewritten = false;
 }
 
 void RecordWrittenTarget(const TargetIdentity& written) {
-    std::lock_guard<std::mutex> hold(g_choiceLock);
+    const ChoiceHold hold;
     g_choice = written;
     g_rewritten = true;
 }

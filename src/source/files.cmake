@@ -3,8 +3,9 @@ list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/image_checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pe_overlay.cpp
   ${CMAKE_CURRENT_LIST_DIR}/temp_paths.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/zip_reader.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/zip_writer.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/zip_reader.cpp)
+# Only the host tools make archives: the program never links a compressor.
+list(APPEND TDW_TOOL_SOURCES ${CMAKE_CURRENT_LIST_DIR}/zip_writer.cpp)
 list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/chooser_pane.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_io.cpp

@@ -10,6 +10,16 @@ bool IsDosNameCharacter(char c) {
     return c != '\0' && std::strchr("_-~!#$%&'(){}^@`", c) != nullptr;
 }
 
+// The first `count` characters (all when there are fewer), and what follows
+// `from`: substr without its exception, which would bring the C++ runtime's
+// string and exception machinery into the program.
+std::string_view Head(std::string_view text, size_t count) {
+    return std::string_view(text.data(), count < text.size() ? count : text.size());
+}
+std::string_view Tail(std::string_view text, size_t from) {
+    return from < text.size() ? std::string_view(text.data() + from, text.size() - from) : std::string_view();
+}
+
 bool AllDosNameCharacters(std::string_view part) {
     for (char c : part) {
         if (!IsDosNameCharacter(c))
@@ -42,8 +52,8 @@ const char* DescribeImageStatus(ImageStatus status) {
 
 bool IsPlainDosFileName(std::string_view name) {
     size_t dot = name.find('.');
-    std::string_view stem = name.substr(0, dot);
-    std::string_view extension = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+    std::string_view stem = Head(name, dot);
+    std::string_view extension = dot == std::string_view::npos ? std::string_view() : Tail(name, dot + 1);
     if (stem.empty() || stem.size() > 8)
         return false;
     if (dot != std::string_view::npos && (extension.empty() || extension.size() > 3))
@@ -55,7 +65,7 @@ bool IsPlainDosFileName(std::string_view name) {
 }
 
 bool IsWindowsDeviceName(std::string_view name) {
-    std::string_view stem = name.substr(0, name.find('.'));
+    std::string_view stem = Head(name, name.find('.'));
     while (!stem.empty() && stem.back() == ' ')
         stem.remove_suffix(1);
     char upper[5] = {};
@@ -68,5 +78,5 @@ bool IsWindowsDeviceName(std::string_view name) {
     std::string_view u(upper, stem.size());
     if (u == "CON" || u == "PRN" || u == "AUX" || u == "NUL")
         return true;
-    return u.size() == 4 && (u.substr(0, 3) == "COM" || u.substr(0, 3) == "LPT") && u[3] >= '1' && u[3] <= '9';
+    return u.size() == 4 && (Head(u, 3) == "COM" || Head(u, 3) == "LPT") && u[3] >= '1' && u[3] <= '9';
 }

@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "shell/app_state.h"
 #include "source/file_io.h"

@@ -5,7 +5,6 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <mutex>
 #include <cstdlib>
 #include <cstring>
 
@@ -39,8 +38,8 @@ void __cdecl CleanupThread(void* argument) {
         return;
     // A loader's and a failed writer's cleanup may overlap; each empties the
     // paths that it deleted, so one at a time.
-    static std::mutex cleanupMutex;
-    const std::lock_guard<std::mutex> lock(cleanupMutex);
+    static SRWLOCK cleanupLock = SRWLOCK_INIT;
+    AcquireSRWLockExclusive(&cleanupLock);
     // Without a whole temporary folder the pattern would match files in the
     // current directory.
     char pattern[kPathBufferSize];
@@ -54,6 +53,7 @@ void __cdecl CleanupThread(void* argument) {
         DeleteFileA(state->imagePath);
         state->imagePath[0] = '\0';
     }
+    ReleaseSRWLockExclusive(&cleanupLock);
 }
 
 void StartCleanup(AppState* state) {

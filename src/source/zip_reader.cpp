@@ -84,7 +84,7 @@ ZipStatus ReadEntryHeaders(const uint8_t* data, size_t cdPosition, size_t cdEnd,
     ZipStatus nameStatus = CheckZipEntryName(name);
     if (nameStatus != ZipStatus::Ok)
         return nameStatus;
-    entry->name.assign(name);
+    entry->name = name;
 
     // The local header and the entry's data both lie before the central directory.
     size_t localOffset = Read32(c + 42);
@@ -264,10 +264,15 @@ ZipStatus InflateZipEntry(const uint8_t* data, size_t size, const ZipEntry& entr
     return ZipStatus::Ok;
 }
 
-std::string UnpackedImageName(std::string_view entryName) {
-    std::string name(entryName);
-    if (name.find('.') == std::string::npos)
-        name += ".IMG";
+UnpackedName UnpackedImageName(std::string_view entryName) {
+    UnpackedName name{};
+    const std::string_view suffix = entryName.find('.') == std::string_view::npos ? ".IMG" : "";
+    name.length = entryName.size() + suffix.size();
+    size_t used = 0;
+    for (const std::string_view part : {entryName, suffix})
+        for (size_t i = 0; i < part.size() && used < kMaxUnpackedNameLength; ++i)
+            name.text[used++] = part[i];
+    name.text[used] = '\0';
     return name;
 }
 

@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 // Why an archive was refused; each has its own line from DescribeZipStatus.
@@ -51,7 +50,7 @@ constexpr uint16_t kZipMethodDeflate = 8;
 
 // The first entry of an archive, as its central directory describes it.
 struct ZipEntry {
-    std::string name;     // as stored in the archive, already checked
+    std::string_view name;  // as stored in the archive, already checked; points into its bytes
     uint16_t flags = 0;   // general-purpose bit flags
     uint16_t method = 0;  // kZipMethodStored or kZipMethodDeflate
     uint32_t crc32 = 0;
@@ -85,9 +84,18 @@ size_t FindZipArchiveEnd(const uint8_t* data, size_t end, size_t maxPadding);
 // One English line (no line feed) saying why an archive was refused.
 const char* DescribeZipStatus(ZipStatus status);
 
+// A file name of at most kMaxUnpackedNameLength characters. `length` is the
+// whole name's length, also when the text had to stop short of it.
+struct UnpackedName {
+    char text[kMaxUnpackedNameLength + 1];
+    size_t length;
+    const char* c_str() const { return text; }
+    size_t size() const { return length; }
+};
+
 // The name the unpacked image gets: the entry name, with ".IMG" appended
 // when the name has no '.'.
-std::string UnpackedImageName(std::string_view entryName);
+UnpackedName UnpackedImageName(std::string_view entryName);
 
 // Checks an entry name for use as a file name in the temporary folder.
 // Returns Ok or one of the Name* statuses.

@@ -12,16 +12,55 @@ namespace {
 std::atomic<uint16_t> g_currentLanguage{0xFFFF};
 
 // Each thread formats in buffers of its own, so a worker's status line can
-// never be overwritten by the UI thread's lookup and the other way round.
+// never be overwritten by the UI thread's lookup and the other way round. They
+// hang in a fiber-local slot whose callback frees them when the thread ends
+// (a C++ thread_local would bring the runtime's thread machinery along).
 struct ThreadTextBuffers {
-    char* format = nullptr;
-    char* result = nullptr;
-    ~ThreadTextBuffers() {
-        free(format);
-        free(result);
-    }
+    char* format;
+    char* result;
 };
-thread_local ThreadTextBuffers t_buffers;
+
+void WINAPI FreeThreadBuffers(void* data) {
+    auto* buffers = static_cast<ThreadTextBuffers*>(data);
+    if (buffers == nullptr)
+        return;
+    free(buffers->format);
+    free(buffers->result);
+    free(buffers);
+}
+
+std::atomic<DWORD> g_bufferSlot{FLS_OUT_OF_INDEXES};
+
+// The slot, made by the first thread that asks; FLS_OUT_OF_INDEXES when none
+// could be had.
+DWORD BufferSlot() {
+    DWORD slot = g_bufferSlot;
+    if (slot != FLS_OUT_OF_INDEXES)
+        return slot;
+    const DWORD made = FlsAlloc(FreeThreadBuffers);
+    if (made == FLS_OUT_OF_INDEXES || g_bufferSlot.compare_exchange_strong(slot, made))
+        return made;
+    FlsFree(made);  // another thread was first
+    return slot;
+}
+
+// The calling thread's buffers, made on first use; null when memory runs out.
+ThreadTextBuffers* ThreadBuffers() {
+    const DWORD slot = BufferSlot();
+    if (slot == FLS_OUT_OF_INDEXES)
+        return nullptr;
+    auto* buffers = static_cast<ThreadTextBuffers*>(FlsGetValue(slot));
+    if (buffers != nullptr)
+        return buffers;
+    buffers = static_cast<ThreadTextBuffers*>(calloc(1, sizeof(ThreadTextBuffers)));
+    if (buffers == nullptr)
+        return nullptr;
+    if (!FlsSetValue(slot, buffers)) {
+        free(buffers);
+        return nullptr;
+    }
+    return buffers;
+}
 
 CatalogueBlock FindStringBlock(uint16_t language, unsigned blockNumber, void*) {
     const HMODULE module = GetModuleHandleA(nullptr);
@@ -44,12 +83,15 @@ size_t ConvertToAnsi(const uint16_t* units, size_t count, char* out, size_t outS
 
 const CatalogueSource kResourceCatalogue = {FindStringBlock, ConvertToAnsi, nullptr};
 
-bool EnsureBuffers() {
-    if (t_buffers.format == nullptr)
-        t_buffers.format = static_cast<char*>(malloc(kTextBufferSize));
-    if (t_buffers.result == nullptr)
-        t_buffers.result = static_cast<char*>(malloc(kTextBufferSize));
-    return t_buffers.format != nullptr && t_buffers.result != nullptr;
+ThreadTextBuffers* EnsureBuffers() {
+    ThreadTextBuffers* buffers = ThreadBuffers();
+    if (buffers == nullptr)
+        return nullptr;
+    if (buffers->format == nullptr)
+        buffers->format = static_cast<char*>(malloc(kTextBufferSize));
+    if (buffers->result == nullptr)
+        buffers->result = static_cast<char*>(malloc(kTextBufferSize));
+    return buffers->format != nullptr && buffers->result != nullptr ? buffers : nullptr;
 }
 
 }  // namespace
@@ -63,12 +105,13 @@ void SetCurrentLanguage(uint16_t language) {
 
 const char* GetText(unsigned id, ...) {
     const uint16_t language = g_currentLanguage;
-    if (language == 0 || !EnsureBuffers())
+    ThreadTextBuffers* buffers = language != 0 ? EnsureBuffers() : nullptr;
+    if (buffers == nullptr)
         return kPlaceholderText;
     va_list args;
     va_start(args, id);
     const char* text =
-        FormatCatalogueText(kResourceCatalogue, language, id, TextBuffers{t_buffers.format, t_buffers.result}, args);
+        FormatCatalogueText(kResourceCatalogue, language, id, TextBuffers{buffers->format, buffers->result}, args);
     va_end(args);
     return text;
 }

@@ -178,6 +178,7 @@ std::string ExtraField(uint8_t fill) {
 struct Unpacked {
   ZipStatus status = ZipStatus::Ok;
   ZipEntry entry;
+  std::string name;  // the entry's name outlives the archive's bytes only as a copy
   Bytes image;
 };
 
@@ -189,6 +190,7 @@ Unpacked Unpack(const Bytes& archive, uint32_t expected) {
   if (!archive.empty()) std::memcpy(exact.get(), archive.data(), archive.size());
   u.status = ReadFirstZipEntry(exact.get(), archive.size(), expected, &u.entry);
   if (u.status != ZipStatus::Ok) return u;
+  u.name.assign(u.entry.name);
   std::unique_ptr<uint8_t[]> out(new uint8_t[u.entry.uncompressedSize]);
   u.status = InflateZipEntry(exact.get(), archive.size(), u.entry, out.get(),
                              u.entry.uncompressedSize);
@@ -216,7 +218,7 @@ TEST(ZipReader, ReadsArchivesFromZipWriterAfterProgramBytes) {
     ASSERT_EQ(archive[archive.size() - 19], 6);
     Unpacked u = Unpack(archive, kFloppyImageSize);
     ASSERT_EQ(u.status, ZipStatus::Ok) << DescribeZipStatus(u.status);
-    EXPECT_EQ(u.entry.name, c.name);
+    EXPECT_EQ(u.name, c.name);
     EXPECT_EQ(u.entry.leadingBytes, c.leading);
     EXPECT_EQ(u.entry.method, kZipMethodDeflate);
     EXPECT_EQ(u.entry.flags, 0);
@@ -265,7 +267,7 @@ TEST(ZipReader, AcceptsArchivesThatOtherWritersProduce) {
     SCOPED_TRACE(c.what);
     Unpacked u = Unpack(BuildArchive(c.layout), kSmallSize);
     ASSERT_EQ(u.status, ZipStatus::Ok) << DescribeZipStatus(u.status);
-    EXPECT_EQ(u.entry.name, c.layout.name);
+    EXPECT_EQ(u.name, c.layout.name);
     EXPECT_EQ(u.entry.leadingBytes, c.layout.leading.size());
     EXPECT_EQ(u.image, c.layout.content);
   }
@@ -486,7 +488,9 @@ TEST(ZipReader, UnpackedNameGetsImgOnlyWithoutDot) {
   struct Case { const char* entry; const char* unpacked; };
   for (Case c : {Case{"T64DEMO1.IMG", "T64DEMO1.IMG"}, Case{"T64DEMO1", "T64DEMO1.IMG"},
                  Case{"disk.bin", "disk.bin"}, Case{"a.b.c", "a.b.c"}, Case{"X", "X.IMG"}}) {
-    EXPECT_EQ(UnpackedImageName(c.entry), c.unpacked);
+    const UnpackedName name = UnpackedImageName(c.entry);
+    EXPECT_EQ(std::string(name.c_str()), c.unpacked);
+    EXPECT_EQ(name.size(), strlen(c.unpacked));
   }
   // The limit applies to the name we unpack to, ".IMG" included.
   EXPECT_EQ(CheckZipEntryName(std::string(251, 'a')), ZipStatus::Ok);
