@@ -97,6 +97,10 @@ HWND GetPane(int index) {
     return index >= 0 && index < PaneCount ? g_panes[index] : nullptr;
 }
 
+HWND GetShownPane() {
+    return g_currentPane;
+}
+
 void SwitchPane(HWND mainWindow) {
     if (!OnUiThread()) {
         SendToUiThread(WM_APP_SWITCH_PANE, 0, 0);
