@@ -32,6 +32,28 @@ void ShowClosingTitle(HWND window) {
     SetWindowTextA(window, GetText(IDS_CLOSING_AFTER_WRITE));
 }
 
+// The dialog manager turns Enter into a command to this window: IDOK, or the
+// id of the pane button that is the default one. Only the pane list, the
+// language bar and Esc (IDCANCEL) send it other commands.
+bool IsEnterKey(HWND window, WPARAM wParam, LPARAM lParam) {
+    const HWND control = reinterpret_cast<HWND>(lParam);
+    return LOWORD(wParam) != IDCANCEL && control != GetDlgItem(window, IDC_PANE_LIST) &&
+           control != GetDlgItem(window, IDC_LANGUAGE_BAR);
+}
+
+// Enter goes on to the next step on Welcome and Select target (back, when
+// Previous has the focus), as its button would. On Install it does nothing:
+// only a press of Start itself may write to a drive.
+void OnEnterKey() {
+    const HWND pane = GetShownPane();
+    if (pane == nullptr || (pane != GetPane(PaneWelcome) && pane != GetPane(PaneTarget)))
+        return;
+    const HWND previous = GetDlgItem(pane, IDC_PREVIOUS);
+    const HWND button = GetFocus() == previous ? previous : GetDlgItem(pane, IDC_NEXT);
+    if (button != nullptr && IsWindowEnabled(button))
+        SendMessageA(pane, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
 void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     if (reinterpret_cast<HWND>(lParam) == GetDlgItem(window, IDC_LANGUAGE_BAR)) {
         SelectLanguage(LOWORD(wParam));
@@ -39,6 +61,8 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         SwitchPane(window);
         if (g_closeWhenIdle)
             ShowClosingTitle(window);
+    } else if (IsEnterKey(window, wParam, lParam)) {
+        OnEnterKey();
     }
     // A click in the pane list is ignored while a write runs. Every other
     // command, Esc (IDCANCEL) included, only re-shows the selected pane.

@@ -35,6 +35,11 @@ bool CreatePanes(HWND mainWindow) {
     if (g_panes[PaneWelcome] == nullptr)
         return false;
     g_sourceChooser = CreatePane(IDD_SOURCE_CHOOSER, g_panes[PaneWelcome], ChooserPaneProc);
+    // Created after the Welcome pane's own controls, the chooser would come
+    // last in tab order; it reads between the introduction and Previous/Next.
+    if (g_sourceChooser != nullptr)
+        SetWindowPos(g_sourceChooser, GetDlgItem(g_panes[PaneWelcome], IDC_WELCOME_TEXT), 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
     g_panes[PaneTarget] = CreatePane(IDD_TARGET_PANE, mainWindow, TargetPaneProc);
     g_panes[PaneInstall] = CreatePane(IDD_INSTALL_PANE, mainWindow, InstallPaneProc);
     g_panes[PaneReboot] = CreatePane(IDD_REBOOT_PANE, mainWindow, PaneProc);
@@ -52,10 +57,48 @@ HWND PaneList() {
     return GetDlgItem(GetMainWindow(), IDC_PANE_LIST);
 }
 
+bool CanHaveFocus(HWND control) {
+    return control != nullptr && IsChild(GetMainWindow(), control) && IsWindowVisible(control) &&
+           IsWindowEnabled(control);
+}
+
+void FocusControl(HWND control) {
+    // Through the dialog manager, so that the default push button follows.
+    SendMessageA(GetMainWindow(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+}
+
+// Hiding a pane (or the chooser) or disabling a control takes the focus from
+// the control that had it, and a wizard without focus ignores the keyboard.
+// A control still usable gets the focus back; otherwise it goes to the shown
+// pane's Next, where a wizard keeps it from step to step, or to the pane's
+// first tab stop.
+void KeepKeyboardFocus(HWND before) {
+    // Only while the wizard is the active window: focus must not pull it
+    // in front of another program.
+    if (GetActiveWindow() != GetMainWindow() || g_currentPane == nullptr)
+        return;
+    if (CanHaveFocus(before)) {
+        if (GetFocus() != before)
+            FocusControl(before);
+        return;
+    }
+    HWND target = GetDlgItem(g_currentPane, IDC_NEXT);
+    if (!CanHaveFocus(target))
+        target = GetNextDlgTabItem(g_currentPane, nullptr, FALSE);
+    if (!CanHaveFocus(target))
+        target = GetNextDlgTabItem(GetMainWindow(), nullptr, FALSE);
+    if (CanHaveFocus(target))
+        FocusControl(target);
+}
+
 }  // namespace
 
 HWND GetPane(int index) {
     return index >= 0 && index < PaneCount ? g_panes[index] : nullptr;
+}
+
+HWND GetShownPane() {
+    return g_currentPane;
 }
 
 void SwitchPane(HWND mainWindow) {
@@ -79,6 +122,7 @@ void SwitchPane(HWND mainWindow) {
     if (index < 0 || index >= PaneCount)
         return;
 
+    const HWND focus = GetFocus();
     const HWND chosen = g_panes[index];
     if (index == PaneWelcome && g_sourceChooser != nullptr) {
         ShowWindow(g_sourceChooser, SW_HIDE);
@@ -86,15 +130,15 @@ void SwitchPane(HWND mainWindow) {
         RelocalisePane(g_sourceChooser);
     }
     RelocalisePane(chosen);
-    if (chosen == g_currentPane)
-        return;
-
-    if (g_currentPane == g_panes[PaneWelcome] && g_sourceChooser != nullptr)
-        ShowWindow(g_sourceChooser, SW_HIDE);
-    if (g_currentPane != nullptr)
-        ShowWindow(g_currentPane, SW_HIDE);
-    ShowWindow(chosen, SW_SHOW);
-    g_currentPane = chosen;
+    if (chosen != g_currentPane) {
+        if (g_currentPane == g_panes[PaneWelcome] && g_sourceChooser != nullptr)
+            ShowWindow(g_sourceChooser, SW_HIDE);
+        if (g_currentPane != nullptr)
+            ShowWindow(g_currentPane, SW_HIDE);
+        ShowWindow(chosen, SW_SHOW);
+        g_currentPane = chosen;
+    }
+    KeepKeyboardFocus(focus);
 }
 
 void RelocalisePane(HWND pane) {
@@ -148,6 +192,8 @@ INT_PTR CALLBACK PaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM) {
                 StepPane(-1);
             else if (LOWORD(wParam) == IDC_NEXT)
                 StepPane(+1);
+            else if (HIWORD(wParam) == BN_CLICKED)
+                KeepKeyboardFocus(GetFocus());  // Start disables itself as the write begins
             return FALSE;
         case WM_CTLCOLORDLG:
             return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));

@@ -30,3 +30,7 @@ void PaintPaneBorder(HWND pane);
 
 // The pane window at a pane-list index, or null before the panes exist.
 HWND GetPane(int index);
+
+// The main pane shown (never the source chooser), or null before the first
+// SwitchPane.
+HWND GetShownPane();

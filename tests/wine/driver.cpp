@@ -17,6 +17,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -468,6 +469,93 @@ int CmdEscape(Context& context) {
     return kOk;
 }
 
+// The window that has the keyboard focus in the wizard's thread, or null.
+HWND FocusOf(HWND main) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    DWORD thread = GetWindowThreadProcessId(main, nullptr);
+    return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+// "<pane><TAB><id>" of the focused control, "main<TAB>0" when the window
+// itself has it, "none" when nothing of the wizard has.
+int CmdFocus(Context& context) {
+    HWND focus = FocusOf(context.main);
+    if (focus == context.main) {
+        Print("main\t0\n");
+        return kOk;
+    }
+    static const char* const kNames[] = {"main", "welcome", "chooser", "target", "install", "reboot"};
+    HWND parent = focus ? GetParent(focus) : nullptr;
+    for (const char* name : kNames) {
+        if (parent && FindPane(context.main, name) == parent) {
+            Print("%s\t%d\n", name, GetDlgCtrlID(focus));
+            return kOk;
+        }
+    }
+    Print("none\n");
+    return kOk;
+}
+
+struct KeyName {
+    const char* name;
+    WORD key;
+    bool extended;  // the arrow block: its scan codes come with the E0 prefix
+};
+const KeyName kKeyNames[] = {
+    {"tab", VK_TAB, false},   {"enter", VK_RETURN, false}, {"esc", VK_ESCAPE, false}, {"space", VK_SPACE, false},
+    {"up", VK_UP, true},      {"down", VK_DOWN, true},     {"left", VK_LEFT, true},  {"right", VK_RIGHT, true},
+    {"home", VK_HOME, true},  {"end", VK_END, true},
+};
+
+void AddKey(std::vector<INPUT>* inputs, WORD key, bool extended, bool up) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = (WORD)MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
+    input.ki.dwFlags = (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
+    inputs->push_back(input);
+}
+
+// keys <key>...: real key presses, as a keyboard gives them, to the wizard
+// brought to the foreground. A key is one of tab enter esc space up down
+// left right home end, "shift+" in front holds Shift down around it.
+int CmdKeys(Context& context) {
+    if (int code = RequireArgs(context, 3, "keys <key>..."))
+        return code;
+    std::vector<INPUT> inputs;
+    for (int i = 2; i < context.argc; ++i) {
+        const char* name = context.argv[i];
+        bool shift = _strnicmp(name, "shift+", 6) == 0;
+        if (shift)
+            name += 6;
+        const KeyName* found = nullptr;
+        for (const KeyName& key : kKeyNames)
+            if (_stricmp(name, key.name) == 0)
+                found = &key;
+        if (!found)
+            return Fail(kUsage, "unknown key '%s'", context.argv[i]);
+        if (shift)
+            AddKey(&inputs, VK_SHIFT, false, false);
+        AddKey(&inputs, found->key, found->extended, false);
+        AddKey(&inputs, found->key, found->extended, true);
+        if (shift)
+            AddKey(&inputs, VK_SHIFT, false, true);
+    }
+    // Keys go to the foreground window's thread: make the wizard that first.
+    SetForegroundWindow(context.main);
+    for (DWORD start = GetTickCount(); GetForegroundWindow() != context.main; Sleep(kPollMs))
+        if (GetTickCount() - start > kSendTimeoutMs)
+            return Fail(kFailed, "the wizard does not come to the foreground");
+    UINT count = (UINT)inputs.size();
+    if (SendInput(count, inputs.data(), sizeof(INPUT)) != count)
+        return Fail(kFailed, "SendInput did not take all %u key events (error %lu)", count, GetLastError());
+    // Input is read after sent and posted messages: a pause lets it come
+    // first, the answer to WM_NULL shows the window still works.
+    Sleep(kPollMs * 2);
+    return Send(context.main, WM_NULL, 0, 0) ? kOk : Fail(kFailed, "the window stopped answering");
+}
+
 int CmdClose(Context& context) {
     return PostMessageA(context.main, WM_CLOSE, 0, 0) ? kOk : Fail(kFailed, "PostMessage failed");
 }
@@ -679,6 +767,8 @@ const Command kCommands[] = {
     {"status", CmdStatus, true, "status               Error|Ok|Warning<TAB>text of each status line"},
     {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
     {"escape", CmdEscape, true, "escape               press Esc; prints the id of the focused control that got it"},
+    {"keys", CmdKeys, true, "keys <key>...        press keys (tab enter esc space up down left right home end, shift+<key>)"},
+    {"focus", CmdFocus, true, "focus                the focused control: pane<TAB>id, or none"},
     {"close", CmdClose, true, "close                post WM_CLOSE"},
     {"devchange", CmdDevChange, true, "devchange [count] [removal] [letter]  send WM_DEVICECHANGE for a drive (E:)"},
     {"raise-watch", CmdRaiseWatch, true,
