@@ -1,6 +1,7 @@
 // bench-probe: measurements taken from outside the wizard's process.
 //   ping-loop <interval-ms> <duration-ms>  WM_NULL round trips to the main window
 //   procstat <exe-name>                    handles and memory of a running process
+//   start-to-reboot                        presses Start and times the way to the Reboot pane
 #include <windows.h>
 #include <mmsystem.h>
 #include <psapi.h>
@@ -86,6 +87,53 @@ int ProcStat(const char* exeName) {
     return 0;
 }
 
+// The pane (a child dialog of the main window) that holds control `id`.
+struct PaneSearch {
+    int id;
+    HWND pane;
+};
+
+BOOL CALLBACK FindPane(HWND child, LPARAM search) {
+    auto* wanted = reinterpret_cast<PaneSearch*>(search);
+    char name[32];
+    if (GetClassNameA(child, name, sizeof(name)) && strcmp(name, "#32770") == 0 &&
+        GetDlgItem(child, wanted->id) != nullptr) {
+        wanted->pane = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Times, from within one process so that no driver start is counted, the
+// whole write: the press of Start until the Reboot pane shows.
+int StartToReboot() {
+    HWND main = nullptr;
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&main));
+    PaneSearch install = {111, nullptr}, reboot = {113, nullptr};
+    if (main != nullptr) {
+        EnumChildWindows(main, FindPane, reinterpret_cast<LPARAM>(&install));
+        EnumChildWindows(main, FindPane, reinterpret_cast<LPARAM>(&reboot));
+    }
+    if (install.pane == nullptr || reboot.pane == nullptr || IsWindowVisible(reboot.pane)) {
+        fprintf(stderr, "bench-probe: no Install pane shown\n");
+        return 1;
+    }
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    SendMessageA(GetDlgItem(install.pane, 111), BM_CLICK, 0, 0);
+    do {
+        SwitchToThread();
+        QueryPerformanceCounter(&now);
+        if (Milliseconds(start, now, frequency) > 30000) {
+            fprintf(stderr, "bench-probe: no Reboot pane after 30 s\n");
+            return 1;
+        }
+    } while (!IsWindowVisible(reboot.pane));
+    printf("%.1f\n", Milliseconds(start, now, frequency));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,6 +141,8 @@ int main(int argc, char** argv) {
         return PingLoop(strtoul(argv[2], nullptr, 10), strtoul(argv[3], nullptr, 10));
     if (argc == 3 && strcmp(argv[1], "procstat") == 0)
         return ProcStat(argv[2]);
-    fprintf(stderr, "usage: bench-probe ping-loop <interval-ms> <duration-ms> | procstat <exe-name>\n");
+    if (argc == 2 && strcmp(argv[1], "start-to-reboot") == 0)
+        return StartToReboot();
+    fprintf(stderr, "usage: bench-probe ping-loop <interval-ms> <duration-ms> | procstat <exe-name> | start-to-reboot\n");
     return 2;
 }
