@@ -20,27 +20,34 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=
 
 find_library(TDW_ZLIB NAMES libz.a z REQUIRED)
 
-add_executable(TalvixDiskWriter-plain
+# The program's objects, linked twice: once stripped, as shipped, and once
+# with its symbols, which go to a file beside it for reading crash reports.
+# The linker strips; objcopy would stamp the program with the time again.
+add_library(tdw_program OBJECT
   ${TDW_WIN32_SOURCES} ${TDW_PORTABLE_SOURCES}
   ${CMAKE_SOURCE_DIR}/src/resources/app.rc)
-target_include_directories(TalvixDiskWriter-plain PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/src/resources)
+target_include_directories(tdw_program PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/src/resources)
 # Small and lean: the program throws nothing and asks no type of its objects,
 # so neither the runtime's unwinding machinery nor type names come along, and
 # the linker drops what nothing uses.
-target_compile_options(TalvixDiskWriter-plain PRIVATE
+target_compile_options(tdw_program PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti> -ffunction-sections -fdata-sections)
-target_link_options(TalvixDiskWriter-plain PRIVATE -Wl,--gc-sections)
-# The shipped program carries no symbols; they go to a file beside it, named
-# in the program (a GNU debug link), for reading crash reports.
-add_custom_command(TARGET TalvixDiskWriter-plain POST_BUILD
-  COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:TalvixDiskWriter-plain>
-          $<TARGET_FILE_DIR:TalvixDiskWriter-plain>/TalvixDiskWriter.debug
-  COMMAND ${CMAKE_OBJCOPY} --strip-all
-          --add-gnu-debuglink=$<TARGET_FILE_DIR:TalvixDiskWriter-plain>/TalvixDiskWriter.debug
-          $<TARGET_FILE:TalvixDiskWriter-plain>
-  COMMENT "Moving the program's symbols to TalvixDiskWriter.debug")
-target_link_libraries(TalvixDiskWriter-plain PRIVATE
+set(TDW_PROGRAM_LIBRARIES
   ${TDW_ZLIB} comctl32 comdlg32 shell32 ole32 oleaut32 uuid cfgmgr32 setupapi gdi32 user32 kernel32)
+
+add_executable(TalvixDiskWriter-plain $<TARGET_OBJECTS:tdw_program>)
+target_link_options(TalvixDiskWriter-plain PRIVATE -Wl,--gc-sections -s)
+target_link_libraries(TalvixDiskWriter-plain PRIVATE ${TDW_PROGRAM_LIBRARIES})
+
+add_executable(TalvixDiskWriter-symbols $<TARGET_OBJECTS:tdw_program>)
+target_link_options(TalvixDiskWriter-symbols PRIVATE -Wl,--gc-sections)
+target_link_libraries(TalvixDiskWriter-symbols PRIVATE ${TDW_PROGRAM_LIBRARIES})
+set_target_properties(TalvixDiskWriter-symbols PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+add_custom_command(TARGET TalvixDiskWriter-symbols POST_BUILD
+  COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:TalvixDiskWriter-symbols>
+          ${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter.debug
+  COMMENT "Keeping the program's symbols in TalvixDiskWriter.debug")
+add_dependencies(TalvixDiskWriter-plain TalvixDiskWriter-symbols)
 file(GLOB TDW_RESOURCE_INPUTS CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/resources/*.rc ${CMAKE_SOURCE_DIR}/src/resources/*.h
   ${CMAKE_SOURCE_DIR}/src/resources/*.manifest ${CMAKE_SOURCE_DIR}/src/resources/icons/*.ico)
