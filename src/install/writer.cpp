@@ -243,8 +243,11 @@ bool RunWrite(const WriteJob& job) {
             LogProgress(MessageKind::Warning, IDS_REPLUG_DRIVE, drive);
             break;
         }
-        case UsbRestartOutcome::Failed:
-            break;  // the restart has said so in an Error line
+        case UsbRestartOutcome::Failed: {
+            const char drive[3] = {plan.letter, ':', '\0'};
+            LogProgress(MessageKind::Error, IDS_USB_NOT_RESTARTED, drive);
+            break;
+        }
     }
     SetWrittenDestination(job);
     SetWriteActive(0);
