@@ -7,6 +7,7 @@
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/ui_thread.h"
+#include "text/copy_text.h"
 #include "text/text.h"
 
 namespace {

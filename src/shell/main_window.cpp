@@ -11,12 +11,12 @@
 #include "devices/floppy_test.h"
 #include "devices/usb_restart.h"
 #include "install/checks.h"
-#include "install/progress_log.h"
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/pane_list.h"
 #include "shell/panes.h"
 #include "shell/ui_thread.h"
+#include "text/copy_text.h"
 #include "text/language_bar.h"
 #include "text/text.h"
 
