@@ -94,11 +94,22 @@ void FindRemovableDrives(DriveListUpdate* update) {
     }
 }
 
+LRESULT SetTopmostOnUiThread(void* topmost) {
+    // Without SWP_NOACTIVATE: the wizard also comes to the front.
+    SetWindowPos(GetMainWindow(), topmost != nullptr ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE);
+    return 1;
+}
+
+LRESULT ApplyDriveListUpdateOnUiThread(void* update) {
+    return ApplyDriveListUpdate(static_cast<DriveListUpdate*>(update));
+}
+
 // Keeps the wizard in front for a moment after a new drive showed up.
 void RaiseWindowBriefly() {
-    SendToUiThread(WM_APP_SET_TOPMOST, 1, 0);
+    RunOnUiThread(SetTopmostOnUiThread, reinterpret_cast<void*>(1));
     Sleep(kTopmostMs);
-    SendToUiThread(WM_APP_SET_TOPMOST, 0, 0);
+    RunOnUiThread(SetTopmostOnUiThread, nullptr);
 }
 
 }  // namespace
@@ -128,7 +139,7 @@ void RebuildDriveList(HWND list) {
             break;
         update->list = g_driveListWindow;
         FindRemovableDrives(update);
-        grew = SendToUiThread(WM_APP_DRIVE_LIST, 0, reinterpret_cast<LPARAM>(update)) != 0 || grew;
+        grew = RunOnUiThread(ApplyDriveListUpdateOnUiThread, update) != 0 || grew;
         delete update;
     } while (MustRebuildAgain());
     if (g_refreshState != 0)

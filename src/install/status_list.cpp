@@ -44,6 +44,24 @@ HICON IconFor(MessageKind kind) {
     }
 }
 
+// A status line on its way to the UI thread.
+struct StatusRequest {
+    MessageKind kind;
+    char* text;
+};
+
+LRESULT AddStatusEntryOnUiThread(void* request) {
+    const StatusRequest* line = static_cast<const StatusRequest*>(request);
+    AddStatusEntry(line->kind, line->text);
+    return 1;
+}
+
+LRESULT LogProgressTextOnUiThread(void* request) {
+    const StatusRequest* line = static_cast<const StatusRequest*>(request);
+    LogProgressText(line->kind, line->text);
+    return 1;
+}
+
 }  // namespace
 
 void SetStatusList(HWND list) {
@@ -54,7 +72,8 @@ void AddStatusEntry(MessageKind kind, char* text) {
     if (text == nullptr)
         return;
     if (!OnUiThread()) {
-        if (SendToUiThread(WM_APP_ADD_STATUS_ENTRY, static_cast<WPARAM>(kind), reinterpret_cast<LPARAM>(text)) == 0)
+        StatusRequest request = {kind, text};
+        if (RunOnUiThread(AddStatusEntryOnUiThread, &request) == 0)
             free(text);
         return;
     }
@@ -86,7 +105,8 @@ void AddStatusLine(MessageKind kind, unsigned id, const char* argument) {
 
 void LogProgressText(MessageKind kind, const char* text) {
     if (!OnUiThread()) {
-        SendToUiThread(WM_APP_LOG_PROGRESS, static_cast<WPARAM>(kind), reinterpret_cast<LPARAM>(text));
+        StatusRequest request = {kind, const_cast<char*>(text)};  // copied there, never freed
+        RunOnUiThread(LogProgressTextOnUiThread, &request);
         return;
     }
     AppendProgressRecord(&g_progressLog, kind, text);

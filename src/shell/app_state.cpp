@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "shell/ui_thread.h"
+#include "shell/main_window.h"
 #include "source/loader_thread.h"
 
 const char kDevicePathTemplate[7] = "\\\\.\\+:";

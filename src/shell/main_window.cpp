@@ -11,6 +11,7 @@
 #include "devices/floppy_test.h"
 #include "devices/usb_restart.h"
 #include "install/checks.h"
+#include "install/install_pane.h"
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/pane_list.h"
@@ -93,6 +94,16 @@ void OnDeviceChange(WPARAM event) {
     RunChecks();
 }
 
+// Posted when WriteActive changed: a close that waited for the write closes
+// the window, and the Install pane re-applies its enable rules.
+LRESULT OnWriteStateChanged(void*) {
+    const HWND window = GetMainWindow();
+    if (g_closeWhenIdle && !IsWriteActive())
+        EndDialog(window, 0);
+    UpdateInstallControls();
+    return 1;
+}
+
 UINT QueryCancelAutoPlayMessage() {
     if (g_queryCancelAutoPlay == 0)
         g_queryCancelAutoPlay = RegisterWindowMessageA("QueryCancelAutoPlay");
@@ -132,6 +143,11 @@ int RunMainWindow() {
         return 1;
     }
     return result == 0 ? 0 : 1;
+}
+
+void NotifyWriteStateChanged() {
+    if (GetMainWindow() != nullptr)
+        PostToUiThread(OnWriteStateChanged, nullptr);
 }
 
 void InitMainWindow(HWND window) {
@@ -188,10 +204,6 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_DESTROY:
         case WM_QUIT:
             return EndDialog(window, 0);
-        case WM_APP_WRITE_STATE:
-            if (g_closeWhenIdle && !IsWriteActive())
-                EndDialog(window, 0);
-            break;
         default:
             break;
     }

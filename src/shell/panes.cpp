@@ -91,6 +91,16 @@ void KeepKeyboardFocus(HWND before) {
         FocusControl(target);
 }
 
+LRESULT SwitchPaneOnUiThread(void*) {
+    SwitchPane(nullptr);
+    return 1;
+}
+
+LRESULT StepPaneOnUiThread(void* delta) {
+    StepPane(static_cast<int>(reinterpret_cast<intptr_t>(delta)));
+    return 1;
+}
+
 }  // namespace
 
 HWND GetPane(int index) {
@@ -103,7 +113,7 @@ HWND GetShownPane() {
 
 void SwitchPane(HWND mainWindow) {
     if (!OnUiThread()) {
-        SendToUiThread(WM_APP_SWITCH_PANE, 0, 0);
+        RunOnUiThread(SwitchPaneOnUiThread, nullptr);
         return;
     }
     if (g_panes[PaneWelcome] == nullptr) {
@@ -154,7 +164,7 @@ void RelocalisePane(HWND pane) {
 
 void StepPane(int delta) {
     if (!OnUiThread()) {
-        SendToUiThread(WM_APP_STEP_PANE, static_cast<WPARAM>(delta), 0);
+        RunOnUiThread(StepPaneOnUiThread, reinterpret_cast<void*>(static_cast<intptr_t>(delta)));
         return;
     }
     const HWND list = PaneList();
