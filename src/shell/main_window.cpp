@@ -1,18 +1,12 @@
 #include "shell/main_window.h"
 
 #include <commctrl.h>
-#include <dbt.h>
-#include <process.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "devices/drive_list.h"
-#include "devices/floppy_test.h"
-#include "devices/usb_restart.h"
-#include "install/checks.h"
-#include "install/install_pane.h"
 #include "resource.h"
+#include "shell/app_hooks.h"
 #include "shell/app_state.h"
 #include "shell/pane_list.h"
 #include "shell/panes.h"
@@ -22,8 +16,6 @@
 #include "text/text.h"
 
 namespace {
-
-constexpr unsigned kUsbRestartExitWaitMs = 30000;
 
 UINT g_queryCancelAutoPlay;  // 0 until registered
 bool g_closeWhenIdle;        // a close came during a write; UI thread only
@@ -86,21 +78,13 @@ void OnClose(HWND window) {
     EndDialog(window, 0);
 }
 
-void OnDeviceChange(WPARAM event) {
-    // Another device may now answer to a letter that was tested before.
-    if (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE)
-        ForgetFloppyAnswer();
-    StartDriveListRefresh(nullptr);
-    RunChecks();
-}
-
 // Posted when WriteActive changed: a close that waited for the write closes
-// the window, and the Install pane re-applies its enable rules.
+// the window, and the registered hooks re-apply what depends on the write.
 LRESULT OnWriteStateChanged(void*) {
     const HWND window = GetMainWindow();
     if (g_closeWhenIdle && !IsWriteActive())
         EndDialog(window, 0);
-    UpdateInstallControls();
+    RunWriteStateHooks();
     return 1;
 }
 
@@ -137,7 +121,7 @@ int RunMainWindow() {
     const INT_PTR result =
         DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr, MainDialogProc, 0);
     // A write that is restarting the USB device gets to switch it back on.
-    FinishUsbRestartsBeforeExit(kUsbRestartExitWaitMs);
+    RunExitHooks();
     if (result == -1) {
         printf("Could not open the main window (error %lu).\n", GetLastError());
         return 1;
@@ -181,13 +165,13 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnCommand(window, wParam, lParam);
             return FALSE;
         case WM_DEVICECHANGE:
-            OnDeviceChange(wParam);
+            RunDeviceChangeHooks(wParam);
             return TRUE;
         case WM_ENDSESSION:
             // Log-off or shut-down ends the process after this: not while the
             // USB device is stopped.
             if (wParam)
-                FinishUsbRestartsBeforeExit(kUsbRestartExitWaitMs);
+                RunExitHooks();
             return FALSE;
         case WM_MEASUREITEM:
             reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kPaneListItemHeight;
