@@ -44,20 +44,25 @@ HICON IconFor(MessageKind kind) {
     }
 }
 
-// A status line on its way to the UI thread.
-struct StatusRequest {
+// A status line on its way to the UI thread: an entry hands its text over,
+// a progress line lends it for the UI thread to copy.
+struct EntryRequest {
     MessageKind kind;
     char* text;
 };
+struct ProgressRequest {
+    MessageKind kind;
+    const char* text;
+};
 
 LRESULT AddStatusEntryOnUiThread(void* request) {
-    const StatusRequest* line = static_cast<const StatusRequest*>(request);
+    const EntryRequest* line = static_cast<const EntryRequest*>(request);
     AddStatusEntry(line->kind, line->text);
     return 1;
 }
 
 LRESULT LogProgressTextOnUiThread(void* request) {
-    const StatusRequest* line = static_cast<const StatusRequest*>(request);
+    const ProgressRequest* line = static_cast<const ProgressRequest*>(request);
     LogProgressText(line->kind, line->text);
     return 1;
 }
@@ -72,7 +77,7 @@ void AddStatusEntry(MessageKind kind, char* text) {
     if (text == nullptr)
         return;
     if (!OnUiThread()) {
-        StatusRequest request = {kind, text};
+        EntryRequest request = {kind, text};
         if (RunOnUiThread(AddStatusEntryOnUiThread, &request) == 0)
             free(text);
         return;
@@ -105,7 +110,7 @@ void AddStatusLine(MessageKind kind, unsigned id, const char* argument) {
 
 void LogProgressText(MessageKind kind, const char* text) {
     if (!OnUiThread()) {
-        StatusRequest request = {kind, const_cast<char*>(text)};  // copied there, never freed
+        ProgressRequest request = {kind, text};
         RunOnUiThread(LogProgressTextOnUiThread, &request);
         return;
     }
