@@ -25,3 +25,7 @@ gtest_discover_tests(tdw_native_tests DISCOVERY_TIMEOUT 60)
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
   add_subdirectory(${CMAKE_SOURCE_DIR}/tools ${CMAKE_BINARY_DIR}/tools)
 endif()
+
+# The folders of src/ include one another one way only (scripts/check-layers
+# prints the graph); cheap enough to run with the unit tests.
+add_test(NAME layers COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-layers ${CMAKE_SOURCE_DIR}/src)

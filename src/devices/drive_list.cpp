@@ -9,7 +9,6 @@
 #include <cstring>
 #include <new>
 
-#include "install/checks.h"
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/ui_thread.h"
@@ -32,6 +31,7 @@ std::atomic<HWND> g_driveListWindow{nullptr};
 // 0 idle, 1 a rebuild runs, 2 a rebuild runs and another was asked for.
 std::atomic<int> g_refreshState{0};
 HFONT g_letterFont;  // UI thread only
+void (*g_targetChanged)();  // set before the window exists
 
 // True when this thread should rebuild; otherwise the running rebuild has
 // been told to go round once more.
@@ -94,14 +94,29 @@ void FindRemovableDrives(DriveListUpdate* update) {
     }
 }
 
+LRESULT SetTopmostOnUiThread(void* topmost) {
+    // Without SWP_NOACTIVATE: the wizard also comes to the front.
+    SetWindowPos(GetMainWindow(), topmost != nullptr ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE);
+    return 1;
+}
+
+LRESULT ApplyDriveListUpdateOnUiThread(void* update) {
+    return ApplyDriveListUpdate(static_cast<DriveListUpdate*>(update));
+}
+
 // Keeps the wizard in front for a moment after a new drive showed up.
 void RaiseWindowBriefly() {
-    SendToUiThread(WM_APP_SET_TOPMOST, 1, 0);
+    RunOnUiThread(SetTopmostOnUiThread, reinterpret_cast<void*>(1));
     Sleep(kTopmostMs);
-    SendToUiThread(WM_APP_SET_TOPMOST, 0, 0);
+    RunOnUiThread(SetTopmostOnUiThread, nullptr);
 }
 
 }  // namespace
+
+void SetTargetChangedHook(void (*hook)()) {
+    g_targetChanged = hook;
+}
 
 void StartDriveListRefresh(HWND pane) {
     if (_beginthread(DriveListRefresh, 0, pane) == static_cast<uintptr_t>(-1))
@@ -128,7 +143,7 @@ void RebuildDriveList(HWND list) {
             break;
         update->list = g_driveListWindow;
         FindRemovableDrives(update);
-        grew = SendToUiThread(WM_APP_DRIVE_LIST, 0, reinterpret_cast<LPARAM>(update)) != 0 || grew;
+        grew = RunOnUiThread(ApplyDriveListUpdateOnUiThread, update) != 0 || grew;
         delete update;
     } while (MustRebuildAgain());
     if (g_refreshState != 0)
@@ -175,10 +190,10 @@ LRESULT ApplyDriveListUpdate(DriveListUpdate* update) {
             SendMessageA(list, LB_SETCURSEL, index, 0);
         }
     }
-    // The checks ran when the device change came in, before this rebuild:
-    // a target that has gone must not stay on the Install pane.
-    if (memcmp(before.text, GetDestination().text, sizeof(before.text)) != 0)
-        RunChecks();
+    // The device change that led here came before this rebuild: a target that
+    // has gone must not stay where it was shown.
+    if (memcmp(before.text, GetDestination().text, sizeof(before.text)) != 0 && g_targetChanged != nullptr)
+        g_targetChanged();
     return SendMessageA(list, LB_GETCOUNT, 0, 0) > oldCount ? 1 : 0;
 }
 

@@ -12,6 +12,10 @@ struct DriveEntry {
     int iconIndex;         // -1: no icon
 };
 
+// Registered at start: runs on the UI thread when a rebuild changed the
+// chosen target (its drive went), so that what depends on it follows.
+void SetTargetChangedHook(void (*hook)());
+
 // Starts a DriveListRefresh thread for the pane's list (or, without a pane,
 // for the list that an earlier refresh was given); does not wait for it.
 void StartDriveListRefresh(HWND pane);

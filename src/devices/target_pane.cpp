@@ -1,8 +1,6 @@
 #include "devices/target_pane.h"
 
 #include "devices/drive_list.h"
-#include "install/chosen_target.h"
-#include "install/status_list.h"
 #include "shell/panes.h"
 
 namespace {
@@ -13,11 +11,9 @@ INT_PTR CALLBACK TargetPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
         case WM_SHOWWINDOW:
             StartDriveListRefresh(pane);
-            ClearProgressLog();
-            // The user is choosing again: the next check records the device
-            // behind whatever letter is chosen.
-            if (wParam != 0)
-                ForgetChosenTarget();
+            // The user is choosing again: what that means to the write (its
+            // log, the device it recorded) is registered at start.
+            AnnouncePaneShown(pane, wParam != 0);
             return 0;
         case WM_CREATE:
             return 0;

@@ -8,9 +8,7 @@
 #include <atomic>
 #include <cstdio>
 
-#include "install/status_list.h"
-#include "install/write_target.h"
-#include "resource.h"
+#include "devices/device_path.h"
 
 static_assert(kDicsPropChange == DICS_PROPCHANGE && kDicsFlagConfigSpecific == DICS_FLAG_CONFIGSPECIFIC,
               "the plan speaks SP_PROPCHANGE_PARAMS' values");
@@ -258,10 +256,5 @@ UsbRestartPlan FindUsbDeviceToRestart(char letter) {
 UsbRestartOutcome RestartUsbDevice(const UsbRestartPlan& plan) {
     if (plan.found && !g_consoleHandlerSet.exchange(true))
         SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-    const UsbRestartOutcome outcome = RunUsbRestart(plan, kWindowsTree);
-    if (outcome == UsbRestartOutcome::Failed) {
-        const char drive[3] = {plan.letter, ':', '\0'};
-        LogProgress(MessageKind::Error, IDS_USB_NOT_RESTARTED, drive);
-    }
-    return outcome;
+    return RunUsbRestart(plan, kWindowsTree);
 }

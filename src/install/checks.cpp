@@ -85,11 +85,16 @@ void CheckTarget(const char* destination) {
     }
 }
 
+LRESULT RunChecksOnUiThread(void*) {
+    RunChecks();
+    return 1;
+}
+
 }  // namespace
 
 void RunChecks() {
     if (!OnUiThread()) {
-        SendToUiThread(WM_APP_RUN_CHECKS, 0, 0);
+        RunOnUiThread(RunChecksOnUiThread, nullptr);
         return;
     }
     AppState* state = g_appState;

@@ -1,15 +1,8 @@
 #include "install/progress_log.h"
 
 #include <cstdlib>
-#include <cstring>
 
-char* CopyText(const char* text) {
-    const size_t length = strlen(text);
-    char* copy = static_cast<char*>(malloc(length + 1));
-    if (copy != nullptr)
-        memcpy(copy, text, length + 1);
-    return copy;
-}
+#include "text/copy_text.h"
 
 bool AppendProgressRecord(ProgressLog* log, MessageKind kind, const char* text) {
     ProgressRecord* record = static_cast<ProgressRecord*>(malloc(sizeof(ProgressRecord)));

@@ -21,6 +21,3 @@ bool AppendProgressRecord(ProgressLog* log, MessageKind kind, const char* text);
 
 // Frees every record and its text; the log is empty afterwards.
 void ReleaseProgressLog(ProgressLog* log);
-
-// A heap copy of `text` (malloc), or null when memory runs out.
-char* CopyText(const char* text);

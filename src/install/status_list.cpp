@@ -7,6 +7,7 @@
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/ui_thread.h"
+#include "text/copy_text.h"
 #include "text/text.h"
 
 namespace {
@@ -43,6 +44,29 @@ HICON IconFor(MessageKind kind) {
     }
 }
 
+// A status line on its way to the UI thread: an entry hands its text over,
+// a progress line lends it for the UI thread to copy.
+struct EntryRequest {
+    MessageKind kind;
+    char* text;
+};
+struct ProgressRequest {
+    MessageKind kind;
+    const char* text;
+};
+
+LRESULT AddStatusEntryOnUiThread(void* request) {
+    const EntryRequest* line = static_cast<const EntryRequest*>(request);
+    AddStatusEntry(line->kind, line->text);
+    return 1;
+}
+
+LRESULT LogProgressTextOnUiThread(void* request) {
+    const ProgressRequest* line = static_cast<const ProgressRequest*>(request);
+    LogProgressText(line->kind, line->text);
+    return 1;
+}
+
 }  // namespace
 
 void SetStatusList(HWND list) {
@@ -53,7 +77,8 @@ void AddStatusEntry(MessageKind kind, char* text) {
     if (text == nullptr)
         return;
     if (!OnUiThread()) {
-        if (SendToUiThread(WM_APP_ADD_STATUS_ENTRY, static_cast<WPARAM>(kind), reinterpret_cast<LPARAM>(text)) == 0)
+        EntryRequest request = {kind, text};
+        if (RunOnUiThread(AddStatusEntryOnUiThread, &request) == 0)
             free(text);
         return;
     }
@@ -85,7 +110,8 @@ void AddStatusLine(MessageKind kind, unsigned id, const char* argument) {
 
 void LogProgressText(MessageKind kind, const char* text) {
     if (!OnUiThread()) {
-        SendToUiThread(WM_APP_LOG_PROGRESS, static_cast<WPARAM>(kind), reinterpret_cast<LPARAM>(text));
+        ProgressRequest request = {kind, text};
+        RunOnUiThread(LogProgressTextOnUiThread, &request);
         return;
     }
     AppendProgressRecord(&g_progressLog, kind, text);

@@ -2,7 +2,6 @@
 
 #include "install/write_loop.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -55,19 +54,6 @@ WriteTarget Refusal(ExtentsReading reading) {
 }
 
 }  // namespace
-
-DevicePath VolumeDevicePath(char letter) {
-    DevicePath path{};
-    if (IsDriveLetter(letter))
-        snprintf(path.text, sizeof(path.text), "\\\\.\\%c:", letter);
-    return path;
-}
-
-DevicePath PhysicalDriveDevicePath(uint32_t diskNumber) {
-    DevicePath path{};
-    snprintf(path.text, sizeof(path.text), "\\\\.\\PhysicalDrive%lu", static_cast<unsigned long>(diskNumber));
-    return path;
-}
 
 WriteTarget ChooseWriteTarget(char letter, bool answered, const uint8_t* answer, size_t answerSize) {
     if (!IsDriveLetter(letter))

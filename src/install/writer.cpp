@@ -243,8 +243,11 @@ bool RunWrite(const WriteJob& job) {
             LogProgress(MessageKind::Warning, IDS_REPLUG_DRIVE, drive);
             break;
         }
-        case UsbRestartOutcome::Failed:
-            break;  // the restart has said so in an Error line
+        case UsbRestartOutcome::Failed: {
+            const char drive[3] = {plan.letter, ':', '\0'};
+            LogProgress(MessageKind::Error, IDS_USB_NOT_RESTARTED, drive);
+            break;
+        }
     }
     SetWrittenDestination(job);
     SetWriteActive(0);
@@ -270,16 +273,18 @@ BOOL WINAPI OnConsoleControlDuringWrite(DWORD event) {
     return FALSE;
 }
 
-}  // namespace
-
-void ShowWriteProgress() {
+// The UI thread's half of ProgressCallback: shows the latest report on the bar.
+LRESULT ShowWriteProgress(void*) {
     // Cleared before the report is read: a report stored after this posts anew.
     g_progressPosted = false;
     const uint64_t latest = g_latestProgress;
     const HWND bar = g_progressBar;
     SendMessageA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(latest & 0xFFFFFFFFu));
     SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(latest >> 32), 0);
+    return 1;
 }
+
+}  // namespace
 
 void ProgressCallback(uint32_t position, uint32_t total) {
     // The writer never waits for a repaint: the bar shows the latest report,
@@ -287,11 +292,11 @@ void ProgressCallback(uint32_t position, uint32_t total) {
     g_latestProgress = (uint64_t(position) << 32) | total;
     if (position != total) {
         if (!g_progressPosted.exchange(true))
-            PostMessageA(GetMainWindow(), WM_APP_PROGRESS, 0, 0);
+            PostToUiThread(ShowWriteProgress, nullptr);
         return;
     }
     // The full bar lands before the wizard moves on.
-    SendToUiThread(WM_APP_PROGRESS, 0, 0);
+    RunOnUiThread(ShowWriteProgress, nullptr);
     StepPane(+1);
 }
 

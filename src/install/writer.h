@@ -17,5 +17,3 @@ void __cdecl WriterThread(void* job);
 // posted and coalesced; the final one is shown before the pane changes.
 void ProgressCallback(uint32_t position, uint32_t total);
 
-// The UI thread's half: shows the latest report on the bar.
-void ShowWriteProgress();

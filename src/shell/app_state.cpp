@@ -1,14 +1,12 @@
 #include "shell/app_state.h"
 
 #include <windows.h>
-#include <process.h>
 
 #include <cstdio>
 #include <cstring>
 #include <new>
 
-#include "shell/ui_thread.h"
-#include "source/loader_thread.h"
+#include "shell/main_window.h"
 
 const char kDevicePathTemplate[7] = "\\\\.\\+:";
 
@@ -30,9 +28,6 @@ void InitAppState() {
     state->externalPath = nullptr;
     state->destination = 0;
     g_appState = state;
-
-    if (_beginthread(LoaderThread, 0, nullptr) == static_cast<uintptr_t>(-1))
-        printf("Could not start the image loader.\n");
 }
 
 void SetExternalPath(const char* path) {

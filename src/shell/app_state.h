@@ -31,8 +31,8 @@ struct AppState {
 // Null until InitAppState; never changed or freed after that.
 extern std::atomic<AppState*> g_appState;
 
-// Creates the record and starts the loader thread. Called once, by the first
-// pane switch.
+// Creates the record. Called once, when the panes exist and before the
+// loader starts.
 void InitAppState();
 
 void SetExternalPath(const char* path);

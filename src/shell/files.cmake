@@ -1,9 +1,9 @@
 # Files of the wizard shell subsystem.
 list(APPEND TDW_WIN32_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/main.cpp
   ${CMAKE_CURRENT_LIST_DIR}/runtime_overrides.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ui_thread.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app_hooks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/main_window.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pane_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/panes.cpp)

@@ -1,28 +1,21 @@
 #include "shell/main_window.h"
 
 #include <commctrl.h>
-#include <dbt.h>
-#include <process.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "devices/drive_list.h"
-#include "devices/floppy_test.h"
-#include "devices/usb_restart.h"
-#include "install/checks.h"
-#include "install/progress_log.h"
 #include "resource.h"
+#include "shell/app_hooks.h"
 #include "shell/app_state.h"
 #include "shell/pane_list.h"
 #include "shell/panes.h"
 #include "shell/ui_thread.h"
+#include "text/copy_text.h"
 #include "text/language_bar.h"
 #include "text/text.h"
 
 namespace {
-
-constexpr unsigned kUsbRestartExitWaitMs = 30000;
 
 UINT g_queryCancelAutoPlay;  // 0 until registered
 bool g_closeWhenIdle;        // a close came during a write; UI thread only
@@ -85,12 +78,14 @@ void OnClose(HWND window) {
     EndDialog(window, 0);
 }
 
-void OnDeviceChange(WPARAM event) {
-    // Another device may now answer to a letter that was tested before.
-    if (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE)
-        ForgetFloppyAnswer();
-    StartDriveListRefresh(nullptr);
-    RunChecks();
+// Posted when WriteActive changed: a close that waited for the write closes
+// the window, and the registered hooks re-apply what depends on the write.
+LRESULT OnWriteStateChanged(void*) {
+    const HWND window = GetMainWindow();
+    if (g_closeWhenIdle && !IsWriteActive())
+        EndDialog(window, 0);
+    RunWriteStateHooks();
+    return 1;
 }
 
 UINT QueryCancelAutoPlayMessage() {
@@ -126,12 +121,17 @@ int RunMainWindow() {
     const INT_PTR result =
         DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr, MainDialogProc, 0);
     // A write that is restarting the USB device gets to switch it back on.
-    FinishUsbRestartsBeforeExit(kUsbRestartExitWaitMs);
+    RunExitHooks();
     if (result == -1) {
         printf("Could not open the main window (error %lu).\n", GetLastError());
         return 1;
     }
     return result == 0 ? 0 : 1;
+}
+
+void NotifyWriteStateChanged() {
+    if (GetMainWindow() != nullptr)
+        PostToUiThread(OnWriteStateChanged, nullptr);
 }
 
 void InitMainWindow(HWND window) {
@@ -165,13 +165,13 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnCommand(window, wParam, lParam);
             return FALSE;
         case WM_DEVICECHANGE:
-            OnDeviceChange(wParam);
+            RunDeviceChangeHooks(wParam);
             return TRUE;
         case WM_ENDSESSION:
             // Log-off or shut-down ends the process after this: not while the
             // USB device is stopped.
             if (wParam)
-                FinishUsbRestartsBeforeExit(kUsbRestartExitWaitMs);
+                RunExitHooks();
             return FALSE;
         case WM_MEASUREITEM:
             reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kPaneListItemHeight;
@@ -188,10 +188,6 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_DESTROY:
         case WM_QUIT:
             return EndDialog(window, 0);
-        case WM_APP_WRITE_STATE:
-            if (g_closeWhenIdle && !IsWriteActive())
-                EndDialog(window, 0);
-            break;
         default:
             break;
     }

@@ -8,5 +8,9 @@
 // Returns the process's exit code.
 int RunMainWindow();
 
+// Tells the window, without waiting, that WriteActive changed: it closes if a
+// close waited for the write, then runs the write-state hooks.
+void NotifyWriteStateChanged();
+
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void InitMainWindow(HWND window);

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "install/progress_log.h"
 #include "resource.h"
+#include "text/copy_text.h"
 #include "text/text.h"
 
 namespace {

@@ -1,18 +1,10 @@
 #include "shell/panes.h"
 
-#include <commctrl.h>
-
 #include <cstdio>
 
-#include "devices/target_pane.h"
-#include "install/checks.h"
-#include "install/install_pane.h"
-#include "install/status_list.h"
 #include "resource.h"
-#include "shell/app_state.h"
+#include "shell/app_hooks.h"
 #include "shell/ui_thread.h"
-#include "source/chooser_pane.h"
-#include "source/loader_outcome.h"
 #include "text/text.h"
 #include "text/pane_texts.h"
 
@@ -20,36 +12,34 @@ namespace {
 
 constexpr COLORREF kPaneBorderColour = 0xAE8C19;
 
+// Set before the window exists and read-only after.
+PaneTable g_table;
+
 // Touched on the UI thread only.
 HWND g_panes[PaneCount];
 HWND g_sourceChooser;
 HWND g_currentPane;
 
-HWND CreatePane(int templateId, HWND parent, DLGPROC procedure) {
-    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), parent, procedure, 0);
+HWND CreatePane(const PaneSpec& spec, HWND parent) {
+    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(spec.templateId), parent, spec.procedure,
+                              0);
 }
 
 // Creates the five panes once; false when the Welcome pane could not be made.
 bool CreatePanes(HWND mainWindow) {
-    g_panes[PaneWelcome] = CreatePane(IDD_WELCOME_PANE, mainWindow, PaneProc);
+    g_panes[PaneWelcome] = CreatePane(g_table.steps[PaneWelcome], mainWindow);
     if (g_panes[PaneWelcome] == nullptr)
         return false;
-    g_sourceChooser = CreatePane(IDD_SOURCE_CHOOSER, g_panes[PaneWelcome], ChooserPaneProc);
+    g_sourceChooser = CreatePane(g_table.sourceChooser, g_panes[PaneWelcome]);
     // Created after the Welcome pane's own controls, the chooser would come
     // last in tab order; it reads between the introduction and Previous/Next.
     if (g_sourceChooser != nullptr)
         SetWindowPos(g_sourceChooser, GetDlgItem(g_panes[PaneWelcome], IDC_WELCOME_TEXT), 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
-    g_panes[PaneTarget] = CreatePane(IDD_TARGET_PANE, mainWindow, TargetPaneProc);
-    g_panes[PaneInstall] = CreatePane(IDD_INSTALL_PANE, mainWindow, InstallPaneProc);
-    g_panes[PaneReboot] = CreatePane(IDD_REBOOT_PANE, mainWindow, PaneProc);
-
-    SetStatusList(GetDlgItem(g_panes[PaneInstall], IDC_STATUS_LIST));
-    ReportLoaderOutcome(false, g_panes[PaneWelcome]);
-    SendDlgItemMessageA(g_panes[PaneWelcome], IDC_BUSY_BAR, PBM_SETMARQUEE, 1, 1);
-    // The loader may report as soon as it runs: the outcome pane is registered
-    // and the status list known before it starts.
-    InitAppState();
+    for (int index = PaneTarget; index < PaneCount; ++index)
+        g_panes[index] = CreatePane(g_table.steps[index], mainWindow);
+    if (g_table.created != nullptr)
+        g_table.created();
     return true;
 }
 
@@ -91,7 +81,30 @@ void KeepKeyboardFocus(HWND before) {
         FocusControl(target);
 }
 
+LRESULT SwitchPaneOnUiThread(void*) {
+    SwitchPane(nullptr);
+    return 1;
+}
+
+LRESULT StepPaneOnUiThread(void* delta) {
+    StepPane(static_cast<int>(reinterpret_cast<intptr_t>(delta)));
+    return 1;
+}
+
 }  // namespace
+
+void SetPaneTable(const PaneTable& table) {
+    g_table = table;
+}
+
+void AnnouncePaneShown(HWND pane, bool shown) {
+    const PaneSpec* spec = pane == g_sourceChooser ? &g_table.sourceChooser : nullptr;
+    for (int index = 0; index < PaneCount && spec == nullptr; ++index)
+        if (pane == g_panes[index])
+            spec = &g_table.steps[index];
+    if (spec != nullptr && spec->shown != nullptr)
+        spec->shown(pane, shown);
+}
 
 HWND GetPane(int index) {
     return index >= 0 && index < PaneCount ? g_panes[index] : nullptr;
@@ -103,7 +116,7 @@ HWND GetShownPane() {
 
 void SwitchPane(HWND mainWindow) {
     if (!OnUiThread()) {
-        SendToUiThread(WM_APP_SWITCH_PANE, 0, 0);
+        RunOnUiThread(SwitchPaneOnUiThread, nullptr);
         return;
     }
     if (g_panes[PaneWelcome] == nullptr) {
@@ -149,12 +162,12 @@ void RelocalisePane(HWND pane) {
         return;
     SetWindowLongPtrA(pane, GWLP_USERDATA, language);
     ApplyPaneTexts(pane);
-    RunChecks();
+    RunRelocaliseHooks();
 }
 
 void StepPane(int delta) {
     if (!OnUiThread()) {
-        SendToUiThread(WM_APP_STEP_PANE, static_cast<WPARAM>(delta), 0);
+        RunOnUiThread(StepPaneOnUiThread, reinterpret_cast<void*>(static_cast<intptr_t>(delta)));
         return;
     }
     const HWND list = PaneList();

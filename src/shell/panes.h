@@ -12,12 +12,38 @@ enum PaneIndex {
     PaneCount = 4,
 };
 
+// What the frame is told of one pane: its dialog template, its procedure,
+// and what its being shown or hidden means to the other rooms (may be null).
+struct PaneSpec {
+    int templateId;
+    DLGPROC procedure;
+    void (*shown)(HWND pane, bool shown);
+};
+
+// The frame knows its panes only through this table, handed over at start:
+// the four steps in pane-list order and the source chooser that sits inside
+// the Welcome pane.
+struct PaneTable {
+    PaneSpec steps[PaneCount];
+    PaneSpec sourceChooser;
+    // Runs once, when the panes exist: wires them to the subsystems and
+    // starts what fills them.
+    void (*created)();
+};
+
+// Called once, before the main window is created.
+void SetPaneTable(const PaneTable& table);
+
+// Called by a pane's procedure when it is shown or hidden: runs the `shown`
+// function its table entry names.
+void AnnouncePaneShown(HWND pane, bool shown);
+
 // Shows the pane that the pane list selects. The first call, with the main
-// window, creates the panes and the application state.
+// window, creates the panes and runs the table's `created`.
 void SwitchPane(HWND mainWindow);
 
-// Re-applies a pane's texts (and reruns the checks) when its language stamp
-// differs from the current language.
+// Re-applies a pane's texts (and runs the relocalise hooks) when its
+// language stamp differs from the current language.
 void RelocalisePane(HWND pane);
 
 // Moves the pane list's selection by `delta` and shows the pane selected.

@@ -1,21 +1,16 @@
 // The UI thread owns every window. Work that changes a window, the status list
-// or the progress log and is asked for on a worker thread is sent to the main
-// window as one of these messages; the worker waits until the UI thread is done.
+// or the progress log and is asked for on a worker thread travels to the main
+// window as a function and its argument; the UI thread runs it. The message
+// carries its own work, so the window's procedure knows no subsystem.
 #pragma once
 
 #include <windows.h>
 
+// What the UI thread runs for a worker; the result goes back to a sender.
+using UiWork = LRESULT (*)(void* argument);
+
 enum AppMessage : UINT {
-    WM_APP_SWITCH_PANE = WM_APP + 1,  // SwitchPane(null)
-    WM_APP_STEP_PANE,                 // wParam: delta as a signed int
-    WM_APP_RUN_CHECKS,                // RunChecks()
-    WM_APP_ADD_STATUS_ENTRY,          // wParam: MessageKind, lParam: owned text
-    WM_APP_LOG_PROGRESS,              // wParam: MessageKind, lParam: text to copy
-    WM_APP_LOADER_OUTCOME,            // wParam: 1 success, 0 failure
-    WM_APP_DRIVE_LIST,                // lParam: DriveListUpdate*; result 1 when the list grew
-    WM_APP_SET_TOPMOST,               // wParam: 1 in front of all windows, 0 back to normal
-    WM_APP_WRITE_STATE,               // WriteActive changed: re-apply the Install pane's enable rules
-    WM_APP_PROGRESS,                  // show the writer's latest progress report
+    WM_APP_RUN_WORK = WM_APP + 1,  // wParam: UiWork, lParam: its argument
 };
 
 // Remembers the calling thread as the UI thread and `window` as the main window.
@@ -23,12 +18,14 @@ void SetUiWindow(HWND window);
 HWND GetMainWindow();
 bool OnUiThread();
 
-// Sends `message` to the main window and waits for the UI thread to handle it.
-// Returns the handler's result, or 0 when there is no main window (any more).
-LRESULT SendToUiThread(UINT message, WPARAM wParam, LPARAM lParam);
+// Runs `work(argument)` on the UI thread and returns its result: directly when
+// called there, else sent to the main window, waiting until the UI thread is
+// done. Returns 0 without running it when there is no main window (any more).
+LRESULT RunOnUiThread(UiWork work, void* argument);
 
-// Tells the UI thread, without waiting, that WriteActive changed.
-void NotifyWriteStateChanged();
+// Posts `work(argument)` to the main window without waiting: for notices that
+// must not hold a worker up. The argument must outlive the post.
+void PostToUiThread(UiWork work, void* argument);
 
-// Handles the messages above; returns true when `message` was one of them.
+// Runs a WM_APP_RUN_WORK message; true when `message` was one.
 bool HandleAppMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 
-#include "install/status_list.h"
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/panes.h"
@@ -30,7 +29,9 @@ void OnShown(HWND pane) {
         CheckDlgButton(pane, IDC_USE_INTERNAL, BST_CHECKED);
         SetSourceMode(SourceInternal);
     }
-    ClearProgressLog();
+    // A new choice of source begins; what that means to the write's log is
+    // registered at start.
+    AnnouncePaneShown(pane, true);
 }
 
 void OnHidden(HWND pane) {

@@ -20,6 +20,11 @@ void SetWelcomeText(HWND pane, int textId) {
     SetWindowLongPtrA(text, GWLP_USERDATA, textId);
     SetWindowTextA(text, GetText(textId));
 }
+
+LRESULT ShowLoaderOutcomeOnUiThread(void* success) {
+    ShowLoaderOutcome(success != nullptr);
+    return 1;
+}
 }  // namespace
 
 int ImageEdition() {
@@ -62,5 +67,5 @@ void ReportLoaderOutcome(bool success, HWND pane) {
     if (OnUiThread())
         ShowLoaderOutcome(success);
     else
-        SendToUiThread(WM_APP_LOADER_OUTCOME, success ? 1 : 0, 0);
+        RunOnUiThread(ShowLoaderOutcomeOnUiThread, reinterpret_cast<void*>(static_cast<intptr_t>(success)));
 }

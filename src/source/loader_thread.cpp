@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <process.h>
 
 #include <cstdio>
 #include <cstring>
@@ -166,6 +167,11 @@ void ExtractAttachedImage(AppState* state) {
 
     printf("Cleaning up temporary files in %s\n", state->tempFolder);
     StartCleanup(state);
+}
+
+void StartLoader() {
+    if (_beginthread(LoaderThread, 0, nullptr) == static_cast<uintptr_t>(-1))
+        printf("Could not start the image loader.\n");
 }
 
 void __cdecl LoaderThread(void*) {

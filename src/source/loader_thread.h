@@ -3,6 +3,9 @@
 
 struct AppState;
 
+// Starts LoaderThread; does not wait for it.
+void StartLoader();
+
 // Thread procedure: finds the attached archive, unpacks its image into memory
 // and reports the outcome on the Welcome pane.
 void __cdecl LoaderThread(void*);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/compose.h"
 #include "shell/main_window.h"
 
 int main() {
@@ -10,5 +11,6 @@ int main() {
     // An empty diskette drive or card slot answers with an error, not with
     // Windows' "There is no disk in the drive" box.
     SetErrorMode(SEM_FAILCRITICALERRORS);
+    ComposeApplication();
     return RunMainWindow();
 }

@@ -1,0 +1,89 @@
+#include "app/compose.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <dbt.h>
+
+#include "devices/drive_list.h"
+#include "devices/floppy_test.h"
+#include "devices/target_pane.h"
+#include "devices/usb_restart.h"
+#include "install/checks.h"
+#include "install/chosen_target.h"
+#include "install/install_pane.h"
+#include "install/status_list.h"
+#include "resource.h"
+#include "shell/app_hooks.h"
+#include "shell/app_state.h"
+#include "shell/panes.h"
+#include "source/chooser_pane.h"
+#include "source/loader_outcome.h"
+#include "source/loader_thread.h"
+
+namespace {
+
+constexpr unsigned kUsbRestartExitWaitMs = 30000;
+
+// The loader may report as soon as it runs: the outcome pane is registered
+// and the status list known before it starts.
+void OnPanesCreated() {
+    const HWND welcome = GetPane(PaneWelcome);
+    SetStatusList(GetDlgItem(GetPane(PaneInstall), IDC_STATUS_LIST));
+    ReportLoaderOutcome(false, welcome);
+    SendDlgItemMessageA(welcome, IDC_BUSY_BAR, PBM_SETMARQUEE, 1, 1);
+    InitAppState();
+    StartLoader();
+}
+
+// Choosing again: the last write's lines leave the Install pane, and the next
+// check records the device behind whatever letter is chosen.
+void OnTargetPaneShown(HWND, bool shown) {
+    ClearProgressLog();
+    if (shown)
+        ForgetChosenTarget();
+}
+
+void OnSourceChooserShown(HWND, bool) {
+    ClearProgressLog();
+}
+
+void ForgetFloppyOnDeviceChange(WPARAM event) {
+    // Another device may now answer to a letter that was tested before.
+    if (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE)
+        ForgetFloppyAnswer();
+}
+
+void RefreshDriveListOnDeviceChange(WPARAM) {
+    StartDriveListRefresh(nullptr);
+}
+
+void RunChecksOnDeviceChange(WPARAM) {
+    RunChecks();
+}
+
+// A write that is restarting the USB device gets to switch it back on.
+void FinishUsbRestarts() {
+    FinishUsbRestartsBeforeExit(kUsbRestartExitWaitMs);
+}
+
+}  // namespace
+
+void ComposeApplication() {
+    PaneTable table = {};
+    table.steps[PaneWelcome] = {IDD_WELCOME_PANE, PaneProc, nullptr};
+    table.steps[PaneTarget] = {IDD_TARGET_PANE, TargetPaneProc, OnTargetPaneShown};
+    table.steps[PaneInstall] = {IDD_INSTALL_PANE, InstallPaneProc, nullptr};
+    table.steps[PaneReboot] = {IDD_REBOOT_PANE, PaneProc, nullptr};
+    table.sourceChooser = {IDD_SOURCE_CHOOSER, ChooserPaneProc, OnSourceChooserShown};
+    table.created = OnPanesCreated;
+    SetPaneTable(table);
+
+    // Status lines change with the language: a relocalised pane reruns the checks.
+    AddRelocaliseHook(RunChecks);
+    AddWriteStateHook(UpdateInstallControls);
+    AddDeviceChangeHook(ForgetFloppyOnDeviceChange);
+    AddDeviceChangeHook(RefreshDriveListOnDeviceChange);
+    AddDeviceChangeHook(RunChecksOnDeviceChange);
+    SetTargetChangedHook(RunChecks);
+    AddExitHook(FinishUsbRestarts);
+}

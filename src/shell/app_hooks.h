@@ -1,0 +1,25 @@
+// What the shell tells the rooms above it. The shell knows no subsystem: the
+// composition registers, at start and before the window exists, the functions
+// that each event reaches; they run on the UI thread in the order registered.
+#pragma once
+
+#include <windows.h>
+
+using AppHook = void (*)();
+using DeviceChangeHook = void (*)(WPARAM event);
+
+// WM_DEVICECHANGE reached the main window; `event` is its wParam.
+void AddDeviceChangeHook(DeviceChangeHook hook);
+// WriteActive changed (told by a posted message, after the window's own
+// close-when-idle check).
+void AddWriteStateHook(AppHook hook);
+// A pane took the texts of a newly chosen language.
+void AddRelocaliseHook(AppHook hook);
+// The process is about to end: the main window has closed, or the session
+// ends.
+void AddExitHook(AppHook hook);
+
+void RunDeviceChangeHooks(WPARAM event);
+void RunWriteStateHooks();
+void RunRelocaliseHooks();
+void RunExitHooks();
