@@ -1,10 +1,53 @@
 #include "shell/ui_thread.h"
 
 #include <atomic>
+#include <cstdlib>
 
 namespace {
+
 std::atomic<HWND> g_mainWindow{nullptr};
 std::atomic<DWORD> g_uiThreadId{0};
+
+// A request travels as a pointer to one of these. The window is elevated and
+// any program of the same user may send it messages, so the pointer is only
+// followed when it names a request that is in flight in this table.
+struct UiRequest {
+    UiWork work;
+    void* argument;
+    bool posted;  // freed by the UI thread once run
+};
+
+constexpr unsigned kMaxRequests = 64;
+SRWLOCK g_requestsLock = SRWLOCK_INIT;
+UiRequest* g_requests[kMaxRequests];
+
+bool AddRequest(UiRequest* request) {
+    AcquireSRWLockExclusive(&g_requestsLock);
+    bool added = false;
+    for (unsigned i = 0; i < kMaxRequests && !added; ++i) {
+        if (g_requests[i] == nullptr) {
+            g_requests[i] = request;
+            added = true;
+        }
+    }
+    ReleaseSRWLockExclusive(&g_requestsLock);
+    return added;
+}
+
+// Takes `request` out of the table; false when it was not there.
+bool TakeRequest(const void* request) {
+    AcquireSRWLockExclusive(&g_requestsLock);
+    bool taken = false;
+    for (unsigned i = 0; i < kMaxRequests && !taken; ++i) {
+        if (g_requests[i] != nullptr && g_requests[i] == request) {
+            g_requests[i] = nullptr;
+            taken = true;
+        }
+    }
+    ReleaseSRWLockExclusive(&g_requestsLock);
+    return taken;
+}
+
 }  // namespace
 
 void SetUiWindow(HWND window) {
@@ -27,16 +70,48 @@ LRESULT RunOnUiThread(UiWork work, void* argument) {
     const HWND window = g_mainWindow;
     if (window == nullptr || !IsWindow(window))
         return 0;
-    return SendMessageA(window, WM_APP_RUN_WORK, reinterpret_cast<WPARAM>(work), reinterpret_cast<LPARAM>(argument));
+    UiRequest request = {work, argument, false};
+    if (!AddRequest(&request))
+        return 0;
+    const LRESULT result = SendMessageA(window, WM_APP_RUN_WORK, 0, reinterpret_cast<LPARAM>(&request));
+    TakeRequest(&request);  // still there when the window went before running it
+    return result;
 }
 
 void PostToUiThread(UiWork work, void* argument) {
-    PostMessageA(g_mainWindow, WM_APP_RUN_WORK, reinterpret_cast<WPARAM>(work), reinterpret_cast<LPARAM>(argument));
+    auto* request = static_cast<UiRequest*>(malloc(sizeof(UiRequest)));
+    if (request == nullptr)
+        return;
+    *request = UiRequest{work, argument, true};
+    if (!AddRequest(request)) {
+        free(request);
+        return;
+    }
+    if (!PostMessageA(g_mainWindow, WM_APP_RUN_WORK, 0, reinterpret_cast<LPARAM>(request)) && TakeRequest(request))
+        free(request);
 }
 
-bool HandleAppMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+bool HandleAppMessage(UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
     if (message != WM_APP_RUN_WORK)
         return false;
-    *result = reinterpret_cast<UiWork>(wParam)(reinterpret_cast<void*>(lParam));
+    *result = 0;
+    auto* request = reinterpret_cast<UiRequest*>(lParam);
+    // A sent request stays in the table until its sender takes it back.
+    AcquireSRWLockExclusive(&g_requestsLock);
+    bool known = false;
+    for (unsigned i = 0; i < kMaxRequests && !known; ++i)
+        known = g_requests[i] != nullptr && g_requests[i] == request;
+    ReleaseSRWLockExclusive(&g_requestsLock);
+    if (!known)
+        return true;
+    if (request->posted) {
+        if (!TakeRequest(request))
+            return true;
+        const UiRequest copy = *request;
+        free(request);
+        *result = copy.work(copy.argument);
+        return true;
+    }
+    *result = request->work(request->argument);
     return true;
 }

@@ -10,7 +10,7 @@
 using UiWork = LRESULT (*)(void* argument);
 
 enum AppMessage : UINT {
-    WM_APP_RUN_WORK = WM_APP + 1,  // wParam: UiWork, lParam: its argument
+    WM_APP_RUN_WORK = WM_APP + 1,  // lParam: one of this process's own requests
 };
 
 // Remembers the calling thread as the UI thread and `window` as the main window.
@@ -24,8 +24,11 @@ bool OnUiThread();
 LRESULT RunOnUiThread(UiWork work, void* argument);
 
 // Posts `work(argument)` to the main window without waiting: for notices that
-// must not hold a worker up. The argument must outlive the post.
+// must not hold a worker up. The argument must outlive the post. Nothing is
+// posted when the request cannot be made (no memory, too many in flight).
 void PostToUiThread(UiWork work, void* argument);
 
-// Runs a WM_APP_RUN_WORK message; true when `message` was one.
+// Runs a WM_APP_RUN_WORK message; true when `message` was one. Only requests
+// this process made and has not yet run are run: a message from any other
+// program, whatever it carries, runs nothing.
 bool HandleAppMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
