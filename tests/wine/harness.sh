@@ -282,14 +282,14 @@ drv() {
   return "$rc"
 }
 
-# tdw_wait_until <seconds> <command...>: polls until the command succeeds.
+# tdw_wait_until <seconds> <command...>: polls until the command succeeds,
+# for that many seconds of the clock however long each try takes.
 tdw_wait_until() {
-  local limit=$1 i; shift
-  for i in $(seq 1 $((limit * 5))); do
-    "$@" >/dev/null 2>&1 && return 0
+  local end=$((SECONDS + $1)); shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$SECONDS" -lt "$end" ] || return 1
     sleep 0.2
   done
-  return 1
 }
 
 # tdw_drv_is <expected> <driver args...>: succeeds when the answer matches.
