@@ -355,19 +355,27 @@ tdw_goto() {
 }
 
 # tdw_screenshot <file.png> [pane]: the whole screen, or cut to a pane (or
-# "main") after a full repaint.
+# "main") after a full repaint. Wine hands a painted window to the X server a
+# moment later: the picture is taken again until two in a row are the same.
 tdw_screenshot() {
-  local file=$1 pane=${2:-} geometry=()
+  local file=$1 pane=${2:-} geometry=() end=$((SECONDS + TDW_TIMEOUT))
   mkdir -p "$(dirname "$file")"
   drv redraw >/dev/null 2>&1 || true
-  sleep 0.3   # lets Wine hand the painted surface to the X server; no verdict hangs on it
   if [ -n "$pane" ]; then
     local l t r b
     read -r l t r b < <(drv rect --client "$pane") || tdw_fail "no rectangle for $pane"
     geometry=(-crop "$((r - l))x$((b - t))+$l+$t" +repage)
   fi
-  xwd -root -silent -display "$DISPLAY" | convert xwd:- "${geometry[@]}" "png:$file" \
-    || tdw_fail "screenshot $file failed"
+  local grab=$file.xwd signature= previous=
+  until [ -n "$signature" ] && [ "$signature" = "$previous" ]; do
+    [ "$SECONDS" -lt "$end" ] || tdw_fail "screenshot $file: the screen kept changing"
+    previous=$signature
+    xwd -root -silent -display "$DISPLAY" >"$grab" \
+      && signature=$(convert "xwd:$grab" "${geometry[@]}" -format '%#' info:) \
+      || tdw_fail "screenshot $file failed"
+  done
+  convert "xwd:$grab" "${geometry[@]}" "png:$file" || tdw_fail "screenshot $file failed"
+  rm -f "$grab"
   tdw_log "screenshot $file"
 }
 
