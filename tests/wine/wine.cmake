@@ -46,5 +46,10 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
       SKIP_RETURN_CODE 77 LABELS wine ENVIRONMENT "${_tdw_wine_env}")
   endforeach()
 else()
-  message(STATUS "wine, Xvfb or bash not found: the Wine tests are not registered")
+  # One test stands for all of them, so that their absence shows: skipped
+  # here, failed when CI=true.
+  message(STATUS "wine, Xvfb or bash not found: the Wine scenarios are not registered")
+  add_test(NAME wine.prerequisites COMMAND sh -c
+    "echo 'the Wine scenarios need wine, Xvfb and bash; missing on this machine' >&2; [ \"$CI\" = true ] && exit 1; exit 77")
+  set_tests_properties(wine.prerequisites PROPERTIES SKIP_RETURN_CODE 77 LABELS wine)
 endif()
