@@ -13,11 +13,13 @@ namespace {
 struct FakeCatalogue {
     std::map<std::pair<uint16_t, unsigned>, std::vector<uint16_t>> blocks;
 
-    // Sets entry `id` in language `language`, creating its block (16 empty entries).
+    // Sets entry `id` in language `language`, creating its block (16 empty
+    // entries). As in a resource string table, id N is entry N % 16 of block
+    // N / 16 + 1.
     void Set(uint16_t language, unsigned id, const std::u16string& text)
     {
         std::vector<std::u16string> entries(16);
-        auto key = std::make_pair(language, CatalogueBlockNumber(id));
+        auto key = std::make_pair(language, id / 16 + 1);
         auto found = blocks.find(key);
         if (found != blocks.end()) {
             size_t at = 0;
@@ -27,7 +29,7 @@ struct FakeCatalogue {
                 at += 1 + length;
             }
         }
-        entries[id & 15] = text;
+        entries[id % 16] = text;
         std::vector<uint16_t> units;
         for (const auto& entry : entries) {
             units.push_back(static_cast<uint16_t>(entry.size()));
@@ -154,6 +156,14 @@ TEST(FindBlockEntryTest, NeverReadsPastAShortOrDamagedBlock)
     EXPECT_FALSE(FindBlockEntry({shortBlock, 5}, 2, &entry, &length));
     EXPECT_FALSE(FindBlockEntry({nullptr, 0}, 0, &entry, &length));
     EXPECT_FALSE(FindBlockEntry({shortBlock, 5}, 16, &entry, &length));
+    // Entry 1 claims the two units left from its length on: one more than
+    // the block holds after the length itself. Exactly the units left is fine.
+    const std::vector<uint16_t> oneShort = {1, 'a', 2, 'b'};
+    EXPECT_FALSE(FindBlockEntry({oneShort.data(), oneShort.size()}, 1, &entry, &length));
+    const std::vector<uint16_t> exact = {1, 'a', 1, 'b'};
+    ASSERT_TRUE(FindBlockEntry({exact.data(), exact.size()}, 1, &entry, &length));
+    EXPECT_EQ(length, 1u);
+    EXPECT_EQ(entry[0], 'b');
 }
 
 }  // namespace

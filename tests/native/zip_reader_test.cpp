@@ -83,6 +83,7 @@ struct ArchiveLayout {
   uint32_t crcXor = 0;
   int64_t localOffsetDelta = 0, cdOffsetDelta = 0, cdSizeDelta = 0;
   uint16_t entries = 1;                   // 0 writes only an end record
+  std::optional<uint16_t> entriesHere;    // the end record's entries on this disk, if not `entries`
   uint16_t diskNumber = 0;
   size_t trimPacked = 0;                  // bytes cut off the compressed data
 };
@@ -158,7 +159,7 @@ Bytes BuildArchive(const ArchiveLayout& layout) {
   Put32(&out, 0x06054B50);
   Put16(&out, layout.diskNumber);
   Put16(&out, layout.diskNumber);
-  Put16(&out, layout.entries);
+  Put16(&out, layout.entriesHere.value_or(layout.entries));
   Put16(&out, layout.entries);
   Put32(&out, static_cast<uint32_t>(cdSize + layout.cdSizeDelta));
   Put32(&out, static_cast<uint32_t>(cdStart - start + layout.cdOffsetDelta));
@@ -288,6 +289,10 @@ TEST(ZipReader, RefusesDamagedOrUnsuitableArchives) {
   };
   add("no entries", ZipStatus::NoEntries, [](ArchiveLayout& s) { s.entries = 0; });
   add("second disk", ZipStatus::SpannedArchive, [](ArchiveLayout& s) { s.diskNumber = 1; });
+  add("entries on other disks", ZipStatus::SpannedArchive, [](ArchiveLayout& s) {
+    s.entries = 2;
+    s.entriesHere = 1;
+  });
   add("encrypted", ZipStatus::Encrypted, [](ArchiveLayout& s) { s.flags = 1; });
   add("strong encryption", ZipStatus::Encrypted, [](ArchiveLayout& s) { s.flags = 1 << 6; });
   add("encrypted per local header", ZipStatus::Encrypted, [](ArchiveLayout& s) { s.localFlags = 1; });
@@ -335,6 +340,8 @@ TEST(ZipReader, RefusesDamagedOrUnsuitableArchives) {
       [](ArchiveLayout& s) { s.compressedSizeDelta = 60; });
   add("local name differs", ZipStatus::BadLocalHeader,
       [](ArchiveLayout& s) { s.localName = "..\\EVIL.IMG"; });
+  add("local name differs, same length", ZipStatus::BadLocalHeader,
+      [](ArchiveLayout& s) { s.localName = "T64DEMO2.IMG"; });
   add("local method differs", ZipStatus::BadLocalHeader, [](ArchiveLayout& s) { s.localMethod = 0; });
   add("local offset into data", ZipStatus::BadLocalHeader,
       [](ArchiveLayout& s) { s.localOffsetDelta = 10; });

@@ -318,24 +318,127 @@ int CmdLangChecked(Context& context) {
     return kOk;
 }
 
+// What a status line's icon shows on screen. The icons (scripts/draw-icons)
+// are told apart by colours that only one of them holds: the green ball's
+// shades, the red cross's reds, the warning triangle's yellows.
+struct IconColours {
+    uint8_t kind;
+    COLORREF colours[6];
+};
+const IconColours kIconColours[] = {
+    {0, {RGB(128, 0, 0), RGB(224, 16, 16), RGB(255, 80, 64)}},
+    {1, {RGB(0, 100, 0), RGB(0, 120, 0), RGB(0, 140, 0), RGB(16, 160, 16), RGB(32, 180, 32), RGB(64, 200, 64)}},
+    {2, {RGB(255, 216, 0), RGB(255, 240, 112)}},
+};
+const int kIconSize = 16, kIconLeft = 2, kIconTop = 2;  // where the program draws it in its row
+const int kIconPixelsNeeded = 12;
+const uint8_t kDrawnHidden = 0xFE, kDrawnUnknown = 0xFF;
+
+// The kind whose colours cover at least kIconPixelsNeeded pixels of the
+// 16 x 16 square at `screen`, read from the screen; kDrawnUnknown if none.
+uint8_t KindOnScreen(POINT screen) {
+    uint8_t found = kDrawnUnknown;
+    HDC desktop = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(desktop);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = kIconSize;
+    info.bmiHeader.biHeight = -kIconSize;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        if (BitBlt(memory, 0, 0, kIconSize, kIconSize, desktop, screen.x, screen.y, SRCCOPY)) {
+            const uint32_t* pixels = (const uint32_t*)bits;  // 0x00RRGGBB
+            int best = 0;
+            for (const IconColours& icon : kIconColours) {
+                int count = 0;
+                for (int i = 0; i < kIconSize * kIconSize; ++i)
+                    for (COLORREF colour : icon.colours)
+                        if (colour && (pixels[i] & 0xFFFFFF) == RGB(GetBValue(colour), GetGValue(colour), GetRValue(colour)))
+                            ++count;
+                if (count >= kIconPixelsNeeded && count > best) {
+                    best = count;
+                    found = icon.kind;
+                }
+            }
+        }
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, desktop);
+    return found;
+}
+
+// The kind that line `index` shows, or kDrawnHidden when its icon is not
+// wholly on screen (list hidden, line scrolled away, another window over it).
+uint8_t DrawnKind(HWND list, LRESULT index) {
+    // Wine carries LB_GETITEMRECT's rectangle across processes.
+    RECT item, client;
+    LRESULT ok = 0;
+    if (!IsWindowVisible(list) || !Send(list, LB_GETITEMRECT, index, (LPARAM)&item, &ok) || ok == LB_ERR ||
+        !GetClientRect(list, &client))
+        return kDrawnHidden;
+    POINT corner = {item.left + kIconLeft, item.top + kIconTop};
+    if (corner.y < client.top || corner.y + kIconSize > client.bottom || corner.x + kIconSize > client.right)
+        return kDrawnHidden;
+    ClientToScreen(list, &corner);
+    POINT opposite = {corner.x + kIconSize - 1, corner.y + kIconSize - 1};
+    if (WindowFromPoint(corner) != list || WindowFromPoint(opposite) != list)
+        return kDrawnHidden;
+    return KindOnScreen(corner);
+}
+
+const char* KindName(uint8_t kind) {
+    return kind < 3 ? kKindNames[kind] : kind == kDrawnHidden ? "hidden" : "unknown";
+}
+
+// status [--drawn]: each line's kind and text. The kind is the one the
+// program keeps; a line whose icon is on screen must show that kind's icon,
+// else the kind reads "Ok(drawn Error)". With --drawn every line's icon
+// must be on screen and recognised ("Ok(drawn hidden)" otherwise). The
+// screen may show a line a moment after it is added: a disagreement is
+// looked at again for a while before it is reported.
 int CmdStatus(Context& context) {
+    bool drawn = context.argc > 2 && strcmp(context.argv[2], "--drawn") == 0;
     HWND pane = FindPane(context.main, "install");
     HWND list = pane ? GetDlgItem(pane, kStatusList) : nullptr;
     if (!list)
         return Fail(kNotFound, "no status list");
     Remote remote(list);
     LRESULT count = SendOrZero(list, LB_GETCOUNT);
+    std::vector<std::string> texts;
+    std::vector<uint8_t> kinds, shown;
     for (LRESULT i = 0; i < count; ++i) {
         LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
         StatusEntry entry;
         std::string text;
         if (!data || !remote.Read((const void*)data, &entry, sizeof entry) || !remote.ReadText(entry.text, 4096, &text))
             return Fail(kFailed, "cannot read status line %d", (int)i);
+        texts.push_back(text);
+        kinds.push_back(entry.kind);
+    }
+    const DWORD kSettleMs = 1500;
+    for (DWORD start = GetTickCount();; Sleep(kPollMs)) {
+        bool agree = true;
+        shown.assign(kinds.size(), kDrawnHidden);
+        for (size_t i = 0; i < kinds.size(); ++i) {
+            shown[i] = DrawnKind(list, (LRESULT)i);
+            if (shown[i] == kDrawnHidden ? drawn : shown[i] != kinds[i])
+                agree = false;
+        }
+        if (agree || GetTickCount() - start > kSettleMs)
+            break;
+    }
+    for (size_t i = 0; i < kinds.size(); ++i) {
         // An unknown kind is printed as its number: it points at a layout mismatch.
-        if (entry.kind < 3)
-            Print("%s\t%s\n", kKindNames[entry.kind], Escape(text).c_str());
-        else
-            Print("Kind%u\t%s\n", entry.kind, Escape(text).c_str());
+        std::string kind = kinds[i] < 3 ? kKindNames[kinds[i]] : "Kind" + std::to_string(kinds[i]);
+        if (shown[i] == kDrawnHidden ? drawn : shown[i] != kinds[i])
+            kind += std::string("(drawn ") + KindName(shown[i]) + ")";
+        Print("%s\t%s\n", kind.c_str(), Escape(texts[i]).c_str());
     }
     return kOk;
 }
@@ -456,15 +559,44 @@ int CmdAutoplay(Context& context) {
     return kOk;
 }
 
-// Esc goes to the focused control, where the dialog manager turns it into IDCANCEL.
+// A visible push button of the wizard: its pressed look marks how far the
+// window has got through the messages posted to it.
+BOOL CALLBACK FindPushButton(HWND window, LPARAM param) {
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    LONG type = GetWindowLongA(window, GWL_STYLE) & BS_TYPEMASK;
+    if (_stricmp(name, "Button") == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) &&
+        IsWindowVisible(window)) {
+        *(HWND*)param = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Esc goes to the focused control, where the dialog manager turns it into
+// IDCANCEL. Returns once the window has handled it: a button's pressed look,
+// posted after the key, shows that every message before it was taken; the
+// look is then undone with a sent message, which a window that has quit
+// never answers. Fails when the window goes or stops taking messages.
 int CmdEscape(Context& context) {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
     DWORD thread = GetWindowThreadProcessId(context.main, nullptr);
     HWND target = GetGUIThreadInfo(thread, &info) && info.hwndFocus ? info.hwndFocus : context.main;
+    HWND marker = nullptr;
+    EnumChildWindows(context.main, FindPushButton, (LPARAM)&marker);
+    if (!marker || (SendOrZero(marker, BM_GETSTATE) & BST_PUSHED))
+        return Fail(kFailed, "no visible push button to mark the end of the key");
     LPARAM scan = MapVirtualKeyA(VK_ESCAPE, MAPVK_VK_TO_VSC) << 16;
     PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 1 | scan);
     PostMessageA(target, WM_KEYUP, VK_ESCAPE, 1 | scan | 0xC0000000);
+    PostMessageA(marker, BM_SETSTATE, TRUE, 0);
+    for (DWORD start = GetTickCount(); !(SendOrZero(marker, BM_GETSTATE) & BST_PUSHED); Sleep(kPollMs))
+        if (!IsWindow(marker) || GetTickCount() - start > kSendTimeoutMs)
+            return Fail(kFailed, "the window did not get past Esc");
+    // A window that quits on Esc takes no message after its last posted one.
+    if (!Send(marker, BM_SETSTATE, FALSE, 0))
+        return Fail(kFailed, "the window took no message after Esc");
     Print("%d\n", GetDlgCtrlID(target));
     return kOk;
 }
@@ -764,9 +896,10 @@ const Command kCommands[] = {
     {"rect", CmdRect, true, "rect [--client] <pane> [id]  screen rectangle: left top right bottom"},
     {"lang", CmdLang, true, "lang <index>         click a language button"},
     {"lang-checked", CmdLangChecked, true, "lang-checked         the checked language button, then the captions"},
-    {"status", CmdStatus, true, "status               Error|Ok|Warning<TAB>text of each status line"},
+    {"status", CmdStatus, true,
+     "status [--drawn]     Error|Ok|Warning<TAB>text of each status line, checked against its drawn icon"},
     {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
-    {"escape", CmdEscape, true, "escape               press Esc; prints the id of the focused control that got it"},
+    {"escape", CmdEscape, true, "escape               press Esc, wait until it is handled; prints the id of the focused control that got it"},
     {"keys", CmdKeys, true, "keys <key>...        press keys (tab enter esc space up down left right home end, shift+<key>)"},
     {"focus", CmdFocus, true, "focus                the focused control: pane<TAB>id, or none"},
     {"close", CmdClose, true, "close                post WM_CLOSE"},

@@ -232,6 +232,13 @@ tdw_on_end() { TDW_END_STEPS+=("$1"); }
 # tdw_fail <message>: ends the test with the message (the EXIT trap reports).
 tdw_fail() { tdw_log "FAIL: $*"; exit 1; }
 
+# tdw_skip_part <message>: a part of the test that this machine lacks the
+# tools for is left out with the message; with CI=true the test fails instead.
+tdw_skip_part() {
+  [ "${CI:-}" = true ] && tdw_fail "CI=true, and $*"
+  tdw_log "skipped: $*"
+}
+
 # ---- the program ------------------------------------------------------------
 
 # tdw_start_app [VAR=value ...]: starts the wizard with extra environment
@@ -282,14 +289,14 @@ drv() {
   return "$rc"
 }
 
-# tdw_wait_until <seconds> <command...>: polls until the command succeeds.
+# tdw_wait_until <seconds> <command...>: polls until the command succeeds,
+# for that many seconds of the clock however long each try takes.
 tdw_wait_until() {
-  local limit=$1 i; shift
-  for i in $(seq 1 $((limit * 5))); do
-    "$@" >/dev/null 2>&1 && return 0
+  local end=$((SECONDS + $1)); shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$SECONDS" -lt "$end" ] || return 1
     sleep 0.2
   done
-  return 1
 }
 
 # tdw_drv_is <expected> <driver args...>: succeeds when the answer matches.
@@ -355,19 +362,27 @@ tdw_goto() {
 }
 
 # tdw_screenshot <file.png> [pane]: the whole screen, or cut to a pane (or
-# "main") after a full repaint.
+# "main") after a full repaint. Wine hands a painted window to the X server a
+# moment later: the picture is taken again until two in a row are the same.
 tdw_screenshot() {
-  local file=$1 pane=${2:-} geometry=()
+  local file=$1 pane=${2:-} geometry=() end=$((SECONDS + TDW_TIMEOUT))
   mkdir -p "$(dirname "$file")"
   drv redraw >/dev/null 2>&1 || true
-  sleep 0.3   # lets Wine hand the painted surface to the X server; no verdict hangs on it
   if [ -n "$pane" ]; then
     local l t r b
     read -r l t r b < <(drv rect --client "$pane") || tdw_fail "no rectangle for $pane"
     geometry=(-crop "$((r - l))x$((b - t))+$l+$t" +repage)
   fi
-  xwd -root -silent -display "$DISPLAY" | convert xwd:- "${geometry[@]}" "png:$file" \
-    || tdw_fail "screenshot $file failed"
+  local grab=$file.xwd signature= previous=
+  until [ -n "$signature" ] && [ "$signature" = "$previous" ]; do
+    [ "$SECONDS" -lt "$end" ] || tdw_fail "screenshot $file: the screen kept changing"
+    previous=$signature
+    xwd -root -silent -display "$DISPLAY" >"$grab" \
+      && signature=$(convert "xwd:$grab" "${geometry[@]}" -format '%#' info:) \
+      || tdw_fail "screenshot $file failed"
+  done
+  convert "xwd:$grab" "${geometry[@]}" "png:$file" || tdw_fail "screenshot $file failed"
+  rm -f "$grab"
   tdw_log "screenshot $file"
 }
 

@@ -34,11 +34,14 @@ tdw_s_figure() { tr ' ' '\n' <<<"$1" | sed -n "s/^$2=//p"; }
 
 # tdw_s_expect_no_growth <before> <after> <name> <percent> [slack]: the figure
 # grew by at most that many percent of its first value plus `slack` units.
+# Both figures must be there and above 0: a figure nobody measured proves
+# nothing (those that Wine does not know are not measured at all).
 tdw_s_expect_no_growth() {
   local before after
   before=$(tdw_s_figure "$1" "$3"); after=$(tdw_s_figure "$2" "$3")
-  if [ -z "$before" ] || [ -z "$after" ]; then tdw_log "no figure $3 to compare"; return 0; fi
-  [ "$before" -gt 0 ] || { tdw_log "$3 is 0 (Wine does not know it); not compared"; return 0; }
+  [[ $before =~ ^[0-9]+$ && $after =~ ^[0-9]+$ ]] \
+    || tdw_fail "no figure $3 to compare: '$before' then '$after' (from '$1' and '$2')"
+  [ "$before" -gt 0 ] && [ "$after" -gt 0 ] || tdw_fail "$3 reads 0: $before then $after"
   local limit=$((before + before * $4 / 100 + ${5:-0}))
   [ "$after" -le "$limit" ] || tdw_fail "$3 grew from $before to $after (limit $limit)"
   tdw_log "$3: $before -> $after (limit $limit)"

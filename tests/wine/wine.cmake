@@ -1,7 +1,7 @@
 # The driver that works the wizard's window from another process, and the
 # scenarios that run the real program under Wine on a private Xvfb display.
 add_executable(tdw-driver ${CMAKE_CURRENT_LIST_DIR}/driver.cpp ${CMAKE_CURRENT_LIST_DIR}/remote_window.cpp)
-target_link_libraries(tdw-driver PRIVATE user32 kernel32)
+target_link_libraries(tdw-driver PRIVATE user32 gdi32 kernel32)
 
 find_program(TDW_WINE_PROGRAM wine)
 find_program(TDW_XVFB_PROGRAM Xvfb)
@@ -46,5 +46,10 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
       SKIP_RETURN_CODE 77 LABELS wine ENVIRONMENT "${_tdw_wine_env}")
   endforeach()
 else()
-  message(STATUS "wine, Xvfb or bash not found: the Wine tests are not registered")
+  # One test stands for all of them, so that their absence shows: skipped
+  # here, failed when CI=true.
+  message(STATUS "wine, Xvfb or bash not found: the Wine scenarios are not registered")
+  add_test(NAME wine.prerequisites COMMAND sh -c
+    "echo 'the Wine scenarios need wine, Xvfb and bash; missing on this machine' >&2; [ \"$CI\" = true ] && exit 1; exit 77")
+  set_tests_properties(wine.prerequisites PROPERTIES SKIP_RETURN_CODE 77 LABELS wine)
 endif()

@@ -77,7 +77,7 @@ if [ ! -d "$corpus" ] || [ -z "$(ls -A "$corpus" 2>/dev/null)" ]; then
     tdw_log "no fuzzer corpus: making one (fuzz/build-and-run 5)"
     "$TDW_ROOT/fuzz/build-and-run" 5 >"$TDW_LOG_DIR/$TDW_TEST.fuzz.log" 2>&1 || tdw_fail "the fuzzer failed: see $TDW_LOG_DIR/$TDW_TEST.fuzz.log"
   else
-    tdw_log "no fuzzer corpus and no clang to make one: corpus inputs skipped"
+    tdw_skip_part "no fuzzer corpus and no clang++ to make one: the corpus inputs are not tried"
   fi
 fi
 if [ -d "$corpus" ]; then

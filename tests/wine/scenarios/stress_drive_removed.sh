@@ -9,7 +9,8 @@
 #     device that was opened and ends byte for byte right there; the next
 #     write, to /dev/full, ends in Error 4004;
 # (c) the drive restored: the next write succeeds byte for byte.
-# (a) needs root for losetup; without it that part is skipped with a message.
+# (a) needs root for losetup; without it that part is skipped with a message
+# (with CI=true the test fails).
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -96,7 +97,7 @@ if [ "$(id -u)" = 0 ] && command -v losetup >/dev/null && cp "$TDW_W_PATTERN" "$
   tdw_w_drive_pattern 2097152
   losetup -d "$loop" && loop=
 else
-  tdw_log "(a) skipped: a loop device needs root and losetup"
+  tdw_skip_part "(a) needs a loop device: root and losetup"
 fi
 
 # ---- (b) the drive's links pointed at /dev/full mid-write --------------------
