@@ -8,7 +8,6 @@ namespace {
 // Room for the extents of a volume over a few disks; a longer answer still
 // tells the count, which is all a spanned volume needs.
 constexpr uint32_t kExtentsAnswerSize = 8 + 8 * 24;
-constexpr size_t kExtentSize = 24;
 
 struct ExtentsAnswer {
     bool answered;
@@ -79,21 +78,6 @@ void ConsiderVolume(void* user, const char* volumeName) {
 }
 
 }  // namespace
-
-bool ExtentsMentionDisk(const uint8_t* answer, uint32_t answerSize, uint32_t diskNumber) {
-    if (answer == nullptr || answerSize < 8)
-        return false;
-    uint32_t count = 0;
-    memcpy(&count, answer, sizeof(count));
-    const uint32_t fit = (answerSize - 8) / kExtentSize;
-    for (uint32_t i = 0; i < count && i < fit; ++i) {
-        uint32_t disk = 0;
-        memcpy(&disk, answer + 8 + i * kExtentSize, sizeof(disk));
-        if (disk == diskNumber)
-            return true;
-    }
-    return false;
-}
 
 TargetIdentity IdentifyTarget(const StorageCalls& calls, char letter) {
     TargetIdentity identity{};

@@ -43,6 +43,3 @@ bool IsSameDevice(const TargetIdentity& chosen, const TargetIdentity& now);
 // finds on it is new, so the disk is what still names the device. Without a
 // known disk the volume must match.
 bool IsSameDisk(const TargetIdentity& before, const TargetIdentity& now);
-
-// True when one of the extents in a disk-extents answer lies on `diskNumber`.
-bool ExtentsMentionDisk(const uint8_t* answer, uint32_t answerSize, uint32_t diskNumber);

@@ -95,6 +95,17 @@ WriteTarget ChooseWriteTarget(char letter, bool answered, const uint8_t* answer,
     return target;
 }
 
+bool ExtentsMentionDisk(const uint8_t* answer, size_t answerSize, uint32_t diskNumber) {
+    if (answer == nullptr || answerSize < kExtentsHeaderSize)
+        return false;
+    const uint32_t count = ReadU32(answer);
+    const size_t fit = (answerSize - kExtentsHeaderSize) / kExtentSize;
+    for (size_t i = 0; i < count && i < fit; ++i)
+        if (ReadU32(answer + kExtentsHeaderSize + i * kExtentSize) == diskNumber)
+            return true;
+    return false;
+}
+
 uint32_t BytesPerSectorFromGeometry(const uint8_t* answer, size_t answerSize) {
     if (answer == nullptr || answerSize < kGeometrySize)
         return 0;

@@ -39,6 +39,10 @@ struct WriteTarget {
 // the volume; a spanned volume is refused whether or not all its extents fit.
 WriteTarget ChooseWriteTarget(char letter, bool answered, const uint8_t* answer, size_t answerSize);
 
+// True when one of the extents in a raw disk-extents answer lies on
+// `diskNumber`; only the extents the answer holds in full are looked at.
+bool ExtentsMentionDisk(const uint8_t* answer, size_t answerSize, uint32_t diskNumber);
+
 // BytesPerSector from the raw answer to the drive-geometry query; 0 when the
 // answer is missing or too short to hold it.
 uint32_t BytesPerSectorFromGeometry(const uint8_t* answer, size_t answerSize);

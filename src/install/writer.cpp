@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <new>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -45,10 +46,6 @@ std::atomic<HWND> g_progressBar{nullptr};
 std::atomic<uint64_t> g_latestProgress{0};  // position << 32 | total
 std::atomic<bool> g_progressPosted{false};
 char g_savedDestination[100];  // the writer's own copy; one write at a time
-
-char UpperLetter(char letter) {
-    return letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
-}
 
 const char* FileNamePart(const char* path) {
     const char* slash = strrchr(path, '\\');
@@ -131,22 +128,25 @@ void LogFailure(RawWriteOutcome outcome, const char* root) {
     }
 }
 
+// True when `path` ("X:\...") lies on one of the drive `letters`.
+bool PathIsOn(const char* path, const char* letters) {
+    return path[0] != '\0' && path[1] == ':' &&
+           strchr(letters, static_cast<char>(toupper(static_cast<unsigned char>(path[0])))) != nullptr;
+}
+
 // True when this program's own file lies on one of `letters`: taking its
 // volume away would pull the program from under itself.
 bool RunsFromOneOf(const char* letters) {
     char path[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
-    if (length < 3 || length >= sizeof(path) || path[1] != ':')
-        return false;
-    return strchr(letters, UpperLetter(path[0])) != nullptr;
+    return length > 0 && length < sizeof(path) && PathIsOn(path, letters);
 }
 
 // The process's current directory would hold the target's volume open.
 void LeaveTargetDirectory(const char* letters) {
     char current[MAX_PATH] = {};
     const DWORD length = GetCurrentDirectoryA(sizeof(current), current);
-    if (length < 2 || length >= sizeof(current) || current[1] != ':' ||
-        strchr(letters, UpperLetter(current[0])) == nullptr)
+    if (length == 0 || length >= sizeof(current) || !PathIsOn(current, letters))
         return;
     char system[MAX_PATH] = {};
     const UINT systemLength = GetSystemDirectoryA(system, sizeof(system));

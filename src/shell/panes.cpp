@@ -20,8 +20,8 @@ HWND g_panes[PaneCount];
 HWND g_sourceChooser;
 HWND g_currentPane;
 
-HWND CreatePane(const PaneSpec& spec, HWND parent) {
-    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(spec.templateId), parent, spec.procedure,
+HWND CreatePane(const PaneEntry& entry, HWND parent) {
+    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(entry.templateId), parent, entry.procedure,
                               0);
 }
 
@@ -98,12 +98,12 @@ void SetPaneTable(const PaneTable& table) {
 }
 
 void AnnouncePaneShown(HWND pane, bool shown) {
-    const PaneSpec* spec = pane == g_sourceChooser ? &g_table.sourceChooser : nullptr;
-    for (int index = 0; index < PaneCount && spec == nullptr; ++index)
+    const PaneEntry* entry = pane == g_sourceChooser ? &g_table.sourceChooser : nullptr;
+    for (int index = 0; index < PaneCount && entry == nullptr; ++index)
         if (pane == g_panes[index])
-            spec = &g_table.steps[index];
-    if (spec != nullptr && spec->shown != nullptr)
-        spec->shown(pane, shown);
+            entry = &g_table.steps[index];
+    if (entry != nullptr && entry->shown != nullptr)
+        entry->shown(pane, shown);
 }
 
 HWND GetPane(int index) {

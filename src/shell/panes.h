@@ -14,7 +14,7 @@ enum PaneIndex {
 
 // What the frame is told of one pane: its dialog template, its procedure,
 // and what its being shown or hidden means to the other rooms (may be null).
-struct PaneSpec {
+struct PaneEntry {
     int templateId;
     DLGPROC procedure;
     void (*shown)(HWND pane, bool shown);
@@ -24,8 +24,8 @@ struct PaneSpec {
 // the four steps in pane-list order and the source chooser that sits inside
 // the Welcome pane.
 struct PaneTable {
-    PaneSpec steps[PaneCount];
-    PaneSpec sourceChooser;
+    PaneEntry steps[PaneCount];
+    PaneEntry sourceChooser;
     // Runs once, when the panes exist: wires them to the subsystems and
     // starts what fills them.
     void (*created)();

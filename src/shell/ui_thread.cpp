@@ -48,6 +48,23 @@ bool TakeRequest(const void* request) {
     return taken;
 }
 
+// Looks `pointer` up among the requests in flight. A posted one is taken out,
+// for the UI thread runs it once and frees it; a sent one stays until its
+// sender takes it back. Null when it is none of this process's.
+UiRequest* ClaimRequest(const void* pointer) {
+    AcquireSRWLockExclusive(&g_requestsLock);
+    UiRequest* found = nullptr;
+    for (unsigned i = 0; i < kMaxRequests && found == nullptr; ++i) {
+        if (g_requests[i] != nullptr && g_requests[i] == pointer) {
+            found = g_requests[i];
+            if (found->posted)
+                g_requests[i] = nullptr;
+        }
+    }
+    ReleaseSRWLockExclusive(&g_requestsLock);
+    return found;
+}
+
 }  // namespace
 
 void SetUiWindow(HWND window) {
@@ -95,23 +112,12 @@ bool HandleAppMessage(UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
     if (message != WM_APP_RUN_WORK)
         return false;
     *result = 0;
-    auto* request = reinterpret_cast<UiRequest*>(lParam);
-    // A sent request stays in the table until its sender takes it back.
-    AcquireSRWLockExclusive(&g_requestsLock);
-    bool known = false;
-    for (unsigned i = 0; i < kMaxRequests && !known; ++i)
-        known = g_requests[i] != nullptr && g_requests[i] == request;
-    ReleaseSRWLockExclusive(&g_requestsLock);
-    if (!known)
+    UiRequest* request = ClaimRequest(reinterpret_cast<const void*>(lParam));
+    if (request == nullptr)
         return true;
-    if (request->posted) {
-        if (!TakeRequest(request))
-            return true;
-        const UiRequest copy = *request;
+    const UiRequest copy = *request;
+    if (copy.posted)
         free(request);
-        *result = copy.work(copy.argument);
-        return true;
-    }
-    *result = request->work(request->argument);
+    *result = copy.work(copy.argument);
     return true;
 }
