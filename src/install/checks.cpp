@@ -93,8 +93,9 @@ LRESULT RunChecksOnUiThread(void*) {
 }  // namespace
 
 void RunChecks() {
+    // A worker's check run takes its place behind the lines it logged.
     if (!OnUiThread()) {
-        RunOnUiThread(RunChecksOnUiThread, nullptr);
+        QueueOnUiThread(RunChecksOnUiThread, nullptr);
         return;
     }
     AppState* state = g_appState;
@@ -102,6 +103,7 @@ void RunChecks() {
         return;
 
     SetChecksPassed(1);
+    HoldStatusListRedraw(true);
     ClearStatusList();
 
     if (state->sourceMode == SourceInternal && state->internalImage == nullptr)
@@ -120,5 +122,6 @@ void RunChecks() {
     }
 
     ReplayProgressLog();
+    HoldStatusListRedraw(false);
     UpdateInstallControls();
 }

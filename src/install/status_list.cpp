@@ -15,12 +15,16 @@ namespace {
 constexpr COLORREF kOddRowColour = 0x00FFEBCD;
 constexpr COLORREF kEvenRowColour = 0x00FFFADC;
 constexpr int kTextLeft = 20;
+constexpr UINT_PTR kRedrawTimer = 1;
+constexpr UINT kRedrawDelayMs = 50;
 
 // UI thread only.
 HWND g_statusList;
 ProgressLog g_progressLog;
 HICON g_okIcon, g_errorIcon, g_warningIcon;
-HFONT g_measureFont, g_drawFont;
+bool g_redrawHeld;
+HDC g_measureDc;  // owns the measuring font for the process's life
+HFONT g_drawFont;
 HBRUSH g_oddBrush, g_evenBrush;
 
 HICON LoadStatusIcon(int id) {
@@ -50,9 +54,11 @@ struct EntryRequest {
     MessageKind kind;
     char* text;
 };
+// A progress line on its way from a worker: posted, so the worker never waits
+// for the window, and freed by the UI thread.
 struct ProgressRequest {
     MessageKind kind;
-    const char* text;
+    char text[1];  // allocated to the text's length
 };
 
 LRESULT AddStatusEntryOnUiThread(void* request) {
@@ -61,9 +67,30 @@ LRESULT AddStatusEntryOnUiThread(void* request) {
     return 1;
 }
 
-LRESULT LogProgressTextOnUiThread(void* request) {
-    const ProgressRequest* line = static_cast<const ProgressRequest*>(request);
+// Without memory for a copy the line is lent and sent: slower, never lost.
+struct LentProgressRequest {
+    MessageKind kind;
+    const char* text;
+};
+
+LRESULT LogLentProgressTextOnUiThread(void* request) {
+    const LentProgressRequest* line = static_cast<const LentProgressRequest*>(request);
     LogProgressText(line->kind, line->text);
+    return 1;
+}
+
+void CALLBACK LetRedrawGo(HWND, UINT, UINT_PTR, DWORD) {
+    HoldStatusListRedraw(false);
+}
+
+LRESULT LogProgressTextOnUiThread(void* request) {
+    ProgressRequest* line = static_cast<ProgressRequest*>(request);
+    // Each line that changes the list's length redraws its scroll bar, which
+    // is slow: a worker's lines are drawn together, a moment after the first.
+    if (!g_redrawHeld && SetTimer(g_statusList, kRedrawTimer, kRedrawDelayMs, LetRedrawGo) != 0)
+        HoldStatusListRedraw(true);
+    LogProgressText(line->kind, line->text);
+    free(line);
     return 1;
 }
 
@@ -110,8 +137,18 @@ void AddStatusLine(MessageKind kind, unsigned id, const char* argument) {
 
 void LogProgressText(MessageKind kind, const char* text) {
     if (!OnUiThread()) {
-        ProgressRequest request = {kind, text};
-        RunOnUiThread(LogProgressTextOnUiThread, &request);
+        if (text == nullptr)
+            return;
+        const size_t length = strlen(text);
+        auto* request = static_cast<ProgressRequest*>(malloc(sizeof(ProgressRequest) + length));
+        if (request == nullptr) {
+            LentProgressRequest lent = {kind, text};
+            RunOnUiThread(LogLentProgressTextOnUiThread, &lent);
+            return;
+        }
+        request->kind = kind;
+        memcpy(request->text, text, length + 1);
+        QueueOnUiThread(LogProgressTextOnUiThread, request);
         return;
     }
     AppendProgressRecord(&g_progressLog, kind, text);
@@ -145,7 +182,20 @@ void ClearStatusList() {
             free(entry->text);
             free(entry);
         }
-        SendMessageA(g_statusList, LB_DELETESTRING, static_cast<WPARAM>(i), 0);
+        SendMessageA(g_statusList, LB_SETITEMDATA, static_cast<WPARAM>(i), 0);
+    }
+    // One message for the lot: deleting line by line lays the list out anew each time.
+    SendMessageA(g_statusList, LB_RESETCONTENT, 0, 0);
+}
+
+void HoldStatusListRedraw(bool hold) {
+    if (hold == g_redrawHeld)
+        return;
+    g_redrawHeld = hold;
+    SendMessageA(g_statusList, WM_SETREDRAW, hold ? FALSE : TRUE, 0);
+    if (!hold) {
+        KillTimer(g_statusList, kRedrawTimer);
+        InvalidateRect(g_statusList, nullptr, TRUE);
     }
 }
 
@@ -153,18 +203,20 @@ void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure) {
     const StatusEntry* entry = reinterpret_cast<const StatusEntry*>(measure->itemData);
     if (entry == nullptr)
         return;
-    if (g_measureFont == nullptr)
-        g_measureFont = CreateStatusFont();
-    const HDC dc = GetDC(list);
-    const HGDIOBJ oldFont = SelectObject(dc, g_measureFont);
+    // A memory DC like the screen's, kept with its font selected: measuring a
+    // line then asks nothing of the window system.
+    if (g_measureDc == nullptr) {
+        g_measureDc = CreateCompatibleDC(nullptr);
+        if (g_measureDc == nullptr)
+            return;
+        SelectObject(g_measureDc, CreateStatusFont());
+    }
     RECT rect;
     GetClientRect(list, &rect);
     rect.left = kTextLeft;
     rect.top = 0;
     rect.bottom = 0;
-    DrawTextA(dc, entry->text, -1, &rect, DT_CALCRECT | DT_WORDBREAK);
-    SelectObject(dc, oldFont);
-    ReleaseDC(list, dc);
+    DrawTextA(g_measureDc, entry->text, -1, &rect, DT_CALCRECT | DT_WORDBREAK);
     // An empty text still needs room for its icon.
     measure->itemHeight = rect.bottom > 0 ? static_cast<UINT>(rect.bottom) : 20;
 }

@@ -1,7 +1,8 @@
 // The Install pane's status list: owner-drawn lines marked Ok, Error or
 // Warning, and the progress log of the write-process lines that every check
-// run replays. Everything here runs on the UI thread; calls from a worker are
-// sent there.
+// run replays. Everything here runs on the UI thread. A worker's progress
+// lines are posted there in order, so that a write never waits for the
+// window; its other calls are sent.
 #pragma once
 
 #include <windows.h>
@@ -33,6 +34,9 @@ void LogProgressText(MessageKind kind, const char* text);
 void ReplayProgressLog();
 void ClearProgressLog();
 void ClearStatusList();
+// While held, the list is rebuilt without being drawn line by line; it is
+// drawn once, whole, when let go.
+void HoldStatusListRedraw(bool hold);
 
 void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure);
 void DrawStatusItem(const DRAWITEMSTRUCT* item);

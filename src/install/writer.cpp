@@ -284,6 +284,13 @@ LRESULT ShowWriteProgress(void*) {
     return 1;
 }
 
+// The end of a write, on the UI thread: the full bar, then the next pane.
+LRESULT EndWriteProgress(void*) {
+    ShowWriteProgress(nullptr);
+    StepPane(+1);
+    return 1;
+}
+
 }  // namespace
 
 void ProgressCallback(uint32_t position, uint32_t total) {
@@ -291,13 +298,13 @@ void ProgressCallback(uint32_t position, uint32_t total) {
     // and one posted message at a time is enough to bring it there.
     g_latestProgress = (uint64_t(position) << 32) | total;
     if (position != total) {
-        if (!g_progressPosted.exchange(true))
-            PostToUiThread(ShowWriteProgress, nullptr);
+        if (!g_progressPosted.exchange(true) && !PostToUiThread(ShowWriteProgress, nullptr))
+            g_progressPosted = false;
         return;
     }
-    // The full bar lands before the wizard moves on.
-    RunOnUiThread(ShowWriteProgress, nullptr);
-    StepPane(+1);
+    // Queued behind the write's status lines and its last check run; the
+    // full bar lands before the wizard moves on.
+    QueueOnUiThread(EndWriteProgress, nullptr);
 }
 
 bool StartWriter(HWND progressBar) {

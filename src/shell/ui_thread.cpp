@@ -95,17 +95,35 @@ LRESULT RunOnUiThread(UiWork work, void* argument) {
     return result;
 }
 
-void PostToUiThread(UiWork work, void* argument) {
+bool PostToUiThread(UiWork work, void* argument) {
+    // Without a window the post would go to this thread's own queue.
+    const HWND window = g_mainWindow;
+    if (window == nullptr)
+        return false;
     auto* request = static_cast<UiRequest*>(malloc(sizeof(UiRequest)));
     if (request == nullptr)
-        return;
+        return false;
     *request = UiRequest{work, argument, true};
     if (!AddRequest(request)) {
         free(request);
+        return false;
+    }
+    if (PostMessageA(window, WM_APP_RUN_WORK, 0, reinterpret_cast<LPARAM>(request)))
+        return true;
+    // Taken back unless the UI thread already claimed it, which it cannot
+    // have done for a message that was never posted.
+    if (TakeRequest(request))
+        free(request);
+    return false;
+}
+
+void QueueOnUiThread(UiWork work, void* argument) {
+    if (g_uiThreadId == GetCurrentThreadId()) {
+        work(argument);
         return;
     }
-    if (!PostMessageA(g_mainWindow, WM_APP_RUN_WORK, 0, reinterpret_cast<LPARAM>(request)) && TakeRequest(request))
-        free(request);
+    if (!PostToUiThread(work, argument))
+        RunOnUiThread(work, argument);
 }
 
 bool HandleAppMessage(UINT message, WPARAM, LPARAM lParam, LRESULT* result) {

@@ -24,9 +24,16 @@ bool OnUiThread();
 LRESULT RunOnUiThread(UiWork work, void* argument);
 
 // Posts `work(argument)` to the main window without waiting: for notices that
-// must not hold a worker up. The argument must outlive the post. Nothing is
-// posted when the request cannot be made (no memory, too many in flight).
-void PostToUiThread(UiWork work, void* argument);
+// must not hold a worker up. The argument must outlive the post. Returns false,
+// having posted nothing, when the request cannot be made (no memory, too many
+// in flight, no window).
+bool PostToUiThread(UiWork work, void* argument);
+
+// Posts `work(argument)`, or sends it when it cannot be posted, so that it is
+// never lost. A worker's posts run in the order it made them, but anything it
+// sends runs before its earlier posts: a worker whose window changes must
+// stay in order queues them all this way.
+void QueueOnUiThread(UiWork work, void* argument);
 
 // Runs a WM_APP_RUN_WORK message; true when `message` was one. Only requests
 // this process made and has not yet run are run: a message from any other
