@@ -12,6 +12,7 @@
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/ui_thread.h"
+#include "text/console.h"
 
 // What a worker found, handed to the UI thread in one message.
 struct DriveListUpdate {
@@ -120,7 +121,7 @@ void SetTargetChangedHook(void (*hook)()) {
 
 void StartDriveListRefresh(HWND pane) {
     if (_beginthread(DriveListRefresh, 0, pane) == static_cast<uintptr_t>(-1))
-        printf("Could not start refreshing the drive list.\n");
+        ConsolePrint("Could not start refreshing the drive list.\n");
 }
 
 void __cdecl DriveListRefresh(void* pane) {

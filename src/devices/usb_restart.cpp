@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "devices/device_path.h"
+#include "text/console.h"
 
 static_assert(kDicsPropChange == DICS_PROPCHANGE && kDicsFlagConfigSpecific == DICS_FLAG_CONFIGSPECIFIC,
               "the plan speaks SP_PROPCHANGE_PARAMS' values");
@@ -159,9 +160,9 @@ bool ChangeWasMade(HDEVINFO set, SP_DEVINFO_DATA* device) {
     if (!SetupDiGetDeviceInstallParamsA(set, device, &params))
         return true;
     if (params.Flags & DI_NEEDREBOOT)
-        printf("Windows asks for a reboot to finish restarting the device.\n");
+        ConsolePrint("Windows asks for a reboot to finish restarting the device.\n");
     else if (params.Flags & DI_NEEDRESTART)
-        printf("Windows could not stop the device now (is it in use?).\n");
+        ConsolePrint("Windows could not stop the device now (is it in use?).\n");
     return (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) == 0;
 }
 
@@ -186,7 +187,7 @@ bool ChangeState(void*, DeviceNode node, uint32_t stateChange, uint32_t scope) {
         if (SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set, &device))
             changed = ChangeWasMade(set, &device);
         else
-            printf("The class installer refused the restart (error %lu).\n", GetLastError());
+            ConsolePrint("The class installer refused the restart (error %lu).\n", GetLastError());
     }
     SetupDiDestroyDeviceInfoList(set);
     return changed;
@@ -224,7 +225,7 @@ const DeviceTree kWindowsTree = {FindStorage, Parent,   FirstChild,  NextSibling
 // returns: not while a device is stopped.
 BOOL WINAPI OnConsoleControl(DWORD) {
     if (g_devicesHeld > 0)
-        printf("Waiting for the USB device to run again before ending...\n");
+        ConsolePrint("Waiting for the USB device to run again before ending...\n");
     FinishUsbRestartsBeforeExit(kConsoleExitWaitMs);
     return FALSE;  // the default handler then ends the process
 }

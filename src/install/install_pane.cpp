@@ -8,6 +8,7 @@
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/panes.h"
+#include "text/console.h"
 
 void UpdateInstallControls() {
     const HWND pane = GetPane(PaneInstall);
@@ -29,7 +30,7 @@ void OnShowWindow(HWND pane, bool shown) {
 }
 
 void OnStart(HWND pane) {
-    printf("Fly :)\n");
+    ConsolePrint("Fly :)\n");
     // A second press while a write is being started or runs starts nothing.
     if (StartWriter(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
         UpdateInstallControls();

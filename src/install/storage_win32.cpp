@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "text/console.h"
+
 namespace {
 
 HANDLE AsHandle(StorageHandle handle) {
@@ -138,7 +140,7 @@ uint64_t ClockMs(void*) {
 }
 
 void Note(void*, const char* line) {
-    printf("%s\n", line);
+    ConsolePrint("%s\n", line);
 }
 
 const StorageCalls kCalls = {Open,        Control,       Seek,  Write,   Read, Flush,  Close, VolumeName,

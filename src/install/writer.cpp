@@ -22,6 +22,7 @@
 #include "shell/panes.h"
 #include "shell/ui_thread.h"
 #include "source/worker_end.h"
+#include "text/console.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ const char* FileNamePart(const char* path) {
 // (page-aligned, so any sector size up to 4 KiB suits it). Returns false,
 // with its Error line logged, when the file cannot serve as an image.
 bool LoadExternalImage(AppState* state, const char* path) {
-    printf("Loading %s...\n", path);
+    ConsolePrint("Loading %s...\n", path);
     if (path[0] == '\0') {
         LogProgressNumber(MessageKind::Error, IDS_CANT_LOAD_SOURCE, IDS_CANT_LOAD_SOURCE);
         return false;
@@ -92,7 +93,7 @@ bool LoadExternalImage(AppState* state, const char* path) {
     }
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
-    printf("External image loaded: %s\n", loaded ? "Yes" : "No");
+    ConsolePrint("External image loaded: %s\n", loaded ? "Yes" : "No");
     if (!loaded)
         LogProgressNumber(MessageKind::Error, IDS_CANT_LOAD_SOURCE, IDS_CANT_LOAD_SOURCE);
     return loaded;
@@ -151,7 +152,7 @@ void LeaveTargetDirectory(const char* letters) {
     char system[MAX_PATH] = {};
     const UINT systemLength = GetSystemDirectoryA(system, sizeof(system));
     if (systemLength > 0 && systemLength < sizeof(system) && SetCurrentDirectoryA(system))
-        printf("The current directory moved from %s to %s.\n", current, system);
+        ConsolePrint("The current directory moved from %s to %s.\n", current, system);
 }
 
 // Writes `source` onto the destination and reads it back. Returns false,
@@ -168,7 +169,7 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
         return false;
     }
     if (RunsFromOneOf(job.chosen.lettersOnDisk)) {
-        printf("This program runs from the disk of drive %c:.\n", root[0]);
+        ConsolePrint("This program runs from the disk of drive %c:.\n", root[0]);
         LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, root);
         return false;
     }
@@ -176,7 +177,7 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
     auto* readBack =
         static_cast<uint8_t*>(VirtualAlloc(nullptr, kWriteImageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     if (readBack == nullptr) {
-        printf("No memory to read the image back.\n");
+        ConsolePrint("No memory to read the image back.\n");
         LogProgressNumber(MessageKind::Error, IDS_CANT_WRITE, IDS_CANT_WRITE);
         return false;
     }
@@ -187,7 +188,7 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
     VirtualFree(readBack, 0, MEM_RELEASE);
     if (result.outcome != RawWriteOutcome::Written) {
         if (result.error != 0)
-            printf("Writing to drive %c: ended with error %u.\n", root[0], result.error);
+            ConsolePrint("Writing to drive %c: ended with error %u.\n", root[0], result.error);
         LogFailure(result.outcome, root);
         return false;
     }
@@ -209,7 +210,7 @@ void SetWrittenDestination(const WriteJob& job) {
         }
     }
     RecordWrittenTarget(job.chosen);
-    printf("Drive %c: does not lead to the disk just written; no target is selected.\n", job.destination.text[0]);
+    ConsolePrint("Drive %c: does not lead to the disk just written; no target is selected.\n", job.destination.text[0]);
     SetDestination(nullptr);
 }
 
@@ -222,7 +223,7 @@ bool RunWrite(const WriteJob& job) {
             return false;
         source = state->externalImage;
     } else {
-        printf("Internal image loaded: %s\n", state->internalImage != nullptr ? "Yes" : "No");
+        ConsolePrint("Internal image loaded: %s\n", state->internalImage != nullptr ? "Yes" : "No");
         source = state->internalImage;
     }
     LogProgress(MessageKind::Ok, IDS_WRITE_STARTED, nullptr);
@@ -267,7 +268,7 @@ BOOL WINAPI OnConsoleControlDuringWrite(DWORD event) {
         PostMessageA(GetMainWindow(), WM_CLOSE, 0, 0);
         return TRUE;
     }
-    printf("Waiting for the write to end before ending...\n");
+    ConsolePrint("Waiting for the write to end before ending...\n");
     for (unsigned waited = 0; IsWriteActive() && waited < kConsoleExitWaitMs; waited += 10)
         Sleep(10);
     return FALSE;
@@ -327,7 +328,7 @@ bool StartWriter(HWND progressBar) {
     job->callback = ProgressCallback;
     g_progressBar = progressBar;
     if (_beginthread(WriterThread, 0, job) == static_cast<uintptr_t>(-1)) {
-        printf("Could not start the writer.\n");
+        ConsolePrint("Could not start the writer.\n");
         delete job;
         SetWriteActive(0);
         return false;
@@ -337,9 +338,9 @@ bool StartWriter(HWND progressBar) {
 
 void __cdecl WriterThread(void* argument) {
     WriteJob* job = static_cast<WriteJob*>(argument);
-    printf("Starting write...\n");
+    ConsolePrint("Starting write...\n");
     SetWriteActive(1);
-    printf("Destination: %s\n", job->destination.text);
+    ConsolePrint("Destination: %s\n", job->destination.text);
     if (!job->destination.IsSet()) {
         delete job;
         SetWriteActive(0);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "text/console.h"
+
 namespace {
 
 // Filled before the window exists and read-only after, so the UI thread reads
@@ -14,7 +16,7 @@ struct HookList {
 
     void Add(Hook hook) {
         if (count == kCapacity) {
-            printf("Too many hooks for one event.\n");
+            ConsolePrint("Too many hooks for one event.\n");
             return;
         }
         hooks[count++] = hook;

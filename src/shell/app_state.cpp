@@ -7,6 +7,7 @@
 #include <new>
 
 #include "shell/main_window.h"
+#include "text/console.h"
 
 const char kDevicePathTemplate[7] = "\\\\.\\+:";
 
@@ -21,7 +22,7 @@ std::atomic<int> g_checksPassed{0};
 void InitAppState() {
     AppState* state = new (std::nothrow) AppState{};
     if (state == nullptr) {
-        printf("Out of memory.\n");
+        ConsolePrint("Out of memory.\n");
         ExitProcess(1);
     }
     state->imageName = "";

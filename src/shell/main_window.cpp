@@ -11,6 +11,7 @@
 #include "shell/pane_list.h"
 #include "shell/panes.h"
 #include "shell/ui_thread.h"
+#include "text/console.h"
 #include "text/copy_text.h"
 #include "text/language_bar.h"
 #include "text/text.h"
@@ -70,7 +71,7 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 void OnClose(HWND window) {
     if (IsWriteActive()) {
         if (!g_closeWhenIdle)
-            printf("Closing once the write is over.\n");
+            ConsolePrint("Closing once the write is over.\n");
         g_closeWhenIdle = true;
         ShowClosingTitle(window);
         return;
@@ -110,7 +111,7 @@ void AllowAutoPlayQuestion(HWND window) {
     static_assert(sizeof(allow) == sizeof(found), "function pointers of one size");
     memcpy(&allow, &found, sizeof(allow));
     if (!allow(window, QueryCancelAutoPlayMessage(), MSGFLT_ALLOW, nullptr))
-        printf("AutoPlay may open a window for the drive (error %lu).\n", GetLastError());
+        ConsolePrint("AutoPlay may open a window for the drive (error %lu).\n", GetLastError());
 }
 
 }  // namespace
@@ -123,7 +124,7 @@ int RunMainWindow() {
     // A write that is restarting the USB device gets to switch it back on.
     RunExitHooks();
     if (result == -1) {
-        printf("Could not open the main window (error %lu).\n", GetLastError());
+        ConsolePrint("Could not open the main window (error %lu).\n", GetLastError());
         return 1;
     }
     return result == 0 ? 0 : 1;
@@ -199,7 +200,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     if (IsQueryCancelAutoPlay(message)) {
         // 1 tells the shell not to start AutoPlay for the drive we are writing.
         SetWindowLongPtrA(window, DWLP_MSGRESULT, 1);
-        printf("CancelAutoPlay :)\n");
+        ConsolePrint("CancelAutoPlay :)\n");
         return TRUE;
     }
     return FALSE;

@@ -5,6 +5,7 @@
 #include "resource.h"
 #include "shell/app_hooks.h"
 #include "shell/ui_thread.h"
+#include "text/console.h"
 #include "text/text.h"
 #include "text/pane_texts.h"
 
@@ -121,7 +122,7 @@ void SwitchPane(HWND mainWindow) {
     }
     if (g_panes[PaneWelcome] == nullptr) {
         if (mainWindow == nullptr || !CreatePanes(mainWindow)) {
-            printf("Could not create the wizard's panes.\n");
+            ConsolePrint("Could not create the wizard's panes.\n");
             EndDialog(GetMainWindow(), 1);
             return;
         }

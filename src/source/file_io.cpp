@@ -2,23 +2,25 @@
 
 #include <cstdio>
 
+#include "text/console.h"
+
 unsigned char* ReadWholeFile(const char* path, DWORD maxSize, DWORD* size) {
     *size = 0;
     const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        printf("Cannot open %s (error %lu).\n", path, GetLastError());
+        ConsolePrint("Cannot open %s (error %lu).\n", path, GetLastError());
         return nullptr;
     }
     LARGE_INTEGER fileSize;
     if (!GetFileSizeEx(file, &fileSize) || fileSize.QuadPart < 0 || fileSize.QuadPart > maxSize) {
-        printf("%s is larger than %lu bytes or its size is unknown.\n", path, maxSize);
+        ConsolePrint("%s is larger than %lu bytes or its size is unknown.\n", path, maxSize);
         CloseHandle(file);
         return nullptr;
     }
     const DWORD wanted = static_cast<DWORD>(fileSize.QuadPart);
     unsigned char* bytes = static_cast<unsigned char*>(LocalAlloc(LPTR, wanted > 0 ? wanted : 1));
     if (bytes == nullptr) {
-        printf("Out of memory reading %s.\n", path);
+        ConsolePrint("Out of memory reading %s.\n", path);
         CloseHandle(file);
         return nullptr;
     }
@@ -31,7 +33,7 @@ unsigned char* ReadWholeFile(const char* path, DWORD maxSize, DWORD* size) {
     }
     CloseHandle(file);
     if (total != wanted) {
-        printf("Cannot read %s (error %lu).\n", path, GetLastError());
+        ConsolePrint("Cannot read %s (error %lu).\n", path, GetLastError());
         LocalFree(bytes);
         return nullptr;
     }
@@ -42,7 +44,7 @@ unsigned char* ReadWholeFile(const char* path, DWORD maxSize, DWORD* size) {
 bool WriteWholeFile(const char* path, const unsigned char* bytes, DWORD size) {
     const HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        printf("Cannot create %s (error %lu).\n", path, GetLastError());
+        ConsolePrint("Cannot create %s (error %lu).\n", path, GetLastError());
         return false;
     }
     DWORD total = 0;
@@ -54,7 +56,7 @@ bool WriteWholeFile(const char* path, const unsigned char* bytes, DWORD size) {
     }
     const bool closed = CloseHandle(file) != 0;
     if (total != size || !closed) {
-        printf("Cannot write %s (error %lu).\n", path, GetLastError());
+        ConsolePrint("Cannot write %s (error %lu).\n", path, GetLastError());
         return false;
     }
     return true;

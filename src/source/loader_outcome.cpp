@@ -9,6 +9,7 @@
 #include "shell/pane_list.h"
 #include "shell/panes.h"
 #include "shell/ui_thread.h"
+#include "text/console.h"
 #include "text/text.h"
 
 namespace {
@@ -43,7 +44,7 @@ void ShowLoaderFailure(HWND pane) {
     SetWelcomeText(pane, IDS_INTRO_NO_IMAGE);
     RefillPaneTitles(GetParent(pane));
     EnableWindow(GetDlgItem(pane, IDC_NEXT), TRUE);
-    printf("No attached image unzipped/found.\nReady...\n");
+    ConsolePrint("No attached image unzipped/found.\nReady...\n");
 }
 
 void ShowLoaderOutcome(bool success) {

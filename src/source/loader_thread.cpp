@@ -14,6 +14,7 @@
 #include "source/temp_files.h"
 #include "source/worker_end.h"
 #include "source/zip_reader.h"
+#include "text/console.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ long long FindSignature(const unsigned char* bytes, DWORD end) {
 }
 
 [[noreturn]] void Fail(AppState* state, const char* reason) {
-    printf("%s\n", reason);
+    ConsolePrint("%s\n", reason);
     AbortWorker(state);
 }
 
@@ -53,10 +54,10 @@ long long FindSignature(const unsigned char* bytes, DWORD end) {
 // Returns null, or why the archive was refused. Returns normally in every case
 // so that nothing it holds outlives it.
 const char* UnpackFirstEntry(AppState* state, const unsigned char* archive, DWORD archiveSize) {
-    printf("Accesing compressed files inside zip...\n");
+    ConsolePrint("Accesing compressed files inside zip...\n");
     ZipEntry entry;
     ZipStatus status = ReadFirstZipEntry(archive, archiveSize, kImageSize, &entry);
-    printf("Opening first file object...\n");
+    ConsolePrint("Opening first file object...\n");
     if (status != ZipStatus::Ok) {
         SetLastError(ERROR_INVALID_DATA);
         return DescribeZipStatus(status);
@@ -64,13 +65,13 @@ const char* UnpackFirstEntry(AppState* state, const unsigned char* archive, DWOR
     if (!JoinPath(state->imagePath, state->tempFolder, UnpackedImageName(entry.name).c_str()))
         return "The unpacked image's path is too long.";
 
-    printf("Unpacking...");
+    ConsolePrint("Unpacking...");
     unsigned char* unpacked = static_cast<unsigned char*>(LocalAlloc(LPTR, kImageSize));
     if (unpacked == nullptr)
         return "Out of memory.";
     status = InflateZipEntry(archive, archiveSize, entry, unpacked, kImageSize);
     if (status != ZipStatus::Ok)
-        printf("\n");  // the reason goes on a line of its own
+        ConsolePrint("\n");  // the reason goes on a line of its own
     const bool written = status == ZipStatus::Ok && WriteWholeFile(state->imagePath, unpacked, kImageSize);
     LocalFree(unpacked);
     if (status != ZipStatus::Ok)
@@ -104,7 +105,7 @@ void LocateAttachedArchive(AppState* state) {
     const long long start = FindSignature(program, end);
     if (start < 0) {
         LocalFree(program);
-        printf("Encountered End Of File error...\n");
+        ConsolePrint("Encountered End Of File error...\n");
         state->archivePath[0] = '\0';
         SetLastError(ERROR_HANDLE_EOF);
         AbortWorker(state);
@@ -119,17 +120,17 @@ void LocateAttachedArchive(AppState* state) {
     LocalFree(program);
     if (!written)
         AbortWorker(state);
-    printf("Writing temporary file: %s\n", state->archivePath);
+    ConsolePrint("Writing temporary file: %s\n", state->archivePath);
 }
 
 void ExtractAttachedImage(AppState* state) {
-    printf("Creating Shell Object...");
-    printf("ok\nCreating destination folder object %s...", state->tempFolder);
+    ConsolePrint("Creating Shell Object...");
+    ConsolePrint("ok\nCreating destination folder object %s...", state->tempFolder);
     const DWORD attributes = GetFileAttributesA(state->tempFolder);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         Fail(state, "\nThe temporary folder does not exist.");
 
-    printf("ok\nReading temporary file: %s\n", state->archivePath);
+    ConsolePrint("ok\nReading temporary file: %s\n", state->archivePath);
     DWORD archiveSize = 0;
     unsigned char* archive = ReadWholeFile(state->archivePath, kMaxArchiveSize, &archiveSize);
     if (archive == nullptr)
@@ -140,9 +141,9 @@ void ExtractAttachedImage(AppState* state) {
         state->imagePath[0] = '\0';
         Fail(state, failure);
     }
-    printf("ok\nTemporary file %s unpacked.\n", state->archivePath);
+    ConsolePrint("ok\nTemporary file %s unpacked.\n", state->archivePath);
 
-    printf("Reading temporary file: %s\n", state->imagePath);
+    ConsolePrint("Reading temporary file: %s\n", state->imagePath);
     DWORD imageSize = 0;
     unsigned char* image = ReadWholeFile(state->imagePath, kImageSize, &imageSize);
     if (image == nullptr)
@@ -165,13 +166,13 @@ void ExtractAttachedImage(AppState* state) {
     // Published last, in one store: readers see "" or the whole name.
     state->imageName = strrchr(state->imagePath, '\\') + 1;
 
-    printf("Cleaning up temporary files in %s\n", state->tempFolder);
+    ConsolePrint("Cleaning up temporary files in %s\n", state->tempFolder);
     StartCleanup(state);
 }
 
 void StartLoader() {
     if (_beginthread(LoaderThread, 0, nullptr) == static_cast<uintptr_t>(-1))
-        printf("Could not start the image loader.\n");
+        ConsolePrint("Could not start the image loader.\n");
 }
 
 void __cdecl LoaderThread(void*) {
@@ -190,22 +191,22 @@ void __cdecl LoaderThread(void*) {
         state->tempFolder[0] = '\0';
         Fail(state, "Cannot find the temporary folder.");
     }
-    printf("Using temporary folder: %s\n", state->tempFolder);
+    ConsolePrint("Using temporary folder: %s\n", state->tempFolder);
 
-    printf("Initializing the COM library...\n");
+    ConsolePrint("Initializing the COM library...\n");
     CoInitialize(nullptr);
 
-    printf("Extracting zipped image file...\n");
+    ConsolePrint("Extracting zipped image file...\n");
     LocateAttachedArchive(state);
 
-    printf("Start unpacking...\n");
+    ConsolePrint("Start unpacking...\n");
     ExtractAttachedImage(state);
 
-    printf("Releasing COM library...\n");
+    ConsolePrint("Releasing COM library...\n");
     CoUninitialize();
 
-    printf("TalvixOS image succesfully loaded into memory.\n\n");
-    printf("Ready...\n");
+    ConsolePrint("TalvixOS image succesfully loaded into memory.\n\n");
+    ConsolePrint("Ready...\n");
     SetLoaderFinished();
     ReportLoaderOutcome(true, nullptr);
 }

@@ -12,6 +12,7 @@
 #include "source/loader_outcome.h"
 #include "source/temp_files.h"
 #include "source/temp_paths.h"
+#include "text/console.h"
 
 bool ShellDelete(const char* pattern, bool permanent) {
     // The Shell wants a list of names ended by two NULs.
@@ -57,23 +58,23 @@ void __cdecl CleanupThread(void* argument) {
 }
 
 void StartCleanup(AppState* state) {
-    printf("Removing temporary files\n");
+    ConsolePrint("Removing temporary files\n");
     if (_beginthread(CleanupThread, 0, state) == static_cast<uintptr_t>(-1))
-        printf("Could not start removing the temporary files.\n");
+        ConsolePrint("Could not start removing the temporary files.\n");
 }
 
 void EndFailedWrite(AppState* state) {
     SetWriteActive(0);
-    printf("Encountered an error.\n");
+    ConsolePrint("Encountered an error.\n");
     StartCleanup(state);
-    printf("\nEnd of thread.\n");
+    ConsolePrint("\nEnd of thread.\n");
 }
 
 void AbortWorker(AppState* state) {
     SetWriteActive(0);
-    printf("Encountered an error.\n");
+    ConsolePrint("Encountered an error.\n");
     StartCleanup(state);
-    printf("\nEnd of thread.\n");
+    ConsolePrint("\nEnd of thread.\n");
     SetLoaderFinished();
     ReportLoaderOutcome(false, nullptr);
     _endthread();
