@@ -24,15 +24,13 @@ namespace {
 
 constexpr unsigned kUsbRestartExitWaitMs = 30000;
 
-// The loader may report as soon as it runs: the outcome pane is registered
-// and the status list known before it starts.
+// The loader has been at work since before the window: the marquee runs
+// until its outcome, which may already be waiting for the pane.
 void OnPanesCreated() {
     const HWND welcome = GetPane(PaneWelcome);
     SetStatusList(GetDlgItem(GetPane(PaneInstall), IDC_STATUS_LIST));
-    ReportLoaderOutcome(false, welcome);
     SendDlgItemMessageA(welcome, IDC_BUSY_BAR, PBM_SETMARQUEE, 1, 1);
-    InitAppState();
-    StartLoader();
+    ReportLoaderOutcome(false, welcome);
 }
 
 // Choosing again: the last write's lines leave the Install pane, and the next
@@ -86,4 +84,9 @@ void ComposeApplication() {
     AddDeviceChangeHook(RunChecksOnDeviceChange);
     SetTargetChangedHook(RunChecks);
     AddExitHook(FinishUsbRestarts);
+
+    // The image loads while the window is being built: reading and
+    // unpacking it takes about as long as creating the panes.
+    InitAppState();
+    StartLoader();
 }

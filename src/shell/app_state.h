@@ -31,8 +31,8 @@ struct AppState {
 // Null until InitAppState; never changed or freed after that.
 extern std::atomic<AppState*> g_appState;
 
-// Creates the record. Called once, when the panes exist and before the
-// loader starts.
+// Creates the record. Called once, at start before the main window and the
+// loader.
 void InitAppState();
 
 void SetExternalPath(const char* path);

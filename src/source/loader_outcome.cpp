@@ -14,6 +14,13 @@
 
 namespace {
 std::atomic<HWND> g_outcomePane{nullptr};
+// An outcome not yet shown: the loader starts before the window exists and
+// may finish before the Welcome pane does. 0: none, else OutcomeSuccess or
+// OutcomeFailure. Whoever takes it (the loader, or the pane's registration)
+// shows it, so each outcome is shown once.
+constexpr int OutcomeSuccess = 1;
+constexpr int OutcomeFailure = 2;
+std::atomic<int> g_pendingOutcome{0};
 
 // Shows `textId` on the Welcome text and keeps it there across language changes.
 void SetWelcomeText(HWND pane, int textId) {
@@ -60,13 +67,27 @@ void ShowLoaderOutcome(bool success) {
 
 void ReportLoaderOutcome(bool success, HWND pane) {
     if (pane != nullptr) {
+        // Registered on the UI thread while the window is being built: an
+        // outcome that came first is shown once the window runs.
         g_outcomePane = pane;
+        const int pending = g_pendingOutcome.exchange(0);
+        if (pending != 0) {
+            void* shown = reinterpret_cast<void*>(static_cast<intptr_t>(pending == OutcomeSuccess));
+            if (!PostToUiThread(ShowLoaderOutcomeOnUiThread, shown))
+                ShowLoaderOutcomeOnUiThread(shown);
+        }
         return;
     }
+    g_pendingOutcome = success ? OutcomeSuccess : OutcomeFailure;
     if (g_outcomePane.load() == nullptr)
         return;
+    // The pane exists: shown here, unless its registration took it first.
+    const int pending = g_pendingOutcome.exchange(0);
+    if (pending == 0)
+        return;
     if (OnUiThread())
-        ShowLoaderOutcome(success);
+        ShowLoaderOutcome(pending == OutcomeSuccess);
     else
-        RunOnUiThread(ShowLoaderOutcomeOnUiThread, reinterpret_cast<void*>(static_cast<intptr_t>(success)));
+        RunOnUiThread(ShowLoaderOutcomeOnUiThread,
+                      reinterpret_cast<void*>(static_cast<intptr_t>(pending == OutcomeSuccess)));
 }

@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
-// With a pane: remembers it as the pane that shows outcomes, nothing else.
-// Without: shows the outcome on that pane and re-shows the selected pane.
+// With a pane: remembers it as the pane that shows outcomes, and shows an
+// outcome reported before it (posted, once the window runs). Without: shows
+// the outcome on that pane and re-shows the selected pane, or keeps it for the
+// pane when there is none yet.
 void ReportLoaderOutcome(bool success, HWND pane);
 
 // The UI thread's half of ReportLoaderOutcome.
