@@ -1,7 +1,6 @@
 #include "source/loader_thread.h"
 
 #include <windows.h>
-#include <objbase.h>
 #include <process.h>
 
 #include <cstdio>
@@ -25,7 +24,6 @@ constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
 constexpr uint32_t kImageSize = 1474560;
 // Far above any program with an image attached; refuses absurd files.
 constexpr DWORD kMaxProgramSize = 64u * 1024 * 1024;
-constexpr DWORD kMaxArchiveSize = kMaxProgramSize;
 
 // Builds folder + name into a path buffer; false when it would not fit.
 bool JoinPath(char* out, const char* folder, const char* name) {
@@ -50,13 +48,13 @@ long long FindSignature(const unsigned char* bytes, DWORD end) {
     AbortWorker(state);
 }
 
-// Unpacks the archive's first entry into the file that imagePath then names.
-// Returns null, or why the archive was refused. Returns normally in every case
-// so that nothing it holds outlives it.
-const char* UnpackFirstEntry(AppState* state, const unsigned char* archive, DWORD archiveSize) {
+// Unpacks the archive's first entry into `image` (kImageSize bytes) and into
+// the file that imagePath then names. Returns null, or why the archive was
+// refused.
+const char* UnpackFirstEntry(AppState* state, const AttachedArchive& archive, unsigned char* image) {
     ConsolePrint("Accesing compressed files inside zip...\n");
     ZipEntry entry;
-    ZipStatus status = ReadFirstZipEntry(archive, archiveSize, kImageSize, &entry);
+    ZipStatus status = ReadFirstZipEntry(archive.bytes, archive.size, kImageSize, &entry);
     ConsolePrint("Opening first file object...\n");
     if (status != ZipStatus::Ok) {
         SetLastError(ERROR_INVALID_DATA);
@@ -66,22 +64,17 @@ const char* UnpackFirstEntry(AppState* state, const unsigned char* archive, DWOR
         return "The unpacked image's path is too long.";
 
     ConsolePrint("Unpacking...");
-    unsigned char* unpacked = static_cast<unsigned char*>(LocalAlloc(LPTR, kImageSize));
-    if (unpacked == nullptr)
-        return "Out of memory.";
-    status = InflateZipEntry(archive, archiveSize, entry, unpacked, kImageSize);
-    if (status != ZipStatus::Ok)
+    status = InflateZipEntry(archive.bytes, archive.size, entry, image, kImageSize);
+    if (status != ZipStatus::Ok) {
         ConsolePrint("\n");  // the reason goes on a line of its own
-    const bool written = status == ZipStatus::Ok && WriteWholeFile(state->imagePath, unpacked, kImageSize);
-    LocalFree(unpacked);
-    if (status != ZipStatus::Ok)
         return DescribeZipStatus(status);
-    return written ? nullptr : "Cannot write the unpacked image.";
+    }
+    return WriteWholeFile(state->imagePath, image, kImageSize) ? nullptr : "Cannot write the unpacked image.";
 }
 
 }  // namespace
 
-void LocateAttachedArchive(AppState* state) {
+AttachedArchive LocateAttachedArchive(AppState* state) {
     const DWORD length = GetModuleFileNameA(nullptr, state->archivePath, kPathBufferSize);
     if (length == 0 || length >= kPathBufferSize) {
         state->archivePath[0] = '\0';
@@ -116,52 +109,46 @@ void LocateAttachedArchive(AppState* state) {
         state->archivePath[0] = '\0';
         Fail(state, "The temporary folder's path is too long.");
     }
-    const bool written = WriteWholeFile(state->archivePath, program + start, end - static_cast<DWORD>(start));
-    LocalFree(program);
-    if (!written)
+    const AttachedArchive archive = {program, program + start, end - static_cast<DWORD>(start)};
+    if (!WriteWholeFile(state->archivePath, archive.bytes, archive.size)) {
+        LocalFree(program);
         AbortWorker(state);
+    }
     ConsolePrint("Writing temporary file: %s\n", state->archivePath);
+    return archive;
 }
 
-void ExtractAttachedImage(AppState* state) {
+void ExtractAttachedImage(AppState* state, AttachedArchive archive) {
     ConsolePrint("Creating Shell Object...");
     ConsolePrint("ok\nCreating destination folder object %s...", state->tempFolder);
     const DWORD attributes = GetFileAttributesA(state->tempFolder);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        LocalFree(archive.program);
         Fail(state, "\nThe temporary folder does not exist.");
+    }
 
+    // The archive is unpacked from memory, where it already is; the
+    // temporary copy is there for whoever looks, and is not read back.
     ConsolePrint("ok\nReading temporary file: %s\n", state->archivePath);
-    DWORD archiveSize = 0;
-    unsigned char* archive = ReadWholeFile(state->archivePath, kMaxArchiveSize, &archiveSize);
-    if (archive == nullptr)
-        AbortWorker(state);
-    const char* failure = UnpackFirstEntry(state, archive, archiveSize);
-    LocalFree(archive);
+    // Page-aligned, as raw writes to a device want whole sectors in memory too.
+    auto* image =
+        static_cast<unsigned char*>(VirtualAlloc(nullptr, kImageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (image == nullptr) {
+        LocalFree(archive.program);
+        Fail(state, "Out of memory.");
+    }
+    const char* failure = UnpackFirstEntry(state, archive, image);
+    LocalFree(archive.program);
     if (failure != nullptr) {
+        VirtualFree(image, 0, MEM_RELEASE);
         state->imagePath[0] = '\0';
         Fail(state, failure);
     }
     ConsolePrint("ok\nTemporary file %s unpacked.\n", state->archivePath);
 
+    // Unpacked straight into memory: the file just written holds the same bytes.
     ConsolePrint("Reading temporary file: %s\n", state->imagePath);
-    DWORD imageSize = 0;
-    unsigned char* image = ReadWholeFile(state->imagePath, kImageSize, &imageSize);
-    if (image == nullptr)
-        AbortWorker(state);
-    if (imageSize != kImageSize) {
-        LocalFree(image);
-        Fail(state, "The unpacked image is not 1474560 bytes long.");
-    }
-    // Page-aligned, as raw writes to a device want whole sectors in memory too.
-    auto* aligned =
-        static_cast<unsigned char*>(VirtualAlloc(nullptr, kImageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (aligned == nullptr) {
-        LocalFree(image);
-        Fail(state, "Out of memory.");
-    }
-    memcpy(aligned, image, kImageSize);
-    LocalFree(image);
-    state->internalImage = aligned;
+    state->internalImage = image;
 
     // Published last, in one store: readers see "" or the whole name.
     state->imageName = strrchr(state->imagePath, '\\') + 1;
@@ -193,17 +180,16 @@ void __cdecl LoaderThread(void*) {
     }
     ConsolePrint("Using temporary folder: %s\n", state->tempFolder);
 
+    // Nothing here needs COM any more; the trace keeps its steps.
     ConsolePrint("Initializing the COM library...\n");
-    CoInitialize(nullptr);
 
     ConsolePrint("Extracting zipped image file...\n");
-    LocateAttachedArchive(state);
+    const AttachedArchive archive = LocateAttachedArchive(state);
 
     ConsolePrint("Start unpacking...\n");
-    ExtractAttachedImage(state);
+    ExtractAttachedImage(state, archive);
 
     ConsolePrint("Releasing COM library...\n");
-    CoUninitialize();
 
     ConsolePrint("TalvixOS image succesfully loaded into memory.\n\n");
     ConsolePrint("Ready...\n");

@@ -1,6 +1,8 @@
 // Loading the image attached to the program file at start-up.
 #pragma once
 
+#include <windows.h>
+
 struct AppState;
 
 // Starts LoaderThread; does not wait for it.
@@ -10,11 +12,19 @@ void StartLoader();
 // and reports the outcome on the Welcome pane.
 void __cdecl LoaderThread(void*);
 
-// Copies the archive attached to the program file into the temporary folder.
-// Returns on success; on failure ends the thread through AbortWorker.
-void LocateAttachedArchive(AppState* state);
+// The archive attached to the program file, inside the program file's bytes.
+struct AttachedArchive {
+    unsigned char* program;  // owned (LocalAlloc): the whole program file
+    const unsigned char* bytes;
+    DWORD size;
+};
 
-// Unpacks the archive's first entry into the temporary folder, loads it into
-// memory and starts the removal of the temporary files. Returns on success; on
-// failure ends the thread through AbortWorker.
-void ExtractAttachedImage(AppState* state);
+// Copies the archive attached to the program file into the temporary folder
+// and returns it, still in memory. Returns on success; on failure ends the
+// thread through AbortWorker.
+AttachedArchive LocateAttachedArchive(AppState* state);
+
+// Unpacks the archive's first entry into memory and into the temporary
+// folder, and starts the removal of the temporary files; frees `archive`.
+// Returns on success; on failure ends the thread through AbortWorker.
+void ExtractAttachedImage(AppState* state, AttachedArchive archive);

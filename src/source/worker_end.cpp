@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <process.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,23 +13,24 @@
 #include "source/temp_paths.h"
 #include "text/console.h"
 
-bool ShellDelete(const char* pattern, bool permanent) {
-    // The Shell wants a list of names ended by two NULs.
-    const size_t length = strlen(pattern);
-    char* from = static_cast<char*>(calloc(length + 2, 1));
-    if (from == nullptr)
-        return false;
-    memcpy(from, pattern, length);
-
-    SHFILEOPSTRUCTA operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from;
-    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    if (!permanent)
-        operation.fFlags |= FOF_ALLOWUNDO;
-    const int result = SHFileOperationA(&operation);
-    free(from);
-    return result == 0;
+void DeleteMatchingFiles(const char* folder, const char* pattern) {
+    char path[kPathBufferSize];
+    if (!BuildTempPattern(folder, pattern, path, sizeof(path)))
+        return;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+            !BuildTempPattern(folder, found.cFileName, path, sizeof(path)))
+            continue;
+        // A read-only leftover goes too, as it did through the Shell.
+        if (!DeleteFileA(path) && (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+            SetFileAttributesA(path, found.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY))
+            DeleteFileA(path);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
 }
 
 void __cdecl CleanupThread(void* argument) {
@@ -41,11 +41,7 @@ void __cdecl CleanupThread(void* argument) {
     // paths that it deleted, so one at a time.
     static SRWLOCK cleanupLock = SRWLOCK_INIT;
     AcquireSRWLockExclusive(&cleanupLock);
-    // Without a whole temporary folder the pattern would match files in the
-    // current directory.
-    char pattern[kPathBufferSize];
-    if (BuildTempPattern(state->tempFolder, kTempArchivePattern, pattern, sizeof(pattern)))
-        ShellDelete(pattern, true);
+    DeleteMatchingFiles(state->tempFolder, kTempArchivePattern);
     if (state->archivePath != nullptr && state->archivePath[0] != '\0') {
         DeleteFileA(state->archivePath);
         state->archivePath[0] = '\0';

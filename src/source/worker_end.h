@@ -3,9 +3,10 @@
 
 struct AppState;
 
-// Deletes through the Shell every file that a wildcard pattern matches,
-// silently; permanently or to the Recycle Bin. True when the Shell succeeded.
-bool ShellDelete(const char* pattern, bool permanent);
+// Deletes, for good, every file in `folder` that a wildcard pattern matches.
+// Does nothing unless the folder is a whole absolute one (IsTempFolderUsable):
+// a relative one would aim the pattern at the current directory.
+void DeleteMatchingFiles(const char* folder, const char* pattern);
 
 // Starts a thread that deletes the temporary files; does not wait for it.
 void StartCleanup(AppState* state);
