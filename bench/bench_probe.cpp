@@ -2,6 +2,7 @@
 //   ping-loop <interval-ms> <duration-ms>  WM_NULL round trips to the main window
 //   procstat <exe-name>                    handles and memory of a running process
 //   start-to-reboot                        presses Start and times the way to the Reboot pane
+//   wait-welcome                           the wall-clock time at which the Welcome pane is ready
 #include <windows.h>
 #include <mmsystem.h>
 #include <psapi.h>
@@ -134,6 +135,34 @@ int StartToReboot() {
     return 0;
 }
 
+// Waits, up to 30 s, for the wizard's Welcome pane to show the loader's
+// outcome (Next enabled) and prints the wall-clock time of that moment in
+// milliseconds since 1970, for a script that noted when it started the wizard.
+// Started before the wizard, so that its own start is not counted.
+int WaitWelcome() {
+    timeBeginPeriod(1);
+    for (unsigned waited = 0; waited < 30000; waited += 2) {
+        HWND main = nullptr;
+        EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&main));
+        PaneSearch welcome = {1006, nullptr};  // the pane with the busy bar
+        if (main != nullptr)
+            EnumChildWindows(main, FindPane, reinterpret_cast<LPARAM>(&welcome));
+        if (welcome.pane != nullptr && IsWindowVisible(main) && IsWindowEnabled(GetDlgItem(welcome.pane, 102))) {
+            FILETIME now;
+            GetSystemTimePreciseAsFileTime(&now);
+            const unsigned long long ticks =
+                (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+            printf("%llu\n", (ticks - 116444736000000000ull) / 10000);
+            timeEndPeriod(1);
+            return 0;
+        }
+        Sleep(2);
+    }
+    timeEndPeriod(1);
+    fprintf(stderr, "bench-probe: no Welcome pane ready after 30 s\n");
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -143,6 +172,10 @@ int main(int argc, char** argv) {
         return ProcStat(argv[2]);
     if (argc == 2 && strcmp(argv[1], "start-to-reboot") == 0)
         return StartToReboot();
-    fprintf(stderr, "usage: bench-probe ping-loop <interval-ms> <duration-ms> | procstat <exe-name> | start-to-reboot\n");
+    if (argc == 2 && strcmp(argv[1], "wait-welcome") == 0)
+        return WaitWelcome();
+    fprintf(stderr,
+            "usage: bench-probe ping-loop <interval-ms> <duration-ms> | procstat <exe-name> | start-to-reboot | "
+            "wait-welcome\n");
     return 2;
 }
