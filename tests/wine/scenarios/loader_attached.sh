@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # At start-up the wizard unpacks its attached demo image: the whole trace in
 # order, the 64-bit introduction, the chooser on the internal image, and the
-# temporary files (with a leftover of an earlier run) removed. A language
+# temporary files (with leftovers of earlier runs, one read-only) removed. A language
 # switch afterwards shows the same introduction in the new language.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
@@ -15,6 +15,7 @@ intro_nl='Deze wizard zal talvixOS64 op een schijf van uw keuze installeren. U d
 temp=$WINEPREFIX/drive_c/users/$(id -un)/Temp
 [ -d "$temp" ] || tdw_fail "no temporary folder $temp"
 echo leftover >"$temp/oldTDW0004.ZIP.tmp"
+echo leftover >"$temp/TDW0004.ZIP.bak" && chmod a-w "$temp/TDW0004.ZIP.bak"
 
 tdw_start_app
 tdw_wait_ready
@@ -52,7 +53,8 @@ tdw_expect 1 enabled chooser 103
 tdw_expect 0 checked chooser 104
 
 temp_files_gone() {
-  [ ! -e "$temp/TDW0004.ZIP" ] && [ ! -e "$temp/T64DEMO1.IMG" ] && [ ! -e "$temp/oldTDW0004.ZIP.tmp" ]
+  [ ! -e "$temp/TDW0004.ZIP" ] && [ ! -e "$temp/T64DEMO1.IMG" ] && [ ! -e "$temp/oldTDW0004.ZIP.tmp" ] &&
+    [ ! -e "$temp/TDW0004.ZIP.bak" ]
 }
 tdw_wait_until "$TDW_TIMEOUT" temp_files_gone || tdw_fail "temporary files left: $(ls "$temp")"
 
