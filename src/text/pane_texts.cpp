@@ -1,5 +1,7 @@
 #include "text/pane_texts.h"
 
+#include <cstring>
+
 #include "resource.h"
 #include "text/text.h"
 
@@ -32,5 +34,12 @@ void ApplyPaneTexts(HWND pane) {
     }
     SendDlgItemMessageA(pane, IDC_EXTERNAL_PATH, WM_SETFONT, font, TRUE);
     SendDlgItemMessageA(pane, IDC_INTERNAL_NAME, WM_SETFONT, font, TRUE);
-    SetWindowTextA(GetAncestor(pane, GA_ROOT), GetText(IDS_WINDOW_TITLE));
+    // Retitling a top-level window goes out to the window manager, which is
+    // slow; every pane asks for the same title, so only a change is made.
+    const HWND window = GetAncestor(pane, GA_ROOT);
+    const char* title = GetText(IDS_WINDOW_TITLE);
+    char shown[256];
+    const int length = GetWindowTextA(window, shown, sizeof(shown));
+    if (length <= 0 || length >= static_cast<int>(sizeof(shown)) - 1 || strcmp(shown, title) != 0)
+        SetWindowTextA(window, title);
 }
