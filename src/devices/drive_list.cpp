@@ -5,7 +5,6 @@
 #include <shellapi.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <new>
 

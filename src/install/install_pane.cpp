@@ -1,7 +1,5 @@
 #include "install/install_pane.h"
 
-#include <cstdio>
-
 #include "install/checks.h"
 #include "install/status_list.h"
 #include "install/writer.h"

@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <winioctl.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "text/console.h"

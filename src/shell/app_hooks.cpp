@@ -1,7 +1,5 @@
 #include "shell/app_hooks.h"
 
-#include <cstdio>
-
 #include "text/console.h"
 
 namespace {

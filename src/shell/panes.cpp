@@ -1,7 +1,5 @@
 #include "shell/panes.h"
 
-#include <cstdio>
-
 #include "resource.h"
 #include "shell/app_hooks.h"
 #include "shell/ui_thread.h"

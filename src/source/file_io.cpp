@@ -1,7 +1,5 @@
 #include "source/file_io.h"
 
-#include <cstdio>
-
 #include "text/console.h"
 
 unsigned char* ReadWholeFile(const char* path, DWORD maxSize, DWORD* size) {

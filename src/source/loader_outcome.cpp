@@ -1,7 +1,6 @@
 #include "source/loader_outcome.h"
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 
 #include "resource.h"

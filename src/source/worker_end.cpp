@@ -3,10 +3,6 @@
 #include <windows.h>
 #include <process.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
 #include "shell/app_state.h"
 #include "source/loader_outcome.h"
 #include "source/temp_files.h"
