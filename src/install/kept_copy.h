@@ -1,0 +1,63 @@
+// What a drive held where the image goes, kept in a file of its own before
+// the drive is written, so that Put back can return the drive as it was. The
+// rest of the drive is never touched, so its first 1.44 MB (and the one
+// sector past them that a write may clear) is all there is to keep.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "install/write_loop.h"
+
+// More copies than this and the oldest goes.
+constexpr unsigned kMaxKeptCopies = 20;
+// A sector past the image that a write changes (an old backup GPT header).
+constexpr uint32_t kMaxKeptTailSize = 4096;
+// The header that opens a copy's file, before the kept bytes.
+constexpr uint32_t kKeptHeaderSize = 1024;
+// "kept-" 16 hex digits ".tdwcopy", and room for a temporary suffix.
+constexpr size_t kKeptNameCapacity = 48;
+
+// What names the device a copy came from, as Windows told it when the copy
+// was kept. Texts are "" where Windows gave nothing.
+struct KeptDevice {
+    char letter;
+    char volume[64];  // "\\?\Volume{...}\"
+    bool diskKnown;
+    uint32_t diskNumber;
+    uint64_t diskLength;  // 0: not known
+    char vendor[40];
+    char product[40];
+    char serial[64];
+};
+
+struct KeptCopyHeader {
+    KeptDevice device;
+    uint64_t keptAt;              // FILETIME, UTC
+    uint8_t keptSha256[32];       // of the kept image-sized bytes
+    uint8_t imageSha256[32];      // of the image written over them
+    uint8_t firstSectorSha256[32];  // of the image's first 512 bytes: has the drive changed since?
+    uint64_t tailOffset;          // where `tailSize` more kept bytes go back; 0 with no tail
+    uint32_t tailSize;
+    uint8_t tailSha256[32];       // of the tail's bytes
+};
+
+// Lays `header` out as kKeptHeaderSize bytes.
+void WriteKeptHeader(const KeptCopyHeader& header, uint8_t* out);
+
+// Reads a header from bytes of a file that anyone may have changed; false
+// when it is not one, or names a tail the file cannot hold.
+bool ReadKeptHeader(const uint8_t* bytes, size_t size, KeptCopyHeader* header);
+
+// The size a copy's file must have.
+uint64_t KeptFileSize(const KeptCopyHeader& header);
+
+// True when a copy kept from `kept` may be put back on `now`. Where Windows
+// gave a serial number, vendor, product, serial and length name the device;
+// otherwise the volume and the disk (or, with no disk known, the volume and
+// the letter) must be the same.
+bool IsKeptDevice(const KeptDevice& kept, const KeptDevice& now);
+
+// The file name for a copy kept at `keptAt`, with `attempt` making it unique.
+void KeptCopyName(uint64_t keptAt, unsigned attempt, char* name, size_t capacity);
+bool IsKeptCopyName(const char* name);

@@ -1,0 +1,208 @@
+// The kept copies' folder, on a model of the file calls that can fail at
+// any step, and which device a copy may go back to.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "install/kept_store.h"
+
+namespace {
+
+struct FolderModel {
+    std::map<std::string, std::vector<uint8_t>> files;
+    bool failCreate = false;
+    bool failRename = false;
+
+    KeptFiles Calls() {
+        KeptFiles calls{};
+        calls.context = this;
+        calls.list = [](void* c, void (*each)(void*, const char*), void* user) -> uint32_t {
+            for (const auto& file : static_cast<FolderModel*>(c)->files)
+                each(user, file.first.c_str());
+            return 0;
+        };
+        calls.length = [](void* c, const char* name, uint64_t* length) -> uint32_t {
+            auto& files = static_cast<FolderModel*>(c)->files;
+            if (!files.count(name))
+                return 2;
+            *length = files[name].size();
+            return 0;
+        };
+        calls.read = [](void* c, const char* name, uint64_t offset, uint8_t* data, uint32_t size,
+                        uint32_t* done) -> uint32_t {
+            auto& files = static_cast<FolderModel*>(c)->files;
+            *done = 0;
+            if (!files.count(name) || offset > files[name].size())
+                return 2;
+            *done = uint32_t(std::min<uint64_t>(size, files[name].size() - offset));
+            memcpy(data, files[name].data() + offset, *done);
+            return 0;
+        };
+        calls.create = [](void* c, const char* name, const uint8_t* const* parts, const uint32_t* sizes,
+                          unsigned count) -> uint32_t {
+            auto* model = static_cast<FolderModel*>(c);
+            if (model->failCreate || model->files.count(name))
+                return 112;  // ERROR_DISK_FULL
+            std::vector<uint8_t>& file = model->files[name];
+            for (unsigned i = 0; i < count; ++i)
+                file.insert(file.end(), parts[i], parts[i] + sizes[i]);
+            return 0;
+        };
+        calls.rename = [](void* c, const char* from, const char* to) -> uint32_t {
+            auto* model = static_cast<FolderModel*>(c);
+            if (model->failRename || !model->files.count(from) || model->files.count(to))
+                return 5;
+            model->files[to] = std::move(model->files[from]);
+            model->files.erase(from);
+            return 0;
+        };
+        calls.remove = [](void* c, const char* name) -> uint32_t {
+            return static_cast<FolderModel*>(c)->files.erase(name) ? 0 : 2;
+        };
+        return calls;
+    }
+};
+
+void SumHash(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
+    memset(digest, 0, 32);
+    for (uint32_t i = 0; i < size; ++i)
+        digest[i % 32] = uint8_t(digest[i % 32] * 31 + data[i]);
+}
+
+KeptDevice Stick(const char* serial, uint32_t disk = 1) {
+    KeptDevice device{};
+    device.letter = 'E';
+    snprintf(device.volume, sizeof(device.volume), "\\\\?\\Volume{5717c000-%u}\\", disk);
+    device.diskKnown = true;
+    device.diskNumber = disk;
+    device.diskLength = 4 << 20;
+    snprintf(device.vendor, sizeof(device.vendor), "Vendor");
+    snprintf(device.product, sizeof(device.product), "Stick");
+    snprintf(device.serial, sizeof(device.serial), "%s", serial);
+    return device;
+}
+
+KeptCopyHeader HeaderFor(const KeptDevice& device, uint64_t keptAt, const std::vector<uint8_t>& kept) {
+    KeptCopyHeader header{};
+    header.device = device;
+    header.keptAt = keptAt;
+    SumHash(kept.data(), uint32_t(kept.size()), header.keptSha256);
+    return header;
+}
+
+TEST(KeptCopy, OnlyTheFirstContentsAreKeptAndOnlyWholeCopiesCount) {
+    FolderModel folder;
+    const KeptFiles files = folder.Calls();
+    const std::vector<uint8_t> first(kWriteImageSize, 0x41), second(kWriteImageSize, 0x42);
+    char name[kKeptNameCapacity];
+
+    // A keep that stops before its rename leaves nothing that looks whole.
+    folder.failRename = true;
+    EXPECT_EQ(KeepCopy(files, HeaderFor(Stick("A1"), 100, first), first.data(), nullptr, name),
+              KeepOutcome::NotKept);
+    EXPECT_TRUE(folder.files.empty());
+    folder.failRename = false;
+    folder.files["kept-0000000000000064.tdwcopy.part"] = first;  // a crash between write and rename
+    EXPECT_FALSE(FindKeptCopy(files, Stick("A1")).found);
+
+    ASSERT_EQ(KeepCopy(files, HeaderFor(Stick("A1"), 100, first), first.data(), nullptr, name), KeepOutcome::Kept);
+    EXPECT_EQ(folder.files.size(), 1u) << "the leftover of the crash is gone";
+    // Writing the image again never replaces the user's contents.
+    EXPECT_EQ(KeepCopy(files, HeaderFor(Stick("A1"), 200, second), second.data(), nullptr, name),
+              KeepOutcome::AlreadyKept);
+    const KeptCopyFound found = FindKeptCopy(files, Stick("A1"));
+    ASSERT_TRUE(found.found);
+    KeptCopyHeader header;
+    std::vector<uint8_t> kept(kWriteImageSize), tail(kMaxKeptTailSize);
+    ASSERT_TRUE(LoadKeptCopy(files, found.name, SumHash, &header, kept.data(), tail.data()));
+    EXPECT_EQ(kept, first);
+
+    // A copy changed on disk is never put back; a cut one is not even offered.
+    folder.files[found.name][kKeptHeaderSize + 7] ^= 1;
+    EXPECT_FALSE(LoadKeptCopy(files, found.name, SumHash, &header, kept.data(), tail.data()));
+    folder.files[found.name].resize(kKeptHeaderSize + 512);
+    EXPECT_FALSE(FindKeptCopy(files, Stick("A1")).found);
+}
+
+TEST(KeptCopy, TheOldestGoesPastTwenty) {
+    FolderModel folder;
+    const KeptFiles files = folder.Calls();
+    const std::vector<uint8_t> bytes(kWriteImageSize, 0x55);
+    char name[kKeptNameCapacity];
+    for (unsigned i = 0; i <= kMaxKeptCopies; ++i) {
+        const std::string serial = "S" + std::to_string(i);
+        ASSERT_EQ(KeepCopy(files, HeaderFor(Stick(serial.c_str()), 1000 + i, bytes), bytes.data(), nullptr, name),
+                  KeepOutcome::Kept);
+    }
+    EXPECT_EQ(folder.files.size(), kMaxKeptCopies);
+    EXPECT_FALSE(FindKeptCopy(files, Stick("S0")).found);
+    EXPECT_TRUE(FindKeptCopy(files, Stick("S1")).found);
+    EXPECT_TRUE(FindKeptCopy(files, Stick("S20")).found);
+}
+
+TEST(KeptCopy, ACopyGoesBackOnlyToItsOwnDevice) {
+    KeptDevice noSerial = Stick("");
+    KeptDevice wine = noSerial;
+    wine.diskKnown = false;
+    struct Row {
+        const char* name;
+        KeptDevice kept, now;
+        bool same;
+    };
+    KeptDevice replugged = Stick("A1", 3);
+    replugged.letter = 'F';
+    KeptDevice bigger = Stick("A1");
+    bigger.diskLength *= 2;
+    KeptDevice otherLetter = noSerial;
+    otherLetter.letter = 'F';
+    KeptDevice otherVolume = wine;
+    otherVolume.volume[10] = 'X';
+    const Row rows[] = {
+        {"same stick, plugged in again elsewhere", Stick("A1"), replugged, true},
+        {"another stick of the same make", Stick("A1"), Stick("A2"), false},
+        {"a serial that Windows no longer gives", Stick("A1"), noSerial, false},
+        {"same serial, another size", Stick("A1"), bigger, false},
+        {"no serial, same disk and letter", noSerial, noSerial, true},
+        {"no serial, another disk", noSerial, Stick("", 2), false},
+        {"no serial, another letter", noSerial, otherLetter, false},
+        {"no disk known, same volume", wine, wine, true},
+        {"no disk known, another volume", wine, otherVolume, false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(IsKeptDevice(row.kept, row.now), row.same) << row.name;
+}
+
+TEST(KeptCopy, AHeaderIsReadOnlyWhenItHoldsTogether) {
+    KeptCopyHeader header = HeaderFor(Stick("A1"), 7, std::vector<uint8_t>(16));
+    header.tailOffset = (4 << 20) - 512;
+    header.tailSize = 512;
+    uint8_t bytes[kKeptHeaderSize];
+    WriteKeptHeader(header, bytes);
+    KeptCopyHeader read;
+    ASSERT_TRUE(ReadKeptHeader(bytes, sizeof(bytes), &read));
+    EXPECT_STREQ(read.device.serial, "A1");
+    EXPECT_EQ(read.tailOffset, header.tailOffset);
+
+    const auto refused = [&](void (*spoil)(KeptCopyHeader*, uint8_t*)) {
+        KeptCopyHeader copy = header;
+        uint8_t spoilt[kKeptHeaderSize];
+        WriteKeptHeader(copy, spoilt);
+        spoil(&copy, spoilt);
+        return !ReadKeptHeader(spoilt, sizeof(spoilt), &read);
+    };
+    EXPECT_TRUE(refused([](KeptCopyHeader*, uint8_t* b) { b[0] = 'X'; }));
+    EXPECT_TRUE(refused([](KeptCopyHeader* h, uint8_t* b) {  // a tail inside the image
+        h->tailOffset = 512;
+        WriteKeptHeader(*h, b);
+    }));
+    EXPECT_TRUE(refused([](KeptCopyHeader* h, uint8_t* b) {  // a tail larger than any sector
+        h->tailSize = 1 << 20;
+        WriteKeptHeader(*h, b);
+    }));
+    EXPECT_TRUE(refused([](KeptCopyHeader*, uint8_t* b) { memset(b + 176, 'v', 64); }));  // an unended text
+}
+
+}  // namespace
