@@ -23,6 +23,7 @@
 #define IDC_TARGET_PROMPT 110
 #define IDC_START 111
 #define IDC_REBOOT 113
+#define IDC_PUT_BACK 114
 #define IDC_BUSY_BAR 1006
 #define IDC_INTERNAL_NAME 1008
 #define IDC_EXTERNAL_PATH 1009
@@ -33,7 +34,7 @@
 
 // First and last control ids whose captions come from the catalogue
 #define IDC_FIRST_LOCALISED 100
-#define IDC_LAST_LOCALISED 113
+#define IDC_LAST_LOCALISED 114
 
 // Language table (RCDATA)
 #define IDR_LANGUAGE_NAMES 1015
@@ -64,6 +65,7 @@
 #define IDS_TARGET_PROMPT 110
 #define IDS_START 111
 #define IDS_REBOOT 113
+#define IDS_PUT_BACK 114
 #define IDS_INSTALLING 3000
 #define IDS_FROM_INTERNAL 3001
 #define IDS_SOURCE_FILE 3002
@@ -79,6 +81,8 @@
 #define IDS_TARGET_CHANGED 3013
 #define IDS_SOURCE_TOO_SHORT 3014
 #define IDS_NO_INTERNAL_IMAGE 3015
+#define IDS_PUT_BACK_OFFER 3018
+#define IDS_PUT_BACK_CHANGED 3019
 #define IDS_WRITE_STARTED 4000
 #define IDS_READING_SOURCE 4001
 #define IDS_USB_RESTARTING 4002
@@ -97,6 +101,10 @@
 #define IDS_ACCESS_REFUSED 4015
 #define IDS_REPLUG_DRIVE 4016
 #define IDS_USB_NOT_RESTARTED 4020
+#define IDS_COPY_NOT_KEPT 4025
+#define IDS_PUT_BACK_STARTED 4026
+#define IDS_PUT_BACK_DONE 4027
+#define IDS_PUT_BACK_DAMAGED 4028
 #define IDS_SELECT_SOURCE 9906
 #define IDS_CLOSING_AFTER_WRITE 9907
 // A status line's kind, as words: what a screen reader and a copied report say
