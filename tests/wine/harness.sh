@@ -38,6 +38,22 @@ tdw_drive_reset() {
   mkdir -p "$TDW_DRIVE_DIR/e"
   rm -f "$TDW_DRIVE_IMG"
   truncate -s "$size" "$TDW_DRIVE_IMG"
+  tdw_kept_clear
+}
+
+# The folder where the program keeps what a drive held before a write; a new
+# drive has nothing kept.
+tdw_kept_folder() {
+  local user
+  for user in "$WINEPREFIX"/drive_c/users/*; do
+    [ "${user##*/}" = Public ] || { echo "$user/AppData/Local/TalvixOS Disk Writer"; return 0; }
+  done
+  echo "$WINEPREFIX/drive_c/users/unknown/AppData/Local/TalvixOS Disk Writer"
+}
+tdw_kept_clear() {
+  local folder
+  folder=$(tdw_kept_folder)
+  case $folder in */"TalvixOS Disk Writer") rm -rf "$folder" ;; esac
 }
 
 # Creates the prefix once; reuses it when its ready mark is there. Must run
