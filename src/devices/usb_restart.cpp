@@ -152,27 +152,30 @@ bool Locate(void*, const char* instanceId, DeviceNode* node) {
     return true;
 }
 
-// Prints what SetupAPI asks of the user after a state change; true when it
-// asks nothing, that is, when the device really went through the change.
-bool ChangeWasMade(HDEVINFO set, SP_DEVINFO_DATA* device) {
+// Reads back what Windows made of a state change that the class installer
+// accepted: a stop it put off leaves DI_NEEDRESTART or DI_NEEDREBOOT.
+void ReadInstallParams(HDEVINFO set, SP_DEVINFO_DATA* device, StateChangeAnswer* answer) {
     SP_DEVINSTALL_PARAMS_A params = {};
     params.cbSize = sizeof(params);
-    if (!SetupDiGetDeviceInstallParamsA(set, device, &params))
-        return true;
-    if (params.Flags & DI_NEEDREBOOT)
-        ConsolePrint("Windows asks for a reboot to finish restarting the device.\n");
-    else if (params.Flags & DI_NEEDRESTART)
-        ConsolePrint("Windows could not stop the device now (is it in use?).\n");
-    return (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) == 0;
+    answer->paramsRead = SetupDiGetDeviceInstallParamsA(set, device, &params) != FALSE;
+    if (!answer->paramsRead) {
+        answer->error = GetLastError();
+        return;
+    }
+    answer->needRestart = (params.Flags & DI_NEEDRESTART) != 0;
+    answer->needReboot = (params.Flags & DI_NEEDREBOOT) != 0;
 }
 
-bool ChangeState(void*, DeviceNode node, uint32_t stateChange, uint32_t scope) {
+StateChangeAnswer ChangeState(void*, DeviceNode node, uint32_t stateChange, uint32_t scope) {
+    StateChangeAnswer answer = {};
     char instanceId[MAX_DEVICE_ID_LEN + 1] = {};
     if (CM_Get_Device_IDA(node, instanceId, sizeof(instanceId), 0) != CR_SUCCESS)
-        return false;
+        return answer;
     const HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
-    if (set == INVALID_HANDLE_VALUE)
-        return false;
+    if (set == INVALID_HANDLE_VALUE) {
+        answer.error = GetLastError();
+        return answer;
+    }
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
     SP_PROPCHANGE_PARAMS params = {};
@@ -181,16 +184,15 @@ bool ChangeState(void*, DeviceNode node, uint32_t stateChange, uint32_t scope) {
     params.StateChange = stateChange;
     params.Scope = scope;
     params.HwProfile = 0;  // the current hardware profile
-    bool changed = false;
-    if (SetupDiOpenDeviceInfoA(set, instanceId, nullptr, 0, &device) &&
-        SetupDiSetClassInstallParamsA(set, &device, &params.ClassInstallHeader, sizeof(params))) {
-        if (SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set, &device))
-            changed = ChangeWasMade(set, &device);
-        else
-            ConsolePrint("The class installer refused the restart (error %lu).\n", GetLastError());
-    }
+    answer.installerDone = SetupDiOpenDeviceInfoA(set, instanceId, nullptr, 0, &device) &&
+                           SetupDiSetClassInstallParamsA(set, &device, &params.ClassInstallHeader, sizeof(params)) &&
+                           SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set, &device);
+    if (answer.installerDone)
+        ReadInstallParams(set, &device, &answer);
+    else
+        answer.error = GetLastError();
     SetupDiDestroyDeviceInfoList(set);
-    return changed;
+    return answer;
 }
 
 bool IsRunning(void*, DeviceNode node) {

@@ -10,8 +10,10 @@
 UsbRestartPlan FindUsbDeviceToRestart(char letter);
 
 // Stops and starts the planned device once and waits for it to run again.
-// A device that stays down is tried again, then given up: Failed.
-// NothingToRestart when the plan found none or it is gone.
+// A device that stays down is tried again, then given up: Failed. NotRestarted
+// when Windows kept it running as it was (a program holds it).
+// NothingToRestart when the plan found none, it is gone, or the program is
+// ending.
 UsbRestartOutcome RestartUsbDevice(const UsbRestartPlan& plan);
 
 // Called when the window has closed: no new restart starts, and a device that

@@ -112,6 +112,54 @@ bool WaitUntilRunning(const DeviceTree& tree, DeviceNode node) {
     return tree.isRunning(tree.context, node);
 }
 
+// What a state change came to: made, put off by Windows (the device runs on
+// as it was), or refused by the class installer.
+enum class Change { Made, PutOff, Refused };
+
+Change JudgeChange(const DeviceTree& tree, const StateChangeAnswer& answer) {
+    if (!answer.installerDone) {
+        Note(tree, "The class installer refused the restart (error %u).\n", answer.error);
+        return Change::Refused;
+    }
+    // Without the install parameters there is no telling whether Windows
+    // made the change or put it off.
+    if (!answer.paramsRead) {
+        Note(tree, "Windows did not say whether the device was restarted (error %u).\n", answer.error);
+        return Change::PutOff;
+    }
+    if (answer.needReboot)
+        Note(tree, "Windows asks for a reboot to finish restarting the device.\n");
+    else if (answer.needRestart)
+        Note(tree, "Windows could not stop the device now (is it in use?).\n");
+    return answer.needReboot || answer.needRestart ? Change::PutOff : Change::Made;
+}
+
+// Stops and starts `node` with DICS_PROPCHANGE until it runs again.
+UsbRestartOutcome RestartHeldDevice(const DeviceTree& tree, DeviceNode node, const char* instanceId) {
+    UsbRestartOutcome outcome = UsbRestartOutcome::Failed;
+    for (unsigned attempt = 1; attempt <= kRestartAttempts; ++attempt) {
+        if (attempt > 1)
+            tree.pause(tree.context, kRetryPauseMs);
+        // A stop and a start with no flag left behind: whatever happens next,
+        // unplugging the device brings it back.
+        const Change change =
+            JudgeChange(tree, tree.changeState(tree.context, node, kDicsPropChange, kDicsFlagConfigSpecific));
+        const bool running = WaitUntilRunning(tree, node);
+        // A stop that Windows put off stays put off: whatever holds the device
+        // open will not let go within a second. A device slow to start is not
+        // restarted twice; one that stays down, or a refused change, is tried
+        // again.
+        if (running && change != Change::Refused)
+            return change == Change::Made ? UsbRestartOutcome::Restarted : UsbRestartOutcome::NotRestarted;
+        outcome = running ? UsbRestartOutcome::NotRestarted : UsbRestartOutcome::Failed;
+        Note(tree,
+             running ? "Windows did not restart %s (attempt %u of %u).\n"
+                     : "%s did not start again (attempt %u of %u).\n",
+             instanceId, attempt, kRestartAttempts);
+    }
+    return outcome;
+}
+
 }  // namespace
 
 StorageKind StorageKindOf(const VolumeAnswer& volume) {
@@ -174,29 +222,14 @@ UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tr
     }
 
     Note(tree, "Restarting %s...\n", plan.instanceId);
-    UsbRestartOutcome outcome = UsbRestartOutcome::Failed;
-    for (unsigned attempt = 1; attempt <= kRestartAttempts; ++attempt) {
-        if (attempt > 1)
-            tree.pause(tree.context, kRetryPauseMs);
-        // A stop and a start with no flag left behind: whatever happens next,
-        // unplugging the device brings it back.
-        const bool changed = tree.changeState(tree.context, node, kDicsPropChange, kDicsFlagConfigSpecific);
-        // Only a device that stays down is tried again, so one that is slow
-        // to start is not restarted twice.
-        const bool running = WaitUntilRunning(tree, node);
-        if (changed && running) {
-            outcome = UsbRestartOutcome::Restarted;
-            break;
-        }
-        Note(tree,
-             running ? "Windows did not restart %s (attempt %u of %u).\n"
-                     : "%s did not start again (attempt %u of %u).\n",
-             plan.instanceId, attempt, kRestartAttempts);
-    }
+    const UsbRestartOutcome outcome = RestartHeldDevice(tree, node, plan.instanceId);
     tree.releaseExit(tree.context);
 
     if (outcome == UsbRestartOutcome::Restarted)
         Note(tree, "%s runs again.\n", plan.instanceId);
+    else if (outcome == UsbRestartOutcome::NotRestarted)
+        Note(tree, "%s was not restarted; Windows may show the old contents until it is plugged in again.\n",
+             plan.instanceId);
     else
         Note(tree, "Error: %s could not be restarted; unplug it and plug it in again.\n", plan.instanceId);
     return outcome;

@@ -43,6 +43,15 @@ struct DeviceNodeInfo {
     char service[kServiceNameCapacity];  // function driver, such as USBSTOR, UASPStor or USBHUB3; may be empty
 };
 
+// What Windows answered to a state change through the class installer.
+struct StateChangeAnswer {
+    bool installerDone = false;  // SetupDiCallClassInstaller returned TRUE
+    uint32_t error = 0;          // the last error of a call that failed
+    bool paramsRead = false;     // SetupDiGetDeviceInstallParams answered afterwards
+    bool needRestart = false;    // DI_NEEDRESTART: Windows could not make the change now
+    bool needReboot = false;     // DI_NEEDREBOOT: the change waits for a reboot
+};
+
 // The device tree. Every call returns false when it has no answer.
 struct DeviceTree {
     // The node of the disk (Disk) or diskette (Floppy) interface whose own
@@ -55,8 +64,8 @@ struct DeviceTree {
     // A present device by its instance id.
     bool (*locate)(void* context, const char* instanceId, DeviceNode* node);
     // A state change through the class installer (the DICS_* values of
-    // SP_PROPCHANGE_PARAMS); true when Windows made it and asks for no reboot.
-    bool (*changeState)(void* context, DeviceNode node, uint32_t stateChange, uint32_t scope);
+    // SP_PROPCHANGE_PARAMS).
+    StateChangeAnswer (*changeState)(void* context, DeviceNode node, uint32_t stateChange, uint32_t scope);
     // Started and without a problem.
     bool (*isRunning)(void* context, DeviceNode node);
     // While held, the process does not end before the device runs again.
@@ -76,7 +85,12 @@ struct UsbRestartPlan {
     char instanceId[kDeviceIdCapacity];  // the USB device; empty when not found
 };
 
-enum class UsbRestartOutcome { Restarted, NothingToRestart, Failed };
+enum class UsbRestartOutcome {
+    Restarted,         // stopped and running again
+    NotRestarted,      // still running as before: Windows would not stop it now
+    Failed,            // stopped, and it did not run again
+    NothingToRestart,  // no USB device to restart, or the program is ending
+};
 
 // How often a restart is tried, and how long each waits for the device.
 constexpr unsigned kRestartAttempts = 3;
@@ -93,5 +107,7 @@ UsbRestartPlan PlanUsbRestart(char letter, const VolumeAnswer& target, const Vol
                               const DeviceTree& tree);
 
 // Restarts the planned device with DICS_PROPCHANGE and waits until it runs
-// again, trying again (up to kRestartAttempts) when it does not.
+// again. A device that stays down, or a change the class installer refused,
+// is tried again (up to kRestartAttempts); a stop that Windows put off (a
+// program holds the device) is not.
 UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tree);

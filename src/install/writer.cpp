@@ -238,7 +238,8 @@ bool RunWrite(const WriteJob& job) {
         case UsbRestartOutcome::Restarted:
             LogProgress(MessageKind::Ok, IDS_USB_RESTARTED, nullptr);
             break;
-        case UsbRestartOutcome::NothingToRestart: {
+        case UsbRestartOutcome::NothingToRestart:
+        case UsbRestartOutcome::NotRestarted: {
             // Windows may still show the old contents until the drive comes back.
             const char drive[3] = {g_savedDestination[0], ':', '\0'};
             LogProgress(MessageKind::Warning, IDS_REPLUG_DRIVE, drive);

@@ -15,7 +15,8 @@ struct ModelNode {
     int failingStarts = 0;   // this many starts from now on fail
     int slowStartPolls = 0;  // after a start, this many status queries say "not yet"
     int pendingPolls = 0;
-    int stops = 0;  // by any state change
+    int stops = 0;                                       // by any state change
+    int vetoes = 0, refusals = 0, paramsUnreadable = 0;  // stops vetoed, changes refused; no install params
 };
 
 struct ModelInterface {
@@ -35,3 +36,4 @@ struct DeviceTreeModel {
     int Add(int parent, const std::string& id, const std::string& service = "");
     DeviceTree Tree();
 };
+

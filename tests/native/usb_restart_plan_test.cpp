@@ -34,7 +34,7 @@ struct Device {
     StorageKind kind;
     uint32_t number;
     const char* service = "USBSTOR";
-    int failingStarts = 0, slowStartPolls = 0;
+    int failingStarts = 0, slowStartPolls = 0, vetoes = 0, refusals = 0, paramsUnreadable = 0;
 };
 
 struct Case {
@@ -60,6 +60,9 @@ void Build(DeviceTreeModel& m, const std::vector<Device>& devices) {
             usb = d.usb[0] == '\0' ? sata : m.Add(hub, d.usb, d.service);
         m.nodes[usb].failingStarts = d.failingStarts;
         m.nodes[usb].slowStartPolls = d.slowStartPolls;
+        m.nodes[usb].vetoes = d.vetoes;
+        m.nodes[usb].refusals = d.refusals;
+        m.nodes[usb].paramsUnreadable = d.paramsUnreadable;
         if (d.kind == kDisk && d.number == 0)
             m.interfaces.erase(m.interfaces.begin());
         m.interfaces.push_back({d.kind, d.number, m.Add(usb, d.storage, "disk")});
@@ -96,6 +99,12 @@ const Case kCases[] = {
      kDisk1, kStick, 2, UsbRestartOutcome::Restarted, "did not start again (attempt 1 of 3)"},
     {"an enable that always fails after the stop", {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1, "USBSTOR", 99}},
      kDisk1, kStick, 3, UsbRestartOutcome::Failed, "Error: "},
+    {"a stop vetoed once, not asked again", {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1, "USBSTOR", 0, 0, 1}},
+     kDisk1, kStick, 0, UsbRestartOutcome::NotRestarted, "could not stop the device now"},
+    {"no install parameters after the change", {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1, "USBSTOR", 0, 0, 0, 0, 1}},
+     kDisk1, kStick, 1, UsbRestartOutcome::NotRestarted, "did not say whether"},
+    {"a change always refused", {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1, "USBSTOR", 0, 0, 0, 99}},
+     kDisk1, kStick, 0, UsbRestartOutcome::NotRestarted, "(attempt 3 of 3)"},
 };
 // clang-format on
 
