@@ -6,7 +6,6 @@
 #include <winioctl.h>
 
 #include <atomic>
-#include <cstdio>
 
 #include "devices/device_path.h"
 #include "text/console.h"
@@ -217,7 +216,7 @@ void Pause(void*, unsigned milliseconds) {
     Sleep(milliseconds);
 }
 void Note(void*, const char* line) {
-    fputs(line, stdout);
+    ConsolePrint("%s", line);
 }
 
 const DeviceTree kWindowsTree = {FindStorage, Parent,   FirstChild,  NextSibling, Describe, Locate, ChangeState,

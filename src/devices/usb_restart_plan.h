@@ -77,12 +77,18 @@ struct DeviceTree {
     void* context;
 };
 
+// The console lines of one plan: the devices named, a card reader's slots.
+constexpr size_t kPlanLinesCapacity = 4096;
+
 // The USB device to restart after a write: a plain value, kept from before
-// the write until after it.
+// the write until after it. Its console lines wait in `lines` for the
+// restart, so that a write that never happens says nothing about one.
 struct UsbRestartPlan {
     char letter;
     bool found;                          // false: nothing will be restarted
     char instanceId[kDeviceIdCapacity];  // the USB device; empty when not found
+    char lines[kPlanLinesCapacity];      // whole lines only
+    bool linesCut;                       // some lines did not fit
 };
 
 enum class UsbRestartOutcome {
@@ -101,13 +107,13 @@ constexpr unsigned kRunningPollMs = 100;
 // on: the storage node with the volume's kind and number, then up through its
 // parents to the nearest node that USB enumerated. Nothing is found when the
 // volume cannot say where it lives, when no USB node is above it, when that
-// node is a hub, or when it also carries the Windows volume `system`. Notes
-// the devices on the console, and any other drive that would restart with it.
+// node is a hub, or when it also carries the Windows volume `system`. Its
+// lines name the devices, and any other drive that would restart with it.
 UsbRestartPlan PlanUsbRestart(char letter, const VolumeAnswer& target, const VolumeAnswer& system,
                               const DeviceTree& tree);
 
-// Restarts the planned device with DICS_PROPCHANGE and waits until it runs
-// again. A device that stays down, or a change the class installer refused,
-// is tried again (up to kRestartAttempts); a stop that Windows put off (a
-// program holds the device) is not.
+// Notes the plan's lines, restarts the planned device with DICS_PROPCHANGE
+// and waits until it runs again. A device that stays down, or a change the
+// class installer refused, is tried again (up to kRestartAttempts); a stop
+// that Windows put off (a program holds the device) is not.
 UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tree);

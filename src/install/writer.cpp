@@ -227,6 +227,8 @@ bool RunWrite(const WriteJob& job) {
         source = state->internalImage;
     }
     LogProgress(MessageKind::Ok, IDS_WRITE_STARTED, nullptr);
+    // Made before the first byte: once the disk is rewritten the letter may
+    // lead elsewhere. Its console lines wait for the restart.
     const UsbRestartPlan plan = FindUsbDeviceToRestart(job.destination.text[0]);
     if (!WriteToDrive(job, source))
         return false;

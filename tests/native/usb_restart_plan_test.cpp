@@ -117,6 +117,7 @@ TEST(UsbRestartPlan, RestartsOnlyTheUsbDeviceTheDriveHangsOnAndNeverLeavesItDown
 
         const UsbRestartPlan plan = PlanUsbRestart('E', c.target, kDisk0, tree);
         EXPECT_EQ(plan.found, c.restarted != nullptr);
+        EXPECT_EQ(model.console, "") << "a plan is silent until its restart";
         EXPECT_EQ(RunUsbRestart(plan, tree), c.outcome);
         for (const ModelNode& node : model.nodes) {
             SCOPED_TRACE(node.instanceId);

@@ -42,6 +42,7 @@ wait_writer_end "$ends"
 tdw_w_expect_failed "$TDW_W_LINE_CANT_WRITE"
 tdw_w_expect_status_tail "$(printf '%s\n%s' "$TDW_W_LINE_START" "$TDW_W_LINE_CANT_WRITE")"
 tdw_expect_console "Writing stopped at byte 0 of $TDW_IMAGE_SIZE (error 112)."
+[ "$(console_count "Restart [E] if possible...")" = 0 ] || tdw_fail "a failed write speaks of a USB restart"
 # Leaving Install other than for Select target keeps the failed lines.
 tdw_goto 3
 tdw_goto 2
