@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "devices/device_path.h"
+#include "shell/app_state.h"
 #include "text/console.h"
 
 static_assert(kDicsPropChange == DICS_PROPCHANGE && kDicsFlagConfigSpecific == DICS_FLAG_CONFIGSPECIFIC,
@@ -222,9 +223,15 @@ void Note(void*, const char* line) {
 const DeviceTree kWindowsTree = {FindStorage, Parent,   FirstChild,  NextSibling, Describe, Locate, ChangeState,
                                  IsRunning,   HoldExit, ReleaseExit, Pause,       Note,     nullptr};
 
-// Ctrl+C, Ctrl+Break and closing the console end the process once this
-// returns: not while a device is stopped.
-BOOL WINAPI OnConsoleControl(DWORD) {
+// Handlers run last-registered first, so this one answers before the
+// writer's, which keeps the process for a Ctrl+C during a write. An event that
+// ends the process stops restarts for good and waits for a stopped device;
+// any other is passed on untouched, and the write restarts its device.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    const ConsoleEvent kind =
+        event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? ConsoleEvent::Interrupt : ConsoleEvent::Close;
+    if (!ConsoleEventEndsProcess(kind, IsWriteActive() != 0))
+        return FALSE;
     if (g_devicesHeld > 0)
         ConsolePrint("Waiting for the USB device to run again before ending...\n");
     FinishUsbRestartsBeforeExit(kConsoleExitWaitMs);
@@ -252,11 +259,14 @@ UsbRestartPlan FindUsbDeviceToRestart(char letter) {
     const char systemLetter = SystemDriveLetter();
     const VolumeAnswer system =
         systemLetter != '\0' ? QueryVolume(systemLetter, systemName, sizeof(systemName)) : VolumeAnswer{};
-    return PlanUsbRestart(letter, target, system, kWindowsTree);
+    const UsbRestartPlan plan = PlanUsbRestart(letter, target, system, kWindowsTree);
+    // Watched from before the write: a console closed during it ends the
+    // process within seconds, and no restart may begin then.
+    if (plan.found && !g_consoleHandlerSet.exchange(true))
+        SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    return plan;
 }
 
 UsbRestartOutcome RestartUsbDevice(const UsbRestartPlan& plan) {
-    if (plan.found && !g_consoleHandlerSet.exchange(true))
-        SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     return RunUsbRestart(plan, kWindowsTree);
 }

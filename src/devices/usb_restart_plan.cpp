@@ -279,3 +279,7 @@ UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tr
         Note(tree, "Error: %s could not be restarted; unplug it and plug it in again.\n", plan.instanceId);
     return outcome;
 }
+
+bool ConsoleEventEndsProcess(ConsoleEvent event, bool writeActive) {
+    return event == ConsoleEvent::Close || !writeActive;
+}

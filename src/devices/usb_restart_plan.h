@@ -117,3 +117,12 @@ UsbRestartPlan PlanUsbRestart(char letter, const VolumeAnswer& target, const Vol
 // class installer refused, is tried again (up to kRestartAttempts); a stop
 // that Windows put off (a program holds the device) is not.
 UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tree);
+
+// A console control event: Ctrl+C or Ctrl+Break, or the console closing
+// (a log-off and a shutdown mean the same).
+enum class ConsoleEvent { Interrupt, Close };
+
+// Whether the process ends once every console handler has answered `event`.
+// During a write the writer's handler turns an interrupt into closing the
+// window after the write, restart included; anything else ends the process.
+bool ConsoleEventEndsProcess(ConsoleEvent event, bool writeActive);

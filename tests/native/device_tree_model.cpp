@@ -118,7 +118,7 @@ bool IsRunning(void* context, DeviceNode node) {
 // HandlerRoutine (SetConsoleCtrlHandler): the process ends once the handler
 // returns, so only a hold keeps it waiting for the device.
 bool HoldExit(void* context) {
-    return ++Model(context).holds > 0;
+    return !Model(context).exiting && ++Model(context).holds > 0;
 }
 void ReleaseExit(void* context) {
     --Model(context).holds;

@@ -130,4 +130,35 @@ TEST(UsbRestartPlan, RestartsOnlyTheUsbDeviceTheDriveHangsOnAndNeverLeavesItDown
     }
 }
 
+// Ctrl+C or the console closing during a write, with the writer's handler and
+// the restart's registered in either order: only an event that ends the
+// process skips the write's restart.
+TEST(UsbRestartPlan, AConsoleEventSkipsTheRestartOnlyWhenTheProcessEnds) {
+    using E = ConsoleEvent;
+    using O = UsbRestartOutcome;
+    // clang-format off
+    const struct { E event; bool writerFirst, ends; O outcome; } cases[] = {
+        {E::Interrupt, true, false, O::Restarted}, {E::Interrupt, false, false, O::Restarted},
+        {E::Close, true, true, O::NothingToRestart}, {E::Close, false, true, O::Restarted}};
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.event) << c.writerFirst);
+        DeviceTreeModel model;
+        Build(model, {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1}});
+        const UsbRestartPlan plan = PlanUsbRestart('E', kDisk1, kDisk0, model.Tree());
+        O outcome = O::Failed;
+        bool writing = true;
+        const auto endWrite = [&] { outcome = RunUsbRestart(plan, model.Tree()), writing = false; };
+        // The writer's: Ctrl+C closes the window after the write; any other event waits for the write.
+        const auto writer = [&](E event) { return writing && (event == E::Interrupt || (endWrite(), false)); };
+        const auto restart = [&](E event) { return model.exiting |= ConsoleEventEndsProcess(event, writing), false; };
+        using Handlers = std::vector<std::function<bool(E)>>;
+        EXPECT_EQ(DeliverConsoleEvent(c.writerFirst ? Handlers{writer, restart} : Handlers{restart, writer}, c.event),
+                  c.ends);
+        if (writing)
+            endWrite();
+        EXPECT_EQ(outcome, c.outcome);
+    }
+}
+
 }  // namespace
