@@ -67,10 +67,18 @@ void ListLetters(const char* letters, char* text, size_t capacity) {
 }
 
 void CheckTarget(const char* destination) {
+    // The device behind the letter is what the drive list found off the UI
+    // thread; the checks do not ask Windows again.
     TargetIdentity now;
-    if (!CheckChosenTarget(destination[0], &now)) {
-        AddStatusLine(MessageKind::Error, IDS_TARGET_CHANGED, destination);
-        return;
+    switch (CheckChosenTarget(destination[0], &now)) {
+        case ChoiceVerdict::Same:
+            break;
+        case ChoiceVerdict::Changed:
+            AddStatusLine(MessageKind::Error, IDS_TARGET_CHANGED, destination);
+            return;
+        case ChoiceVerdict::Missing:
+            AddStatusLine(MessageKind::Error, IDS_TARGET_MISSING, nullptr);
+            return;
     }
     AddStatusLine(MessageKind::Ok, IDS_WRITE_TO, destination);
     if (Is35InchFloppy(destination))

@@ -712,6 +712,25 @@ int CmdDevChange(Context& context) {
     return kOk;
 }
 
+// devnodes: DBT_DEVNODES_CHANGED, which Windows sends as any device comes or
+// goes, not waited for (it carries no record); then the second status line
+// as that message left it, read before any work it started reaches the window.
+int CmdDevNodes(Context& context) {
+    HWND pane = FindPane(context.main, "install");
+    HWND list = pane ? GetDlgItem(pane, kStatusList) : nullptr;
+    Remote remote(context.main);
+    if (!list || !SendNotifyMessageA(context.main, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0))
+        return Fail(kFailed, "cannot send DBT_DEVNODES_CHANGED");
+    LRESULT data = SendOrZero(list, LB_GETITEMDATA, 1);
+    StatusEntry entry;
+    std::string text;
+    if (!data || data == LB_ERR || !remote.Read((const void*)data, &entry, sizeof entry) ||
+        !remote.ReadText(entry.text, 4096, &text))
+        return Fail(kFailed, "cannot read status line 2");
+    Print("%s\n", Escape(text).c_str());
+    return kOk;
+}
+
 // raise-watch <ms> [arrival|removal <letter>]: sends the device change, if
 // one is named, to a window that is not topmost, then watches its z-order
 // closely for up to ms and prints what it saw: "raised" then
@@ -904,6 +923,7 @@ const Command kCommands[] = {
     {"focus", CmdFocus, true, "focus                the focused control: pane<TAB>id, or none"},
     {"close", CmdClose, true, "close                post WM_CLOSE"},
     {"devchange", CmdDevChange, true, "devchange [count] [removal] [letter]  send WM_DEVICECHANGE for a drive (E:)"},
+    {"devnodes", CmdDevNodes, true, "devnodes             send DBT_DEVNODES_CHANGED, print status line 2 as it left it"},
     {"raise-watch", CmdRaiseWatch, true,
      "raise-watch <ms> [arrival|removal <letter>]  send the device change, watch the window go topmost and back"},
     {"rows", CmdRows, true, "rows                 drive list: root<TAB>icon|noicon per row, then selected<TAB>index"},
