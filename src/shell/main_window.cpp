@@ -131,7 +131,7 @@ int RunMainWindow() {
 
 void NotifyWriteStateChanged() {
     if (GetMainWindow() != nullptr)
-        PostToUiThread(OnWriteStateChanged, nullptr);
+        QueueOnUiThread(OnWriteStateChanged, nullptr);
 }
 
 void InitMainWindow(HWND window) {
