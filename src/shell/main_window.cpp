@@ -9,6 +9,7 @@
 #include "shell/app_state.h"
 #include "shell/pane_list.h"
 #include "shell/panes.h"
+#include "shell/session_end.h"
 #include "shell/ui_thread.h"
 #include "text/console.h"
 #include "text/copy_text.h"
@@ -84,6 +85,7 @@ LRESULT OnWriteStateChanged(void*) {
     const HWND window = GetMainWindow();
     if (g_closeWhenIdle && !IsWriteActive())
         EndDialog(window, 0);
+    GuardSessionEndDuringWrite(window);
     RunWriteStateHooks();
     return 1;
 }
@@ -167,11 +169,18 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_DEVICECHANGE:
             RunDeviceChangeHooks(wParam);
             return TRUE;
+        case WM_QUERYENDSESSION:
+            // A dialog procedure answers through DWLP_MSGRESULT: TRUE alone
+            // would answer whatever that last held.
+            SetWindowLongPtrA(window, DWLP_MSGRESULT, MaySessionEnd());
+            return TRUE;
         case WM_ENDSESSION:
-            // Log-off or shut-down ends the process after this: not while the
-            // USB device is stopped.
-            if (wParam)
+            // Log-off or shut-down ends the process after this: not in the
+            // middle of a write, nor while the USB device is stopped.
+            if (wParam) {
+                WaitForWriteBeforeSessionEnd(window);
                 RunExitHooks();
+            }
             return FALSE;
         case WM_MEASUREITEM:
             reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kPaneListItemHeight;
