@@ -245,8 +245,10 @@ bool RunWrite(const WriteJob& job) {
             break;
         }
         case UsbRestartOutcome::Failed: {
+            // The image is on the drive and was read back: only the user's
+            // replug is missing, which must not keep Start disabled.
             const char drive[3] = {plan.letter, ':', '\0'};
-            LogProgress(MessageKind::Error, IDS_USB_NOT_RESTARTED, drive);
+            LogProgress(MessageKind::Warning, IDS_USB_NOT_RESTARTED, drive);
             break;
         }
     }
