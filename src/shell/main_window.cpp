@@ -35,17 +35,31 @@ bool IsEnterKey(HWND window, WPARAM wParam, LPARAM lParam) {
            control != GetDlgItem(window, IDC_LANGUAGE_BAR);
 }
 
-// Enter goes on to the next step on Welcome and Select target (back, when
-// Previous has the focus), as its button would. On Install it does nothing:
-// only a press of Start itself may write to a drive.
+// The push button of the shown pane (or of the source chooser on it) that has
+// the focus; null when the focus is elsewhere.
+HWND FocusedPushButton(HWND pane) {
+    const HWND focus = GetFocus();
+    if (focus == nullptr || !IsChild(pane, focus) ||
+        !(SendMessageA(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+        return nullptr;
+    return focus;
+}
+
+// Enter presses the push button that has the focus ("···" opens the file
+// dialog, Previous goes back), and elsewhere goes on to the next step on
+// Welcome and Select target, as Next would. It never presses Start: only a
+// press of Start itself may write to a drive.
 void OnEnterKey() {
     const HWND pane = GetShownPane();
-    if (pane == nullptr || (pane != GetPane(PaneWelcome) && pane != GetPane(PaneTarget)))
+    if (pane == nullptr)
         return;
-    const HWND previous = GetDlgItem(pane, IDC_PREVIOUS);
-    const HWND button = GetFocus() == previous ? previous : GetDlgItem(pane, IDC_NEXT);
-    if (button != nullptr && IsWindowEnabled(button))
-        SendMessageA(pane, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    HWND button = FocusedPushButton(pane);
+    if (button == nullptr && (pane == GetPane(PaneWelcome) || pane == GetPane(PaneTarget)))
+        button = GetDlgItem(pane, IDC_NEXT);
+    if (button == nullptr || GetDlgCtrlID(button) == IDC_START || !IsWindowEnabled(button))
+        return;
+    SendMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
 }
 
 void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
