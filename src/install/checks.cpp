@@ -66,10 +66,12 @@ void ListLetters(const char* letters, char* text, size_t capacity) {
     }
 }
 
-void CheckTarget(const char* destination) {
+void CheckTarget(const DriveRoot& root) {
+    const char* destination = root.text;
+    const DriveName drive = root.Name();
     TargetIdentity now;
     if (!CheckChosenTarget(destination[0], &now)) {
-        AddStatusLine(MessageKind::Error, IDS_TARGET_CHANGED, destination);
+        AddStatusLine(MessageKind::Error, IDS_TARGET_CHANGED, drive.text);
         return;
     }
     AddStatusLine(MessageKind::Ok, IDS_WRITE_TO, destination);
@@ -81,7 +83,7 @@ void CheckTarget(const char* destination) {
         ListLetters(now.lettersOnDisk, letters, sizeof(letters));
         AddStatusLine(MessageKind::Warning, IDS_DISK_ERASE_WARNING, letters);
     } else {
-        AddStatusLine(MessageKind::Warning, IDS_ERASE_WARNING, destination);
+        AddStatusLine(MessageKind::Warning, IDS_ERASE_WARNING, drive.text);
     }
 }
 
@@ -114,11 +116,10 @@ void RunChecks() {
         CheckExternalSource(state->externalPath);
 
     const DriveRoot root = GetDestination();
-    const char* destination = root.text;
     if (!root.IsSet()) {
         AddStatusLine(MessageKind::Error, IDS_TARGET_MISSING, nullptr);
     } else {
-        CheckTarget(destination);
+        CheckTarget(root);
     }
 
     ReplayProgressLog();
