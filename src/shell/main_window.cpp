@@ -93,8 +93,9 @@ void OnClose(HWND window) {
     EndDialog(window, 0);
 }
 
-// Posted when WriteActive changed: a close that waited for the write closes
-// the window, and the registered hooks re-apply what depends on the write.
+// Run when WriteActive changed (queued by a worker): a close that waited for
+// the write closes the window, the session end is blocked or let go, and the
+// registered hooks re-apply what depends on the write.
 LRESULT OnWriteStateChanged(void*) {
     const HWND window = GetMainWindow();
     if (g_closeWhenIdle && !IsWriteActive())
