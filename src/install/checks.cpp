@@ -66,7 +66,9 @@ void ListLetters(const char* letters, char* text, size_t capacity) {
     }
 }
 
-void CheckTarget(const char* destination) {
+void CheckTarget(const DriveRoot& root) {
+    const char* destination = root.text;
+    const DriveName drive = root.Name();
     // The device behind the letter is what the drive list found off the UI
     // thread; the checks do not ask Windows again.
     TargetIdentity now;
@@ -74,7 +76,7 @@ void CheckTarget(const char* destination) {
         case ChoiceVerdict::Same:
             break;
         case ChoiceVerdict::Changed:
-            AddStatusLine(MessageKind::Error, IDS_TARGET_CHANGED, destination);
+            AddStatusLine(MessageKind::Error, IDS_TARGET_CHANGED, drive.text);
             return;
         case ChoiceVerdict::Missing:
             AddStatusLine(MessageKind::Error, IDS_TARGET_MISSING, nullptr);
@@ -89,7 +91,7 @@ void CheckTarget(const char* destination) {
         ListLetters(now.lettersOnDisk, letters, sizeof(letters));
         AddStatusLine(MessageKind::Warning, IDS_DISK_ERASE_WARNING, letters);
     } else {
-        AddStatusLine(MessageKind::Warning, IDS_ERASE_WARNING, destination);
+        AddStatusLine(MessageKind::Warning, IDS_ERASE_WARNING, drive.text);
     }
 }
 
@@ -122,11 +124,10 @@ void RunChecks() {
         CheckExternalSource(state->externalPath);
 
     const DriveRoot root = GetDestination();
-    const char* destination = root.text;
     if (!root.IsSet()) {
         AddStatusLine(MessageKind::Error, IDS_TARGET_MISSING, nullptr);
     } else {
-        CheckTarget(destination);
+        CheckTarget(root);
     }
 
     ReplayProgressLog();

@@ -148,7 +148,9 @@ void LogProgressText(MessageKind kind, const char* text) {
         }
         request->kind = kind;
         memcpy(request->text, text, length + 1);
-        QueueOnUiThread(LogProgressTextOnUiThread, request);
+        // Not run only when the window is gone: the line is then ours to free.
+        if (!QueueOnUiThread(LogProgressTextOnUiThread, request))
+            free(request);
         return;
     }
     AppendProgressRecord(&g_progressLog, kind, text);

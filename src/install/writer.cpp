@@ -103,24 +103,25 @@ void ReportProgress(void* context, uint32_t position, uint32_t total) {
     static_cast<const WriteJob*>(context)->callback(position, total);
 }
 
-void LogFailure(RawWriteOutcome outcome, const char* root) {
+// `drive` names the drive as texts do: "E:".
+void LogFailure(RawWriteOutcome outcome, const char* drive) {
     switch (outcome) {
         case RawWriteOutcome::Written:
             return;
         case RawWriteOutcome::Moved:
-            return LogProgress(MessageKind::Error, IDS_TARGET_MOVED, root);
+            return LogProgress(MessageKind::Error, IDS_TARGET_MOVED, drive);
         case RawWriteOutcome::InUse:
-            return LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, root);
+            return LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, drive);
         case RawWriteOutcome::LargeSectors:
-            return LogProgress(MessageKind::Error, IDS_LARGE_SECTORS, root);
+            return LogProgress(MessageKind::Error, IDS_LARGE_SECTORS, drive);
         case RawWriteOutcome::Spanned:
-            return LogProgress(MessageKind::Error, IDS_SPANNED_VOLUME, root);
+            return LogProgress(MessageKind::Error, IDS_SPANNED_VOLUME, drive);
         case RawWriteOutcome::WriteProtected:
-            return LogProgress(MessageKind::Error, IDS_WRITE_PROTECTED, root);
+            return LogProgress(MessageKind::Error, IDS_WRITE_PROTECTED, drive);
         case RawWriteOutcome::NoMedium:
-            return LogProgress(MessageKind::Error, IDS_NO_MEDIUM, root);
+            return LogProgress(MessageKind::Error, IDS_NO_MEDIUM, drive);
         case RawWriteOutcome::AccessDenied:
-            return LogProgress(MessageKind::Error, IDS_ACCESS_REFUSED, root);
+            return LogProgress(MessageKind::Error, IDS_ACCESS_REFUSED, drive);
         case RawWriteOutcome::NotKept:
             return LogProgress(MessageKind::Error, IDS_NOT_KEPT, nullptr);
         case RawWriteOutcome::CannotOpen:
@@ -159,9 +160,10 @@ void LeaveTargetDirectory(const char* letters) {
 // with its Error line logged, when the drive does not hold the image.
 bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
     const char* root = job.destination.text;
+    const DriveName drive = job.destination.Name();
     // The letter may have changed hands since it was chosen.
     if (GetDriveTypeA(root) != DRIVE_REMOVABLE) {
-        LogProgress(MessageKind::Error, IDS_NOT_REMOVABLE_NOW, root);
+        LogProgress(MessageKind::Error, IDS_NOT_REMOVABLE_NOW, drive.text);
         return false;
     }
     if (source == nullptr) {
@@ -170,7 +172,7 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
     }
     if (RunsFromOneOf(job.chosen.lettersOnDisk)) {
         ConsolePrint("This program runs from the disk of drive %c:.\n", root[0]);
-        LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, root);
+        LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, drive.text);
         return false;
     }
     LeaveTargetDirectory(job.chosen.lettersOnDisk);
@@ -189,7 +191,7 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
     if (result.outcome != RawWriteOutcome::Written) {
         if (result.error != 0)
             ConsolePrint("Writing to drive %c: ended with error %u.\n", root[0], result.error);
-        LogFailure(result.outcome, root);
+        LogFailure(result.outcome, drive.text);
         return false;
     }
     LogProgress(MessageKind::Ok, IDS_READ_BACK_OK, nullptr);
@@ -248,8 +250,10 @@ bool RunWrite(const WriteJob& job) {
             break;
         }
         case UsbRestartOutcome::Failed: {
+            // The image is on the drive and was read back: only the user's
+            // replug is missing, which must not keep Start disabled.
             const char drive[3] = {plan.letter, ':', '\0'};
-            LogProgress(MessageKind::Error, IDS_USB_NOT_RESTARTED, drive);
+            LogProgress(MessageKind::Warning, IDS_USB_NOT_RESTARTED, drive);
             break;
         }
     }

@@ -559,6 +559,19 @@ int CmdAutoplay(Context& context) {
     return kOk;
 }
 
+// Asks the window whether the session may end, as Windows does at log-off,
+// and prints the answer; "end": tells it that the session ends, and returns
+// once it has done what it does then.
+int CmdEndSession(Context& context) {
+    const bool end = context.argc > 2 && strcmp(context.argv[2], "end") == 0;
+    LRESULT result = 0;
+    if (!Send(context.main, end ? WM_ENDSESSION : WM_QUERYENDSESSION, end, ENDSESSION_LOGOFF, &result))
+        return Fail(kFailed, "no answer to %s", end ? "WM_ENDSESSION" : "WM_QUERYENDSESSION");
+    if (!end)
+        Print("%ld\n", (long)result);
+    return kOk;
+}
+
 // A visible push button of the wizard: its pressed look marks how far the
 // window has got through the messages posted to it.
 BOOL CALLBACK FindPushButton(HWND window, LPARAM param) {
@@ -918,6 +931,7 @@ const Command kCommands[] = {
     {"status", CmdStatus, true,
      "status [--drawn]     Error|Ok|Warning<TAB>text of each status line, checked against its drawn icon"},
     {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
+    {"endsession", CmdEndSession, true, "endsession [end]     send WM_QUERYENDSESSION and print the answer, or WM_ENDSESSION"},
     {"escape", CmdEscape, true, "escape               press Esc, wait until it is handled; prints the id of the focused control that got it"},
     {"keys", CmdKeys, true, "keys <key>...        press keys (tab enter esc space up down left right home end, shift+<key>)"},
     {"focus", CmdFocus, true, "focus                the focused control: pane<TAB>id, or none"},

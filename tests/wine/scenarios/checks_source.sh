@@ -79,7 +79,7 @@ for lang in en nl; do
     tdw_goto 2
     # shellcheck disable=SC2059
     want=$(printf "%s\t${text[$lang.$id]}\nOk\t${text[$lang.write]}\nWarning\t${text[$lang.erase]}" \
-      "$kind" "$argument" 'E:\' 'E:\')
+      "$kind" "$argument" 'E:\' 'E:')
     tdw_expect "$want" status
     # Start follows the rules when the lines are drawn: draw them now.
     drv redraw >/dev/null || tdw_fail "the window no longer answers"

@@ -9,7 +9,7 @@ tdw_begin status_list
 
 missing='Error	Target is missing, select a target in the "Select target" pane.'
 write_to='Ok	Write to: E:\'
-erase='Warning	WARNING: all files on drive E:\ will be erased.'
+erase='Warning	WARNING: all files on drive E: will be erased.'
 status_has() { drv status 2>/dev/null | grep -xF -- "$1" >/dev/null; }
 expect_line() {
   tdw_wait_until "$TDW_TIMEOUT" status_has "$1" || tdw_fail "no line '$1' in: $(drv status 2>&1 | tr '\n' '|')"
