@@ -12,6 +12,7 @@ list(APPEND TDW_TOOL_SOURCES ${CMAKE_CURRENT_LIST_DIR}/sha256_portable.cpp)
 list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/chooser_pane.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_io.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/image_digest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sha256_cng.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loader_outcome.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loader_thread.cpp
