@@ -101,6 +101,7 @@
 #define IDS_USB_NOT_RESTARTED 4020
 #define IDS_SELECT_SOURCE 9906
 #define IDS_CLOSING_AFTER_WRITE 9907
+#define IDS_COPY 9908
 // A status line's kind, as words: what a screen reader and a copied report say
 #define IDS_KIND_ERROR 9910
 #define IDS_KIND_OK 9911
