@@ -55,40 +55,46 @@ bool SameVersion(const RememberedDigest& entry, const char* path, uint64_t size,
     return entry.size == size && entry.lastWrite == lastWrite && strcmp(entry.path, path) == 0;
 }
 
-// Reads the whole file through the hasher; Empty when it is no longer the
-// version asked for.
+// Known when `file` is the version asked for, Empty when it is another,
+// Failed when Windows will not say.
+DigestState CompareVersion(HANDLE file, const HashJob& job) {
+    LARGE_INTEGER size = {};
+    FILETIME written = {};
+    if (!GetFileSizeEx(file, &size) || !GetFileTime(file, nullptr, nullptr, &written))
+        return DigestState::Failed;
+    const bool same = uint64_t(size.QuadPart) == job.size && FileTimeNumber(written) == job.lastWrite;
+    return same ? DigestState::Known : DigestState::Empty;
+}
+
+// Feeds the whole file to a new hasher; Known with job->hex, Failed when the
+// file cannot be read or hashed, Empty when it is no longer (or stopped
+// being, while it was read) the version asked for: that one is asked again.
 DigestState HashFile(HashJob* job) {
     const HANDLE file = CreateFileA(job->path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return DigestState::Failed;
-    LARGE_INTEGER size = {};
-    FILETIME written = {};
-    DigestState outcome = DigestState::Failed;
+    const DigestState before = CompareVersion(file, *job);
+    if (before != DigestState::Known) {
+        CloseHandle(file);
+        return before;
+    }
     auto* piece =
         static_cast<unsigned char*>(VirtualAlloc(nullptr, kReadPiece, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     Sha256Hasher* hasher = piece != nullptr ? BeginSha256() : nullptr;
-    if (!GetFileSizeEx(file, &size) || !GetFileTime(file, nullptr, nullptr, &written)) {
-        outcome = DigestState::Failed;
-    } else if (uint64_t(size.QuadPart) != job->size || FileTimeNumber(written) != job->lastWrite) {
+    uint64_t total = 0;
+    DWORD read = 0;
+    while (hasher != nullptr && ReadFile(file, piece, kReadPiece, &read, nullptr) && read > 0 &&
+           AddToSha256(hasher, piece, read))
+        total += read;
+    Sha256Digest digest;
+    // Every byte the size promised, and not one more.
+    const bool whole = hasher != nullptr && total == job->size;
+    DigestState outcome = EndSha256(hasher, whole ? &digest : nullptr) ? DigestState::Known : DigestState::Failed;
+    if (outcome == DigestState::Known)
+        FormatSha256(digest, job->hex);
+    if (CompareVersion(file, *job) == DigestState::Empty)
         outcome = DigestState::Empty;
-    } else if (hasher != nullptr) {
-        uint64_t total = 0;
-        DWORD read = 0;
-        while (ReadFile(file, piece, kReadPiece, &read, nullptr) && read > 0 && AddToSha256(hasher, piece, read))
-            total += read;
-        Sha256Digest digest;
-        // Every byte the size promised, and not one more: else it changed under us.
-        const bool whole = total == job->size;
-        if (EndSha256(hasher, whole ? &digest : nullptr)) {
-            FormatSha256(digest, job->hex);
-            outcome = DigestState::Known;
-        } else {
-            outcome = whole ? DigestState::Failed : DigestState::Empty;
-        }
-        hasher = nullptr;
-    }
-    EndSha256(hasher, nullptr);
     if (piece != nullptr)
         VirtualFree(piece, 0, MEM_RELEASE);
     CloseHandle(file);
