@@ -1,9 +1,11 @@
 # Files of the installation subsystem.
 list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/progress_log.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/source_check.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/source_check.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/status_report.cpp)
 list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/status_list.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/status_copy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/install_pane.cpp
   ${CMAKE_CURRENT_LIST_DIR}/storage_win32.cpp

@@ -21,6 +21,7 @@
 #include "shell/app_state.h"
 #include "shell/panes.h"
 #include "shell/ui_thread.h"
+#include "source/image_checks.h"
 #include "source/worker_end.h"
 #include "text/console.h"
 
@@ -48,14 +49,10 @@ std::atomic<uint64_t> g_latestProgress{0};  // position << 32 | total
 std::atomic<bool> g_progressPosted{false};
 char g_savedDestination[100];  // the writer's own copy; one write at a time
 
-const char* FileNamePart(const char* path) {
-    const char* slash = strrchr(path, '\\');
-    return slash != nullptr ? slash + 1 : path;
-}
-
 // Loads the first image's worth of an external file into `externalImage`
-// (page-aligned, so any sector size up to 4 KiB suits it). Returns false,
-// with its Error line logged, when the file cannot serve as an image.
+// (page-aligned, so any sector size up to 4 KiB suits it); a trimmed file is
+// followed there by zeros to the image's end. Returns false, with its Error
+// line logged, when the file cannot serve as an image.
 bool LoadExternalImage(AppState* state, const char* path) {
     ConsolePrint("Loading %s...\n", path);
     if (path[0] == '\0') {
@@ -74,6 +71,7 @@ bool LoadExternalImage(AppState* state, const char* path) {
     if (file != INVALID_HANDLE_VALUE && GetFileSizeEx(file, &size)) {
         const ExternalImagePlan plan = PlanExternalImageRead(static_cast<uint64_t>(size.QuadPart));
         if (plan.verdict == ExternalImageVerdict::ReadImage) {
+            // VirtualAlloc hands out zeroed pages: the padding of a trimmed file.
             auto* image = static_cast<unsigned char*>(
                 VirtualAlloc(nullptr, kWriteImageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
             DWORD total = 0;
@@ -86,6 +84,9 @@ bool LoadExternalImage(AppState* state, const char* path) {
             if (image != nullptr && total == plan.bytesToRead) {
                 state->externalImage = image;
                 loaded = true;
+                if (plan.zeroBytes > 0)
+                    ConsolePrint("%s is %u bytes; the last %u bytes are written as zeros.\n", FileNamePart(path),
+                                 plan.bytesToRead, plan.zeroBytes);
             } else if (image != nullptr) {
                 VirtualFree(image, 0, MEM_RELEASE);
             }

@@ -79,6 +79,8 @@
 #define IDS_TARGET_CHANGED 3013
 #define IDS_SOURCE_TOO_SHORT 3014
 #define IDS_NO_INTERNAL_IMAGE 3015
+#define IDS_TRIMMED_IMAGE 3016
+#define IDS_IMAGE_SHA256 3017
 #define IDS_WRITE_STARTED 4000
 #define IDS_READING_SOURCE 4001
 #define IDS_USB_RESTARTING 4002
@@ -101,6 +103,7 @@
 #define IDS_CLOSING_AFTER_WRITE 9907
 // Why the session must wait, shown by Windows while a drive is written
 #define IDS_SHUTDOWN_REASON 4024
+#define IDS_COPY 9908
 // A status line's kind, as words: what a screen reader and a copied report say
 #define IDS_KIND_ERROR 9910
 #define IDS_KIND_OK 9911
