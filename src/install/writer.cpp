@@ -104,6 +104,7 @@ void ReportProgress(void* context, uint32_t position, uint32_t total) {
 }
 
 void LogFailure(RawWriteOutcome outcome, const char* root) {
+    const char drive[3] = {root[0], ':', '\0'};
     switch (outcome) {
         case RawWriteOutcome::Written:
             return;
@@ -121,6 +122,12 @@ void LogFailure(RawWriteOutcome outcome, const char* root) {
             return LogProgress(MessageKind::Error, IDS_NO_MEDIUM, root);
         case RawWriteOutcome::AccessDenied:
             return LogProgress(MessageKind::Error, IDS_ACCESS_REFUSED, root);
+        case RawWriteOutcome::NotRemovable:
+            return LogProgress(MessageKind::Error, IDS_NOT_REMOVABLE_DISK, drive);
+        case RawWriteOutcome::TakenBack:
+            return LogProgress(MessageKind::Error, IDS_DRIVE_TAKEN_BACK, drive);
+        case RawWriteOutcome::AccessPolicy:
+            return LogProgress(MessageKind::Error, IDS_ACCESS_POLICY, drive);
         case RawWriteOutcome::NotKept:
             return LogProgress(MessageKind::Error, IDS_NOT_KEPT, nullptr);
         case RawWriteOutcome::CannotOpen:
