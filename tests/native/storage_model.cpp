@@ -218,9 +218,8 @@ uint32_t StorageModel::Control(StorageHandle handle, StorageControl code, void* 
         }
         case StorageControl::DeviceDescriptor:
             // IOCTL_STORAGE_QUERY_PROPERTY: a volume passes the query on to its disk.
-            if (disk == nullptr || !disk->answersDescriptor)
-                return kErrorInvalidFunction;
-            return Descriptor(*disk, answer, size, returned);
+            return disk == nullptr || !disk->answersDescriptor ? kErrorInvalidFunction
+                                                               : Descriptor(*disk, answer, size, returned);
     }
     return kErrorInvalidFunction;
 }
@@ -466,7 +465,6 @@ StorageModel SystemOnly() {
     model.disks.push_back(Disk(0, 0x11));
     model.disks.back().removableMedia = false;
     model.disks.back().busType = 11;  // SATA
-    model.disks.back().serial = "WD-0000";
     model.volumes.push_back(
         Volume("c0000000-0000-0000-0000-000000000000", "C", 0, kModelPartitionStart, kModelDiskBytes - kModelPartitionStart));
     model.volumes.back().openFiles = 40;  // Windows runs from it
