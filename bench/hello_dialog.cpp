@@ -22,6 +22,7 @@ const void* const kImports[] = {
     reinterpret_cast<const void*>(&CoInitializeEx),   reinterpret_cast<const void*>(&SetupDiGetClassDevsA),
     reinterpret_cast<const void*>(&CM_Get_Parent),    reinterpret_cast<const void*>(&GetStockObject),
     reinterpret_cast<const void*>(&BCryptOpenAlgorithmProvider),
+    reinterpret_cast<const void*>(&RegGetValueA),
 };
 
 INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM, LPARAM) {

@@ -14,4 +14,5 @@ list(APPEND TDW_WIN32_SOURCES
 list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/write_loop.cpp ${CMAKE_CURRENT_LIST_DIR}/write_target.cpp)
 list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/volume_prep.cpp
   ${CMAKE_CURRENT_LIST_DIR}/target_identity.cpp ${CMAKE_CURRENT_LIST_DIR}/raw_write.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/target_choice.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/target_choice.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/disk_descriptor.cpp ${CMAKE_CURRENT_LIST_DIR}/page_files.cpp)

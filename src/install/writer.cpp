@@ -123,6 +123,12 @@ void LogFailure(RawWriteOutcome outcome, const char* drive) {
             return LogProgress(MessageKind::Error, IDS_NO_MEDIUM, drive);
         case RawWriteOutcome::AccessDenied:
             return LogProgress(MessageKind::Error, IDS_ACCESS_REFUSED, drive);
+        case RawWriteOutcome::NotRemovable:
+            return LogProgress(MessageKind::Error, IDS_NOT_REMOVABLE_DISK, drive);
+        case RawWriteOutcome::TakenBack:
+            return LogProgress(MessageKind::Error, IDS_DRIVE_TAKEN_BACK, drive);
+        case RawWriteOutcome::AccessPolicy:
+            return LogProgress(MessageKind::Error, IDS_ACCESS_POLICY, drive);
         case RawWriteOutcome::NotKept:
             return LogProgress(MessageKind::Error, IDS_NOT_KEPT, nullptr);
         case RawWriteOutcome::CannotOpen:

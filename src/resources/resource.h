@@ -99,6 +99,9 @@
 #define IDS_ACCESS_REFUSED 4015
 #define IDS_REPLUG_DRIVE 4016
 #define IDS_USB_NOT_RESTARTED 4020
+#define IDS_NOT_REMOVABLE_DISK 4021
+#define IDS_DRIVE_TAKEN_BACK 4022
+#define IDS_ACCESS_POLICY 4023
 #define IDS_SELECT_SOURCE 9906
 #define IDS_CLOSING_AFTER_WRITE 9907
 // Why the session must wait, shown by Windows while a drive is written
