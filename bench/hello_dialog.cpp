@@ -7,6 +7,7 @@
 #include <cfgmgr32.h>
 #include <objbase.h>
 #include <setupapi.h>
+#include <bcrypt.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -20,6 +21,8 @@ const void* const kImports[] = {
     reinterpret_cast<const void*>(&GetOpenFileNameA), reinterpret_cast<const void*>(&SHGetFileInfoA),
     reinterpret_cast<const void*>(&CoInitializeEx),   reinterpret_cast<const void*>(&SetupDiGetClassDevsA),
     reinterpret_cast<const void*>(&CM_Get_Parent),    reinterpret_cast<const void*>(&GetStockObject),
+    reinterpret_cast<const void*>(&BCryptOpenAlgorithmProvider),
+    reinterpret_cast<const void*>(&RegGetValueA),
 };
 
 INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM, LPARAM) {

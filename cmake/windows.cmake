@@ -33,7 +33,7 @@ target_include_directories(tdw_program PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_S
 target_compile_options(tdw_program PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti> -ffunction-sections -fdata-sections)
 set(TDW_PROGRAM_LIBRARIES
-  ${TDW_ZLIB} comctl32 comdlg32 shell32 ole32 oleaut32 uuid cfgmgr32 setupapi gdi32 user32 kernel32)
+  ${TDW_ZLIB} comctl32 comdlg32 shell32 ole32 oleaut32 uuid cfgmgr32 setupapi bcrypt advapi32 gdi32 user32 kernel32)
 
 add_executable(TalvixDiskWriter-plain $<TARGET_OBJECTS:tdw_program>)
 target_link_options(TalvixDiskWriter-plain PRIVATE -Wl,--gc-sections -s)

@@ -2,7 +2,10 @@
 //
 // Writes OUT.exe: the bytes of PROGRAM.exe followed by a ZIP archive that
 // holds IMAGE, under its own file name, as the archive's one entry. This is
-// how the shipped program carries its default floppy image.
+// how the shipped program carries its default floppy image. An image trimmed
+// of its trailing zeros is padded with zeros to a whole diskette first, so
+// that the program always finds 1,474,560 bytes. The SHA-256 of the image as
+// attached goes to standard output, for the distributor to publish.
 //
 // The archive's entry is dated SOURCE_DATE_EPOCH when that is set, else a
 // fixed date, so that a build never depends on when it ran. A signed
@@ -19,9 +22,13 @@
 #include "host_files.h"
 #include "source/image_checks.h"
 #include "source/pe_overlay.h"
+#include "source/sha256.h"
 #include "source/zip_writer.h"
+#include "text/number_text.h"
 
 namespace {
+
+constexpr uint16_t kEnglish = 0x09;  // LANG_ENGLISH: the tool speaks English
 
 // The file-name part of a path, with either kind of separator.
 std::string_view BaseName(std::string_view path) {
@@ -76,6 +83,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "attach-image: %s: %s\n", imagePath, DescribeImageStatus(imageStatus));
         return 1;
     }
+    if (image.size() < kFloppyImageSize) {
+        char size[kGroupedNumberSize];
+        char zeros[kGroupedNumberSize];
+        FormatGroupedNumber(image.size(), kEnglish, size);
+        FormatGroupedNumber(kFloppyImageSize - image.size(), kEnglish, zeros);
+        std::printf("%s is %s bytes; padded with %s zero bytes to a whole diskette of 1,474,560 bytes.\n", imagePath,
+                    size, zeros);
+        image.resize(kFloppyImageSize, 0);
+    }
+    Sha256Digest digest;
+    char hex[kSha256HexSize];
+    if (!Sha256Of(image.data(), image.size(), &digest)) {
+        std::fprintf(stderr, "attach-image: cannot compute the SHA-256 of %s\n", imagePath);
+        return 1;
+    }
+    FormatSha256(digest, hex);
     DosTimestamp stamp;
     if (!ArchiveTimestamp(&stamp)) {
         std::fprintf(stderr, "attach-image: SOURCE_DATE_EPOCH is not a number of seconds since 1970\n");
@@ -109,5 +132,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "attach-image: cannot write %s\n", outPath);
         return 1;
     }
+    std::printf("SHA-256 of %.*s as attached: %s\n", static_cast<int>(name.size()), name.data(), hex);
     return 0;
 }

@@ -4,7 +4,9 @@
 # attach-image appends a standard archive that the program's reader (through
 # read-attached) and an independent reader (Python's zipfile) both unpack to
 # the original image, even with the signature in the program bytes before the
-# archive; it refuses unsuitable images and names without writing anything.
+# archive; a trimmed image is attached padded to a whole diskette; the SHA-256
+# printed is that of the image as attached; it refuses unsuitable images and
+# names without writing anything.
 set -euo pipefail
 
 attach=$1
@@ -32,7 +34,9 @@ cp "$image" DEMO
 check_round_trip() {   # program name expected-leading-bytes unpacked-name
   local program=$1 name=$2 leading=$3 unpacked=$4
   local out="${program%.exe}_$name.exe"
-  "$attach" "$program" "$name" "$out" || fail "attach-image refused $program + $name"
+  "$attach" "$program" "$name" "$out" >attach.log || fail "attach-image refused $program + $name"
+  grep -qx "SHA-256 of $name as attached: $(sha256sum <"$image" | cut -c1-64)" attach.log \
+    || { cat attach.log; fail "attach-image printed no SHA-256, or another, for $name"; }
   local psize
   psize=$(stat -c %s "$program")
   cmp -n "$psize" "$program" "$out" || fail "$out does not start with the bytes of $program"
@@ -121,8 +125,15 @@ PY
 "$read_attached" signed_T64.exe back_signed >read.log || { cat read.log; fail "read-attached refused a signed program"; }
 cmp back_signed "$image" || fail "the image read back from a signed program differs"
 
+# A trimmed image goes in padded with zeros to a whole diskette.
+head -c 1228800 "$image" >TRIMMED.IMG
+{ cat TRIMMED.IMG; head -c 245760 /dev/zero; } >padded.img
+image=padded.img check_round_trip program.exe TRIMMED.IMG $((40000 - 18916)) TRIMMED.IMG
+grep -qF "TRIMMED.IMG is 1,228,800 bytes; padded with 245,760 zero bytes" attach.log \
+  || { cat attach.log; fail "attach-image did not say that it padded TRIMMED.IMG"; }
+
 # Refusals: non-zero exit, a message, and no output file.
-head -c 1474559 "$image" >SHORT.IMG
+head -c 511 "$image" >SHORT.IMG
 cp "$image" LONG.IMG; printf 'x' >>LONG.IMG
 cp "$image" NOSIG.IMG; printf '\000\000' | dd of=NOSIG.IMG bs=1 seek=510 conv=notrunc status=none
 mkdir -p sub

@@ -34,7 +34,8 @@ void OnPanesCreated() {
 }
 
 // Choosing again: the last write's lines leave the Install pane, and the next
-// check records the device behind whatever letter is chosen.
+// pick of a row (or else the next check) records the device behind the
+// letter chosen.
 void OnTargetPaneShown(HWND, bool shown) {
     ClearProgressLog();
     if (shown)
@@ -51,12 +52,26 @@ void ForgetFloppyOnDeviceChange(WPARAM event) {
         ForgetFloppyAnswer();
 }
 
+// The checks follow the refreshed list, whose survey says which device each
+// letter leads to now; run before it, they would judge a pulled stick by the
+// old rows. Without a list there is no target to judge.
 void RefreshDriveListOnDeviceChange(WPARAM) {
-    StartDriveListRefresh(nullptr);
+    if (!StartDriveListRefresh(nullptr))
+        RunChecks();
 }
 
-void RunChecksOnDeviceChange(WPARAM) {
-    RunChecks();
+// The drive list knows nothing of the installation: its survey of the drives
+// travels as an opaque pointer.
+void* IdentifyListedDrives(const char* letters) {
+    return IdentifyDrives(letters);
+}
+
+void TakeListedDrives(void* survey) {
+    TakeDriveIdentities(static_cast<DriveIdentities*>(survey));
+}
+
+void ReleaseListedDrives(void* survey) {
+    ReleaseDriveIdentities(static_cast<DriveIdentities*>(survey));
 }
 
 // A write that is restarting the USB device gets to switch it back on.
@@ -81,8 +96,7 @@ void ComposeApplication() {
     AddWriteStateHook(UpdateInstallControls);
     AddDeviceChangeHook(ForgetFloppyOnDeviceChange);
     AddDeviceChangeHook(RefreshDriveListOnDeviceChange);
-    AddDeviceChangeHook(RunChecksOnDeviceChange);
-    SetTargetChangedHook(RunChecks);
+    SetDriveListHooks({IdentifyListedDrives, TakeListedDrives, ReleaseListedDrives, RunChecks, ChooseTarget});
     AddExitHook(FinishUsbRestarts);
 
     // The image loads while the window is being built: reading and

@@ -18,6 +18,7 @@ struct DriveListUpdate {
     HWND list;
     unsigned count;
     DriveEntry entries[26];
+    void* survey;  // owned until the UI thread takes it
 };
 
 namespace {
@@ -31,7 +32,7 @@ std::atomic<HWND> g_driveListWindow{nullptr};
 // 0 idle, 1 a rebuild runs, 2 a rebuild runs and another was asked for.
 std::atomic<int> g_refreshState{0};
 HFONT g_letterFont;  // UI thread only
-void (*g_targetChanged)();  // set before the window exists
+DriveListHooks g_hooks;  // set before the window exists
 
 // True when this thread should rebuild; otherwise the running rebuild has
 // been told to go round once more.
@@ -105,6 +106,26 @@ LRESULT ApplyDriveListUpdateOnUiThread(void* update) {
     return ApplyDriveListUpdate(static_cast<DriveListUpdate*>(update));
 }
 
+// Asks for the device behind each drive found, in row order.
+void IdentifyRemovableDrives(DriveListUpdate* update) {
+    if (g_hooks.identify == nullptr)
+        return;
+    char letters[27] = {};
+    for (unsigned i = 0; i < update->count; ++i)
+        letters[i] = update->entries[i].rootPath[0];
+    update->survey = g_hooks.identify(letters);
+}
+
+// Hands one rebuild to the UI thread; true when the list grew.
+bool ShowRebuild(DriveListUpdate* update) {
+    const bool grew = RunOnUiThread(ApplyDriveListUpdateOnUiThread, update) != 0;
+    // Still here when the window went before the rows could be shown.
+    if (update->survey != nullptr && g_hooks.release != nullptr)
+        g_hooks.release(update->survey);
+    update->survey = nullptr;
+    return grew;
+}
+
 // Keeps the wizard in front for a moment after a new drive showed up.
 void RaiseWindowBriefly() {
     RunOnUiThread(SetTopmostOnUiThread, reinterpret_cast<void*>(1));
@@ -114,13 +135,17 @@ void RaiseWindowBriefly() {
 
 }  // namespace
 
-void SetTargetChangedHook(void (*hook)()) {
-    g_targetChanged = hook;
+void SetDriveListHooks(const DriveListHooks& hooks) {
+    g_hooks = hooks;
 }
 
-void StartDriveListRefresh(HWND pane) {
-    if (_beginthread(DriveListRefresh, 0, pane) == static_cast<uintptr_t>(-1))
-        ConsolePrint("Could not start refreshing the drive list.\n");
+bool StartDriveListRefresh(HWND pane) {
+    if (pane == nullptr && g_driveListWindow.load() == nullptr)
+        return false;
+    if (_beginthread(DriveListRefresh, 0, pane) != static_cast<uintptr_t>(-1))
+        return true;
+    ConsolePrint("Could not start refreshing the drive list.\n");
+    return false;
 }
 
 void __cdecl DriveListRefresh(void* pane) {
@@ -143,7 +168,8 @@ void RebuildDriveList(HWND list) {
             break;
         update->list = g_driveListWindow;
         FindRemovableDrives(update);
-        grew = RunOnUiThread(ApplyDriveListUpdateOnUiThread, update) != 0 || grew;
+        IdentifyRemovableDrives(update);
+        grew = ShowRebuild(update) || grew;
         delete update;
     } while (MustRebuildAgain());
     if (g_refreshState != 0)
@@ -167,13 +193,18 @@ LRESULT ApplyDriveListUpdate(DriveListUpdate* update) {
             memcpy(selected.text, entry->rootPath, sizeof(selected.text));
     }
 
+    // The survey goes in with the rows: the checks that follow, and a pick of
+    // any row shown, read the drives of these rows.
+    if (g_hooks.take != nullptr)
+        g_hooks.take(update->survey);
+    update->survey = nullptr;
+
     for (LRESULT i = oldCount - 1; i >= 0; --i) {
         auto* entry = reinterpret_cast<DriveEntry*>(SendMessageA(list, LB_GETITEMDATA, i, 0));
         SendMessageA(list, LB_DELETESTRING, i, 0);
         if (entry != nullptr && reinterpret_cast<LRESULT>(entry) != LB_ERR)
             delete entry;
     }
-    const DriveRoot before = GetDestination();
     SetDestination(nullptr);
 
     for (unsigned i = 0; i < update->count; ++i) {
@@ -190,10 +221,10 @@ LRESULT ApplyDriveListUpdate(DriveListUpdate* update) {
             SendMessageA(list, LB_SETCURSEL, index, 0);
         }
     }
-    // The device change that led here came before this rebuild: a target that
-    // has gone must not stay where it was shown.
-    if (memcmp(before.text, GetDestination().text, sizeof(before.text)) != 0 && g_targetChanged != nullptr)
-        g_targetChanged();
+    // A device change that led here came before this rebuild: only now do the
+    // checks see a target that has gone (no row) or leads elsewhere.
+    if (g_hooks.applied != nullptr)
+        g_hooks.applied();
     return SendMessageA(list, LB_GETCOUNT, 0, 0) > oldCount ? 1 : 0;
 }
 
@@ -221,4 +252,16 @@ void DrawDriveItem(const DRAWITEMSTRUCT* item) {
     if (entry->imageList != nullptr && entry->iconIndex >= 0)
         ImageList_DrawEx(entry->imageList, entry->iconIndex, dc, item->rcItem.left + 8, item->rcItem.top + 4, 32, 32, 0,
                          0, selected ? ILD_TRANSPARENT : ILD_TRANSPARENT | ILD_BLEND50);
+}
+
+void OnDriveRowPicked(HWND list) {
+    const LRESULT selection = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (selection == LB_ERR)
+        return;
+    const auto* entry = reinterpret_cast<const DriveEntry*>(SendMessageA(list, LB_GETITEMDATA, selection, 0));
+    if (entry == nullptr || reinterpret_cast<LRESULT>(entry) == LB_ERR)
+        return;
+    SetDestination(entry->rootPath);
+    if (g_hooks.chosen != nullptr)
+        g_hooks.chosen(entry->rootPath[0]);
 }

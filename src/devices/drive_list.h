@@ -12,13 +12,29 @@ struct DriveEntry {
     int iconIndex;         // -1: no icon
 };
 
-// Registered at start: runs on the UI thread when a rebuild changed the
-// chosen target (its drive went), so that what depends on it follows.
-void SetTargetChangedHook(void (*hook)());
+// What the list tells the rooms above it, registered at start. The device
+// behind each drive is asked for off the UI thread and travels with the rows
+// as one opaque survey, which the UI thread takes over with them.
+struct DriveListHooks {
+    // Rebuild thread: identifies the drives of `letters` (the rows to be
+    // shown, in order). Returns an owned survey, or null.
+    void* (*identify)(const char* letters);
+    // UI thread, before the rows are shown: takes the survey (or null) over.
+    void (*take)(void* survey);
+    // Frees a survey that never reached the UI thread.
+    void (*release)(void* survey);
+    // UI thread, once a rebuild's rows are in: what depends on the drives
+    // (the target, the checks) follows.
+    void (*applied)();
+    // UI thread: the user picked drive `letter`'s row, anew or again.
+    void (*chosen)(char letter);
+};
+void SetDriveListHooks(const DriveListHooks& hooks);
 
 // Starts a DriveListRefresh thread for the pane's list (or, without a pane,
 // for the list that an earlier refresh was given); does not wait for it.
-void StartDriveListRefresh(HWND pane);
+// False when no rebuild follows: no list is known yet, or no thread started.
+bool StartDriveListRefresh(HWND pane);
 
 // Thread procedure: one rebuild of the list.
 void __cdecl DriveListRefresh(void* pane);
@@ -34,3 +50,7 @@ struct DriveListUpdate;
 LRESULT ApplyDriveListUpdate(DriveListUpdate* update);
 
 void DrawDriveItem(const DRAWITEMSTRUCT* item);
+
+// The user picked the list's selected row (a click, even on the row already
+// selected, or the keyboard): it is the destination, chosen anew.
+void OnDriveRowPicked(HWND list);

@@ -1,6 +1,7 @@
 #include "devices/target_pane.h"
 
 #include "devices/drive_list.h"
+#include "resource.h"
 #include "shell/panes.h"
 
 namespace {
@@ -23,6 +24,13 @@ INT_PTR CALLBACK TargetPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM l
         case WM_DRAWITEM:
             DrawDriveItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return 1;
+        case WM_COMMAND:
+            // A click sends LBN_SELCHANGE as the button is released, also on
+            // the row already selected: picking a drive again chooses it anew.
+            // The list is our own, whatever window the message names.
+            if (LOWORD(wParam) == IDC_TARGET_LIST && HIWORD(wParam) == LBN_SELCHANGE)
+                OnDriveRowPicked(GetDlgItem(pane, IDC_TARGET_LIST));
+            return PaneProc(pane, message, wParam, lParam);
         default:
             return PaneProc(pane, message, wParam, lParam);
     }

@@ -6,9 +6,9 @@
 #include <winioctl.h>
 
 #include <atomic>
-#include <cstdio>
 
 #include "devices/device_path.h"
+#include "shell/app_state.h"
 #include "text/console.h"
 
 static_assert(kDicsPropChange == DICS_PROPCHANGE && kDicsFlagConfigSpecific == DICS_FLAG_CONFIGSPECIFIC,
@@ -152,27 +152,30 @@ bool Locate(void*, const char* instanceId, DeviceNode* node) {
     return true;
 }
 
-// Prints what SetupAPI asks of the user after a state change; true when it
-// asks nothing, that is, when the device really went through the change.
-bool ChangeWasMade(HDEVINFO set, SP_DEVINFO_DATA* device) {
+// Reads back what Windows made of a state change that the class installer
+// accepted: a stop it put off leaves DI_NEEDRESTART or DI_NEEDREBOOT.
+void ReadInstallParams(HDEVINFO set, SP_DEVINFO_DATA* device, StateChangeAnswer* answer) {
     SP_DEVINSTALL_PARAMS_A params = {};
     params.cbSize = sizeof(params);
-    if (!SetupDiGetDeviceInstallParamsA(set, device, &params))
-        return true;
-    if (params.Flags & DI_NEEDREBOOT)
-        ConsolePrint("Windows asks for a reboot to finish restarting the device.\n");
-    else if (params.Flags & DI_NEEDRESTART)
-        ConsolePrint("Windows could not stop the device now (is it in use?).\n");
-    return (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) == 0;
+    answer->paramsRead = SetupDiGetDeviceInstallParamsA(set, device, &params) != FALSE;
+    if (!answer->paramsRead) {
+        answer->error = GetLastError();
+        return;
+    }
+    answer->needRestart = (params.Flags & DI_NEEDRESTART) != 0;
+    answer->needReboot = (params.Flags & DI_NEEDREBOOT) != 0;
 }
 
-bool ChangeState(void*, DeviceNode node, uint32_t stateChange, uint32_t scope) {
+StateChangeAnswer ChangeState(void*, DeviceNode node, uint32_t stateChange, uint32_t scope) {
+    StateChangeAnswer answer = {};
     char instanceId[MAX_DEVICE_ID_LEN + 1] = {};
     if (CM_Get_Device_IDA(node, instanceId, sizeof(instanceId), 0) != CR_SUCCESS)
-        return false;
+        return answer;
     const HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
-    if (set == INVALID_HANDLE_VALUE)
-        return false;
+    if (set == INVALID_HANDLE_VALUE) {
+        answer.error = GetLastError();
+        return answer;
+    }
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
     SP_PROPCHANGE_PARAMS params = {};
@@ -181,16 +184,15 @@ bool ChangeState(void*, DeviceNode node, uint32_t stateChange, uint32_t scope) {
     params.StateChange = stateChange;
     params.Scope = scope;
     params.HwProfile = 0;  // the current hardware profile
-    bool changed = false;
-    if (SetupDiOpenDeviceInfoA(set, instanceId, nullptr, 0, &device) &&
-        SetupDiSetClassInstallParamsA(set, &device, &params.ClassInstallHeader, sizeof(params))) {
-        if (SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set, &device))
-            changed = ChangeWasMade(set, &device);
-        else
-            ConsolePrint("The class installer refused the restart (error %lu).\n", GetLastError());
-    }
+    answer.installerDone = SetupDiOpenDeviceInfoA(set, instanceId, nullptr, 0, &device) &&
+                           SetupDiSetClassInstallParamsA(set, &device, &params.ClassInstallHeader, sizeof(params)) &&
+                           SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set, &device);
+    if (answer.installerDone)
+        ReadInstallParams(set, &device, &answer);
+    else
+        answer.error = GetLastError();
     SetupDiDestroyDeviceInfoList(set);
-    return changed;
+    return answer;
 }
 
 bool IsRunning(void*, DeviceNode node) {
@@ -215,15 +217,21 @@ void Pause(void*, unsigned milliseconds) {
     Sleep(milliseconds);
 }
 void Note(void*, const char* line) {
-    fputs(line, stdout);
+    ConsolePrint("%s", line);
 }
 
 const DeviceTree kWindowsTree = {FindStorage, Parent,   FirstChild,  NextSibling, Describe, Locate, ChangeState,
                                  IsRunning,   HoldExit, ReleaseExit, Pause,       Note,     nullptr};
 
-// Ctrl+C, Ctrl+Break and closing the console end the process once this
-// returns: not while a device is stopped.
-BOOL WINAPI OnConsoleControl(DWORD) {
+// Handlers run last-registered first, so this one answers before the
+// writer's, which keeps the process for a Ctrl+C during a write. An event that
+// ends the process stops restarts for good and waits for a stopped device;
+// any other is passed on untouched, and the write restarts its device.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    const ConsoleEvent kind =
+        event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? ConsoleEvent::Interrupt : ConsoleEvent::Close;
+    if (!ConsoleEventEndsProcess(kind, IsWriteActive() != 0))
+        return FALSE;
     if (g_devicesHeld > 0)
         ConsolePrint("Waiting for the USB device to run again before ending...\n");
     FinishUsbRestartsBeforeExit(kConsoleExitWaitMs);
@@ -251,11 +259,14 @@ UsbRestartPlan FindUsbDeviceToRestart(char letter) {
     const char systemLetter = SystemDriveLetter();
     const VolumeAnswer system =
         systemLetter != '\0' ? QueryVolume(systemLetter, systemName, sizeof(systemName)) : VolumeAnswer{};
-    return PlanUsbRestart(letter, target, system, kWindowsTree);
+    const UsbRestartPlan plan = PlanUsbRestart(letter, target, system, kWindowsTree);
+    // Watched from before the write: a console closed during it ends the
+    // process within seconds, and no restart may begin then.
+    if (plan.found && !g_consoleHandlerSet.exchange(true))
+        SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    return plan;
 }
 
 UsbRestartOutcome RestartUsbDevice(const UsbRestartPlan& plan) {
-    if (plan.found && !g_consoleHandlerSet.exchange(true))
-        SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     return RunUsbRestart(plan, kWindowsTree);
 }

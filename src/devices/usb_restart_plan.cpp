@@ -26,13 +26,56 @@ bool EqualNoCase(const char* a, const char* b) {
     return StartsWithNoCase(a, b) && a[strlen(b)] == '\0';
 }
 
+struct Line {
+    char text[512];
+};
+
+Line Format(const char* format, va_list arguments) {
+    Line line;
+    vsnprintf(line.text, sizeof(line.text), format, arguments);
+    return line;
+}
+
 void Note(const DeviceTree& tree, const char* format, ...) {
-    char line[512];
     va_list arguments;
     va_start(arguments, format);
-    vsnprintf(line, sizeof(line), format, arguments);
+    const Line line = Format(format, arguments);
     va_end(arguments);
-    tree.note(tree.context, line);
+    tree.note(tree.context, line.text);
+}
+
+// Keeps a line for the restart; a line that does not fit is left out whole.
+void PlanLine(UsbRestartPlan* plan, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    const Line line = Format(format, arguments);
+    va_end(arguments);
+    const size_t used = strnlen(plan->lines, sizeof(plan->lines));
+    const size_t length = strlen(line.text);
+    if (used + length >= sizeof(plan->lines)) {
+        plan->linesCut = true;
+        return;
+    }
+    memcpy(plan->lines + used, line.text, length + 1);
+}
+
+// The plan's lines, one note each.
+void NotePlanLines(const DeviceTree& tree, const UsbRestartPlan& plan) {
+    char line[sizeof(Line::text)];
+    size_t start = 0;
+    for (size_t i = 0; i < sizeof(plan.lines) && plan.lines[i] != '\0'; ++i) {
+        if (plan.lines[i] != '\n')
+            continue;
+        const size_t length = i + 1 - start;
+        if (length < sizeof(line)) {
+            memcpy(line, plan.lines + start, length);
+            line[length] = '\0';
+            tree.note(tree.context, line);
+        }
+        start = i + 1;
+    }
+    if (plan.linesCut)
+        tree.note(tree.context, "(more devices left out)\n");
 }
 
 // A description with terminated texts, "?" for an id that could not be read.
@@ -92,13 +135,13 @@ bool CarriesSystem(const DeviceTree& tree, const VolumeAnswer& system, DeviceNod
 
 // Names the other drives of the same USB device (a card reader's other
 // slots), which go away and come back with it.
-void NoteCompanions(const DeviceTree& tree, char letter, const UsbAncestor& usb) {
+void NoteCompanions(const DeviceTree& tree, const UsbAncestor& usb, UsbRestartPlan* plan) {
     DeviceNode child = 0;
     bool more = tree.firstChild(tree.context, usb.node, &child);
     for (unsigned count = 0; more && count < kMaxChildren; ++count) {
         if (child != usb.viaChild)
-            Note(tree, "[%c] shares its USB device with %s, which restarts with it.\n", letter,
-                 Describe(tree, child).instanceId);
+            PlanLine(plan, "[%c] shares its USB device with %s, which restarts with it.\n", plan->letter,
+                     Describe(tree, child).instanceId);
         more = tree.nextSibling(tree.context, child, &child);
     }
 }
@@ -110,6 +153,54 @@ bool WaitUntilRunning(const DeviceTree& tree, DeviceNode node) {
         tree.pause(tree.context, kRunningPollMs);
     }
     return tree.isRunning(tree.context, node);
+}
+
+// What a state change came to: made, put off by Windows (the device runs on
+// as it was), or refused by the class installer.
+enum class Change { Made, PutOff, Refused };
+
+Change JudgeChange(const DeviceTree& tree, const StateChangeAnswer& answer) {
+    if (!answer.installerDone) {
+        Note(tree, "The class installer refused the restart (error %u).\n", answer.error);
+        return Change::Refused;
+    }
+    // Without the install parameters there is no telling whether Windows
+    // made the change or put it off.
+    if (!answer.paramsRead) {
+        Note(tree, "Windows did not say whether the device was restarted (error %u).\n", answer.error);
+        return Change::PutOff;
+    }
+    if (answer.needReboot)
+        Note(tree, "Windows asks for a reboot to finish restarting the device.\n");
+    else if (answer.needRestart)
+        Note(tree, "Windows could not stop the device now (is it in use?).\n");
+    return answer.needReboot || answer.needRestart ? Change::PutOff : Change::Made;
+}
+
+// Stops and starts `node` with DICS_PROPCHANGE until it runs again.
+UsbRestartOutcome RestartHeldDevice(const DeviceTree& tree, DeviceNode node, const char* instanceId) {
+    UsbRestartOutcome outcome = UsbRestartOutcome::Failed;
+    for (unsigned attempt = 1; attempt <= kRestartAttempts; ++attempt) {
+        if (attempt > 1)
+            tree.pause(tree.context, kRetryPauseMs);
+        // A stop and a start with no flag left behind: whatever happens next,
+        // unplugging the device brings it back.
+        const Change change =
+            JudgeChange(tree, tree.changeState(tree.context, node, kDicsPropChange, kDicsFlagConfigSpecific));
+        const bool running = WaitUntilRunning(tree, node);
+        // A stop that Windows put off stays put off: whatever holds the device
+        // open will not let go within a second. A device slow to start is not
+        // restarted twice; one that stays down, or a refused change, is tried
+        // again.
+        if (running && change != Change::Refused)
+            return change == Change::Made ? UsbRestartOutcome::Restarted : UsbRestartOutcome::NotRestarted;
+        outcome = running ? UsbRestartOutcome::NotRestarted : UsbRestartOutcome::Failed;
+        Note(tree,
+             running ? "Windows did not restart %s (attempt %u of %u).\n"
+                     : "%s did not start again (attempt %u of %u).\n",
+             instanceId, attempt, kRestartAttempts);
+    }
+    return outcome;
 }
 
 }  // namespace
@@ -128,30 +219,31 @@ UsbRestartPlan PlanUsbRestart(char letter, const VolumeAnswer& target, const Vol
                               const DeviceTree& tree) {
     UsbRestartPlan plan{};
     plan.letter = letter;
-    Note(tree, "Restart [%c] if possible...\n", letter);
+    PlanLine(&plan, "Restart [%c] if possible...\n", letter);
 
     DeviceNode storage = 0;
     if (!FindStorageNode(tree, target, &storage)) {
-        Note(tree, "[%c] is on no disk or diskette drive that Windows lists: nothing will be restarted.\n", letter);
+        PlanLine(&plan, "[%c] is on no disk or diskette drive that Windows lists: nothing will be restarted.\n",
+                 letter);
         return plan;
     }
-    Note(tree, "[%c] is %s \n", letter, Describe(tree, storage).instanceId);
+    PlanLine(&plan, "[%c] is %s \n", letter, Describe(tree, storage).instanceId);
 
     UsbAncestor usb{};
     if (!FindUsbAncestor(tree, storage, &usb)) {
-        Note(tree, "[%c] hangs on no USB device: nothing will be restarted.\n", letter);
+        PlanLine(&plan, "[%c] hangs on no USB device: nothing will be restarted.\n", letter);
         return plan;
     }
-    Note(tree, "[%c] is %s \n", letter, usb.info.instanceId);
+    PlanLine(&plan, "[%c] is %s \n", letter, usb.info.instanceId);
     if (IsHub(usb.info)) {
-        Note(tree, "%s is a USB hub: nothing will be restarted.\n", usb.info.instanceId);
+        PlanLine(&plan, "%s is a USB hub: nothing will be restarted.\n", usb.info.instanceId);
         return plan;
     }
     if (CarriesSystem(tree, system, usb.node)) {
-        Note(tree, "%s also carries the Windows disk: nothing will be restarted.\n", usb.info.instanceId);
+        PlanLine(&plan, "%s also carries the Windows disk: nothing will be restarted.\n", usb.info.instanceId);
         return plan;
     }
-    NoteCompanions(tree, letter, usb);
+    NoteCompanions(tree, usb, &plan);
 
     plan.found = true;
     memcpy(plan.instanceId, usb.info.instanceId, sizeof(plan.instanceId));
@@ -159,6 +251,7 @@ UsbRestartPlan PlanUsbRestart(char letter, const VolumeAnswer& target, const Vol
 }
 
 UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tree) {
+    NotePlanLines(tree, plan);
     if (!plan.found) {
         Note(tree, "Nothing to restart for [%c].\n", plan.letter);
         return UsbRestartOutcome::NothingToRestart;
@@ -174,30 +267,19 @@ UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tr
     }
 
     Note(tree, "Restarting %s...\n", plan.instanceId);
-    UsbRestartOutcome outcome = UsbRestartOutcome::Failed;
-    for (unsigned attempt = 1; attempt <= kRestartAttempts; ++attempt) {
-        if (attempt > 1)
-            tree.pause(tree.context, kRetryPauseMs);
-        // A stop and a start with no flag left behind: whatever happens next,
-        // unplugging the device brings it back.
-        const bool changed = tree.changeState(tree.context, node, kDicsPropChange, kDicsFlagConfigSpecific);
-        // Only a device that stays down is tried again, so one that is slow
-        // to start is not restarted twice.
-        const bool running = WaitUntilRunning(tree, node);
-        if (changed && running) {
-            outcome = UsbRestartOutcome::Restarted;
-            break;
-        }
-        Note(tree,
-             running ? "Windows did not restart %s (attempt %u of %u).\n"
-                     : "%s did not start again (attempt %u of %u).\n",
-             plan.instanceId, attempt, kRestartAttempts);
-    }
+    const UsbRestartOutcome outcome = RestartHeldDevice(tree, node, plan.instanceId);
     tree.releaseExit(tree.context);
 
     if (outcome == UsbRestartOutcome::Restarted)
         Note(tree, "%s runs again.\n", plan.instanceId);
+    else if (outcome == UsbRestartOutcome::NotRestarted)
+        Note(tree, "%s was not restarted; Windows may show the old contents until it is plugged in again.\n",
+             plan.instanceId);
     else
         Note(tree, "Error: %s could not be restarted; unplug it and plug it in again.\n", plan.instanceId);
     return outcome;
+}
+
+bool ConsoleEventEndsProcess(ConsoleEvent event, bool writeActive) {
+    return event == ConsoleEvent::Close || !writeActive;
 }

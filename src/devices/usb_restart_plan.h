@@ -43,6 +43,15 @@ struct DeviceNodeInfo {
     char service[kServiceNameCapacity];  // function driver, such as USBSTOR, UASPStor or USBHUB3; may be empty
 };
 
+// What Windows answered to a state change through the class installer.
+struct StateChangeAnswer {
+    bool installerDone = false;  // SetupDiCallClassInstaller returned TRUE
+    uint32_t error = 0;          // the last error of a call that failed
+    bool paramsRead = false;     // SetupDiGetDeviceInstallParams answered afterwards
+    bool needRestart = false;    // DI_NEEDRESTART: Windows could not make the change now
+    bool needReboot = false;     // DI_NEEDREBOOT: the change waits for a reboot
+};
+
 // The device tree. Every call returns false when it has no answer.
 struct DeviceTree {
     // The node of the disk (Disk) or diskette (Floppy) interface whose own
@@ -55,8 +64,8 @@ struct DeviceTree {
     // A present device by its instance id.
     bool (*locate)(void* context, const char* instanceId, DeviceNode* node);
     // A state change through the class installer (the DICS_* values of
-    // SP_PROPCHANGE_PARAMS); true when Windows made it and asks for no reboot.
-    bool (*changeState)(void* context, DeviceNode node, uint32_t stateChange, uint32_t scope);
+    // SP_PROPCHANGE_PARAMS).
+    StateChangeAnswer (*changeState)(void* context, DeviceNode node, uint32_t stateChange, uint32_t scope);
     // Started and without a problem.
     bool (*isRunning)(void* context, DeviceNode node);
     // While held, the process does not end before the device runs again.
@@ -68,15 +77,26 @@ struct DeviceTree {
     void* context;
 };
 
+// The console lines of one plan: the devices named, a card reader's slots.
+constexpr size_t kPlanLinesCapacity = 4096;
+
 // The USB device to restart after a write: a plain value, kept from before
-// the write until after it.
+// the write until after it. Its console lines wait in `lines` for the
+// restart, so that a write that never happens says nothing about one.
 struct UsbRestartPlan {
     char letter;
     bool found;                          // false: nothing will be restarted
     char instanceId[kDeviceIdCapacity];  // the USB device; empty when not found
+    char lines[kPlanLinesCapacity];      // whole lines only
+    bool linesCut;                       // some lines did not fit
 };
 
-enum class UsbRestartOutcome { Restarted, NothingToRestart, Failed };
+enum class UsbRestartOutcome {
+    Restarted,         // stopped and running again
+    NotRestarted,      // still running as before: Windows would not stop it now
+    Failed,            // stopped, and it did not run again
+    NothingToRestart,  // no USB device to restart, or the program is ending
+};
 
 // How often a restart is tried, and how long each waits for the device.
 constexpr unsigned kRestartAttempts = 3;
@@ -87,11 +107,22 @@ constexpr unsigned kRunningPollMs = 100;
 // on: the storage node with the volume's kind and number, then up through its
 // parents to the nearest node that USB enumerated. Nothing is found when the
 // volume cannot say where it lives, when no USB node is above it, when that
-// node is a hub, or when it also carries the Windows volume `system`. Notes
-// the devices on the console, and any other drive that would restart with it.
+// node is a hub, or when it also carries the Windows volume `system`. Its
+// lines name the devices, and any other drive that would restart with it.
 UsbRestartPlan PlanUsbRestart(char letter, const VolumeAnswer& target, const VolumeAnswer& system,
                               const DeviceTree& tree);
 
-// Restarts the planned device with DICS_PROPCHANGE and waits until it runs
-// again, trying again (up to kRestartAttempts) when it does not.
+// Notes the plan's lines, restarts the planned device with DICS_PROPCHANGE
+// and waits until it runs again. A device that stays down, or a change the
+// class installer refused, is tried again (up to kRestartAttempts); a stop
+// that Windows put off (a program holds the device) is not.
 UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tree);
+
+// A console control event: Ctrl+C or Ctrl+Break, or the console closing
+// (a log-off and a shutdown mean the same).
+enum class ConsoleEvent { Interrupt, Close };
+
+// Whether the process ends once every console handler has answered `event`.
+// During a write the writer's handler turns an interrupt into closing the
+// window after the write, restart included; anything else ends the process.
+bool ConsoleEventEndsProcess(ConsoleEvent event, bool writeActive);

@@ -9,11 +9,45 @@
 #include "install/install_pane.h"
 #include "install/source_check.h"
 #include "install/status_list.h"
+#include "install/write_loop.h"
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/ui_thread.h"
+#include "source/image_checks.h"
+#include "source/image_digest.h"
+#include "text/copy_text.h"
+#include "text/number_text.h"
+#include "text/text.h"
 
 namespace {
+
+// The digest comes a moment after the file is chosen; the checks then run again.
+void RunChecksWhenDigestKnown() {
+    RunChecks();
+}
+
+void AddDigestLine(const char* name, const char (&hex)[kSha256HexSize]) {
+    AddStatusEntry(MessageKind::Ok, CopyText(GetText(IDS_IMAGE_SHA256, name, hex)));
+}
+
+// The zeros that follow a trimmed file on the diskette.
+void AddTrimmedLine(const char* name, uint64_t fileSize) {
+    char size[kGroupedNumberSize];
+    char zeros[kGroupedNumberSize];
+    FormatGroupedNumber(fileSize, GetCurrentLanguage(), size);
+    FormatGroupedNumber(kWriteImageSize - fileSize, GetCurrentLanguage(), zeros);
+    AddStatusEntry(MessageKind::Ok, CopyText(GetText(IDS_TRIMMED_IMAGE, name, size, zeros)));
+}
+
+// The lines of an image file the writer can take.
+void AddWritableFileLines(const char* path, SourceVerdict verdict, const FileVersion& version) {
+    AddStatusLine(MessageKind::Ok, IDS_SOURCE_FILE, path);
+    if (verdict == SourceVerdict::Trimmed)
+        AddTrimmedLine(FileNamePart(path), version.size);
+    char hex[kSha256HexSize];
+    if (ChosenFileSha256(version, RunChecksWhenDigestKnown, hex))
+        AddDigestLine(FileNamePart(path), hex);
+}
 
 void CheckExternalSource(const char* path) {
     if (path == nullptr || path[0] == '\0') {
@@ -33,11 +67,17 @@ void CheckExternalSource(const char* path) {
     LARGE_INTEGER size = {};
     if (!GetFileSizeEx(file, &size))
         size.QuadPart = 0;
+    FILETIME written = {};
+    GetFileTime(file, nullptr, nullptr, &written);
     CloseHandle(file);
 
-    switch (ClassifySourceFile(head, read, static_cast<uint64_t>(size.QuadPart))) {
+    const FileVersion version = {path, static_cast<uint64_t>(size.QuadPart),
+                                 uint64_t(written.dwHighDateTime) << 32 | written.dwLowDateTime};
+    const SourceVerdict verdict = ClassifySourceFile(head, read, version.size);
+    switch (verdict) {
         case SourceVerdict::Bootable:
-            AddStatusLine(MessageKind::Ok, IDS_SOURCE_FILE, path);
+        case SourceVerdict::Trimmed:
+            AddWritableFileLines(path, verdict, version);
             break;
         case SourceVerdict::ZipArchive:
             AddStatusLine(MessageKind::Error, IDS_ZIP_UNSUPPORTED, path);
@@ -49,6 +89,13 @@ void CheckExternalSource(const char* path) {
             AddStatusLine(MessageKind::Error, IDS_SOURCE_TOO_SHORT, path);
             break;
     }
+}
+
+void CheckInternalSource(const char* name) {
+    AddStatusLine(MessageKind::Ok, IDS_FROM_INTERNAL, name);
+    char hex[kSha256HexSize];
+    if (AttachedImageSha256(hex))
+        AddDigestLine(name, hex);
 }
 
 // "E:, F:" for "EF".
@@ -66,11 +113,21 @@ void ListLetters(const char* letters, char* text, size_t capacity) {
     }
 }
 
-void CheckTarget(const char* destination) {
+void CheckTarget(const DriveRoot& root) {
+    const char* destination = root.text;
+    const DriveName drive = root.Name();
+    // The device behind the letter is what the drive list found off the UI
+    // thread; the checks do not ask Windows again.
     TargetIdentity now;
-    if (!CheckChosenTarget(destination[0], &now)) {
-        AddStatusLine(MessageKind::Error, IDS_TARGET_CHANGED, destination);
-        return;
+    switch (CheckChosenTarget(destination[0], &now)) {
+        case ChoiceVerdict::Same:
+            break;
+        case ChoiceVerdict::Changed:
+            AddStatusLine(MessageKind::Error, IDS_TARGET_CHANGED, drive.text);
+            return;
+        case ChoiceVerdict::Missing:
+            AddStatusLine(MessageKind::Error, IDS_TARGET_MISSING, nullptr);
+            return;
     }
     AddStatusLine(MessageKind::Ok, IDS_WRITE_TO, destination);
     if (Is35InchFloppy(destination))
@@ -81,7 +138,7 @@ void CheckTarget(const char* destination) {
         ListLetters(now.lettersOnDisk, letters, sizeof(letters));
         AddStatusLine(MessageKind::Warning, IDS_DISK_ERASE_WARNING, letters);
     } else {
-        AddStatusLine(MessageKind::Warning, IDS_ERASE_WARNING, destination);
+        AddStatusLine(MessageKind::Warning, IDS_ERASE_WARNING, drive.text);
     }
 }
 
@@ -109,16 +166,15 @@ void RunChecks() {
     if (state->sourceMode == SourceInternal && state->internalImage == nullptr)
         AddStatusLine(MessageKind::Error, IDS_NO_INTERNAL_IMAGE, nullptr);
     else if (state->sourceMode == SourceInternal)
-        AddStatusLine(MessageKind::Ok, IDS_FROM_INTERNAL, state->imageName.load());
+        CheckInternalSource(state->imageName.load());
     else
         CheckExternalSource(state->externalPath);
 
     const DriveRoot root = GetDestination();
-    const char* destination = root.text;
     if (!root.IsSet()) {
         AddStatusLine(MessageKind::Error, IDS_TARGET_MISSING, nullptr);
     } else {
-        CheckTarget(destination);
+        CheckTarget(root);
     }
 
     ReplayProgressLog();

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <new>
+
 #include "install/storage_win32.h"
 
 namespace {
@@ -16,8 +19,10 @@ struct ChoiceHold {
     ChoiceHold(const ChoiceHold&) = delete;
     ChoiceHold& operator=(const ChoiceHold&) = delete;
 };
-TargetIdentity g_choice;
-bool g_rewritten;  // the disk was written since the choice was recorded
+TargetChoice g_choice;
+
+std::atomic<uint32_t> g_lastSurvey{0};
+DriveIdentities* g_survey;  // UI thread only; owned
 
 }  // namespace
 
@@ -25,35 +30,51 @@ TargetIdentity IdentifyDrive(char letter) {
     return IdentifyTarget(Win32StorageCalls(), letter);
 }
 
-bool CheckChosenTarget(char letter, TargetIdentity* now) {
-    *now = IdentifyDrive(letter);
+DriveIdentities* IdentifyDrives(const char* letters) {
+    auto* survey = new (std::nothrow) DriveIdentities{};
+    if (survey == nullptr)
+        return nullptr;
+    // Numbered before any drive is asked: a write recorded after this number
+    // was taken may have changed what the answers say.
+    survey->survey = ++g_lastSurvey;
+    for (const char* letter = letters; *letter != '\0' && survey->count < kMaxListedDrives; ++letter)
+        survey->drives[survey->count++] = IdentifyDrive(*letter);
+    return survey;
+}
+
+void TakeDriveIdentities(DriveIdentities* survey) {
+    delete g_survey;
+    g_survey = survey;
+}
+
+void ReleaseDriveIdentities(DriveIdentities* survey) {
+    delete survey;
+}
+
+void ChooseTarget(char letter) {
     const ChoiceHold hold;
-    if (g_choice.letter != letter) {
-        g_choice = *now;
-        g_rewritten = false;
-        return true;
-    }
-    if (g_rewritten && IsSameDisk(g_choice, *now)) {
-        g_choice = *now;
-        g_rewritten = false;
-        return true;
-    }
-    return IsSameDevice(g_choice, *now);
+    RecordChoice(&g_choice, g_survey, letter);
+}
+
+ChoiceVerdict CheckChosenTarget(char letter, TargetIdentity* now) {
+    const TargetIdentity* listed = FindListedDrive(g_survey, letter);
+    *now = listed != nullptr ? *listed : TargetIdentity{};
+    const ChoiceHold hold;
+    return CheckChoice(&g_choice, g_survey, letter);
 }
 
 TargetIdentity ChosenTarget() {
     const ChoiceHold hold;
-    return g_choice;
+    return g_choice.chosen;
 }
 
 void ForgetChosenTarget() {
     const ChoiceHold hold;
-    g_choice = TargetIdentity{};
-    g_rewritten = false;
+    g_choice = TargetChoice{};
 }
 
 void RecordWrittenTarget(const TargetIdentity& written) {
+    const uint32_t lastSurvey = g_lastSurvey;
     const ChoiceHold hold;
-    g_choice = written;
-    g_rewritten = true;
+    RecordWritten(&g_choice, written, lastSurvey);
 }

@@ -1,17 +1,31 @@
-// The device the user chose as target, recorded when the checks first see
-// the chosen letter, so that a letter that later leads elsewhere is noticed
-// before anything is written.
+// The device the user chose as target, recorded from the drive list's survey
+// when a row is picked (or when the checks first see the chosen letter), so
+// that a letter that later leads elsewhere is noticed before anything is
+// written.
 #pragma once
 
+#include "install/target_choice.h"
 #include "install/target_identity.h"
 
-// Asks Windows which device drive `letter` leads to now.
+// Asks Windows which device drive `letter` leads to now. Never on the UI
+// thread: it opens every volume of the machine.
 TargetIdentity IdentifyDrive(char letter);
 
-// Compares what `letter` leads to now (returned in *now) with the recorded
-// choice. A letter other than the recorded one is a new choice and is
-// recorded. False when the letter now leads to another device.
-bool CheckChosenTarget(char letter, TargetIdentity* now);
+// The drive list's rebuild thread: identifies each drive of `letters` (the
+// rows it is about to show). Returns an owned survey, or null without memory.
+DriveIdentities* IdentifyDrives(const char* letters);
+
+// UI thread, as the list shows the rows of `survey`: it becomes the one the
+// checks read (null: none). Takes ownership.
+void TakeDriveIdentities(DriveIdentities* survey);
+void ReleaseDriveIdentities(DriveIdentities* survey);
+
+// UI thread: the user picked drive `letter`'s row, anew or again.
+void ChooseTarget(char letter);
+
+// UI thread: compares what the last survey found behind `letter` (returned in
+// *now, zeroed when the list does not show the drive) with the choice.
+ChoiceVerdict CheckChosenTarget(char letter, TargetIdentity* now);
 
 TargetIdentity ChosenTarget();
 

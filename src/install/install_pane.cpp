@@ -1,6 +1,7 @@
 #include "install/install_pane.h"
 
 #include "install/checks.h"
+#include "install/status_copy.h"
 #include "install/status_list.h"
 #include "install/writer.h"
 #include "resource.h"
@@ -38,6 +39,9 @@ void OnStart(HWND pane) {
 
 INT_PTR CALLBACK InstallPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_INITDIALOG:
+            WatchStatusListKeys(GetDlgItem(pane, IDC_STATUS_LIST));
+            return PaneProc(pane, message, wParam, lParam);
         case WM_SHOWWINDOW:
             OnShowWindow(pane, wParam != 0);
             return TRUE;

@@ -19,6 +19,7 @@ struct Session {
     StorageHandle device;  // written through; one of `volumes` when !throughDisk
     uint32_t sectorSize;
     uint32_t lastError;  // of the last failed seek, write or read
+    bool leftUnlocked;   // a volume was dismounted but never locked: anyone may mount it again
 };
 
 void Note(const Session& session, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -106,9 +107,14 @@ RawWriteResult TakeVolumes(Session* session, const TargetIdentity& now, const Ra
         if (error != 0) {
             Note(*session, "Volume %s of drive %c: would not open (error %u).", now.volumes[i].text, now.letter,
                  error);
-            // Another program may hold it open exclusively: in use, whatever the error says.
-            const bool noMedium = error == kErrorNotReady || error == kErrorNoMediaInDrive;
-            return Ended(noMedium ? RawWriteOutcome::NoMedium : RawWriteOutcome::InUse, error);
+            if (error == kErrorNotReady || error == kErrorNoMediaInDrive)
+                return Ended(RawWriteOutcome::NoMedium, error);
+            // A program that holds the volume makes it a sharing violation;
+            // a refusal of access is a rule of this computer (BitLocker's or
+            // a removable-storage policy that denies writes).
+            if (error == kErrorAccessDenied)
+                return Ended(RawWriteOutcome::AccessPolicy, error);
+            return Ended(RawWriteOutcome::InUse, error);
         }
         session->volumes[session->volumeCount++] = volume;
     }
@@ -122,9 +128,12 @@ RawWriteResult TakeVolumes(Session* session, const TargetIdentity& now, const Ra
     }
     if (prepared.dismountFailures > 0)
         Note(*session, "%u volume(s) could not be dismounted; they stay locked.", prepared.dismountFailures);
+    if (prepared.lockedAfterDismount > 0)
+        Note(*session, "%u volume(s) open elsewhere were dismounted, then locked.", prepared.lockedAfterDismount);
     if (prepared.dismountedUnlocked > 0)
         Note(*session, "%u volume(s) stayed open elsewhere and were dismounted without a lock.",
              prepared.dismountedUnlocked);
+    session->leftUnlocked = prepared.dismountedUnlocked > 0;
     return Ended(RawWriteOutcome::Written, 0);
 }
 
@@ -138,6 +147,11 @@ RawWriteResult OpenDevice(Session* session, const TargetIdentity& now) {
         if (error != 0) {
             session->device = nullptr;
             return Ended(OutcomeForError(error, RawWriteOutcome::CannotOpen), error);
+        }
+        // The wait for the locks is long enough for a stick to be swapped.
+        if (!IsIdentifiedDisk(calls, session->device, now)) {
+            Note(*session, "%s is no longer the disk of drive %c:.", now.target.path.text, now.letter);
+            return Ended(RawWriteOutcome::Moved, 0);
         }
     } else {
         // Only the volume can be had: without this its writes would stop at
@@ -229,6 +243,18 @@ uint64_t ReadBack(Session* session, const uint8_t* image, uint8_t* readBack) {
     return kWriteImageSize;
 }
 
+// What a failed write or flush means. With a volume dismounted but not
+// locked, a refusal is Windows guarding a volume that another program has
+// mounted again, not security software.
+RawWriteOutcome WriteFailure(const Session& session, uint32_t error) {
+    const RawWriteOutcome outcome = OutcomeForError(error, RawWriteOutcome::WriteFailed);
+    if (session.leftUnlocked && (outcome == RawWriteOutcome::AccessDenied || outcome == RawWriteOutcome::WriteFailed)) {
+        Note(session, "A volume dismounted without a lock was taken back by another program.");
+        return RawWriteOutcome::TakenBack;
+    }
+    return outcome;
+}
+
 RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const RawWriteRequest& request) {
     const StorageCalls& calls = *session->calls;
     const bool throughDisk = now.target.kind == WriteTargetKind::PhysicalDrive;
@@ -250,14 +276,14 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
              static_cast<unsigned long long>(result.write.failedOffset), kWriteImageSize, session->lastError);
     if (result.write.outcome != WriteOutcome::Written) {
         result.error = session->lastError;
-        result.outcome = OutcomeForError(result.error, RawWriteOutcome::WriteFailed);
+        result.outcome = WriteFailure(*session, result.error);
         return result;
     }
     const uint32_t flushError = calls.flush(calls.context, session->device);
     if (flushError != 0) {
         Note(*session, "The drive did not take the last chunks from the cache (error %u).", flushError);
         result.error = flushError;
-        result.outcome = OutcomeForError(flushError, RawWriteOutcome::WriteFailed);
+        result.outcome = WriteFailure(*session, flushError);
         return result;
     }
     if (gptLength > 0)
@@ -276,6 +302,20 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
         result.error = session->lastError;
     }
     return result;
+}
+
+// Names the device in the trace, so that a refusal or a write can be told
+// from the device's own words.
+void NoteDevice(const StorageCalls& calls, const TargetIdentity& now) {
+    char line[320];
+    const DiskDescriptor& device = now.device;
+    if (!device.answered)
+        snprintf(line, sizeof(line), "Drive %c: does not say which device it is on.", now.letter);
+    else
+        snprintf(line, sizeof(line), "Drive %c: is on \"%s\" \"%s\", serial \"%s\", bus %u, %s media.", now.letter,
+                 device.vendor, device.product, device.serial, device.busType,
+                 device.removableMedia ? "removable" : "fixed");
+    calls.note(calls.context, line);
 }
 
 }  // namespace
@@ -309,6 +349,15 @@ RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& req
         return Ended(RawWriteOutcome::NoMedium, now.queryError);
     if (now.target.kind == WriteTargetKind::Refused)
         return Ended(RawWriteOutcome::Spanned, 0);
+    NoteDevice(calls, now);
+    const DiskRefusal refusal = CheckRemovableDisk(now);
+    if (refusal != DiskRefusal::None) {
+        char line[200];
+        snprintf(line, sizeof(line), "Drive %c: is not written: %s %s.", now.letter, now.target.path.text,
+                 DiskRefusalText(refusal));
+        calls.note(calls.context, line);
+        return Ended(RawWriteOutcome::NotRemovable, 0);
+    }
     if (request.image == nullptr || request.readBack == nullptr)
         return Ended(RawWriteOutcome::WriteFailed, 0);
 

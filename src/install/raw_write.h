@@ -21,6 +21,9 @@ enum class RawWriteOutcome {
     AccessDenied,    // Windows (or security software) refused the device
     WriteFailed,     // a chunk or the flush failed: part of the image may be on the drive
     NotKept,         // what was read back differs from what was written, or could not be read
+    NotRemovable,    // the drive is not on a removable disk, or its disk holds what Windows needs
+    TakenBack,       // a volume left unlocked was mounted again mid-write: part of the image is on the drive
+    AccessPolicy,    // Windows refused to open a volume for writing: a policy, as a rule
 };
 
 struct RawWriteRequest {

@@ -13,8 +13,9 @@ SourceVerdict ClassifySourceHead(const unsigned char* head, size_t count) {
 
 SourceVerdict ClassifySourceFile(const unsigned char* head, size_t count, uint64_t fileSize) {
     const SourceVerdict verdict = ClassifySourceHead(head, count);
-    // The writer needs the whole image; a shorter file must not get as far as Start.
-    if (verdict == SourceVerdict::Bootable && fileSize < kWriteImageSize)
-        return SourceVerdict::TooShort;
-    return verdict;
+    if (verdict != SourceVerdict::Bootable || fileSize >= kWriteImageSize)
+        return verdict;
+    // The writer pads a short file with zeros, but never writes less than
+    // the boot sector it was judged by.
+    return fileSize < kWriteSectorSize ? SourceVerdict::TooShort : SourceVerdict::Trimmed;
 }

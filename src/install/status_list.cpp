@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "install/progress_log.h"
+#include "install/status_report.h"
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/ui_thread.h"
@@ -148,7 +149,9 @@ void LogProgressText(MessageKind kind, const char* text) {
         }
         request->kind = kind;
         memcpy(request->text, text, length + 1);
-        QueueOnUiThread(LogProgressTextOnUiThread, request);
+        // Not run only when the window is gone: the line is then ours to free.
+        if (!QueueOnUiThread(LogProgressTextOnUiThread, request))
+            free(request);
         return;
     }
     AppendProgressRecord(&g_progressLog, kind, text);
@@ -197,6 +200,30 @@ void HoldStatusListRedraw(bool hold) {
         KillTimer(g_statusList, kRedrawTimer);
         InvalidateRect(g_statusList, nullptr, TRUE);
     }
+}
+
+char* StatusListReport() {
+    const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
+    auto* lines = static_cast<ReportLine*>(calloc(count > 0 ? static_cast<size_t>(count) : 1, sizeof(ReportLine)));
+    size_t used = 0;
+    for (LRESULT i = 0; lines != nullptr && i < count; ++i) {
+        const LRESULT data = SendMessageA(g_statusList, LB_GETITEMDATA, static_cast<WPARAM>(i), 0);
+        const StatusEntry* entry = reinterpret_cast<const StatusEntry*>(data);
+        if (entry != nullptr && data != LB_ERR)
+            lines[used++] = ReportLine{entry->kind, entry->text};
+    }
+    // Each word in a copy of its own: every GetText reuses the same buffer.
+    char* error = CopyText(GetText(IDS_KIND_ERROR));
+    char* ok = CopyText(GetText(IDS_KIND_OK));
+    char* warning = CopyText(GetText(IDS_KIND_WARNING));
+    char* report = nullptr;
+    if (lines != nullptr && error != nullptr && ok != nullptr && warning != nullptr)
+        report = BuildStatusReport(lines, used, KindWords{error, ok, warning});
+    free(error);
+    free(ok);
+    free(warning);
+    free(lines);
+    return report;
 }
 
 void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure) {

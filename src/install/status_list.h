@@ -38,5 +38,9 @@ void ClearStatusList();
 // drawn once, whole, when let go.
 void HoldStatusListRedraw(bool hold);
 
+// Every line of the list as one text, each line starting with its kind in
+// the current language (BuildStatusReport); malloc'ed, null when memory runs out.
+char* StatusListReport();
+
 void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure);
 void DrawStatusItem(const DRAWITEMSTRUCT* item);

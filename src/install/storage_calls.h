@@ -16,6 +16,7 @@ constexpr uint32_t kErrorInvalidFunction = 1;
 constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorWriteProtect = 19;
 constexpr uint32_t kErrorNotReady = 21;
+constexpr uint32_t kErrorSharingViolation = 32;
 constexpr uint32_t kErrorNotSupported = 50;
 constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kErrorMoreData = 234;
@@ -37,6 +38,11 @@ enum class StorageControl {
     VolumeDiskExtents,    // IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS: VOLUME_DISK_EXTENTS
     DriveGeometry,        // IOCTL_DISK_GET_DRIVE_GEOMETRY: DISK_GEOMETRY
     LengthInfo,           // IOCTL_DISK_GET_LENGTH_INFO: one 64-bit length
+    DriveGeometryEx,      // IOCTL_DISK_GET_DRIVE_GEOMETRY_EX: DISK_GEOMETRY_EX (the disk's length at byte 24)
+    DeviceNumber,         // IOCTL_STORAGE_GET_DEVICE_NUMBER: STORAGE_DEVICE_NUMBER
+    // IOCTL_STORAGE_QUERY_PROPERTY asking StorageDeviceProperty with
+    // PropertyStandardQuery (the call supplies that input): STORAGE_DEVICE_DESCRIPTOR
+    DeviceDescriptor,
 };
 
 struct StorageCalls {
@@ -58,6 +64,14 @@ struct StorageCalls {
     // GetVolumePathNamesForVolumeNameA, reduced to the drive letters among
     // the volume's mount points, as text ("EF"; "" for none).
     uint32_t (*volumeLetters)(void* context, const char* volumeName, char* letters, uint32_t capacity);
+    // QueryDosDeviceA of a device name ("PhysicalDrive1"): the first object
+    // it names ("\Device\Harddisk1\DR1").
+    uint32_t (*dosDevice)(void* context, const char* name, char* target, uint32_t capacity);
+    // Calls `each` with the name of every volume Windows cannot do without:
+    // the one holding the Windows folder, the system partition it boots from
+    // and every volume with a page file. Fails when not even the Windows
+    // folder's volume is known.
+    uint32_t (*systemVolumes)(void* context, void (*each)(void* user, const char* volumeName), void* user);
     void (*pause)(void* context, uint32_t milliseconds);
     uint64_t (*clockMs)(void* context);  // a millisecond count, for the trace
     // One English line for the console trace.

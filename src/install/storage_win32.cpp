@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "install/page_files.h"
 #include "text/console.h"
 
 namespace {
@@ -52,15 +53,26 @@ DWORD ControlCode(StorageControl code) {
             return IOCTL_DISK_GET_DRIVE_GEOMETRY;
         case StorageControl::LengthInfo:
             return IOCTL_DISK_GET_LENGTH_INFO;
+        case StorageControl::DriveGeometryEx:
+            return IOCTL_DISK_GET_DRIVE_GEOMETRY_EX;
+        case StorageControl::DeviceNumber:
+            return IOCTL_STORAGE_GET_DEVICE_NUMBER;
+        case StorageControl::DeviceDescriptor:
+            return IOCTL_STORAGE_QUERY_PROPERTY;
     }
     return 0;
 }
 
 uint32_t Control(void*, StorageHandle handle, StorageControl code, void* answer, uint32_t answerSize,
                  uint32_t* returned) {
+    // The one control with input: which property, and that it is asked for.
+    STORAGE_PROPERTY_QUERY query = {};
+    query.PropertyId = StorageDeviceProperty;
+    query.QueryType = PropertyStandardQuery;
+    const bool withQuery = code == StorageControl::DeviceDescriptor;
     DWORD filled = 0;
-    const BOOL ok = DeviceIoControl(AsHandle(handle), ControlCode(code), nullptr, 0, answer, answerSize, &filled,
-                                    nullptr);
+    const BOOL ok = DeviceIoControl(AsHandle(handle), ControlCode(code), withQuery ? &query : nullptr,
+                                    withQuery ? sizeof(query) : 0, answer, answerSize, &filled, nullptr);
     const uint32_t error = ok ? 0 : Failed();
     // Some drivers leave the count untouched on failure; never trust more
     // than the room given.
@@ -130,6 +142,91 @@ uint32_t VolumeLetters(void*, const char* volumeName, char* letters, uint32_t ca
     return 0;
 }
 
+uint32_t DosDevice(void*, const char* name, char* target, uint32_t capacity) {
+    if (capacity < 2)
+        return kErrorInvalidParameter;
+    // The answer is a list of texts; the first is the object the name leads to.
+    if (QueryDosDeviceA(name, target, capacity - 1) == 0)
+        return Failed();
+    target[capacity - 1] = '\0';
+    return 0;
+}
+
+// Names the volume that `path` ("C:\Windows", "D:\") lies on; false when
+// Windows does not say.
+bool EachVolumeOfPath(const char* path, void (*each)(void*, const char*), void* user) {
+    char root[MAX_PATH] = {};
+    char volume[MAX_PATH] = {};
+    if (!GetVolumePathNameA(path, root, sizeof(root)) ||
+        !GetVolumeNameForVolumeMountPointA(root, volume, sizeof(volume)))
+        return false;
+    volume[sizeof(volume) - 1] = '\0';
+    each(user, volume);
+    return true;
+}
+
+// A registry value of HKLM as bytes, at most `capacity` of them; 0 when
+// missing, too long or of another type.
+DWORD ReadMachineValue(const char* key, const char* value, DWORD types, char* data, DWORD capacity) {
+    DWORD size = capacity;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, key, value, types, nullptr, data, &size) != ERROR_SUCCESS || size > capacity)
+        return 0;
+    return size;
+}
+
+// The system partition (the boot files) as Windows recorded it at setup,
+// "\Device\HarddiskVolume1"; its volume is the one whose name leads there.
+void EachSystemPartition(void (*each)(void*, const char*), void* user) {
+    char partition[MAX_PATH] = {};
+    if (ReadMachineValue("SYSTEM\\Setup", "SystemPartition", RRF_RT_REG_SZ, partition, sizeof(partition) - 1) == 0)
+        return;
+    char name[MAX_PATH] = {};
+    const HANDLE search = FindFirstVolumeA(name, sizeof(name));
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        // QueryDosDevice takes "Volume{...}", without "\\?\" and the last backslash.
+        name[sizeof(name) - 1] = '\0';
+        const size_t length = strlen(name);
+        if (length < 6 || name[length - 1] != '\\')
+            continue;
+        char device[MAX_PATH] = {};
+        name[length - 1] = '\0';
+        const bool found =
+            QueryDosDeviceA(name + 4, device, sizeof(device) - 1) != 0 && _stricmp(device, partition) == 0;
+        name[length - 1] = '\\';
+        if (found)
+            each(user, name);
+    } while (FindNextVolumeA(search, name, sizeof(name)));
+    FindVolumeClose(search);
+}
+
+// Every drive with a page file: those in use, else those configured.
+void EachPageFileVolume(void (*each)(void*, const char*), void* user) {
+    static const char kKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
+    char list[4096] = {};
+    DWORD size = ReadMachineValue(kKey, "ExistingPageFiles", RRF_RT_REG_MULTI_SZ, list, sizeof(list));
+    if (size == 0)
+        size = ReadMachineValue(kKey, "PagingFiles", RRF_RT_REG_MULTI_SZ, list, sizeof(list));
+    char letters[27] = {};
+    AddPageFileLetters(list, size, letters, sizeof(letters));
+    for (const char* letter = letters; *letter != '\0'; ++letter) {
+        const char root[] = {*letter, ':', '\\', '\0'};
+        if (!EachVolumeOfPath(root, each, user))
+            ConsolePrint("The page file's drive %c: names no volume.\n", *letter);
+    }
+}
+
+uint32_t SystemVolumes(void*, void (*each)(void* user, const char* volumeName), void* user) {
+    char windows[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryA(windows, sizeof(windows));
+    if (length == 0 || length >= sizeof(windows) || !EachVolumeOfPath(windows, each, user))
+        return Failed();
+    EachSystemPartition(each, user);
+    EachPageFileVolume(each, user);
+    return 0;
+}
+
 void Pause(void*, uint32_t milliseconds) {
     Sleep(milliseconds);
 }
@@ -142,8 +239,8 @@ void Note(void*, const char* line) {
     ConsolePrint("%s\n", line);
 }
 
-const StorageCalls kCalls = {Open,        Control,       Seek,  Write,   Read, Flush,  Close, VolumeName,
-                             ListVolumes, VolumeLetters, Pause, ClockMs, Note, nullptr};
+const StorageCalls kCalls = {Open,        Control,       Seek,      Write,         Read,  Flush,   Close, VolumeName,
+                             ListVolumes, VolumeLetters, DosDevice, SystemVolumes, Pause, ClockMs, Note,  nullptr};
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "install/disk_descriptor.h"
 #include "install/storage_calls.h"
 #include "install/write_target.h"
 
@@ -18,6 +19,25 @@ struct VolumeName {
     char text[kVolumeNameCapacity];
 };
 
+// What the disk written through \\.\PhysicalDriveN says about itself; asked
+// of that disk only.
+struct DiskFacts {
+    bool harddiskObject;       // \\.\PhysicalDriveN leads to a \Device\HarddiskN object
+    bool systemVolumesKnown;   // Windows named at least the Windows folder's volume
+    bool carriesSystem;        // a Windows, boot or page-file volume lies on the disk
+    uint64_t length;           // bytes, from the disk's geometry; 0 when not answered
+};
+
+// Why a drive may not be written; None when it may.
+enum class DiskRefusal {
+    None,
+    FixedDevice,     // the device says neither removable media nor a USB, SD or MMC bus
+    NoDescriptor,    // the disk did not say what it is
+    NotHarddisk,     // \\.\PhysicalDriveN leads to something other than a disk object
+    SystemUnknown,   // which volumes Windows needs could not be learnt
+    CarriesSystem,   // the disk holds a volume Windows needs
+};
+
 struct TargetIdentity {
     char letter;        // 0: nothing identified
     VolumeName volume;  // "" when Windows names no volume for the letter
@@ -29,17 +49,38 @@ struct TargetIdentity {
     unsigned volumeCount;
     bool tooManyVolumes;
     char lettersOnDisk[27];  // this letter and every other one on the disk, in order
+    // The device's descriptor: the disk's when written through the disk,
+    // else what the volume passes on from the device under it.
+    DiskDescriptor device;
+    DiskFacts disk;  // only when written through the disk
 };
 
 // Asks Windows about drive `letter`. Every handle it opens asks for access 0
 // and is closed before it returns.
 TargetIdentity IdentifyTarget(const StorageCalls& calls, char letter);
 
+// The descriptor of the device open as `handle`; not answered when it says nothing.
+DiskDescriptor AskDeviceDescriptor(const StorageCalls& calls, StorageHandle handle);
+
+// Whether the identified drive may be written at all: only a removable disk
+// that carries nothing Windows needs.
+DiskRefusal CheckRemovableDisk(const TargetIdentity& identity);
+
+// Why a drive may not be written, in English for the trace.
+const char* DiskRefusalText(DiskRefusal refusal);
+
+// True when `disk`, a handle opened on `identified`'s disk, still leads to
+// that disk: the same number, length and serial. A stick pulled and another
+// plugged in may have been given the same number.
+bool IsIdentifiedDisk(const StorageCalls& calls, StorageHandle disk, const TargetIdentity& identified);
+
 // True when `now` is the very device that was chosen: the same letter, the
-// same volume and the same disk.
+// same volume and the same disk. Where both devices give a serial number the
+// disk is known by vendor, product and serial, not by its number, which a
+// stick plugged in again may change.
 bool IsSameDevice(const TargetIdentity& chosen, const TargetIdentity& now);
 
-// True when both lie on the same disk: after a write, the volume Windows
-// finds on it is new, so the disk is what still names the device. Without a
-// known disk the volume must match.
+// True when both lie on the same disk (by serial number where both give one):
+// after a write, the volume Windows finds on it is new, so the disk is what
+// still names the device. Without a known disk the volume must match.
 bool IsSameDisk(const TargetIdentity& before, const TargetIdentity& now);

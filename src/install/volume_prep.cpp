@@ -1,7 +1,7 @@
 #include "install/volume_prep.h"
 
 PrepareResult LockAndDismount(const VolumeControl& control, unsigned volumeCount, unsigned tries, unsigned pauseMs) {
-    PrepareResult result = {PrepareOutcome::Ready, 0, 0, 0};
+    PrepareResult result = {PrepareOutcome::Ready, 0, 0, 0, 0};
     for (unsigned volume = 0; volume < volumeCount; ++volume) {
         bool locked = false;
         for (unsigned attempt = 0; attempt < tries && !locked; ++attempt) {
@@ -10,6 +10,10 @@ PrepareResult LockAndDismount(const VolumeControl& control, unsigned volumeCount
             locked = control.lock(control.context, volume);
         }
         const bool dismounted = control.dismount(control.context, volume);
+        if (!locked && dismounted && control.lock(control.context, volume)) {
+            locked = true;
+            ++result.lockedAfterDismount;
+        }
         if (locked && !dismounted)
             ++result.dismountFailures;
         if (!locked && dismounted)

@@ -20,13 +20,16 @@ struct PrepareResult {
     unsigned failedVolume;       // the volume that could be neither locked nor dismounted
     unsigned dismountFailures;   // dismounts refused after a successful lock
     unsigned dismountedUnlocked; // volumes still open elsewhere, dismounted without a lock
+    unsigned lockedAfterDismount; // volumes locked only once the dismount had closed the others' handles
 };
 
 // Locks each of `volumeCount` volumes in turn, trying up to `tries` times with
 // `pauseMs` between attempts, and dismounts each. A refused dismount after a
 // lock does not stop the write: the lock alone keeps others off the volume.
 // A volume that stays open elsewhere (an Explorer window on the stick) is
-// dismounted all the same, which Windows allows with handles open; only a
-// volume that can be neither locked nor dismounted stops everything. The
+// dismounted all the same, which Windows allows with handles open, and then
+// locked: the dismount invalidated those handles, and a volume left unlocked
+// may be mounted again by anyone at any time. Only a volume that can be
+// neither locked nor dismounted stops everything. The
 // caller then releases the volumes already taken by closing their handles.
 PrepareResult LockAndDismount(const VolumeControl& control, unsigned volumeCount, unsigned tries, unsigned pauseMs);

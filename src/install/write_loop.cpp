@@ -36,7 +36,8 @@ WriteResult WriteImage(const uint8_t* image, size_t imageSize, const WriteDevice
 
 ExternalImagePlan PlanExternalImageRead(uint64_t fileSize) {
     // Compared in 64 bits: a 4 GiB + 1 KiB file must not pass for 1 KiB.
-    if (fileSize < kWriteImageSize)
-        return ExternalImagePlan{ExternalImageVerdict::TooShort, 0};
-    return ExternalImagePlan{ExternalImageVerdict::ReadImage, kWriteImageSize};
+    if (fileSize < kWriteSectorSize)
+        return ExternalImagePlan{ExternalImageVerdict::TooShort, 0, 0};
+    const uint32_t bytes = fileSize < kWriteImageSize ? static_cast<uint32_t>(fileSize) : kWriteImageSize;
+    return ExternalImagePlan{ExternalImageVerdict::ReadImage, bytes, kWriteImageSize - bytes};
 }

@@ -10,6 +10,8 @@ constexpr uint32_t kWriteChunkSize = 9216;
 // 160 tracks make the 1,474,560-byte image.
 constexpr uint32_t kWriteChunkCount = 160;
 constexpr uint32_t kWriteImageSize = kWriteChunkSize * kWriteChunkCount;
+// The smallest image file: one boot sector.
+constexpr uint32_t kWriteSectorSize = 512;
 // The bar runs against the image size plus 500,000 while writing, so it stops
 // at about three quarters and only fills once the USB device has restarted.
 constexpr uint32_t kWriteProgressRange = kWriteImageSize + 500000;
@@ -57,14 +59,17 @@ WriteResult WriteImage(const uint8_t* image, size_t imageSize, const WriteDevice
                        const WriteProgress& progress);
 
 enum class ExternalImageVerdict {
-    TooShort,   // smaller than an image: refuse before the device is opened
+    TooShort,   // smaller than a boot sector: refuse before the device is opened
     ReadImage,  // read its first bytesToRead bytes, never more
 };
 
 struct ExternalImagePlan {
     ExternalImageVerdict verdict;
-    uint32_t bytesToRead;  // kWriteImageSize to read, 0 when refused
+    uint32_t bytesToRead;  // at most kWriteImageSize; 0 when refused
+    uint32_t zeroBytes;    // written as zeros after them, to the image's end
 };
 
-// Decides from an image file's full 64-bit size how much of it to load.
+// Decides from an image file's full 64-bit size how much of it to load: a
+// file trimmed of its trailing zeros is read whole and padded with zeros,
+// of a longer one only the image's worth is read.
 ExternalImagePlan PlanExternalImageRead(uint64_t fileSize);

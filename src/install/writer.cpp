@@ -21,6 +21,7 @@
 #include "shell/app_state.h"
 #include "shell/panes.h"
 #include "shell/ui_thread.h"
+#include "source/image_checks.h"
 #include "source/worker_end.h"
 #include "text/console.h"
 
@@ -48,14 +49,10 @@ std::atomic<uint64_t> g_latestProgress{0};  // position << 32 | total
 std::atomic<bool> g_progressPosted{false};
 char g_savedDestination[100];  // the writer's own copy; one write at a time
 
-const char* FileNamePart(const char* path) {
-    const char* slash = strrchr(path, '\\');
-    return slash != nullptr ? slash + 1 : path;
-}
-
 // Loads the first image's worth of an external file into `externalImage`
-// (page-aligned, so any sector size up to 4 KiB suits it). Returns false,
-// with its Error line logged, when the file cannot serve as an image.
+// (page-aligned, so any sector size up to 4 KiB suits it); a trimmed file is
+// followed there by zeros to the image's end. Returns false, with its Error
+// line logged, when the file cannot serve as an image.
 bool LoadExternalImage(AppState* state, const char* path) {
     ConsolePrint("Loading %s...\n", path);
     if (path[0] == '\0') {
@@ -74,6 +71,7 @@ bool LoadExternalImage(AppState* state, const char* path) {
     if (file != INVALID_HANDLE_VALUE && GetFileSizeEx(file, &size)) {
         const ExternalImagePlan plan = PlanExternalImageRead(static_cast<uint64_t>(size.QuadPart));
         if (plan.verdict == ExternalImageVerdict::ReadImage) {
+            // VirtualAlloc hands out zeroed pages: the padding of a trimmed file.
             auto* image = static_cast<unsigned char*>(
                 VirtualAlloc(nullptr, kWriteImageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
             DWORD total = 0;
@@ -86,6 +84,9 @@ bool LoadExternalImage(AppState* state, const char* path) {
             if (image != nullptr && total == plan.bytesToRead) {
                 state->externalImage = image;
                 loaded = true;
+                if (plan.zeroBytes > 0)
+                    ConsolePrint("%s is %u bytes; the last %u bytes are written as zeros.\n", FileNamePart(path),
+                                 plan.bytesToRead, plan.zeroBytes);
             } else if (image != nullptr) {
                 VirtualFree(image, 0, MEM_RELEASE);
             }
@@ -103,24 +104,31 @@ void ReportProgress(void* context, uint32_t position, uint32_t total) {
     static_cast<const WriteJob*>(context)->callback(position, total);
 }
 
-void LogFailure(RawWriteOutcome outcome, const char* root) {
+// `drive` names the drive as texts do: "E:".
+void LogFailure(RawWriteOutcome outcome, const char* drive) {
     switch (outcome) {
         case RawWriteOutcome::Written:
             return;
         case RawWriteOutcome::Moved:
-            return LogProgress(MessageKind::Error, IDS_TARGET_MOVED, root);
+            return LogProgress(MessageKind::Error, IDS_TARGET_MOVED, drive);
         case RawWriteOutcome::InUse:
-            return LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, root);
+            return LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, drive);
         case RawWriteOutcome::LargeSectors:
-            return LogProgress(MessageKind::Error, IDS_LARGE_SECTORS, root);
+            return LogProgress(MessageKind::Error, IDS_LARGE_SECTORS, drive);
         case RawWriteOutcome::Spanned:
-            return LogProgress(MessageKind::Error, IDS_SPANNED_VOLUME, root);
+            return LogProgress(MessageKind::Error, IDS_SPANNED_VOLUME, drive);
         case RawWriteOutcome::WriteProtected:
-            return LogProgress(MessageKind::Error, IDS_WRITE_PROTECTED, root);
+            return LogProgress(MessageKind::Error, IDS_WRITE_PROTECTED, drive);
         case RawWriteOutcome::NoMedium:
-            return LogProgress(MessageKind::Error, IDS_NO_MEDIUM, root);
+            return LogProgress(MessageKind::Error, IDS_NO_MEDIUM, drive);
         case RawWriteOutcome::AccessDenied:
-            return LogProgress(MessageKind::Error, IDS_ACCESS_REFUSED, root);
+            return LogProgress(MessageKind::Error, IDS_ACCESS_REFUSED, drive);
+        case RawWriteOutcome::NotRemovable:
+            return LogProgress(MessageKind::Error, IDS_NOT_REMOVABLE_DISK, drive);
+        case RawWriteOutcome::TakenBack:
+            return LogProgress(MessageKind::Error, IDS_DRIVE_TAKEN_BACK, drive);
+        case RawWriteOutcome::AccessPolicy:
+            return LogProgress(MessageKind::Error, IDS_ACCESS_POLICY, drive);
         case RawWriteOutcome::NotKept:
             return LogProgress(MessageKind::Error, IDS_NOT_KEPT, nullptr);
         case RawWriteOutcome::CannotOpen:
@@ -159,9 +167,10 @@ void LeaveTargetDirectory(const char* letters) {
 // with its Error line logged, when the drive does not hold the image.
 bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
     const char* root = job.destination.text;
+    const DriveName drive = job.destination.Name();
     // The letter may have changed hands since it was chosen.
     if (GetDriveTypeA(root) != DRIVE_REMOVABLE) {
-        LogProgress(MessageKind::Error, IDS_NOT_REMOVABLE_NOW, root);
+        LogProgress(MessageKind::Error, IDS_NOT_REMOVABLE_NOW, drive.text);
         return false;
     }
     if (source == nullptr) {
@@ -170,7 +179,7 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
     }
     if (RunsFromOneOf(job.chosen.lettersOnDisk)) {
         ConsolePrint("This program runs from the disk of drive %c:.\n", root[0]);
-        LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, root);
+        LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, drive.text);
         return false;
     }
     LeaveTargetDirectory(job.chosen.lettersOnDisk);
@@ -189,7 +198,7 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
     if (result.outcome != RawWriteOutcome::Written) {
         if (result.error != 0)
             ConsolePrint("Writing to drive %c: ended with error %u.\n", root[0], result.error);
-        LogFailure(result.outcome, root);
+        LogFailure(result.outcome, drive.text);
         return false;
     }
     LogProgress(MessageKind::Ok, IDS_READ_BACK_OK, nullptr);
@@ -227,6 +236,8 @@ bool RunWrite(const WriteJob& job) {
         source = state->internalImage;
     }
     LogProgress(MessageKind::Ok, IDS_WRITE_STARTED, nullptr);
+    // Made before the first byte: once the disk is rewritten the letter may
+    // lead elsewhere. Its console lines wait for the restart.
     const UsbRestartPlan plan = FindUsbDeviceToRestart(job.destination.text[0]);
     if (!WriteToDrive(job, source))
         return false;
@@ -238,15 +249,18 @@ bool RunWrite(const WriteJob& job) {
         case UsbRestartOutcome::Restarted:
             LogProgress(MessageKind::Ok, IDS_USB_RESTARTED, nullptr);
             break;
-        case UsbRestartOutcome::NothingToRestart: {
+        case UsbRestartOutcome::NothingToRestart:
+        case UsbRestartOutcome::NotRestarted: {
             // Windows may still show the old contents until the drive comes back.
             const char drive[3] = {g_savedDestination[0], ':', '\0'};
             LogProgress(MessageKind::Warning, IDS_REPLUG_DRIVE, drive);
             break;
         }
         case UsbRestartOutcome::Failed: {
+            // The image is on the drive and was read back: only the user's
+            // replug is missing, which must not keep Start disabled.
             const char drive[3] = {plan.letter, ':', '\0'};
-            LogProgress(MessageKind::Error, IDS_USB_NOT_RESTARTED, drive);
+            LogProgress(MessageKind::Warning, IDS_USB_NOT_RESTARTED, drive);
             break;
         }
     }

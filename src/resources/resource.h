@@ -81,6 +81,8 @@
 #define IDS_TARGET_CHANGED 3013
 #define IDS_SOURCE_TOO_SHORT 3014
 #define IDS_NO_INTERNAL_IMAGE 3015
+#define IDS_TRIMMED_IMAGE 3016
+#define IDS_IMAGE_SHA256 3017
 #define IDS_PUT_BACK_OFFER 3018
 #define IDS_PUT_BACK_CHANGED 3019
 #define IDS_WRITE_STARTED 4000
@@ -101,12 +103,18 @@
 #define IDS_ACCESS_REFUSED 4015
 #define IDS_REPLUG_DRIVE 4016
 #define IDS_USB_NOT_RESTARTED 4020
+#define IDS_NOT_REMOVABLE_DISK 4021
+#define IDS_DRIVE_TAKEN_BACK 4022
+#define IDS_ACCESS_POLICY 4023
 #define IDS_COPY_NOT_KEPT 4025
 #define IDS_PUT_BACK_STARTED 4026
 #define IDS_PUT_BACK_DONE 4027
 #define IDS_PUT_BACK_DAMAGED 4028
 #define IDS_SELECT_SOURCE 9906
 #define IDS_CLOSING_AFTER_WRITE 9907
+// Why the session must wait, shown by Windows while a drive is written
+#define IDS_SHUTDOWN_REASON 4024
+#define IDS_COPY 9908
 // A status line's kind, as words: what a screen reader and a copied report say
 #define IDS_KIND_ERROR 9910
 #define IDS_KIND_OK 9911

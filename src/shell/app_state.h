@@ -38,10 +38,16 @@ void InitAppState();
 void SetExternalPath(const char* path);
 void SetSourceMode(int32_t mode);
 const char* GetImageName();
+// A drive as texts name it, "E:" (letter and colon), held by value; "" for none.
+struct DriveName {
+    char text[3];
+};
+
 // A drive's root path, "E:\" (letter, colon, backslash), held by value.
 struct DriveRoot {
     char text[4];
     bool IsSet() const { return text[0] != '\0'; }
+    DriveName Name() const { return DriveName{{text[0], IsSet() ? ':' : '\0', '\0'}}; }
 };
 
 // Copies the root path of the chosen target (null or "" for none). Readers on

@@ -9,6 +9,7 @@
 #include "shell/app_state.h"
 #include "shell/pane_list.h"
 #include "shell/panes.h"
+#include "shell/session_end.h"
 #include "shell/ui_thread.h"
 #include "text/console.h"
 #include "text/copy_text.h"
@@ -34,17 +35,31 @@ bool IsEnterKey(HWND window, WPARAM wParam, LPARAM lParam) {
            control != GetDlgItem(window, IDC_LANGUAGE_BAR);
 }
 
-// Enter goes on to the next step on Welcome and Select target (back, when
-// Previous has the focus), as its button would. On Install it does nothing:
-// only a press of Start itself may write to a drive.
+// The push button of the shown pane (or of the source chooser on it) that has
+// the focus; null when the focus is elsewhere.
+HWND FocusedPushButton(HWND pane) {
+    const HWND focus = GetFocus();
+    if (focus == nullptr || !IsChild(pane, focus) ||
+        !(SendMessageA(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+        return nullptr;
+    return focus;
+}
+
+// Enter presses the push button that has the focus ("···" opens the file
+// dialog, Previous goes back), and elsewhere goes on to the next step on
+// Welcome and Select target, as Next would. It never presses Start: only a
+// press of Start itself may write to a drive.
 void OnEnterKey() {
     const HWND pane = GetShownPane();
-    if (pane == nullptr || (pane != GetPane(PaneWelcome) && pane != GetPane(PaneTarget)))
+    if (pane == nullptr)
         return;
-    const HWND previous = GetDlgItem(pane, IDC_PREVIOUS);
-    const HWND button = GetFocus() == previous ? previous : GetDlgItem(pane, IDC_NEXT);
-    if (button != nullptr && IsWindowEnabled(button))
-        SendMessageA(pane, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    HWND button = FocusedPushButton(pane);
+    if (button == nullptr && (pane == GetPane(PaneWelcome) || pane == GetPane(PaneTarget)))
+        button = GetDlgItem(pane, IDC_NEXT);
+    if (button == nullptr || GetDlgCtrlID(button) == IDC_START || !IsWindowEnabled(button))
+        return;
+    SendMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
 }
 
 void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -78,12 +93,14 @@ void OnClose(HWND window) {
     EndDialog(window, 0);
 }
 
-// Posted when WriteActive changed: a close that waited for the write closes
-// the window, and the registered hooks re-apply what depends on the write.
+// Run when WriteActive changed (queued by a worker): a close that waited for
+// the write closes the window, the session end is blocked or let go, and the
+// registered hooks re-apply what depends on the write.
 LRESULT OnWriteStateChanged(void*) {
     const HWND window = GetMainWindow();
     if (g_closeWhenIdle && !IsWriteActive())
         EndDialog(window, 0);
+    GuardSessionEndDuringWrite(window);
     RunWriteStateHooks();
     return 1;
 }
@@ -131,7 +148,7 @@ int RunMainWindow() {
 
 void NotifyWriteStateChanged() {
     if (GetMainWindow() != nullptr)
-        PostToUiThread(OnWriteStateChanged, nullptr);
+        QueueOnUiThread(OnWriteStateChanged, nullptr);
 }
 
 void InitMainWindow(HWND window) {
@@ -167,11 +184,18 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_DEVICECHANGE:
             RunDeviceChangeHooks(wParam);
             return TRUE;
+        case WM_QUERYENDSESSION:
+            // A dialog procedure answers through DWLP_MSGRESULT: TRUE alone
+            // would answer whatever that last held.
+            SetWindowLongPtrA(window, DWLP_MSGRESULT, MaySessionEnd());
+            return TRUE;
         case WM_ENDSESSION:
-            // Log-off or shut-down ends the process after this: not while the
-            // USB device is stopped.
-            if (wParam)
+            // Log-off or shut-down ends the process after this: not in the
+            // middle of a write, nor while the USB device is stopped.
+            if (wParam) {
+                WaitForWriteBeforeSessionEnd(window);
                 RunExitHooks();
+            }
             return FALSE;
         case WM_MEASUREITEM:
             reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kPaneListItemHeight;

@@ -8,8 +8,9 @@
 // Returns the process's exit code.
 int RunMainWindow();
 
-// Tells the window, without waiting, that WriteActive changed: it closes if a
-// close waited for the write, then runs the write-state hooks.
+// Tells the window that WriteActive changed (queued from a worker, at once on
+// the UI thread): it closes if a close waited for the write, then runs the
+// write-state hooks.
 void NotifyWriteStateChanged();
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

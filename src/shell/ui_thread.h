@@ -20,20 +20,24 @@ bool OnUiThread();
 
 // Runs `work(argument)` on the UI thread and returns its result: directly when
 // called there, else sent to the main window, waiting until the UI thread is
-// done. Returns 0 without running it when there is no main window (any more).
+// done (and, while many requests are in flight, for room to ask). Returns 0
+// without running it when there is no main window (any more).
 LRESULT RunOnUiThread(UiWork work, void* argument);
 
 // Posts `work(argument)` to the main window without waiting: for notices that
-// must not hold a worker up. The argument must outlive the post. Returns false,
-// having posted nothing, when the request cannot be made (no memory, too many
-// in flight, no window).
+// must not hold a worker up and may be dropped. The argument must outlive the
+// post. Returns false, having posted nothing, when the request cannot be made
+// (no memory, too many in flight, no window).
 bool PostToUiThread(UiWork work, void* argument);
 
-// Posts `work(argument)`, or sends it when it cannot be posted, so that it is
-// never lost. A worker's posts run in the order it made them, but anything it
+// Posts `work(argument)`, waiting for room while many requests are in flight,
+// or sends it when it cannot be posted: it is never lost while the window
+// lives. A worker's posts run in the order it made them, but anything it
 // sends runs before its earlier posts: a worker whose window changes must
-// stay in order queues them all this way.
-void QueueOnUiThread(UiWork work, void* argument);
+// stay in order queues them all this way. On the UI thread it runs at once.
+// Returns false, having run nothing, only when there is no main window (any
+// more): the caller then still owns the argument.
+bool QueueOnUiThread(UiWork work, void* argument);
 
 // Runs a WM_APP_RUN_WORK message; true when `message` was one. Only requests
 // this process made and has not yet run are run: a message from any other

@@ -31,7 +31,7 @@ bool AllDosNameCharacters(std::string_view part) {
 }  // namespace
 
 ImageStatus CheckFloppyImage(const uint8_t* data, size_t size) {
-    if (data == nullptr || size != kFloppyImageSize)
+    if (data == nullptr || size < kBootSectorSize || size > kFloppyImageSize)
         return ImageStatus::WrongSize;
     if (data[510] != 0x55 || data[511] != 0xAA)
         return ImageStatus::NoBootSignature;
@@ -41,9 +41,9 @@ ImageStatus CheckFloppyImage(const uint8_t* data, size_t size) {
 const char* DescribeImageStatus(ImageStatus status) {
     switch (status) {
         case ImageStatus::Ok:
-            return "The image is a 1.44 MB floppy image.";
+            return "The image is a 1.44 MB floppy image, or the start of one.";
         case ImageStatus::WrongSize:
-            return "The image is not exactly 1,474,560 bytes long.";
+            return "The image is not between 512 and 1,474,560 bytes long.";
         case ImageStatus::NoBootSignature:
             return "The image's boot sector does not end in 0x55 0xAA.";
     }
@@ -79,4 +79,9 @@ bool IsWindowsDeviceName(std::string_view name) {
     if (u == "CON" || u == "PRN" || u == "AUX" || u == "NUL")
         return true;
     return u.size() == 4 && (Head(u, 3) == "COM" || Head(u, 3) == "LPT") && u[3] >= '1' && u[3] <= '9';
+}
+
+const char* FileNamePart(const char* path) {
+    const char* slash = std::strrchr(path, '\\');
+    return slash != nullptr ? slash + 1 : path;
 }

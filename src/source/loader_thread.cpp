@@ -8,6 +8,7 @@
 
 #include "shell/app_state.h"
 #include "source/file_io.h"
+#include "source/image_digest.h"
 #include "source/loader_outcome.h"
 #include "source/pe_overlay.h"
 #include "source/temp_files.h"
@@ -149,9 +150,11 @@ void ExtractAttachedImage(AppState* state, AttachedArchive archive) {
     // Unpacked straight into memory: the file just written holds the same bytes.
     ConsolePrint("Reading temporary file: %s\n", state->imagePath);
     state->internalImage = image;
+    const char* name = strrchr(state->imagePath, '\\') + 1;
+    NoteAttachedImageSha256(name, image, kImageSize);
 
     // Published last, in one store: readers see "" or the whole name.
-    state->imageName = strrchr(state->imagePath, '\\') + 1;
+    state->imageName = name;
 
     ConsolePrint("Cleaning up temporary files in %s\n", state->tempFolder);
     StartCleanup(state);

@@ -78,23 +78,32 @@ bool Locate(void* context, const char* id, DeviceNode* node) {
 // scope, and leaves no flag; DICS_DISABLE (2) stops and sets the "disabled" flag
 // (DICS_FLAG_CONFIGSPECIFIC: for the current profile); DICS_ENABLE (1) clears
 // it and starts, and when it fails it changes nothing: the device stays disabled.
-bool ChangeState(void* context, DeviceNode node, uint32_t change, uint32_t scope) {
+// SetupDiCallClassInstaller: a vetoed stop returns TRUE, DI_NEEDRESTART in the install params, the device running.
+StateChangeAnswer ChangeState(void* context, DeviceNode node, uint32_t change, uint32_t scope) {
     DeviceTreeModel& model = Model(context);
     ModelNode* n = At(context, node);
     if (n == nullptr || scope < 1 || scope > 2 || change < 1 || change > 3)
-        return false;
+        return {false, 87};  // ERROR_INVALID_PARAMETER
     model.changesWithoutHold += model.holds == 0;
+    if (n->refusals > 0) {
+        --n->refusals;
+        return {false, 5};  // ERROR_ACCESS_DENIED
+    }
     if (change == 1) {
         const bool started = Start(n);
         n->disabled = n->disabled && !started;
-        return started;
+        return {started, 0, !n->paramsUnreadable};
+    }
+    if (n->vetoes > 0) {
+        --n->vetoes;
+        return {true, 0, !n->paramsUnreadable, true};
     }
     ++n->stops;
     n->running = false;
     n->disabled = n->disabled || change == 2;
     if (change == 3)
         Start(n);
-    return true;
+    return {true, 0, !n->paramsUnreadable};
 }
 // CM_Get_DevNode_Status: DN_STARTED and no problem; a start may take a while.
 bool IsRunning(void* context, DeviceNode node) {
@@ -109,7 +118,7 @@ bool IsRunning(void* context, DeviceNode node) {
 // HandlerRoutine (SetConsoleCtrlHandler): the process ends once the handler
 // returns, so only a hold keeps it waiting for the device.
 bool HoldExit(void* context) {
-    return ++Model(context).holds > 0;
+    return !Model(context).exiting && ++Model(context).holds > 0;
 }
 void ReleaseExit(void* context) {
     --Model(context).holds;

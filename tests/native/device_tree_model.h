@@ -2,6 +2,8 @@
 // installer do, for tests of finding and restarting a drive's USB device.
 #pragma once
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,8 @@ struct ModelNode {
     int failingStarts = 0;   // this many starts from now on fail
     int slowStartPolls = 0;  // after a start, this many status queries say "not yet"
     int pendingPolls = 0;
-    int stops = 0;  // by any state change
+    int stops = 0;                                       // by any state change
+    int vetoes = 0, refusals = 0, paramsUnreadable = 0;  // stops vetoed, changes refused; no install params
 };
 
 struct ModelInterface {
@@ -30,8 +33,15 @@ struct DeviceTreeModel {
     std::string console;
     int holds = 0;
     int changesWithoutHold = 0;
+    bool exiting = false;  // the process is ending: no more holds
 
     // Adds a node under node `parent` (-1: the root); returns its index.
     int Add(int parent, const std::string& id, const std::string& service = "");
     DeviceTree Tree();
 };
+
+// True when the event ends the process; `handlers` as registered.
+inline bool DeliverConsoleEvent(const std::vector<std::function<bool(ConsoleEvent)>>& handlers, ConsoleEvent event) {
+    // Console Control Handlers: last registered, first called, until one returns TRUE; else ExitProcess.
+    return std::none_of(handlers.rbegin(), handlers.rend(), [&](const auto& handler) { return handler(event); });
+}

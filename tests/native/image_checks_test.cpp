@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(ImageChecks, AcceptsOnlyBootableFloppySizedImages) {
+TEST(ImageChecks, AcceptsBootableImagesUpToAFloppyInSize) {
   struct Case {
     size_t size;
     bool signature;
@@ -16,10 +16,12 @@ TEST(ImageChecks, AcceptsOnlyBootableFloppySizedImages) {
   };
   for (Case c : {Case{kFloppyImageSize, true, ImageStatus::Ok},
                  Case{kFloppyImageSize, false, ImageStatus::NoBootSignature},
-                 Case{kFloppyImageSize - 1, true, ImageStatus::WrongSize},
+                 Case{kFloppyImageSize - 1, true, ImageStatus::Ok},  // trimmed: padded when attached
                  Case{kFloppyImageSize + 1, true, ImageStatus::WrongSize},
                  Case{kFloppyImageSize + 512, true, ImageStatus::WrongSize},
-                 Case{512, true, ImageStatus::WrongSize},
+                 Case{512, true, ImageStatus::Ok},
+                 Case{512, false, ImageStatus::NoBootSignature},
+                 Case{511, false, ImageStatus::WrongSize},
                  Case{0, false, ImageStatus::WrongSize}}) {
     SCOPED_TRACE(c.size);
     std::vector<uint8_t> image(c.size, 0);

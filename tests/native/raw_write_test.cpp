@@ -30,6 +30,17 @@ void Stick(StorageModel* model, const char* kind) {
     AddStick(model, kind, 'E');
 }
 
+// A stick whose disk and (last) volume are then changed.
+std::function<void(StorageModel*)> StickWith(const char* kind, void (*change)(ModelDisk&, ModelVolume&)) {
+    return [=](StorageModel* m) { Stick(m, kind), change(m->disks.back(), m->volumes.back()); };
+}
+
+// Drive E: of a volume driver (an encrypted container) on the system disk.
+void OnSystemDisk(StorageModel* model, bool answersExtents) {
+    model->volumes.push_back(ModelVolume{"\\\\?\\Volume{ca000000}\\", "E", 0, 3 << 20, 1 << 20, 1 << 20});
+    model->volumes.back().answersExtents = answersExtents;
+}
+
 std::vector<Device> Devices() {
     return {
         {"superfloppy stick", [](StorageModel* m) { Stick(m, "superfloppy"); }, RawWriteOutcome::Written, "E"},
@@ -38,12 +49,41 @@ std::vector<Device> Devices() {
         {"GPT stick", [](StorageModel* m) { Stick(m, "gpt"); }, RawWriteOutcome::Written, "E"},
         {"512e disk", [](StorageModel* m) { Stick(m, "mbr"); }, RawWriteOutcome::Written, "E"},
         {"4Kn disk", [](StorageModel* m) { Stick(m, "4kn"); }, RawWriteOutcome::LargeSectors, "E"},
-        {"Explorer window open on the stick",
-         [](StorageModel* m) {
-             Stick(m, "mbr");
-             m->volumes.back().openFiles = 2;
-         },
+        {"Explorer window open on the stick, reading it again mid-write",
+         StickWith("superfloppy", [](ModelDisk&, ModelVolume& v) { v.openFiles = 2, v.remountAfterWrites = 2; }),
          RawWriteOutcome::Written, "E"},
+        {"a program opens the stick again at once after the dismount",
+         StickWith("superfloppy",
+                   [](ModelDisk&, ModelVolume& v) {
+                       v.openFiles = v.remountAfterWrites = 2;
+                       v.reopenedAtOnce = true;
+                   }),
+         RawWriteOutcome::TakenBack, "E"},
+        {"stick swapped for a like one during the wait for the lock",
+         [](StorageModel* m) {
+             StickWith("mbr", [](ModelDisk&, ModelVolume& v) { v.openFiles = 2; })(m);
+             m->onPause = [](StorageModel* model) { model->disks[1].serial = "STICK-OTHER"; };
+         },
+         RawWriteOutcome::Moved, "E"},
+        {"a policy denies writing to removable drives",
+         StickWith("mbr", [](ModelDisk&, ModelVolume& v) { v.policyDeniesWrite = true; }),
+         RawWriteOutcome::AccessPolicy, "E"},
+        {"a volume driver's removable drive inside the system disk", [](StorageModel* m) { OnSystemDisk(m, true); },
+         RawWriteOutcome::NotRemovable, "EC"},
+        {"the same without an extents answer", [](StorageModel* m) { OnSystemDisk(m, false); },
+         RawWriteOutcome::NotRemovable, "E"},
+        {"a fixed NVMe data disk",
+         StickWith("mbr", [](ModelDisk& d, ModelVolume&) { d.removableMedia = false, d.busType = 17; }),
+         RawWriteOutcome::NotRemovable, "E"},
+        {"a disk that does not describe itself",
+         StickWith("mbr", [](ModelDisk& d, ModelVolume&) { d.answersDescriptor = false; }),
+         RawWriteOutcome::NotRemovable, "E"},
+        {"PhysicalDriveN leading to a volume, not a disk",
+         StickWith("mbr", [](ModelDisk& d, ModelVolume&) { d.object = "\\Device\\HarddiskVolume7"; }),
+         RawWriteOutcome::NotRemovable, "E"},
+        {"a USB disk holding a page file",
+         StickWith("mbr2", [](ModelDisk&, ModelVolume& v) { v.system = true, v.openFiles = 1; }),
+         RawWriteOutcome::NotRemovable, "EF"},
         {"a volume of the disk that cannot be opened",
          [](StorageModel* m) {
              Stick(m, "mbr2");
@@ -131,6 +171,8 @@ TEST(RawWrite, EachDeviceIsWrittenOnlyWhereChosenAndReadBack) {
         EXPECT_EQ(model.disks[0].medium, before[0].medium);
 
         const bool written = device.expected == RawWriteOutcome::Written;
+        if (device.expected == RawWriteOutcome::TakenBack)
+            continue;  // part of the image is on the stick
         if (!written) {
             for (size_t d = 0; d < before.size(); ++d)
                 EXPECT_EQ(model.disks[d].medium, before[d].medium) << "disk " << d;
@@ -176,6 +218,20 @@ TEST(RawWrite, TheWrittenDiskIsKnownAgainButAMovedLetterIsNot) {
     EXPECT_FALSE(IsSameDisk(chosen, moved));
     EXPECT_FALSE(IsSameDevice(chosen, moved));
     EXPECT_TRUE(IsSameDevice(chosen, chosen));
+
+    // The stick plugged in again under another number is known by its serial;
+    // another stick, or one without a serial, under the old number is not it.
+    model.volumes.pop_back();
+    model.volumes[1] = ModelVolume{chosen.volume.text, "E", 1, kModelPartitionStart, 1 << 20, 1 << 20};
+    model.disks[1].number = 5;
+    const TargetIdentity replugged = IdentifyTarget(calls, 'E');
+    EXPECT_TRUE(IsSameDevice(chosen, replugged) && IsSameDisk(chosen, replugged));
+    for (const char* serial : {"STICK-2", ""}) {
+        model.disks[1].number = 1;
+        model.disks[1].serial = serial;
+        const TargetIdentity other = IdentifyTarget(calls, 'E');
+        EXPECT_FALSE(IsSameDevice(chosen, other) || IsSameDisk(chosen, other)) << serial;
+    }
 }
 
 }  // namespace

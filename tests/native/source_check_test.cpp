@@ -54,9 +54,11 @@ TEST(SourceCheckTest, ClassifiesTheFirstBytes)
 
     // The whole file's size decides whether a bootable head is enough to write.
     const auto sector = Head(512, true, false);
-    for (uint64_t size : {uint64_t(512), uint64_t(1474559), uint64_t(1474560), uint64_t(1) << 32, uint64_t(5) << 30})
+    for (uint64_t size : {uint64_t(0), uint64_t(511), uint64_t(512), uint64_t(1474559), uint64_t(1474560),
+                          uint64_t(1) << 32, uint64_t(5) << 30})
         EXPECT_EQ(ClassifySourceFile(sector.data(), sector.size(), size),
-                  size < 1474560 ? SourceVerdict::TooShort : SourceVerdict::Bootable) << size;
+                  size < 512 ? SourceVerdict::TooShort
+                  : size < 1474560 ? SourceVerdict::Trimmed : SourceVerdict::Bootable) << size;
     const auto zip = Head(512, false, true);
     EXPECT_EQ(ClassifySourceFile(zip.data(), zip.size(), 100), SourceVerdict::ZipArchive);
 }

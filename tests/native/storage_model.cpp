@@ -1,5 +1,7 @@
 #include "storage_model.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -73,6 +75,8 @@ uint32_t StorageModel::Open(const char* path, StorageAccess access, bool bypassC
         if (!opened->isDisk) {
             const ModelVolume& volume = volumes[opened->index];
             if (volume.refusesOpen)
+                return kErrorSharingViolation;
+            if (volume.policyDeniesWrite)
                 return kErrorAccessDenied;
             // FSCTL_LOCK_VOLUME: a locked volume is reached only through the handle that locked it.
             if (volume.lockedBy != nullptr)
@@ -120,9 +124,12 @@ uint32_t StorageModel::Control(StorageHandle handle, StorageControl code, void* 
         case StorageControl::DismountVolume:
             if (volume == nullptr)
                 return kErrorInvalidFunction;
+            // FSCTL_DISMOUNT_VOLUME: fails for a system volume or one with a page file.
+            if (volume->system)
+                return kErrorAccessDenied;
             // FSCTL_DISMOUNT_VOLUME: succeeds with other handles open; they are invalid afterwards.
             volume->mounted = false;
-            volume->openFiles = 0;
+            volume->openFiles = volume->reopenedAtOnce ? 1 : 0;
             return 0;
         case StorageControl::AllowExtendedDasdIo:
             if (volume == nullptr)
@@ -143,7 +150,7 @@ uint32_t StorageModel::Control(StorageHandle handle, StorageControl code, void* 
             return disk != nullptr && disk->writeProtected ? kErrorWriteProtect : 0;
         case StorageControl::VolumeDiskExtents: {
             // IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS: diskette drives are no disk's extents.
-            if (volume == nullptr || disk == nullptr)
+            if (volume == nullptr || disk == nullptr || !volume->answersExtents)
                 return kErrorInvalidFunction;
             if (!present)
                 return kErrorNotReady;
@@ -193,8 +200,50 @@ uint32_t StorageModel::Control(StorageHandle handle, StorageControl code, void* 
             *returned = 8;
             return 0;
         }
+        case StorageControl::DriveGeometryEx: {
+            // DISK_GEOMETRY_EX: the geometry (24 bytes), then DiskSize.
+            const uint64_t geometry[4] = {0, 0, 0, disk != nullptr ? disk->medium.size() : 0};
+            if (disk == nullptr || size < sizeof(geometry))
+                return kErrorInvalidFunction;
+            memcpy(answer, geometry, *returned = sizeof(geometry));
+            return 0;
+        }
+        case StorageControl::DeviceNumber: {
+            // IOCTL_STORAGE_GET_DEVICE_NUMBER: FILE_DEVICE_DISK, the disk's number, partition 0 for the disk.
+            const uint32_t number[3] = {7, disk != nullptr ? disk->number : 0, h->isDisk ? 0u : 1u};
+            if (disk == nullptr || size < sizeof(number))
+                return kErrorInvalidFunction;
+            memcpy(answer, number, *returned = sizeof(number));
+            return 0;
+        }
+        case StorageControl::DeviceDescriptor:
+            // IOCTL_STORAGE_QUERY_PROPERTY: a volume passes the query on to its disk.
+            return disk == nullptr || !disk->answersDescriptor ? kErrorInvalidFunction
+                                                               : Descriptor(*disk, answer, size, returned);
     }
     return kErrorInvalidFunction;
+}
+
+// STORAGE_DEVICE_DESCRIPTOR: a 40-byte fixed part, then the strings it points to.
+uint32_t StorageModel::Descriptor(const ModelDisk& disk, void* answer, uint32_t size, uint32_t* returned) {
+    std::vector<uint8_t> bytes(40, 0);
+    auto add = [&bytes](size_t field, const std::string& text) {
+        const uint32_t offset = uint32_t(bytes.size());
+        memcpy(bytes.data() + field, &offset, 4);
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        bytes.push_back(0);
+    };
+    add(12, "Talvix  ");
+    add(16, disk.removableMedia ? "Stick" : "Disk");
+    if (!disk.serial.empty())
+        add(24, disk.serial);
+    const uint32_t head[2] = {40, uint32_t(bytes.size())};
+    memcpy(bytes.data(), head, sizeof(head));
+    bytes[10] = disk.removableMedia;
+    memcpy(bytes.data() + 28, &disk.busType, 4);
+    *returned = std::min(size, uint32_t(bytes.size()));
+    memcpy(answer, bytes.data(), *returned);
+    return 0;
 }
 
 uint32_t StorageModel::Seek(StorageHandle handle, uint64_t offset) {
@@ -263,6 +312,12 @@ uint32_t StorageModel::Transfer(StorageHandle handle, uint8_t* data, const uint8
             memcpy(medium.data() + diskOffset, source, size);
         if (disk != nullptr)
             disk->layoutStale = true;
+        // FSCTL_DISMOUNT_VOLUME: a dismounted volume is mounted again as soon as anyone reads it, unless locked.
+        ++rawWrites;
+        for (ModelVolume& other : volumes)
+            if (other.disk == diskIndex && other.remountAfterWrites >= 0 && rawWrites >= other.remountAfterWrites &&
+                other.lockedBy == nullptr)
+                other.mounted = true;
     } else {
         // File caching: a buffered read may be answered from the cache, not the medium.
         const std::vector<uint8_t>& from = h->bypassCache || cache == nullptr ? medium : *cache;
@@ -349,7 +404,27 @@ StorageCalls StorageModel::Calls() {
     calls.volumeLetters = [](void* c, const char* name, char* letters, uint32_t capacity) {
         return static_cast<StorageModel*>(c)->VolumeLetters(name, letters, capacity);
     };
-    calls.pause = [](void* c, uint32_t ms) { static_cast<StorageModel*>(c)->pausedMs += ms; };
+    calls.dosDevice = [](void* c, const char* name, char* target, uint32_t capacity) {
+        for (const ModelDisk& disk : static_cast<StorageModel*>(c)->disks) {
+            const std::string n = std::to_string(disk.number);
+            const std::string object = disk.object.empty() ? "\\Device\\Harddisk" + n + "\\DR" + n : disk.object;
+            if (name == "PhysicalDrive" + n)
+                return uint32_t(snprintf(target, capacity, "%s", object.c_str()) < 0);
+        }
+        return kErrorFileNotFound;
+    };
+    calls.systemVolumes = [](void* c, void (*each)(void*, const char*), void* user) {
+        for (const ModelVolume& volume : static_cast<StorageModel*>(c)->volumes)
+            if (volume.system)
+                each(user, volume.name.c_str());
+        return uint32_t(0);
+    };
+    calls.pause = [](void* c, uint32_t ms) {
+        auto* model = static_cast<StorageModel*>(c);
+        model->pausedMs += ms;
+        if (model->onPause)
+            model->onPause(model);
+    };
     calls.clockMs = [](void* c) { return uint64_t(static_cast<StorageModel*>(c)->pausedMs); };
     calls.note = [](void* c, const char* line) { static_cast<StorageModel*>(c)->notes.push_back(line); };
     return calls;
@@ -388,9 +463,12 @@ ModelVolume Volume(const std::string& id, const std::string& letters, int disk, 
 StorageModel SystemOnly() {
     StorageModel model;
     model.disks.push_back(Disk(0, 0x11));
+    model.disks.back().removableMedia = false;
+    model.disks.back().busType = 11;  // SATA
     model.volumes.push_back(
         Volume("c0000000-0000-0000-0000-000000000000", "C", 0, kModelPartitionStart, kModelDiskBytes - kModelPartitionStart));
     model.volumes.back().openFiles = 40;  // Windows runs from it
+    model.volumes.back().system = true;
     return model;
 }
 
@@ -398,6 +476,7 @@ void AddStick(StorageModel* model, const std::string& kind, char letter) {
     const int disk = int(model->disks.size());
     model->disks.push_back(Disk(uint32_t(disk), uint8_t(0x20 + disk)));
     ModelDisk& added = model->disks.back();
+    added.serial = "STICK-" + std::to_string(disk);
     const std::string id = std::string("5717c000-0000-0000-0000-00000000000") + char('0' + disk);
     const uint64_t rest = kModelDiskBytes - kModelPartitionStart;
     if (kind == "superfloppy") {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,12 @@ struct ModelDisk {
     bool keepsNothing = false;     // takes every write, keeps nothing
     bool deniesDiskOpen = false;   // security software refuses \\.\PhysicalDriveN
     bool layoutStale = false;      // written since Windows last read its partition table
+    // What the device descriptor says; a fixed disk says neither removable nor USB.
+    bool answersDescriptor = true;
+    bool removableMedia = true;
+    uint32_t busType = 7;  // USB
+    std::string serial;    // "" for none
+    std::string object;    // what \\.\PhysicalDriveN leads to; "" for \Device\HarddiskN\DRN
 };
 
 struct ModelVolume {
@@ -33,7 +40,12 @@ struct ModelVolume {
     int diskCount = 1;            // extents over this many disks
     bool mounted = true;
     int openFiles = 0;            // handles of other programs (an Explorer window)
-    bool refusesOpen = false;     // cannot be opened for reading and writing
+    bool refusesOpen = false;     // another program holds it without sharing
+    bool policyDeniesWrite = false;  // a policy (BitLocker's deny-write) refuses to open it for writing
+    bool system = false;          // holds Windows, its boot files or a page file
+    bool answersExtents = true;   // false: a volume driver that does not answer the extents query
+    bool reopenedAtOnce = false;  // another program opens it again as soon as it is dismounted
+    int remountAfterWrites = -1;  // another program reads from it after this many raw writes to its disk
     void* lockedBy = nullptr;
 };
 
@@ -50,7 +62,9 @@ public:
     // What the program did.
     std::vector<std::string> writeOpens;  // paths opened for reading and writing
     uint32_t pausedMs = 0;
+    int rawWrites = 0;
     std::vector<std::string> notes;
+    std::function<void(StorageModel*)> onPause;  // the world changing during a wait
 
     StorageModel();
     StorageModel(StorageModel&&);
@@ -76,6 +90,7 @@ private:
     std::vector<std::unique_ptr<ModelHandle>> handles_;
     ModelHandle* Find(StorageHandle handle);
     uint32_t WriteAllowed(const ModelHandle& handle, uint64_t diskOffset, uint32_t size);
+    static uint32_t Descriptor(const ModelDisk& disk, void* answer, uint32_t size, uint32_t* returned);
 };
 
 // Devices as the tests meet them. Every disk is `diskBytes` long and filled

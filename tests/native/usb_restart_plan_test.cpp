@@ -34,7 +34,7 @@ struct Device {
     StorageKind kind;
     uint32_t number;
     const char* service = "USBSTOR";
-    int failingStarts = 0, slowStartPolls = 0;
+    int failingStarts = 0, slowStartPolls = 0, vetoes = 0, refusals = 0, paramsUnreadable = 0;
 };
 
 struct Case {
@@ -60,6 +60,9 @@ void Build(DeviceTreeModel& m, const std::vector<Device>& devices) {
             usb = d.usb[0] == '\0' ? sata : m.Add(hub, d.usb, d.service);
         m.nodes[usb].failingStarts = d.failingStarts;
         m.nodes[usb].slowStartPolls = d.slowStartPolls;
+        m.nodes[usb].vetoes = d.vetoes;
+        m.nodes[usb].refusals = d.refusals;
+        m.nodes[usb].paramsUnreadable = d.paramsUnreadable;
         if (d.kind == kDisk && d.number == 0)
             m.interfaces.erase(m.interfaces.begin());
         m.interfaces.push_back({d.kind, d.number, m.Add(usb, d.storage, "disk")});
@@ -96,6 +99,12 @@ const Case kCases[] = {
      kDisk1, kStick, 2, UsbRestartOutcome::Restarted, "did not start again (attempt 1 of 3)"},
     {"an enable that always fails after the stop", {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1, "USBSTOR", 99}},
      kDisk1, kStick, 3, UsbRestartOutcome::Failed, "Error: "},
+    {"a stop vetoed once, not asked again", {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1, "USBSTOR", 0, 0, 1}},
+     kDisk1, kStick, 0, UsbRestartOutcome::NotRestarted, "could not stop the device now"},
+    {"no install parameters after the change", {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1, "USBSTOR", 0, 0, 0, 0, 1}},
+     kDisk1, kStick, 1, UsbRestartOutcome::NotRestarted, "did not say whether"},
+    {"a change always refused", {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1, "USBSTOR", 0, 0, 0, 99}},
+     kDisk1, kStick, 0, UsbRestartOutcome::NotRestarted, "(attempt 3 of 3)"},
 };
 // clang-format on
 
@@ -108,6 +117,7 @@ TEST(UsbRestartPlan, RestartsOnlyTheUsbDeviceTheDriveHangsOnAndNeverLeavesItDown
 
         const UsbRestartPlan plan = PlanUsbRestart('E', c.target, kDisk0, tree);
         EXPECT_EQ(plan.found, c.restarted != nullptr);
+        EXPECT_EQ(model.console, "") << "a plan is silent until its restart";
         EXPECT_EQ(RunUsbRestart(plan, tree), c.outcome);
         for (const ModelNode& node : model.nodes) {
             SCOPED_TRACE(node.instanceId);
@@ -117,6 +127,37 @@ TEST(UsbRestartPlan, RestartsOnlyTheUsbDeviceTheDriveHangsOnAndNeverLeavesItDown
         EXPECT_EQ(model.changesWithoutHold, 0);
         EXPECT_EQ(model.holds, 0);
         EXPECT_NE(model.console.find(c.console), std::string::npos) << model.console;
+    }
+}
+
+// Ctrl+C or the console closing during a write, with the writer's handler and
+// the restart's registered in either order: only an event that ends the
+// process skips the write's restart.
+TEST(UsbRestartPlan, AConsoleEventSkipsTheRestartOnlyWhenTheProcessEnds) {
+    using E = ConsoleEvent;
+    using O = UsbRestartOutcome;
+    // clang-format off
+    const struct { E event; bool writerFirst, ends; O outcome; } cases[] = {
+        {E::Interrupt, true, false, O::Restarted}, {E::Interrupt, false, false, O::Restarted},
+        {E::Close, true, true, O::NothingToRestart}, {E::Close, false, true, O::Restarted}};
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.event) << c.writerFirst);
+        DeviceTreeModel model;
+        Build(model, {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1}});
+        const UsbRestartPlan plan = PlanUsbRestart('E', kDisk1, kDisk0, model.Tree());
+        O outcome = O::Failed;
+        bool writing = true;
+        const auto endWrite = [&] { outcome = RunUsbRestart(plan, model.Tree()), writing = false; };
+        // The writer's: Ctrl+C closes the window after the write; any other event waits for the write.
+        const auto writer = [&](E event) { return writing && (event == E::Interrupt || (endWrite(), false)); };
+        const auto restart = [&](E event) { return model.exiting |= ConsoleEventEndsProcess(event, writing), false; };
+        using Handlers = std::vector<std::function<bool(E)>>;
+        EXPECT_EQ(DeliverConsoleEvent(c.writerFirst ? Handlers{writer, restart} : Handlers{restart, writer}, c.event),
+                  c.ends);
+        if (writing)
+            endWrite();
+        EXPECT_EQ(outcome, c.outcome);
     }
 }
 

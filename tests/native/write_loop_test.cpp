@@ -197,7 +197,7 @@ TEST(WriteLoop, WritesWithoutAProgressReceiver) {
     EXPECT_EQ(drive.calls.size(), 320u);
 }
 
-TEST(ExternalImage, ReadsExactlyTheImageOfAnyLargeEnoughFile) {
+TEST(ExternalImage, ReadsAtMostTheImageAndPadsATrimmedFile) {
     constexpr uint64_t kGiB = uint64_t(1) << 30;
     struct Case {
         uint64_t fileSize;
@@ -205,19 +205,24 @@ TEST(ExternalImage, ReadsExactlyTheImageOfAnyLargeEnoughFile) {
         uint32_t bytes;
     };
     for (Case c :
-         {Case{0, ExternalImageVerdict::TooShort, 0}, Case{512, ExternalImageVerdict::TooShort, 0},
-          Case{1474559, ExternalImageVerdict::TooShort, 0}, Case{1474560, ExternalImageVerdict::ReadImage, 1474560},
+         {Case{0, ExternalImageVerdict::TooShort, 0}, Case{511, ExternalImageVerdict::TooShort, 0},
+          Case{512, ExternalImageVerdict::ReadImage, 512}, Case{1228800, ExternalImageVerdict::ReadImage, 1228800},
+          Case{1474559, ExternalImageVerdict::ReadImage, 1474559},
+          Case{1474560, ExternalImageVerdict::ReadImage, 1474560},
           Case{1474561, ExternalImageVerdict::ReadImage, 1474560},
           Case{5 * kGiB, ExternalImageVerdict::ReadImage, 1474560},
           // Whatever a cut to 32 bits would make of these, the 64-bit
           // size says they are large enough.
           Case{4 * kGiB, ExternalImageVerdict::ReadImage, 1474560},
+          Case{4 * kGiB + 512, ExternalImageVerdict::ReadImage, 1474560},
           Case{4 * kGiB + 1474559, ExternalImageVerdict::ReadImage, 1474560},
           Case{UINT64_MAX, ExternalImageVerdict::ReadImage, 1474560}}) {
         SCOPED_TRACE(c.fileSize);
         ExternalImagePlan plan = PlanExternalImageRead(c.fileSize);
         EXPECT_EQ(plan.verdict, c.verdict);
         EXPECT_EQ(plan.bytesToRead, c.bytes);
+        // The bytes read and the zeros after them make exactly one image.
+        EXPECT_EQ(plan.bytesToRead + plan.zeroBytes, c.bytes > 0 ? 1474560u : 0u);
     }
 }
 

@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "install/disk_descriptor.h"
+#include "install/page_files.h"
 #include "install/write_target.h"
 
 namespace {
@@ -183,6 +186,40 @@ TEST(SectorSize, BytesPerSectorIsReadFromAWholeGeometryOnly) {
         EXPECT_EQ(BytesPerSectorFromGeometry(exact.empty() ? nullptr : exact.data(), size), expected) << size;
     }
     EXPECT_EQ(BytesPerSectorFromGeometry(nullptr, 24), 0u);
+}
+
+TEST(DiskDescriptor, StringsCountOnlyWhollyInsideTheAnswer) {
+    // Version, Size, the type bytes, the offsets of vendor "Talvix" (40) and serial " AB12 " (47), the bus.
+    std::vector<uint8_t> full(40, 0);
+    const uint32_t fields[] = {40, 54, 0, 40, 0, 0, 47, kBusTypeUsb};
+    memcpy(full.data(), fields, sizeof(fields));
+    for (const char* text : {"Talvix", " AB12 "})
+        full.insert(full.end(), text, text + strlen(text) + 1);
+    for (size_t cut = 0; cut <= full.size(); ++cut) {
+        std::vector<uint8_t> exact(full.begin(), full.begin() + cut);
+        exact.shrink_to_fit();
+        const DiskDescriptor read = ReadDiskDescriptor(exact.empty() ? nullptr : exact.data(), cut);
+        EXPECT_EQ(read.answered, cut >= 36) << cut;
+        EXPECT_STREQ(read.vendor, cut >= 47 ? "Talvix" : "") << cut;
+        EXPECT_STREQ(read.serial, cut == full.size() ? "AB12" : "") << cut;
+    }
+    // A declared size short of the serial's end, a serial offset into the fixed part or past the end.
+    for (auto [field, value] : {std::pair<size_t, uint32_t>{4, 50}, {24, 8}, {24, 0xFFFFFFFF}}) {
+        std::vector<uint8_t> bad = full;
+        memcpy(bad.data() + field, &value, 4);
+        EXPECT_STREQ(ReadDiskDescriptor(bad.data(), bad.size()).serial, "") << value;
+    }
+}
+
+TEST(DiskDescriptor, OnlyDiskObjectsAndPageFileDrivesCount) {
+    EXPECT_TRUE(NamesHarddiskObject("\\device\\HARDDISK12\\DR12"));
+    for (const char* other : {"\\Device\\HarddiskVolume3", "\\Device\\Harddisk", "\\Device\\Harddisk1x", ""})
+        EXPECT_FALSE(NamesHarddiskObject(other)) << other;
+    // The last entry lacks its terminators, as a registry value may.
+    const char list[] = "\\??\\C:\\pagefile.sys\0d:\\pagefile.sys 16 2048\0?:\\pagefile.sys\0\\??\\e:\\swapfile.sys";
+    char letters[27] = {};
+    AddPageFileLetters(list, sizeof(list) - 1, letters, sizeof(letters));
+    EXPECT_STREQ(letters, "CDE");
 }
 
 }  // namespace

@@ -559,6 +559,19 @@ int CmdAutoplay(Context& context) {
     return kOk;
 }
 
+// Asks the window whether the session may end, as Windows does at log-off,
+// and prints the answer; "end": tells it that the session ends, and returns
+// once it has done what it does then.
+int CmdEndSession(Context& context) {
+    const bool end = context.argc > 2 && strcmp(context.argv[2], "end") == 0;
+    LRESULT result = 0;
+    if (!Send(context.main, end ? WM_ENDSESSION : WM_QUERYENDSESSION, end, ENDSESSION_LOGOFF, &result))
+        return Fail(kFailed, "no answer to %s", end ? "WM_ENDSESSION" : "WM_QUERYENDSESSION");
+    if (!end)
+        Print("%ld\n", (long)result);
+    return kOk;
+}
+
 // A visible push button of the wizard: its pressed look marks how far the
 // window has got through the messages posted to it.
 BOOL CALLBACK FindPushButton(HWND window, LPARAM param) {
@@ -637,7 +650,8 @@ struct KeyName {
 const KeyName kKeyNames[] = {
     {"tab", VK_TAB, false},   {"enter", VK_RETURN, false}, {"esc", VK_ESCAPE, false}, {"space", VK_SPACE, false},
     {"up", VK_UP, true},      {"down", VK_DOWN, true},     {"left", VK_LEFT, true},  {"right", VK_RIGHT, true},
-    {"home", VK_HOME, true},  {"end", VK_END, true},
+    {"home", VK_HOME, true},  {"end", VK_END, true},      {"c", 'C', false},         {"f10", VK_F10, false},
+    {"apps", VK_APPS, true},
 };
 
 void AddKey(std::vector<INPUT>* inputs, WORD key, bool extended, bool up) {
@@ -651,28 +665,31 @@ void AddKey(std::vector<INPUT>* inputs, WORD key, bool extended, bool up) {
 
 // keys <key>...: real key presses, as a keyboard gives them, to the wizard
 // brought to the foreground. A key is one of tab enter esc space up down
-// left right home end, "shift+" in front holds Shift down around it.
+// left right home end c f10 apps; "shift+" or "ctrl+" in front holds that
+// key down around it.
 int CmdKeys(Context& context) {
     if (int code = RequireArgs(context, 3, "keys <key>..."))
         return code;
     std::vector<INPUT> inputs;
     for (int i = 2; i < context.argc; ++i) {
         const char* name = context.argv[i];
-        bool shift = _strnicmp(name, "shift+", 6) == 0;
-        if (shift)
-            name += 6;
+        WORD held = 0;
+        if (_strnicmp(name, "shift+", 6) == 0)
+            held = VK_SHIFT, name += 6;
+        else if (_strnicmp(name, "ctrl+", 5) == 0)
+            held = VK_CONTROL, name += 5;
         const KeyName* found = nullptr;
         for (const KeyName& key : kKeyNames)
             if (_stricmp(name, key.name) == 0)
                 found = &key;
         if (!found)
             return Fail(kUsage, "unknown key '%s'", context.argv[i]);
-        if (shift)
-            AddKey(&inputs, VK_SHIFT, false, false);
+        if (held)
+            AddKey(&inputs, held, false, false);
         AddKey(&inputs, found->key, found->extended, false);
         AddKey(&inputs, found->key, found->extended, true);
-        if (shift)
-            AddKey(&inputs, VK_SHIFT, false, true);
+        if (held)
+            AddKey(&inputs, held, false, true);
     }
     // Keys go to the foreground window's thread: make the wizard that first.
     SetForegroundWindow(context.main);
@@ -686,6 +703,41 @@ int CmdKeys(Context& context) {
     // first, the answer to WM_NULL shows the window still works.
     Sleep(kPollMs * 2);
     return Send(context.main, WM_NULL, 0, 0) ? kOk : Fail(kFailed, "the window stopped answering");
+}
+
+// Gives a control the focus as the dialog itself would.
+int CmdFocusOn(Context& context) {
+    if (int code = RequireArgs(context, 4, "focus-on <pane> <id>"))
+        return code;
+    int code = kOk;
+    HWND control = FindControl(context, 2, &code);
+    if (!control)
+        return code;
+    return Send(context.main, WM_NEXTDLGCTL, (WPARAM)control, TRUE) ? kOk : Fail(kFailed, "the window does not answer");
+}
+
+// The clipboard's Unicode text as UTF-8 on one line ("none" without one);
+// --clear empties the clipboard.
+int CmdClipboard(Context& context) {
+    bool clear = context.argc > 2 && strcmp(context.argv[2], "--clear") == 0;
+    if (!OpenClipboard(nullptr))
+        return Fail(kFailed, "cannot open the clipboard (error %lu)", GetLastError());
+    std::string text = "none";
+    if (clear) {
+        EmptyClipboard();
+        text.clear();
+    } else if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        const wchar_t* wide = (const wchar_t*)GlobalLock(data);
+        int size = wide ? WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr) : 0;
+        text.assign(size > 0 ? size - 1 : 0, '\0');
+        if (size > 1)
+            WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], size, nullptr, nullptr);
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    if (!clear)
+        Print("%s\n", Escape(text).c_str());
+    return kOk;
 }
 
 int CmdClose(Context& context) {
@@ -709,6 +761,28 @@ int CmdDevChange(Context& context) {
     for (int i = 0; i < count; ++i)
         if (!SendDeviceChange(context.main, removal, letter))
             return Fail(kFailed, "no answer to WM_DEVICECHANGE %d", i + 1);
+    return kOk;
+}
+
+// devnodes: DBT_DEVNODES_CHANGED, which Windows sends as any device comes or
+// goes, not waited for (it carries no record); then the status lines as that
+// message left them, read before any work it started reaches the window.
+int CmdDevNodes(Context& context) {
+    HWND pane = FindPane(context.main, "install");
+    HWND list = pane ? GetDlgItem(pane, kStatusList) : nullptr;
+    Remote remote(context.main);
+    if (!list || !SendNotifyMessageA(context.main, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0))
+        return Fail(kFailed, "cannot send DBT_DEVNODES_CHANGED");
+    const LRESULT count = SendOrZero(list, LB_GETCOUNT);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
+        StatusEntry entry;
+        std::string text;
+        if (!data || data == LB_ERR || !remote.Read((const void*)data, &entry, sizeof entry) ||
+            !remote.ReadText(entry.text, 4096, &text))
+            return Fail(kFailed, "cannot read status line %d", int(i + 1));
+        Print("%s\n", Escape(text).c_str());
+    }
     return kOk;
 }
 
@@ -899,11 +973,15 @@ const Command kCommands[] = {
     {"status", CmdStatus, true,
      "status [--drawn]     Error|Ok|Warning<TAB>text of each status line, checked against its drawn icon"},
     {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
+    {"endsession", CmdEndSession, true, "endsession [end]     send WM_QUERYENDSESSION and print the answer, or WM_ENDSESSION"},
     {"escape", CmdEscape, true, "escape               press Esc, wait until it is handled; prints the id of the focused control that got it"},
-    {"keys", CmdKeys, true, "keys <key>...        press keys (tab enter esc space up down left right home end, shift+<key>)"},
+    {"keys", CmdKeys, true, "keys <key>...        press keys (tab enter esc space up down left right home end c f10 apps, shift+ or ctrl+<key>)"},
     {"focus", CmdFocus, true, "focus                the focused control: pane<TAB>id, or none"},
+    {"focus-on", CmdFocusOn, true, "focus-on <pane> <id>  give a control the focus"},
+    {"clipboard", CmdClipboard, false, "clipboard [--clear]  the clipboard's text on one line (CR LF as \\r\\n), or none; or empty it"},
     {"close", CmdClose, true, "close                post WM_CLOSE"},
     {"devchange", CmdDevChange, true, "devchange [count] [removal] [letter]  send WM_DEVICECHANGE for a drive (E:)"},
+    {"devnodes", CmdDevNodes, true, "devnodes             send DBT_DEVNODES_CHANGED, print the status lines as it left them"},
     {"raise-watch", CmdRaiseWatch, true,
      "raise-watch <ms> [arrival|removal <letter>]  send the device change, watch the window go topmost and back"},
     {"rows", CmdRows, true, "rows                 drive list: root<TAB>icon|noicon per row, then selected<TAB>index"},

@@ -339,6 +339,10 @@ tdw_expect_out() {
 # first, the one about the image to write.
 tdw_status_line() { drv status | sed -n "$1p"; }
 tdw_source_line() { tdw_status_line 1; }
+# tdw_sha_line <name> <file> [en|nl]: the Ok line with a file's SHA-256.
+tdw_sha_line() {
+  printf 'Ok\tSHA-256 %s %s: %s' "$([ "${3:-en}" = nl ] && echo van || echo of)" "$1" "$(sha256sum <"$2" | cut -c1-64)"
+}
 
 # ---- shared steps -------------------------------------------------------------
 

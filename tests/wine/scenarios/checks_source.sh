@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Install pane's findings for each kind of source (the internal image, a
-# bootable file, a missing file, no path, a file that is no boot image, a ZIP
-# archive) in English and in Dutch, with drive E: as the target: Start is
-# enabled exactly when the source line is no error; the erase warning never
-# disables it.
+# bootable file, a missing file, no path, a boot sector trimmed of the rest of
+# its image, a file that is no boot image, a ZIP archive) in English and in
+# Dutch, with drive E: as the target: an image that can be written comes with
+# its SHA-256 (a trimmed one with the zeros that follow it); Start is enabled
+# exactly when the source line is no error; the erase warning never disables it.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 tdw_begin checks_source
@@ -30,7 +31,6 @@ declare -A text=(
   [en.found]='Sourcefile: %s'
   [en.missing]='Sourcefile %s not found. Please supply a valid filename in the "Welcome" pane.'
   [en.notboot]="%s doesn't contain a bootable disketteimage."
-  [en.short]='%s is smaller than a 1.44 MB diskette image (1,474,560 bytes) and cannot be written. Choose another image in the "Welcome" pane.'
   [en.zip]='[%s] support for ZIP files is missing in this version.'
   [en.write]='Write to: %s'
   [en.erase]='WARNING: all files on drive %s will be erased.'
@@ -38,19 +38,31 @@ declare -A text=(
   [nl.found]='Bronbestand: %s'
   [nl.missing]='Bronbestand %s niet gevonden. Geef een geldige bestandsnaam op in het menuonderdeel "Welkom"'
   [nl.notboot]='%s bevat geen opstartbaar diskettebeeld.'
-  [nl.short]='%s is kleiner dan een 1,44 MB diskettebeeld (1.474.560 bytes) en kan niet geschreven worden. Kies een ander diskettebeeld in het menuonderdeel "Welkom".'
   [nl.zip]='[%s] Ondersteuning voor ZIP bestanden is nog niet uitgewerkt in deze versie van de software.'
   [nl.write]='Schrijven naar: %s'
   [nl.erase]='WAARSCHUWING: Alle bestanden op %s zullen gewist worden.'
 )
 
-# source (internal, or the edit's text), kind, text, argument of the source line
+# The lines that follow the source line of an image that can be written.
+demo=$(dirname "$TDW_EXE")/T64DEMO1.IMG
+declare -A after
+for lang in en nl; do
+  after[$lang.internal]=$(tdw_sha_line T64DEMO1.IMG "$demo" $lang)
+  after[$lang.boot]=$(tdw_sha_line boot.img "$files/boot.img" $lang)
+done
+after[en.short]=$(printf 'Ok\tshort.img is 512 bytes; the last 1,474,048 bytes of the diskette are written as zeros.\n%s' \
+  "$(tdw_sha_line short.img "$files/short.img")")
+after[nl.short]=$(printf 'Ok\tshort.img is 512 bytes; de laatste 1.474.048 bytes van de diskette worden als nullen geschreven.\n%s' \
+  "$(tdw_sha_line short.img "$files/short.img" nl)")
+
+# source (internal, or the edit's text), kind, text, argument of the source
+# line, the key of the lines that follow it
 cases=(
-  "internal|Ok|internal|T64DEMO1.IMG"
-  "$win\\boot.img|Ok|found|$win\\boot.img"
+  "internal|Ok|internal|T64DEMO1.IMG|internal"
+  "$win\\boot.img|Ok|found|$win\\boot.img|boot"
   "$win\\absent.img|Error|missing|$win\\absent.img"
   "|Error|missing|"
-  "$win\\short.img|Error|short|$win\\short.img"
+  "$win\\short.img|Ok|found|$win\\short.img|short"
   "$win\\text.img|Error|notboot|$win\\text.img"
   "$win\\image.zip|Error|zip|$win\\image.zip"
 )
@@ -67,7 +79,7 @@ for lang in en nl; do
     tdw_expect_lang 1
   fi
   for case in "${cases[@]}"; do
-    IFS='|' read -r source kind id argument <<<"$case"
+    IFS='|' read -r source kind id argument more <<<"$case"
     tdw_log "$lang: source '$source'"
     tdw_goto 0
     if [ "$source" = internal ]; then
@@ -78,8 +90,9 @@ for lang in en nl; do
     fi
     tdw_goto 2
     # shellcheck disable=SC2059
-    want=$(printf "%s\t${text[$lang.$id]}\nOk\t${text[$lang.write]}\nWarning\t${text[$lang.erase]}" \
-      "$kind" "$argument" 'E:\' 'E:\')
+    want=$(printf "%s\t${text[$lang.$id]}\n" "$kind" "$argument"
+      [ -n "$more" ] && printf '%s\n' "${after[$lang.$more]}"
+      printf "Ok\t${text[$lang.write]}\nWarning\t${text[$lang.erase]}" 'E:\' 'E:')
     tdw_expect "$want" status
     # Start follows the rules when the lines are drawn: draw them now.
     drv redraw >/dev/null || tdw_fail "the window no longer answers"

@@ -2,8 +2,9 @@
 # From Welcome to a written drive with real key presses alone: Tab and
 # Shift+Tab go through the pane list and the shown pane in reading order, the
 # arrows move in the radio group and the drive list (the row chosen is the
-# destination), Esc only re-shows the pane, Enter goes on from Welcome and
-# Select target but never starts a write, Space on Start does.
+# destination), Esc only re-shows the pane, Enter presses a focused button
+# ("···", Previous) and otherwise goes on from Welcome and Select target, but
+# never starts a write, Space on Start does.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -45,7 +46,20 @@ press "chooser 103" esc
 tdw_expect welcome shown
 tdw_app_running || tdw_fail "the program ended on Esc"
 
-# Enter is Next on Welcome; the focus goes to the new pane's Next.
+# Enter on "···" opens the file dialog; the attached image is chosen again.
+press "chooser 106" tab tab
+drv keys enter >/dev/null || tdw_fail "cannot press Enter"
+drv filedialog cancel >/dev/null || tdw_fail "Enter on the browse button did not open the file dialog"
+tdw_expect welcome shown
+press "chooser 104" shift+tab shift+tab
+press "chooser 103" up
+
+# Enter is Next on Welcome; the focus goes to the new pane's Next. Enter on
+# Previous goes back.
+press "target 102" enter
+tdw_expect target shown
+press "target 101" shift+tab
+press "welcome 102" enter
 press "target 102" enter
 tdw_expect target shown
 

@@ -2,14 +2,15 @@
 # The Install pane's status list shows the checks' findings, each line with a
 # known kind and that kind's icon on screen: without a target an error that
 # keeps Start disabled; with drive E: chosen a confirmation and a warning, and
-# Start enabled.
+# Start enabled. Ctrl+C in the list, and Copy in its menu (Shift+F10, the menu
+# key), put every line on the clipboard after its kind in the language shown.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 tdw_begin status_list
 
 missing='Error	Target is missing, select a target in the "Select target" pane.'
 write_to='Ok	Write to: E:\'
-erase='Warning	WARNING: all files on drive E:\ will be erased.'
+erase='Warning	WARNING: all files on drive E: will be erased.'
 status_has() { drv status 2>/dev/null | grep -xF -- "$1" >/dev/null; }
 expect_line() {
   tdw_wait_until "$TDW_TIMEOUT" status_has "$1" || tdw_fail "no line '$1' in: $(drv status 2>&1 | tr '\n' '|')"
@@ -39,4 +40,22 @@ status_has "$missing" && tdw_fail "the missing-target line stayed after choosing
 expect_known_kinds
 tdw_expect 1 enabled install 111
 tdw_screenshot "$TDW_SHOT_DIR/install-status-target.png" main
+
+# The report as the driver prints the clipboard: "Kind: text" and CR LF a line.
+report() { drv status | sed "s/^Error\t/$1: /; s/^Warning\t/$2: /; s/^Ok\t/Ok: /; s/\$/\\\\r\\\\n/" | tr -d '\n'; }
+copies() {   # expected report, then keys
+  local want=$1; shift
+  drv clipboard --clear >/dev/null || tdw_fail "cannot empty the clipboard"
+  tdw_expect none clipboard
+  drv focus-on install 1018 >/dev/null && drv keys "$@" >/dev/null || tdw_fail "cannot press $* in the list"
+  tdw_expect "$want" clipboard
+}
+want=$(report Error Warning)
+case "$want" in "Ok: Install from internal file (T64DEMO1.IMG)\r\nOk: SHA-256 of T64DEMO1.IMG: "*"Warning: WARNING: "*"\r\n") ;;
+  *) tdw_fail "unexpected report: $want" ;; esac
+copies "$want" ctrl+c
+copies "$want" shift+f10 down enter
+drv lang 1 >/dev/null || tdw_fail "cannot press the nl button"
+expect_line 'Ok	Schrijven naar: E:\'
+copies "$(report Fout Waarschuwing)" apps down enter
 tdw_close_app

@@ -3,7 +3,8 @@
 # Wine's mount manager, with the device notification that Windows would
 # send) gets its row, with the chosen row kept, and puts the window in front
 # for about three seconds; when the chosen drive goes its row goes, the
-# window stays where it is, and the checks find no target.
+# window stays where it is, and the checks, run after the list, find no
+# target.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 tdw_begin targets_hotplug
@@ -43,8 +44,14 @@ tdw_expect "$(printf 'E:\\\ticon\nF:\\\ticon\nselected\t0')" rows
 
 drv pick target 1012 1 >/dev/null || tdw_fail "cannot choose drive F:"
 tdw_goto 2
-tdw_expect_out "Ok	Write to: F:\\" tdw_status_line 2
+# Below the source line and its SHA-256.
+tdw_expect_out "Ok	Write to: F:\\" tdw_status_line 3
 drv unmount F >/dev/null || tdw_fail "the mount manager did not remove F:"
+# The checks wait for the refreshed list: a pulled stick is missing, never
+# "another device", on the pane shown.
+seen=$(drv devnodes) || tdw_fail "cannot tell the window that a device went"
+case "$seen" in *"another device"*) tdw_fail "checked before the list was refreshed: $seen" ;; esac
+tdw_expect_out "$missing" tdw_status_line 3
 # A row going away never puts the window in front.
 watch=$(drv raise-watch 4000 removal F) || tdw_fail "cannot send the removal of F:"
 [ "$watch" = "not raised" ] || tdw_fail "the window was put in front when F: went: $watch"
@@ -52,7 +59,7 @@ tdw_expect "$(printf 'E:\\\ticon\nselected\t-1')" rows
 # Back to Install without passing Select target: no destination is left.
 tdw_goto 0
 tdw_goto 2
-tdw_expect_out "$missing" tdw_status_line 2
+tdw_expect_out "$missing" tdw_status_line 3
 drv redraw >/dev/null || tdw_fail "the window no longer answers"
 tdw_expect 0 enabled install 111
 tdw_close_app

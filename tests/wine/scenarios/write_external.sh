@@ -3,7 +3,9 @@
 # the first write puts the file on the drive with the reading line (file name
 # only) first; a second write right after, from the same file grown longer
 # than an image, writes only its first 1,474,560 bytes and appends its lines
-# after those of the first.
+# after those of the first; a third, from the file trimmed of its end, writes
+# and reads back the file padded with zeros, and the checks then show the
+# trimmed file's SHA-256, not that of the file before.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -42,4 +44,17 @@ tdw_w_expect_done
 tdw_goto 2
 tdw_w_expect_status_tail "$(tdw_w_write_lines OWNDISK.IMG; tdw_w_write_lines OWNDISK.IMG)"
 tdw_w_expect_written "$TDW_DRIVE_IMG" "$second"
+
+head -c 1228800 "$second" >"$own"
+{ cat "$own"; head -c 245760 /dev/zero; } >"$TDW_W_WORK/padded.img"
+tdw_w_drive_pattern 2097152
+tdw_w_start
+tdw_w_expect_done
+tdw_expect_console "OWNDISK.IMG is 1228800 bytes; the last 245760 bytes are written as zeros."
+tdw_goto 2
+tdw_w_expect_written "$TDW_DRIVE_IMG" "$TDW_W_WORK/padded.img"
+status_head() { drv status | sed -n 1,3p; }
+trimmed='Ok	OWNDISK.IMG is 1,228,800 bytes; the last 245,760 bytes of the diskette are written as zeros.'
+tdw_expect_out "$(printf 'Ok\tSourcefile: %s\n%s\n%s' "$TDW_W_EXTERNAL" "$trimmed" "$(tdw_sha_line OWNDISK.IMG "$own")")" \
+  status_head
 tdw_close_app

@@ -4,8 +4,8 @@
 # fills up mid-write give Error 4004: each time the wizard stays on Install
 # with Start disabled, the Welcome pane still shows the loaded image, the
 # window still answers, and a visit to Select target clears the failed lines.
-# An image file shorter than an image is refused by the checks: Start stays
-# disabled and the drive is never opened.
+# An image file shorter than a boot sector is refused by the checks: Start
+# stays disabled and the drive is never opened.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -42,6 +42,7 @@ wait_writer_end "$ends"
 tdw_w_expect_failed "$TDW_W_LINE_CANT_WRITE"
 tdw_w_expect_status_tail "$(printf '%s\n%s' "$TDW_W_LINE_START" "$TDW_W_LINE_CANT_WRITE")"
 tdw_expect_console "Writing stopped at byte 0 of $TDW_IMAGE_SIZE (error 112)."
+[ "$(console_count "Restart [E] if possible...")" = 0 ] || tdw_fail "a failed write speaks of a USB restart"
 # Leaving Install other than for Select target keeps the failed lines.
 tdw_goto 3
 tdw_goto 2
@@ -71,14 +72,15 @@ tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -xF -- "$stopped" >/dev/null \
   || tdw_fail "the console does not say '$stopped...': $(grep -a 'Writing stopped' "$TDW_CONSOLE_LOG")"
 tdw_w_expect_cleared_by_target "$TDW_W_LINE_CANT_WRITE"
 
-# (c) An image file shorter than an image, though its boot sector is sound:
-# the checks refuse it, so Start stays disabled and the drive is never opened.
+# (c) An image file that ends before its boot sector does (a trimmed image
+# that keeps less than the sector is no image): the checks refuse it, so
+# Start stays disabled and the drive is never opened.
 short=$TDW_W_WORK/HALFDISK.IMG
-head -c $((TDW_IMAGE_SIZE / 2)) "$TDW_DEMO_IMG" >"$short"
+head -c 511 "$TDW_DEMO_IMG" >"$short"
 tdw_w_drive_pattern 2097152
 tdw_w_use_external "$short"
 tdw_w_choose_e_refused
-too_short="Error	$TDW_W_EXTERNAL is smaller than a 1.44 MB diskette image (1,474,560 bytes) and cannot be written. Choose another image in the \"Welcome\" pane."
+too_short="Error	$TDW_W_EXTERNAL doesn't contain a bootable disketteimage."
 tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has "$too_short" || tdw_fail "the checks do not refuse the short file: $(tdw_w_status)"
 drv redraw >/dev/null || tdw_fail "the window does not repaint"
 tdw_expect 0 enabled install 111

@@ -130,7 +130,7 @@ case $verdict in ok:*) tdw_log "drive log $verdict" ;; *) tdw_fail "$verdict" ;;
 drv ping >/dev/null || tdw_fail "the window no longer answers"
 tdw_close_app
 
-# ---- 2. closed in the middle of a slow write -----------------------------------
+# ---- 2. closed, and the session ended, in the middle of a slow write ----------
 tdw_w_drive_restore
 mount_drive --keep --write-delay-ms 15
 ln -sfn "$drive_file" "$TDW_DRIVE_IMG"
@@ -138,15 +138,21 @@ tdw_start_app
 tdw_wait_ready
 tdw_w_choose_e
 tdw_w_start
+# The session may not end during the write; the console is told not to close.
+tdw_expect 0 endsession
 drv close >/dev/null || tdw_fail "cannot close the window"
 writes_at_close=$(grep -c '^write ' "$drive_log")
 closing_title() { [ "$(drv title 2>/dev/null)" = "TalvixOS Disk Writer: closes when the write is over" ]; }
 tdw_wait_until 10 closing_title || tdw_fail "the title does not say the wizard closes after the write: $(drv title 2>&1)"
 [ "$writes_at_close" -lt 160 ] || tdw_fail "the write was already over when the window was closed"
 tdw_app_running || tdw_fail "the program ended in the middle of the write"
+# A session that ends all the same is held until the write is over.
+drv endsession end >/dev/null || tdw_fail "the window did not handle the session's end"
+tdw_console_has "Read back: all $TDW_IMAGE_SIZE bytes match." || tdw_fail "the session's end did not wait for the write"
 tdw_wait_app_exit 120 || tdw_fail "the program did not end after the write"
 [ "$TDW_APP_RC" = 0 ] || tdw_fail "the program ended with exit code $TDW_APP_RC"
-for line in "Closing once the write is over." "Read back: all $TDW_IMAGE_SIZE bytes match." "Restart [E] if possible..."; do
+for line in "Do not close this window until drive E: is written." "Waiting for the write to end before ending..." \
+  "Closing once the write is over." "Read back: all $TDW_IMAGE_SIZE bytes match." "Restart [E] if possible..."; do
   tdw_console_has "$line" || tdw_fail "the console lacks '$line'"
 done
 cmp -n "$TDW_IMAGE_SIZE" "$TDW_DEMO_IMG" "$drive_file" || tdw_fail "the slow drive does not hold the image"
