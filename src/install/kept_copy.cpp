@@ -135,6 +135,19 @@ bool IsKeptDevice(const KeptDevice& kept, const KeptDevice& now) {
     return kept.volume[0] != '\0' && Same(kept.volume, now.volume);
 }
 
+KeptDevice KeptDeviceOf(const TargetIdentity& identity) {
+    KeptDevice device{};
+    device.letter = identity.letter;
+    snprintf(device.volume, sizeof(device.volume), "%s", identity.volume.text);
+    device.diskKnown = identity.target.diskKnown;
+    device.diskNumber = identity.target.diskNumber;
+    device.diskLength = identity.disk.length;
+    snprintf(device.vendor, sizeof(device.vendor), "%s", identity.device.vendor);
+    snprintf(device.product, sizeof(device.product), "%s", identity.device.product);
+    snprintf(device.serial, sizeof(device.serial), "%s", identity.device.serial);
+    return device;
+}
+
 void KeptCopyName(uint64_t keptAt, unsigned attempt, char* name, size_t capacity) {
     snprintf(name, capacity, "kept-%016" PRIx64 ".tdwcopy", keptAt + attempt);
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "install/target_identity.h"
 #include "install/write_loop.h"
 
 // More copies than this and the oldest goes.
@@ -26,10 +27,13 @@ struct KeptDevice {
     bool diskKnown;
     uint32_t diskNumber;
     uint64_t diskLength;  // 0: not known
-    char vendor[40];
-    char product[40];
-    char serial[64];
+    char vendor[kDeviceTextCapacity];
+    char product[kDeviceTextCapacity];
+    char serial[kSerialCapacity];
 };
+
+// What the write path identified, as a copy records it.
+KeptDevice KeptDeviceOf(const TargetIdentity& identity);
 
 struct KeptCopyHeader {
     KeptDevice device;

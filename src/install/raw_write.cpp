@@ -201,25 +201,86 @@ uint64_t GptDiskLength(Session* session, uint8_t* scratch) {
     return length;
 }
 
-// Clears the backup GPT header in the disk's last sector, never a byte of
-// the image.
-void ClearBackupGpt(Session* session, uint64_t diskLength, uint8_t* scratch) {
-    if (diskLength < uint64_t(kWriteImageSize) + 2 * session->sectorSize)
-        return;
-    const uint64_t last = diskLength - diskLength % session->sectorSize - session->sectorSize;
-    memset(scratch, 0, session->sectorSize);
+// Where the backup GPT header of a disk of `diskLength` bytes lies: its last
+// sector, never a byte of the image; 0 when there is none to clear.
+uint64_t BackupGptOffset(const Session& session, uint64_t diskLength) {
+    if (diskLength < uint64_t(kWriteImageSize) + 2 * session.sectorSize)
+        return 0;
+    return diskLength - diskLength % session.sectorSize - session.sectorSize;
+}
+
+// Writes one sector past the image and flushes it; the error, 0 when done.
+uint32_t WriteSectorAt(Session* session, uint64_t offset, const uint8_t* bytes) {
     const StorageCalls& calls = *session->calls;
     uint32_t done = 0;
-    uint32_t error = calls.seek(calls.context, session->device, last);
+    uint32_t error = calls.seek(calls.context, session->device, offset);
     if (error == 0)
-        error = calls.write(calls.context, session->device, scratch, session->sectorSize, &done);
-    if (error == 0 && done == session->sectorSize)
+        error = calls.write(calls.context, session->device, bytes, session->sectorSize, &done);
+    if (error == 0 && done != session->sectorSize)
+        error = kErrorInvalidFunction;
+    if (error == 0)
         error = calls.flush(calls.context, session->device);
-    if (error != 0 || done != session->sectorSize)
+    return error;
+}
+
+void ClearBackupGpt(Session* session, uint64_t at, uint8_t* scratch) {
+    memset(scratch, 0, session->sectorSize);
+    const uint32_t error = WriteSectorAt(session, at, scratch);
+    if (error != 0)
         Note(*session, "The old backup partition table at byte %llu could not be cleared (error %u).",
-             static_cast<unsigned long long>(last), error);
+             static_cast<unsigned long long>(at), error);
     else
-        Note(*session, "Cleared the old backup partition table at byte %llu.", static_cast<unsigned long long>(last));
+        Note(*session, "Cleared the old backup partition table at byte %llu.", static_cast<unsigned long long>(at));
+}
+
+// Reads what the write is about to replace, through the handle that will
+// write it, and hands it over before the first byte goes out.
+void KeepWhatIsThere(Session* session, const RawWriteRequest& request, uint64_t backupAt) {
+    alignas(4096) uint8_t tail[4096];
+    bool read = true;
+    for (uint32_t offset = 0; offset < kWriteImageSize && read; offset += kWriteChunkSize)
+        read = ReadAt(session, offset, request.readBack + offset, kWriteChunkSize);
+    if (!read)
+        Note(*session, "What the drive holds could not be read (error %u): no copy of it is kept.",
+             session->lastError);
+    uint32_t tailSize = 0;
+    if (read && backupAt > 0 && session->sectorSize <= sizeof(tail)) {
+        if (ReadAt(session, backupAt, tail, session->sectorSize))
+            tailSize = session->sectorSize;
+        else
+            Note(*session, "The backup partition table at byte %llu could not be read; it is not kept.",
+                 static_cast<unsigned long long>(backupAt));
+    }
+    request.keep.keep(request.keep.context, read ? request.readBack : nullptr, tailSize != 0 ? backupAt : 0, tail,
+                      tailSize);
+}
+
+// Writes a kept sector back past the image and reads it back; false when the
+// drive does not hold it. A sector that is not one of this disk's own, or
+// lies inside the image or past the disk's end, is never written.
+bool RestoreTail(Session* session, const TailSector& tail, uint8_t* scratch) {
+    alignas(8) uint8_t answer[8] = {};
+    uint32_t returned = 0;
+    const StorageCalls& calls = *session->calls;
+    uint64_t length = 0;
+    if (calls.control(calls.context, session->device, StorageControl::LengthInfo, answer, sizeof(answer),
+                      &returned) == 0 &&
+        returned >= sizeof(answer))
+        memcpy(&length, answer, sizeof(length));
+    if (tail.size != session->sectorSize || tail.offset % tail.size != 0 || tail.offset < kWriteImageSize ||
+        tail.offset > length || length - tail.offset < tail.size) {
+        Note(*session, "The kept sector at byte %llu does not fit this disk; it is not written back.",
+             static_cast<unsigned long long>(tail.offset));
+        return false;
+    }
+    const uint32_t error = WriteSectorAt(session, tail.offset, tail.bytes);
+    if (error != 0 || !ReadAt(session, tail.offset, scratch, tail.size) || memcmp(scratch, tail.bytes, tail.size) != 0) {
+        Note(*session, "The kept sector at byte %llu was not written back (error %u).",
+             static_cast<unsigned long long>(tail.offset), error != 0 ? error : session->lastError);
+        return false;
+    }
+    Note(*session, "Wrote back the kept sector at byte %llu.", static_cast<unsigned long long>(tail.offset));
+    return true;
 }
 
 // Reads the image back past every cache and compares; returns the first
@@ -259,6 +320,9 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
     const StorageCalls& calls = *session->calls;
     const bool throughDisk = now.target.kind == WriteTargetKind::PhysicalDrive;
     const uint64_t gptLength = throughDisk ? GptDiskLength(session, request.readBack) : 0;
+    const uint64_t backupAt = gptLength > 0 ? BackupGptOffset(*session, gptLength) : 0;
+    if (request.keep.keep != nullptr)
+        KeepWhatIsThere(session, request, backupAt);
 
     RawWriteResult result = Ended(RawWriteOutcome::Written, 0);
     result.throughDisk = throughDisk;
@@ -286,8 +350,9 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
         result.outcome = WriteFailure(*session, flushError);
         return result;
     }
-    if (gptLength > 0)
-        ClearBackupGpt(session, gptLength, request.readBack);
+    if (backupAt > 0)
+        ClearBackupGpt(session, backupAt, request.readBack);
+    const bool tailBack = request.tail.size == 0 || RestoreTail(session, request.tail, request.readBack);
     // Windows keeps the old partition table until told; released with it,
     // the old volumes would mount again over the image.
     uint32_t returned = 0;
@@ -297,7 +362,7 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
         Note(*session, "Windows could not be told of the new layout (error %u).", updateError);
 
     result.readBackStop = ReadBack(session, request.image, request.readBack);
-    if (result.readBackStop != kWriteImageSize) {
+    if (result.readBackStop != kWriteImageSize || !tailBack) {
         result.outcome = RawWriteOutcome::NotKept;
         result.error = session->lastError;
     }

@@ -26,6 +26,23 @@ enum class RawWriteOutcome {
     AccessPolicy,    // Windows refused to open a volume for writing: a policy, as a rule
 };
 
+// Told what a write is about to replace, once the device is taken and
+// checked and before its first byte is written, so that it can be kept.
+// `kept` (kWriteImageSize bytes) is null when it could not be read; `tail`
+// is the sector past the image that the write clears (tailSize 0: none).
+struct KeepBeforeWrite {
+    void (*keep)(void* context, const uint8_t* kept, uint64_t tailOffset, const uint8_t* tail, uint32_t tailSize);
+    void* context;
+};
+
+// A sector past the image, written back after it: the old backup GPT header
+// that an earlier write cleared.
+struct TailSector {
+    uint64_t offset;
+    const uint8_t* bytes;  // sector-aligned
+    uint32_t size;         // 0: none
+};
+
 struct RawWriteRequest {
     const TargetIdentity* chosen;  // what the user chose
     const uint8_t* image;          // kWriteImageSize bytes, sector-aligned
@@ -33,6 +50,8 @@ struct RawWriteRequest {
     WriteProgress progress;
     unsigned lockTries;
     unsigned lockPauseMs;
+    KeepBeforeWrite keep;  // none: nothing is read before the write
+    TailSector tail;
 };
 
 struct RawWriteResult {

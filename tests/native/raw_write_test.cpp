@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "install/kept_copy.h"
 #include "install/raw_write.h"
 #include "storage_model.h"
 
@@ -157,7 +158,7 @@ TEST(RawWrite, EachDeviceIsWrittenOnlyWhereChosenAndReadBack) {
         const std::vector<ModelDisk> before = model.disks;
         const std::vector<uint8_t> disketteBefore = model.disketteMedium;
 
-        const RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, WriteProgress{nullptr, nullptr}, 50, 100};
+        const RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, WriteProgress{nullptr, nullptr}, 50, 100, {}, {}};
         const RawWriteResult result = RunRawWrite(calls, request);
         EXPECT_EQ(int(result.outcome), int(device.expected));
 
@@ -232,6 +233,65 @@ TEST(RawWrite, TheWrittenDiskIsKnownAgainButAMovedLetterIsNot) {
         const TargetIdentity other = IdentifyTarget(calls, 'E');
         EXPECT_FALSE(IsSameDevice(chosen, other) || IsSameDisk(chosen, other)) << serial;
     }
+}
+
+}  // namespace
+
+namespace {
+
+struct Keeper {
+    StorageModel* model;
+    std::vector<uint8_t> diskAtKeep, kept, tail;
+    uint64_t tailOffset = 0;
+    bool called = false;
+};
+
+void KeepInto(void* context, const uint8_t* kept, uint64_t tailOffset, const uint8_t* tail, uint32_t tailSize) {
+    auto* keeper = static_cast<Keeper*>(context);
+    keeper->called = true;
+    keeper->diskAtKeep = keeper->model->disks[1].medium;
+    if (kept != nullptr)
+        keeper->kept.assign(kept, kept + kWriteImageSize);
+    keeper->tail.assign(tail, tail + tailSize);
+    keeper->tailOffset = tailOffset;
+}
+
+// A GPT stick is written with its first 1.44 MB and its backup header kept,
+// then given back from the copy: byte for byte as it was, on that stick only.
+TEST(RawWrite, WhatAWriteReplacesIsKeptFirstAndGoesBackWhole) {
+    AlignedBlock image, readBack, kept, tail;
+    memset(image.bytes, 0xE6, kWriteImageSize);
+    StorageModel model = SystemOnly();
+    AddStick(&model, "gpt", 'E');
+    const std::vector<uint8_t> before = model.disks[1].medium;
+    const StorageCalls calls = model.Calls();
+    const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+
+    Keeper keeper;
+    keeper.model = &model;
+    RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, {}, 50, 100, {KeepInto, &keeper}, {}};
+    ASSERT_EQ(int(RunRawWrite(calls, request).outcome), int(RawWriteOutcome::Written));
+    ASSERT_TRUE(keeper.called);
+    EXPECT_EQ(keeper.diskAtKeep, before) << "a byte was written before the copy was kept";
+    EXPECT_TRUE(std::equal(keeper.kept.begin(), keeper.kept.end(), before.begin()));
+    ASSERT_EQ(keeper.tail.size(), 512u);
+    EXPECT_EQ(keeper.tailOffset, before.size() - 512);
+    EXPECT_EQ(memcmp(keeper.tail.data(), "EFI PART", 8), 0);
+
+    // Put back: the kept bytes are the image, the backup header the tail.
+    const TargetIdentity written = IdentifyTarget(calls, 'E');
+    EXPECT_TRUE(IsKeptDevice(KeptDeviceOf(chosen), KeptDeviceOf(written)));
+    memcpy(kept.bytes, keeper.kept.data(), kWriteImageSize);
+    memcpy(tail.bytes, keeper.tail.data(), keeper.tail.size());
+    request = {&written, kept.bytes, readBack.bytes, {}, 50, 100, {}, {keeper.tailOffset, tail.bytes, 512}};
+    ASSERT_EQ(int(RunRawWrite(calls, request).outcome), int(RawWriteOutcome::Written));
+    EXPECT_EQ(model.disks[1].medium, before);
+    EXPECT_EQ(model.OpenHandles(), 0);
+
+    // Another stick behind the same letter is never the copy's device.
+    model.volumes.back().letters = "";
+    AddStick(&model, "gpt", 'E');
+    EXPECT_FALSE(IsKeptDevice(KeptDeviceOf(chosen), KeptDeviceOf(IdentifyTarget(calls, 'E'))));
 }
 
 }  // namespace
