@@ -6,6 +6,7 @@
 
 #include "devices/floppy_test.h"
 #include "install/chosen_target.h"
+#include "install/drive_copies.h"
 #include "install/install_pane.h"
 #include "install/source_check.h"
 #include "install/status_list.h"
@@ -20,6 +21,10 @@
 #include "text/text.h"
 
 namespace {
+
+// Set by each check run; UI thread only.
+bool g_putBackOffered;
+bool g_putBackReady;
 
 // The digest comes a moment after the file is chosen; the checks then run again.
 void RunChecksWhenDigestKnown() {
@@ -142,12 +147,34 @@ void CheckTarget(const DriveRoot& root) {
     }
 }
 
+// The chosen drive's kept copy, as the drive list found it.
+bool CheckKeptCopy(const DriveRoot& root) {
+    const KeptOffer offer = KeptOfferFor(root.text[0]);
+    if (!offer.found)
+        return false;
+    char date[100];
+    FormatKeptDate(offer.keptAt, date, sizeof(date));
+    const DriveName drive = root.Name();
+    AddStatusEntry(MessageKind::Ok, CopyText(GetText(IDS_PUT_BACK_OFFER, drive.text, date)));
+    if (offer.changedSince)
+        AddStatusLine(MessageKind::Warning, IDS_PUT_BACK_CHANGED, drive.text);
+    return true;
+}
+
 LRESULT RunChecksOnUiThread(void*) {
     RunChecks();
     return 1;
 }
 
 }  // namespace
+
+bool IsPutBackOffered() {
+    return g_putBackOffered;
+}
+
+bool IsPutBackReady() {
+    return g_putBackReady;
+}
 
 void RunChecks() {
     // A worker's check run takes its place behind the lines it logged.
@@ -170,14 +197,24 @@ void RunChecks() {
     else
         CheckExternalSource(state->externalPath);
 
+    // Put back needs only the target: an Error among the source lines
+    // stops Start alone.
+    const int sourcePassed = HaveChecksPassed();
+    SetChecksPassed(1);
     const DriveRoot root = GetDestination();
+    bool copyKept = false;
     if (!root.IsSet()) {
         AddStatusLine(MessageKind::Error, IDS_TARGET_MISSING, nullptr);
     } else {
         CheckTarget(root);
+        copyKept = HaveChecksPassed() != 0 && CheckKeptCopy(root);
     }
 
     ReplayProgressLog();
+    g_putBackOffered = copyKept;
+    g_putBackReady = copyKept && HaveChecksPassed() != 0;
+    if (sourcePassed == 0)
+        SetChecksPassed(0);
     HoldStatusListRedraw(false);
     UpdateInstallControls();
 }

@@ -4,3 +4,9 @@
 // Rebuilds the status list from the source choice and the destination, then
 // replays the progress log; ChecksPassed ends 1 only when no line is an Error.
 void RunChecks();
+
+// After the last check run: the chosen drive's device has a kept copy (Put
+// back is shown), and nothing but the source checks stands in its way (Put
+// back may be pressed when no write runs).
+bool IsPutBackOffered();
+bool IsPutBackReady();

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <new>
 
+#include "install/drive_copies.h"
 #include "install/storage_win32.h"
 
 namespace {
@@ -37,8 +38,11 @@ DriveIdentities* IdentifyDrives(const char* letters) {
     // Numbered before any drive is asked: a write recorded after this number
     // was taken may have changed what the answers say.
     survey->survey = ++g_lastSurvey;
-    for (const char* letter = letters; *letter != '\0' && survey->count < kMaxListedDrives; ++letter)
-        survey->drives[survey->count++] = IdentifyDrive(*letter);
+    for (const char* letter = letters; *letter != '\0' && survey->count < kMaxListedDrives; ++letter) {
+        survey->drives[survey->count] = IdentifyDrive(*letter);
+        survey->offers[survey->count] = SurveyKeptCopy(survey->drives[survey->count]);
+        ++survey->count;
+    }
     return survey;
 }
 
@@ -77,4 +81,9 @@ void RecordWrittenTarget(const TargetIdentity& written) {
     const uint32_t lastSurvey = g_lastSurvey;
     const ChoiceHold hold;
     RecordWritten(&g_choice, written, lastSurvey);
+}
+
+KeptOffer KeptOfferFor(char letter) {
+    const TargetIdentity* listed = FindListedDrive(g_survey, letter);
+    return listed != nullptr ? g_survey->offers[listed - g_survey->drives] : KeptOffer{};
 }

@@ -27,6 +27,9 @@ void ChooseTarget(char letter);
 // *now, zeroed when the list does not show the drive) with the choice.
 ChoiceVerdict CheckChosenTarget(char letter, TargetIdentity* now);
 
+// UI thread: what the last survey found of drive `letter`'s kept copy.
+KeptOffer KeptOfferFor(char letter);
+
 TargetIdentity ChosenTarget();
 
 // Forgets the choice: the user is choosing again.

@@ -10,6 +10,7 @@ list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/install_pane.cpp
   ${CMAKE_CURRENT_LIST_DIR}/storage_win32.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kept_files_win32.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/drive_copies.cpp
   ${CMAKE_CURRENT_LIST_DIR}/chosen_target.cpp
   ${CMAKE_CURRENT_LIST_DIR}/writer.cpp)
 list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/write_loop.cpp ${CMAKE_CURRENT_LIST_DIR}/write_target.cpp)

@@ -9,6 +9,24 @@
 #include "shell/panes.h"
 #include "text/console.h"
 
+namespace {
+
+// Put back sits between the bar and Start while the chosen drive has a kept
+// copy; the bar makes room for it.
+void ShowPutBack(HWND pane, bool shown) {
+    const HWND button = GetDlgItem(pane, IDC_PUT_BACK);
+    const bool visible = (GetWindowLongPtrA(button, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (button == nullptr || visible == shown)
+        return;
+    RECT bar = {10, 138, shown ? 114 : 218, 156};  // dialog units, as the template lays them out
+    MapDialogRect(pane, &bar);
+    SetWindowPos(GetDlgItem(pane, IDC_WRITE_PROGRESS), nullptr, bar.left, bar.top, bar.right - bar.left,
+                 bar.bottom - bar.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(button, shown ? SW_SHOWNA : SW_HIDE);
+}
+
+}  // namespace
+
 void UpdateInstallControls() {
     const HWND pane = GetPane(PaneInstall);
     if (pane == nullptr)
@@ -17,6 +35,9 @@ void UpdateInstallControls() {
     EnableWindow(GetDlgItem(pane, IDC_PREVIOUS), idle);
     EnableWindow(GetDlgItem(pane, IDC_NEXT), idle);
     EnableWindow(GetDlgItem(pane, IDC_START), idle && HaveChecksPassed() != 0);
+    // Start and Put back share the one writer: never both at once.
+    ShowPutBack(pane, IsPutBackOffered());
+    EnableWindow(GetDlgItem(pane, IDC_PUT_BACK), idle && IsPutBackReady());
     EnableWindow(GetDlgItem(GetParent(pane), IDC_PANE_LIST), idle);
 }
 
@@ -24,8 +45,15 @@ namespace {
 
 void OnShowWindow(HWND pane, bool shown) {
     EnableWindow(GetDlgItem(pane, IDC_START), FALSE);
+    EnableWindow(GetDlgItem(pane, IDC_PUT_BACK), FALSE);
     if (shown)
         RunChecks();
+}
+
+void OnPutBack(HWND pane) {
+    ConsolePrint("Putting back...\n");
+    if (IsPutBackReady() && StartPutBack(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
+        UpdateInstallControls();
 }
 
 void OnStart(HWND pane) {
@@ -55,6 +83,8 @@ INT_PTR CALLBACK InstallPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM 
         case WM_COMMAND:
             if (LOWORD(wParam) == IDC_START)
                 OnStart(pane);
+            else if (LOWORD(wParam) == IDC_PUT_BACK)
+                OnPutBack(pane);
             return PaneProc(pane, message, wParam, lParam);
         default:
             return PaneProc(pane, message, wParam, lParam);

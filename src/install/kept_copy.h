@@ -46,6 +46,13 @@ struct KeptCopyHeader {
     uint8_t tailSha256[32];       // of the tail's bytes
 };
 
+// What the drive list found of a drive's kept copy, off the UI thread.
+struct KeptOffer {
+    bool found;         // the drive's device has a kept copy
+    uint64_t keptAt;    // when it was kept (FILETIME, UTC)
+    bool changedSince;  // the drive's first sector is no longer the image's
+};
+
 // Lays `header` out as kKeptHeaderSize bytes.
 void WriteKeptHeader(const KeptCopyHeader& header, uint8_t* out);
 

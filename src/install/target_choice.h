@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "install/kept_copy.h"
 #include "install/target_identity.h"
 
 constexpr unsigned kMaxListedDrives = 26;
@@ -15,6 +16,7 @@ struct DriveIdentities {
     uint32_t survey;  // numbered as they begin: a higher one began later
     unsigned count;
     TargetIdentity drives[kMaxListedDrives];
+    KeptOffer offers[kMaxListedDrives];  // beside each drive: its kept copy, if any
 };
 
 // The identity the survey found for drive `letter`; null when the list does

@@ -11,7 +11,9 @@
 #include <cstring>
 
 #include "devices/usb_restart.h"
+#include "devices/drive_list.h"
 #include "install/checks.h"
+#include "install/drive_copies.h"
 #include "install/status_list.h"
 #include "install/chosen_target.h"
 #include "install/raw_write.h"
@@ -34,6 +36,7 @@ struct WriteJob {
     char externalPath[kPathBufferSize];
     DriveRoot destination;
     TargetIdentity chosen;  // the device behind the destination when it was chosen
+    bool putBack;           // the drive's kept copy goes back, not the image
     void (*callback)(uint32_t position, uint32_t total);
 };
 
@@ -163,9 +166,21 @@ void LeaveTargetDirectory(const char* letters) {
         ConsolePrint("The current directory moved from %s to %s.\n", current, system);
 }
 
-// Writes `source` onto the destination and reads it back. Returns false,
-// with its Error line logged, when the drive does not hold the image.
-bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
+// Keeps what the drive holds before the first byte is written; a drive whose
+// copy cannot be kept is still written, with a warning.
+void KeepThenWrite(void* context, const uint8_t* kept, uint64_t tailOffset, const uint8_t* tail, uint32_t tailSize) {
+    auto* request = static_cast<KeepRequest*>(context);
+    KeepDriveContents(request, kept, tailOffset, tail, tailSize);
+    if (!request->kept) {
+        const char drive[3] = {request->chosen->letter, ':', '\0'};
+        LogProgress(MessageKind::Warning, IDS_COPY_NOT_KEPT, drive);
+    }
+}
+
+// Writes `source` onto the destination and reads it back, then logs `done`.
+// Returns false, with its Error line logged, when the drive does not hold it.
+bool WriteToDrive(const WriteJob& job, const unsigned char* source, KeepBeforeWrite keep, TailSector tail,
+                  unsigned done) {
     const char* root = job.destination.text;
     const DriveName drive = job.destination.Name();
     // The letter may have changed hands since it was chosen.
@@ -190,9 +205,14 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
         LogProgressNumber(MessageKind::Error, IDS_CANT_WRITE, IDS_CANT_WRITE);
         return false;
     }
-    const RawWriteRequest request = {&job.chosen, source, readBack,
-                                     WriteProgress{ReportProgress, const_cast<WriteJob*>(&job)}, kLockTries,
-                                     kLockPauseMs};
+    const RawWriteRequest request = {&job.chosen,
+                                     source,
+                                     readBack,
+                                     WriteProgress{ReportProgress, const_cast<WriteJob*>(&job)},
+                                     kLockTries,
+                                     kLockPauseMs,
+                                     keep,
+                                     tail};
     const RawWriteResult result = RunRawWrite(Win32StorageCalls(), request);
     VirtualFree(readBack, 0, MEM_RELEASE);
     if (result.outcome != RawWriteOutcome::Written) {
@@ -201,7 +221,7 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source) {
         LogFailure(result.outcome, drive.text);
         return false;
     }
-    LogProgress(MessageKind::Ok, IDS_READ_BACK_OK, nullptr);
+    LogProgress(MessageKind::Ok, done, drive.text);
     return true;
 }
 
@@ -223,25 +243,9 @@ void SetWrittenDestination(const WriteJob& job) {
     SetDestination(nullptr);
 }
 
-// One whole write; false when it failed (its lines are logged).
-bool RunWrite(const WriteJob& job) {
-    AppState* state = g_appState;
-    const unsigned char* source = nullptr;
-    if (job.sourceMode == SourceExternal) {
-        if (!LoadExternalImage(state, job.externalPath))
-            return false;
-        source = state->externalImage;
-    } else {
-        ConsolePrint("Internal image loaded: %s\n", state->internalImage != nullptr ? "Yes" : "No");
-        source = state->internalImage;
-    }
-    LogProgress(MessageKind::Ok, IDS_WRITE_STARTED, nullptr);
-    // Made before the first byte: once the disk is rewritten the letter may
-    // lead elsewhere. Its console lines wait for the restart.
-    const UsbRestartPlan plan = FindUsbDeviceToRestart(job.destination.text[0]);
-    if (!WriteToDrive(job, source))
-        return false;
-
+// What follows a write that the drive kept: the USB restart, the checks
+// again, and the full bar.
+void FinishWrite(const WriteJob& job, const UsbRestartPlan& plan) {
     memcpy(g_savedDestination, job.destination.text, sizeof(job.destination.text));
     if (plan.found)
         LogProgress(MessageKind::Ok, IDS_USB_RESTARTING, g_savedDestination);
@@ -267,8 +271,59 @@ bool RunWrite(const WriteJob& job) {
     SetWrittenDestination(job);
     SetWriteActive(0);
     RunChecks();
+    // What the drive holds now decides what Put back offers: the list looks again.
+    StartDriveListRefresh(nullptr);
     job.callback(kWriteImageSize, kWriteImageSize);
+}
+
+// One whole write; false when it failed (its lines are logged).
+bool RunWrite(const WriteJob& job) {
+    AppState* state = g_appState;
+    const unsigned char* source = nullptr;
+    if (job.sourceMode == SourceExternal) {
+        if (!LoadExternalImage(state, job.externalPath))
+            return false;
+        source = state->externalImage;
+    } else {
+        ConsolePrint("Internal image loaded: %s\n", state->internalImage != nullptr ? "Yes" : "No");
+        source = state->internalImage;
+    }
+    LogProgress(MessageKind::Ok, IDS_WRITE_STARTED, nullptr);
+    // Made before the first byte: once the disk is rewritten the letter may
+    // lead elsewhere. Its console lines wait for the restart.
+    const UsbRestartPlan plan = FindUsbDeviceToRestart(job.destination.text[0]);
+    // The drive's first contents are the ones to keep: with a copy kept
+    // already, nothing is read before writing.
+    KeepRequest keep = {&job.chosen, source, false};
+    const bool keepFirst = source != nullptr && !HasKeptCopy(job.chosen);
+    if (!keepFirst && source != nullptr)
+        ConsolePrint("What drive %c: held first is kept already.\n", job.destination.text[0]);
+    const KeepBeforeWrite keeping = keepFirst ? KeepBeforeWrite{KeepThenWrite, &keep} : KeepBeforeWrite{};
+    if (!WriteToDrive(job, source, keeping, TailSector{}, IDS_READ_BACK_OK))
+        return false;
+    FinishWrite(job, plan);
     return true;
+}
+
+// Put back: the drive's kept copy written through the same path, read back,
+// and deleted once the drive holds it again.
+bool RunPutBack(const WriteJob& job) {
+    const DriveName drive = job.destination.Name();
+    LogProgress(MessageKind::Ok, IDS_PUT_BACK_STARTED, drive.text);
+    PutBackCopy copy;
+    if (!LoadPutBackCopy(job.chosen, &copy)) {
+        LogProgress(MessageKind::Error, IDS_PUT_BACK_DAMAGED, drive.text);
+        return false;
+    }
+    const UsbRestartPlan plan = FindUsbDeviceToRestart(job.destination.text[0]);
+    const TailSector tail = {copy.header.tailOffset, copy.tail, copy.header.tailSize};
+    const bool written = WriteToDrive(job, copy.kept, KeepBeforeWrite{}, tail, IDS_PUT_BACK_DONE);
+    if (written)
+        RemovePutBackCopy(copy);
+    FreePutBackCopy(&copy);
+    if (written)
+        FinishWrite(job, plan);
+    return written;
 }
 
 // Ctrl+C and Ctrl+Break during a write close the window once the write is
@@ -306,6 +361,17 @@ LRESULT EndWriteProgress(void*) {
     return 1;
 }
 
+// Put back ends where it was pressed: the Install pane shows its outcome.
+void PutBackProgress(uint32_t position, uint32_t total) {
+    g_latestProgress = (uint64_t(position) << 32) | total;
+    if (position != total) {
+        if (!g_progressPosted.exchange(true) && !PostToUiThread(ShowWriteProgress, nullptr))
+            g_progressPosted = false;
+        return;
+    }
+    QueueOnUiThread(ShowWriteProgress, nullptr);
+}
+
 }  // namespace
 
 void ProgressCallback(uint32_t position, uint32_t total) {
@@ -322,7 +388,9 @@ void ProgressCallback(uint32_t position, uint32_t total) {
     QueueOnUiThread(EndWriteProgress, nullptr);
 }
 
-bool StartWriter(HWND progressBar) {
+namespace {
+
+bool StartJob(HWND progressBar, bool putBack) {
     if (!TryBeginWrite())
         return false;
     static std::atomic<bool> consoleHandlerSet{false};
@@ -339,7 +407,8 @@ bool StartWriter(HWND progressBar) {
         snprintf(job->externalPath, sizeof(job->externalPath), "%s", state->externalPath);
     job->destination = GetDestination();
     job->chosen = ChosenTarget();
-    job->callback = ProgressCallback;
+    job->putBack = putBack;
+    job->callback = putBack ? PutBackProgress : ProgressCallback;
     g_progressBar = progressBar;
     if (_beginthread(WriterThread, 0, job) == static_cast<uintptr_t>(-1)) {
         ConsolePrint("Could not start the writer.\n");
@@ -348,6 +417,16 @@ bool StartWriter(HWND progressBar) {
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool StartWriter(HWND progressBar) {
+    return StartJob(progressBar, false);
+}
+
+bool StartPutBack(HWND progressBar) {
+    return StartJob(progressBar, true);
 }
 
 void __cdecl WriterThread(void* argument) {
@@ -360,7 +439,7 @@ void __cdecl WriterThread(void* argument) {
         SetWriteActive(0);
         return;
     }
-    const bool written = RunWrite(*job);
+    const bool written = job->putBack ? RunPutBack(*job) : RunWrite(*job);
     delete job;
     if (!written)
         EndFailedWrite(g_appState);
