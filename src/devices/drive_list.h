@@ -4,7 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-// One row of the list; the item data is a pointer to it. Owned by the list
+// One row of the list; the item data is a pointer to it, beside the row's
+// string (its drive letter). Owned by the list
 // (UI thread): released when its row is deleted.
 struct DriveEntry {
     char rootPath[4];      // "E:\"
@@ -33,4 +34,11 @@ void RebuildDriveList(HWND list);
 struct DriveListUpdate;
 LRESULT ApplyDriveListUpdate(DriveListUpdate* update);
 
+constexpr int kDriveRowHeight = 40;  // pixels at 96 dpi
+
+// Draws a row: the drive's icon and letter, the chosen one highlighted.
 void DrawDriveItem(const DRAWITEMSTRUCT* item);
+
+// The window moved to a display of another DPI: the letters' font and the
+// rows' height follow.
+void RescaleDriveList();

@@ -1,11 +1,8 @@
 #include "devices/target_pane.h"
 
 #include "devices/drive_list.h"
+#include "shell/display.h"
 #include "shell/panes.h"
-
-namespace {
-constexpr UINT kDriveRowHeight = 40;
-}
 
 INT_PTR CALLBACK TargetPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -18,7 +15,7 @@ INT_PTR CALLBACK TargetPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM l
         case WM_CREATE:
             return 0;
         case WM_MEASUREITEM:
-            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kDriveRowHeight;
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(Scaled(kDriveRowHeight));
             return 1;
         case WM_DRAWITEM:
             DrawDriveItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));

@@ -6,4 +6,6 @@ list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/app_hooks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/main_window.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pane_list.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/panes.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/panes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/display.cpp)
+list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/look.cpp)
