@@ -3,6 +3,7 @@
 //   procstat <exe-name>                    handles and memory of a running process
 //   start-to-reboot                        presses Start and times the way to the Reboot pane
 //   wait-welcome                           the wall-clock time at which the Welcome pane is ready
+//   wait-dialog <title>                    the wall-clock time at which a dialog of that title shows
 #include <windows.h>
 #include <mmsystem.h>
 #include <psapi.h>
@@ -135,6 +136,34 @@ int StartToReboot() {
     return 0;
 }
 
+// Milliseconds since 1970, to compare with a script's clock.
+unsigned long long WallClockMs() {
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return (ticks - 116444736000000000ull) / 10000;
+}
+
+// Waits, up to 30 s, for a visible dialog titled `title` (the trivial dialog
+// program's), prints the wall-clock time it showed, and closes it. Looks as
+// often as wait-welcome does.
+int WaitDialog(const char* title) {
+    timeBeginPeriod(1);
+    for (unsigned waited = 0; waited < 30000; waited += 5) {
+        const HWND dialog = FindWindowA("#32770", title);
+        if (dialog != nullptr && IsWindowVisible(dialog)) {
+            printf("%llu\n", WallClockMs());
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            timeEndPeriod(1);
+            return 0;
+        }
+        Sleep(5);
+    }
+    timeEndPeriod(1);
+    fprintf(stderr, "bench-probe: no dialog '%s' after 30 s\n", title);
+    return 1;
+}
+
 // Waits, up to 30 s, for the wizard's Welcome pane to show the loader's
 // outcome (Next enabled) and prints the wall-clock time of that moment in
 // milliseconds since 1970, for a script that noted when it started the wizard.
@@ -149,11 +178,7 @@ int WaitWelcome() {
         if (main != nullptr)
             EnumChildWindows(main, FindPane, reinterpret_cast<LPARAM>(&welcome));
         if (welcome.pane != nullptr && IsWindowVisible(main) && IsWindowEnabled(GetDlgItem(welcome.pane, 102))) {
-            FILETIME now;
-            GetSystemTimePreciseAsFileTime(&now);
-            const unsigned long long ticks =
-                (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-            printf("%llu\n", (ticks - 116444736000000000ull) / 10000);
+            printf("%llu\n", WallClockMs());
             timeEndPeriod(1);
             return 0;
         }
@@ -175,8 +200,10 @@ int main(int argc, char** argv) {
         return StartToReboot();
     if (argc == 2 && strcmp(argv[1], "wait-welcome") == 0)
         return WaitWelcome();
+    if (argc == 3 && strcmp(argv[1], "wait-dialog") == 0)
+        return WaitDialog(argv[2]);
     fprintf(stderr,
             "usage: bench-probe ping-loop <interval-ms> <duration-ms> | procstat <exe-name> | start-to-reboot | "
-            "wait-welcome\n");
+            "wait-welcome | wait-dialog <title>\n");
     return 2;
 }

@@ -1,6 +1,7 @@
 // The smallest dialog program with the wizard's imports and manifest: the
 // yardstick for the wizard's start-up. It opens a dialog, prints "Ready..."
-// once the dialog is up, and closes it.
+// once the dialog is up, and closes it; with --stay it stays until it is
+// closed, for a probe that watches it appear.
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
@@ -11,6 +12,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -25,13 +27,20 @@ const void* const kImports[] = {
     reinterpret_cast<const void*>(&RegGetValueA),
 };
 
-INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM, LPARAM) {
+bool g_stay;
+
+INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
         PostMessageA(window, WM_APP, 0, 0);
         return TRUE;
     }
     if (message == WM_APP) {
         printf("Ready...\n");
+        if (!g_stay)
+            EndDialog(window, 0);
+        return TRUE;
+    }
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
         EndDialog(window, 0);
         return TRUE;
     }
@@ -40,7 +49,8 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM, LPARAM) {
 
 }  // namespace
 
-int main(int argc, char**) {
+int main(int argc, char** argv) {
+    g_stay = argc > 1 && strcmp(argv[1], "--stay") == 0;
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     // A use the compiler and linker cannot drop (a local one was dropped, and

@@ -74,6 +74,13 @@ void ReleaseListedDrives(void* survey) {
     ReleaseDriveIdentities(static_cast<DriveIdentities*>(survey));
 }
 
+// A write or a refusal has ended: its outcome is the last status line,
+// which a screen reader then speaks.
+void FocusOutcomeWhenWriteEnds() {
+    if (!IsWriteActive())
+        FocusLastStatusLine();
+}
+
 // A write that is restarting the USB device gets to switch it back on.
 void FinishUsbRestarts() {
     FinishUsbRestartsBeforeExit(kUsbRestartExitWaitMs);
@@ -94,6 +101,9 @@ void ComposeApplication() {
     // Status lines change with the language: a relocalised pane reruns the checks.
     AddRelocaliseHook(RunChecks);
     AddWriteStateHook(UpdateInstallControls);
+    AddWriteStateHook(FocusOutcomeWhenWriteEnds);
+    AddDisplayChangeHook(RescaleDriveList);
+    AddDisplayChangeHook(RescaleStatusList);
     AddDeviceChangeHook(ForgetFloppyOnDeviceChange);
     AddDeviceChangeHook(RefreshDriveListOnDeviceChange);
     SetDriveListHooks({IdentifyListedDrives, TakeListedDrives, ReleaseListedDrives, RunChecks, ChooseTarget});

@@ -10,6 +10,7 @@
 
 #include "resource.h"
 #include "shell/app_state.h"
+#include "shell/display.h"
 #include "shell/ui_thread.h"
 #include "text/console.h"
 
@@ -23,7 +24,6 @@ struct DriveListUpdate {
 
 namespace {
 
-constexpr COLORREF kSelectedRowColour = 0x00AE8C19;
 constexpr int kShellInfoTries = 5;
 constexpr DWORD kShellInfoRetryMs = 20;
 constexpr DWORD kTopmostMs = 3000;
@@ -31,7 +31,7 @@ constexpr DWORD kTopmostMs = 3000;
 std::atomic<HWND> g_driveListWindow{nullptr};
 // 0 idle, 1 a rebuild runs, 2 a rebuild runs and another was asked for.
 std::atomic<int> g_refreshState{0};
-HFONT g_letterFont;  // UI thread only
+HFONT g_letterFont;  // UI thread only; made at the current DPI
 DriveListHooks g_hooks;  // set before the window exists
 
 // True when this thread should rebuild; otherwise the running rebuild has
@@ -93,6 +93,17 @@ void FindRemovableDrives(DriveListUpdate* update) {
         memcpy(entry->rootPath, root, sizeof(entry->rootPath));
         FindDriveIcon(root, entry);
     }
+}
+
+// The row's string is what a screen reader reads: the drive letter, as drawn.
+LRESULT AddDriveRow(HWND list, DriveEntry* entry) {
+    const char letter[3] = {entry->rootPath[0], ':', '\0'};
+    const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(letter));
+    if (index >= 0 && SendMessageA(list, LB_SETITEMDATA, index, reinterpret_cast<LPARAM>(entry)) == LB_ERR) {
+        SendMessageA(list, LB_DELETESTRING, index, 0);
+        return LB_ERR;
+    }
+    return index;
 }
 
 LRESULT SetTopmostOnUiThread(void* topmost) {
@@ -211,7 +222,7 @@ LRESULT ApplyDriveListUpdate(DriveListUpdate* update) {
         DriveEntry* entry = new (std::nothrow) DriveEntry(update->entries[i]);
         if (entry == nullptr)
             break;
-        const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+        const LRESULT index = AddDriveRow(list, entry);
         if (index < 0) {
             delete entry;
             continue;
@@ -228,30 +239,51 @@ LRESULT ApplyDriveListUpdate(DriveListUpdate* update) {
     return SendMessageA(list, LB_GETCOUNT, 0, 0) > oldCount ? 1 : 0;
 }
 
+void RescaleDriveList() {
+    if (g_letterFont != nullptr)
+        DeleteObject(g_letterFont);
+    g_letterFont = nullptr;
+    const HWND list = g_driveListWindow;
+    const LRESULT count = list != nullptr ? SendMessageA(list, LB_GETCOUNT, 0, 0) : 0;
+    for (LRESULT i = 0; i < count; ++i)
+        SendMessageA(list, LB_SETITEMHEIGHT, static_cast<WPARAM>(i), Scaled(kDriveRowHeight));
+}
+
 void DrawDriveItem(const DRAWITEMSTRUCT* item) {
     const DriveEntry* entry = reinterpret_cast<const DriveEntry*>(item->itemData);
-    if (entry == nullptr || item->itemID == static_cast<UINT>(-1) || item->itemAction == ODA_FOCUS)
+    if (entry == nullptr || item->itemID == static_cast<UINT>(-1))
         return;
     if (g_letterFont == nullptr)
-        g_letterFont = CreateFontA(32, 14, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                                   CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, 0, nullptr);
+        g_letterFont = CreateFontA(Scaled(32), Scaled(14), 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, 0, nullptr);
 
+    // A change of focus alone draws the row whole too, then its focus rectangle.
     const bool selected = (item->itemState & ODS_SELECTED) != 0;
     if (selected)
         SetDestination(entry->rootPath);
     const HDC dc = item->hDC;
-    SetTextColor(dc, 0);
+    const SurfaceColours colours = ColoursOf(selected ? Surface::DriveRowSelected : Surface::DriveRow);
+    SetTextColor(dc, colours.text);
     SetBkMode(dc, TRANSPARENT);
-    SetDCBrushColor(dc, selected ? kSelectedRowColour : GetSysColor(COLOR_WINDOW));
+    SetDCBrushColor(dc, colours.fill);
     FillRect(dc, &item->rcItem, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 
+    // The system image list's icons come at the size Windows chose for them.
+    int iconWidth = 32, iconHeight = 32;
+    const bool hasIcon = entry->imageList != nullptr && entry->iconIndex >= 0;
+    if (hasIcon && !ImageList_GetIconSize(entry->imageList, &iconWidth, &iconHeight))
+        iconWidth = iconHeight = 32;
+    const int left = item->rcItem.left + Scaled(8);
+    const int top = item->rcItem.top + (item->rcItem.bottom - item->rcItem.top - iconHeight) / 2;
+
     const HGDIOBJ oldFont = SelectObject(dc, g_letterFont);
-    TextOutA(dc, item->rcItem.left + 48, item->rcItem.top + 4, entry->rootPath, 2);
+    TextOutA(dc, left + iconWidth + Scaled(8), item->rcItem.top + Scaled(4), entry->rootPath, 2);
     SelectObject(dc, oldFont);
 
-    if (entry->imageList != nullptr && entry->iconIndex >= 0)
-        ImageList_DrawEx(entry->imageList, entry->iconIndex, dc, item->rcItem.left + 8, item->rcItem.top + 4, 32, 32, 0,
-                         0, selected ? ILD_TRANSPARENT : ILD_TRANSPARENT | ILD_BLEND50);
+    if (hasIcon)
+        ImageList_DrawEx(entry->imageList, entry->iconIndex, dc, left, top, iconWidth, iconHeight, 0, 0,
+                         selected ? ILD_TRANSPARENT : ILD_TRANSPARENT | ILD_BLEND50);
+    DrawRowFocus(item, item->rcItem);
 }
 
 void OnDriveRowPicked(HWND list) {

@@ -4,7 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-// One row of the list; the item data is a pointer to it. Owned by the list
+// One row of the list; the item data is a pointer to it, beside the row's
+// string (its drive letter). Owned by the list
 // (UI thread): released when its row is deleted.
 struct DriveEntry {
     char rootPath[4];      // "E:\"
@@ -49,8 +50,15 @@ void RebuildDriveList(HWND list);
 struct DriveListUpdate;
 LRESULT ApplyDriveListUpdate(DriveListUpdate* update);
 
+constexpr int kDriveRowHeight = 40;  // pixels at 96 dpi
+
+// Draws a row: the drive's icon and letter, the chosen one highlighted.
 void DrawDriveItem(const DRAWITEMSTRUCT* item);
 
 // The user picked the list's selected row (a click, even on the row already
 // selected, or the keyboard): it is the destination, chosen anew.
 void OnDriveRowPicked(HWND list);
+
+// The window moved to a display of another DPI: the letters' font and the
+// rows' height follow.
+void RescaleDriveList();

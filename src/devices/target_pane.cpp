@@ -2,11 +2,8 @@
 
 #include "devices/drive_list.h"
 #include "resource.h"
+#include "shell/display.h"
 #include "shell/panes.h"
-
-namespace {
-constexpr UINT kDriveRowHeight = 40;
-}
 
 INT_PTR CALLBACK TargetPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -19,7 +16,7 @@ INT_PTR CALLBACK TargetPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM l
         case WM_CREATE:
             return 0;
         case WM_MEASUREITEM:
-            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kDriveRowHeight;
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(Scaled(kDriveRowHeight));
             return 1;
         case WM_DRAWITEM:
             DrawDriveItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));

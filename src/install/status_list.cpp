@@ -7,15 +7,17 @@
 #include "install/status_report.h"
 #include "resource.h"
 #include "shell/app_state.h"
+#include "shell/display.h"
 #include "shell/ui_thread.h"
 #include "text/copy_text.h"
 #include "text/text.h"
 
 namespace {
 
-constexpr COLORREF kOddRowColour = 0x00FFEBCD;
-constexpr COLORREF kEvenRowColour = 0x00FFFADC;
+// Pixels at 96 dpi.
 constexpr int kTextLeft = 20;
+constexpr int kIconMargin = 2;
+constexpr int kFontHeight = 20;
 constexpr UINT_PTR kRedrawTimer = 1;
 constexpr UINT kRedrawDelayMs = 50;
 
@@ -26,16 +28,84 @@ HICON g_okIcon, g_errorIcon, g_warningIcon;
 bool g_redrawHeld;
 HDC g_measureDc;  // owns the measuring font for the process's life
 HFONT g_drawFont;
-HBRUSH g_oddBrush, g_evenBrush;
+int g_iconSize;  // of the icons loaded
+// The line being added: its WM_MEASUREITEM comes during LB_ADDSTRING, before
+// its item data is set.
+const StatusEntry* g_addingEntry;
 
+// Each icon is drawn at every size it is shown at; the one for the DPI is
+// loaded, never stretched.
 HICON LoadStatusIcon(int id) {
-    return static_cast<HICON>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, g_iconSize,
+                                         g_iconSize, LR_DEFAULTCOLOR));
+}
+
+void LoadStatusIcons() {
+    g_iconSize = StatusIconSize(DisplayDpi());
+    g_okIcon = LoadStatusIcon(IDI_STATUS_OK);
+    g_errorIcon = LoadStatusIcon(IDI_STATUS_ERROR);
+    g_warningIcon = LoadStatusIcon(IDI_STATUS_WARNING);
 }
 
 HFONT CreateStatusFont() {
-    return CreateFontA(20, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, 0, "MS Shell Dlg");
+    return CreateFontA(Scaled(kFontHeight), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, 0, "MS Shell Dlg");
+}
+
+// The height of a line's drawn text at the list's width; an empty text still
+// needs room for its icon. 0 when it cannot be measured.
+UINT MeasureEntry(HWND list, const StatusEntry* entry) {
+    // A memory DC like the screen's, kept with its font selected: measuring a
+    // line then asks nothing of the window system.
+    if (g_measureDc == nullptr) {
+        g_measureDc = CreateCompatibleDC(nullptr);
+        if (g_measureDc == nullptr)
+            return 0;
+        SelectObject(g_measureDc, CreateStatusFont());
+    }
+    RECT rect;
+    GetClientRect(list, &rect);
+    rect.left = Scaled(kTextLeft);
+    rect.top = 0;
+    rect.bottom = 0;
+    DrawTextA(g_measureDc, entry->text, -1, &rect, DT_CALCRECT | DT_WORDBREAK);
+    return static_cast<UINT>(rect.bottom > 0 ? rect.bottom : Scaled(kFontHeight));
+}
+
+// What the list keeps as the line's string, for screen readers: an Error or
+// Warning line begins with its kind in the current language. Null when
+// memory runs out.
+char* SpokenText(MessageKind kind, const char* text) {
+    if (kind == MessageKind::Ok)
+        return CopyText(text);
+    const char* word = GetText(kind == MessageKind::Error ? IDS_KIND_ERROR : IDS_KIND_WARNING);
+    const size_t wordLength = strlen(word), textLength = strlen(text);
+    char* spoken = static_cast<char*>(malloc(wordLength + 2 + textLength + 1));
+    if (spoken == nullptr)
+        return nullptr;
+    memcpy(spoken, word, wordLength);
+    memcpy(spoken + wordLength, ": ", 2);
+    memcpy(spoken + wordLength + 2, text, textLength + 1);
+    return spoken;
+}
+
+// Adds the line's string with the entry as its item data; false when the
+// list took neither.
+bool AddRow(StatusEntry* entry) {
+    char* spoken = SpokenText(entry->kind, entry->text);
+    g_addingEntry = entry;
+    const LRESULT index = SendMessageA(g_statusList, LB_ADDSTRING, 0,
+                                       reinterpret_cast<LPARAM>(spoken != nullptr ? spoken : entry->text));
+    g_addingEntry = nullptr;
+    free(spoken);
+    if (index == LB_ERR || index == LB_ERRSPACE)
+        return false;
+    if (SendMessageA(g_statusList, LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(entry)) ==
+        LB_ERR) {
+        SendMessageA(g_statusList, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+        return false;
+    }
+    return true;
 }
 
 HICON IconFor(MessageKind kind) {
@@ -112,11 +182,8 @@ void AddStatusEntry(MessageKind kind, char* text) {
     }
     if (kind == MessageKind::Error)
         SetChecksPassed(0);
-    if (g_okIcon == nullptr) {
-        g_okIcon = LoadStatusIcon(IDI_STATUS_OK);
-        g_errorIcon = LoadStatusIcon(IDI_STATUS_ERROR);
-        g_warningIcon = LoadStatusIcon(IDI_STATUS_WARNING);
-    }
+    if (g_okIcon == nullptr)
+        LoadStatusIcons();
     StatusEntry* entry = static_cast<StatusEntry*>(calloc(1, sizeof(StatusEntry)));
     if (entry == nullptr) {
         free(text);
@@ -125,8 +192,7 @@ void AddStatusEntry(MessageKind kind, char* text) {
     entry->text = text;
     entry->icon = IconFor(kind);
     entry->kind = kind;
-    const LRESULT index = SendMessageA(g_statusList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
-    if (index == LB_ERR || index == LB_ERRSPACE) {
+    if (!AddRow(entry)) {
         free(entry->text);
         free(entry);
     }
@@ -227,48 +293,74 @@ char* StatusListReport() {
 }
 
 void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure) {
-    const StatusEntry* entry = reinterpret_cast<const StatusEntry*>(measure->itemData);
-    if (entry == nullptr)
-        return;
-    // A memory DC like the screen's, kept with its font selected: measuring a
-    // line then asks nothing of the window system.
-    if (g_measureDc == nullptr) {
-        g_measureDc = CreateCompatibleDC(nullptr);
-        if (g_measureDc == nullptr)
-            return;
-        SelectObject(g_measureDc, CreateStatusFont());
-    }
-    RECT rect;
-    GetClientRect(list, &rect);
-    rect.left = kTextLeft;
-    rect.top = 0;
-    rect.bottom = 0;
-    DrawTextA(g_measureDc, entry->text, -1, &rect, DT_CALCRECT | DT_WORDBREAK);
-    // An empty text still needs room for its icon.
-    measure->itemHeight = rect.bottom > 0 ? static_cast<UINT>(rect.bottom) : 20;
+    const UINT height = g_addingEntry != nullptr ? MeasureEntry(list, g_addingEntry) : 0;
+    measure->itemHeight = height != 0 ? height : static_cast<UINT>(Scaled(kFontHeight));
 }
 
 void DrawStatusItem(const DRAWITEMSTRUCT* item) {
     const StatusEntry* entry = reinterpret_cast<const StatusEntry*>(item->itemData);
     if (entry == nullptr || item->itemID == static_cast<UINT>(-1))
         return;
-    if (g_oddBrush == nullptr) {
-        g_oddBrush = CreateSolidBrush(kOddRowColour);
-        g_evenBrush = CreateSolidBrush(kEvenRowColour);
-    }
     if (g_drawFont == nullptr)
         g_drawFont = CreateStatusFont();
 
+    // A change of focus alone draws the line whole too, then its focus rectangle.
     const HDC dc = item->hDC;
-    FillRect(dc, &item->rcItem, (item->itemID & 1) ? g_oddBrush : g_evenBrush);
+    const SurfaceColours colours = ColoursOf((item->itemID & 1) ? Surface::StatusRowOdd : Surface::StatusRowEven);
+    SetDCBrushColor(dc, colours.fill);
+    FillRect(dc, &item->rcItem, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 
     RECT text = item->rcItem;
-    text.left = kTextLeft;
+    text.left = Scaled(kTextLeft);
     const HGDIOBJ oldFont = SelectObject(dc, g_drawFont);
     SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, colours.text);
     DrawTextA(dc, entry->text, -1, &text, DT_WORDBREAK);
     SelectObject(dc, oldFont);
 
     if (entry->icon != nullptr)
-        DrawIconEx(dc, 2, item->rcItem.top + 2, entry->icon, 16, 16, 0, nullptr, DI_NORMAL);
+        DrawIconEx(dc, Scaled(kIconMargin), item->rcItem.top + Scaled(kIconMargin), entry->icon, g_iconSize,
+                   g_iconSize, 0, nullptr, DI_NORMAL);
+    DrawRowFocus(item, item->rcItem);
+}
+
+void RescaleStatusList() {
+    const HICON retired[] = {g_okIcon, g_errorIcon, g_warningIcon};
+    LoadStatusIcons();
+    if (g_drawFont != nullptr)
+        DeleteObject(g_drawFont);
+    g_drawFont = nullptr;
+    if (g_measureDc != nullptr) {
+        const HFONT font = CreateStatusFont();
+        const HGDIOBJ old = font != nullptr ? SelectObject(g_measureDc, font) : nullptr;
+        if (old != nullptr)
+            DeleteObject(old);
+    }
+    const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        auto* entry =
+            reinterpret_cast<StatusEntry*>(SendMessageA(g_statusList, LB_GETITEMDATA, static_cast<WPARAM>(i), 0));
+        if (entry == nullptr || reinterpret_cast<LRESULT>(entry) == LB_ERR)
+            continue;
+        entry->icon = IconFor(entry->kind);
+        const UINT height = MeasureEntry(g_statusList, entry);
+        if (height != 0)
+            SendMessageA(g_statusList, LB_SETITEMHEIGHT, static_cast<WPARAM>(i), height);
+    }
+    for (HICON icon : retired)
+        if (icon != nullptr)
+            DestroyIcon(icon);
+    InvalidateRect(g_statusList, nullptr, TRUE);
+}
+
+void FocusLastStatusLine() {
+    const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
+    if (count <= 0 || count == LB_ERR)
+        return;
+    SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
+    // Only while the wizard is the active window and shows the list: focus
+    // must not pull it in front of another program.
+    const HWND main = GetMainWindow();
+    if (GetActiveWindow() == main && IsWindowVisible(g_statusList))
+        SendMessageA(main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(g_statusList), TRUE);
 }

@@ -9,11 +9,13 @@
 
 #include "install/message_kind.h"
 
-// One list item; the item data is a pointer to it. The driver in the tests
-// reads this layout from outside the process.
+// One list item; the item data is a pointer to it, beside the line's string
+// (what a screen reader reads: the text, after its kind for an Error or
+// Warning). The driver in the tests reads this layout from outside the
+// process.
 struct StatusEntry {
     char* text;  // owned
-    HICON icon;  // shared, not owned
+    HICON icon;  // shared, not owned; the icon for the DPI shown
     MessageKind kind;
 };
 
@@ -44,3 +46,11 @@ char* StatusListReport();
 
 void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure);
 void DrawStatusItem(const DRAWITEMSTRUCT* item);
+
+// The window moved to a display of another DPI: icons, fonts and line
+// heights follow.
+void RescaleStatusList();
+
+// Selects the last line and, while the Install pane shows, gives the list the
+// focus: a screen reader then speaks the outcome of a write or a refusal.
+void FocusLastStatusLine();

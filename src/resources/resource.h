@@ -119,3 +119,8 @@
 #define IDS_KIND_ERROR 9910
 #define IDS_KIND_OK 9911
 #define IDS_KIND_WARNING 9912
+// Names that screen readers give the controls without a label of their own
+#define IDS_NAME_IMAGE_FILE 9920
+#define IDS_NAME_DRIVE_LIST 9921
+#define IDS_NAME_STATUS_LIST 9922
+#define IDS_NAME_WRITE_PROGRESS 9923

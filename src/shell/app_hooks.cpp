@@ -25,6 +25,7 @@ HookList<DeviceChangeHook> g_deviceChange;
 HookList<AppHook> g_writeState;
 HookList<AppHook> g_relocalise;
 HookList<AppHook> g_exit;
+HookList<AppHook> g_displayChange;
 
 void RunAll(const HookList<AppHook>& list) {
     for (int i = 0; i < list.count; ++i)
@@ -45,6 +46,9 @@ void AddRelocaliseHook(AppHook hook) {
 void AddExitHook(AppHook hook) {
     g_exit.Add(hook);
 }
+void AddDisplayChangeHook(AppHook hook) {
+    g_displayChange.Add(hook);
+}
 
 void RunDeviceChangeHooks(WPARAM event) {
     for (int i = 0; i < g_deviceChange.count; ++i)
@@ -58,4 +62,7 @@ void RunRelocaliseHooks() {
 }
 void RunExitHooks() {
     RunAll(g_exit);
+}
+void RunDisplayChangeHooks() {
+    RunAll(g_displayChange);
 }

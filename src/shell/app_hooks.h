@@ -18,8 +18,12 @@ void AddRelocaliseHook(AppHook hook);
 // The process is about to end: the main window has closed, or the session
 // ends.
 void AddExitHook(AppHook hook);
+// The window moved to a display of another DPI: what was sized in pixels is
+// made anew (the shell's own pane list and pane fonts already are).
+void AddDisplayChangeHook(AppHook hook);
 
 void RunDeviceChangeHooks(WPARAM event);
 void RunWriteStateHooks();
 void RunRelocaliseHooks();
 void RunExitHooks();
+void RunDisplayChangeHooks();

@@ -7,12 +7,12 @@
 #include "resource.h"
 #include "shell/app_hooks.h"
 #include "shell/app_state.h"
+#include "shell/display.h"
 #include "shell/pane_list.h"
 #include "shell/panes.h"
 #include "shell/session_end.h"
 #include "shell/ui_thread.h"
 #include "text/console.h"
-#include "text/copy_text.h"
 #include "text/language_bar.h"
 #include "text/text.h"
 
@@ -20,7 +20,6 @@ namespace {
 
 UINT g_queryCancelAutoPlay;  // 0 until registered
 bool g_closeWhenIdle;        // a close came during a write; UI thread only
-HFONT g_paneListFont;
 
 void ShowClosingTitle(HWND window) {
     SetWindowTextA(window, GetText(IDS_CLOSING_AFTER_WRITE));
@@ -158,11 +157,9 @@ void InitMainWindow(HWND window) {
     SetupLanguageBar(GetDlgItem(window, IDC_LANGUAGE_BAR));
 
     const HWND list = GetDlgItem(window, IDC_PANE_LIST);
-    if (g_paneListFont == nullptr)
-        g_paneListFont = CreateFontA(22, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0,
-                                     CLEARTYPE_QUALITY, 0, "Arial");
-    SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(g_paneListFont), TRUE);
-    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(CopyText(GetText(IDS_PANE_WELCOME))));
+    ReadDisplaySettings(window);
+    ApplyPaneListLook(list);
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(GetText(IDS_PANE_WELCOME)));
     SendMessageA(list, LB_SETCURSEL, 0, 0);
 
     const HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
@@ -199,12 +196,20 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             }
             return FALSE;
         case WM_MEASUREITEM:
-            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kPaneListItemHeight;
+            // Asked as the list is made, before WM_INITDIALOG.
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight =
+                ScaleFrom96(kPaneListItemHeight, WindowDpi(window));
             return TRUE;
         case WM_DRAWITEM:
             return DrawPaneListItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         case WM_CTLCOLORDLG:
-            return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+            return reinterpret_cast<INT_PTR>(PrepareSurface(reinterpret_cast<HDC>(wParam), Surface::Background));
+        case WM_DPICHANGED:
+        case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE:
+            // Not handled here alone: the dialog manager lays its controls out anew.
+            FollowDisplayChange(window, message, wParam, lParam);
+            return FALSE;
         case WM_CTLCOLORSTATIC:
             return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
         case WM_CLOSE:

@@ -1,31 +1,19 @@
 #include "shell/pane_list.h"
 
-#include <cstdlib>
-
 #include "resource.h"
-#include "text/copy_text.h"
+#include "shell/display.h"
 #include "text/text.h"
 
 namespace {
 
-constexpr COLORREF kSelectedFill = 0xAE8C19;
-constexpr COLORREF kSelectedOutline = 0xFFDD6A;
-constexpr COLORREF kDisabledFill = 0xA8A8A8;
-constexpr COLORREF kOtherFill = 0x7E5C19;
-constexpr COLORREF kOtherOutline = 0xCFCFCF;
-constexpr COLORREF kEntryText = 0xFFFFFF;
-
 constexpr int kPaneTitleIds[] = {IDS_PANE_WELCOME, IDS_PANE_TARGET, IDS_PANE_INSTALL, IDS_PANE_REBOOT};
 
-// The list owns a heap copy of each title as its item data.
-void ReleaseTitles(HWND list) {
-    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT data = SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(i), 0);
-        if (data != LB_ERR)
-            free(reinterpret_cast<char*>(data));
-        SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(i), 0);
-    }
+HFONT g_font;  // UI thread only; the list's font at the current DPI
+
+Surface EntrySurface(UINT state) {
+    if (state & ODS_SELECTED)
+        return Surface::PaneEntrySelected;
+    return (state & ODS_DISABLED) ? Surface::PaneEntryDisabled : Surface::PaneEntry;
 }
 
 }  // namespace
@@ -33,43 +21,51 @@ void ReleaseTitles(HWND list) {
 void RefillPaneTitles(HWND mainWindow) {
     const HWND list = GetDlgItem(mainWindow, IDC_PANE_LIST);
     const LRESULT selection = SendMessageA(list, LB_GETCURSEL, 0, 0);
-    ReleaseTitles(list);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     for (int id : kPaneTitleIds)
-        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(CopyText(GetText(id))));
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(GetText(id)));
     SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(selection), 0);
+}
+
+void ApplyPaneListLook(HWND list) {
+    const HFONT font = CreateFontA(Scaled(22), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0,
+                                   CLEARTYPE_QUALITY, 0, "Arial");
+    if (font == nullptr)
+        return;
+    SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (g_font != nullptr)
+        DeleteObject(g_font);
+    g_font = font;
+    SendMessageA(list, LB_SETITEMHEIGHT, 0, Scaled(kPaneListItemHeight));
 }
 
 BOOL DrawPaneListItem(const DRAWITEMSTRUCT* item) {
     const HDC dc = item->hDC;
+    const SurfaceColours colours = ColoursOf(EntrySurface(item->itemState));
     SelectObject(dc, GetStockObject(DC_PEN));
     SelectObject(dc, GetStockObject(DC_BRUSH));
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kEntryText);
+    SetTextColor(dc, colours.text);
+    SetDCBrushColor(dc, colours.fill);
+    SetDCPenColor(dc, colours.accent);
 
-    if (item->itemState & ODS_SELECTED) {
-        SetDCBrushColor(dc, kSelectedFill);
-        SetDCPenColor(dc, kSelectedOutline);
-    } else if (item->itemState & ODS_DISABLED) {
-        SetDCBrushColor(dc, kDisabledFill);
-        SetDCPenColor(dc, kOtherOutline);
-    } else {
-        SetDCBrushColor(dc, kOtherFill);
-        SetDCPenColor(dc, kOtherOutline);
-    }
-
-    // The bar reaches 5 pixels past the list's right edge, so only its left
-    // corners show rounded and it has no outline on the right.
+    // The bar reaches past the list's right edge, so only its left corners
+    // show rounded and it has no outline on the right.
     const RECT& r = item->rcItem;
-    RoundRect(dc, r.left, r.top, r.right + 5, r.bottom, 8, 8);
+    const int corner = Scaled(8);
+    RoundRect(dc, r.left, r.top, r.right + Scaled(5), r.bottom, corner, corner);
 
-    const char* title = reinterpret_cast<const char*>(item->itemData);
-    if (title != nullptr) {
+    char title[128];
+    const LRESULT length = SendMessageA(item->hwndItem, LB_GETTEXTLEN, item->itemID, 0);
+    if (item->itemID != static_cast<UINT>(-1) && length > 0 && length < static_cast<LRESULT>(sizeof(title)) &&
+        SendMessageA(item->hwndItem, LB_GETTEXT, item->itemID, reinterpret_cast<LPARAM>(title)) == length) {
         const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(item->hwndItem, WM_GETFONT, 0, 0));
         const HGDIOBJ oldFont = font != nullptr ? SelectObject(dc, font) : nullptr;
-        TextOutA(dc, r.left + 8, r.top + 4, title, static_cast<int>(strlen(title)));
+        TextOutA(dc, r.left + Scaled(8), r.top + Scaled(4), title, static_cast<int>(length));
         if (oldFont != nullptr)
             SelectObject(dc, oldFont);
     }
+    RECT inside = {r.left + Scaled(3), r.top + Scaled(3), r.right - Scaled(2), r.bottom - Scaled(3)};
+    DrawRowFocus(item, inside);
     return TRUE;
 }

@@ -2,14 +2,13 @@
 
 #include "resource.h"
 #include "shell/app_hooks.h"
+#include "shell/display.h"
 #include "shell/ui_thread.h"
 #include "text/console.h"
 #include "text/text.h"
 #include "text/pane_texts.h"
 
 namespace {
-
-constexpr COLORREF kPaneBorderColour = 0xAE8C19;
 
 // Set before the window exists and read-only after.
 PaneTable g_table;
@@ -175,6 +174,18 @@ void StepPane(int delta) {
     SwitchPane(nullptr);
 }
 
+void RescalePanes() {
+    // Every pane takes the new font before the old one goes.
+    const HFONT retired = MakePaneFont(DisplayDpi());
+    for (HWND pane : g_panes)
+        if (pane != nullptr)
+            ApplyPaneFont(pane);
+    if (g_sourceChooser != nullptr)
+        ApplyPaneFont(g_sourceChooser);
+    if (retired != nullptr)
+        DeleteObject(retired);
+}
+
 void PaintPaneBorder(HWND pane) {
     PAINTSTRUCT paint;
     BeginPaint(pane, &paint);
@@ -182,10 +193,11 @@ void PaintPaneBorder(HWND pane) {
     RECT client;
     GetClientRect(pane, &client);
 
-    const HPEN pen = CreatePen(PS_SOLID, 3, kPaneBorderColour);
+    const HPEN pen = CreatePen(PS_SOLID, Scaled(3), ColoursOf(Surface::PaneBorder).accent);
     const HGDIOBJ oldPen = SelectObject(dc, pen);
     const HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-    RoundRect(dc, 1, 1, client.right - 1, client.bottom - 1, 8, 8);
+    const int inset = Scaled(1);
+    RoundRect(dc, inset, inset, client.right - inset, client.bottom - inset, Scaled(8), Scaled(8));
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
 
@@ -210,7 +222,7 @@ INT_PTR CALLBACK PaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM) {
         case WM_CTLCOLORDLG:
             return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
         case WM_CTLCOLORSTATIC:
-            return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+            return reinterpret_cast<INT_PTR>(PrepareSurface(reinterpret_cast<HDC>(wParam), Surface::Background));
         default:
             return FALSE;
     }

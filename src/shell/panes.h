@@ -54,6 +54,9 @@ INT_PTR CALLBACK PaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam)
 
 void PaintPaneBorder(HWND pane);
 
+// Gives every pane its text font at the main window's DPI.
+void RescalePanes();
+
 // The pane window at a pane-list index, or null before the panes exist.
 HWND GetPane(int index);
 

@@ -6,11 +6,10 @@
 
 #include "resource.h"
 #include "shell/app_state.h"
+#include "shell/display.h"
 #include "shell/panes.h"
 
 namespace {
-
-constexpr COLORREF kChooserStaticColour = 0x009BFF9B;
 
 char g_browsePath[MAX_PATH];  // UI thread only
 
@@ -92,8 +91,7 @@ INT_PTR CALLBACK ChooserPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM 
             OnCommand(pane, LOWORD(wParam));
             break;
         case WM_CTLCOLORSTATIC:
-            SetBkColor(reinterpret_cast<HDC>(wParam), kChooserStaticColour);
-            return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+            return reinterpret_cast<INT_PTR>(PrepareSurface(reinterpret_cast<HDC>(wParam), Surface::ChooserLabel));
         default:
             break;
     }

@@ -5,4 +5,5 @@ list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/console.cpp
   ${CMAKE_CURRENT_LIST_DIR}/language_bar.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/pane_texts.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/pane_texts.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/accessible_names.cpp)

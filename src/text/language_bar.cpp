@@ -15,6 +15,7 @@ constexpr unsigned kMaxLanguages = 16;
 // The language table's primary language ids, in toolbar order.
 uint16_t g_languageIds[kMaxLanguages];
 unsigned g_languageCount;
+HFONT g_barFont;  // UI thread only; the captions' font at the window's DPI
 
 const unsigned char* LoadRawResource(int id, DWORD* size) {
     const HMODULE module = GetModuleHandleA(nullptr);
@@ -84,4 +85,26 @@ void SelectLanguage(int index) {
     if (index < 0 || static_cast<unsigned>(index) >= g_languageCount)
         return;
     SetCurrentLanguage(g_languageIds[index]);
+}
+
+void ScaleLanguageBar(HWND toolbar, unsigned dpi) {
+    // The toolbar's own font is the icon-title font at the system's DPI (or at
+    // 96 dpi, under Wine); the program's is that font at 96 dpi, scaled.
+    using ForDpiCall = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+    const FARPROC found = GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoForDpi");
+    ForDpiCall forDpi = nullptr;
+    static_assert(sizeof(forDpi) == sizeof(found), "function pointers of one size");
+    memcpy(&forDpi, &found, sizeof(forDpi));
+    LOGFONTW font = {};
+    if (forDpi == nullptr || !forDpi(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0, 96))
+        return;  // Windows before 10 (1607): the toolbar keeps the system DPI's font
+    font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), 96);
+    const HFONT made = CreateFontIndirectW(&font);
+    if (made == nullptr)
+        return;
+    SendMessageA(toolbar, WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
+    SendMessageA(toolbar, TB_AUTOSIZE, 0, 0);
+    if (g_barFont != nullptr)
+        DeleteObject(g_barFont);
+    g_barFont = made;
 }

@@ -12,3 +12,6 @@ void SetupLanguageBar(HWND toolbar);
 // Makes the language at `index` of the language table current; a negative or
 // unknown index changes nothing.
 void SelectLanguage(int index);
+
+// Gives the captions their font at `dpi` (the main window's).
+void ScaleLanguageBar(HWND toolbar, unsigned dpi);

@@ -3,20 +3,41 @@
 #include <cstring>
 
 #include "resource.h"
+#include "text/accessible_names.h"
 #include "text/text.h"
 
 namespace {
 
-HFONT g_paneFont;  // created on first use, kept for the life of the process
+constexpr int kPaneFontHeight = 20;  // pixels at 96 dpi
+
+HFONT g_paneFont;  // UI thread only; made at the DPI last given
+unsigned g_paneFontDpi = 96;
 
 HFONT PaneFont() {
     if (g_paneFont == nullptr)
-        g_paneFont = CreateFontA(20, 0, 0, 0, 500, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                                 CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Shell Dlg");
+        g_paneFont = CreateFontA(MulDiv(kPaneFontHeight, static_cast<int>(g_paneFontDpi), 96), 0, 0, 0, 500, FALSE,
+                                 FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                 CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Shell Dlg");
     return g_paneFont;
 }
 
 }  // namespace
+
+HFONT MakePaneFont(unsigned dpi) {
+    const HFONT retired = g_paneFont;
+    g_paneFontDpi = dpi != 0 ? dpi : 96;
+    g_paneFont = nullptr;
+    PaneFont();
+    return retired;
+}
+
+void ApplyPaneFont(HWND pane) {
+    const WPARAM font = reinterpret_cast<WPARAM>(PaneFont());
+    for (int id = IDC_FIRST_LOCALISED; id <= IDC_LAST_LOCALISED; ++id)
+        SendDlgItemMessageA(pane, id, WM_SETFONT, font, TRUE);
+    SendDlgItemMessageA(pane, IDC_EXTERNAL_PATH, WM_SETFONT, font, TRUE);
+    SendDlgItemMessageA(pane, IDC_INTERNAL_NAME, WM_SETFONT, font, TRUE);
+}
 
 void ApplyControlText(HWND pane, int controlId) {
     const HWND control = GetDlgItem(pane, controlId);
@@ -27,13 +48,10 @@ void ApplyControlText(HWND pane, int controlId) {
 }
 
 void ApplyPaneTexts(HWND pane) {
-    const WPARAM font = reinterpret_cast<WPARAM>(PaneFont());
-    for (int id = IDC_FIRST_LOCALISED; id <= IDC_LAST_LOCALISED; ++id) {
-        SendDlgItemMessageA(pane, id, WM_SETFONT, font, TRUE);
+    ApplyPaneFont(pane);
+    for (int id = IDC_FIRST_LOCALISED; id <= IDC_LAST_LOCALISED; ++id)
         ApplyControlText(pane, id);
-    }
-    SendDlgItemMessageA(pane, IDC_EXTERNAL_PATH, WM_SETFONT, font, TRUE);
-    SendDlgItemMessageA(pane, IDC_INTERNAL_NAME, WM_SETFONT, font, TRUE);
+    NameUnlabelledControls(pane);
     // Retitling a top-level window goes out to the window manager, which is
     // slow; every pane asks for the same title, so only a change is made.
     const HWND window = GetAncestor(pane, GA_ROOT);

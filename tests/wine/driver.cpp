@@ -88,17 +88,54 @@ int CmdTitle(Context& context) {
     return kOk;
 }
 
+// The string of a list-box row, as a screen reader gets it: the window
+// system carries LB_GETTEXT across processes for a list with stored strings.
+// Asked in UTF-16: Wine hands that across whatever the caller's character set.
+bool RowString(HWND list, LRESULT index, std::string* out) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(list, LB_GETTEXTLEN, index, 0, SMTO_NORMAL, kSendTimeoutMs, &length) ||
+        (LRESULT)length < 0 || length > 4096)
+        return false;
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(list, LB_GETTEXT, index, (LPARAM)&text[0], SMTO_NORMAL, kSendTimeoutMs, &copied) ||
+        copied > length)
+        return false;
+    char narrow[4 * 4096 + 1];
+    int bytes = WideCharToMultiByte(CP_ACP, 0, text.c_str(), (int)copied, narrow, sizeof narrow, nullptr, nullptr);
+    if (bytes < 0 || (bytes == 0 && copied > 0))
+        return false;
+    out->assign(narrow, bytes);
+    return true;
+}
+
 int CmdPanes(Context& context) {
     HWND list = GetDlgItem(context.main, kPaneList);
-    Remote remote(list);
     LRESULT count = SendOrZero(list, LB_GETCOUNT);
     LRESULT selected = SendOrZero(list, LB_GETCURSEL);
     for (LRESULT i = 0; i < count; ++i) {
-        LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
         std::string title;
-        if (data && !remote.ReadText((const char*)data, 256, &title))
+        if (!RowString(list, i, &title))
             return Fail(kFailed, "cannot read the title of entry %d", (int)i);
         Print("%d\t%d\t%s\n", (int)i, i == selected ? 1 : 0, Escape(title).c_str());
+    }
+    return kOk;
+}
+
+// strings <pane> <id>: each row's string of a list box, one a line.
+int CmdStrings(Context& context) {
+    if (int code = RequireArgs(context, 4, "strings <pane> <id>"))
+        return code;
+    int code = kOk;
+    HWND list = FindControl(context, 2, &code);
+    if (!list)
+        return code;
+    LRESULT count = SendOrZero(list, LB_GETCOUNT);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::string text;
+        if (!RowString(list, i, &text))
+            return Fail(kFailed, "row %d has no string", (int)i);
+        Print("%s\n", Escape(text).c_str());
     }
     return kOk;
 }
@@ -330,46 +367,85 @@ const IconColours kIconColours[] = {
     {1, {RGB(0, 100, 0), RGB(0, 120, 0), RGB(0, 140, 0), RGB(16, 160, 16), RGB(32, 180, 32), RGB(64, 200, 64)}},
     {2, {RGB(255, 216, 0), RGB(255, 240, 112)}},
 };
-const int kIconSize = 16, kIconLeft = 2, kIconTop = 2;  // where the program draws it in its row
 const int kIconPixelsNeeded = 12;
 const uint8_t kDrawnHidden = 0xFE, kDrawnUnknown = 0xFF;
 
-// The kind whose colours cover at least kIconPixelsNeeded pixels of the
-// 16 x 16 square at `screen`, read from the screen; kDrawnUnknown if none.
-uint8_t KindOnScreen(POINT screen) {
-    uint8_t found = kDrawnUnknown;
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+// Where the program draws a line's icon in its row, and how large: 16
+// pixels 2 from the corner at 96 dpi, scaled, at the largest drawn size
+// (16, 20, 24, 32) that the scaled size holds.
+int IconSize() {
+    int wanted = MulDiv(16, ScreenDpi(), 96), size = 16;
+    for (int drawn : {20, 24, 32})
+        if (drawn <= wanted)
+            size = drawn;
+    return size;
+}
+int IconMargin() {
+    return MulDiv(2, ScreenDpi(), 96);
+}
+
+// The screen's pixels (0x00RRGGBB) in a width x height rectangle at `screen`.
+bool ReadScreen(POINT screen, int width, int height, std::vector<uint32_t>* pixels) {
+    bool read = false;
     HDC desktop = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(desktop);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kIconSize;
-    info.bmiHeader.biHeight = -kIconSize;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap && bits) {
         HGDIOBJ old = SelectObject(memory, bitmap);
-        if (BitBlt(memory, 0, 0, kIconSize, kIconSize, desktop, screen.x, screen.y, SRCCOPY)) {
-            const uint32_t* pixels = (const uint32_t*)bits;  // 0x00RRGGBB
-            int best = 0;
-            for (const IconColours& icon : kIconColours) {
-                int count = 0;
-                for (int i = 0; i < kIconSize * kIconSize; ++i)
-                    for (COLORREF colour : icon.colours)
-                        if (colour && (pixels[i] & 0xFFFFFF) == RGB(GetBValue(colour), GetGValue(colour), GetRValue(colour)))
-                            ++count;
-                if (count >= kIconPixelsNeeded && count > best) {
-                    best = count;
-                    found = icon.kind;
-                }
-            }
+        if (BitBlt(memory, 0, 0, width, height, desktop, screen.x, screen.y, SRCCOPY)) {
+            const uint32_t* first = (const uint32_t*)bits;
+            pixels->assign(first, first + width * height);
+            read = true;
         }
         SelectObject(memory, old);
         DeleteObject(bitmap);
     }
     DeleteDC(memory);
     ReleaseDC(nullptr, desktop);
+    return read;
+}
+
+// The kind whose icon colours `pixel` has, or kDrawnUnknown.
+uint8_t IconKindOf(uint32_t pixel) {
+    for (const IconColours& icon : kIconColours)
+        for (COLORREF colour : icon.colours)
+            if (colour && (pixel & 0xFFFFFF) == RGB(GetBValue(colour), GetGValue(colour), GetRValue(colour)))
+                return icon.kind;
+    return kDrawnUnknown;
+}
+
+// The kind whose colours cover at least kIconPixelsNeeded pixels of the
+// icon-sized square at `screen`, read from the screen; kDrawnUnknown if none.
+uint8_t KindOnScreen(POINT screen) {
+    const int size = IconSize();
+    std::vector<uint32_t> pixels;
+    if (!ReadScreen(screen, size, size, &pixels))
+        return kDrawnUnknown;
+    int counts[3] = {};
+    for (uint32_t pixel : pixels) {
+        uint8_t kind = IconKindOf(pixel);
+        if (kind < 3)
+            ++counts[kind];
+    }
+    uint8_t found = kDrawnUnknown;
+    for (uint8_t kind = 0; kind < 3; ++kind)
+        if (counts[kind] >= kIconPixelsNeeded && (found == kDrawnUnknown || counts[kind] > counts[found]))
+            found = kind;
     return found;
 }
 
@@ -382,11 +458,12 @@ uint8_t DrawnKind(HWND list, LRESULT index) {
     if (!IsWindowVisible(list) || !Send(list, LB_GETITEMRECT, index, (LPARAM)&item, &ok) || ok == LB_ERR ||
         !GetClientRect(list, &client))
         return kDrawnHidden;
-    POINT corner = {item.left + kIconLeft, item.top + kIconTop};
-    if (corner.y < client.top || corner.y + kIconSize > client.bottom || corner.x + kIconSize > client.right)
+    const int size = IconSize();
+    POINT corner = {item.left + IconMargin(), item.top + IconMargin()};
+    if (corner.y < client.top || corner.y + size > client.bottom || corner.x + size > client.right)
         return kDrawnHidden;
     ClientToScreen(list, &corner);
-    POINT opposite = {corner.x + kIconSize - 1, corner.y + kIconSize - 1};
+    POINT opposite = {corner.x + size - 1, corner.y + size - 1};
     if (WindowFromPoint(corner) != list || WindowFromPoint(opposite) != list)
         return kDrawnHidden;
     return KindOnScreen(corner);
@@ -464,6 +541,52 @@ int CmdRows(Context& context) {
         Print("%s\t%s\n", Escape(root).c_str(), icon ? "icon" : "noicon");
     }
     Print("selected\t%d\n", (int)SendOrZero(list, LB_GETCURSEL));
+    return kOk;
+}
+
+// The width and height of the icon drawn at the left of a list row: the
+// box around the pixels of any status icon's colours in the row's first
+// row-height square. "0x0" when none shows.
+std::string DrawnIconSize(HWND list, LRESULT index) {
+    RECT item;
+    LRESULT ok = 0;
+    if (!Send(list, LB_GETITEMRECT, index, (LPARAM)&item, &ok) || ok == LB_ERR)
+        return "0x0";
+    int side = item.bottom - item.top;
+    POINT corner = {item.left, item.top};
+    ClientToScreen(list, &corner);
+    std::vector<uint32_t> pixels;
+    if (side <= 0 || !ReadScreen(corner, side, side, &pixels))
+        return "0x0";
+    int left = side, top = side, right = -1, bottom = -1;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            if (IconKindOf(pixels[y * side + x]) != kDrawnUnknown) {
+                left = x < left ? x : left;
+                top = y < top ? y : top;
+                right = x > right ? x : right;
+                bottom = y > bottom ? y : bottom;
+            }
+    if (right < 0)
+        return "0x0";
+    return std::to_string(right - left + 1) + "x" + std::to_string(bottom - top + 1);
+}
+
+// Sizes in pixels that follow the DPI: "panes<TAB>row height", "drives<TAB>
+// row height" (0 without rows), "status<TAB>first line's height<TAB>its
+// icon's drawn width x height". The Install pane must be shown for the icon.
+int CmdGeometry(Context& context) {
+    HWND panes = GetDlgItem(context.main, kPaneList);
+    HWND target = FindPane(context.main, "target"), install = FindPane(context.main, "install");
+    HWND drives = target ? GetDlgItem(target, kDriveList) : nullptr;
+    HWND status = install ? GetDlgItem(install, kStatusList) : nullptr;
+    if (!drives || !status)
+        return Fail(kNotFound, "no drive list or status list");
+    bool anyDrive = SendOrZero(drives, LB_GETCOUNT) > 0, anyLine = SendOrZero(status, LB_GETCOUNT) > 0;
+    Print("panes\t%d\n", (int)SendOrZero(panes, LB_GETITEMHEIGHT, 0));
+    Print("drives\t%d\n", anyDrive ? (int)SendOrZero(drives, LB_GETITEMHEIGHT, 0) : 0);
+    Print("status\t%d\t%s\n", anyLine ? (int)SendOrZero(status, LB_GETITEMHEIGHT, 0) : 0,
+          anyLine ? DrawnIconSize(status, 0).c_str() : "0x0");
     return kOk;
 }
 
@@ -985,6 +1108,9 @@ const Command kCommands[] = {
     {"raise-watch", CmdRaiseWatch, true,
      "raise-watch <ms> [arrival|removal <letter>]  send the device change, watch the window go topmost and back"},
     {"rows", CmdRows, true, "rows                 drive list: root<TAB>icon|noicon per row, then selected<TAB>index"},
+    {"strings", CmdStrings, true, "strings <pane> <id>  each row's string of a list box (what a screen reader reads)"},
+    {"geometry", CmdGeometry, true,
+     "geometry             row heights of the three lists and the first status line's drawn icon size"},
     {"settext", CmdSetText, true, "settext <pane> <id> <text>  set a control's text"},
     {"filedialog", CmdFileDialog, true,
      "filedialog ok <path> | cancel  answer the open-file dialog and wait until it closes"},
@@ -1024,6 +1150,8 @@ int CmdHelp(Context&) {
 int main(int argc, char** argv) {
     // The harness compares output byte for byte: no CR before LF.
     _setmode(_fileno(stdout), _O_BINARY);
+    // Screen pixels as they are, whatever the DPI: the wizard is DPI-aware.
+    SetProcessDPIAware();
     if (argc < 2) {
         Context none = {nullptr, argc, argv};
         CmdHelp(none);

@@ -88,7 +88,7 @@ tdw_xvfb_start() {
   mkdir -p "$TDW_LOG_DIR"
   for n in $(seq 90 199); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$TDW_LOG_DIR/xvfb.log" 2>&1 </dev/null &
+    Xvfb ":$n" -screen 0 "${TDW_XVFB_SCREEN:-1024x768x24}" -nolisten tcp >"$TDW_LOG_DIR/xvfb.log" 2>&1 </dev/null &
     pid=$!
     for i in $(seq 1 $((TDW_TIMEOUT * 10))); do
       kill -0 "$pid" 2>/dev/null || break

@@ -2,8 +2,11 @@
 # The Install pane's status list shows the checks' findings, each line with a
 # known kind and that kind's icon on screen: without a target an error that
 # keeps Start disabled; with drive E: chosen a confirmation and a warning, and
-# Start enabled. Ctrl+C in the list, and Copy in its menu (Shift+F10, the menu
-# key), put every line on the clipboard after its kind in the language shown.
+# Start enabled. Each list row's string (what a screen reader reads) is its
+# text, an Error or Warning line's after its kind in the pane's language. At
+# 144 dpi the rows, the fonts and the status icons are half as large again.
+# Ctrl+C in the list, and Copy in its menu (Shift+F10, the menu key), put
+# every line on the clipboard after its kind in the language shown.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 tdw_begin status_list
@@ -40,6 +43,16 @@ status_has "$missing" && tdw_fail "the missing-target line stayed after choosing
 expect_known_kinds
 tdw_expect 1 enabled install 111
 tdw_screenshot "$TDW_SHOT_DIR/install-status-target.png" main
+sha=$(tdw_sha_line T64DEMO1.IMG "$(dirname "$TDW_EXE")/T64DEMO1.IMG")
+tdw_expect "$(printf 'Install from internal file (T64DEMO1.IMG)\n%s\nWrite to: E:\\\nWarning: %s' "${sha#*$'\t'}" "${erase#*$'\t'}")" \
+  strings install 1018
+tdw_expect "E:" strings target 1012
+read -r _ panes96 < <(drv geometry | grep '^panes') || tdw_fail "no geometry"
+read -r _ drives96 < <(drv geometry | grep '^drives')
+read -r _ line96 icon96 < <(drv geometry | grep '^status')
+size96=${icon96%x*}
+[ "$panes96" = 32 ] && [ "$drives96" -gt 0 ] && [ "$line96" -gt 0 ] && [ "$size96" -gt 0 ] \
+  || tdw_fail "sizes at 96 dpi: panes $panes96, drives $drives96, status $line96 $icon96"
 
 # The report as the driver prints the clipboard: "Kind: text" and CR LF a line.
 report() { drv status | sed "s/^Error\t/$1: /; s/^Warning\t/$2: /; s/^Ok\t/Ok: /; s/\$/\\\\r\\\\n/" | tr -d '\n'; }
@@ -58,4 +71,30 @@ copies "$want" shift+f10 down enter
 drv lang 1 >/dev/null || tdw_fail "cannot press the nl button"
 expect_line 'Ok	Schrijven naar: E:\'
 copies "$(report Fout Waarschuwing)" apps down enter
+tdw_close_app
+
+# The same at 150 %: programs started from now on see 144 dpi.
+desktop='HKCU\Control Panel\Desktop'
+before=$(wine reg query "$desktop" /v LogPixels </dev/null 2>/dev/null | tr -d '\r' | awk '/LogPixels/ {print $3}')
+if [ -n "$before" ]; then
+  tdw_on_end "wine reg add '$desktop' /v LogPixels /t REG_DWORD /d $((before)) /f >/dev/null 2>&1 </dev/null"
+else
+  tdw_on_end "wine reg delete '$desktop' /v LogPixels /f >/dev/null 2>&1 </dev/null"
+fi
+wine reg add "$desktop" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1 </dev/null || tdw_fail "cannot set 144 dpi"
+tdw_start_app
+tdw_wait_ready
+tdw_goto 1
+tdw_expect "$(printf '1\t-1')" list target 1012
+drv pick target 1012 0 >/dev/null || tdw_fail "cannot choose drive E:"
+tdw_goto 2
+expect_line "$erase"
+expect_known_kinds
+half_again() { echo $(( $1 * 3 / 2 )); }
+tdw_expect "$(printf 'panes\t%s\ndrives\t%s\nstatus\t%s\t%sx%s' "$(half_again "$panes96")" "$(half_again "$drives96")" \
+  "$(half_again "$line96")" "$(half_again "$size96")" "$(half_again "$size96")")" geometry
+drv lang 1 >/dev/null || tdw_fail "cannot press the nl button"
+tdw_expect_lang 1
+last_string() { drv strings install 1018 | tail -n1; }
+tdw_expect_out 'Waarschuwing: WAARSCHUWING: Alle bestanden op E: zullen gewist worden.' last_string
 tdw_close_app

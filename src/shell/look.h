@@ -1,0 +1,57 @@
+// How the program's own surfaces look: their colours in normal and in high
+// contrast, and pixel sizes at the window's DPI. Portable: the Win32 side
+// (shell/display.h) turns a system colour into the user's choice of it.
+#pragma once
+
+#include <cstdint>
+
+// A colour as a surface asks for it: one of the program's own (0x00BBGGRR),
+// or one of the user's system colours, named by Windows' COLOR_* number.
+struct ColourChoice {
+    bool system;
+    uint32_t value;
+};
+
+// Windows' numbers for the system colours that high contrast uses.
+enum SystemColour : uint32_t {
+    kSysWindow = 5,
+    kSysWindowText = 8,
+    kSysHighlight = 13,
+    kSysHighlightText = 14,
+    kSysButtonFace = 15,
+    kSysGrayText = 17,
+    kSysButtonText = 18,
+};
+
+enum class Surface : uint8_t {
+    PaneEntry,          // a step of the pane list
+    PaneEntrySelected,  // the step shown
+    PaneEntryDisabled,  // the list while a write runs
+    DriveRow,
+    DriveRowSelected,
+    StatusRowEven,
+    StatusRowOdd,
+    Background,     // the frame and the panes, and their labels
+    PaneBorder,     // the line around the shown pane (its accent)
+    ChooserLabel,   // the source chooser's labels: the accent lies behind their text
+    Count,
+};
+
+// fill: what the surface is filled with; text: what is written on it;
+// accent: a pane-list bar's outline, the pane border, or the band behind a
+// chooser label's text.
+struct SurfaceLook {
+    ColourChoice fill;
+    ColourChoice text;
+    ColourChoice accent;
+};
+
+// The look of `surface`; in high contrast every colour is a system colour.
+SurfaceLook LookOf(Surface surface, bool highContrast);
+
+// `pixels` at 96 dpi, at `dpi`, rounded to the nearest pixel.
+int ScaleFrom96(int pixels, unsigned dpi);
+
+// The status icons are drawn at 16, 20, 24 and 32 pixels: the largest of
+// them that fits 16 pixels scaled to `dpi`, so that none is stretched.
+int StatusIconSize(unsigned dpi);
