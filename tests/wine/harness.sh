@@ -217,6 +217,8 @@ tdw_begin() {
   done
   trap tdw_end EXIT
   tdw_session_attach || exit 1
+  # Copies kept by an earlier test are of drives that no longer exist.
+  tdw_kept_clear
 }
 
 tdw_end() {

@@ -32,6 +32,7 @@ tdw_w_drive_pattern() {
   { yes 'TDW-untouched-drive-byte-pattern' || true; } | head -c "$size" >"$TDW_W_PATTERN"
   rm -f "$TDW_DRIVE_IMG"
   cp "$TDW_W_PATTERN" "$TDW_DRIVE_IMG"
+  tdw_kept_clear
 }
 
 # tdw_w_drive_restore: E: a plain zeroed file again, whatever it was made of.
@@ -56,6 +57,7 @@ tdw_w_expect_untouched() {
 # grep reads to the end here: grep -q would stop early, the writer of the pipe
 # would die of SIGPIPE, and under pipefail a found line would count as missing.
 tdw_w_status_has() { drv status 2>/dev/null | grep -xF -- "$1" >/dev/null; }
+tdw_w_status_has_prefix() { drv status 2>/dev/null | cut -c1-"${#1}" | grep -xF -- "$1" >/dev/null; }
 tdw_w_status_last_is() { [ "$(drv status 2>/dev/null | tail -n 1)" = "$1" ]; }
 tdw_w_status() { drv status 2>&1 | tr '\n' '|'; }
 

@@ -2,7 +2,9 @@
 # The attached demo image written to drive E: (a file larger than the image,
 # filled with a pattern): the drive holds the image byte for byte and nothing
 # past it changed, the write's status lines come in order, the bar ends full,
-# the wizard shows the Reboot pane, and the written drive boots in QEMU.
+# the wizard shows the Reboot pane, and the written drive boots in QEMU. What
+# the drive held was kept first: started again, the program offers it back,
+# and Put back makes the drive what it was, every byte.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -23,6 +25,25 @@ tdw_w_expect_status_tail "$(tdw_w_write_lines)"
 tdw_w_status_has 'Ok	Install from internal file (T64DEMO1.IMG)' \
   || tdw_fail "the source line is missing: $(tdw_w_status)"
 tdw_w_expect_written
+grep -aq '^Kept what drive E: held as kept-[0-9a-f]*\.tdwcopy\.' "$TDW_CONSOLE_LOG" || tdw_fail "no copy was kept"
 tdw_close_app
 
 tdw_w_boot "$TDW_DRIVE_IMG" "$TDW_W_WORK/boot-internal"
+
+# Put back, in a new run of the program.
+tdw_start_app
+tdw_wait_ready
+tdw_w_choose_e
+tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has_prefix 'Ok	A copy of what drive E: held before ' \
+  || tdw_fail "no kept copy is offered: $(tdw_w_status)"
+drv redraw >/dev/null || tdw_fail "the window does not repaint"
+tdw_expect 1 enabled install 114
+tdw_screenshot "$TDW_SHOT_DIR/install-put-back.png" main
+drv click install 114 >/dev/null || tdw_fail "cannot press Put back"
+tdw_w_expect_status_last "$TDW_W_LINE_REPLUG"
+tdw_w_status_has 'Ok	Drive E: holds again what it held before: it was read back and equals the copy. The copy is deleted.' \
+  || tdw_fail "Put back did not end with the drive read back: $(tdw_w_status)"
+tdw_expect install shown
+tdw_close_app
+cmp "$TDW_W_PATTERN" "$TDW_DRIVE_IMG" >&2 || tdw_fail "the drive is not what it was before the write"
+[ -z "$(ls -A "$(tdw_kept_folder)" 2>/dev/null)" ] || tdw_fail "the copy was not deleted: $(ls "$(tdw_kept_folder)")"
