@@ -30,13 +30,19 @@ tdw_close_app
 
 tdw_w_boot "$TDW_DRIVE_IMG" "$TDW_W_WORK/boot-internal"
 
-# Put back, in a new run of the program.
+# Put back, in a new run of the program, after the drive's first sector was
+# changed; a source the checks refuse keeps Start disabled, not Put back.
+printf 'changed since' | dd of="$TDW_DRIVE_IMG" bs=1 seek=3 conv=notrunc status=none
 tdw_start_app
 tdw_wait_ready
-tdw_w_choose_e
+tdw_w_use_external "$TDW_W_WORK/no-such-image.img"
+tdw_w_choose_e_refused
 tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has_prefix 'Ok	A copy of what drive E: held before ' \
   || tdw_fail "no kept copy is offered: $(tdw_w_status)"
+tdw_w_status_has 'Warning	Drive E: was changed since the image was written on it: what was written to it since will be lost when you put back the copy.' \
+  || tdw_fail "no warning that the drive changed since: $(tdw_w_status)"
 drv redraw >/dev/null || tdw_fail "the window does not repaint"
+tdw_expect 0 enabled install 111
 tdw_expect 1 enabled install 114
 tdw_screenshot "$TDW_SHOT_DIR/install-put-back.png" main
 drv click install 114 >/dev/null || tdw_fail "cannot press Put back"
