@@ -5,7 +5,8 @@
 # than an image, writes only its first 1,474,560 bytes and appends its lines
 # after those of the first; a third, from the file trimmed of its end, writes
 # and reads back the file padded with zeros, and the checks then show the
-# trimmed file's SHA-256, not that of the file before.
+# trimmed file's SHA-256, not that of the file before. With no folder for the
+# copy of what the drive held, the third write warns and goes on.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -48,11 +49,14 @@ tdw_w_expect_written "$TDW_DRIVE_IMG" "$second"
 head -c 1228800 "$second" >"$own"
 { cat "$own"; head -c 245760 /dev/zero; } >"$TDW_W_WORK/padded.img"
 tdw_w_drive_pattern 2097152
+mkdir -p "$(dirname "$(tdw_kept_folder)")" && : >"$(tdw_kept_folder)"   # a file where the folder would be
 tdw_w_start
 tdw_w_expect_done
 tdw_expect_console "OWNDISK.IMG is 1228800 bytes; the last 245760 bytes are written as zeros."
 tdw_goto 2
 tdw_w_expect_written "$TDW_DRIVE_IMG" "$TDW_W_WORK/padded.img"
+tdw_w_status_has 'Warning	No copy of what drive E: held could be kept, so Put back will not be possible for this drive. The write goes on.' \
+  || tdw_fail "no warning that nothing was kept: $(tdw_w_status)"
 status_head() { drv status | sed -n 1,3p; }
 trimmed='Ok	OWNDISK.IMG is 1,228,800 bytes; the last 245,760 bytes of the diskette are written as zeros.'
 tdw_expect_out "$(printf 'Ok\tSourcefile: %s\n%s\n%s' "$TDW_W_EXTERNAL" "$trimmed" "$(tdw_sha_line OWNDISK.IMG "$own")")" \
