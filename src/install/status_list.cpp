@@ -14,6 +14,10 @@
 
 namespace {
 
+// Lines wrap between words; a word longer than the list is wide (a path, a
+// SHA-256) wraps within itself rather than being cut off, as in an edit box.
+constexpr UINT kLineFormat = DT_WORDBREAK | DT_EDITCONTROL;
+
 // Pixels at 96 dpi.
 constexpr int kTextLeft = 20;
 constexpr int kIconMargin = 2;
@@ -68,7 +72,7 @@ UINT MeasureEntry(HWND list, const StatusEntry* entry) {
     rect.left = Scaled(kTextLeft);
     rect.top = 0;
     rect.bottom = 0;
-    DrawTextA(g_measureDc, entry->text, -1, &rect, DT_CALCRECT | DT_WORDBREAK);
+    DrawTextA(g_measureDc, entry->text, -1, &rect, DT_CALCRECT | kLineFormat);
     return static_cast<UINT>(rect.bottom > 0 ? rect.bottom : Scaled(kFontHeight));
 }
 
@@ -315,7 +319,7 @@ void DrawStatusItem(const DRAWITEMSTRUCT* item) {
     const HGDIOBJ oldFont = SelectObject(dc, g_drawFont);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, colours.text);
-    DrawTextA(dc, entry->text, -1, &text, DT_WORDBREAK);
+    DrawTextA(dc, entry->text, -1, &text, kLineFormat);
     SelectObject(dc, oldFont);
 
     if (entry->icon != nullptr)
