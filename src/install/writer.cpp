@@ -361,31 +361,30 @@ LRESULT EndWriteProgress(void*) {
     return 1;
 }
 
-// Put back ends where it was pressed: the Install pane shows its outcome.
-void PutBackProgress(uint32_t position, uint32_t total) {
+// Shows a report on the bar; the final one through `end`, queued behind
+// the write's status lines and its last check run. The writer never waits
+// for a repaint: the bar shows the latest report, and one posted message at
+// a time is enough to bring it there.
+void ReportOnBar(uint32_t position, uint32_t total, UiWork end) {
     g_latestProgress = (uint64_t(position) << 32) | total;
     if (position != total) {
         if (!g_progressPosted.exchange(true) && !PostToUiThread(ShowWriteProgress, nullptr))
             g_progressPosted = false;
         return;
     }
-    QueueOnUiThread(ShowWriteProgress, nullptr);
+    QueueOnUiThread(end, nullptr);
+}
+
+// Put back ends where it was pressed: the Install pane shows its outcome.
+void PutBackProgress(uint32_t position, uint32_t total) {
+    ReportOnBar(position, total, ShowWriteProgress);
 }
 
 }  // namespace
 
 void ProgressCallback(uint32_t position, uint32_t total) {
-    // The writer never waits for a repaint: the bar shows the latest report,
-    // and one posted message at a time is enough to bring it there.
-    g_latestProgress = (uint64_t(position) << 32) | total;
-    if (position != total) {
-        if (!g_progressPosted.exchange(true) && !PostToUiThread(ShowWriteProgress, nullptr))
-            g_progressPosted = false;
-        return;
-    }
-    // Queued behind the write's status lines and its last check run; the
-    // full bar lands before the wizard moves on.
-    QueueOnUiThread(EndWriteProgress, nullptr);
+    // The full bar lands before the wizard moves on.
+    ReportOnBar(position, total, EndWriteProgress);
 }
 
 namespace {
