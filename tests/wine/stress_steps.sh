@@ -108,8 +108,9 @@ tdw_s_expect_replayed() {
 # the program is run in short slices between stops (SIGSTOP, SIGCONT) and the
 # descriptor's offset is looked at in every stop: the fault lands in the
 # middle of the write whatever the machine's speed. A handle seen mid-drive
-# after the console's "Wrote N of 160 chunks" line belongs to the read-back,
-# not the write, and does not count. Prints "at <offset>", or "missed" when
+# before the console's "Writing the image:" line belongs to the reading of
+# what the drive held, one after its "Wrote N of 160 chunks" line to the
+# read-back: neither is the write, and neither counts. Prints "at <offset>", or "missed" when
 # the write was not caught within the time (default TDW_TIMEOUT). The program
 # is always let go on, whatever happens. With TDW_S_READY set, that file is
 # made once the watch has begun: start the watch in the background, wait for
@@ -126,6 +127,13 @@ def wrote_lines():
     try:
         with open(console, "rb") as log:
             return log.read().count(b"\nWrote ")
+    except OSError:
+        return 0
+
+def writing_lines():
+    try:
+        with open(console, "rb") as log:
+            return log.read().count(b"\nWriting the image:")
     except OSError:
         return 0
 
@@ -163,6 +171,7 @@ def stop():
         time.sleep(0.0002)
 
 wrote_before = wrote_lines()
+writing_before = writing_lines()
 deadline = time.time() + limit
 if ready:
     open(ready, "w").close()
@@ -170,7 +179,8 @@ while time.time() < deadline and wrote_lines() == wrote_before:
     stop()
     try:
         at = offset()
-        if at is not None and first <= at < last and wrote_lines() == wrote_before:
+        if (at is not None and first <= at < last and wrote_lines() == wrote_before
+                and writing_lines() > writing_before):
             result = subprocess.run(["bash", "-c", command])
             if result.returncode != 0:
                 print(f"command failed with {result.returncode}")
