@@ -134,6 +134,12 @@ void CheckTarget(const DriveRoot& root) {
             AddStatusLine(MessageKind::Error, IDS_TARGET_MISSING, nullptr);
             return;
     }
+    // What the disk said of itself when the list was made: a disk the write
+    // would refuse is refused here already, before Start.
+    if (CheckRemovableDisk(now) != DiskRefusal::None) {
+        AddStatusLine(MessageKind::Error, IDS_NOT_REMOVABLE_DISK, drive.text);
+        return;
+    }
     AddStatusLine(MessageKind::Ok, IDS_WRITE_TO, destination);
     if (Is35InchFloppy(destination))
         AddStatusLine(MessageKind::Ok, IDS_DISKETTE_DRIVE, nullptr);
