@@ -17,6 +17,7 @@
 #include "shell/app_state.h"
 #include "shell/panes.h"
 #include "source/chooser_pane.h"
+#include "source/image_digest.h"
 #include "source/loader_outcome.h"
 #include "source/loader_thread.h"
 
@@ -108,6 +109,8 @@ void ComposeApplication() {
     AddDeviceChangeHook(RefreshDriveListOnDeviceChange);
     SetDriveListHooks({IdentifyListedDrives, TakeListedDrives, ReleaseListedDrives, RunChecks, ChooseTarget});
     AddExitHook(FinishUsbRestarts);
+    // The attached image's SHA-256 comes after "Ready...": the checks show it then.
+    SetAttachedDigestHook(RunChecks);
 
     // The image loads while the window is being built: reading and
     // unpacking it takes about as long as creating the panes.

@@ -58,6 +58,25 @@ bool FirstSectorDigest(const TargetIdentity& drive, uint8_t (&digest)[32]) {
     return ok;
 }
 
+// The digest of the image written: the one already known (the attached
+// image's, hashed by the loader) spares hashing it again before the write.
+bool ImageDigest(const KeepRequest& request, uint8_t (&digest)[32]) {
+    const char* hex = request.imageSha256;
+    if (hex == nullptr || strlen(hex) != 2 * sizeof(digest))
+        return Digest(request.image, kWriteImageSize, digest);
+    const auto nibble = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    for (size_t i = 0; i < sizeof(digest); ++i) {
+        const int high = nibble(hex[2 * i]);
+        const int low = nibble(hex[2 * i + 1]);
+        if (high < 0 || low < 0)
+            return Digest(request.image, kWriteImageSize, digest);
+        digest[i] = static_cast<uint8_t>(high << 4 | low);
+    }
+    return true;
+}
+
 uint64_t Now() {
     FILETIME now = {};
     GetSystemTimeAsFileTime(&now);
@@ -91,13 +110,14 @@ void KeepDriveContents(void* context, const uint8_t* kept, uint64_t tailOffset, 
     const char letter = request->chosen->letter;
     if (kept == nullptr)
         return;
+    const ULONGLONG started = GetTickCount64();
     KeptCopyHeader header{};
     header.device = KeptDeviceOf(*request->chosen);
     header.keptAt = Now();
     header.tailOffset = tailOffset;
     header.tailSize = tailSize;
     if (!Digest(kept, kWriteImageSize, header.keptSha256) ||
-        !Digest(request->image, kWriteImageSize, header.imageSha256) ||
+        !ImageDigest(*request, header.imageSha256) ||
         !Digest(request->image, kFirstSectorSize, header.firstSectorSha256) ||
         (tailSize != 0 && !Digest(tail, tailSize, header.tailSha256))) {
         ConsolePrint("What drive %c: holds could not be hashed: no copy is kept.\n", letter);
@@ -106,7 +126,7 @@ void KeepDriveContents(void* context, const uint8_t* kept, uint64_t tailOffset, 
     char name[kKeptNameCapacity];
     switch (KeepCopy(Win32KeptFiles(), header, kept, tail, name)) {
         case KeepOutcome::Kept:
-            ConsolePrint("Kept what drive %c: held as %s.\n", letter, name);
+            ConsolePrint("Kept what drive %c: held as %s in %llu ms.\n", letter, name, GetTickCount64() - started);
             request->kept = true;
             break;
         case KeepOutcome::AlreadyKept:

@@ -20,8 +20,9 @@ bool HasKeptCopy(const TargetIdentity& drive);
 // What the raw write hands over before its first byte, and what came of it.
 struct KeepRequest {
     const TargetIdentity* chosen;
-    const uint8_t* image;  // what is about to be written
-    bool kept;             // a copy was kept (or the device had one)
+    const uint8_t* image;        // what is about to be written
+    const char* imageSha256;     // its digest in hex when known already, else null
+    bool kept;                   // a copy was kept (or the device had one)
 };
 
 // The raw write's KeepBeforeWrite call: keeps what the drive holds, with

@@ -327,7 +327,7 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
     RawWriteResult result = Ended(RawWriteOutcome::Written, 0);
     result.throughDisk = throughDisk;
     session->lastError = 0;
-    Note(*session, "Writing the image: %u chunks of %u bytes.", kWriteChunkCount, kWriteChunkSize);
+    Note(*session, "Writing the image...");
     const uint64_t started = calls.clockMs(calls.context);
     result.write = WriteImage(request.image, kWriteImageSize, WriteDevice{SeekDevice, WriteDeviceChunk, session},
                               request.progress);

@@ -24,6 +24,7 @@
 #include "shell/panes.h"
 #include "shell/ui_thread.h"
 #include "source/image_checks.h"
+#include "source/image_digest.h"
 #include "source/worker_end.h"
 #include "text/console.h"
 
@@ -271,9 +272,10 @@ void FinishWrite(const WriteJob& job, const UsbRestartPlan& plan) {
     SetWrittenDestination(job);
     SetWriteActive(0);
     RunChecks();
-    // What the drive holds now decides what Put back offers: the list looks again.
-    StartDriveListRefresh(nullptr);
     job.callback(kWriteImageSize, kWriteImageSize);
+    // What the drive holds now decides what Put back offers: the list looks
+    // again, once the wizard has moved on.
+    StartDriveListRefresh(nullptr);
 }
 
 // One whole write; false when it failed (its lines are logged).
@@ -294,7 +296,10 @@ bool RunWrite(const WriteJob& job) {
     const UsbRestartPlan plan = FindUsbDeviceToRestart(job.destination.text[0]);
     // The drive's first contents are the ones to keep: with a copy kept
     // already, nothing is read before writing.
-    KeepRequest keep = {&job.chosen, source, false};
+    char attachedHex[kSha256HexSize] = "";
+    if (job.sourceMode != SourceExternal)
+        AttachedImageSha256(attachedHex);
+    KeepRequest keep = {&job.chosen, source, attachedHex[0] != '\0' ? attachedHex : nullptr, false};
     const bool keepFirst = source != nullptr && !HasKeptCopy(job.chosen);
     if (!keepFirst && source != nullptr)
         ConsolePrint("What drive %c: held first is kept already.\n", job.destination.text[0]);

@@ -36,6 +36,7 @@ unsigned g_nextFile;
 // Written once by the loader before g_attachedKnown is set.
 char g_attachedHex[kSha256HexSize];
 std::atomic<bool> g_attachedKnown{false};
+void (*g_attachedWhenKnown)();  // set at start, before the loader runs
 
 // One file to hash: owned by the hashing thread, then handed to the UI thread.
 struct HashJob {
@@ -128,7 +129,16 @@ void __cdecl HashThread(void* argument) {
     QueueOnUiThread(StoreDigestOnUiThread, job);
 }
 
+LRESULT AttachedDigestKnown(void*) {
+    g_attachedWhenKnown();
+    return 1;
+}
+
 }  // namespace
+
+void SetAttachedDigestHook(void (*whenKnown)()) {
+    g_attachedWhenKnown = whenKnown;
+}
 
 void NoteAttachedImageSha256(const char* name, const unsigned char* image, size_t size) {
     Sha256Digest digest;
@@ -139,6 +149,10 @@ void NoteAttachedImageSha256(const char* name, const unsigned char* image, size_
     FormatSha256(digest, g_attachedHex);
     g_attachedKnown = true;
     ConsolePrint("SHA-256 of %s: %s\n", name, g_attachedHex);
+    // Without a window yet, the checks that the Install pane runs when shown
+    // find the digest themselves.
+    if (g_attachedWhenKnown != nullptr)
+        QueueOnUiThread(AttachedDigestKnown, nullptr);
 }
 
 bool AttachedImageSha256(char (&hex)[kSha256HexSize]) {

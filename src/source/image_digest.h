@@ -9,9 +9,14 @@
 
 #include "source/sha256.h"
 
-// Called by the loader with the image as attached, before it is published;
-// prints the digest on the console.
+// Called by the loader with the image as attached, once it is published and
+// "Ready..." is out (hashing it is no reason to keep the user waiting);
+// prints the digest on the console, then runs the hook on the UI thread.
 void NoteAttachedImageSha256(const char* name, const unsigned char* image, size_t size);
+
+// Registered at start: runs on the UI thread once the attached image's digest
+// is known, so that the checks can show it.
+void SetAttachedDigestHook(void (*whenKnown)());
 
 // The attached image's digest; false until the loader has noted it.
 bool AttachedImageSha256(char (&hex)[kSha256HexSize]);

@@ -151,7 +151,6 @@ void ExtractAttachedImage(AppState* state, AttachedArchive archive) {
     ConsolePrint("Reading temporary file: %s\n", state->imagePath);
     state->internalImage = image;
     const char* name = strrchr(state->imagePath, '\\') + 1;
-    NoteAttachedImageSha256(name, image, kImageSize);
 
     // Published last, in one store: readers see "" or the whole name.
     state->imageName = name;
@@ -198,4 +197,5 @@ void __cdecl LoaderThread(void*) {
     ConsolePrint("Ready...\n");
     SetLoaderFinished();
     ReportLoaderOutcome(true, nullptr);
+    NoteAttachedImageSha256(state->imageName.load(), state->internalImage, kImageSize);
 }

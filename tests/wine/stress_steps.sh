@@ -108,7 +108,7 @@ tdw_s_expect_replayed() {
 # the program is run in short slices between stops (SIGSTOP, SIGCONT) and the
 # descriptor's offset is looked at in every stop: the fault lands in the
 # middle of the write whatever the machine's speed. A handle seen mid-drive
-# before the console's "Writing the image:" line belongs to the reading of
+# before the console's "Writing the image..." line belongs to the reading of
 # what the drive held, one after its "Wrote N of 160 chunks" line to the
 # read-back: neither is the write, and neither counts. Prints "at <offset>", or "missed" when
 # the write was not caught within the time (default TDW_TIMEOUT). The program
@@ -133,7 +133,7 @@ def wrote_lines():
 def writing_lines():
     try:
         with open(console, "rb") as log:
-            return log.read().count(b"\nWriting the image:")
+            return log.read().count(b"\nWriting the image...")
     except OSError:
         return 0
 
