@@ -78,7 +78,9 @@ void ReleaseListedDrives(void* survey) {
 // A write or a refusal has ended: its outcome is the last status line,
 // which a screen reader then speaks.
 void FocusOutcomeWhenWriteEnds() {
-    if (!IsWriteActive())
+    // A write that logged no Error moves the wizard on to the Reboot pane,
+    // where the focus goes with it.
+    if (!IsWriteActive() && !HaveChecksPassed())
         FocusLastStatusLine();
 }
 

@@ -61,19 +61,9 @@ bool FirstSectorDigest(const TargetIdentity& drive, uint8_t (&digest)[32]) {
 // The digest of the image written: the one already known (the attached
 // image's, hashed by the loader) spares hashing it again before the write.
 bool ImageDigest(const KeepRequest& request, uint8_t (&digest)[32]) {
-    const char* hex = request.imageSha256;
-    if (hex == nullptr || strlen(hex) != 2 * sizeof(digest))
+    if (request.imageSha256 == nullptr)
         return Digest(request.image, kWriteImageSize, digest);
-    const auto nibble = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-    };
-    for (size_t i = 0; i < sizeof(digest); ++i) {
-        const int high = nibble(hex[2 * i]);
-        const int low = nibble(hex[2 * i + 1]);
-        if (high < 0 || low < 0)
-            return Digest(request.image, kWriteImageSize, digest);
-        digest[i] = static_cast<uint8_t>(high << 4 | low);
-    }
+    memcpy(digest, request.imageSha256, sizeof(digest));
     return true;
 }
 

@@ -21,7 +21,7 @@ bool HasKeptCopy(const TargetIdentity& drive);
 struct KeepRequest {
     const TargetIdentity* chosen;
     const uint8_t* image;        // what is about to be written
-    const char* imageSha256;     // its digest in hex when known already, else null
+    const uint8_t* imageSha256;  // its 32-byte digest when known already, else null
     bool kept;                   // a copy was kept (or the device had one)
 };
 

@@ -273,9 +273,6 @@ void FinishWrite(const WriteJob& job, const UsbRestartPlan& plan) {
     SetWriteActive(0);
     RunChecks();
     job.callback(kWriteImageSize, kWriteImageSize);
-    // What the drive holds now decides what Put back offers: the list looks
-    // again, once the wizard has moved on.
-    StartDriveListRefresh(nullptr);
 }
 
 // One whole write; false when it failed (its lines are logged).
@@ -296,10 +293,9 @@ bool RunWrite(const WriteJob& job) {
     const UsbRestartPlan plan = FindUsbDeviceToRestart(job.destination.text[0]);
     // The drive's first contents are the ones to keep: with a copy kept
     // already, nothing is read before writing.
-    char attachedHex[kSha256HexSize] = "";
-    if (job.sourceMode != SourceExternal)
-        AttachedImageSha256(attachedHex);
-    KeepRequest keep = {&job.chosen, source, attachedHex[0] != '\0' ? attachedHex : nullptr, false};
+    Sha256Digest attached;
+    const bool attachedKnown = job.sourceMode != SourceExternal && AttachedImageDigest(&attached);
+    KeepRequest keep = {&job.chosen, source, attachedKnown ? attached.bytes : nullptr, false};
     const bool keepFirst = source != nullptr && !HasKeptCopy(job.chosen);
     if (!keepFirst && source != nullptr)
         ConsolePrint("What drive %c: held first is kept already.\n", job.destination.text[0]);
@@ -359,10 +355,25 @@ LRESULT ShowWriteProgress(void*) {
     return 1;
 }
 
+// What the drive holds now decides what Put back offers: the list looks
+// again. Started here, on the UI thread, once the write's end is shown: a
+// rebuild's rows are sent, and a send would overtake the posted end.
+void LookAtDrivesAgain() {
+    StartDriveListRefresh(nullptr);
+}
+
 // The end of a write, on the UI thread: the full bar, then the next pane.
 LRESULT EndWriteProgress(void*) {
     ShowWriteProgress(nullptr);
     StepPane(+1);
+    LookAtDrivesAgain();
+    return 1;
+}
+
+// The end of Put back: the full bar; the wizard stays where it was pressed.
+LRESULT EndPutBackProgress(void*) {
+    ShowWriteProgress(nullptr);
+    LookAtDrivesAgain();
     return 1;
 }
 
@@ -382,7 +393,7 @@ void ReportOnBar(uint32_t position, uint32_t total, UiWork end) {
 
 // Put back ends where it was pressed: the Install pane shows its outcome.
 void PutBackProgress(uint32_t position, uint32_t total) {
-    ReportOnBar(position, total, ShowWriteProgress);
+    ReportOnBar(position, total, EndPutBackProgress);
 }
 
 }  // namespace

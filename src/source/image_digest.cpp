@@ -35,6 +35,7 @@ unsigned g_nextFile;
 
 // Written once by the loader before g_attachedKnown is set.
 char g_attachedHex[kSha256HexSize];
+Sha256Digest g_attachedDigest;
 std::atomic<bool> g_attachedKnown{false};
 void (*g_attachedWhenKnown)();  // set at start, before the loader runs
 
@@ -147,12 +148,20 @@ void NoteAttachedImageSha256(const char* name, const unsigned char* image, size_
         return;
     }
     FormatSha256(digest, g_attachedHex);
+    g_attachedDigest = digest;
     g_attachedKnown = true;
     ConsolePrint("SHA-256 of %s: %s\n", name, g_attachedHex);
     // Without a window yet, the checks that the Install pane runs when shown
     // find the digest themselves.
     if (g_attachedWhenKnown != nullptr)
         QueueOnUiThread(AttachedDigestKnown, nullptr);
+}
+
+bool AttachedImageDigest(Sha256Digest* digest) {
+    if (!g_attachedKnown)
+        return false;
+    *digest = g_attachedDigest;
+    return true;
 }
 
 bool AttachedImageSha256(char (&hex)[kSha256HexSize]) {

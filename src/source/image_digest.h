@@ -20,6 +20,7 @@ void SetAttachedDigestHook(void (*whenKnown)());
 
 // The attached image's digest; false until the loader has noted it.
 bool AttachedImageSha256(char (&hex)[kSha256HexSize]);
+bool AttachedImageDigest(Sha256Digest* digest);
 
 // One version of a chosen file.
 struct FileVersion {

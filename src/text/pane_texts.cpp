@@ -21,6 +21,13 @@ HFONT PaneFont() {
     return g_paneFont;
 }
 
+constexpr UINT_PTR kNameControlsTimer = 0x4E41;
+
+void CALLBACK NameControlsWhenShown(HWND pane, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(pane, timer);
+    NameUnlabelledControls(pane);
+}
+
 }  // namespace
 
 HFONT MakePaneFont(unsigned dpi) {
@@ -51,7 +58,10 @@ void ApplyPaneTexts(HWND pane) {
     ApplyPaneFont(pane);
     for (int id = IDC_FIRST_LOCALISED; id <= IDC_LAST_LOCALISED; ++id)
         ApplyControlText(pane, id);
-    NameUnlabelledControls(pane);
+    // Named once the pane is up: the accessibility service is a COM object
+    // that takes Wine and Windows a moment to load, and no screen reader
+    // asks before the pane shows.
+    SetTimer(pane, kNameControlsTimer, 0, NameControlsWhenShown);
     // Retitling a top-level window goes out to the window manager, which is
     // slow; every pane asks for the same title, so only a change is made.
     const HWND window = GetAncestor(pane, GA_ROOT);
