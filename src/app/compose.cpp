@@ -84,6 +84,15 @@ void FocusOutcomeWhenWriteEnds() {
         FocusLastStatusLine();
 }
 
+// Status lines are made in the language of their time: the Install pane,
+// when it shows them, takes a new language at once. A pane taking its texts
+// for the first time (every pane, at start) leaves them alone: the pane
+// checks again whenever it is shown.
+void RecheckInNewLanguage() {
+    if (GetShownPane() == GetPane(PaneInstall))
+        RunChecks();
+}
+
 // A write that is restarting the USB device gets to switch it back on.
 void FinishUsbRestarts() {
     FinishUsbRestartsBeforeExit(kUsbRestartExitWaitMs);
@@ -101,8 +110,7 @@ void ComposeApplication() {
     table.created = OnPanesCreated;
     SetPaneTable(table);
 
-    // Status lines change with the language: a relocalised pane reruns the checks.
-    AddRelocaliseHook(RunChecks);
+    AddRelocaliseHook(RecheckInNewLanguage);
     AddWriteStateHook(UpdateInstallControls);
     AddWriteStateHook(FocusOutcomeWhenWriteEnds);
     AddDisplayChangeHook(RescaleDriveList);
