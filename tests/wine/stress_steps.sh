@@ -123,19 +123,18 @@ pid, target, command, limit, size, console, ready = (int(sys.argv[1]), sys.argv[
 target = os.path.realpath(target)
 first, last = 9216, size - 9216
 
-def wrote_lines():
+def console_lines(start):
     try:
         with open(console, "rb") as log:
-            return log.read().count(b"\nWrote ")
+            return log.read().count(b"\n" + start)
     except OSError:
         return 0
 
+def wrote_lines():
+    return console_lines(b"Wrote ")
+
 def writing_lines():
-    try:
-        with open(console, "rb") as log:
-            return log.read().count(b"\nWriting the image...")
-    except OSError:
-        return 0
+    return console_lines(b"Writing the image...")
 
 def offset():
     # The offset of the program's descriptor on the target, or None.
