@@ -38,7 +38,7 @@ uint8_t* PageAligned(uint32_t size) {
 }
 
 // The first sector of what `drive` writes through: the disk when it is
-// known, else the volume. Read past the cache, a whole sector of any size.
+// known, else the volume, read past the cache.
 bool FirstSectorDigest(const TargetIdentity& drive, uint8_t (&digest)[32]) {
     const DevicePath volume = VolumeDevicePath(drive.letter);
     const char* path = drive.target.kind == WriteTargetKind::PhysicalDrive ? drive.target.path.text : volume.text;
@@ -47,11 +47,10 @@ bool FirstSectorDigest(const TargetIdentity& drive, uint8_t (&digest)[32]) {
     if (device == INVALID_HANDLE_VALUE)
         return false;
     uint8_t* sector = PageAligned(kLargestSector);
+    // 4 KiB: whole sectors of any size a drive has.
     DWORD read = 0;
-    bool ok = sector != nullptr && ((ReadFile(device, sector, kLargestSector, &read, nullptr) && read >= kFirstSectorSize) ||
-                                    (SetFilePointer(device, 0, nullptr, FILE_BEGIN) == 0 &&
-                                     ReadFile(device, sector, kFirstSectorSize, &read, nullptr) && read == kFirstSectorSize));
-    ok = ok && Digest(sector, kFirstSectorSize, digest);
+    const bool ok = sector != nullptr && ReadFile(device, sector, kLargestSector, &read, nullptr) &&
+                    read >= kFirstSectorSize && Digest(sector, kFirstSectorSize, digest);
     if (sector != nullptr)
         VirtualFree(sector, 0, MEM_RELEASE);
     CloseHandle(device);

@@ -32,6 +32,12 @@ LRESULT ShowLoaderOutcomeOnUiThread(void* success) {
     ShowLoaderOutcome(success != nullptr);
     return 1;
 }
+
+// The pane shown again once the window runs: the focus follows the outcome.
+LRESULT RefreshShownPane(void*) {
+    SwitchPane(nullptr);
+    return 1;
+}
 }  // namespace
 
 int ImageEdition() {
@@ -67,14 +73,17 @@ void ShowLoaderOutcome(bool success) {
 void ReportLoaderOutcome(bool success, HWND pane) {
     if (pane != nullptr) {
         // Registered on the UI thread while the window is being built: an
-        // outcome that came first is shown once the window runs.
+        // outcome that came first is on the pane before the window's first
+        // paint; the pane is shown again (and takes the focus) once the
+        // window runs, since the window is still being built here.
         g_outcomePane = pane;
         const int pending = g_pendingOutcome.exchange(0);
-        if (pending != 0) {
-            void* shown = reinterpret_cast<void*>(static_cast<intptr_t>(pending == OutcomeSuccess));
-            if (!PostToUiThread(ShowLoaderOutcomeOnUiThread, shown))
-                ShowLoaderOutcomeOnUiThread(shown);
-        }
+        if (pending == OutcomeSuccess)
+            ShowLoaderSuccess(pane);
+        else if (pending == OutcomeFailure)
+            ShowLoaderFailure(pane);
+        if (pending != 0)
+            PostToUiThread(RefreshShownPane, nullptr);
         return;
     }
     g_pendingOutcome = success ? OutcomeSuccess : OutcomeFailure;
