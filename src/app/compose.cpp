@@ -27,11 +27,14 @@ constexpr unsigned kUsbRestartExitWaitMs = 30000;
 
 // The loader has been at work since before the window: the marquee runs
 // until its outcome, which may already be waiting for the pane.
-void OnPanesCreated() {
+void OnWelcomeCreated() {
     const HWND welcome = GetPane(PaneWelcome);
-    SetStatusList(GetDlgItem(GetPane(PaneInstall), IDC_STATUS_LIST));
     SendDlgItemMessageA(welcome, IDC_BUSY_BAR, PBM_SETMARQUEE, 1, 1);
     ReportLoaderOutcome(false, welcome);
+}
+
+void OnPanesCreated() {
+    SetStatusList(GetDlgItem(GetPane(PaneInstall), IDC_STATUS_LIST));
 }
 
 // Choosing again: the last write's lines leave the Install pane, and the next
@@ -89,7 +92,7 @@ void FocusOutcomeWhenWriteEnds() {
 // for the first time (every pane, at start) leaves them alone: the pane
 // checks again whenever it is shown.
 void RecheckInNewLanguage() {
-    if (GetShownPane() == GetPane(PaneInstall))
+    if (GetShownPane() != nullptr && GetShownPane() == GetPane(PaneInstall))
         RunChecks();
 }
 
@@ -107,6 +110,7 @@ void ComposeApplication() {
     table.steps[PaneInstall] = {IDD_INSTALL_PANE, InstallPaneProc, nullptr};
     table.steps[PaneReboot] = {IDD_REBOOT_PANE, PaneProc, nullptr};
     table.sourceChooser = {IDD_SOURCE_CHOOSER, ChooserPaneProc, OnSourceChooserShown};
+    table.welcomeCreated = OnWelcomeCreated;
     table.created = OnPanesCreated;
     SetPaneTable(table);
 

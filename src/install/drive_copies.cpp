@@ -26,10 +26,7 @@ bool Digest(const uint8_t* data, uint32_t size, uint8_t (&digest)[32]) {
 
 // A copy that cannot be hashed is never taken for whole.
 void KeptDigest(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
-    Sha256Digest result;
-    if (Sha256Of(data, size, &result))
-        memcpy(digest, result.bytes, sizeof(result.bytes));
-    else
+    if (!Digest(data, size, *reinterpret_cast<uint8_t(*)[32]>(digest)))
         memset(digest, 0, 32);
 }
 
@@ -99,7 +96,6 @@ void KeepDriveContents(void* context, const uint8_t* kept, uint64_t tailOffset, 
     const char letter = request->chosen->letter;
     if (kept == nullptr)
         return;
-    const ULONGLONG started = GetTickCount64();
     KeptCopyHeader header{};
     header.device = KeptDeviceOf(*request->chosen);
     header.keptAt = Now();
@@ -115,7 +111,7 @@ void KeepDriveContents(void* context, const uint8_t* kept, uint64_t tailOffset, 
     char name[kKeptNameCapacity];
     switch (KeepCopy(Win32KeptFiles(), header, kept, tail, name)) {
         case KeepOutcome::Kept:
-            ConsolePrint("Kept what drive %c: held as %s in %llu ms.\n", letter, name, GetTickCount64() - started);
+            ConsolePrint("Kept what drive %c: held as %s.\n", letter, name);
             request->kept = true;
             break;
         case KeepOutcome::AlreadyKept:
@@ -169,11 +165,12 @@ void FormatKeptDate(uint64_t keptAt, char* text, size_t capacity) {
     SYSTEMTIME local = {};
     char date[64] = "?";
     char time[32] = "";
-    if (FileTimeToSystemTime(&utc, &universal) && SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) {
-        if (GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, sizeof(date)) == 0)
-            snprintf(date, sizeof(date), "%04u-%02u-%02u", local.wYear, local.wMonth, local.wDay);
-        if (GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &local, nullptr, time, sizeof(time)) == 0)
-            snprintf(time, sizeof(time), "%02u:%02u", local.wHour, local.wMinute);
+    // A date Windows cannot give is "?": the copy is still offered.
+    if (!FileTimeToSystemTime(&utc, &universal) || !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local) ||
+        GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, sizeof(date)) == 0 ||
+        GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &local, nullptr, time, sizeof(time)) == 0) {
+        date[0] = '?', date[1] = '\0';
+        time[0] = '\0';
     }
     snprintf(text, capacity, "%s %s", date, time);
 }

@@ -23,7 +23,28 @@ HWND CreatePane(const PaneEntry& entry, HWND parent) {
                               0);
 }
 
-// Creates the five panes once; false when the Welcome pane could not be made.
+bool g_othersCreated;
+
+// The other steps' panes, made once: right after the Welcome pane shows (the
+// user waits for that one alone), or at once when one of them is asked for
+// first.
+void CreateOtherPanes() {
+    if (g_othersCreated)
+        return;
+    g_othersCreated = true;
+    for (int index = PaneTarget; index < PaneCount; ++index)
+        g_panes[index] = CreatePane(g_table.steps[index], GetMainWindow());
+    if (g_table.created != nullptr)
+        g_table.created();
+}
+
+LRESULT CreateOtherPanesOnUiThread(void*) {
+    CreateOtherPanes();
+    return 1;
+}
+
+// Creates the Welcome pane and its source chooser; false when the Welcome
+// pane could not be made.
 bool CreatePanes(HWND mainWindow) {
     g_panes[PaneWelcome] = CreatePane(g_table.steps[PaneWelcome], mainWindow);
     if (g_panes[PaneWelcome] == nullptr)
@@ -34,10 +55,10 @@ bool CreatePanes(HWND mainWindow) {
     if (g_sourceChooser != nullptr)
         SetWindowPos(g_sourceChooser, GetDlgItem(g_panes[PaneWelcome], IDC_WELCOME_TEXT), 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
-    for (int index = PaneTarget; index < PaneCount; ++index)
-        g_panes[index] = CreatePane(g_table.steps[index], mainWindow);
-    if (g_table.created != nullptr)
-        g_table.created();
+    if (g_table.welcomeCreated != nullptr)
+        g_table.welcomeCreated();
+    if (!PostToUiThread(CreateOtherPanesOnUiThread, nullptr))
+        CreateOtherPanes();
     return true;
 }
 
@@ -134,6 +155,8 @@ void SwitchPane(HWND mainWindow) {
         return;
 
     const HWND focus = GetFocus();
+    if (index != PaneWelcome)
+        CreateOtherPanes();
     const HWND chosen = g_panes[index];
     if (index == PaneWelcome && g_sourceChooser != nullptr) {
         ShowWindow(g_sourceChooser, SW_HIDE);

@@ -26,8 +26,10 @@ struct PaneEntry {
 struct PaneTable {
     PaneEntry steps[PaneCount];
     PaneEntry sourceChooser;
-    // Runs once, when the panes exist: wires them to the subsystems and
-    // starts what fills them.
+    // Runs once, when the Welcome pane exists: it shows first, alone.
+    void (*welcomeCreated)();
+    // Runs once, when the other panes exist too: wires them to the
+    // subsystems and starts what fills them.
     void (*created)();
 };
 
@@ -39,7 +41,8 @@ void SetPaneTable(const PaneTable& table);
 void AnnouncePaneShown(HWND pane, bool shown);
 
 // Shows the pane that the pane list selects. The first call, with the main
-// window, creates the panes and runs the table's `created`.
+// window, creates the Welcome pane and runs the table's `welcomeCreated`;
+// the other panes follow as soon as it shows, or when one is asked for.
 void SwitchPane(HWND mainWindow);
 
 // Re-applies a pane's texts (and runs the relocalise hooks) when its

@@ -25,7 +25,7 @@ tdw_w_expect_status_tail "$(tdw_w_write_lines)"
 tdw_w_status_has 'Ok	Install from internal file (T64DEMO1.IMG)' \
   || tdw_fail "the source line is missing: $(tdw_w_status)"
 tdw_w_expect_written
-grep -aq '^Kept what drive E: held as kept-[0-9a-f]*\.tdwcopy ' "$TDW_CONSOLE_LOG" || tdw_fail "no copy was kept"
+grep -aq '^Kept what drive E: held as kept-[0-9a-f]*\.tdwcopy\.' "$TDW_CONSOLE_LOG" || tdw_fail "no copy was kept"
 tdw_close_app
 
 tdw_w_boot "$TDW_DRIVE_IMG" "$TDW_W_WORK/boot-internal"
