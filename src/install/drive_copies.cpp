@@ -16,17 +16,18 @@ namespace {
 constexpr uint32_t kFirstSectorSize = 512;
 constexpr uint32_t kLargestSector = 4096;
 
-bool Digest(const uint8_t* data, uint32_t size, uint8_t (&digest)[32]) {
+// Fills the 32 bytes at `digest`; false when no digest was had.
+bool Digest(const uint8_t* data, uint32_t size, uint8_t* digest) {
     Sha256Digest result;
     if (!Sha256Of(data, size, &result))
         return false;
-    memcpy(digest, result.bytes, sizeof(digest));
+    memcpy(digest, result.bytes, sizeof(result.bytes));
     return true;
 }
 
 // A copy that cannot be hashed is never taken for whole.
 void KeptDigest(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
-    if (!Digest(data, size, *reinterpret_cast<uint8_t(*)[32]>(digest)))
+    if (!Digest(data, size, digest))
         memset(digest, 0, 32);
 }
 

@@ -182,6 +182,19 @@ RawWriteResult OpenDevice(Session* session, const TargetIdentity& now) {
     return Ended(RawWriteOutcome::Written, 0);
 }
 
+// The length of what the image is written through; 0 when it does not say.
+uint64_t DeviceLength(const Session& session) {
+    alignas(8) uint8_t answer[8] = {};
+    uint32_t returned = 0;
+    const StorageCalls& calls = *session.calls;
+    uint64_t length = 0;
+    if (calls.control(calls.context, session.device, StorageControl::LengthInfo, answer, sizeof(answer),
+                      &returned) == 0 &&
+        returned >= sizeof(answer))
+        memcpy(&length, answer, sizeof(length));
+    return length;
+}
+
 // The disk's length when its second sector holds a GPT header, else 0. A
 // GPT disk keeps a backup of its table in its last sectors, from which
 // Windows would bring the old partitions back over the image.
@@ -189,16 +202,7 @@ uint64_t GptDiskLength(Session* session, uint8_t* scratch) {
     if (!ReadAt(session, session->sectorSize, scratch, session->sectorSize) ||
         memcmp(scratch, kGptSignature, sizeof(kGptSignature) - 1) != 0)
         return 0;
-    alignas(8) uint8_t answer[8] = {};
-    uint32_t returned = 0;
-    const StorageCalls& calls = *session->calls;
-    if (calls.control(calls.context, session->device, StorageControl::LengthInfo, answer, sizeof(answer),
-                      &returned) != 0 ||
-        returned < sizeof(answer))
-        return 0;
-    uint64_t length = 0;
-    memcpy(&length, answer, sizeof(length));
-    return length;
+    return DeviceLength(*session);
 }
 
 // Where the backup GPT header of a disk of `diskLength` bytes lies: its last
@@ -259,14 +263,7 @@ void KeepWhatIsThere(Session* session, const RawWriteRequest& request, uint64_t 
 // drive does not hold it. A sector that is not one of this disk's own, or
 // lies inside the image or past the disk's end, is never written.
 bool RestoreTail(Session* session, const TailSector& tail, uint8_t* scratch) {
-    alignas(8) uint8_t answer[8] = {};
-    uint32_t returned = 0;
-    const StorageCalls& calls = *session->calls;
-    uint64_t length = 0;
-    if (calls.control(calls.context, session->device, StorageControl::LengthInfo, answer, sizeof(answer),
-                      &returned) == 0 &&
-        returned >= sizeof(answer))
-        memcpy(&length, answer, sizeof(length));
+    const uint64_t length = DeviceLength(*session);
     if (tail.size != session->sectorSize || tail.offset % tail.size != 0 || tail.offset < kWriteImageSize ||
         tail.offset > length || length - tail.offset < tail.size) {
         Note(*session, "The kept sector at byte %llu does not fit this disk; it is not written back.",
