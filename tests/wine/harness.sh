@@ -60,7 +60,10 @@ tdw_kept_clear() {
 # while no server of this prefix runs: the drive registry key is read at start.
 tdw_prefix_ensure() {
   local mark=$WINEPREFIX/.tdw-ready
-  [ -f "$mark" ] && [ -f "$WINEPREFIX/system.reg" ] && { [ -f "$TDW_DRIVE_IMG" ] || tdw_drive_reset; return 0; }
+  # A prefix made before 32-bit Wine was installed starts no program at all
+  # once it is: the mark says which kind of prefix this is.
+  [ -f "$mark" ] && [ -f "$WINEPREFIX/system.reg" ] && [ "$(cat "$mark")" = "$(tdw_prefix_kind)" ] \
+    && { [ -f "$TDW_DRIVE_IMG" ] || tdw_drive_reset; return 0; }
   tdw_log "creating Wine prefix $WINEPREFIX"
   # Only ever remove what looks like an unfinished prefix of ours.
   if [ -d "$WINEPREFIX" ] && [ -n "$(ls -A "$WINEPREFIX")" ]; then
@@ -70,13 +73,24 @@ tdw_prefix_ensure() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   wineboot -i >/dev/null 2>&1 </dev/null || { tdw_log "wineboot failed"; return 1; }
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
-  wine reg add 'HKLM\Software\Wine\Drives' /v e: /d floppy /f >/dev/null 2>&1 </dev/null
+  # /reg:64: with 32-bit Wine installed, `wine reg` is the 32-bit tool, whose
+  # HKLM\Software is the Wow6432Node that the 64-bit side never reads.
+  wine reg add 'HKLM\Software\Wine\Drives' /v e: /d floppy /f /reg:64 >/dev/null 2>&1 </dev/null
   wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true
   grep -q '"e:"="floppy"' "$WINEPREFIX/system.reg" || { tdw_log "drive E: not in the registry"; return 1; }
   tdw_drive_reset
   ln -sfn "$TDW_DRIVE_DIR/e" "$WINEPREFIX/dosdevices/e:"
   ln -sfn "$TDW_DRIVE_IMG" "$WINEPREFIX/dosdevices/e::"
-  touch "$mark"
+  tdw_prefix_kind >"$mark"
+}
+
+# Which Wine the prefix is made for: 64-bit alone, or 64- and 32-bit.
+tdw_prefix_kind() {
+  if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+    echo "wine64+wine32"
+  else
+    echo "wine64"
+  fi
 }
 
 # ---- display and server ---------------------------------------------------
