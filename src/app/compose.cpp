@@ -78,13 +78,11 @@ void ReleaseListedDrives(void* survey) {
     ReleaseDriveIdentities(static_cast<DriveIdentities*>(survey));
 }
 
-// A write or a refusal has ended: its outcome is the last status line,
-// which a screen reader then speaks.
+// A write or a refusal has ended with an Error: a screen reader says it. A
+// write that logged no Error says its outcome as the bar shows its end.
 void FocusOutcomeWhenWriteEnds() {
-    // A write that logged no Error moves the wizard on to the Reboot pane,
-    // where the focus goes with it.
     if (!IsWriteActive() && !HaveChecksPassed())
-        FocusLastStatusLine();
+        AnnounceWriteOutcome();
 }
 
 // Status lines are made in the language of their time: the Install pane,

@@ -222,5 +222,7 @@ void RunChecks() {
     if (sourcePassed == 0)
         SetChecksPassed(0);
     HoldStatusListRedraw(false);
+    KeepStatusFocusOnLastLine();
+    DescribeStartButton();
     UpdateInstallControls();
 }

@@ -2,7 +2,8 @@
 list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/progress_log.cpp
   ${CMAKE_CURRENT_LIST_DIR}/source_check.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/status_report.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/status_report.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/status_rows.cpp)
 list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/status_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/status_copy.cpp

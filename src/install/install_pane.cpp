@@ -1,5 +1,7 @@
 #include "install/install_pane.h"
 
+#include <cstdlib>
+
 #include "install/checks.h"
 #include "install/status_copy.h"
 #include "install/status_list.h"
@@ -7,6 +9,7 @@
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/panes.h"
+#include "text/accessible_names.h"
 #include "text/console.h"
 
 namespace {
@@ -43,9 +46,27 @@ void UpdateInstallControls() {
 
 namespace {
 
+bool g_everShown;  // UI thread only
+
+}  // namespace
+
+void DescribeStartButton() {
+    const HWND pane = GetPane(PaneInstall);
+    // Read by a screen reader once the pane shows; the check runs of the
+    // start-up need not load the accessibility service.
+    if (pane == nullptr || !g_everShown)
+        return;
+    char* lines = StatusWarningsAndErrors();
+    DescribeControl(GetDlgItem(pane, IDC_START), lines != nullptr ? lines : "");
+    free(lines);
+}
+
+namespace {
+
 void OnShowWindow(HWND pane, bool shown) {
     EnableWindow(GetDlgItem(pane, IDC_START), FALSE);
     EnableWindow(GetDlgItem(pane, IDC_PUT_BACK), FALSE);
+    g_everShown = g_everShown || shown;
     if (shown)
         RunChecks();
 }
@@ -85,6 +106,8 @@ INT_PTR CALLBACK InstallPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM 
                 OnStart(pane);
             else if (LOWORD(wParam) == IDC_PUT_BACK)
                 OnPutBack(pane);
+            else if (LOWORD(wParam) == IDC_STATUS_LIST && HIWORD(wParam) == LBN_SELCHANGE)
+                FollowStatusSelection();
             return PaneProc(pane, message, wParam, lParam);
         default:
             return PaneProc(pane, message, wParam, lParam);

@@ -8,3 +8,7 @@ INT_PTR CALLBACK InstallPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM 
 // Applies the enable rules: Previous, Next and the pane list only while no
 // write runs; Start only while the checks have passed and no write runs.
 void UpdateInstallControls();
+
+// Start's description for screen readers: the Warning and Error lines, said
+// before Start is pressed.
+void DescribeStartButton();

@@ -1,22 +1,25 @@
 #include "install/status_list.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "install/progress_log.h"
 #include "install/status_report.h"
+#include "install/status_rows.h"
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/display.h"
 #include "shell/ui_thread.h"
+#include "text/accessible_names.h"
 #include "text/copy_text.h"
 #include "text/text.h"
 
 namespace {
 
-// Lines wrap between words; a word longer than the list is wide (a path, a
-// SHA-256) wraps within itself rather than being cut off, as in an edit box.
-constexpr UINT kLineFormat = DT_WORDBREAK | DT_EDITCONTROL;
+// Windows refuses LB_SETITEMHEIGHT above this: a taller line takes more items.
+constexpr int kMaxItemHeight = 255;
 
 // Pixels at 96 dpi.
 constexpr int kTextLeft = 20;
@@ -33,9 +36,14 @@ bool g_redrawHeld;
 HDC g_measureDc;  // owns the measuring font for the process's life
 HFONT g_drawFont;
 int g_iconSize;  // of the icons loaded
-// The line being added: its WM_MEASUREITEM comes during LB_ADDSTRING, before
-// its item data is set.
-const StatusEntry* g_addingEntry;
+// The height of the item being added: its WM_MEASUREITEM comes during
+// LB_ADDSTRING, before its item data is set.
+UINT g_addingHeight;
+// The item last selected, to tell which way a selection moved.
+LRESULT g_selectedItem = -1;
+// The outcome of the write that runs or ran last, as a screen reader says
+// it: the Error that ended it, or its done line. Said once, then freed.
+char* g_outcome;
 
 // Each icon is drawn at every size it is shown at; the one for the DPI is
 // loaded, never stretched.
@@ -56,24 +64,53 @@ HFONT CreateStatusFont() {
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, 0, "MS Shell Dlg");
 }
 
-// The height of a line's drawn text at the list's width; an empty text still
-// needs room for its icon. 0 when it cannot be measured.
-UINT MeasureEntry(HWND list, const StatusEntry* entry) {
-    // A memory DC like the screen's, kept with its font selected: measuring a
-    // line then asks nothing of the window system.
+// A memory DC like the screen's, kept with the status font selected:
+// measuring a line then asks nothing of the window system. Null when it
+// cannot be made.
+HDC MeasureDc() {
     if (g_measureDc == nullptr) {
         g_measureDc = CreateCompatibleDC(nullptr);
-        if (g_measureDc == nullptr)
-            return 0;
-        SelectObject(g_measureDc, CreateStatusFont());
+        if (g_measureDc != nullptr)
+            SelectObject(g_measureDc, CreateStatusFont());
     }
-    RECT rect;
-    GetClientRect(list, &rect);
-    rect.left = Scaled(kTextLeft);
-    rect.top = 0;
-    rect.bottom = 0;
-    DrawTextA(g_measureDc, entry->text, -1, &rect, DT_CALCRECT | kLineFormat);
-    return static_cast<UINT>(rect.bottom > 0 ? rect.bottom : Scaled(kFontHeight));
+    return g_measureDc;
+}
+
+int LineHeight() {
+    TEXTMETRICA metrics;
+    const HDC dc = MeasureDc();
+    if (dc != nullptr && GetTextMetricsA(dc, &metrics) && metrics.tmHeight > 0)
+        return metrics.tmHeight;
+    return Scaled(kFontHeight);
+}
+
+// Where a line's text goes: from the icon's column to the list's right edge.
+struct TextBox {
+    HDC dc;
+    int width;
+};
+
+// The same with or without the scroll bar: lines broken as they were added
+// are drawn so when a later line brings the scroll bar.
+TextBox TextBoxOf(HWND list) {
+    RECT client = {};
+    GetClientRect(list, &client);
+    int width = client.right - Scaled(kTextLeft);
+    if ((GetWindowLongPtrA(list, GWL_STYLE) & WS_VSCROLL) == 0)
+        width -= GetSystemMetrics(SM_CXVSCROLL);
+    return TextBox{MeasureDc(), width > 0 ? width : 1};
+}
+
+// How many characters fit in the box's width; all of them when the text
+// cannot be measured (the line is then cut off rather than lost).
+size_t FitInBox(const char* text, size_t count, void* context) {
+    const TextBox* box = static_cast<const TextBox*>(context);
+    const int asked = count > INT_MAX ? INT_MAX : static_cast<int>(count);
+    int fit = 0;
+    SIZE size;
+    if (box->dc == nullptr || !GetTextExtentExPointA(box->dc, text, asked, box->width, &fit, nullptr, &size))
+        return count;
+    return fit > 0 ? static_cast<size_t>(fit) : 0;
 }
 
 // What the list keeps as the line's string, for screen readers: an Error or
@@ -93,23 +130,95 @@ char* SpokenText(MessageKind kind, const char* text) {
     return spoken;
 }
 
-// Adds the line's string with the entry as its item data; false when the
-// list took neither.
-bool AddRow(StatusEntry* entry) {
-    char* spoken = SpokenText(entry->kind, entry->text);
-    g_addingEntry = entry;
-    const LRESULT index = SendMessageA(g_statusList, LB_ADDSTRING, 0,
-                                       reinterpret_cast<LPARAM>(spoken != nullptr ? spoken : entry->text));
-    g_addingEntry = nullptr;
-    free(spoken);
+// Adds one item of `height` with `row` as its item data; false when the list
+// took neither.
+bool AddItem(StatusEntry* row, const char* spoken, int height) {
+    g_addingHeight = static_cast<UINT>(height < kMaxItemHeight ? height : kMaxItemHeight);
+    const LRESULT index = SendMessageA(g_statusList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(spoken));
+    g_addingHeight = 0;
     if (index == LB_ERR || index == LB_ERRSPACE)
         return false;
-    if (SendMessageA(g_statusList, LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(entry)) ==
+    if (SendMessageA(g_statusList, LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(row)) ==
         LB_ERR) {
         SendMessageA(g_statusList, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
         return false;
     }
     return true;
+}
+
+// Adds the line as items of at most kMaxItemHeight: the first holds the
+// line's string and icon, each further one goes on with the text. False when
+// the list took not even the first (the entry is then still the caller's).
+bool AddRows(StatusEntry* first) {
+    char* spoken = SpokenText(first->kind, first->text);
+    const size_t length = strlen(first->text);
+    TextBox box = TextBoxOf(g_statusList);
+    const int lineHeight = LineHeight();
+    const size_t perItem = LinesPerStatusRow(lineHeight, kMaxItemHeight);
+    StatusEntry* row = first;
+    size_t lines = 0;
+    bool added = true, firstAdded = false;
+    for (size_t position = 0; added;) {
+        const TextSpan line = NextStatusLine(first->text, length, position, FitInBox, &box);
+        const bool last = line.from >= length;
+        if (last || lines == perItem) {
+            const int height = static_cast<int>(lines) * lineHeight;
+            added = AddItem(row, row == first ? (spoken != nullptr ? spoken : first->text) : "",
+                            height > Scaled(kFontHeight) ? height : Scaled(kFontHeight));
+            if (!added && row != first)
+                free(row);
+            firstAdded = firstAdded || (added && row == first);
+            if (last || !added)
+                break;
+            row = static_cast<StatusEntry*>(calloc(1, sizeof(StatusEntry)));
+            if (row == nullptr)
+                break;
+            *row = StatusEntry{first->text, nullptr, first->kind, true, 0, 0};
+            lines = 0;
+        }
+        if (lines == 0)
+            row->from = static_cast<uint32_t>(line.from);
+        row->length = static_cast<uint32_t>(line.from + line.length - row->from);
+        ++lines;
+        position = line.from + line.length;
+    }
+    free(spoken);
+    return firstAdded;
+}
+
+StatusEntry* EntryAt(LRESULT index) {
+    const LRESULT data = SendMessageA(g_statusList, LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+    return data != LB_ERR ? reinterpret_cast<StatusEntry*>(data) : nullptr;
+}
+
+bool IsContinuation(LRESULT index) {
+    const StatusEntry* entry = EntryAt(index);
+    return entry != nullptr && entry->continued;
+}
+
+// The first item of the line that item `index` belongs to.
+LRESULT LineStart(LRESULT index) {
+    while (index > 0 && IsContinuation(index))
+        --index;
+    return index;
+}
+
+// Frees every item's entry, and each line's text unless `keepTexts` (whose
+// pointers the caller then owns), and empties the list.
+void ReleaseRows(bool keepTexts) {
+    const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = count - 1; i >= 0; --i) {
+        StatusEntry* entry = EntryAt(i);
+        if (entry != nullptr) {
+            if (!entry->continued && !keepTexts)
+                free(entry->text);
+            free(entry);
+        }
+        SendMessageA(g_statusList, LB_SETITEMDATA, static_cast<WPARAM>(i), 0);
+    }
+    g_selectedItem = -1;
+    // One message for the lot: deleting line by line lays the list out anew each time.
+    SendMessageA(g_statusList, LB_RESETCONTENT, 0, 0);
 }
 
 HICON IconFor(MessageKind kind) {
@@ -133,6 +242,7 @@ struct EntryRequest {
 // for the window, and freed by the UI thread.
 struct ProgressRequest {
     MessageKind kind;
+    bool outcome;
     char text[1];  // allocated to the text's length
 };
 
@@ -145,12 +255,15 @@ LRESULT AddStatusEntryOnUiThread(void* request) {
 // Without memory for a copy the line is lent and sent: slower, never lost.
 struct LentProgressRequest {
     MessageKind kind;
+    bool outcome;
     const char* text;
 };
 
+void LogLine(MessageKind kind, const char* text, bool outcome);
+
 LRESULT LogLentProgressTextOnUiThread(void* request) {
     const LentProgressRequest* line = static_cast<const LentProgressRequest*>(request);
-    LogProgressText(line->kind, line->text);
+    LogLine(line->kind, line->text, line->outcome);
     return 1;
 }
 
@@ -164,9 +277,46 @@ LRESULT LogProgressTextOnUiThread(void* request) {
     // is slow: a worker's lines are drawn together, a moment after the first.
     if (!g_redrawHeld && SetTimer(g_statusList, kRedrawTimer, kRedrawDelayMs, LetRedrawGo) != 0)
         HoldStatusListRedraw(true);
-    LogProgressText(line->kind, line->text);
+    LogLine(line->kind, line->text, line->outcome);
     free(line);
     return 1;
+}
+
+// An Error logged by a write ends it; its done line is marked by the writer.
+void NoteOutcome(MessageKind kind, const char* text, bool outcome) {
+    if (!outcome && kind != MessageKind::Error)
+        return;
+    char* spoken = SpokenText(kind, text);
+    if (spoken == nullptr)
+        return;
+    free(g_outcome);
+    g_outcome = spoken;
+}
+
+void LogLine(MessageKind kind, const char* text, bool outcome) {
+    if (!OnUiThread()) {
+        if (text == nullptr)
+            return;
+        const size_t length = strlen(text);
+        auto* request = static_cast<ProgressRequest*>(malloc(sizeof(ProgressRequest) + length));
+        if (request == nullptr) {
+            LentProgressRequest lent = {kind, outcome, text};
+            RunOnUiThread(LogLentProgressTextOnUiThread, &lent);
+            return;
+        }
+        request->kind = kind;
+        request->outcome = outcome;
+        memcpy(request->text, text, length + 1);
+        // Not run only when the window is gone: the line is then ours to free.
+        if (!QueueOnUiThread(LogProgressTextOnUiThread, request))
+            free(request);
+        return;
+    }
+    if (text == nullptr)
+        return;
+    AppendProgressRecord(&g_progressLog, kind, text);
+    NoteOutcome(kind, text, outcome);
+    AddStatusEntry(kind, CopyText(text));
 }
 
 }  // namespace
@@ -196,7 +346,7 @@ void AddStatusEntry(MessageKind kind, char* text) {
     entry->text = text;
     entry->icon = IconFor(kind);
     entry->kind = kind;
-    if (!AddRow(entry)) {
+    if (!AddRows(entry)) {
         free(entry->text);
         free(entry);
     }
@@ -207,25 +357,7 @@ void AddStatusLine(MessageKind kind, unsigned id, const char* argument) {
 }
 
 void LogProgressText(MessageKind kind, const char* text) {
-    if (!OnUiThread()) {
-        if (text == nullptr)
-            return;
-        const size_t length = strlen(text);
-        auto* request = static_cast<ProgressRequest*>(malloc(sizeof(ProgressRequest) + length));
-        if (request == nullptr) {
-            LentProgressRequest lent = {kind, text};
-            RunOnUiThread(LogLentProgressTextOnUiThread, &lent);
-            return;
-        }
-        request->kind = kind;
-        memcpy(request->text, text, length + 1);
-        // Not run only when the window is gone: the line is then ours to free.
-        if (!QueueOnUiThread(LogProgressTextOnUiThread, request))
-            free(request);
-        return;
-    }
-    AppendProgressRecord(&g_progressLog, kind, text);
-    AddStatusEntry(kind, CopyText(text));
+    LogLine(kind, text, false);
 }
 
 void LogProgress(MessageKind kind, unsigned id, const char* argument) {
@@ -235,6 +367,10 @@ void LogProgress(MessageKind kind, unsigned id, const char* argument) {
 
 void LogProgressNumber(MessageKind kind, unsigned id, int number) {
     LogProgressText(kind, GetText(id, number));
+}
+
+void LogProgressOutcome(MessageKind kind, unsigned id, const char* argument) {
+    LogLine(kind, GetText(id, argument), true);
 }
 
 void ReplayProgressLog() {
@@ -247,18 +383,7 @@ void ClearProgressLog() {
 }
 
 void ClearStatusList() {
-    const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = count - 1; i >= 0; --i) {
-        StatusEntry* entry =
-            reinterpret_cast<StatusEntry*>(SendMessageA(g_statusList, LB_GETITEMDATA, static_cast<WPARAM>(i), 0));
-        if (entry != nullptr && reinterpret_cast<LRESULT>(entry) != LB_ERR) {
-            free(entry->text);
-            free(entry);
-        }
-        SendMessageA(g_statusList, LB_SETITEMDATA, static_cast<WPARAM>(i), 0);
-    }
-    // One message for the lot: deleting line by line lays the list out anew each time.
-    SendMessageA(g_statusList, LB_RESETCONTENT, 0, 0);
+    ReleaseRows(false);
 }
 
 void HoldStatusListRedraw(bool hold) {
@@ -279,7 +404,8 @@ char* StatusListReport() {
     for (LRESULT i = 0; lines != nullptr && i < count; ++i) {
         const LRESULT data = SendMessageA(g_statusList, LB_GETITEMDATA, static_cast<WPARAM>(i), 0);
         const StatusEntry* entry = reinterpret_cast<const StatusEntry*>(data);
-        if (entry != nullptr && data != LB_ERR)
+        // A line's continuations hold no line of their own.
+        if (entry != nullptr && data != LB_ERR && !entry->continued)
             lines[used++] = ReportLine{entry->kind, entry->text};
     }
     // Each word in a copy of its own: every GetText reuses the same buffer.
@@ -296,9 +422,26 @@ char* StatusListReport() {
     return report;
 }
 
-void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure) {
-    const UINT height = g_addingEntry != nullptr ? MeasureEntry(list, g_addingEntry) : 0;
-    measure->itemHeight = height != 0 ? height : static_cast<UINT>(Scaled(kFontHeight));
+void MeasureStatusItem(HWND, MEASUREITEMSTRUCT* measure) {
+    measure->itemHeight = g_addingHeight != 0 ? g_addingHeight : static_cast<UINT>(Scaled(kFontHeight));
+}
+
+void FollowStatusSelection() {
+    const LRESULT selected = SendMessageA(g_statusList, LB_GETCURSEL, 0, 0);
+    if (selected == LB_ERR || !IsContinuation(selected)) {
+        g_selectedItem = selected;
+        return;
+    }
+    const LRESULT start = LineStart(selected);
+    const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
+    LRESULT next = selected;
+    while (next < count && IsContinuation(next))
+        ++next;
+    // An arrow down from the line's first item goes on to the next line; a
+    // click, or a move up, stays on the line.
+    const bool onward = g_selectedItem == start && selected > start && GetKeyState(VK_LBUTTON) >= 0 && next < count;
+    g_selectedItem = onward ? next : start;
+    SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(g_selectedItem), 0);
 }
 
 void DrawStatusItem(const DRAWITEMSTRUCT* item) {
@@ -314,12 +457,24 @@ void DrawStatusItem(const DRAWITEMSTRUCT* item) {
     SetDCBrushColor(dc, colours.fill);
     FillRect(dc, &item->rcItem, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 
-    RECT text = item->rcItem;
-    text.left = Scaled(kTextLeft);
     const HGDIOBJ oldFont = SelectObject(dc, g_drawFont);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, colours.text);
-    DrawTextA(dc, entry->text, -1, &text, kLineFormat);
+    // The lines are broken again as they were when the item was added: from
+    // the item's first line on, with the same font and width.
+    TextBox box = TextBoxOf(item->hwndItem);
+    const int lineHeight = LineHeight();
+    const size_t length = strlen(entry->text), end = entry->from + entry->length;
+    int top = item->rcItem.top;
+    for (size_t position = entry->from; position < end && top < item->rcItem.bottom; top += lineHeight) {
+        const TextSpan line = NextStatusLine(entry->text, length, position, FitInBox, &box);
+        if (line.from >= end)
+            break;
+        const int count = line.length > INT_MAX ? INT_MAX : static_cast<int>(line.length);
+        ExtTextOutA(dc, Scaled(kTextLeft), top, ETO_CLIPPED, &item->rcItem, entry->text + line.from,
+                    static_cast<UINT>(count), nullptr);
+        position = line.from + line.length;
+    }
     SelectObject(dc, oldFont);
 
     if (entry->icon != nullptr)
@@ -328,6 +483,8 @@ void DrawStatusItem(const DRAWITEMSTRUCT* item) {
     DrawRowFocus(item, item->rcItem);
 }
 
+// The lines are laid out anew at the new size: a line may now take more
+// items or fewer.
 void RescaleStatusList() {
     const HICON retired[] = {g_okIcon, g_errorIcon, g_warningIcon};
     LoadStatusIcons();
@@ -341,30 +498,135 @@ void RescaleStatusList() {
             DeleteObject(old);
     }
     const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        auto* entry =
-            reinterpret_cast<StatusEntry*>(SendMessageA(g_statusList, LB_GETITEMDATA, static_cast<WPARAM>(i), 0));
-        if (entry == nullptr || reinterpret_cast<LRESULT>(entry) == LB_ERR)
-            continue;
-        entry->icon = IconFor(entry->kind);
-        const UINT height = MeasureEntry(g_statusList, entry);
-        if (height != 0)
-            SendMessageA(g_statusList, LB_SETITEMHEIGHT, static_cast<WPARAM>(i), height);
+    const LRESULT selected = SendMessageA(g_statusList, LB_GETCURSEL, 0, 0);
+    auto* lines = static_cast<ReportLine*>(calloc(count > 0 ? static_cast<size_t>(count) : 1, sizeof(ReportLine)));
+    if (lines != nullptr) {
+        size_t used = 0, selectedLine = SIZE_MAX;
+        for (LRESULT i = 0; i < count; ++i) {
+            const StatusEntry* entry = EntryAt(i);
+            if (entry == nullptr || entry->continued)
+                continue;
+            if (i == LineStart(selected))
+                selectedLine = used;
+            lines[used++] = ReportLine{entry->kind, entry->text};
+        }
+        const bool held = g_redrawHeld;
+        HoldStatusListRedraw(true);
+        ReleaseRows(true);
+        for (size_t i = 0; i < used; ++i) {
+            const LRESULT firstItem = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
+            StatusEntry* entry = static_cast<StatusEntry*>(calloc(1, sizeof(StatusEntry)));
+            if (entry != nullptr)
+                *entry = StatusEntry{const_cast<char*>(lines[i].text), IconFor(lines[i].kind), lines[i].kind,
+                                     false, 0, 0};
+            if (entry == nullptr || !AddRows(entry)) {
+                free(const_cast<char*>(lines[i].text));
+                free(entry);
+            }
+            if (i == selectedLine) {
+                g_selectedItem = firstItem;
+                SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(firstItem), 0);
+            }
+        }
+        HoldStatusListRedraw(held);
     }
+    free(lines);
     for (HICON icon : retired)
         if (icon != nullptr)
             DestroyIcon(icon);
     InvalidateRect(g_statusList, nullptr, TRUE);
 }
 
-void FocusLastStatusLine() {
+namespace {
+
+// Selects the last line's first item; false when the list is empty.
+bool SelectLastLine() {
     const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
     if (count <= 0 || count == LB_ERR)
-        return;
-    SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
-    // Only while the wizard is the active window and shows the list: focus
-    // must not pull it in front of another program.
+        return false;
+    g_selectedItem = LineStart(count - 1);
+    SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(g_selectedItem), 0);
+    return true;
+}
+
+// Gives the list the focus, only while the wizard is the active window and
+// shows the list: focus must not pull it in front of another program. True
+// when the list has the focus.
+bool FocusList() {
     const HWND main = GetMainWindow();
     if (GetActiveWindow() == main && IsWindowVisible(g_statusList))
         SendMessageA(main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(g_statusList), TRUE);
+    return GetFocus() == g_statusList;
+}
+
+// The last line whose string is `spoken`; -1 when none is.
+LRESULT FindLine(const char* spoken) {
+    const size_t length = strlen(spoken);
+    char* string = static_cast<char*>(malloc(length + 1));
+    LRESULT found = -1;
+    for (LRESULT i = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0) - 1; string != nullptr && i >= 0 && found < 0; --i)
+        if (!IsContinuation(i) &&
+            SendMessageA(g_statusList, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0) == static_cast<LRESULT>(length) &&
+            SendMessageA(g_statusList, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(string)) ==
+                static_cast<LRESULT>(length) &&
+            memcmp(string, spoken, length) == 0)
+            found = i;
+    free(string);
+    return found;
+}
+
+}  // namespace
+
+void FocusLastStatusLine() {
+    if (SelectLastLine())
+        FocusList();
+}
+
+void AnnounceWriteOutcome() {
+    char* outcome = g_outcome;
+    g_outcome = nullptr;
+    if (outcome == nullptr)
+        return;
+    // Said once: the focus on its line makes a screen reader say it; where
+    // the focus cannot go there (the wizard went on to Reboot, or another
+    // program is in front), UI Automation's notification does.
+    const LRESULT line = FindLine(outcome);
+    if (line >= 0) {
+        g_selectedItem = line;
+        SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
+    }
+    if (line < 0 || !FocusList())
+        AnnounceText(GetMainWindow(), outcome);
+    free(outcome);
+}
+
+char* StatusWarningsAndErrors() {
+    const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
+    size_t size = 1;
+    for (LRESULT i = 0; i < count; ++i) {
+        const StatusEntry* entry = EntryAt(i);
+        if (entry != nullptr && !entry->continued && entry->kind != MessageKind::Ok)
+            size += strlen(entry->text) + 1;
+    }
+    char* text = static_cast<char*>(malloc(size));
+    if (text == nullptr)
+        return nullptr;
+    size_t used = 0;
+    for (LRESULT i = 0; i < count; ++i) {
+        const StatusEntry* entry = EntryAt(i);
+        if (entry == nullptr || entry->continued || entry->kind == MessageKind::Ok)
+            continue;
+        if (used > 0)
+            text[used++] = ' ';
+        const size_t length = strlen(entry->text);
+        memcpy(text + used, entry->text, length);
+        used += length;
+    }
+    text[used] = '\0';
+    return text;
+}
+
+void KeepStatusFocusOnLastLine() {
+    if (g_statusList != nullptr && GetFocus() == g_statusList)
+        SelectLastLine();
 }

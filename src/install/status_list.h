@@ -9,14 +9,21 @@
 
 #include "install/message_kind.h"
 
+#include <cstdint>
+
 // One list item; the item data is a pointer to it, beside the line's string
 // (what a screen reader reads: the text, after its kind for an Error or
-// Warning). The driver in the tests reads this layout from outside the
-// process.
+// Warning). A line too tall for one item goes on in items of its own
+// (StatusRowOf says how): those draw the rest of the text, have no icon and
+// an empty string, and the keyboard passes over them. The driver in the
+// tests reads this layout from outside the process.
 struct StatusEntry {
-    char* text;  // owned
-    HICON icon;  // shared, not owned; the icon for the DPI shown
+    char* text;  // the whole line; owned by its first item, shared by the others
+    HICON icon;  // shared, not owned; the icon for the DPI shown; null on a continuation
     MessageKind kind;
+    bool continued;  // the line goes on from the item above
+    uint32_t from;    // the part of `text` this item draws
+    uint32_t length;
 };
 
 void SetStatusList(HWND list);
@@ -30,6 +37,9 @@ void AddStatusLine(MessageKind kind, unsigned id, const char* argument);
 // Adds GetText(id, argument) as a status line and keeps it in the progress log.
 void LogProgress(MessageKind kind, unsigned id, const char* argument);
 void LogProgressNumber(MessageKind kind, unsigned id, int number);
+// LogProgress for the line that says a write or Put back is done: the outcome
+// that AnnounceWriteOutcome says, unless an Error ends the write after it.
+void LogProgressOutcome(MessageKind kind, unsigned id, const char* argument);
 // The UI thread's half of LogProgress: records and shows an already formatted text.
 void LogProgressText(MessageKind kind, const char* text);
 
@@ -45,6 +55,9 @@ void HoldStatusListRedraw(bool hold);
 char* StatusListReport();
 
 void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure);
+// LBN_SELCHANGE: a selection that lands on a line's continuation goes to a
+// line's first item (the next line's when an arrow moved down from this one).
+void FollowStatusSelection();
 void DrawStatusItem(const DRAWITEMSTRUCT* item);
 
 // The window moved to a display of another DPI: icons, fonts and line
@@ -54,3 +67,17 @@ void RescaleStatusList();
 // Selects the last line and, while the Install pane shows, gives the list the
 // focus: a screen reader then speaks the outcome of a write or a refusal.
 void FocusLastStatusLine();
+
+// Says the outcome of the write that ended, once: the focus goes to its line
+// where it can (the Install pane shows, the wizard is in front), UI
+// Automation's notification says it otherwise. Run after the write's last
+// check run.
+void AnnounceWriteOutcome();
+
+// The Warning and Error lines' texts, one after the other; malloc'ed, null
+// when memory runs out.
+char* StatusWarningsAndErrors();
+
+// After the list was filled anew: while it has the focus, its last line is
+// selected, so that the focus is on a line rather than nowhere.
+void KeepStatusFocusOnLastLine();

@@ -222,7 +222,7 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source, KeepBeforeWr
         LogFailure(result.outcome, drive.text);
         return false;
     }
-    LogProgress(MessageKind::Ok, done, drive.text);
+    LogProgressOutcome(MessageKind::Ok, done, drive.text);
     return true;
 }
 
@@ -366,6 +366,7 @@ void LookAtDrivesAgain() {
 LRESULT EndWriteProgress(void*) {
     ShowWriteProgress(nullptr);
     StepPane(+1);
+    AnnounceWriteOutcome();
     LookAtDrivesAgain();
     return 1;
 }
@@ -373,6 +374,7 @@ LRESULT EndWriteProgress(void*) {
 // The end of Put back: the full bar; the wizard stays where it was pressed.
 LRESULT EndPutBackProgress(void*) {
     ShowWriteProgress(nullptr);
+    AnnounceWriteOutcome();
     LookAtDrivesAgain();
     return 1;
 }

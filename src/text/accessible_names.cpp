@@ -4,6 +4,9 @@
 #include <objbase.h>
 #include <oleacc.h>
 
+#include <cstdlib>
+#include <cstring>
+
 #include "resource.h"
 #include "text/console.h"
 #include "text/text.h"
@@ -19,6 +22,8 @@ constexpr ControlName kNames[] = {
     {IDC_TARGET_LIST, IDS_NAME_DRIVE_LIST},
     {IDC_STATUS_LIST, IDS_NAME_STATUS_LIST},
     {IDC_WRITE_PROGRESS, IDS_NAME_WRITE_PROGRESS},
+    {IDC_BROWSE, IDS_NAME_BROWSE},
+    {IDC_PANE_LIST, IDS_NAME_PANE_LIST},
 };
 
 // UI thread only: made on first use, kept for the life of the process.
@@ -42,20 +47,113 @@ IAccPropServices* Services() {
     return g_services;
 }
 
+// Sets one text property of `control` (or of its part); false when there is
+// no service.
+bool SetTextProperty(HWND control, DWORD part, const MSAAPROPID& property, const char* text) {
+    IAccPropServices* services = Services();
+    if (services == nullptr)
+        return false;
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    auto* wide = units > 0 ? static_cast<wchar_t*>(malloc(static_cast<size_t>(units) * sizeof(wchar_t))) : nullptr;
+    if (wide != nullptr && MultiByteToWideChar(CP_ACP, 0, text, -1, wide, units) == units)
+        services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), part, property, wide);
+    free(wide);
+    return true;
+}
+
 }  // namespace
 
 void NameUnlabelledControls(HWND pane) {
+    // The pane list sits on the window itself.
+    const HWND window = GetAncestor(pane, GA_ROOT);
     for (const ControlName& entry : kNames) {
-        const HWND control = GetDlgItem(pane, entry.controlId);
-        if (control == nullptr)
-            continue;
-        IAccPropServices* services = Services();
-        if (services == nullptr)
+        HWND control = GetDlgItem(pane, entry.controlId);
+        if (control == nullptr && window != pane && window != nullptr)
+            control = GetDlgItem(window, entry.controlId);
+        if (control != nullptr && !SetTextProperty(control, CHILDID_SELF, PROPID_ACC_NAME, GetText(entry.textId)))
             return;
-        wchar_t name[256];
-        const int length = MultiByteToWideChar(CP_ACP, 0, GetText(entry.textId), -1, name, 256);
-        if (length <= 0)
-            continue;
-        services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME, name);
     }
+}
+
+void NameControlPart(HWND control, unsigned part, const char* name) {
+    SetTextProperty(control, part, PROPID_ACC_NAME, name);
+}
+
+void DescribeControl(HWND control, const char* description) {
+    if (control == nullptr)
+        return;
+    if (description != nullptr && description[0] != '\0') {
+        SetTextProperty(control, CHILDID_SELF, PROPID_ACC_DESCRIPTION, description);
+        return;
+    }
+    IAccPropServices* services = Services();
+    MSAAPROPID property = PROPID_ACC_DESCRIPTION;
+    if (services != nullptr)
+        services->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &property, 1);
+}
+
+namespace {
+
+// UI Automation's calls and the BSTR calls they take, looked up once.
+using HostProviderCall = HRESULT(WINAPI*)(HWND, IUnknown**);
+using NotifyCall = HRESULT(WINAPI*)(IUnknown*, int, int, BSTR, BSTR);
+using AllocCall = BSTR(WINAPI*)(const OLECHAR*);
+using FreeCall = void(WINAPI*)(BSTR);
+struct Notifier {
+    HostProviderCall hostProvider;
+    NotifyCall notify;
+    AllocCall alloc;
+    FreeCall free;
+};
+
+template <typename Call>
+Call Lookup(HMODULE module, const char* name) {
+    const FARPROC found = module != nullptr ? GetProcAddress(module, name) : nullptr;
+    Call call = nullptr;
+    static_assert(sizeof(call) == sizeof(found), "function pointers of one size");
+    memcpy(&call, &found, sizeof(call));
+    return call;
+}
+
+const Notifier* FindNotifier() {
+    static Notifier notifier;
+    static bool looked;
+    if (!looked) {
+        looked = true;
+        const HMODULE automation = LoadLibraryA("uiautomationcore.dll");
+        const HMODULE automationTypes = LoadLibraryA("oleaut32.dll");
+        notifier = Notifier{Lookup<HostProviderCall>(automation, "UiaHostProviderFromHwnd"),
+                            Lookup<NotifyCall>(automation, "UiaRaiseNotificationEvent"),
+                            Lookup<AllocCall>(automationTypes, "SysAllocString"),
+                            Lookup<FreeCall>(automationTypes, "SysFreeString")};
+    }
+    const bool complete = notifier.hostProvider != nullptr && notifier.notify != nullptr &&
+                          notifier.alloc != nullptr && notifier.free != nullptr;
+    return complete ? &notifier : nullptr;
+}
+
+}  // namespace
+
+bool AnnounceText(HWND window, const char* text) {
+    const Notifier* notifier = FindNotifier();
+    if (notifier == nullptr || window == nullptr || text == nullptr)
+        return false;
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    auto* wide = units > 0 ? static_cast<wchar_t*>(malloc(static_cast<size_t>(units) * sizeof(wchar_t))) : nullptr;
+    BSTR spoken = wide != nullptr && MultiByteToWideChar(CP_ACP, 0, text, -1, wide, units) == units
+                      ? notifier->alloc(wide)
+                      : nullptr;
+    free(wide);
+    BSTR activity = notifier->alloc(L"TalvixDiskWriter.Outcome");
+    IUnknown* provider = nullptr;
+    // NotificationKind_ActionCompleted, NotificationProcessing_ImportantMostRecent.
+    constexpr int kActionCompleted = 2, kImportantMostRecent = 1;
+    const bool raised = spoken != nullptr && activity != nullptr &&
+                        SUCCEEDED(notifier->hostProvider(window, &provider)) && provider != nullptr &&
+                        SUCCEEDED(notifier->notify(provider, kActionCompleted, kImportantMostRecent, spoken, activity));
+    if (provider != nullptr)
+        provider->Release();
+    notifier->free(spoken);
+    notifier->free(activity);
+    return raised;
 }

@@ -33,8 +33,10 @@ struct StatusEntry {
     char* text;
     void* icon;
     uint8_t kind;
+    bool continued;  // the line goes on from the item above
+    uint32_t from, length;
 };
-static_assert(sizeof(StatusEntry) == 24, "the program is 64-bit: text, icon, kind, 7 bytes of padding");
+static_assert(sizeof(StatusEntry) == 32, "the program is 64-bit: text, icon, kind, flag, 2 spans, padding");
 const char* const kKindNames[] = {"Error", "Ok", "Warning"};
 
 const int kDriveList = 1012;
@@ -489,21 +491,27 @@ int CmdStatus(Context& context) {
     LRESULT count = SendOrZero(list, LB_GETCOUNT);
     std::vector<std::string> texts;
     std::vector<uint8_t> kinds, shown;
+    std::vector<LRESULT> items;  // each line's first item
     for (LRESULT i = 0; i < count; ++i) {
         LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
         StatusEntry entry;
         std::string text;
-        if (!data || !remote.Read((const void*)data, &entry, sizeof entry) || !remote.ReadText(entry.text, 4096, &text))
+        if (!data || !remote.Read((const void*)data, &entry, sizeof entry))
+            return Fail(kFailed, "cannot read status item %d", (int)i);
+        if (entry.continued)
+            continue;
+        if (!remote.ReadText(entry.text, 4096, &text))
             return Fail(kFailed, "cannot read status line %d", (int)i);
         texts.push_back(text);
         kinds.push_back(entry.kind);
+        items.push_back(i);
     }
     const DWORD kSettleMs = 1500;
     for (DWORD start = GetTickCount();; Sleep(kPollMs)) {
         bool agree = true;
         shown.assign(kinds.size(), kDrawnHidden);
         for (size_t i = 0; i < kinds.size(); ++i) {
-            shown[i] = DrawnKind(list, (LRESULT)i);
+            shown[i] = DrawnKind(list, items[i]);
             if (shown[i] == kDrawnHidden ? drawn : shown[i] != kinds[i])
                 agree = false;
         }
@@ -516,6 +524,48 @@ int CmdStatus(Context& context) {
         if (shown[i] == kDrawnHidden ? drawn : shown[i] != kinds[i])
             kind += std::string("(drawn ") + KindName(shown[i]) + ")";
         Print("%s\t%s\n", kind.c_str(), Escape(texts[i]).c_str());
+    }
+    return kOk;
+}
+
+// status-items: per status line, how it is laid out in list items:
+// "items<TAB>tallest item's height<TAB>whole|broken<TAB>string of the first
+// item". "whole" when the items' parts follow one another through the line,
+// only spaces or a line break left out between them, and the continuations'
+// strings are empty.
+int CmdStatusItems(Context& context) {
+    HWND pane = FindPane(context.main, "install");
+    HWND list = pane ? GetDlgItem(pane, kStatusList) : nullptr;
+    if (!list)
+        return Fail(kNotFound, "no status list");
+    Remote remote(list);
+    const LRESULT count = SendOrZero(list, LB_GETCOUNT);
+    for (LRESULT i = 0; i < count;) {
+        std::string text, spoken;
+        StatusEntry entry;
+        LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
+        if (!data || !remote.Read((const void*)data, &entry, sizeof entry) || entry.continued ||
+            !remote.ReadText(entry.text, 4096, &text) || !RowString(list, i, &spoken))
+            return Fail(kFailed, "status item %d begins no line", (int)i);
+        int items = 0, tallest = 0;
+        size_t covered = 0;
+        bool whole = true;
+        do {
+            const LRESULT height = SendOrZero(list, LB_GETITEMHEIGHT, i);
+            tallest = height > tallest ? (int)height : tallest;
+            std::string string;
+            if (items > 0 && (!RowString(list, i, &string) || !string.empty()))
+                whole = false;
+            if (entry.from < covered || entry.from + (size_t)entry.length > text.size() ||
+                text.find_first_not_of(" \n", covered) < entry.from)
+                whole = false;
+            covered = entry.from + (size_t)entry.length;
+            ++items;
+            data = ++i < count ? SendOrZero(list, LB_GETITEMDATA, i) : 0;
+        } while (data && remote.Read((const void*)data, &entry, sizeof entry) && entry.continued);
+        if (text.find_first_not_of(" \n", covered) != std::string::npos)
+            whole = false;
+        Print("%d\t%d\t%s\t%s\n", items, tallest, whole ? "whole" : "broken", Escape(spoken).c_str());
     }
     return kOk;
 }
@@ -902,9 +952,10 @@ int CmdDevNodes(Context& context) {
         StatusEntry entry;
         std::string text;
         if (!data || data == LB_ERR || !remote.Read((const void*)data, &entry, sizeof entry) ||
-            !remote.ReadText(entry.text, 4096, &text))
+            (!entry.continued && !remote.ReadText(entry.text, 4096, &text)))
             return Fail(kFailed, "cannot read status line %d", int(i + 1));
-        Print("%s\n", Escape(text).c_str());
+        if (!entry.continued)
+            Print("%s\n", Escape(text).c_str());
     }
     return kOk;
 }
@@ -1108,6 +1159,8 @@ const Command kCommands[] = {
     {"raise-watch", CmdRaiseWatch, true,
      "raise-watch <ms> [arrival|removal <letter>]  send the device change, watch the window go topmost and back"},
     {"rows", CmdRows, true, "rows                 drive list: root<TAB>icon|noicon per row, then selected<TAB>index"},
+    {"status-items", CmdStatusItems, true,
+     "status-items         per status line: items, tallest item, whole|broken, first item's string"},
     {"strings", CmdStrings, true, "strings <pane> <id>  each row's string of a list box (what a screen reader reads)"},
     {"geometry", CmdGeometry, true,
      "geometry             row heights of the three lists and the first status line's drawn icon size"},

@@ -98,3 +98,36 @@ tdw_expect_lang 1
 last_string() { drv strings install 1018 | tail -n1; }
 tdw_expect_out 'Waarschuwing: WAARSCHUWING: Alle bestanden op E: zullen gewist worden.' last_string
 tdw_close_app
+
+# At 200 % and 300 % no item is taller than the 255 pixels Windows allows
+# (Wine takes more): the longest Dutch line (inside the path of a file that
+# is not there) and a SHA-256 after a long path take the items they need,
+# which together carry the whole line; the first item's string holds it all,
+# and Ctrl+C copies each line once.
+policy=$(sed -n 's/^ *IDS_ACCESS_POLICY, *"\(.*\)"\r\?$/\1/p' "$TDW_ROOT/src/resources/strings_nl.rc")
+policy=${policy//%s/E:}
+[ ${#policy} -gt 250 ] || tdw_fail "the longest Dutch line was not found"
+folder="$TDW_WINE_DIR/een map met een lange naam"
+name=diskettebeeld_$(printf 'x%.0s' {1..140}).img
+mkdir -p "$folder" && cp "$(dirname "$TDW_EXE")/T64DEMO1.IMG" "$folder/$name" || tdw_fail "cannot copy the image"
+tdw_on_end "rm -rf '$folder'"
+items_whole() {   # <text of a line> <least items>
+  drv status-items 2>/dev/null | awk -F'\t' -v want="$1" -v least="$2" \
+    '$2 > 255 || $3 != "whole" {bad = 1} index($4, want) && $1 >= least {found = 1} END {exit !(found && !bad)}'
+}
+for dpi in 192 288; do
+  wine reg add "$desktop" /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1 </dev/null || tdw_fail "cannot set $dpi dpi"
+  tdw_start_app
+  tdw_wait_ready
+  drv lang 1 >/dev/null && drv click chooser 104 >/dev/null && drv settext chooser 1009 "$policy" >/dev/null \
+    || tdw_fail "cannot type the path"
+  tdw_goto 2
+  tdw_wait_until "$TDW_TIMEOUT" items_whole "$policy" 2 || tdw_fail "at $dpi dpi: $(drv status-items 2>&1)"
+  tdw_goto 0
+  drv settext chooser 1009 "$(tdw_win_path "$folder/$name")" >/dev/null || tdw_fail "cannot type the path"
+  tdw_goto 2
+  sha=$(tdw_sha_line "$name" "$folder/$name" nl)
+  tdw_wait_until "$TDW_TIMEOUT" items_whole "${sha#*$'\t'}" $((dpi / 144)) || tdw_fail "at $dpi dpi: $(drv status-items 2>&1)"
+  copies "$(report Fout Waarschuwing)" ctrl+c
+  tdw_close_app
+done
