@@ -124,3 +124,6 @@
 #define IDS_NAME_DRIVE_LIST 9921
 #define IDS_NAME_STATUS_LIST 9922
 #define IDS_NAME_WRITE_PROGRESS 9923
+// Names for screen readers of the pane list and the browse button
+#define IDS_NAME_PANE_LIST 9924
+#define IDS_NAME_BROWSE 9925

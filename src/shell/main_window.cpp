@@ -45,9 +45,10 @@ HWND FocusedPushButton(HWND pane) {
 }
 
 // Enter presses the push button that has the focus ("···" opens the file
-// dialog, Previous goes back), and elsewhere goes on to the next step on
-// Welcome and Select target, as Next would. It never presses Start or Put
-// back: only a press of the button itself may write to a drive.
+// dialog, Previous goes back, Start writes, as Windows does for any focused
+// button), and elsewhere goes on to the next step on Welcome and Select
+// target, as Next would. Only Start or Put back with the focus writes: Enter
+// elsewhere never does.
 void OnEnterKey() {
     const HWND pane = GetShownPane();
     if (pane == nullptr)
@@ -55,8 +56,7 @@ void OnEnterKey() {
     HWND button = FocusedPushButton(pane);
     if (button == nullptr && (pane == GetPane(PaneWelcome) || pane == GetPane(PaneTarget)))
         button = GetDlgItem(pane, IDC_NEXT);
-    const int id = button != nullptr ? GetDlgCtrlID(button) : 0;
-    if (button == nullptr || id == IDC_START || id == IDC_PUT_BACK || !IsWindowEnabled(button))
+    if (button == nullptr || !IsWindowEnabled(button))
         return;
     SendMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                  reinterpret_cast<LPARAM>(button));

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "resource.h"
+#include "text/accessible_names.h"
 #include "text/text.h"
 
 namespace {
@@ -34,6 +35,76 @@ unsigned CountCaptions(const unsigned char* captions, DWORD size) {
         if (captions[i] == '\0')
             ++count;
     return count;
+}
+
+constexpr UINT_PTR kKeysSubclass = 1;
+// What screen readers call the buttons, in the language table's order (en,
+// nl, ..): each language by its own name, the same whatever is chosen.
+constexpr const char* kButtonNames[] = {"English", "Nederlands", "No language"};
+
+int ButtonCount(HWND toolbar) {
+    return static_cast<int>(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0));
+}
+
+int CheckedButton(HWND toolbar) {
+    for (int i = 0; i < ButtonCount(toolbar); ++i)
+        if (SendMessageA(toolbar, TB_ISBUTTONCHECKED, static_cast<WPARAM>(i), 0))
+            return i;
+    return 0;
+}
+
+// Chooses the button as a click does: checked, and its command to the window.
+void ChooseButton(HWND toolbar, int index) {
+    if (index < 0 || index >= ButtonCount(toolbar))
+        return;
+    SendMessageA(toolbar, TB_CHECKBUTTON, static_cast<WPARAM>(index), TRUE);
+    SendMessageA(GetParent(toolbar), WM_COMMAND, MAKEWPARAM(index, BN_CLICKED), reinterpret_cast<LPARAM>(toolbar));
+}
+
+// The bar is one tab stop: the arrows move the hot button, Space or Enter
+// chooses it, as in a group of radio buttons.
+LRESULT CALLBACK LanguageBarKeys(HWND toolbar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    switch (message) {
+        case WM_GETDLGCODE: {
+            // Enter too, or the dialog manager takes it for the window.
+            const MSG* key = reinterpret_cast<const MSG*>(lParam);
+            const bool enter = key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN;
+            return DLGC_WANTARROWS | (enter ? DLGC_WANTMESSAGE : 0);
+        }
+        case WM_SETFOCUS:
+            SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(CheckedButton(toolbar)), 0);
+            break;
+        case WM_KILLFOCUS:
+            SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
+            break;
+        case WM_KEYDOWN: {
+            const int count = ButtonCount(toolbar);
+            int hot = static_cast<int>(SendMessageA(toolbar, TB_GETHOTITEM, 0, 0));
+            if (hot < 0 || hot >= count)
+                hot = CheckedButton(toolbar);
+            if (wParam == VK_LEFT || wParam == VK_UP || wParam == VK_RIGHT || wParam == VK_DOWN) {
+                const int step = wParam == VK_LEFT || wParam == VK_UP ? count - 1 : 1;
+                if (count > 0)
+                    SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>((hot + step) % count), 0);
+                return 0;
+            }
+            if (wParam == VK_SPACE || wParam == VK_RETURN) {
+                ChooseButton(toolbar, hot);
+                return 0;
+            }
+            break;
+        }
+        case WM_CHAR:
+            if (wParam == ' ' || wParam == '\r')
+                return 0;
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(toolbar, LanguageBarKeys, kKeysSubclass);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(toolbar, message, wParam, lParam);
 }
 
 }  // namespace
@@ -79,6 +150,12 @@ void SetupLanguageBar(HWND toolbar) {
         SetCurrentLanguage(count > 0 ? g_languageIds[0] : 0x0009);
         SendMessageA(toolbar, TB_CHECKBUTTON, 0, TRUE);
     }
+    SetWindowSubclass(toolbar, LanguageBarKeys, kKeysSubclass, 0);
+}
+
+void NameLanguageButtons(HWND toolbar) {
+    for (unsigned i = 0; i < g_languageCount && i < sizeof(kButtonNames) / sizeof(kButtonNames[0]); ++i)
+        NameControlPart(toolbar, i + 1, kButtonNames[i]);
 }
 
 void SelectLanguage(int index) {

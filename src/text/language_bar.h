@@ -7,7 +7,13 @@
 
 // Fills the toolbar with one check-group button per language and picks the
 // starting language from the user's interface language (English otherwise).
+// The bar is one tab stop: the arrows move between its buttons, Space or
+// Enter chooses.
 void SetupLanguageBar(HWND toolbar);
+
+// Gives the buttons their names for screen readers ("English", ...), once
+// the bar shows.
+void NameLanguageButtons(HWND toolbar);
 
 // Makes the language at `index` of the language table current; a negative or
 // unknown index changes nothing.

@@ -4,6 +4,7 @@
 
 #include "resource.h"
 #include "text/accessible_names.h"
+#include "text/language_bar.h"
 #include "text/text.h"
 
 namespace {
@@ -26,6 +27,7 @@ constexpr UINT_PTR kNameControlsTimer = 0x4E41;
 void CALLBACK NameControlsWhenShown(HWND pane, UINT, UINT_PTR timer, DWORD) {
     KillTimer(pane, timer);
     NameUnlabelledControls(pane);
+    NameLanguageButtons(GetDlgItem(GetAncestor(pane, GA_ROOT), IDC_LANGUAGE_BAR));
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 # Shift+Tab go through the pane list and the shown pane in reading order, the
 # arrows move in the radio group and the drive list (the row chosen is the
 # destination), Esc only re-shows the pane, Enter presses a focused button
-# ("···", Previous) and otherwise goes on from Welcome and Select target, but
-# never starts a write, Space on Start does.
+# ("···", Previous, Start) and otherwise goes on from Welcome and Select
+# target, but never starts a write from elsewhere. The language bar is one
+# tab stop: the arrows move in it, Space and Enter choose.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -24,6 +25,13 @@ tdw_w_drive_pattern 2097152
 tdw_start_app
 tdw_wait_ready
 tdw_expect "$(printf 'main\t2002')" focus
+
+# The language bar follows the pane list: Space chooses Dutch, Enter English.
+press "main 1014" tab
+drv keys right space >/dev/null || tdw_fail "cannot press Space in the language bar"
+tdw_expect_lang 1
+drv keys left enter >/dev/null || tdw_fail "cannot press Enter in the language bar"
+tdw_expect_lang 0
 
 # Tab order on Welcome: the radio group, the path, Browse, Next (Previous is
 # disabled), round to the pane list; Shift+Tab goes back.
@@ -75,19 +83,19 @@ tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has 'Ok	Write to: E:\' \
   || tdw_fail "the drive chosen with the keyboard is not the destination: $(tdw_w_status)"
 tdw_expect 1 enabled install 111
 
-# Enter on Install does not write, also with the focus on Start. The Tab
-# after it is handled after it: once the focus moved, Enter had its turn.
-press "install 111" shift+tab shift+tab
-press "install 101" enter tab
+# Enter on Install does not write from the status list. The Tab after it is
+# handled after it: once the focus moved, Enter had its turn.
+press "install 1018" shift+tab shift+tab shift+tab
+press "install 111" enter tab
 sleep 1
 tdw_expect install shown
 tdw_console_has "Fly :)" && tdw_fail "Enter on Install started a write"
 tdw_w_status_has "$TDW_W_LINE_START" && tdw_fail "Enter on Install started a write: $(tdw_w_status)"
 tdw_w_expect_untouched
 
-# Space on Start writes; the keyboard still has a control when it is done.
-press "install 111" shift+tab
-drv keys space >/dev/null || tdw_fail "cannot press Space"
+# Enter on Start writes, as Windows presses any focused button; the keyboard
+# still has a control when it is done.
+drv keys enter >/dev/null || tdw_fail "cannot press Enter"
 tdw_w_expect_done
 tdw_w_expect_status_tail "$(tdw_w_write_lines)"
 tdw_w_expect_written
