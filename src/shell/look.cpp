@@ -59,6 +59,15 @@ SurfaceLook LookOf(Surface surface, bool highContrast) {
     return highContrast ? kLooks[index].highContrast : kLooks[index].normal;
 }
 
+bool PaneControlsNeedScaling(int widthNow, int widthBefore, unsigned dpiBefore, unsigned dpi) {
+    if (dpiBefore == 0 || dpi == 0 || dpiBefore == dpi)
+        return false;
+    const long long scaled = static_cast<long long>(widthBefore) * dpi / dpiBefore;
+    const long long fromBefore = widthNow > widthBefore ? widthNow - widthBefore : widthBefore - widthNow;
+    const long long fromScaled = widthNow > scaled ? widthNow - scaled : scaled - widthNow;
+    return fromBefore < fromScaled;
+}
+
 int ScaleFrom96(int pixels, unsigned dpi) {
     if (dpi == 0)
         dpi = 96;

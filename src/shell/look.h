@@ -52,6 +52,12 @@ SurfaceLook LookOf(Surface surface, bool highContrast);
 // `pixels` at 96 dpi, at `dpi`, rounded to the nearest pixel.
 int ScaleFrom96(int pixels, unsigned dpi);
 
+// Whether a pane's own controls still have their size at `dpiBefore` after
+// the window moved to `dpi`: Windows lays out again only the window's own
+// children (the panes), not the controls inside them. Judged by one
+// control's width, nearer to what it was than to that scaled.
+bool PaneControlsNeedScaling(int widthNow, int widthBefore, unsigned dpiBefore, unsigned dpi);
+
 // The status icons are drawn at 16, 20, 24 and 32 pixels: the largest of
 // them that fits 16 pixels scaled to `dpi`, so that none is stretched.
 int StatusIconSize(unsigned dpi);

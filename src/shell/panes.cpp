@@ -18,9 +18,71 @@ HWND g_panes[PaneCount];
 HWND g_sourceChooser;
 HWND g_currentPane;
 
+// WM_DPICHANGED_AFTERPARENT, sent to each child window from Windows 10 1703 on.
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
+
+// The DPI each pane's controls are laid out for, and the width then of its
+// first control; the source chooser's last.
+struct PaneLayout {
+    HWND pane;
+    UINT dpi;
+    int width;
+};
+PaneLayout g_layouts[PaneCount + 1];
+
+int FirstControlWidth(HWND pane) {
+    RECT rect = {};
+    const HWND first = GetWindow(pane, GW_CHILD);
+    if (first == nullptr || !GetWindowRect(first, &rect))
+        return 0;
+    return rect.right - rect.left;
+}
+
+void RememberLayout(HWND pane) {
+    for (PaneLayout& layout : g_layouts) {
+        if (layout.pane != nullptr && layout.pane != pane)
+            continue;
+        layout = PaneLayout{pane, WindowDpi(pane), FirstControlWidth(pane)};
+        return;
+    }
+}
+
+// Moves and sizes every control of the pane from `before` to `after` dpi.
+void ScaleControls(HWND pane, UINT before, UINT after) {
+    for (HWND control = GetWindow(pane, GW_CHILD); control != nullptr; control = GetWindow(control, GW_HWNDNEXT)) {
+        RECT rect;
+        if (!GetWindowRect(control, &rect))
+            continue;
+        MapWindowPoints(nullptr, pane, reinterpret_cast<POINT*>(&rect), 2);
+        const int left = MulDiv(rect.left, static_cast<int>(after), static_cast<int>(before));
+        const int top = MulDiv(rect.top, static_cast<int>(after), static_cast<int>(before));
+        const int right = MulDiv(rect.right, static_cast<int>(after), static_cast<int>(before));
+        const int bottom = MulDiv(rect.bottom, static_cast<int>(after), static_cast<int>(before));
+        SetWindowPos(control, nullptr, left, top, right - left, bottom - top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+// The window moved to another DPI and Windows laid out the panes (its own
+// children): the controls inside a pane are laid out here, unless Windows
+// did that too.
+void FollowParentDpi(HWND pane) {
+    for (PaneLayout& layout : g_layouts) {
+        if (layout.pane != pane)
+            continue;
+        const UINT dpi = WindowDpi(pane);
+        if (PaneControlsNeedScaling(FirstControlWidth(pane), layout.width, layout.dpi, dpi))
+            ScaleControls(pane, layout.dpi, dpi);
+        layout = PaneLayout{pane, dpi, FirstControlWidth(pane)};
+        return;
+    }
+}
+
 HWND CreatePane(const PaneEntry& entry, HWND parent) {
-    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(entry.templateId), parent, entry.procedure,
-                              0);
+    const HWND pane = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(entry.templateId), parent,
+                                         entry.procedure, 0);
+    if (pane != nullptr)
+        RememberLayout(pane);
+    return pane;
 }
 
 bool g_othersCreated;
@@ -244,6 +306,9 @@ INT_PTR CALLBACK PaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM) {
             return FALSE;
         case WM_CTLCOLORDLG:
             return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+        case kDpiChangedAfterParent:
+            FollowParentDpi(pane);
+            return FALSE;
         case WM_CTLCOLORSTATIC:
             return reinterpret_cast<INT_PTR>(PrepareSurface(reinterpret_cast<HDC>(wParam), Surface::Background));
         default:

@@ -55,4 +55,22 @@ TEST(Look, SizesFollowTheDpi) {
     }
 }
 
+TEST(Look, PaneControlsScaledOnlyWhereWindowsLeftThem) {
+    const struct {
+        int widthNow, widthBefore;
+        unsigned dpiBefore, dpi;
+        bool scale;
+    } kCases[] = {
+        {100, 100, 96, 192, true},   // left as they were: scaled here
+        {200, 100, 96, 192, false},  // laid out by Windows already
+        {101, 150, 144, 96, false},  // to a smaller scale, laid out
+        {150, 150, 144, 96, true},
+        {100, 100, 96, 96, false},   // no change of scale
+        {100, 100, 0, 192, false},   // the scale before is not known
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(PaneControlsNeedScaling(c.widthNow, c.widthBefore, c.dpiBefore, c.dpi), c.scale)
+            << c.widthNow << " " << c.dpiBefore << "->" << c.dpi;
+}
+
 }  // namespace
