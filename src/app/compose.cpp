@@ -11,6 +11,7 @@
 #include "install/checks.h"
 #include "install/chosen_target.h"
 #include "install/install_pane.h"
+#include "install/status_focus.h"
 #include "install/status_list.h"
 #include "resource.h"
 #include "shell/app_hooks.h"

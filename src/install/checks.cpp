@@ -9,6 +9,7 @@
 #include "install/drive_copies.h"
 #include "install/install_pane.h"
 #include "install/source_check.h"
+#include "install/status_focus.h"
 #include "install/status_list.h"
 #include "install/write_loop.h"
 #include "resource.h"

@@ -6,6 +6,7 @@ list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/status_rows.cpp)
 list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/status_list.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/status_focus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/status_copy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/install_pane.cpp

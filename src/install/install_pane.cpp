@@ -4,6 +4,7 @@
 
 #include "install/checks.h"
 #include "install/status_copy.h"
+#include "install/status_focus.h"
 #include "install/status_list.h"
 #include "install/writer.h"
 #include "resource.h"

@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "install/progress_log.h"
+#include "install/status_focus.h"
 #include "install/status_report.h"
 #include "install/status_rows.h"
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/display.h"
 #include "shell/ui_thread.h"
-#include "text/accessible_names.h"
 #include "text/copy_text.h"
 #include "text/text.h"
 
@@ -39,8 +39,6 @@ int g_iconSize;  // of the icons loaded
 // The height of the item being added: its WM_MEASUREITEM comes during
 // LB_ADDSTRING, before its item data is set.
 UINT g_addingHeight;
-// The item last selected, to tell which way a selection moved.
-LRESULT g_selectedItem = -1;
 // The outcome of the write that runs or ran last, as a screen reader says
 // it: the Error that ended it, or its done line. Said once, then freed.
 char* g_outcome;
@@ -216,7 +214,7 @@ void ReleaseRows(bool keepTexts) {
         }
         SendMessageA(g_statusList, LB_SETITEMDATA, static_cast<WPARAM>(i), 0);
     }
-    g_selectedItem = -1;
+    ForgetStatusSelection();
     // One message for the lot: deleting line by line lays the list out anew each time.
     SendMessageA(g_statusList, LB_RESETCONTENT, 0, 0);
 }
@@ -426,24 +424,6 @@ void MeasureStatusItem(HWND, MEASUREITEMSTRUCT* measure) {
     measure->itemHeight = g_addingHeight != 0 ? g_addingHeight : static_cast<UINT>(Scaled(kFontHeight));
 }
 
-void FollowStatusSelection() {
-    const LRESULT selected = SendMessageA(g_statusList, LB_GETCURSEL, 0, 0);
-    if (selected == LB_ERR || !IsContinuation(selected)) {
-        g_selectedItem = selected;
-        return;
-    }
-    const LRESULT start = LineStart(selected);
-    const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
-    LRESULT next = selected;
-    while (next < count && IsContinuation(next))
-        ++next;
-    // An arrow down from the line's first item goes on to the next line; a
-    // click, or a move up, stays on the line.
-    const bool onward = g_selectedItem == start && selected > start && GetKeyState(VK_LBUTTON) >= 0 && next < count;
-    g_selectedItem = onward ? next : start;
-    SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(g_selectedItem), 0);
-}
-
 void DrawStatusItem(const DRAWITEMSTRUCT* item) {
     const StatusEntry* entry = reinterpret_cast<const StatusEntry*>(item->itemData);
     if (entry == nullptr || item->itemID == static_cast<UINT>(-1))
@@ -523,10 +503,8 @@ void RescaleStatusList() {
                 free(const_cast<char*>(lines[i].text));
                 free(entry);
             }
-            if (i == selectedLine) {
-                g_selectedItem = firstItem;
-                SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(firstItem), 0);
-            }
+            if (i == selectedLine)
+                SelectStatusItem(firstItem);
         }
         HoldStatusListRedraw(held);
     }
@@ -537,96 +515,20 @@ void RescaleStatusList() {
     InvalidateRect(g_statusList, nullptr, TRUE);
 }
 
-namespace {
-
-// Selects the last line's first item; false when the list is empty.
-bool SelectLastLine() {
-    const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
-    if (count <= 0 || count == LB_ERR)
-        return false;
-    g_selectedItem = LineStart(count - 1);
-    SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(g_selectedItem), 0);
-    return true;
+HWND StatusListWindow() {
+    return g_statusList;
 }
 
-// Gives the list the focus, only while the wizard is the active window and
-// shows the list: focus must not pull it in front of another program. True
-// when the list has the focus.
-bool FocusList() {
-    const HWND main = GetMainWindow();
-    if (GetActiveWindow() == main && IsWindowVisible(g_statusList))
-        SendMessageA(main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(g_statusList), TRUE);
-    return GetFocus() == g_statusList;
+const StatusEntry* StatusItemEntry(LRESULT index) {
+    return EntryAt(index);
 }
 
-// The last line whose string is `spoken`; -1 when none is.
-LRESULT FindLine(const char* spoken) {
-    const size_t length = strlen(spoken);
-    char* string = static_cast<char*>(malloc(length + 1));
-    LRESULT found = -1;
-    for (LRESULT i = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0) - 1; string != nullptr && i >= 0 && found < 0; --i)
-        if (!IsContinuation(i) &&
-            SendMessageA(g_statusList, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0) == static_cast<LRESULT>(length) &&
-            SendMessageA(g_statusList, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(string)) ==
-                static_cast<LRESULT>(length) &&
-            memcmp(string, spoken, length) == 0)
-            found = i;
-    free(string);
-    return found;
+LRESULT StatusLineStart(LRESULT index) {
+    return LineStart(index);
 }
 
-}  // namespace
-
-void FocusLastStatusLine() {
-    if (SelectLastLine())
-        FocusList();
-}
-
-void AnnounceWriteOutcome() {
+char* TakeWriteOutcome() {
     char* outcome = g_outcome;
     g_outcome = nullptr;
-    if (outcome == nullptr)
-        return;
-    // Said once: the focus on its line makes a screen reader say it; where
-    // the focus cannot go there (the wizard went on to Reboot, or another
-    // program is in front), UI Automation's notification does.
-    const LRESULT line = FindLine(outcome);
-    if (line >= 0) {
-        g_selectedItem = line;
-        SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
-    }
-    if (line < 0 || !FocusList())
-        AnnounceText(GetMainWindow(), outcome);
-    free(outcome);
-}
-
-char* StatusWarningsAndErrors() {
-    const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
-    size_t size = 1;
-    for (LRESULT i = 0; i < count; ++i) {
-        const StatusEntry* entry = EntryAt(i);
-        if (entry != nullptr && !entry->continued && entry->kind != MessageKind::Ok)
-            size += strlen(entry->text) + 1;
-    }
-    char* text = static_cast<char*>(malloc(size));
-    if (text == nullptr)
-        return nullptr;
-    size_t used = 0;
-    for (LRESULT i = 0; i < count; ++i) {
-        const StatusEntry* entry = EntryAt(i);
-        if (entry == nullptr || entry->continued || entry->kind == MessageKind::Ok)
-            continue;
-        if (used > 0)
-            text[used++] = ' ';
-        const size_t length = strlen(entry->text);
-        memcpy(text + used, entry->text, length);
-        used += length;
-    }
-    text[used] = '\0';
-    return text;
-}
-
-void KeepStatusFocusOnLastLine() {
-    if (g_statusList != nullptr && GetFocus() == g_statusList)
-        SelectLastLine();
+    return outcome;
 }

@@ -55,29 +55,17 @@ void HoldStatusListRedraw(bool hold);
 char* StatusListReport();
 
 void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure);
-// LBN_SELCHANGE: a selection that lands on a line's continuation goes to a
-// line's first item (the next line's when an arrow moved down from this one).
-void FollowStatusSelection();
 void DrawStatusItem(const DRAWITEMSTRUCT* item);
 
 // The window moved to a display of another DPI: icons, fonts and line
 // heights follow.
 void RescaleStatusList();
 
-// Selects the last line and, while the Install pane shows, gives the list the
-// focus: a screen reader then speaks the outcome of a write or a refusal.
-void FocusLastStatusLine();
-
-// Says the outcome of the write that ended, once: the focus goes to its line
-// where it can (the Install pane shows, the wizard is in front), UI
-// Automation's notification says it otherwise. Run after the write's last
-// check run.
-void AnnounceWriteOutcome();
-
-// The Warning and Error lines' texts, one after the other; malloc'ed, null
-// when memory runs out.
-char* StatusWarningsAndErrors();
-
-// After the list was filled anew: while it has the focus, its last line is
-// selected, so that the focus is on a line rather than nowhere.
-void KeepStatusFocusOnLastLine();
+// For the list's selection and focus (status_focus.cpp): the list; an item's
+// entry, null when it has none; the first item of the line that item
+// `index` belongs to; the outcome a write noted and has not said yet
+// (malloc'ed, the caller's to free; null when none).
+HWND StatusListWindow();
+const StatusEntry* StatusItemEntry(LRESULT index);
+LRESULT StatusLineStart(LRESULT index);
+char* TakeWriteOutcome();

@@ -14,6 +14,7 @@
 #include "devices/drive_list.h"
 #include "install/checks.h"
 #include "install/drive_copies.h"
+#include "install/status_focus.h"
 #include "install/status_list.h"
 #include "install/chosen_target.h"
 #include "install/raw_write.h"

@@ -1,0 +1,34 @@
+// The status list's selection and focus, and what a screen reader is told
+// of it: the outcome of a write, the lines that Start's description
+// carries. UI thread only.
+#pragma once
+
+#include <windows.h>
+
+// Selects item `index`; remembered to tell which way the next selection
+// moved.
+void SelectStatusItem(LRESULT index);
+// The list was emptied: no item is selected.
+void ForgetStatusSelection();
+
+// LBN_SELCHANGE: a selection that lands on a line's continuation goes to a
+// line's first item (the next line's when an arrow moved down from this one).
+void FollowStatusSelection();
+
+// Selects the last line and, while the Install pane shows, gives the list the
+// focus: a screen reader then speaks the outcome of a write or a refusal.
+void FocusLastStatusLine();
+
+// Says the outcome of the write that ended, once: the focus goes to its line
+// where it can (the Install pane shows, the wizard is in front), UI
+// Automation's notification says it otherwise. Run after the write's last
+// check run.
+void AnnounceWriteOutcome();
+
+// The Warning and Error lines' texts, one after the other; malloc'ed, null
+// when memory runs out.
+char* StatusWarningsAndErrors();
+
+// After the list was filled anew: while it has the focus, its last line is
+// selected, so that the focus is on a line rather than nowhere.
+void KeepStatusFocusOnLastLine();
