@@ -313,6 +313,17 @@ RawWriteOutcome WriteFailure(const Session& session, uint32_t error) {
     return outcome;
 }
 
+// Windows keeps the old partition table until told; released with it, the
+// old volumes would mount again over the image. Told only after the read-back.
+void TellNewLayout(const Session& session) {
+    const StorageCalls& calls = *session.calls;
+    uint32_t returned = 0;
+    const uint32_t error =
+        calls.control(calls.context, session.device, StorageControl::UpdateProperties, nullptr, 0, &returned);
+    if (error != 0)
+        Note(session, "Windows could not be told of the new layout (error %u).", error);
+}
+
 RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const RawWriteRequest& request) {
     const StorageCalls& calls = *session->calls;
     const bool throughDisk = now.target.kind == WriteTargetKind::PhysicalDrive;
@@ -351,19 +362,16 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
     if (backupAt > 0)
         ClearBackupGpt(session, backupAt, request.readBack);
     const bool tailBack = request.tail.size == 0 || RestoreTail(session, request.tail, request.readBack);
-    // Windows keeps the old partition table until told; released with it,
-    // the old volumes would mount again over the image.
-    uint32_t returned = 0;
-    const uint32_t updateError =
-        calls.control(calls.context, session->device, StorageControl::UpdateProperties, nullptr, 0, &returned);
-    if (updateError != 0)
-        Note(*session, "Windows could not be told of the new layout (error %u).", updateError);
-
+    // Read back while every volume of the disk is still locked or
+    // dismounted: once Windows reads the new layout, a volume it finds there
+    // is mounted at once, and its file system (or Explorer) writes inside the
+    // image before a later read could see what this program wrote.
     result.readBackStop = ReadBack(session, request.image, request.readBack);
     if (result.readBackStop != kWriteImageSize || !tailBack) {
         result.outcome = RawWriteOutcome::NotKept;
         result.error = session->lastError;
     }
+    TellNewLayout(*session);
     return result;
 }
 

@@ -1,6 +1,6 @@
 // One raw write of the image onto the chosen drive: the device checked to be
 // the one chosen, its volumes taken from the file system, the image written,
-// Windows told of the new layout, and every byte read back.
+// every byte read back, and only then Windows told of the new layout.
 #pragma once
 
 #include <cstdint>
