@@ -78,6 +78,11 @@ void ReleaseListedDrives(void* survey) {
     ReleaseDriveIdentities(static_cast<DriveIdentities*>(survey));
 }
 
+// A fixed drive is listed when its disk is a stick or card that calls itself fixed.
+bool IsFixedStickDrive(char letter) {
+    return IsFixedStick(IdentifyDrive(letter));
+}
+
 // A write or a refusal has ended: its outcome is the last status line,
 // which a screen reader then speaks.
 void FocusOutcomeWhenWriteEnds() {
@@ -121,7 +126,8 @@ void ComposeApplication() {
     AddDisplayChangeHook(RescaleStatusList);
     AddDeviceChangeHook(ForgetFloppyOnDeviceChange);
     AddDeviceChangeHook(RefreshDriveListOnDeviceChange);
-    SetDriveListHooks({IdentifyListedDrives, TakeListedDrives, ReleaseListedDrives, RunChecks, ChooseTarget});
+    SetDriveListHooks(
+        {IdentifyListedDrives, TakeListedDrives, ReleaseListedDrives, RunChecks, ChooseTarget, IsFixedStickDrive});
     AddExitHook(FinishUsbRestarts);
     // The attached image's SHA-256 comes after "Ready...": the checks show it then.
     SetAttachedDigestHook(RunChecks);

@@ -124,3 +124,9 @@
 #define IDS_NAME_DRIVE_LIST 9921
 #define IDS_NAME_STATUS_LIST 9922
 #define IDS_NAME_WRITE_PROGRESS 9923
+// Sticks that call themselves fixed, media of 4,096-byte sectors, and failures of the write by their cause
+#define IDS_FIXED_DISK_ROW 3030
+#define IDS_FIXED_DISK_WARNING 3031
+#define IDS_SECTORS_4096 3032
+#define IDS_DRIVE_GONE 4040
+#define IDS_MEDIUM_FAILED 4041
