@@ -297,6 +297,7 @@ uint32_t StorageModel::Transfer(StorageHandle handle, uint8_t* data, const uint8
     ModelDisk* disk = diskIndex >= 0 ? &disks[diskIndex] : nullptr;
     if (disk != nullptr && !disk->present)
         return kErrorNotReady;
+    // ReadFile, WriteFile: a device that went (ERROR_DEVICE_NOT_CONNECTED) or a failing medium (ERROR_CRC) ends each call.
     if (disk != nullptr && disk->failsWith != 0 && rawWrites >= disk->failsAfterWrites)
         return disk->failsWith;
     const uint32_t sector = disk != nullptr ? disk->sectorSize : 512;
