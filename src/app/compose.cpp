@@ -79,6 +79,11 @@ void ReleaseListedDrives(void* survey) {
     ReleaseDriveIdentities(static_cast<DriveIdentities*>(survey));
 }
 
+// A fixed drive is listed when its disk is a stick or card that calls itself fixed.
+bool IsFixedStickDrive(char letter) {
+    return IsFixedStick(IdentifyDrive(letter));
+}
+
 // A write or a refusal has ended with an Error: a screen reader says it. A
 // write that logged no Error says its outcome as the bar shows its end.
 void FocusOutcomeWhenWriteEnds() {
@@ -120,7 +125,8 @@ void ComposeApplication() {
     AddDisplayChangeHook(RescaleStatusList);
     AddDeviceChangeHook(ForgetFloppyOnDeviceChange);
     AddDeviceChangeHook(RefreshDriveListOnDeviceChange);
-    SetDriveListHooks({IdentifyListedDrives, TakeListedDrives, ReleaseListedDrives, RunChecks, ChooseTarget});
+    SetDriveListHooks(
+        {IdentifyListedDrives, TakeListedDrives, ReleaseListedDrives, RunChecks, ChooseTarget, IsFixedStickDrive});
     AddExitHook(FinishUsbRestarts);
     // The attached image's SHA-256 comes after "Ready...": the checks show it then.
     SetAttachedDigestHook(RunChecks);

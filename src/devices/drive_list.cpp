@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -13,6 +14,7 @@
 #include "shell/display.h"
 #include "shell/ui_thread.h"
 #include "text/console.h"
+#include "text/text.h"
 
 // What a worker found, handed to the UI thread in one message.
 struct DriveListUpdate {
@@ -80,25 +82,39 @@ void FindDriveIcon(const char* root, DriveEntry* entry) {
     }
 }
 
+// True when `root` is a fixed drive on a stick or card that calls itself fixed.
+bool IsFixedStickRoot(const char* root) {
+    return GetDriveTypeA(root) == DRIVE_FIXED && g_hooks.fixedStick != nullptr && g_hooks.fixedStick(root[0]);
+}
+
+// The removable drives in the order Windows gives them, then the sticks that
+// call themselves fixed.
 void FindRemovableDrives(DriveListUpdate* update) {
     // 26 roots of 4 bytes and the closing NUL fit; a longer answer is refused.
     char roots[256] = {};
     const DWORD length = GetLogicalDriveStringsA(sizeof(roots) - 1, roots);
     if (length == 0 || length >= sizeof(roots) - 1)
         return;
-    for (const char* root = roots; *root != '\0' && update->count < 26; root += strlen(root) + 1) {
-        if (!IsPlainRoot(root) || GetDriveTypeA(root) != DRIVE_REMOVABLE)
-            continue;
-        DriveEntry* entry = &update->entries[update->count++];
-        memcpy(entry->rootPath, root, sizeof(entry->rootPath));
-        FindDriveIcon(root, entry);
+    for (int pass = 0; pass < 2; ++pass) {
+        const bool fixed = pass == 1;
+        for (const char* root = roots; *root != '\0' && update->count < 26; root += strlen(root) + 1) {
+            if (!IsPlainRoot(root) || (fixed ? !IsFixedStickRoot(root) : GetDriveTypeA(root) != DRIVE_REMOVABLE))
+                continue;
+            DriveEntry* entry = &update->entries[update->count++];
+            memcpy(entry->rootPath, root, sizeof(entry->rootPath));
+            entry->fixedDisk = fixed;
+            FindDriveIcon(root, entry);
+        }
     }
 }
 
-// The row's string is what a screen reader reads: the drive letter, as drawn.
+// The row's string is what a screen reader reads: the drive letter, and
+// for a fixed disk the words drawn beside it.
 LRESULT AddDriveRow(HWND list, DriveEntry* entry) {
-    const char letter[3] = {entry->rootPath[0], ':', '\0'};
-    const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(letter));
+    char name[100];
+    snprintf(name, sizeof(name), "%c:%s%s", entry->rootPath[0], entry->fixedDisk ? " " : "",
+             entry->fixedDisk ? GetText(IDS_FIXED_DISK_ROW) : "");
+    const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     if (index >= 0 && SendMessageA(list, LB_SETITEMDATA, index, reinterpret_cast<LPARAM>(entry)) == LB_ERR) {
         SendMessageA(list, LB_DELETESTRING, index, 0);
         return LB_ERR;
@@ -249,6 +265,20 @@ void RescaleDriveList() {
         SendMessageA(list, LB_SETITEMHEIGHT, static_cast<WPARAM>(i), Scaled(kDriveRowHeight));
 }
 
+namespace {
+
+// A stick that calls itself fixed says so beside its letter, in the list's font.
+void DrawFixedDiskNote(const DRAWITEMSTRUCT* item, int left) {
+    RECT text = item->rcItem;
+    text.left = left;
+    const HGDIOBJ oldFont =
+        SelectObject(item->hDC, reinterpret_cast<HFONT>(SendMessageA(item->hwndItem, WM_GETFONT, 0, 0)));
+    DrawTextA(item->hDC, GetText(IDS_FIXED_DISK_ROW), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    SelectObject(item->hDC, oldFont);
+}
+
+}  // namespace
+
 void DrawDriveItem(const DRAWITEMSTRUCT* item) {
     const DriveEntry* entry = reinterpret_cast<const DriveEntry*>(item->itemData);
     if (entry == nullptr || item->itemID == static_cast<UINT>(-1))
@@ -277,8 +307,13 @@ void DrawDriveItem(const DRAWITEMSTRUCT* item) {
     const int top = item->rcItem.top + (item->rcItem.bottom - item->rcItem.top - iconHeight) / 2;
 
     const HGDIOBJ oldFont = SelectObject(dc, g_letterFont);
-    TextOutA(dc, left + iconWidth + Scaled(8), item->rcItem.top + Scaled(4), entry->rootPath, 2);
+    const int letterLeft = left + iconWidth + Scaled(8);
+    TextOutA(dc, letterLeft, item->rcItem.top + Scaled(4), entry->rootPath, 2);
+    SIZE letterSize = {};
+    GetTextExtentPoint32A(dc, entry->rootPath, 2, &letterSize);
     SelectObject(dc, oldFont);
+    if (entry->fixedDisk)
+        DrawFixedDiskNote(item, letterLeft + letterSize.cx + Scaled(12));
 
     if (hasIcon)
         ImageList_DrawEx(entry->imageList, entry->iconIndex, dc, left, top, iconWidth, iconHeight, 0, 0,

@@ -11,6 +11,7 @@ struct DriveEntry {
     char rootPath[4];      // "E:\"
     HIMAGELIST imageList;  // the system image list, never destroyed
     int iconIndex;         // -1: no icon
+    bool fixedDisk;        // a stick or card that Windows calls fixed
 };
 
 // What the list tells the rooms above it, registered at start. The device
@@ -29,6 +30,9 @@ struct DriveListHooks {
     void (*applied)();
     // UI thread: the user picked drive `letter`'s row, anew or again.
     void (*chosen)(char letter);
+    // Rebuild thread: whether fixed drive `letter` lies on a stick or card
+    // that calls itself fixed, and may be listed after the removable ones.
+    bool (*fixedStick)(char letter);
 };
 void SetDriveListHooks(const DriveListHooks& hooks);
 

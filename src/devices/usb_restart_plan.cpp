@@ -155,9 +155,10 @@ bool WaitUntilRunning(const DeviceTree& tree, DeviceNode node) {
     return tree.isRunning(tree.context, node);
 }
 
-// What a state change came to: made, put off by Windows (the device runs on
-// as it was), or refused by the class installer.
-enum class Change { Made, PutOff, Refused };
+// What a state change came to: made, vetoed (Windows put the stop off and
+// said so), unknown (put off as far as anyone can tell), or refused by the
+// class installer.
+enum class Change { Made, Vetoed, PutOff, Refused };
 
 Change JudgeChange(const DeviceTree& tree, const StateChangeAnswer& answer) {
     if (!answer.installerDone) {
@@ -174,7 +175,7 @@ Change JudgeChange(const DeviceTree& tree, const StateChangeAnswer& answer) {
         Note(tree, "Windows asks for a reboot to finish restarting the device.\n");
     else if (answer.needRestart)
         Note(tree, "Windows could not stop the device now (is it in use?).\n");
-    return answer.needReboot || answer.needRestart ? Change::PutOff : Change::Made;
+    return answer.needReboot || answer.needRestart ? Change::Vetoed : Change::Made;
 }
 
 // Stops and starts `node` with DICS_PROPCHANGE until it runs again.
@@ -187,6 +188,10 @@ UsbRestartOutcome RestartHeldDevice(const DeviceTree& tree, DeviceNode node, con
         // unplugging the device brings it back.
         const Change change =
             JudgeChange(tree, tree.changeState(tree.context, node, kDicsPropChange, kDicsFlagConfigSpecific));
+        // A vetoed stop never happened: there is nothing to wait for, whatever
+        // the device's status says while Windows waits for its restart.
+        if (change == Change::Vetoed)
+            return UsbRestartOutcome::NotRestarted;
         const bool running = WaitUntilRunning(tree, node);
         // A stop that Windows put off stays put off: whatever holds the device
         // open will not let go within a second. A device slow to start is not
@@ -276,7 +281,7 @@ UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tr
         Note(tree, "%s was not restarted; Windows may show the old contents until it is plugged in again.\n",
              plan.instanceId);
     else
-        Note(tree, "Error: %s could not be restarted; unplug it and plug it in again.\n", plan.instanceId);
+        Note(tree, "Warning: %s could not be restarted; unplug it and plug it in again.\n", plan.instanceId);
     return outcome;
 }
 

@@ -115,7 +115,7 @@ UsbRestartPlan PlanUsbRestart(char letter, const VolumeAnswer& target, const Vol
 // Notes the plan's lines, restarts the planned device with DICS_PROPCHANGE
 // and waits until it runs again. A device that stays down, or a change the
 // class installer refused, is tried again (up to kRestartAttempts); a stop
-// that Windows put off (a program holds the device) is not.
+// that Windows vetoed (a program holds the device) ends the restart at once.
 UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tree);
 
 // A console control event: Ctrl+C or Ctrl+Break, or the console closing

@@ -137,7 +137,13 @@ void CheckTarget(const DriveRoot& root) {
     }
     // What the disk said of itself when the list was made: a disk the write
     // would refuse is refused here already, before Start.
-    if (CheckRemovableDisk(now) != DiskRefusal::None) {
+    const DiskRefusal refusal = CheckRemovableDisk(now);
+    if (refusal == DiskRefusal::LargeSectors) {
+        AddStatusLine(MessageKind::Error, now.bytesPerSector == 4096 ? IDS_SECTORS_4096 : IDS_LARGE_SECTORS,
+                      drive.text);
+        return;
+    }
+    if (refusal != DiskRefusal::None) {
         AddStatusLine(MessageKind::Error, IDS_NOT_REMOVABLE_DISK, drive.text);
         return;
     }
@@ -145,7 +151,9 @@ void CheckTarget(const DriveRoot& root) {
     if (Is35InchFloppy(destination))
         AddStatusLine(MessageKind::Ok, IDS_DISKETTE_DRIVE, nullptr);
     // The disk is written from its first byte: every letter on it goes.
-    if (strlen(now.lettersOnDisk) > 1) {
+    if (IsFixedStick(now)) {
+        AddStatusLine(MessageKind::Warning, IDS_FIXED_DISK_WARNING, drive.text);
+    } else if (strlen(now.lettersOnDisk) > 1) {
         char letters[26 * 4 + 1];
         ListLetters(now.lettersOnDisk, letters, sizeof(letters));
         AddStatusLine(MessageKind::Warning, IDS_DISK_ERASE_WARNING, letters);

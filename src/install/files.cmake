@@ -21,3 +21,4 @@ list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/volume_prep.cpp
   ${CMAKE_CURRENT_LIST_DIR}/target_choice.cpp
   ${CMAKE_CURRENT_LIST_DIR}/disk_descriptor.cpp ${CMAKE_CURRENT_LIST_DIR}/page_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kept_copy.cpp ${CMAKE_CURRENT_LIST_DIR}/kept_store.cpp)
+list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/write_errors.cpp)

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "install/volume_prep.h"
+#include "install/write_errors.h"
 
 namespace {
 
@@ -146,7 +147,7 @@ RawWriteResult OpenDevice(Session* session, const TargetIdentity& now) {
         error = calls.open(calls.context, now.target.path.text, StorageAccess::ReadWrite, true, &session->device);
         if (error != 0) {
             session->device = nullptr;
-            return Ended(OutcomeForError(error, RawWriteOutcome::CannotOpen), error);
+            return Ended(OutcomeOfError(error, WriteStage::BeforeWrite), error);
         }
         // The wait for the locks is long enough for a stick to be swapped.
         if (!IsIdentifiedDisk(calls, session->device, now)) {
@@ -178,7 +179,7 @@ RawWriteResult OpenDevice(Session* session, const TargetIdentity& now) {
 
     error = calls.control(calls.context, session->device, StorageControl::IsWritable, nullptr, 0, &returned);
     if (error == kErrorWriteProtect || error == kErrorNotReady || error == kErrorNoMediaInDrive)
-        return Ended(OutcomeForError(error, RawWriteOutcome::CannotOpen), error);
+        return Ended(OutcomeOfError(error, WriteStage::BeforeWrite), error);
     return Ended(RawWriteOutcome::Written, 0);
 }
 
@@ -305,12 +306,26 @@ uint64_t ReadBack(Session* session, const uint8_t* image, uint8_t* readBack) {
 // locked, a refusal is Windows guarding a volume that another program has
 // mounted again, not security software.
 RawWriteOutcome WriteFailure(const Session& session, uint32_t error) {
-    const RawWriteOutcome outcome = OutcomeForError(error, RawWriteOutcome::WriteFailed);
-    if (session.leftUnlocked && (outcome == RawWriteOutcome::AccessDenied || outcome == RawWriteOutcome::WriteFailed)) {
+    const RawWriteOutcome outcome =
+        OutcomeOfError(error, session.leftUnlocked ? WriteStage::WritingUnlocked : WriteStage::Writing);
+    if (outcome == RawWriteOutcome::TakenBack)
         Note(session, "A volume dismounted without a lock was taken back by another program.");
-        return RawWriteOutcome::TakenBack;
-    }
     return outcome;
+}
+
+RawWriteOutcome ReadBackFailure(uint32_t error) {
+    return OutcomeOfError(error, WriteStage::ReadingBack);
+}
+
+// Windows keeps the old partition table until told; released with it, the
+// old volumes would mount again over the image. Told only after the read-back.
+void TellNewLayout(const Session& session) {
+    const StorageCalls& calls = *session.calls;
+    uint32_t returned = 0;
+    const uint32_t error =
+        calls.control(calls.context, session.device, StorageControl::UpdateProperties, nullptr, 0, &returned);
+    if (error != 0)
+        Note(session, "Windows could not be told of the new layout (error %u).", error);
 }
 
 RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const RawWriteRequest& request) {
@@ -351,19 +366,16 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
     if (backupAt > 0)
         ClearBackupGpt(session, backupAt, request.readBack);
     const bool tailBack = request.tail.size == 0 || RestoreTail(session, request.tail, request.readBack);
-    // Windows keeps the old partition table until told; released with it,
-    // the old volumes would mount again over the image.
-    uint32_t returned = 0;
-    const uint32_t updateError =
-        calls.control(calls.context, session->device, StorageControl::UpdateProperties, nullptr, 0, &returned);
-    if (updateError != 0)
-        Note(*session, "Windows could not be told of the new layout (error %u).", updateError);
-
+    // Read back while every volume of the disk is still locked or
+    // dismounted: once Windows reads the new layout, a volume it finds there
+    // is mounted at once, and its file system (or Explorer) writes inside the
+    // image before a later read could see what this program wrote.
     result.readBackStop = ReadBack(session, request.image, request.readBack);
     if (result.readBackStop != kWriteImageSize || !tailBack) {
-        result.outcome = RawWriteOutcome::NotKept;
         result.error = session->lastError;
+        result.outcome = ReadBackFailure(result.error);
     }
+    TellNewLayout(*session);
     return result;
 }
 
@@ -382,20 +394,6 @@ void NoteDevice(const StorageCalls& calls, const TargetIdentity& now) {
 }
 
 }  // namespace
-
-RawWriteOutcome OutcomeForError(uint32_t error, RawWriteOutcome otherwise) {
-    switch (error) {
-        case kErrorWriteProtect:
-            return RawWriteOutcome::WriteProtected;
-        case kErrorNotReady:
-        case kErrorNoMediaInDrive:
-            return RawWriteOutcome::NoMedium;
-        case kErrorAccessDenied:
-            return RawWriteOutcome::AccessDenied;
-        default:
-            return otherwise;
-    }
-}
 
 RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request) {
     const TargetIdentity& chosen = *request.chosen;
@@ -419,6 +417,8 @@ RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& req
         snprintf(line, sizeof(line), "Drive %c: is not written: %s %s.", now.letter, now.target.path.text,
                  DiskRefusalText(refusal));
         calls.note(calls.context, line);
+        if (refusal == DiskRefusal::LargeSectors)
+            return Ended(now.bytesPerSector == 4096 ? RawWriteOutcome::Sectors4096 : RawWriteOutcome::LargeSectors, 0);
         return Ended(RawWriteOutcome::NotRemovable, 0);
     }
     if (request.image == nullptr || request.readBack == nullptr)

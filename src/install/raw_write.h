@@ -1,6 +1,6 @@
 // One raw write of the image onto the chosen drive: the device checked to be
 // the one chosen, its volumes taken from the file system, the image written,
-// Windows told of the new layout, and every byte read back.
+// every byte read back, and only then Windows told of the new layout.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +24,9 @@ enum class RawWriteOutcome {
     NotRemovable,    // the drive is not on a removable disk, or its disk holds what Windows needs
     TakenBack,       // a volume left unlocked was mounted again mid-write: part of the image is on the drive
     AccessPolicy,    // Windows refused to open a volume for writing: a policy, as a rule
+    DriveGone,       // the stick or card went away mid-write: part of the image may be on it
+    MediumFailed,    // the medium or its device failed a read or write (a CRC error, ...)
+    Sectors4096,     // a medium of 4,096-byte sectors, refused before any access
 };
 
 // Told what a write is about to replace, once the device is taken and
@@ -63,6 +66,3 @@ struct RawWriteResult {
 };
 
 RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request);
-
-// The outcome a failed call's error stands for, or `otherwise`.
-RawWriteOutcome OutcomeForError(uint32_t error, RawWriteOutcome otherwise);

@@ -83,16 +83,31 @@ void ConsiderVolume(void* user, const char* volumeName) {
     }
 }
 
-// The disk's length from its geometry, which a handle without access may ask.
-uint64_t AskDiskLength(const StorageCalls& calls, StorageHandle handle) {
+// The disk's length and sector size from its geometry, which a handle
+// without access may ask.
+void AskDiskGeometry(const StorageCalls& calls, StorageHandle handle, TargetIdentity* identity) {
     alignas(8) uint8_t answer[kGeometryExSize] = {};
     uint32_t returned = 0;
     if (calls.control(calls.context, handle, StorageControl::DriveGeometryEx, answer, sizeof(answer), &returned) != 0 ||
         returned < kDiskSizeOffset + 8)
-        return 0;
+        return;
     int64_t length = 0;
     memcpy(&length, answer + kDiskSizeOffset, sizeof(length));
-    return length > 0 ? uint64_t(length) : 0;
+    identity->disk.length = length > 0 ? uint64_t(length) : 0;
+    identity->bytesPerSector = BytesPerSectorFromGeometry(answer, returned);
+}
+
+// The sector size of the medium behind a volume, asked without access.
+uint32_t AskSectorSizeThrough(const StorageCalls& calls, const char* path) {
+    StorageHandle handle = nullptr;
+    if (calls.open(calls.context, path, StorageAccess::Query, false, &handle) != 0)
+        return 0;
+    alignas(8) uint8_t geometry[24] = {};
+    uint32_t returned = 0;
+    const uint32_t error =
+        calls.control(calls.context, handle, StorageControl::DriveGeometry, geometry, sizeof(geometry), &returned);
+    calls.close(calls.context, handle);
+    return error == 0 ? BytesPerSectorFromGeometry(geometry, returned) : 0;
 }
 
 DiskDescriptor AskDeviceThrough(const StorageCalls& calls, const char* path) {
@@ -133,7 +148,7 @@ void AskDisk(const StorageCalls& calls, TargetIdentity* identity) {
     StorageHandle handle = nullptr;
     if (calls.open(calls.context, identity->target.path.text, StorageAccess::Query, false, &handle) == 0) {
         identity->device = AskDeviceDescriptor(calls, handle);
-        identity->disk.length = AskDiskLength(calls, handle);
+        AskDiskGeometry(calls, handle, identity);
         calls.close(calls.context, handle);
     }
     char name[32];
@@ -191,8 +206,10 @@ TargetIdentity IdentifyTarget(const StorageCalls& calls, char letter) {
     const char own[] = {letter, '\0'};
     AddLetters(&identity, own);
     if (identity.target.kind != WriteTargetKind::PhysicalDrive) {
-        if (identity.target.kind == WriteTargetKind::Volume)
+        if (identity.target.kind == WriteTargetKind::Volume) {
             identity.device = AskDeviceThrough(calls, volumePath.text);
+            identity.bytesPerSector = AskSectorSizeThrough(calls, volumePath.text);
+        }
         return identity;
     }
 
@@ -202,7 +219,9 @@ TargetIdentity IdentifyTarget(const StorageCalls& calls, char letter) {
     return identity;
 }
 
-DiskRefusal CheckRemovableDisk(const TargetIdentity& identity) {
+namespace {
+
+DiskRefusal CheckDiskKind(const TargetIdentity& identity) {
     const DiskDescriptor& device = identity.device;
     // Through the volume, writes stay inside the volume the letter names,
     // which Windows already calls removable; a device that answers is held
@@ -219,7 +238,33 @@ DiskRefusal CheckRemovableDisk(const TargetIdentity& identity) {
         return DiskRefusal::NotHarddisk;
     if (!identity.disk.systemVolumesKnown)
         return DiskRefusal::SystemUnknown;
-    return identity.disk.carriesSystem ? DiskRefusal::CarriesSystem : DiskRefusal::None;
+    if (identity.disk.carriesSystem)
+        return DiskRefusal::CarriesSystem;
+    // A fixed disk on USB is a stick only while it is no larger than one.
+    const uint64_t length = identity.disk.length;
+    if (!device.removableMedia && (length == 0 || length > kFixedStickMaxBytes))
+        return DiskRefusal::ExternalDisk;
+    return DiskRefusal::None;
+}
+
+}  // namespace
+
+DiskRefusal CheckRemovableDisk(const TargetIdentity& identity) {
+    const DiskRefusal kind = CheckDiskKind(identity);
+    if (kind != DiskRefusal::None)
+        return kind;
+    // Asked without opening the drive for anything: a medium whose sectors
+    // the chunks do not fit is refused before any lock or write.
+    if (identity.bytesPerSector != 0 && CheckSectorSize(identity.bytesPerSector).verdict != SectorSizeVerdict::Fits)
+        return DiskRefusal::LargeSectors;
+    return DiskRefusal::None;
+}
+
+bool IsFixedStick(const TargetIdentity& identity) {
+    const uint32_t bus = identity.device.busType;
+    return identity.target.kind == WriteTargetKind::PhysicalDrive && identity.device.answered &&
+           !identity.device.removableMedia && (bus == kBusTypeUsb || bus == kBusTypeSd || bus == kBusTypeMmc) &&
+           CheckDiskKind(identity) == DiskRefusal::None;
 }
 
 const char* DiskRefusalText(DiskRefusal refusal) {
@@ -236,6 +281,10 @@ const char* DiskRefusalText(DiskRefusal refusal) {
             return "could not be told apart from the volumes Windows needs";
         case DiskRefusal::CarriesSystem:
             return "holds Windows, its boot files or a page file";
+        case DiskRefusal::ExternalDisk:
+            return "is a fixed disk larger than 256 GiB (an external hard disk) or of no known size";
+        case DiskRefusal::LargeSectors:
+            return "has sectors that a diskette image's tracks do not fit";
     }
     return "may be written";
 }

@@ -36,7 +36,13 @@ enum class DiskRefusal {
     NotHarddisk,     // \\.\PhysicalDriveN leads to something other than a disk object
     SystemUnknown,   // which volumes Windows needs could not be learnt
     CarriesSystem,   // the disk holds a volume Windows needs
+    ExternalDisk,    // a fixed disk on USB, SD or MMC larger than a stick (or of no known size)
+    LargeSectors,    // sectors that the track-sized chunks do not fit (4,096 bytes, ...)
 };
+
+// A fixed disk on USB, SD or MMC up to this size is a stick or card that
+// calls itself fixed; a larger one is an external hard disk.
+constexpr uint64_t kFixedStickMaxBytes = uint64_t(256) << 30;
 
 struct TargetIdentity {
     char letter;        // 0: nothing identified
@@ -53,6 +59,8 @@ struct TargetIdentity {
     // else what the volume passes on from the device under it.
     DiskDescriptor device;
     DiskFacts disk;  // only when written through the disk
+    // The logical sector size, asked without access; 0 when not answered.
+    uint32_t bytesPerSector;
 };
 
 // Asks Windows about drive `letter`. Every handle it opens asks for access 0
@@ -65,6 +73,11 @@ DiskDescriptor AskDeviceDescriptor(const StorageCalls& calls, StorageHandle hand
 // Whether the identified drive may be written at all: only a removable disk
 // that carries nothing Windows needs.
 DiskRefusal CheckRemovableDisk(const TargetIdentity& identity);
+
+// True when the drive is on a disk that says it is fixed but hangs on USB,
+// SD or MMC, is no larger than a stick, and carries nothing Windows needs:
+// Windows calls its letters fixed, yet it may be listed and written.
+bool IsFixedStick(const TargetIdentity& identity);
 
 // Why a drive may not be written, in English for the trace.
 const char* DiskRefusalText(DiskRefusal refusal);

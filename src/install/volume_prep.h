@@ -28,8 +28,9 @@ struct PrepareResult {
 // lock does not stop the write: the lock alone keeps others off the volume.
 // A volume that stays open elsewhere (an Explorer window on the stick) is
 // dismounted all the same, which Windows allows with handles open, and then
-// locked: the dismount invalidated those handles, and a volume left unlocked
-// may be mounted again by anyone at any time. Only a volume that can be
+// locked, tried again for about 2 s while the others close the handles that
+// the dismount made invalid: a volume left unlocked may be mounted again by
+// anyone at any time, though writes to it are allowed while it is not. Only a volume that can be
 // neither locked nor dismounted stops everything. The
 // caller then releases the volumes already taken by closing their handles.
 PrepareResult LockAndDismount(const VolumeControl& control, unsigned volumeCount, unsigned tries, unsigned pauseMs);

@@ -19,6 +19,7 @@
 #include "install/chosen_target.h"
 #include "install/raw_write.h"
 #include "install/storage_win32.h"
+#include "install/write_errors.h"
 #include "install/write_loop.h"
 #include "resource.h"
 #include "shell/app_state.h"
@@ -111,35 +112,12 @@ void ReportProgress(void* context, uint32_t position, uint32_t total) {
 
 // `drive` names the drive as texts do: "E:".
 void LogFailure(RawWriteOutcome outcome, const char* drive) {
-    switch (outcome) {
-        case RawWriteOutcome::Written:
-            return;
-        case RawWriteOutcome::Moved:
-            return LogProgress(MessageKind::Error, IDS_TARGET_MOVED, drive);
-        case RawWriteOutcome::InUse:
-            return LogProgress(MessageKind::Error, IDS_DRIVE_IN_USE, drive);
-        case RawWriteOutcome::LargeSectors:
-            return LogProgress(MessageKind::Error, IDS_LARGE_SECTORS, drive);
-        case RawWriteOutcome::Spanned:
-            return LogProgress(MessageKind::Error, IDS_SPANNED_VOLUME, drive);
-        case RawWriteOutcome::WriteProtected:
-            return LogProgress(MessageKind::Error, IDS_WRITE_PROTECTED, drive);
-        case RawWriteOutcome::NoMedium:
-            return LogProgress(MessageKind::Error, IDS_NO_MEDIUM, drive);
-        case RawWriteOutcome::AccessDenied:
-            return LogProgress(MessageKind::Error, IDS_ACCESS_REFUSED, drive);
-        case RawWriteOutcome::NotRemovable:
-            return LogProgress(MessageKind::Error, IDS_NOT_REMOVABLE_DISK, drive);
-        case RawWriteOutcome::TakenBack:
-            return LogProgress(MessageKind::Error, IDS_DRIVE_TAKEN_BACK, drive);
-        case RawWriteOutcome::AccessPolicy:
-            return LogProgress(MessageKind::Error, IDS_ACCESS_POLICY, drive);
-        case RawWriteOutcome::NotKept:
-            return LogProgress(MessageKind::Error, IDS_NOT_KEPT, nullptr);
-        case RawWriteOutcome::CannotOpen:
-        case RawWriteOutcome::WriteFailed:
-            return LogProgressNumber(MessageKind::Error, IDS_CANT_WRITE, IDS_CANT_WRITE);
-    }
+    const FailureText text = FailureTextOf(outcome);
+    if (text.id == 0)
+        return;
+    if (text.argument == FailureArgument::OwnNumber)
+        return LogProgressNumber(MessageKind::Error, text.id, text.id);
+    LogProgress(MessageKind::Error, text.id, text.argument == FailureArgument::Drive ? drive : nullptr);
 }
 
 // True when `path` ("X:\...") lies on one of the drive `letters`.
@@ -186,7 +164,8 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source, KeepBeforeWr
     const char* root = job.destination.text;
     const DriveName drive = job.destination.Name();
     // The letter may have changed hands since it was chosen.
-    if (GetDriveTypeA(root) != DRIVE_REMOVABLE) {
+    const UINT type = GetDriveTypeA(root);
+    if (type != DRIVE_REMOVABLE && !(type == DRIVE_FIXED && IsFixedStick(job.chosen))) {
         LogProgress(MessageKind::Error, IDS_NOT_REMOVABLE_NOW, drive.text);
         return false;
     }

@@ -127,3 +127,9 @@
 // Names for screen readers of the pane list and the browse button
 #define IDS_NAME_PANE_LIST 9924
 #define IDS_NAME_BROWSE 9925
+// Sticks that call themselves fixed, media of 4,096-byte sectors, and failures of the write by their cause
+#define IDS_FIXED_DISK_ROW 3030
+#define IDS_FIXED_DISK_WARNING 3031
+#define IDS_SECTORS_4096 3032
+#define IDS_DRIVE_GONE 4040
+#define IDS_MEDIUM_FAILED 4041

@@ -78,7 +78,8 @@ bool Locate(void* context, const char* id, DeviceNode* node) {
 // scope, and leaves no flag; DICS_DISABLE (2) stops and sets the "disabled" flag
 // (DICS_FLAG_CONFIGSPECIFIC: for the current profile); DICS_ENABLE (1) clears
 // it and starts, and when it fails it changes nothing: the device stays disabled.
-// SetupDiCallClassInstaller: a vetoed stop returns TRUE, DI_NEEDRESTART in the install params, the device running.
+// SetupDiCallClassInstaller: a vetoed stop returns TRUE, DI_NEEDRESTART in the install params; the device
+// runs on, its status showing CM_PROB_NEED_RESTART until it is restarted.
 StateChangeAnswer ChangeState(void* context, DeviceNode node, uint32_t change, uint32_t scope) {
     DeviceTreeModel& model = Model(context);
     ModelNode* n = At(context, node);
@@ -96,6 +97,7 @@ StateChangeAnswer ChangeState(void* context, DeviceNode node, uint32_t change, u
     }
     if (n->vetoes > 0) {
         --n->vetoes;
+        n->needsRestart = true;
         return {true, 0, !n->paramsUnreadable, true};
     }
     ++n->stops;
@@ -108,7 +110,7 @@ StateChangeAnswer ChangeState(void* context, DeviceNode node, uint32_t change, u
 // CM_Get_DevNode_Status: DN_STARTED and no problem; a start may take a while.
 bool IsRunning(void* context, DeviceNode node) {
     ModelNode* n = At(context, node);
-    if (n == nullptr || !n->running)
+    if (n == nullptr || !n->running || n->needsRestart)
         return false;
     if (n->pendingPolls == 0)
         return true;
@@ -123,7 +125,9 @@ bool HoldExit(void* context) {
 void ReleaseExit(void* context) {
     --Model(context).holds;
 }
-void Pause(void*, unsigned) {}
+void Pause(void* context, unsigned milliseconds) {
+    Model(context).pausedMs += milliseconds;
+}
 void Note(void* context, const char* line) {
     Model(context).console += line;
 }

@@ -19,6 +19,7 @@ struct ModelNode {
     int pendingPolls = 0;
     int stops = 0;                                       // by any state change
     int vetoes = 0, refusals = 0, paramsUnreadable = 0;  // stops vetoed, changes refused; no install params
+    bool needsRestart = false;  // a vetoed stop left it flagged: its status reports a problem
 };
 
 struct ModelInterface {
@@ -34,6 +35,7 @@ struct DeviceTreeModel {
     int holds = 0;
     int changesWithoutHold = 0;
     bool exiting = false;  // the process is ending: no more holds
+    unsigned pausedMs = 0;
 
     // Adds a node under node `parent` (-1: the root); returns its index.
     int Add(int parent, const std::string& id, const std::string& service = "");

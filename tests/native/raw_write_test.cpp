@@ -10,6 +10,8 @@
 
 #include "install/kept_copy.h"
 #include "install/raw_write.h"
+#include "install/write_errors.h"
+#include "resources/resource.h"
 #include "storage_model.h"
 
 namespace {
@@ -25,6 +27,7 @@ struct Device {
     RawWriteOutcome expected;
     std::string letters;        // on the chosen disk
     std::function<void(StorageModel*)> beforeStart = nullptr;  // between the choice and Start
+    bool listedAsFixed = false;  // a fixed letter the drive list shows after the removable ones
 };
 
 void Stick(StorageModel* model, const char* kind) {
@@ -49,7 +52,34 @@ std::vector<Device> Devices() {
         {"MBR stick, two partitions", [](StorageModel* m) { Stick(m, "mbr2"); }, RawWriteOutcome::Written, "EF"},
         {"GPT stick", [](StorageModel* m) { Stick(m, "gpt"); }, RawWriteOutcome::Written, "E"},
         {"512e disk", [](StorageModel* m) { Stick(m, "mbr"); }, RawWriteOutcome::Written, "E"},
-        {"4Kn disk", [](StorageModel* m) { Stick(m, "4kn"); }, RawWriteOutcome::LargeSectors, "E"},
+        {"4Kn disk", [](StorageModel* m) { Stick(m, "4kn"); }, RawWriteOutcome::Sectors4096, "E"},
+        {"a stick that calls itself fixed", StickWith("mbr", [](ModelDisk& d, ModelVolume&) { d.removableMedia = false; }),
+         RawWriteOutcome::Written, "E", nullptr, true},
+        {"an SD card that calls itself fixed",
+         StickWith("mbr", [](ModelDisk& d, ModelVolume&) { d.removableMedia = false, d.busType = 0xC; }),
+         RawWriteOutcome::Written, "E", nullptr, true},
+        {"a 1 TB USB hard disk",
+         StickWith("mbr", [](ModelDisk& d, ModelVolume&) { d.removableMedia = false, d.reportedBytes = 1ull << 40; }),
+         RawWriteOutcome::NotRemovable, "E"},
+        {"a volume mounted as soon as Windows reads the new layout, its boot sector marked dirty",
+         StickWith("mbr", [](ModelDisk&, ModelVolume& v) { v.mountsOnNewLayout = true; }), RawWriteOutcome::Written,
+         "E"},
+        {"Explorer closes its handles 1.5 s after the dismount; the lock then holds",
+         StickWith("superfloppy",
+                   [](ModelDisk&, ModelVolume& v) {
+                       v.openFiles = v.remountAfterWrites = 2;
+                       v.handlesKeptAfterDismountMs = 1500;
+                   }),
+         RawWriteOutcome::Written, "E"},
+        {"the stick pulled out mid-write, its volume left unlocked",
+         StickWith("superfloppy",
+                   [](ModelDisk& d, ModelVolume& v) {
+                       v.openFiles = 2, v.reopenedAtOnce = true;
+                       d.failsWith = 1167, d.failsAfterWrites = 3;  // ERROR_DEVICE_NOT_CONNECTED
+                   }),
+         RawWriteOutcome::DriveGone, "E"},
+        {"a CRC error mid-write", StickWith("mbr", [](ModelDisk& d, ModelVolume&) { d.failsWith = 23, d.failsAfterWrites = 5; }),
+         RawWriteOutcome::MediumFailed, "E"},
         {"Explorer window open on the stick, reading it again mid-write",
          StickWith("superfloppy", [](ModelDisk&, ModelVolume& v) { v.openFiles = 2, v.remountAfterWrites = 2; }),
          RawWriteOutcome::Written, "E"},
@@ -153,6 +183,8 @@ TEST(RawWrite, EachDeviceIsWrittenOnlyWhereChosenAndReadBack) {
 
         const TargetIdentity chosen = IdentifyTarget(calls, 'E');
         EXPECT_EQ(std::string(chosen.lettersOnDisk), device.letters);
+        EXPECT_EQ(IsFixedStick(chosen), device.listedAsFixed);
+        EXPECT_FALSE(IsFixedStick(IdentifyTarget(calls, 'C'))) << "the Windows disk";
         if (device.beforeStart)
             device.beforeStart(&model);
         const std::vector<ModelDisk> before = model.disks;
@@ -172,8 +204,13 @@ TEST(RawWrite, EachDeviceIsWrittenOnlyWhereChosenAndReadBack) {
         EXPECT_EQ(model.disks[0].medium, before[0].medium);
 
         const bool written = device.expected == RawWriteOutcome::Written;
-        if (device.expected == RawWriteOutcome::TakenBack)
+        if (device.expected == RawWriteOutcome::TakenBack || device.expected == RawWriteOutcome::DriveGone ||
+            device.expected == RawWriteOutcome::MediumFailed)
             continue;  // part of the image is on the stick
+        // Refused on what the device said when asked without access.
+        if (device.expected == RawWriteOutcome::NotRemovable || device.expected == RawWriteOutcome::Sectors4096) {
+            EXPECT_TRUE(model.writeOpens.empty());
+        }
         if (!written) {
             for (size_t d = 0; d < before.size(); ++d)
                 EXPECT_EQ(model.disks[d].medium, before[d].medium) << "disk " << d;
@@ -183,7 +220,10 @@ TEST(RawWrite, EachDeviceIsWrittenOnlyWhereChosenAndReadBack) {
         const std::vector<uint8_t>& medium =
             model.disks.size() > 1 ? model.disks[1].medium : model.disketteMedium;
         ASSERT_GE(medium.size(), kWriteImageSize);
-        EXPECT_EQ(memcmp(medium.data(), image.bytes, kWriteImageSize), 0);
+        // What Windows writes once it has read the new layout is none of the read-back's business.
+        if (!model.volumes.back().mountsOnNewLayout) {
+            EXPECT_EQ(memcmp(medium.data(), image.bytes, kWriteImageSize), 0);
+        }
         EXPECT_EQ(result.readBackStop, kWriteImageSize);
         if (model.disks.size() > 1) {
             const ModelDisk& disk = model.disks[1];
@@ -195,8 +235,8 @@ TEST(RawWrite, EachDeviceIsWrittenOnlyWhereChosenAndReadBack) {
                                    before[1].medium.begin() + kWriteImageSize));
             EXPECT_NE(memcmp(disk.medium.data() + tail, "EFI PART", 8), 0);
         }
-        if (device.name.rfind("Explorer", 0) == 0) {
-            EXPECT_EQ(model.pausedMs, 4900u);  // the lock was tried for about 5 s first
+        if (device.name.rfind("Explorer", 0) == 0) {  // the lock was tried for about 5 s first
+            EXPECT_EQ(model.pausedMs, 4900u + model.volumes.back().handlesKeptAfterDismountMs);
         }
     }
 }
@@ -292,6 +332,26 @@ TEST(RawWrite, WhatAWriteReplacesIsKeptFirstAndGoesBackWhole) {
     model.volumes.back().letters = "";
     AddStick(&model, "gpt", 'E');
     EXPECT_FALSE(IsKeptDevice(KeptDeviceOf(chosen), KeptDeviceOf(IdentifyTarget(calls, 'E'))));
+}
+
+}  // namespace
+
+namespace {
+
+// Each Windows error gets its own words, whether the volume was locked or not
+// (System Error Codes: what each error reports).
+TEST(RawWrite, EachErrorIsToldByItsOwnText) {
+    using S = WriteStage;
+    const struct { uint32_t error; WriteStage stage; int text; } cases[] = {
+        {5, S::Writing, IDS_ACCESS_REFUSED},           {5, S::WritingUnlocked, IDS_DRIVE_TAKEN_BACK},
+        {21, S::BeforeWrite, IDS_NO_MEDIUM},           {21, S::WritingUnlocked, IDS_DRIVE_GONE},  // ERROR_NOT_READY
+        {1167, S::WritingUnlocked, IDS_DRIVE_GONE},    {433, S::ReadingBack, IDS_DRIVE_GONE},
+        {23, S::WritingUnlocked, IDS_MEDIUM_FAILED},   {23, S::ReadingBack, IDS_MEDIUM_FAILED},  // ERROR_CRC
+        {19, S::WritingUnlocked, IDS_WRITE_PROTECTED}, {87, S::WritingUnlocked, IDS_CANT_WRITE},
+        {87, S::ReadingBack, IDS_NOT_KEPT},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FailureTextOf(OutcomeOfError(c.error, c.stage)).id, c.text) << c.error << " " << int(c.stage);
 }
 
 }  // namespace

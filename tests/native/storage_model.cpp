@@ -127,9 +127,12 @@ uint32_t StorageModel::Control(StorageHandle handle, StorageControl code, void* 
             // FSCTL_DISMOUNT_VOLUME: fails for a system volume or one with a page file.
             if (volume->system)
                 return kErrorAccessDenied;
-            // FSCTL_DISMOUNT_VOLUME: succeeds with other handles open; they are invalid afterwards.
+            // FSCTL_DISMOUNT_VOLUME: succeeds with other handles open; they are invalid afterwards,
+            // but fastfat refuses a lock until they are closed (Explorer: on the dismount notice).
             volume->mounted = false;
-            volume->openFiles = volume->reopenedAtOnce ? 1 : 0;
+            volume->handlesCloseAtMs = pausedMs + uint32_t(volume->handlesKeptAfterDismountMs);
+            if (volume->handlesKeptAfterDismountMs == 0)
+                volume->openFiles = volume->reopenedAtOnce ? 1 : 0;
             return 0;
         case StorageControl::AllowExtendedDasdIo:
             if (volume == nullptr)
@@ -142,6 +145,14 @@ uint32_t StorageModel::Control(StorageHandle handle, StorageControl code, void* 
             if (!h->isDisk)
                 return kErrorInvalidFunction;
             disk->layoutStale = false;
+            // Mount manager: a volume found in the new layout is mounted at once; fastfat marks its
+            // boot sector dirty (or Explorer writes System Volume Information) inside the image.
+            for (ModelVolume& found : volumes)
+                if (found.disk == h->index && found.mountsOnNewLayout) {
+                    found.mounted = true;
+                    ++disk->medium[found.offset + 0x25];
+                    ++disk->cache[found.offset + 0x25];
+                }
             return 0;
         case StorageControl::IsWritable:
             // IOCTL_DISK_IS_WRITABLE: ERROR_WRITE_PROTECT for a protected medium.
@@ -201,8 +212,11 @@ uint32_t StorageModel::Control(StorageHandle handle, StorageControl code, void* 
             return 0;
         }
         case StorageControl::DriveGeometryEx: {
-            // DISK_GEOMETRY_EX: the geometry (24 bytes), then DiskSize.
-            const uint64_t geometry[4] = {0, 0, 0, disk != nullptr ? disk->medium.size() : 0};
+            // DISK_GEOMETRY_EX: the geometry (BytesPerSector at byte 20), then DiskSize.
+            const uint64_t geometry[4] = {0, 0, uint64_t(disk != nullptr ? disk->sectorSize : 0) << 32,
+                                          disk == nullptr           ? 0
+                                          : disk->reportedBytes != 0 ? disk->reportedBytes
+                                                                     : disk->medium.size()};
             if (disk == nullptr || size < sizeof(geometry))
                 return kErrorInvalidFunction;
             memcpy(answer, geometry, *returned = sizeof(geometry));
@@ -283,6 +297,9 @@ uint32_t StorageModel::Transfer(StorageHandle handle, uint8_t* data, const uint8
     ModelDisk* disk = diskIndex >= 0 ? &disks[diskIndex] : nullptr;
     if (disk != nullptr && !disk->present)
         return kErrorNotReady;
+    // ReadFile, WriteFile: a device that went (ERROR_DEVICE_NOT_CONNECTED) or a failing medium (ERROR_CRC) ends each call.
+    if (disk != nullptr && disk->failsWith != 0 && rawWrites >= disk->failsAfterWrites)
+        return disk->failsWith;
     const uint32_t sector = disk != nullptr ? disk->sectorSize : 512;
     // File buffering: without the cache, buffer address, offset and length must be whole sectors.
     const auto address = reinterpret_cast<uintptr_t>(writing ? source : data);
@@ -422,6 +439,9 @@ StorageCalls StorageModel::Calls() {
     calls.pause = [](void* c, uint32_t ms) {
         auto* model = static_cast<StorageModel*>(c);
         model->pausedMs += ms;
+        for (ModelVolume& volume : model->volumes)
+            if (!volume.mounted && volume.handlesKeptAfterDismountMs > 0 && model->pausedMs >= volume.handlesCloseAtMs)
+                volume.openFiles = 0;
         if (model->onPause)
             model->onPause(model);
     };

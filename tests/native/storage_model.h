@@ -28,6 +28,9 @@ struct ModelDisk {
     uint32_t busType = 7;  // USB
     std::string serial;    // "" for none
     std::string object;    // what \\.\PhysicalDriveN leads to; "" for \Device\HarddiskN\DRN
+    uint64_t reportedBytes = 0;   // a length the geometry gives instead of the medium's (a large disk)
+    uint32_t failsWith = 0;       // from raw write `failsAfterWrites` on, every transfer fails with this error
+    int failsAfterWrites = 0;
 };
 
 struct ModelVolume {
@@ -46,6 +49,9 @@ struct ModelVolume {
     bool answersExtents = true;   // false: a volume driver that does not answer the extents query
     bool reopenedAtOnce = false;  // another program opens it again as soon as it is dismounted
     int remountAfterWrites = -1;  // another program reads from it after this many raw writes to its disk
+    int handlesKeptAfterDismountMs = 0;  // Explorer closes its invalidated handles this long after a dismount
+    bool mountsOnNewLayout = false;      // found again when the layout is read, and its file system writes to it
+    uint32_t handlesCloseAtMs = 0;
     void* lockedBy = nullptr;
 };
 
