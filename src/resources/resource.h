@@ -124,3 +124,5 @@
 #define IDS_NAME_DRIVE_LIST 9921
 #define IDS_NAME_STATUS_LIST 9922
 #define IDS_NAME_WRITE_PROGRESS 9923
+// The 32-bit program on 64-bit Windows cannot restart the drive
+#define IDS_WOW64_NO_RESTART 3040
