@@ -28,24 +28,60 @@ const int kLanguageBar = 1014;
 const int kStatusList = 1018;
 const int kFileNameCombo = 1148;  // the open-file dialog's name field
 
-// The layout the program keeps behind each status-list item.
-struct StatusEntry {
-    char* text;
-    void* icon;
-    uint8_t kind;
-};
-static_assert(sizeof(StatusEntry) == 24, "the program is 64-bit: text, icon, kind, 7 bytes of padding");
 const char* const kKindNames[] = {"Error", "Ok", "Warning"};
 
 const int kDriveList = 1012;
 
-// The layout the program keeps behind each drive-list row.
+// What the program keeps behind each status-list item (text, icon, kind)
+// and each drive-list row (root path, image list, icon index, -1 for none),
+// read whatever the program's width.
+struct StatusEntry {
+    uint64_t text, icon;
+    uint8_t kind;
+};
 struct DriveEntry {
     char rootPath[4];
-    void* imageList;
-    int32_t iconIndex;  // -1: no icon
+    uint64_t imageList;
+    int32_t iconIndex;
 };
-static_assert(sizeof(DriveEntry) == 24, "the program is 64-bit: root, 4 bytes of padding, list, index, padding");
+
+// Both are a pointer-sized field, a pointer and a 32-bit field, each at a
+// multiple of the pointer's size: 4 bytes in the 32-bit program (which runs
+// under WOW64 beside this 64-bit driver), 8 in the 64-bit one.
+bool ReadListEntry(Remote& remote, HWND list, LRESULT data, uint64_t fields[3]) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    BOOL wow64 = FALSE;
+    const bool known = process && IsWow64Process(process, &wow64);
+    if (process)
+        CloseHandle(process);
+    const size_t width = wow64 ? 4 : 8;
+    uint8_t bytes[24];
+    if (!known || !data || data == LB_ERR || !remote.Read((const void*)data, bytes, 3 * width))
+        return false;
+    for (int i = 0; i < 3; ++i) {
+        fields[i] = 0;
+        memcpy(&fields[i], bytes + i * width, i < 2 ? width : 4);
+    }
+    return true;
+}
+bool ReadStatusEntry(Remote& remote, HWND list, LRESULT data, StatusEntry* entry) {
+    uint64_t fields[3];
+    if (!ReadListEntry(remote, list, data, fields))
+        return false;
+    *entry = {fields[0], fields[1], (uint8_t)fields[2]};  // the kind is a byte, then padding
+    return true;
+}
+bool ReadDriveEntry(Remote& remote, HWND list, LRESULT data, DriveEntry* entry) {
+    uint64_t fields[3];
+    if (!ReadListEntry(remote, list, data, fields))
+        return false;
+    memcpy(entry->rootPath, &fields[0], sizeof entry->rootPath);
+    entry->imageList = fields[1];
+    entry->iconIndex = (int32_t)fields[2];
+    return true;
+}
 
 // ---- Commands -----------------------------------------------------------
 
@@ -493,7 +529,8 @@ int CmdStatus(Context& context) {
         LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
         StatusEntry entry;
         std::string text;
-        if (!data || !remote.Read((const void*)data, &entry, sizeof entry) || !remote.ReadText(entry.text, 4096, &text))
+        if (!ReadStatusEntry(remote, list, data, &entry) ||
+            !remote.ReadText((const char*)(uintptr_t)entry.text, 4096, &text))
             return Fail(kFailed, "cannot read status line %d", (int)i);
         texts.push_back(text);
         kinds.push_back(entry.kind);
@@ -534,7 +571,7 @@ int CmdRows(Context& context) {
     for (LRESULT i = 0; i < count; ++i) {
         LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
         DriveEntry entry;
-        if (!data || data == LB_ERR || !remote.Read((const void*)data, &entry, sizeof entry))
+        if (!ReadDriveEntry(remote, list, data, &entry))
             return Fail(kFailed, "cannot read drive row %d", (int)i);
         std::string root(entry.rootPath, strnlen(entry.rootPath, sizeof entry.rootPath));
         bool icon = entry.imageList && entry.iconIndex >= 0;
@@ -901,8 +938,8 @@ int CmdDevNodes(Context& context) {
         LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
         StatusEntry entry;
         std::string text;
-        if (!data || data == LB_ERR || !remote.Read((const void*)data, &entry, sizeof entry) ||
-            !remote.ReadText(entry.text, 4096, &text))
+        if (!ReadStatusEntry(remote, list, data, &entry) ||
+            !remote.ReadText((const char*)(uintptr_t)entry.text, 4096, &text))
             return Fail(kFailed, "cannot read status line %d", int(i + 1));
         Print("%s\n", Escape(text).c_str());
     }
