@@ -37,8 +37,8 @@ struct Image {
     bool Locate(uint64_t rva, uint64_t length, uint64_t* offset) const {
         for (unsigned i = 0; i < sectionCount; ++i) {
             const uint8_t* header = data + sections + i * kSectionHeaderSize;
-            const uint64_t start = Read(header + 12, 4);  // VirtualAddress
-            const uint64_t stored = Read(header + 16, 4);  // SizeOfRawData
+            const uint64_t start = Read(header + 12, 4);      // VirtualAddress
+            const uint64_t stored = Read(header + 16, 4);     // SizeOfRawData
             const uint64_t fileStart = Read(header + 20, 4);  // PointerToRawData
             if (rva >= start && Fits(rva - start, length, stored) && Fits(fileStart + (rva - start), length, size)) {
                 *offset = fileStart + (rva - start);

@@ -18,6 +18,7 @@ constexpr const char* kW1703 = "Windows 10, version 1703";
 constexpr const char* kW1709 = "Windows 10, version 1709";
 constexpr const char* kW1803 = "Windows 10, version 1803";
 
+// clang-format off
 const Newer kNewer[] = {
     // Whole DLLs
     {"shcore.dll", kW81}, {"combase.dll", kW8}, {"ucrtbase.dll", kW10},
@@ -62,6 +63,7 @@ const Newer kNewer[] = {
     {"PathCchAppend", kW8}, {"PathCchCanonicalize", kW8}, {"PathAllocCombine", kW8}, {"RoInitialize", kW8},
     {"RoUninitialize", kW8}, {"WindowsCreateString", kW8},
 };
+// clang-format on
 
 bool EqualNoCase(const char* a, const std::string& b) {
     if (strlen(a) != b.size())

@@ -12,7 +12,7 @@ bool RunsUnderWow64() {
         USHORT processMachine = IMAGE_FILE_MACHINE_UNKNOWN;
         USHORT nativeMachine = IMAGE_FILE_MACHINE_UNKNOWN;
         if (reinterpret_cast<IsWow64Process2Call>(reinterpret_cast<void*>(found))(GetCurrentProcess(), &processMachine,
-                                                                                 &nativeMachine))
+                                                                                  &nativeMachine))
             return processMachine != IMAGE_FILE_MACHINE_UNKNOWN;
     }
     BOOL wow64 = FALSE;
