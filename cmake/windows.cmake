@@ -6,6 +6,16 @@ include(CTest)
 set(TDW_WIN_OUTPUT_DIR ${CMAKE_SOURCE_DIR}/build/win CACHE PATH "Where the Windows programs go")
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${TDW_WIN_OUTPUT_DIR})
 
+# The same program for two kinds of Windows: TalvixDiskWriter.exe for 64-bit
+# Windows, TalvixDiskWriter32.exe for 32-bit Windows (x86). A 64-bit build
+# makes the 32-bit program too, in a tree of its own below (x86/); the
+# targets keep their names in both trees, only the files differ.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(TDW_PROGRAM_NAME TalvixDiskWriter32)
+else()
+  set(TDW_PROGRAM_NAME TalvixDiskWriter)
+endif()
+
 # One self-contained .exe: no MinGW DLLs beside it.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
@@ -39,6 +49,7 @@ set(TDW_PROGRAM_LIBRARIES
   ${TDW_ZLIB} comctl32 comdlg32 shell32 ole32 oleaut32 uuid cfgmgr32 setupapi bcrypt advapi32 gdi32 user32 kernel32)
 
 add_executable(TalvixDiskWriter-plain $<TARGET_OBJECTS:tdw_program>)
+set_target_properties(TalvixDiskWriter-plain PROPERTIES OUTPUT_NAME ${TDW_PROGRAM_NAME}-plain)
 target_link_options(TalvixDiskWriter-plain PRIVATE -Wl,--gc-sections -s)
 target_link_libraries(TalvixDiskWriter-plain PRIVATE ${TDW_PROGRAM_LIBRARIES})
 
@@ -48,8 +59,8 @@ target_link_libraries(TalvixDiskWriter-symbols PRIVATE ${TDW_PROGRAM_LIBRARIES})
 set_target_properties(TalvixDiskWriter-symbols PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_custom_command(TARGET TalvixDiskWriter-symbols POST_BUILD
   COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:TalvixDiskWriter-symbols>
-          ${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter.debug
-  COMMENT "Keeping the program's symbols in TalvixDiskWriter.debug")
+          ${TDW_WIN_OUTPUT_DIR}/${TDW_PROGRAM_NAME}.debug
+  COMMENT "Keeping the program's symbols in ${TDW_PROGRAM_NAME}.debug")
 add_dependencies(TalvixDiskWriter-plain TalvixDiskWriter-symbols)
 file(GLOB TDW_RESOURCE_INPUTS CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/resources/*.rc ${CMAKE_SOURCE_DIR}/src/resources/*.h
@@ -62,26 +73,56 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/src/resources/app.rc PROPERTIES
 if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/attached_image.cmake)
   include(${CMAKE_SOURCE_DIR}/cmake/attached_image.cmake)
 else()
-  add_custom_command(OUTPUT ${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter.exe
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:TalvixDiskWriter-plain> ${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter.exe
+  add_custom_command(OUTPUT ${TDW_WIN_OUTPUT_DIR}/${TDW_PROGRAM_NAME}.exe
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:TalvixDiskWriter-plain> ${TDW_WIN_OUTPUT_DIR}/${TDW_PROGRAM_NAME}.exe
     DEPENDS TalvixDiskWriter-plain)
-  add_custom_target(TalvixDiskWriter ALL DEPENDS ${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter.exe)
+  add_custom_target(TalvixDiskWriter ALL DEPENDS ${TDW_WIN_OUTPUT_DIR}/${TDW_PROGRAM_NAME}.exe)
 endif()
+
+# The 32-bit tree makes its programs and nothing else: the driver, the
+# benchmarks and the tests are the 64-bit tree's.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  return()
+endif()
+
+# The 32-bit program, from the same sources with Debian's i686 toolchain. It
+# is built every time this tree is (its own build decides what is stale, and
+# makes only the programs); TalvixDiskWriter32 is the target that makes it.
+include(ExternalProject)
+ExternalProject_Add(TalvixDiskWriter32
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}
+  BINARY_DIR ${CMAKE_BINARY_DIR}/x86
+  CMAKE_ARGS
+    -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-i686.cmake
+    -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+    -DTDW_HOST_TOOLS_DIR=${TDW_HOST_TOOLS_DIR}
+    -DTDW_WIN_OUTPUT_DIR=${TDW_WIN_OUTPUT_DIR}
+  BUILD_ALWAYS TRUE
+  INSTALL_COMMAND ""
+  USES_TERMINAL_BUILD FALSE)
 
 include(${CMAKE_SOURCE_DIR}/bench/bench.cmake)
 
-# A second build of the plain program, from a copy of the sources in another
-# folder, must give the same bytes as this one.
+# A second build of both programs, plain and with the image attached, from a
+# copy of the sources in another folder, must give the same bytes as this one.
 find_program(TDW_REPRO_BASH bash)
 if(TDW_REPRO_BASH)
   add_test(NAME reproducible_build
     COMMAND ${TDW_REPRO_BASH} ${CMAKE_SOURCE_DIR}/tests/reproducible/second_build.sh
-            ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR} $<TARGET_FILE:TalvixDiskWriter-plain>
+            ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR} ${TDW_WIN_OUTPUT_DIR}
             ${CMAKE_BINARY_DIR}/reproducible
             -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE} -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
             -DTDW_HOST_TOOLS_DIR=${TDW_HOST_TOOLS_DIR})
   # It builds in this tree too (ctest does not), as wine.build does.
-  set_tests_properties(reproducible_build PROPERTIES RESOURCE_LOCK tdw_wine TIMEOUT 600)
+  set_tests_properties(reproducible_build PROPERTIES RESOURCE_LOCK tdw_wine TIMEOUT 1200)
+
+  # Windows 7 SP1 must be able to start both programs: no static import that
+  # only later Windows has (tools/check_imports.cpp holds the list).
+  add_test(NAME windows7_imports COMMAND ${TDW_REPRO_BASH} -c
+    "cmake --build \"$1\" --target TalvixDiskWriter-plain TalvixDiskWriter32 >/dev/null && \"$2\" \"$3\" \"$4\""
+    windows7_imports ${CMAKE_BINARY_DIR} ${TDW_HOST_TOOLS_DIR}/check-imports${CMAKE_HOST_EXECUTABLE_SUFFIX}
+    $<TARGET_FILE:TalvixDiskWriter-plain> ${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter32-plain.exe)
+  set_tests_properties(windows7_imports PROPERTIES RESOURCE_LOCK tdw_wine TIMEOUT 1200)
 endif()
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)

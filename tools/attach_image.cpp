@@ -1,8 +1,9 @@
 // attach-image PROGRAM.exe IMAGE OUT.exe
 //
-// Writes OUT.exe: the bytes of PROGRAM.exe followed by a ZIP archive that
-// holds IMAGE, under its own file name, as the archive's one entry. This is
-// how the shipped program carries its default floppy image. An image trimmed
+// Writes OUT.exe: the bytes of PROGRAM.exe (the 64-bit or the 32-bit
+// program; it says which) followed by a ZIP archive that holds IMAGE, under
+// its own file name, as the archive's one entry. This is how the shipped
+// program carries its default floppy image. An image trimmed
 // of its trailing zeros is padded with zeros to a whole diskette first, so
 // that the program always finds 1,474,560 bytes. The SHA-256 of the image as
 // attached goes to standard output, for the distributor to publish.
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "host_files.h"
+#include "pe_imports.h"
 #include "source/image_checks.h"
 #include "source/pe_overlay.h"
 #include "source/sha256.h"
@@ -124,6 +126,10 @@ int main(int argc, char** argv) {
                      programPath);
         return 1;
     }
+    // Both programs carry the image the same way; say which one this is,
+    // so that a 64-bit image is not shipped in the 32-bit program unawares.
+    const uint16_t machine = ReadPeImports(out.data(), out.size()).machine;
+    std::printf("Attaching to %s, a %s program.\n", programPath, MachineName(machine));
     if (!AppendZipArchive(name, image.data(), image.size(), &out, stamp)) {
         std::fprintf(stderr, "attach-image: cannot compress %s\n", imagePath);
         return 1;

@@ -7,4 +7,5 @@ list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/drive_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/floppy_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/target_pane.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/usb_restart.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/usb_restart.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/wow64.cpp)

@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "devices/device_path.h"
+#include "devices/wow64.h"
 #include "shell/app_state.h"
 #include "text/console.h"
 
@@ -219,9 +220,12 @@ void Pause(void*, unsigned milliseconds) {
 void Note(void*, const char* line) {
     ConsolePrint("%s", line);
 }
+bool UnderWow64(void*) {
+    return RunsUnderWow64();
+}
 
 const DeviceTree kWindowsTree = {FindStorage, Parent,   FirstChild,  NextSibling, Describe, Locate, ChangeState,
-                                 IsRunning,   HoldExit, ReleaseExit, Pause,       Note,     nullptr};
+                                 IsRunning,   HoldExit, ReleaseExit, Pause,       Note,     nullptr, UnderWow64};
 
 // Handlers run last-registered first, so this one answers before the
 // writer's, which keeps the process for a Ctrl+C during a write. An event that

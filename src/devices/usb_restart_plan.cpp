@@ -261,6 +261,14 @@ UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tr
         Note(tree, "Nothing to restart for [%c].\n", plan.letter);
         return UsbRestartOutcome::NothingToRestart;
     }
+    // Windows refuses the 32-bit program on 64-bit Windows any device
+    // change; asking would only fail three times.
+    if (tree.underWow64(tree.context)) {
+        Note(tree, "This 32-bit program runs on 64-bit Windows, which lets only 64-bit programs restart devices: "
+                   "%s is not restarted (TalvixDiskWriter.exe does it).\n",
+             plan.instanceId);
+        return UsbRestartOutcome::NotRestarted;
+    }
     DeviceNode node = 0;
     if (!tree.locate(tree.context, plan.instanceId, &node)) {
         Note(tree, "%s is gone: nothing was restarted.\n", plan.instanceId);

@@ -75,6 +75,9 @@ struct DeviceTree {
     void (*pause)(void* context, unsigned milliseconds);
     void (*note)(void* context, const char* line);  // one console line
     void* context;
+    // A 32-bit program on 64-bit Windows: the class installer refuses every
+    // state change (ERROR_IN_WOW64), so none is asked for.
+    bool (*underWow64)(void* context);
 };
 
 // The console lines of one plan: the devices named, a card reader's slots.
@@ -97,6 +100,8 @@ enum class UsbRestartOutcome {
     Failed,            // stopped, and it did not run again
     NothingToRestart,  // no USB device to restart, or the program is ending
 };
+// NotRestarted also when the program cannot restart devices at all (the
+// 32-bit program on 64-bit Windows): nothing is tried then.
 
 // How often a restart is tried, and how long each waits for the device.
 constexpr unsigned kRestartAttempts = 3;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "devices/floppy_test.h"
+#include "devices/wow64.h"
 #include "install/chosen_target.h"
 #include "install/drive_copies.h"
 #include "install/install_pane.h"
@@ -160,6 +161,9 @@ void CheckTarget(const DriveRoot& root) {
     } else {
         AddStatusLine(MessageKind::Warning, IDS_ERASE_WARNING, drive.text);
     }
+    // Windows lets only 64-bit programs restart devices: said before Start.
+    if (RunsUnderWow64())
+        AddStatusLine(MessageKind::Warning, IDS_WOW64_NO_RESTART, drive.text);
 }
 
 // The chosen drive's kept copy, as the drive list found it.

@@ -12,6 +12,7 @@
 
 #include "devices/usb_restart.h"
 #include "devices/drive_list.h"
+#include "devices/wow64.h"
 #include "install/checks.h"
 #include "install/drive_copies.h"
 #include "install/status_focus.h"
@@ -228,7 +229,8 @@ void SetWrittenDestination(const WriteJob& job) {
 // again, and the full bar.
 void FinishWrite(const WriteJob& job, const UsbRestartPlan& plan) {
     memcpy(g_savedDestination, job.destination.text, sizeof(job.destination.text));
-    if (plan.found)
+    // The 32-bit program on 64-bit Windows says at once that it cannot.
+    if (plan.found && !RunsUnderWow64())
         LogProgress(MessageKind::Ok, IDS_USB_RESTARTING, g_savedDestination);
     switch (RestartUsbDevice(plan)) {
         case UsbRestartOutcome::Restarted:

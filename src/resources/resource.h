@@ -133,3 +133,5 @@
 #define IDS_SECTORS_4096 3032
 #define IDS_DRIVE_GONE 4040
 #define IDS_MEDIUM_FAILED 4041
+// The 32-bit program on 64-bit Windows cannot restart the drive
+#define IDS_WOW64_NO_RESTART 3040

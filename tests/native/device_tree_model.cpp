@@ -86,6 +86,11 @@ StateChangeAnswer ChangeState(void* context, DeviceNode node, uint32_t change, u
     if (n == nullptr || scope < 1 || scope > 2 || change < 1 || change > 3)
         return {false, 87};  // ERROR_INVALID_PARAMETER
     model.changesWithoutHold += model.holds == 0;
+    // SetupDiCallClassInstaller, DIF_PROPERTYCHANGE: a 32-bit caller on 64-bit Windows fails with ERROR_IN_WOW64.
+    if (model.wow64) {
+        ++model.changesInWow64;
+        return {false, 0xE0000235};
+    }
     if (n->refusals > 0) {
         --n->refusals;
         return {false, 5};  // ERROR_ACCESS_DENIED
@@ -131,6 +136,10 @@ void Pause(void* context, unsigned milliseconds) {
 void Note(void* context, const char* line) {
     Model(context).console += line;
 }
+// IsWow64Process: TRUE for a 32-bit process on 64-bit Windows.
+bool UnderWow64(void* context) {
+    return Model(context).wow64;
+}
 
 }  // namespace
 
@@ -141,5 +150,5 @@ int DeviceTreeModel::Add(int parent, const std::string& id, const std::string& s
 
 DeviceTree DeviceTreeModel::Tree() {
     return {FindStorage, Parent,   FirstChild,  NextSibling, Describe, Locate, ChangeState,
-            IsRunning,   HoldExit, ReleaseExit, Pause,       Note,     this};
+            IsRunning,   HoldExit, ReleaseExit, Pause,       Note,     this,   UnderWow64};
 }

@@ -36,6 +36,8 @@ struct DeviceTreeModel {
     int changesWithoutHold = 0;
     bool exiting = false;  // the process is ending: no more holds
     unsigned pausedMs = 0;
+    bool wow64 = false;    // a 32-bit program on 64-bit Windows
+    int changesInWow64 = 0;
 
     // Adds a node under node `parent` (-1: the root); returns its index.
     int Add(int parent, const std::string& id, const std::string& service = "");

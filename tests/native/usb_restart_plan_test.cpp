@@ -46,6 +46,7 @@ struct Case {
     UsbRestartOutcome outcome;
     const char* console;  // text the console must show
     unsigned maxPausedMs = ~0u;
+    bool wow64 = false;   // the 32-bit program on 64-bit Windows
 };
 
 // An xHCI root hub and a SATA controller, disk 0 on SATA unless a device is
@@ -106,6 +107,8 @@ const Case kCases[] = {
      kDisk1, kStick, 1, UsbRestartOutcome::NotRestarted, "did not say whether"},
     {"a change always refused", {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1, "USBSTOR", 0, 0, 0, 99}},
      kDisk1, kStick, 0, UsbRestartOutcome::NotRestarted, "(attempt 3 of 3)"},
+    {"the 32-bit program on 64-bit Windows does not try", {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1}},
+     kDisk1, kStick, 0, UsbRestartOutcome::NotRestarted, "TalvixDiskWriter.exe does it", ~0u, true},
 };
 // clang-format on
 
@@ -114,6 +117,7 @@ TEST(UsbRestartPlan, RestartsOnlyTheUsbDeviceTheDriveHangsOnAndNeverLeavesItDown
         SCOPED_TRACE(c.name);
         DeviceTreeModel model;
         Build(model, c.devices);
+        model.wow64 = c.wow64;
         const DeviceTree tree = model.Tree();
 
         const UsbRestartPlan plan = PlanUsbRestart('E', c.target, kDisk0, tree);
@@ -126,6 +130,7 @@ TEST(UsbRestartPlan, RestartsOnlyTheUsbDeviceTheDriveHangsOnAndNeverLeavesItDown
             EXPECT_FALSE(node.disabled);
         }
         EXPECT_EQ(model.changesWithoutHold, 0);
+        EXPECT_EQ(model.changesInWow64, 0);
         EXPECT_EQ(model.holds, 0);
         EXPECT_NE(model.console.find(c.console), std::string::npos) << model.console;
         EXPECT_LE(model.pausedMs, c.maxPausedMs);

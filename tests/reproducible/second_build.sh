@@ -1,23 +1,24 @@
 #!/usr/bin/env bash
-# second_build.sh SOURCE_DIR BUILD_DIR PROGRAM WORK_DIR [CMAKE_ARGS...]
+# second_build.sh SOURCE_DIR BUILD_DIR OUT_DIR WORK_DIR [CMAKE_ARGS...]
 #
-# Brings PROGRAM (TalvixDiskWriter-plain.exe of the build in BUILD_DIR) up to
-# date, copies the sources that the Windows build reads to WORK_DIR/src,
-# configures and builds the same program there with CMAKE_ARGS, and compares
-# the two byte for byte. On a difference it shows where: the differing
+# Brings both programs of the build in BUILD_DIR (in OUT_DIR, plain and with
+# the image attached) up to date, copies the sources that the Windows build
+# reads to WORK_DIR/src, configures and builds them there with CMAKE_ARGS, and
+# compares each pair byte for byte. On a difference it shows where: the differing
 # bytes, the PE headers side by side, and any build path left in the program.
 set -euo pipefail
 
 src=$1
 first_build=$2
-program=$3
+out=$3
+targets=(--target TalvixDiskWriter TalvixDiskWriter32)
+programs=(TalvixDiskWriter-plain.exe TalvixDiskWriter.exe TalvixDiskWriter32-plain.exe TalvixDiskWriter32.exe)
 work=$4
 shift 4
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-cmake --build "$first_build" --target TalvixDiskWriter-plain >/dev/null || fail "cannot build $program"
-[ -f "$program" ] || fail "no program at $program"
+cmake --build "$first_build" "${targets[@]}" >/dev/null || fail "cannot build the programs"
 
 rm -rf "$work"
 mkdir -p "$work/src"
@@ -30,10 +31,12 @@ cmake -S "$work/src" -B "$work/build" -DTDW_WIN_OUTPUT_DIR="$work/out" "$@" >"$w
   || { cat "$work/configure.log" >&2; fail "the second build does not configure"; }
 jobs=$(nproc 2>/dev/null || echo 2)
 [ "$jobs" -le 2 ] || jobs=2
-cmake --build "$work/build" --target TalvixDiskWriter-plain -j"$jobs" >"$work/build.log" 2>&1 \
+cmake --build "$work/build" "${targets[@]}" -j"$jobs" >"$work/build.log" 2>&1 \
   || { tail -n 40 "$work/build.log" >&2; fail "the second build failed"; }
-second=$work/out/$(basename "$program")
-
+for name in "${programs[@]}"; do
+program=$out/$name
+second=$work/out/$name
+[ -f "$program" ] || fail "no program at $program"
 if ! cmp "$program" "$second"; then
   echo "---- differing bytes (offset, first, second; at most 40) ----" >&2
   cmp -l "$program" "$second" | head -n 40 >&2 || true
@@ -45,8 +48,9 @@ if ! cmp "$program" "$second"; then
   echo "---- build paths in the programs ----" >&2
   strings -a "$program" | grep -F -e "$src" -e "$first_build" >&2 || echo "none in the first" >&2
   strings -a "$second" | grep -F "$work" >&2 || echo "none in the second" >&2
-  fail "two builds of the same sources differ"
+  fail "two builds of the same sources differ: $name"
 fi
-size=$(stat -c %s "$program")
+echo "$name: the same $(stat -c %s "$program") bytes"
+done
 rm -rf "$work"
-echo "PASS: a second build in another folder gives the same $size bytes"
+echo "PASS: a second build in another folder gives the same programs"

@@ -28,26 +28,73 @@ const int kLanguageBar = 1014;
 const int kStatusList = 1018;
 const int kFileNameCombo = 1148;  // the open-file dialog's name field
 
-// The layout the program keeps behind each status-list item.
-struct StatusEntry {
-    char* text;
-    void* icon;
-    uint8_t kind;
-    bool continued;  // the line goes on from the item above
-    uint32_t from, length;
-};
-static_assert(sizeof(StatusEntry) == 32, "the program is 64-bit: text, icon, kind, flag, 2 spans, padding");
 const char* const kKindNames[] = {"Error", "Ok", "Warning"};
 
 const int kDriveList = 1012;
 
-// The layout the program keeps behind each drive-list row.
+// What the program keeps behind each status-list item (text, icon, kind, and
+// where a long line goes on from the item above: the flag and the span of the
+// text drawn) and each drive-list row (root path, image list, icon index, -1
+// for none), read whatever the program's width.
+struct StatusEntry {
+    uint64_t text, icon;
+    uint8_t kind;
+    bool continued;
+    uint32_t from, length;
+};
 struct DriveEntry {
     char rootPath[4];
-    void* imageList;
-    int32_t iconIndex;  // -1: no icon
+    uint64_t imageList;
+    int32_t iconIndex;
 };
-static_assert(sizeof(DriveEntry) == 24, "the program is 64-bit: root, 4 bytes of padding, list, index, padding");
+
+// Both begin with two pointer-sized fields (a pointer or the root path, and a
+// pointer), followed by `tailSize` bytes of 32-bit fields: at 4-byte offsets
+// in the 32-bit program (which runs under WOW64 beside this 64-bit driver),
+// 8-byte in the 64-bit one.
+bool ReadListEntry(Remote& remote, HWND list, LRESULT data, uint64_t pointers[2], uint8_t* tail, size_t tailSize) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    BOOL wow64 = FALSE;
+    const bool known = process && IsWow64Process(process, &wow64);
+    if (process)
+        CloseHandle(process);
+    const size_t width = wow64 ? 4 : 8;
+    uint8_t bytes[32];
+    if (!known || !data || data == LB_ERR || 2 * width + tailSize > sizeof bytes ||
+        !remote.Read((const void*)data, bytes, 2 * width + tailSize))
+        return false;
+    for (int i = 0; i < 2; ++i) {
+        pointers[i] = 0;
+        memcpy(&pointers[i], bytes + i * width, width);
+    }
+    memcpy(tail, bytes + 2 * width, tailSize);
+    return true;
+}
+bool ReadStatusEntry(Remote& remote, HWND list, LRESULT data, StatusEntry* entry) {
+    uint64_t pointers[2];
+    uint8_t tail[12];  // kind, continued, padding, from, length
+    if (!ReadListEntry(remote, list, data, pointers, tail, sizeof tail))
+        return false;
+    entry->text = pointers[0];
+    entry->icon = pointers[1];
+    entry->kind = tail[0];
+    entry->continued = tail[1] != 0;
+    memcpy(&entry->from, tail + 4, 4);
+    memcpy(&entry->length, tail + 8, 4);
+    return true;
+}
+bool ReadDriveEntry(Remote& remote, HWND list, LRESULT data, DriveEntry* entry) {
+    uint64_t pointers[2];
+    uint8_t tail[4];
+    if (!ReadListEntry(remote, list, data, pointers, tail, sizeof tail))
+        return false;
+    memcpy(entry->rootPath, &pointers[0], sizeof entry->rootPath);
+    entry->imageList = pointers[1];
+    memcpy(&entry->iconIndex, tail, 4);
+    return true;
+}
 
 // ---- Commands -----------------------------------------------------------
 
@@ -496,11 +543,11 @@ int CmdStatus(Context& context) {
         LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
         StatusEntry entry;
         std::string text;
-        if (!data || !remote.Read((const void*)data, &entry, sizeof entry))
+        if (!ReadStatusEntry(remote, list, data, &entry))
             return Fail(kFailed, "cannot read status item %d", (int)i);
         if (entry.continued)
             continue;
-        if (!remote.ReadText(entry.text, 4096, &text))
+        if (!remote.ReadText((const char*)(uintptr_t)entry.text, 4096, &text))
             return Fail(kFailed, "cannot read status line %d", (int)i);
         texts.push_back(text);
         kinds.push_back(entry.kind);
@@ -544,8 +591,8 @@ int CmdStatusItems(Context& context) {
         std::string text, spoken;
         StatusEntry entry;
         LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
-        if (!data || !remote.Read((const void*)data, &entry, sizeof entry) || entry.continued ||
-            !remote.ReadText(entry.text, 4096, &text) || !RowString(list, i, &spoken))
+        if (!ReadStatusEntry(remote, list, data, &entry) || entry.continued ||
+            !remote.ReadText((const char*)(uintptr_t)entry.text, 4096, &text) || !RowString(list, i, &spoken))
             return Fail(kFailed, "status item %d begins no line", (int)i);
         int items = 0, tallest = 0;
         size_t covered = 0;
@@ -562,7 +609,7 @@ int CmdStatusItems(Context& context) {
             covered = entry.from + (size_t)entry.length;
             ++items;
             data = ++i < count ? SendOrZero(list, LB_GETITEMDATA, i) : 0;
-        } while (data && remote.Read((const void*)data, &entry, sizeof entry) && entry.continued);
+        } while (data && ReadStatusEntry(remote, list, data, &entry) && entry.continued);
         if (text.find_first_not_of(" \n", covered) != std::string::npos)
             whole = false;
         Print("%d\t%d\t%s\t%s\n", items, tallest, whole ? "whole" : "broken", Escape(spoken).c_str());
@@ -584,7 +631,7 @@ int CmdRows(Context& context) {
     for (LRESULT i = 0; i < count; ++i) {
         LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
         DriveEntry entry;
-        if (!data || data == LB_ERR || !remote.Read((const void*)data, &entry, sizeof entry))
+        if (!ReadDriveEntry(remote, list, data, &entry))
             return Fail(kFailed, "cannot read drive row %d", (int)i);
         std::string root(entry.rootPath, strnlen(entry.rootPath, sizeof entry.rootPath));
         bool icon = entry.imageList && entry.iconIndex >= 0;
@@ -951,8 +998,8 @@ int CmdDevNodes(Context& context) {
         LRESULT data = SendOrZero(list, LB_GETITEMDATA, i);
         StatusEntry entry;
         std::string text;
-        if (!data || data == LB_ERR || !remote.Read((const void*)data, &entry, sizeof entry) ||
-            (!entry.continued && !remote.ReadText(entry.text, 4096, &text)))
+        if (!ReadStatusEntry(remote, list, data, &entry) ||
+            (!entry.continued && !remote.ReadText((const char*)(uintptr_t)entry.text, 4096, &text)))
             return Fail(kFailed, "cannot read status line %d", int(i + 1));
         if (!entry.continued)
             Print("%s\n", Escape(text).c_str());

@@ -8,6 +8,10 @@ TDW_ROOT=${TDW_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 TDW_WINE_DIR=${TDW_WINE_DIR:-$TDW_ROOT/build/wine}
 TDW_EXE=${TDW_EXE:-$TDW_ROOT/build/win/TalvixDiskWriter.exe}
 TDW_DRIVER=${TDW_DRIVER:-$TDW_ROOT/build/win/tdw-driver.exe}
+# The 32-bit program runs under WOW64 in the 64-bit prefix: its Install pane
+# ends its checks with a warning that the drive will not be restarted.
+TDW_WOW64_LINE=
+case ${TDW_EXE##*/} in *32.exe) TDW_WOW64_LINE=$'Warning\tThis is the 32-bit program on 64-bit Windows: drive E: will not be restarted after the write, so remove it and plug it in again before you use it. TalvixDiskWriter.exe, the 64-bit program, restarts it.' ;; esac
 TDW_LOG_DIR=$TDW_WINE_DIR/logs
 TDW_SHOT_DIR=$TDW_WINE_DIR/screenshots
 TDW_DRIVE_DIR=$TDW_WINE_DIR/drives
@@ -221,7 +225,7 @@ tdw_session_attach() {
 
 # tdw_begin <name>: attaches to the session, sets up the logs and the clean-up.
 tdw_begin() {
-  TDW_TEST=$1
+  TDW_TEST=$1${TDW_WOW64_LINE:+-32}  # the 32-bit program's logs beside the 64-bit one's
   mkdir -p "$TDW_LOG_DIR" "$TDW_SHOT_DIR"
   TDW_CONSOLE_LOG=$TDW_LOG_DIR/$TDW_TEST.console.log
   TDW_DRIVER_LOG=$TDW_LOG_DIR/$TDW_TEST.driver.log

@@ -15,10 +15,10 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
     "TDW_DRIVER=$<TARGET_FILE:tdw-driver>"
     "TDW_ATTACH_IMAGE=${TDW_ATTACH_IMAGE}")
 
-  # ctest does not build: the first test brings the program and the driver
+  # ctest does not build: the first test brings both programs and the driver
   # up to date, and every Wine test needs it to have passed.
   add_test(NAME wine.build
-    COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target TalvixDiskWriter tdw-driver bench-probe)
+    COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target TalvixDiskWriter TalvixDiskWriter32 tdw-driver bench-probe)
   set_tests_properties(wine.build PROPERTIES
     FIXTURES_SETUP tdw_wine_build RESOURCE_LOCK tdw_wine TIMEOUT 1800 LABELS wine)
 
@@ -48,6 +48,17 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
     set_tests_properties(wine.${_tdw_name} PROPERTIES
       FIXTURES_REQUIRED "tdw_wine;tdw_wine_build" RESOURCE_LOCK tdw_wine TIMEOUT ${_tdw_timeout}
       SKIP_RETURN_CODE 77 LABELS wine ENVIRONMENT "${_tdw_wine_env}")
+  endforeach()
+
+  # The 32-bit program walks the main road again: start and load, choose E:,
+  # write, read back and put back, the status list, the keyboard.
+  set(_tdw_wine32_env ${_tdw_wine_env})
+  list(TRANSFORM _tdw_wine32_env REPLACE "TalvixDiskWriter\\.exe$" "TalvixDiskWriter32.exe")
+  foreach(_tdw_name start_welcome loader_attached targets_list write_internal status_list keyboard)
+    add_test(NAME wine32.${_tdw_name} COMMAND ${TDW_BASH_PROGRAM} ${_tdw_wine_dir}/scenarios/${_tdw_name}.sh)
+    set_tests_properties(wine32.${_tdw_name} PROPERTIES
+      FIXTURES_REQUIRED "tdw_wine;tdw_wine_build" RESOURCE_LOCK tdw_wine TIMEOUT 120
+      SKIP_RETURN_CODE 77 LABELS "wine;wine32" ENVIRONMENT "${_tdw_wine32_env}")
   endforeach()
 else()
   # One test stands for all of them, so that their absence shows: skipped

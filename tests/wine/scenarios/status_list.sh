@@ -44,8 +44,8 @@ expect_known_kinds
 tdw_expect 1 enabled install 111
 tdw_screenshot "$TDW_SHOT_DIR/install-status-target.png" main
 sha=$(tdw_sha_line T64DEMO1.IMG "$(dirname "$TDW_EXE")/T64DEMO1.IMG")
-tdw_expect "$(printf 'Install from internal file (T64DEMO1.IMG)\n%s\nWrite to: E:\\\nWarning: %s' "${sha#*$'\t'}" "${erase#*$'\t'}")" \
-  strings install 1018
+tdw_expect "$(printf 'Install from internal file (T64DEMO1.IMG)\n%s\nWrite to: E:\\\nWarning: %s%s' "${sha#*$'\t'}" "${erase#*$'\t'}" \
+  "${TDW_WOW64_LINE:+$'\n'Warning: ${TDW_WOW64_LINE#*$'\t'}}")" strings install 1018
 tdw_expect "E:" strings target 1012
 read -r _ panes96 < <(drv geometry | grep '^panes') || tdw_fail "no geometry"
 read -r _ drives96 < <(drv geometry | grep '^drives')
@@ -96,7 +96,9 @@ tdw_expect "$(printf 'panes\t%s\ndrives\t%s\nstatus\t%s\t%sx%s' "$(half_again "$
 drv lang 1 >/dev/null || tdw_fail "cannot press the nl button"
 tdw_expect_lang 1
 last_string() { drv strings install 1018 | tail -n1; }
-tdw_expect_out 'Waarschuwing: WAARSCHUWING: Alle bestanden op E: zullen gewist worden.' last_string
+last='Waarschuwing: WAARSCHUWING: Alle bestanden op E: zullen gewist worden.'
+[ -n "$TDW_WOW64_LINE" ] && last='Waarschuwing: Dit is het 32-bits programma op 64-bits Windows: station E: wordt na het schrijven niet herstart, dus verwijder het en sluit het opnieuw aan voordat u het gebruikt. TalvixDiskWriter.exe, het 64-bits programma, herstart het wel.'
+tdw_expect_out "$last" last_string
 tdw_close_app
 
 # At 200 % and 300 % no item is taller than the 255 pixels Windows allows

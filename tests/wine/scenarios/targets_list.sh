@@ -27,8 +27,8 @@ tdw_expect target shown
 tdw_expect "$(printf '%s\nselected\t0' "$rows")" rows
 
 tdw_goto 2
-tdw_expect "$(printf 'Ok\tInstall from internal file (T64DEMO1.IMG)\n%s\nOk\tWrite to: E:\\\nWarning\tWARNING: all files on drive E: will be erased.' \
-  "$(tdw_sha_line T64DEMO1.IMG "$(dirname "$TDW_EXE")/T64DEMO1.IMG")")" status
+tdw_expect "$(printf 'Ok\tInstall from internal file (T64DEMO1.IMG)\n%s\nOk\tWrite to: E:\\\nWarning\tWARNING: all files on drive E: will be erased.%s' \
+  "$(tdw_sha_line T64DEMO1.IMG "$(dirname "$TDW_EXE")/T64DEMO1.IMG")" "${TDW_WOW64_LINE:+$'\n'$TDW_WOW64_LINE}")" status
 tdw_expect 1 enabled install 111
 tdw_app_running || tdw_fail "the program ended"
 tdw_close_app
