@@ -17,6 +17,7 @@
 #include "install/status_list.h"
 #include "install/chosen_target.h"
 #include "install/raw_write.h"
+#include "install/reboot_pane.h"
 #include "install/storage_win32.h"
 #include "install/write_loop.h"
 #include "resource.h"
@@ -250,7 +251,8 @@ void FinishWrite(const WriteJob& job, const UsbRestartPlan& plan) {
     memcpy(g_savedDestination, job.destination.text, sizeof(job.destination.text));
     if (plan.found)
         LogProgress(MessageKind::Ok, IDS_USB_RESTARTING, g_savedDestination);
-    switch (RestartUsbDevice(plan)) {
+    const UsbRestartOutcome restart = RestartUsbDevice(plan);
+    switch (restart) {
         case UsbRestartOutcome::Restarted:
             LogProgress(MessageKind::Ok, IDS_USB_RESTARTED, nullptr);
             break;
@@ -269,6 +271,9 @@ void FinishWrite(const WriteJob& job, const UsbRestartPlan& plan) {
             break;
         }
     }
+    if (!job.putBack)
+        NoteImageWritten(job.sourceMode == SourceExternal ? FileNamePart(job.externalPath) : GetImageName(),
+                         g_savedDestination[0], restart == UsbRestartOutcome::Restarted);
     SetWrittenDestination(job);
     SetWriteActive(0);
     RunChecks();
@@ -408,6 +413,8 @@ namespace {
 bool StartJob(HWND progressBar, bool putBack) {
     if (!TryBeginWrite())
         return false;
+    // Whatever the drive held is about to change.
+    ForgetImageWritten();
     static std::atomic<bool> consoleHandlerSet{false};
     if (!consoleHandlerSet.exchange(true))
         SetConsoleCtrlHandler(OnConsoleControlDuringWrite, TRUE);

@@ -605,11 +605,14 @@ int CmdSetText(Context& context) {
     return kOk;
 }
 
-// The open-file dialog of the wizard's process, other than the main window.
+// A dialog of the wizard's process other than the main window, known by
+// one of its controls: the open-file dialog by its name field, a Yes/No
+// message box by its No button.
 struct FileDialogSearch {
     DWORD pid;
     HWND main;
     HWND found;
+    int mark = kFileNameCombo;
 };
 
 BOOL CALLBACK FindFileDialog(HWND window, LPARAM param) {
@@ -619,15 +622,15 @@ BOOL CALLBACK FindFileDialog(HWND window, LPARAM param) {
     char name[32] = "";
     GetClassNameA(window, name, sizeof name);
     if (pid == search->pid && window != search->main && strcmp(name, "#32770") == 0 && IsWindowVisible(window) &&
-        GetDlgItem(window, kFileNameCombo)) {
+        GetDlgItem(window, search->mark)) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND WaitFileDialog(HWND main, DWORD limit, bool present) {
-    FileDialogSearch search = {0, main, nullptr};
+HWND WaitFileDialog(HWND main, DWORD limit, bool present, int mark = kFileNameCombo) {
+    FileDialogSearch search = {0, main, nullptr, mark};
     GetWindowThreadProcessId(main, &search.pid);
     for (DWORD start = GetTickCount();; Sleep(kPollMs)) {
         search.found = nullptr;
@@ -670,6 +673,28 @@ int CmdFileDialog(Context& context) {
                  (LPARAM)GetDlgItem(dialog, ok ? IDOK : IDCANCEL));
     if (!WaitFileDialog(context.main, kSendTimeoutMs, false))
         return Fail(kFailed, "the open-file dialog is still open after %s", ok ? "OK" : "Cancel");
+    return kOk;
+}
+
+// question no: answers No to the wizard's Yes/No question once it shows;
+// prints the default button (6 Yes, 7 No) and the question on one line.
+int CmdQuestion(Context& context) {
+    if (context.argc < 3 || strcmp(context.argv[2], "no") != 0)
+        return Fail(kUsage, "question no");  // Yes could restart the session
+    HWND box = WaitFileDialog(context.main, kSendTimeoutMs, true, IDNO);
+    if (!box)
+        return Fail(kNotFound, "no question within %u ms", kSendTimeoutMs);
+    LRESULT defaultId = 0;
+    Send(box, DM_GETDEFID, 0, 0, &defaultId);
+    char text[1024] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    for (char* c = text; *c; ++c)
+        if (*c == '\r' || *c == '\n')
+            *c = ' ';
+    Print("%d\t%s\n", (int)LOWORD(defaultId), text);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), (LPARAM)GetDlgItem(box, IDNO));
+    if (!WaitFileDialog(context.main, kSendTimeoutMs, false, IDNO))
+        return Fail(kFailed, "the question is still open after No");
     return kOk;
 }
 
@@ -1095,6 +1120,7 @@ const Command kCommands[] = {
     {"lang-checked", CmdLangChecked, true, "lang-checked         the checked language button, then the captions"},
     {"status", CmdStatus, true,
      "status [--drawn]     Error|Ok|Warning<TAB>text of each status line, checked against its drawn icon"},
+    {"question", CmdQuestion, true, "question no          answer No to a Yes/No question; print default id<TAB>text"},
     {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
     {"endsession", CmdEndSession, true, "endsession [end]     send WM_QUERYENDSESSION and print the answer, or WM_ENDSESSION"},
     {"escape", CmdEscape, true, "escape               press Esc, wait until it is handled; prints the id of the focused control that got it"},

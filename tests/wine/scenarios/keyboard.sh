@@ -4,7 +4,8 @@
 # arrows move in the radio group and the drive list (the row chosen is the
 # destination), Esc only re-shows the pane, Enter presses a focused button
 # ("···", Previous) and otherwise goes on from Welcome and Select target, but
-# never starts a write, Space on Start does.
+# never starts a write, Space on Start does; on the Reboot pane Space on
+# Reboot asks before anything is restarted.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -92,4 +93,22 @@ tdw_w_expect_done
 tdw_w_expect_status_tail "$(tdw_w_write_lines)"
 tdw_w_expect_written
 tdw_expect "$(printf 'reboot\t113')" focus
+
+# The Reboot pane says what was written where, in the language chosen, and
+# (no USB restart under Wine) to plug the drive in again.
+reboot_text_has() { drv text reboot 4001 | tr -d '\r' | grep -qF -- "$1"; }
+for want in "was written to drive E: and read back" "unplug the drive and plug it in again" \
+  nl "is naar station E: geschreven en teruggelezen" "koppel het station los" en; do
+  case $want in en | nl) drv lang "$([ "$want" = nl ] && echo 1 || echo 0)" >/dev/null || tdw_fail "no $want" ;;
+    *) tdw_wait_until "$TDW_TIMEOUT" reboot_text_has "$want" || tdw_fail "no '$want': $(drv text reboot 4001)" ;;
+  esac
+done
+
+# Reboot asks first, No being the default; No leaves everything running.
+press "reboot 113" tab shift+tab
+drv keys space >/dev/null || tdw_fail "cannot press Space"
+answer=$(drv question no) || tdw_fail "Reboot did not ask first"
+[[ $answer == 7$'\t'"Restart Windows now?"* ]] || tdw_fail "the question's default is not No: $answer"
+tdw_app_running || tdw_fail "the wizard ended after No"
+tdw_expect reboot shown
 tdw_close_app
