@@ -16,7 +16,8 @@ namespace {
 
 // Lines wrap between words; a word longer than the list is wide (a path, a
 // SHA-256) wraps within itself rather than being cut off, as in an edit box.
-constexpr UINT kLineFormat = DT_WORDBREAK | DT_EDITCONTROL;
+// A path's "&" is a character like any other, never a mnemonic.
+constexpr UINT kLineFormat = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX;
 
 // Pixels at 96 dpi.
 constexpr int kTextLeft = 20;
@@ -310,7 +311,10 @@ void DrawStatusItem(const DRAWITEMSTRUCT* item) {
 
     // A change of focus alone draws the line whole too, then its focus rectangle.
     const HDC dc = item->hDC;
-    const SurfaceColours colours = ColoursOf((item->itemID & 1) ? Surface::StatusRowOdd : Surface::StatusRowEven);
+    Surface surface = (item->itemID & 1) ? Surface::StatusRowOdd : Surface::StatusRowEven;
+    if (item->itemState & ODS_SELECTED)
+        surface = Surface::StatusRowSelected;
+    const SurfaceColours colours = ColoursOf(surface);
     SetDCBrushColor(dc, colours.fill);
     FillRect(dc, &item->rcItem, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 
