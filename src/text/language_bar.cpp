@@ -88,16 +88,22 @@ void SelectLanguage(int index) {
 }
 
 void ScaleLanguageBar(HWND toolbar, unsigned dpi) {
-    // The toolbar's own font is the icon-title font at the system's DPI (or at
-    // 96 dpi, under Wine); the program's is that font at 96 dpi, scaled.
+    // The toolbar's own font is the icon-title font at the system's DPI (under
+    // Wine, at 96 dpi whatever the DPI): the program's is that font's face at
+    // its size for 96 dpi, scaled to the window's DPI.
     using ForDpiCall = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
     const FARPROC found = GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoForDpi");
     ForDpiCall forDpi = nullptr;
     static_assert(sizeof(forDpi) == sizeof(found), "function pointers of one size");
     memcpy(&forDpi, &found, sizeof(forDpi));
     LOGFONTW font = {};
-    if (forDpi == nullptr || !forDpi(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0, 96))
-        return;  // Windows before 10 (1607): the toolbar keeps the system DPI's font
+    if (forDpi == nullptr || !forDpi(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0, 96)) {
+        // Windows before 10 (1607): the face of the system's font, at the
+        // size Windows gives it at 96 dpi (9 points).
+        if (!SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0))
+            return;
+        font.lfHeight = -12;
+    }
     font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), 96);
     const HFONT made = CreateFontIndirectW(&font);
     if (made == nullptr)
