@@ -5,9 +5,6 @@ RestartResult RequestRestart(const RestartCalls& calls) {
         return {RestartOutcome::WriteRunning, 0};
     if (!calls.askUser(calls.context))
         return {RestartOutcome::Declined, 0};
-    // A write may have begun while the question was open.
-    if (calls.writeActive(calls.context))
-        return {RestartOutcome::WriteRunning, 0};
     const uint32_t privilege = calls.enableShutdownPrivilege(calls.context);
     if (privilege != 0)
         return {RestartOutcome::Refused, privilege};
