@@ -109,8 +109,39 @@ void ScaleLanguageBar(HWND toolbar, unsigned dpi) {
     if (made == nullptr)
         return;
     SendMessageA(toolbar, WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
+    // The buttons are sized for the captions as the program draws them.
+    const int height = MulDiv(22, static_cast<int>(dpi), 96);
+    SendMessageA(toolbar, TB_SETBUTTONWIDTH, 0, MAKELPARAM(height, height));
+    SendMessageA(toolbar, TB_SETBUTTONSIZE, 0, MAKELPARAM(height, height));
     SendMessageA(toolbar, TB_AUTOSIZE, 0, 0);
     if (g_barFont != nullptr)
         DeleteObject(g_barFont);
     g_barFont = made;
+}
+
+LRESULT DrawLanguageButton(const NMTBCUSTOMDRAW* draw) {
+    if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
+        return CDRF_NOTIFYITEMDRAW;
+    if (draw->nmcd.dwDrawStage != CDDS_ITEMPREPAINT || g_barFont == nullptr)
+        return CDRF_DODEFAULT;
+    char caption[32];
+    const HWND toolbar = draw->nmcd.hdr.hwndFrom;
+    const WPARAM command = draw->nmcd.dwItemSpec;
+    const LRESULT length = SendMessageA(toolbar, TB_GETBUTTONTEXTA, command, 0);
+    if (length < 0 || length >= static_cast<LRESULT>(sizeof(caption)) ||
+        SendMessageA(toolbar, TB_GETBUTTONTEXTA, command, reinterpret_cast<LPARAM>(caption)) != length)
+        return CDRF_DODEFAULT;
+    const HDC dc = draw->nmcd.hdc;
+    RECT rect = draw->nmcd.rc;
+    // The chosen language is pressed in, as a flat toolbar shows a checked button.
+    if (draw->nmcd.uItemState & (CDIS_CHECKED | CDIS_SELECTED))
+        DrawEdge(dc, &rect, BDR_SUNKENOUTER, BF_RECT);
+    else if (draw->nmcd.uItemState & CDIS_HOT)
+        DrawEdge(dc, &rect, BDR_RAISEDINNER, BF_RECT);
+    const HGDIOBJ oldFont = SelectObject(dc, g_barFont);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    DrawTextA(dc, caption, static_cast<int>(length), &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    return CDRF_SKIPDEFAULT;
 }
