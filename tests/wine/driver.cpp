@@ -605,9 +605,8 @@ int CmdSetText(Context& context) {
     return kOk;
 }
 
-// A dialog of the wizard's process other than the main window, known by
-// one of its controls: the open-file dialog by its name field, a Yes/No
-// message box by its No button.
+// A dialog of the wizard's process other than the main window, known by a
+// control: the open-file dialog by its name field, a question by its No.
 struct FileDialogSearch {
     DWORD pid;
     HWND main;
@@ -676,22 +675,18 @@ int CmdFileDialog(Context& context) {
     return kOk;
 }
 
-// question no: answers No to the wizard's Yes/No question once it shows;
-// prints the default button (6 Yes, 7 No) and the question on one line.
-int CmdQuestion(Context& context) {
-    if (context.argc < 3 || strcmp(context.argv[2], "no") != 0)
-        return Fail(kUsage, "question no");  // Yes could restart the session
+// answer-no: answers No to the wizard's Yes/No question once it shows, and
+// prints the button that had the focus (6 Yes, 7 No), a tab and the question.
+int CmdAnswerNo(Context& context) {
     HWND box = WaitFileDialog(context.main, kSendTimeoutMs, true, IDNO);
     if (!box)
         return Fail(kNotFound, "no question within %u ms", kSendTimeoutMs);
-    LRESULT defaultId = 0;
-    Send(box, DM_GETDEFID, 0, 0, &defaultId);
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &thread);
     char text[1024] = "";
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    for (char* c = text; *c; ++c)
-        if (*c == '\r' || *c == '\n')
-            *c = ' ';
-    Print("%d\t%s\n", (int)LOWORD(defaultId), text);
+    Print("%d\t%s\n", thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0, text);
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), (LPARAM)GetDlgItem(box, IDNO));
     if (!WaitFileDialog(context.main, kSendTimeoutMs, false, IDNO))
         return Fail(kFailed, "the question is still open after No");
@@ -1120,7 +1115,7 @@ const Command kCommands[] = {
     {"lang-checked", CmdLangChecked, true, "lang-checked         the checked language button, then the captions"},
     {"status", CmdStatus, true,
      "status [--drawn]     Error|Ok|Warning<TAB>text of each status line, checked against its drawn icon"},
-    {"question", CmdQuestion, true, "question no          answer No to a Yes/No question; print default id<TAB>text"},
+    {"answer-no", CmdAnswerNo, true, "answer-no            answer No to a Yes/No question; print the focused id<TAB>text"},
     {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
     {"endsession", CmdEndSession, true, "endsession [end]     send WM_QUERYENDSESSION and print the answer, or WM_ENDSESSION"},
     {"escape", CmdEscape, true, "escape               press Esc, wait until it is handled; prints the id of the focused control that got it"},
