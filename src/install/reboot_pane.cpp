@@ -96,8 +96,12 @@ uint32_t EnableShutdownPrivilege(void*) {
     return error;
 }
 
+// A failure that names no error is still no restart.
 uint32_t RestartWindows(uint32_t flags, uint32_t reason, void*) {
-    return ExitWindowsEx(flags, reason) ? 0 : GetLastError();
+    if (ExitWindowsEx(flags, reason))
+        return 0;
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
 }
 
 void OnReboot() {
