@@ -133,9 +133,10 @@ LRESULT DrawLanguageButton(const NMTBCUSTOMDRAW* draw) {
         return CDRF_DODEFAULT;
     const HDC dc = draw->nmcd.hdc;
     RECT rect = draw->nmcd.rc;
-    // The chosen language is pressed in, as a flat toolbar shows a checked button.
+    // The chosen language is framed in the highlight colour; the one under
+    // the pointer is raised, as a flat toolbar shows it.
     if (draw->nmcd.uItemState & (CDIS_CHECKED | CDIS_SELECTED))
-        DrawEdge(dc, &rect, BDR_SUNKENOUTER, BF_RECT);
+        FrameRect(dc, &rect, GetSysColorBrush(COLOR_HIGHLIGHT));
     else if (draw->nmcd.uItemState & CDIS_HOT)
         DrawEdge(dc, &rect, BDR_RAISEDINNER, BF_RECT);
     const HGDIOBJ oldFont = SelectObject(dc, g_barFont);
