@@ -12,6 +12,7 @@
 #include "install/chosen_target.h"
 #include "install/install_pane.h"
 #include "install/status_focus.h"
+#include "install/reboot_pane.h"
 #include "install/status_list.h"
 #include "resource.h"
 #include "shell/app_hooks.h"
@@ -112,14 +113,16 @@ void ComposeApplication() {
     table.steps[PaneWelcome] = {IDD_WELCOME_PANE, PaneProc, nullptr};
     table.steps[PaneTarget] = {IDD_TARGET_PANE, TargetPaneProc, OnTargetPaneShown};
     table.steps[PaneInstall] = {IDD_INSTALL_PANE, InstallPaneProc, nullptr};
-    table.steps[PaneReboot] = {IDD_REBOOT_PANE, PaneProc, nullptr};
+    table.steps[PaneReboot] = {IDD_REBOOT_PANE, RebootPaneProc, nullptr};
     table.sourceChooser = {IDD_SOURCE_CHOOSER, ChooserPaneProc, OnSourceChooserShown};
     table.welcomeCreated = OnWelcomeCreated;
     table.created = OnPanesCreated;
     SetPaneTable(table);
 
     AddRelocaliseHook(RecheckInNewLanguage);
+    AddRelocaliseHook(ShowRebootText);
     AddWriteStateHook(UpdateInstallControls);
+    AddWriteStateHook(UpdateRebootControls);
     AddWriteStateHook(FocusOutcomeWhenWriteEnds);
     AddDisplayChangeHook(RescaleDriveList);
     AddDisplayChangeHook(RescaleStatusList);

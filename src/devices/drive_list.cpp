@@ -262,7 +262,12 @@ void RescaleDriveList() {
     const HWND list = g_driveListWindow;
     const LRESULT count = list != nullptr ? SendMessageA(list, LB_GETCOUNT, 0, 0) : 0;
     for (LRESULT i = 0; i < count; ++i)
-        SendMessageA(list, LB_SETITEMHEIGHT, static_cast<WPARAM>(i), Scaled(kDriveRowHeight));
+        SendMessageA(list, LB_SETITEMHEIGHT, static_cast<WPARAM>(i), DriveRowHeight());
+}
+
+int DriveRowHeight() {
+    // The system image list's icons are SM_CXICON by SM_CYICON.
+    return IconRowHeight(kDriveRowHeight, GetSystemMetrics(SM_CYICON), DisplayDpi());
 }
 
 namespace {

@@ -56,6 +56,9 @@ LRESULT ApplyDriveListUpdate(DriveListUpdate* update);
 
 constexpr int kDriveRowHeight = 40;  // pixels at 96 dpi
 
+// A row's height at the window's DPI, room for the system's drive icon included.
+int DriveRowHeight();
+
 // Draws a row: the drive's icon and letter, the chosen one highlighted.
 void DrawDriveItem(const DRAWITEMSTRUCT* item);
 

@@ -16,7 +16,7 @@ INT_PTR CALLBACK TargetPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM l
         case WM_CREATE:
             return 0;
         case WM_MEASUREITEM:
-            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(Scaled(kDriveRowHeight));
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(DriveRowHeight());
             return 1;
         case WM_DRAWITEM:
             DrawDriveItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));

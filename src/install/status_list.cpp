@@ -433,7 +433,10 @@ void DrawStatusItem(const DRAWITEMSTRUCT* item) {
 
     // A change of focus alone draws the line whole too, then its focus rectangle.
     const HDC dc = item->hDC;
-    const SurfaceColours colours = ColoursOf((item->itemID & 1) ? Surface::StatusRowOdd : Surface::StatusRowEven);
+    Surface surface = (item->itemID & 1) ? Surface::StatusRowOdd : Surface::StatusRowEven;
+    if (item->itemState & ODS_SELECTED)
+        surface = Surface::StatusRowSelected;
+    const SurfaceColours colours = ColoursOf(surface);
     SetDCBrushColor(dc, colours.fill);
     FillRect(dc, &item->rcItem, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 

@@ -19,6 +19,7 @@
 #include "install/status_list.h"
 #include "install/chosen_target.h"
 #include "install/raw_write.h"
+#include "install/reboot_pane.h"
 #include "install/storage_win32.h"
 #include "install/write_errors.h"
 #include "install/write_loop.h"
@@ -232,7 +233,8 @@ void FinishWrite(const WriteJob& job, const UsbRestartPlan& plan) {
     // The 32-bit program on 64-bit Windows says at once that it cannot.
     if (plan.found && !RunsUnderWow64())
         LogProgress(MessageKind::Ok, IDS_USB_RESTARTING, g_savedDestination);
-    switch (RestartUsbDevice(plan)) {
+    const UsbRestartOutcome restart = RestartUsbDevice(plan);
+    switch (restart) {
         case UsbRestartOutcome::Restarted:
             LogProgress(MessageKind::Ok, IDS_USB_RESTARTED, nullptr);
             break;
@@ -251,6 +253,9 @@ void FinishWrite(const WriteJob& job, const UsbRestartPlan& plan) {
             break;
         }
     }
+    if (!job.putBack)
+        NoteImageWritten(job.sourceMode == SourceExternal ? FileNamePart(job.externalPath) : GetImageName(),
+                         g_savedDestination[0], restart == UsbRestartOutcome::Restarted);
     SetWrittenDestination(job);
     SetWriteActive(0);
     RunChecks();
@@ -392,6 +397,8 @@ namespace {
 bool StartJob(HWND progressBar, bool putBack) {
     if (!TryBeginWrite())
         return false;
+    // Whatever the drive held is about to change.
+    ForgetImageWritten();
     static std::atomic<bool> consoleHandlerSet{false};
     if (!consoleHandlerSet.exchange(true))
         SetConsoleCtrlHandler(OnConsoleControlDuringWrite, TRUE);

@@ -135,3 +135,12 @@
 #define IDS_MEDIUM_FAILED 4041
 // The 32-bit program on 64-bit Windows cannot restart the drive
 #define IDS_WOW64_NO_RESTART 3040
+// The Reboot pane's text, its parts chosen by what the last write did, and
+// the Reboot button's question and refusal
+#define IDS_REBOOT_WRITTEN 5000
+#define IDS_REBOOT_NEXT 5001
+#define IDS_REBOOT_UEFI 5002
+#define IDS_REBOOT_REPLUG 5003
+#define IDS_REBOOT_NOTHING_WRITTEN 5004
+#define IDS_RESTART_QUESTION 5005
+#define IDS_RESTART_REFUSED 5006

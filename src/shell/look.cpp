@@ -20,8 +20,8 @@ constexpr LookRow kLooks[] = {
     // PaneEntry
     {{Own(0x7E5C19), Own(0xFFFFFF), Own(0xCFCFCF)},
      {Sys(kSysButtonFace), Sys(kSysButtonText), Sys(kSysButtonText)}},
-    // PaneEntrySelected
-    {{Own(0xAE8C19), Own(0xFFFFFF), Own(0xFFDD6A)},
+    // PaneEntrySelected: dark enough for its white title to be read (4.5:1)
+    {{Own(0xA07818), Own(0xFFFFFF), Own(0xFFDD6A)},
      {Sys(kSysHighlight), Sys(kSysHighlightText), Sys(kSysHighlightText)}},
     // PaneEntryDisabled
     {{Own(0xA8A8A8), Own(0xFFFFFF), Own(0xCFCFCF)},
@@ -47,6 +47,9 @@ constexpr LookRow kLooks[] = {
     // ChooserLabel
     {{Own(0xFFFFFF), Own(0x000000), Own(0x9BFF9B)},
      {Sys(kSysWindow), Sys(kSysWindowText), Sys(kSysWindow)}},
+    // StatusRowSelected: the user's highlight, as any list shows its chosen row
+    {{Sys(kSysHighlight), Sys(kSysHighlightText), Sys(kSysHighlight)},
+     {Sys(kSysHighlight), Sys(kSysHighlightText), Sys(kSysHighlight)}},
 };
 static_assert(sizeof(kLooks) / sizeof(kLooks[0]) == static_cast<unsigned>(Surface::Count), "one look per surface");
 
@@ -82,4 +85,10 @@ int StatusIconSize(unsigned dpi) {
         if (size <= wanted)
             return size;
     return 16;
+}
+
+int IconRowHeight(int rowAt96, int iconHeight, unsigned dpi) {
+    const int row = ScaleFrom96(rowAt96, dpi);
+    const int needed = iconHeight + 2 * ScaleFrom96(4, dpi);
+    return needed > row ? needed : row;
 }

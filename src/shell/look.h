@@ -34,6 +34,7 @@ enum class Surface : uint8_t {
     Background,     // the frame and the panes, and their labels
     PaneBorder,     // the line around the shown pane (its accent)
     ChooserLabel,   // the source chooser's labels: the accent lies behind their text
+    StatusRowSelected,
     Count,
 };
 
@@ -61,3 +62,9 @@ bool PaneControlsNeedScaling(int widthNow, int widthBefore, unsigned dpiBefore, 
 // The status icons are drawn at 16, 20, 24 and 32 pixels: the largest of
 // them that fits 16 pixels scaled to `dpi`, so that none is stretched.
 int StatusIconSize(unsigned dpi);
+
+// A list row of `rowAt96` pixels at 96 dpi, scaled to `dpi`, and never
+// shorter than an icon of `iconHeight` pixels with a 4-pixel (at 96 dpi)
+// margin above and below: the system's icons follow the system's DPI, which
+// may be larger than the window's.
+int IconRowHeight(int rowAt96, int iconHeight, unsigned dpi);

@@ -212,6 +212,14 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return FALSE;
         case WM_CTLCOLORSTATIC:
             return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+        case WM_NOTIFY:
+            if (reinterpret_cast<const NMHDR*>(lParam)->idFrom == IDC_LANGUAGE_BAR &&
+                reinterpret_cast<const NMHDR*>(lParam)->code == NM_CUSTOMDRAW) {
+                SetWindowLongPtrA(window, DWLP_MSGRESULT,
+                                  DrawLanguageButton(reinterpret_cast<const NMTBCUSTOMDRAW*>(lParam)));
+                return TRUE;
+            }
+            return FALSE;
         case WM_CLOSE:
             OnClose(window);
             return TRUE;

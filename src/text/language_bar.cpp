@@ -165,23 +165,61 @@ void SelectLanguage(int index) {
 }
 
 void ScaleLanguageBar(HWND toolbar, unsigned dpi) {
-    // The toolbar's own font is the icon-title font at the system's DPI (or at
-    // 96 dpi, under Wine); the program's is that font at 96 dpi, scaled.
+    // The toolbar's own font is the icon-title font at the system's DPI (under
+    // Wine, at 96 dpi whatever the DPI): the program's is that font's face at
+    // its size for 96 dpi, scaled to the window's DPI.
     using ForDpiCall = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
     const FARPROC found = GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoForDpi");
     ForDpiCall forDpi = nullptr;
     static_assert(sizeof(forDpi) == sizeof(found), "function pointers of one size");
     memcpy(&forDpi, &found, sizeof(forDpi));
     LOGFONTW font = {};
-    if (forDpi == nullptr || !forDpi(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0, 96))
-        return;  // Windows before 10 (1607): the toolbar keeps the system DPI's font
+    if (forDpi == nullptr || !forDpi(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0, 96)) {
+        // Windows before 10 (1607): the face of the system's font, at the
+        // size Windows gives it at 96 dpi (9 points).
+        if (!SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0))
+            return;
+        font.lfHeight = -12;
+    }
     font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), 96);
     const HFONT made = CreateFontIndirectW(&font);
     if (made == nullptr)
         return;
     SendMessageA(toolbar, WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
+    // The buttons are sized for the captions as the program draws them.
+    const int height = MulDiv(22, static_cast<int>(dpi), 96);
+    SendMessageA(toolbar, TB_SETBUTTONWIDTH, 0, MAKELPARAM(height, height));
+    SendMessageA(toolbar, TB_SETBUTTONSIZE, 0, MAKELPARAM(height, height));
     SendMessageA(toolbar, TB_AUTOSIZE, 0, 0);
     if (g_barFont != nullptr)
         DeleteObject(g_barFont);
     g_barFont = made;
+}
+
+LRESULT DrawLanguageButton(const NMTBCUSTOMDRAW* draw) {
+    if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
+        return CDRF_NOTIFYITEMDRAW;
+    if (draw->nmcd.dwDrawStage != CDDS_ITEMPREPAINT || g_barFont == nullptr)
+        return CDRF_DODEFAULT;
+    char caption[32];
+    const HWND toolbar = draw->nmcd.hdr.hwndFrom;
+    const WPARAM command = draw->nmcd.dwItemSpec;
+    const LRESULT length = SendMessageA(toolbar, TB_GETBUTTONTEXTA, command, 0);
+    if (length < 0 || length >= static_cast<LRESULT>(sizeof(caption)) ||
+        SendMessageA(toolbar, TB_GETBUTTONTEXTA, command, reinterpret_cast<LPARAM>(caption)) != length)
+        return CDRF_DODEFAULT;
+    const HDC dc = draw->nmcd.hdc;
+    RECT rect = draw->nmcd.rc;
+    // The chosen language is framed in the highlight colour; the one under
+    // the pointer is raised, as a flat toolbar shows it.
+    if (draw->nmcd.uItemState & (CDIS_CHECKED | CDIS_SELECTED))
+        FrameRect(dc, &rect, GetSysColorBrush(COLOR_HIGHLIGHT));
+    else if (draw->nmcd.uItemState & CDIS_HOT)
+        DrawEdge(dc, &rect, BDR_RAISEDINNER, BF_RECT);
+    const HGDIOBJ oldFont = SelectObject(dc, g_barFont);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    DrawTextA(dc, caption, static_cast<int>(length), &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    return CDRF_SKIPDEFAULT;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdint>
 
@@ -21,3 +22,8 @@ void SelectLanguage(int index);
 
 // Gives the captions their font at `dpi` (the main window's).
 void ScaleLanguageBar(HWND toolbar, unsigned dpi);
+
+// NM_CUSTOMDRAW of the toolbar: draws each caption in the program's font
+// (some toolbars keep their own font whatever WM_SETFONT gives them).
+// Returns the custom-draw answer.
+LRESULT DrawLanguageButton(const NMTBCUSTOMDRAW* draw);

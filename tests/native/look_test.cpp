@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 constexpr Surface kAll[] = {Surface::PaneEntry,     Surface::PaneEntrySelected, Surface::PaneEntryDisabled,
                             Surface::DriveRow,      Surface::DriveRowSelected,  Surface::StatusRowEven,
                             Surface::StatusRowOdd,  Surface::Background,        Surface::PaneBorder,
-                            Surface::ChooserLabel};
+                            Surface::ChooserLabel,  Surface::StatusRowSelected};
 
 bool Same(ColourChoice a, ColourChoice b) {
     return a.system == b.system && a.value == b.value;
@@ -39,6 +41,31 @@ TEST(Look, HighContrastUsesSystemPairs) {
             EXPECT_FALSE(Same(LookOf(rows[0], contrast).fill, LookOf(rows[1], contrast).fill));
 }
 
+// WCAG 2's contrast ratio of two 0x00BBGGRR colours.
+double Contrast(uint32_t a, uint32_t b) {
+    const double weights[] = {0.2126, 0.7152, 0.0722};  // red, green, blue
+    double l[2] = {0.05, 0.05};                           // the luminances, plus 0.05
+    for (int i = 0; i < 6; ++i) {
+        const double c = (((i < 3 ? a : b) >> (8 * (i % 3))) & 0xFF) / 255.0;
+        l[i / 3] += weights[i % 3] * (c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+    }
+    return std::fmax(l[0], l[1]) / std::fmin(l[0], l[1]);
+}
+
+// Every text the program colours itself is read at 4.5:1 or better on what
+// lies behind it (a chooser label's band); a disabled step may be faint.
+TEST(Look, OwnTextsStandOutFromTheirFill) {
+    EXPECT_NEAR(Contrast(0xFFFFFF, 0x000000), 21.0, 0.01);
+    for (Surface surface : kAll) {
+        const SurfaceLook look = LookOf(surface, false);
+        const ColourChoice behind = surface == Surface::ChooserLabel ? look.accent : look.fill;
+        SCOPED_TRACE(static_cast<int>(surface));
+        if (surface != Surface::PaneEntryDisabled && !look.text.system && !behind.system) {
+            EXPECT_GE(Contrast(look.text.value, behind.value), 4.5);
+        }
+    }
+}
+
 TEST(Look, SizesFollowTheDpi) {
     const struct {
         unsigned dpi;
@@ -53,6 +80,10 @@ TEST(Look, SizesFollowTheDpi) {
         EXPECT_EQ(ScaleFrom96(3, c.dpi), c.margin);
         EXPECT_EQ(StatusIconSize(c.dpi), c.icon);
     }
+    // A 40-pixel drive row holding a 48-pixel system icon and 4-pixel margins.
+    const int kDriveRows[][2] = {{96, 56}, {144, 60}, {168, 70}, {192, 80}};
+    for (const auto& row : kDriveRows)
+        EXPECT_EQ(IconRowHeight(40, 48, row[0]), row[1]);
 }
 
 TEST(Look, PaneControlsScaledOnlyWhereWindowsLeftThem) {

@@ -702,11 +702,13 @@ int CmdSetText(Context& context) {
     return kOk;
 }
 
-// The open-file dialog of the wizard's process, other than the main window.
+// A dialog of the wizard's process other than the main window, known by a
+// control: the open-file dialog by its name field, a question by its No.
 struct FileDialogSearch {
     DWORD pid;
     HWND main;
     HWND found;
+    int mark = kFileNameCombo;
 };
 
 BOOL CALLBACK FindFileDialog(HWND window, LPARAM param) {
@@ -716,15 +718,15 @@ BOOL CALLBACK FindFileDialog(HWND window, LPARAM param) {
     char name[32] = "";
     GetClassNameA(window, name, sizeof name);
     if (pid == search->pid && window != search->main && strcmp(name, "#32770") == 0 && IsWindowVisible(window) &&
-        GetDlgItem(window, kFileNameCombo)) {
+        GetDlgItem(window, search->mark)) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND WaitFileDialog(HWND main, DWORD limit, bool present) {
-    FileDialogSearch search = {0, main, nullptr};
+HWND WaitFileDialog(HWND main, DWORD limit, bool present, int mark = kFileNameCombo) {
+    FileDialogSearch search = {0, main, nullptr, mark};
     GetWindowThreadProcessId(main, &search.pid);
     for (DWORD start = GetTickCount();; Sleep(kPollMs)) {
         search.found = nullptr;
@@ -767,6 +769,24 @@ int CmdFileDialog(Context& context) {
                  (LPARAM)GetDlgItem(dialog, ok ? IDOK : IDCANCEL));
     if (!WaitFileDialog(context.main, kSendTimeoutMs, false))
         return Fail(kFailed, "the open-file dialog is still open after %s", ok ? "OK" : "Cancel");
+    return kOk;
+}
+
+// answer-no: answers No to the wizard's Yes/No question once it shows, and
+// prints the button that had the focus (6 Yes, 7 No), a tab and the question.
+int CmdAnswerNo(Context& context) {
+    HWND box = WaitFileDialog(context.main, kSendTimeoutMs, true, IDNO);
+    if (!box)
+        return Fail(kNotFound, "no question within %u ms", kSendTimeoutMs);
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &thread);
+    char text[1024] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    Print("%d\t%s\n", thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0, text);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), (LPARAM)GetDlgItem(box, IDNO));
+    if (!WaitFileDialog(context.main, kSendTimeoutMs, false, IDNO))
+        return Fail(kFailed, "the question is still open after No");
     return kOk;
 }
 
@@ -1193,6 +1213,7 @@ const Command kCommands[] = {
     {"lang-checked", CmdLangChecked, true, "lang-checked         the checked language button, then the captions"},
     {"status", CmdStatus, true,
      "status [--drawn]     Error|Ok|Warning<TAB>text of each status line, checked against its drawn icon"},
+    {"answer-no", CmdAnswerNo, true, "answer-no            answer No to a Yes/No question; print the focused id<TAB>text"},
     {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
     {"endsession", CmdEndSession, true, "endsession [end]     send WM_QUERYENDSESSION and print the answer, or WM_ENDSESSION"},
     {"escape", CmdEscape, true, "escape               press Esc, wait until it is handled; prints the id of the focused control that got it"},

@@ -52,7 +52,7 @@ for lang in en nl; do
 done
 after[en.short]=$(printf 'Ok\tshort.img is 512 bytes; the last 1,474,048 bytes of the diskette are written as zeros.\n%s' \
   "$(tdw_sha_line short.img "$files/short.img")")
-after[nl.short]=$(printf 'Ok\tshort.img is 512 bytes; de laatste 1.474.048 bytes van de diskette worden als nullen geschreven.\n%s' \
+after[nl.short]=$(printf 'Ok\tshort.img is 512 bytes groot; de laatste 1.474.048 bytes van de diskette worden met nullen gevuld.\n%s' \
   "$(tdw_sha_line short.img "$files/short.img" nl)")
 
 # source (internal, or the edit's text), kind, text, argument of the source

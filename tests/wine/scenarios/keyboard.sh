@@ -5,7 +5,8 @@
 # destination), Esc only re-shows the pane, Enter presses a focused button
 # ("···", Previous, Start) and otherwise goes on from Welcome and Select
 # target, but never starts a write from elsewhere. The language bar is one
-# tab stop: the arrows move in it, Space and Enter choose.
+# tab stop: the arrows move in it, Space and Enter choose. On the Reboot
+# pane Space on Reboot asks before anything is restarted.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -100,4 +101,19 @@ tdw_w_expect_done
 tdw_w_expect_status_tail "$(tdw_w_write_lines)"
 tdw_w_expect_written
 tdw_expect "$(printf 'reboot\t113')" focus
+
+# The Reboot pane tells what was written where, in either language, and to
+# plug the drive in again (Wine restarts no USB device).
+reboot_says() { drv text reboot 4001 | tr -d '\r' | grep -qF -- "$1"; }
+tdw_wait_until "$TDW_TIMEOUT" reboot_says "was written to drive E: and read back" || tdw_fail "no Reboot text"
+reboot_says "unplug the drive and plug it in again" || tdw_fail "no word of plugging the drive in again"
+drv lang 1 >/dev/null && tdw_wait_until "$TDW_TIMEOUT" reboot_says "is naar station E: geschreven en teruggelezen" \
+  || tdw_fail "the Reboot text is not Dutch: $(drv text reboot 4001)"
+drv lang 0 >/dev/null || tdw_fail "cannot choose English"
+
+# Reboot asks first, with the focus on No; No leaves everything running.
+press "reboot 113" tab shift+tab
+drv keys space >/dev/null || tdw_fail "cannot press Space"
+[[ $(drv answer-no) == 7$'\t'"Restart Windows now?"* ]] || tdw_fail "Reboot did not ask first, No the default"
+tdw_app_running && tdw_drv_is reboot shown || tdw_fail "the wizard left the Reboot pane after No"
 tdw_close_app

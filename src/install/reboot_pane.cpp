@@ -1,0 +1,187 @@
+#include "install/reboot_pane.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "install/restart_request.h"
+#include "resource.h"
+#include "shell/app_state.h"
+#include "shell/panes.h"
+#include "shell/ui_thread.h"
+#include "text/console.h"
+#include "text/copy_text.h"
+#include "text/text.h"
+
+namespace {
+
+static_assert(kExitReboot == EWX_REBOOT && kErrorNotAllAssigned == ERROR_NOT_ALL_ASSIGNED,
+              "the restart request names Windows' values");
+static_assert(kRestartReasonInstallation ==
+                  (SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_INSTALLATION),
+              "a planned restart for an application's installation");
+
+constexpr DWORD kFirmwareTypeUefi = 2;  // FIRMWARE_TYPE's FirmwareTypeUefi
+
+// What the last write left on the drive; UI thread only.
+struct WrittenImage {
+    char name[MAX_PATH];
+    char drive[3];
+    bool restarted;
+};
+WrittenImage g_written;
+bool g_haveWritten;
+
+LRESULT TakeWrittenImage(void* image) {
+    g_written = *static_cast<const WrittenImage*>(image);
+    g_haveWritten = true;
+    free(image);
+    return 1;
+}
+
+// GetFirmwareType came with Windows 8; before it, and when it cannot tell,
+// the PC is taken to have started the old way.
+bool StartedInUefiMode() {
+    using FirmwareCall = BOOL(WINAPI*)(DWORD*);
+    const FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFirmwareType");
+    FirmwareCall call = nullptr;
+    static_assert(sizeof(call) == sizeof(found), "function pointers of one size");
+    memcpy(&call, &found, sizeof(call));
+    DWORD type = 0;
+    return call != nullptr && call(&type) && type == kFirmwareTypeUefi;
+}
+
+// Adds a paragraph to `text` (of `size` bytes), cut at its end.
+void AddParagraph(char* text, size_t size, const char* paragraph) {
+    const size_t used = strlen(text);
+    if (used + 1 >= size)
+        return;
+    snprintf(text + used, size - used, "%s%s", used > 0 ? "\r\n\r\n" : "", paragraph);
+}
+
+// Restarting Windows, as the user answers and Windows allows.
+
+bool WriteRunning(void*) {
+    return IsWriteActive() != 0;
+}
+
+bool AskToRestart(void*) {
+    char* title = CopyText(GetText(IDS_WINDOW_TITLE));
+    char* question = CopyText(GetText(IDS_RESTART_QUESTION));
+    // No is the default: other programs may hold work that is not saved.
+    const int answer = title != nullptr && question != nullptr
+                           ? MessageBoxA(GetMainWindow(), question, title,
+                                         MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2)
+                           : IDNO;
+    free(title);
+    free(question);
+    return answer == IDYES;
+}
+
+uint32_t EnableShutdownPrivilege(void*) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return GetLastError();
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    const bool adjusted = LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid) &&
+                          AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    // Also after a success: ERROR_NOT_ALL_ASSIGNED when the token lacks the
+    // privilege.
+    DWORD error = GetLastError();
+    if (!adjusted && error == ERROR_SUCCESS)
+        error = ERROR_GEN_FAILURE;
+    CloseHandle(token);
+    return error;
+}
+
+// A failure that names no error is still no restart.
+uint32_t RestartWindows(uint32_t flags, uint32_t reason, void*) {
+    if (ExitWindowsEx(flags, reason))
+        return 0;
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+}
+
+void OnReboot() {
+    const RestartCalls calls = {WriteRunning, AskToRestart, EnableShutdownPrivilege, RestartWindows, nullptr};
+    const RestartResult result = RequestRestart(calls);
+    switch (result.outcome) {
+        case RestartOutcome::WriteRunning:
+            ConsolePrint("A drive is being written: Windows is not restarted.\n");
+            return;
+        case RestartOutcome::Declined:
+            ConsolePrint("Windows is not restarted: the user said no.\n");
+            return;
+        case RestartOutcome::Started:
+            ConsolePrint("Windows is restarting.\n");
+            return;
+        case RestartOutcome::Refused:
+            break;
+    }
+    ConsolePrint("Windows refused to restart (error %u).\n", result.error);
+    char* title = CopyText(GetText(IDS_WINDOW_TITLE));
+    char* refusal = CopyText(GetText(IDS_RESTART_REFUSED, result.error));
+    if (title != nullptr && refusal != nullptr)
+        MessageBoxA(GetMainWindow(), refusal, title, MB_OK | MB_ICONERROR);
+    free(title);
+    free(refusal);
+}
+
+}  // namespace
+
+void NoteImageWritten(const char* name, char letter, bool restarted) {
+    auto* image = static_cast<WrittenImage*>(calloc(1, sizeof(WrittenImage)));
+    if (image == nullptr)
+        return;
+    snprintf(image->name, sizeof(image->name), "%s", name != nullptr ? name : "");
+    image->drive[0] = letter;
+    image->drive[1] = ':';
+    image->restarted = restarted;
+    // Queued before the write's end, so the pane knows of it when it shows.
+    if (!QueueOnUiThread(TakeWrittenImage, image))
+        free(image);
+}
+
+void ForgetImageWritten() {
+    g_haveWritten = false;
+}
+
+void ShowRebootText() {
+    const HWND pane = GetPane(PaneReboot);
+    if (pane == nullptr)
+        return;
+    char text[4096] = "";
+    if (!g_haveWritten) {
+        AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_NOTHING_WRITTEN));
+    } else {
+        AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_WRITTEN, g_written.name, g_written.drive));
+        AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_NEXT));
+        // A diskette image starts only through the old BIOS way of booting.
+        if (StartedInUefiMode())
+            AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_UEFI));
+        if (!g_written.restarted)
+            AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_REPLUG, g_written.drive));
+    }
+    SetDlgItemTextA(pane, IDC_REBOOT_TEXT, text);
+}
+
+void UpdateRebootControls() {
+    EnableWindow(GetDlgItem(GetPane(PaneReboot), IDC_REBOOT), IsWriteActive() == 0);
+}
+
+INT_PTR CALLBACK RebootPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SHOWWINDOW:
+            if (wParam != 0)
+                ShowRebootText();
+            return PaneProc(pane, message, wParam, lParam);
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDC_REBOOT && HIWORD(wParam) == BN_CLICKED)
+                OnReboot();
+            return PaneProc(pane, message, wParam, lParam);
+        default:
+            return PaneProc(pane, message, wParam, lParam);
+    }
+}
