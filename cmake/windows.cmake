@@ -84,6 +84,8 @@ if(TDW_REPRO_BASH)
   set_tests_properties(reproducible_build PROPERTIES RESOURCE_LOCK tdw_wine TIMEOUT 600)
 endif()
 
+include(${CMAKE_SOURCE_DIR}/tools/window_drive/window_drive.cmake)
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
   include(${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
 endif()

@@ -1,7 +1,7 @@
 # The driver that works the wizard's window from another process, and the
 # scenarios that run the real program under Wine on a private Xvfb display.
-add_executable(tdw-driver ${CMAKE_CURRENT_LIST_DIR}/driver.cpp ${CMAKE_CURRENT_LIST_DIR}/remote_window.cpp)
-target_link_libraries(tdw-driver PRIVATE user32 gdi32 kernel32)
+add_executable(tdw-driver ${CMAKE_CURRENT_LIST_DIR}/driver.cpp)
+target_link_libraries(tdw-driver PRIVATE tdw-window-drive user32 gdi32 kernel32)
 
 find_program(TDW_WINE_PROGRAM wine)
 find_program(TDW_XVFB_PROGRAM Xvfb)
