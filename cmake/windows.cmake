@@ -85,6 +85,7 @@ if(TDW_REPRO_BASH)
 endif()
 
 include(${CMAKE_SOURCE_DIR}/tools/window_drive/window_drive.cmake)
+include(${CMAKE_SOURCE_DIR}/tools/field_check/field_check.cmake)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
   include(${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)

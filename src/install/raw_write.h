@@ -26,6 +26,10 @@ enum class RawWriteOutcome {
     AccessPolicy,    // Windows refused to open a volume for writing: a policy, as a rule
 };
 
+// How long a volume's lock is tried for before it is dismounted without one.
+constexpr unsigned kRawLockTries = 50;
+constexpr unsigned kRawLockPauseMs = 100;  // about 5 s in all
+
 // Told what a write is about to replace, once the device is taken and
 // checked and before its first byte is written, so that it can be kept.
 // `kept` (kWriteImageSize bytes) is null when it could not be read; `tail`
@@ -66,3 +70,10 @@ RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& req
 
 // The outcome a failed call's error stands for, or `otherwise`.
 RawWriteOutcome OutcomeForError(uint32_t error, RawWriteOutcome otherwise);
+
+// Reads the drive's first kWriteImageSize bytes into `bytes` (sector-aligned)
+// the way a write reaches them: the device checked to be `chosen`, its
+// volumes locked or dismounted, the disk read past the cache. Written when
+// all were read (readBackStop is then kWriteImageSize); NotKept when a read
+// failed at readBackStop; otherwise the refusal a write would get.
+RawWriteResult RunRawRead(const StorageCalls& calls, const TargetIdentity& chosen, uint8_t* bytes);

@@ -18,7 +18,7 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
   # ctest does not build: the first test brings the program and the driver
   # up to date, and every Wine test needs it to have passed.
   add_test(NAME wine.build
-    COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target TalvixDiskWriter tdw-driver bench-probe)
+    COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target TalvixDiskWriter tdw-driver bench-probe field-check)
   set_tests_properties(wine.build PROPERTIES
     FIXTURES_SETUP tdw_wine_build RESOURCE_LOCK tdw_wine TIMEOUT 1800 LABELS wine)
 
