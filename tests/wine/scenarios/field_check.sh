@@ -3,7 +3,8 @@
 # folder that holds the program: it writes the image with the wizard, reads it
 # back, puts the drive back with the wizard, exits 0, ends with the path of
 # its report, and leaves the drive as it was. The report holds every section,
-# a PASS line for each step and no FAIL.
+# a PASS line for each step and no FAIL. A drive the program would refuse
+# (the fixed drive C:) is refused before anything is read or written.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -12,6 +13,11 @@ tdw_w_on_exit 'drv close >/dev/null 2>&1; tdw_w_drive_restore'
 
 tdw_w_drive_pattern 2097152
 out=$TDW_LOG_DIR/field_check.out
+rc=0
+(cd "$(dirname "$TDW_EXE")" && wine field-check.exe --drive C: --yes </dev/null >"$out" 2>&1) || rc=$?
+[ "$rc" -eq 1 ] && grep -q '^FAIL Drive is one the program would write' "$out" && ! grep -q '^PASS' "$out" \
+  || tdw_fail "drive C: was not refused (exit $rc): $(tr '\n' '|' <"$out")"
+rm -f "$(tdw_unix_path "$(tr -d '\r' <"$out" | tail -n 1)")"
 rc=0
 (cd "$(dirname "$TDW_EXE")" && wine field-check.exe --drive E: --yes </dev/null >"$out" 2>&1) || rc=$?
 report=$(tdw_unix_path "$(tr -d '\r' <"$out" | tail -n 1)") || tdw_fail "the output does not end with the report's path: $(tail -n 3 "$out")"
