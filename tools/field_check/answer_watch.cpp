@@ -66,7 +66,7 @@ DWORD WINAPI Watch(void*) {
 }  // namespace
 
 bool StartAnswerWatch() {
-    g_samples.reserve(1 << 20);
+    g_samples.reserve(1 << 18);  // three quarters of an hour of samples
     g_thread = CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr);
     return g_thread != nullptr;
 }

@@ -328,13 +328,19 @@ int main(int argc, char** argv) {
 
     DriveFacts facts;
     double started = Seconds();
-    const std::string refusal = AskDrive(options.letter, &facts);
+    std::string refusal = AskDrive(options.letter, &facts);
+    // The wizard is started again after the write: from a drive that then
+    // holds the image it could not be, and the drive would not be put back.
+    const std::string program = ProgramBeside();
+    if (refusal.empty() && program.size() > 2 && program[1] == ':' &&
+        toupper((unsigned char)program[0]) == options.letter)
+        refusal = "it holds the program itself (" + program + "): run field-check from another drive";
     if (refusal.empty())
         report.device = DeviceFacts(facts);
     else
         report.device = {{"Drive", std::string(1, options.letter) + ":"}};
     bool go = Record(&report, "Drive is one the program would write", started,
-                     refusal.empty() ? "" : "the program refuses it: " + refusal);
+                     refusal.empty() ? "" : "refused: " + refusal);
     if (go && !options.yes) {
         for (const Fact& fact : report.device)
             printf("  %s: %s\n", fact.first.c_str(), fact.second.c_str());
