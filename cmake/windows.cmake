@@ -125,6 +125,9 @@ if(TDW_REPRO_BASH)
   set_tests_properties(windows7_imports PROPERTIES RESOURCE_LOCK tdw_wine TIMEOUT 1200)
 endif()
 
+include(${CMAKE_SOURCE_DIR}/tools/window_drive/window_drive.cmake)
+include(${CMAKE_SOURCE_DIR}/tools/field_check/field_check.cmake)
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
   include(${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
 endif()

@@ -395,9 +395,13 @@ void NoteDevice(const StorageCalls& calls, const TargetIdentity& now) {
 
 }  // namespace
 
-RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request) {
-    const TargetIdentity& chosen = *request.chosen;
-    const TargetIdentity now = IdentifyTarget(calls, chosen.letter);
+namespace {
+
+// The checks that come before a drive is taken: the letter still leads to
+// the chosen device, the medium is there, and the disk may be written.
+// Written when none refuses; `now` gets what the letter leads to.
+RawWriteResult CheckBeforeTaking(const StorageCalls& calls, const TargetIdentity& chosen, TargetIdentity* found) {
+    const TargetIdentity& now = *found = IdentifyTarget(calls, chosen.letter);
     if (!IsSameDevice(chosen, now)) {
         char line[200];
         snprintf(line, sizeof(line), "Drive %c: now leads to volume %s on %s, not to the one chosen.", chosen.letter,
@@ -421,6 +425,16 @@ RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& req
             return Ended(now.bytesPerSector == 4096 ? RawWriteOutcome::Sectors4096 : RawWriteOutcome::LargeSectors, 0);
         return Ended(RawWriteOutcome::NotRemovable, 0);
     }
+    return Ended(RawWriteOutcome::Written, 0);
+}
+
+}  // namespace
+
+RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request) {
+    TargetIdentity now{};
+    const RawWriteResult checked = CheckBeforeTaking(calls, *request.chosen, &now);
+    if (checked.outcome != RawWriteOutcome::Written)
+        return checked;
     if (request.image == nullptr || request.readBack == nullptr)
         return Ended(RawWriteOutcome::WriteFailed, 0);
 
@@ -431,6 +445,35 @@ RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& req
         result = OpenDevice(&session, now);
     if (result.outcome == RawWriteOutcome::Written)
         result = WriteAndCheck(&session, now, request);
+    Release(&session, now.target.kind == WriteTargetKind::PhysicalDrive);
+    return result;
+}
+
+RawWriteResult RunRawRead(const StorageCalls& calls, const TargetIdentity& chosen, uint8_t* bytes) {
+    TargetIdentity now{};
+    RawWriteResult result = CheckBeforeTaking(calls, chosen, &now);
+    if (result.outcome != RawWriteOutcome::Written)
+        return result;
+    Session session{};
+    session.calls = &calls;
+    // Taken as for a write, so that no file system changes what is read.
+    RawWriteRequest asWrite{};
+    asWrite.lockTries = kRawLockTries;
+    asWrite.lockPauseMs = kRawLockPauseMs;
+    result = TakeVolumes(&session, now, asWrite);
+    if (result.outcome == RawWriteOutcome::Written)
+        result = OpenDevice(&session, now);
+    if (result.outcome == RawWriteOutcome::Written) {
+        result.throughDisk = now.target.kind == WriteTargetKind::PhysicalDrive;
+        result.readBackStop = 0;
+        while (result.readBackStop < kWriteImageSize &&
+               ReadAt(&session, result.readBackStop, bytes + result.readBackStop, kWriteChunkSize))
+            result.readBackStop += kWriteChunkSize;
+        if (result.readBackStop != kWriteImageSize) {
+            result.outcome = RawWriteOutcome::NotKept;
+            result.error = session.lastError;
+        }
+    }
     Release(&session, now.target.kind == WriteTargetKind::PhysicalDrive);
     return result;
 }

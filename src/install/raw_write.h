@@ -29,6 +29,10 @@ enum class RawWriteOutcome {
     Sectors4096,     // a medium of 4,096-byte sectors, refused before any access
 };
 
+// How long a volume's lock is tried for before it is dismounted without one.
+constexpr unsigned kRawLockTries = 50;
+constexpr unsigned kRawLockPauseMs = 100;  // about 5 s in all
+
 // Told what a write is about to replace, once the device is taken and
 // checked and before its first byte is written, so that it can be kept.
 // `kept` (kWriteImageSize bytes) is null when it could not be read; `tail`
@@ -66,3 +70,10 @@ struct RawWriteResult {
 };
 
 RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request);
+
+// Reads the drive's first kWriteImageSize bytes into `bytes` (sector-aligned)
+// the way a write reaches them: the device checked to be `chosen`, its
+// volumes locked or dismounted, the disk read past the cache. Written when
+// all were read (readBackStop is then kWriteImageSize); NotKept when a read
+// failed at readBackStop; otherwise the refusal a write would get.
+RawWriteResult RunRawRead(const StorageCalls& calls, const TargetIdentity& chosen, uint8_t* bytes);

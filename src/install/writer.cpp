@@ -45,8 +45,6 @@ struct WriteJob {
     void (*callback)(uint32_t position, uint32_t total);
 };
 
-constexpr unsigned kLockTries = 50;
-constexpr unsigned kLockPauseMs = 100;  // about 5 s in all
 // A restarted stick takes a moment to show its volume again.
 constexpr unsigned kReappearTries = 20;
 constexpr unsigned kReappearPauseMs = 100;
@@ -192,8 +190,8 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source, KeepBeforeWr
                                      source,
                                      readBack,
                                      WriteProgress{ReportProgress, const_cast<WriteJob*>(&job)},
-                                     kLockTries,
-                                     kLockPauseMs,
+                                     kRawLockTries,
+                                     kRawLockPauseMs,
                                      keep,
                                      tail};
     const RawWriteResult result = RunRawWrite(Win32StorageCalls(), request);

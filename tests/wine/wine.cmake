@@ -1,7 +1,7 @@
 # The driver that works the wizard's window from another process, and the
 # scenarios that run the real program under Wine on a private Xvfb display.
-add_executable(tdw-driver ${CMAKE_CURRENT_LIST_DIR}/driver.cpp ${CMAKE_CURRENT_LIST_DIR}/remote_window.cpp)
-target_link_libraries(tdw-driver PRIVATE user32 gdi32 kernel32)
+add_executable(tdw-driver ${CMAKE_CURRENT_LIST_DIR}/driver.cpp)
+target_link_libraries(tdw-driver PRIVATE tdw-window-drive user32 gdi32 kernel32)
 
 find_program(TDW_WINE_PROGRAM wine)
 find_program(TDW_XVFB_PROGRAM Xvfb)
@@ -18,7 +18,7 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
   # ctest does not build: the first test brings both programs and the driver
   # up to date, and every Wine test needs it to have passed.
   add_test(NAME wine.build
-    COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target TalvixDiskWriter TalvixDiskWriter32 tdw-driver bench-probe)
+    COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target TalvixDiskWriter TalvixDiskWriter32 tdw-driver bench-probe field-check)
   set_tests_properties(wine.build PROPERTIES
     FIXTURES_SETUP tdw_wine_build RESOURCE_LOCK tdw_wine TIMEOUT 1800 LABELS wine)
 

@@ -11,6 +11,10 @@ const int kPaneList = 2002;
 
 int Fail(int code, const char* format, ...);
 void Print(const char* format, ...);
+// From now on Print appends to `printed` and Fail to `failed` instead of
+// writing to stdout and stderr (null for both: back to them). For a program
+// that reads the verbs' answers itself.
+void CaptureOutput(std::string* printed, std::string* failed);
 // Texts are printed on one line: CR, LF and tab are escaped as \r \n \t.
 std::string Escape(const std::string& text);
 

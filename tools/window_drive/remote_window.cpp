@@ -6,9 +6,33 @@
 #include <stdio.h>
 #include <string.h>
 
+namespace {
+
+std::string* g_printed = nullptr;
+std::string* g_failed = nullptr;
+
+void AppendFormatted(std::string* out, const char* format, va_list args) {
+    char text[8192];
+    int length = vsnprintf(text, sizeof text, format, args);
+    if (length > 0)
+        out->append(text, (size_t)length < sizeof text ? (size_t)length : sizeof text - 1);
+}
+
+}  // namespace
+
+void CaptureOutput(std::string* printed, std::string* failed) {
+    g_printed = printed;
+    g_failed = failed;
+}
+
 int Fail(int code, const char* format, ...) {
     va_list args;
     va_start(args, format);
+    if (g_failed) {
+        AppendFormatted(g_failed, format, args);
+        va_end(args);
+        return code;
+    }
     fputs("tdw-driver: ", stderr);
     vfprintf(stderr, format, args);
     fputc('\n', stderr);
@@ -20,7 +44,10 @@ int Fail(int code, const char* format, ...) {
 void Print(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    vprintf(format, args);
+    if (g_printed)
+        AppendFormatted(g_printed, format, args);
+    else
+        vprintf(format, args);
     va_end(args);
     fflush(stdout);
 }

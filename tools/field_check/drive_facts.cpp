@@ -1,0 +1,115 @@
+#include "drive_facts.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "install/raw_write.h"
+#include "install/storage_win32.h"
+#include "install/write_target.h"
+
+namespace {
+
+// The geometry and length through a handle that asks for no access: the
+// length from the extended geometry, else from the length query.
+void AskSize(const StorageCalls& calls, const TargetIdentity& identity, DriveFacts* facts) {
+    StorageHandle device = nullptr;
+    if (calls.open(calls.context, identity.target.path.text, StorageAccess::Query, false, &device) != 0)
+        return;
+    alignas(8) uint8_t answer[64] = {};
+    uint32_t returned = 0;
+    if (calls.control(calls.context, device, StorageControl::DriveGeometryEx, answer, sizeof answer, &returned) == 0) {
+        facts->sectorSize = BytesPerSectorFromGeometry(answer, returned);
+        if (returned >= 32)
+            memcpy(&facts->length, answer + 24, sizeof facts->length);
+    }
+    if (facts->sectorSize == 0 &&
+        calls.control(calls.context, device, StorageControl::DriveGeometry, answer, 24, &returned) == 0)
+        facts->sectorSize = BytesPerSectorFromGeometry(answer, returned);
+    if (facts->length == 0 &&
+        calls.control(calls.context, device, StorageControl::LengthInfo, answer, 8, &returned) == 0 && returned >= 8)
+        memcpy(&facts->length, answer, sizeof facts->length);
+    calls.close(calls.context, device);
+}
+
+const char* OutcomeText(RawWriteOutcome outcome) {
+    switch (outcome) {
+        case RawWriteOutcome::Written:
+            return "read";
+        case RawWriteOutcome::Moved:
+            return "the letter leads to another device than the one chosen";
+        case RawWriteOutcome::Spanned:
+            return "the volume spans more than one disk";
+        case RawWriteOutcome::InUse:
+            return "a volume of the disk could be neither locked nor dismounted";
+        case RawWriteOutcome::LargeSectors:
+            return "its sectors do not fit the program's chunks";
+        case RawWriteOutcome::NoMedium:
+            return "there is no medium in the drive";
+        case RawWriteOutcome::WriteProtected:
+            return "the medium is write-protected";
+        case RawWriteOutcome::AccessDenied:
+        case RawWriteOutcome::AccessPolicy:
+            return "Windows refused access (run as administrator; a policy may deny removable drives)";
+        case RawWriteOutcome::NotRemovable:
+            return "the disk is not removable or holds what Windows needs";
+        case RawWriteOutcome::NotKept:
+            return "a read failed";
+        default:
+            return "the device would not open";
+    }
+}
+
+}  // namespace
+
+std::string AskDrive(char letter, DriveFacts* facts) {
+    *facts = DriveFacts{};
+    char root[] = {letter, ':', '\\', '\0'};
+    // The program lists removable drives only.
+    if (GetDriveTypeA(root) != DRIVE_REMOVABLE)
+        return std::string("drive ") + letter + ": is not a removable drive";
+    const StorageCalls& calls = Win32StorageCalls();
+    facts->identity = IdentifyTarget(calls, letter);
+    const TargetIdentity& identity = facts->identity;
+    if (identity.queryError == kErrorNotReady || identity.queryError == kErrorNoMediaInDrive)
+        return "there is no medium in the drive";
+    if (identity.target.kind == WriteTargetKind::Refused)
+        return "the volume spans more than one disk";
+    if (identity.tooManyVolumes)
+        return "the disk holds more volumes than the program can hold at once";
+    const DiskRefusal refusal = CheckRemovableDisk(identity);
+    if (refusal != DiskRefusal::None)
+        return std::string(identity.target.path.text) + " " + DiskRefusalText(refusal);
+    AskSize(calls, identity, facts);
+    return "";
+}
+
+std::string ReadDriveStart(const TargetIdentity& identity, uint8_t* bytes) {
+    const RawWriteResult result = RunRawRead(Win32StorageCalls(), identity, bytes);
+    if (result.outcome == RawWriteOutcome::Written)
+        return "";
+    char line[200];
+    snprintf(line, sizeof line, "%s (error %u, at byte %llu)", OutcomeText(result.outcome), result.error,
+             static_cast<unsigned long long>(result.readBackStop));
+    return line;
+}
+
+std::string WaitForDriveBack(const TargetIdentity& before, unsigned limitMs, TargetIdentity* found) {
+    const char root[] = {before.letter, ':', '\\', '\0'};
+    const DWORD start = GetTickCount();
+    for (;;) {
+        char volume[kVolumeNameCapacity];
+        if (GetDriveTypeA(root) == DRIVE_REMOVABLE && GetVolumeNameForVolumeMountPointA(root, volume, sizeof volume)) {
+            *found = IdentifyTarget(Win32StorageCalls(), before.letter);
+            // After a write Windows finds a new volume on the disk: the disk
+            // is what still names the device.
+            if (IsSameDisk(before, *found))
+                return "";
+        }
+        if (GetTickCount() - start >= limitMs)
+            return std::string("drive ") + before.letter + ": did not come back as the same disk within " +
+                   std::to_string(limitMs / 1000) + " s";
+        Sleep(100);
+    }
+}

@@ -1,0 +1,20 @@
+# field-check.exe, shipped beside the program: it drives the real wizard on
+# a user's PC with the window verbs of tools/window_drive/ and checks the
+# drive with the program's own storage calls, checks, archive reader and
+# SHA-256, compiled in from src/.
+set(_tdw_fc ${CMAKE_CURRENT_LIST_DIR})
+add_executable(field-check
+  ${_tdw_fc}/field_check.cpp ${_tdw_fc}/drive_facts.cpp ${_tdw_fc}/wizard_run.cpp ${_tdw_fc}/answer_watch.cpp
+  ${_tdw_fc}/attached_image.cpp ${_tdw_fc}/field_report.cpp ${_tdw_fc}/system_facts.cpp ${_tdw_fc}/field_check.rc
+  ${CMAKE_SOURCE_DIR}/src/install/raw_write.cpp ${CMAKE_SOURCE_DIR}/src/install/storage_win32.cpp
+  ${CMAKE_SOURCE_DIR}/src/install/page_files.cpp ${CMAKE_SOURCE_DIR}/src/install/target_identity.cpp
+  ${CMAKE_SOURCE_DIR}/src/install/disk_descriptor.cpp ${CMAKE_SOURCE_DIR}/src/install/write_target.cpp
+  ${CMAKE_SOURCE_DIR}/src/install/write_loop.cpp ${CMAKE_SOURCE_DIR}/src/install/volume_prep.cpp
+  ${CMAKE_SOURCE_DIR}/src/install/write_errors.cpp
+  ${CMAKE_SOURCE_DIR}/src/devices/device_path.cpp ${CMAKE_SOURCE_DIR}/src/text/console.cpp
+  ${CMAKE_SOURCE_DIR}/src/source/sha256.cpp ${CMAKE_SOURCE_DIR}/src/source/sha256_cng.cpp
+  ${CMAKE_SOURCE_DIR}/src/source/file_io.cpp ${CMAKE_SOURCE_DIR}/src/source/pe_overlay.cpp
+  ${CMAKE_SOURCE_DIR}/src/source/zip_reader.cpp ${CMAKE_SOURCE_DIR}/src/source/image_checks.cpp)
+target_include_directories(field-check PRIVATE ${CMAKE_SOURCE_DIR}/src)
+set_source_files_properties(${_tdw_fc}/field_check.rc PROPERTIES OBJECT_DEPENDS ${_tdw_fc}/field_check.manifest)
+target_link_libraries(field-check PRIVATE tdw-window-drive ${TDW_ZLIB} bcrypt advapi32 winmm user32 gdi32 kernel32)
