@@ -69,6 +69,7 @@ int CmdProgress(Context& context);
 int CmdList(Context& context);
 int CmdPick(Context& context);
 int CmdStatus(Context& context);
+int CmdStatusItems(Context& context);
 int CmdRows(Context& context);
 int CmdPing(Context& context);
 int CmdWaitMain(Context& context);
