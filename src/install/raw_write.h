@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "install/kept_copy.h"
 #include "install/storage_calls.h"
 #include "install/target_identity.h"
 #include "install/write_loop.h"
@@ -24,14 +25,28 @@ enum class RawWriteOutcome {
     NotRemovable,    // the drive is not on a removable disk, or its disk holds what Windows needs
     TakenBack,       // a volume left unlocked was mounted again mid-write: part of the image is on the drive
     AccessPolicy,    // Windows refused to open a volume for writing: a policy, as a rule
+    NotThisMedium,   // the medium in the drive is not the one meant: nothing was written
+};
+
+// What a write is about to replace, read through the locked handle before
+// its first byte.
+struct MediumContents {
+    const uint8_t* kept;  // kWriteImageSize bytes; null when they could not be read
+    uint64_t tailOffset;  // the sector past the image that the write clears; tailSize 0: none
+    const uint8_t* tail;
+    uint32_t tailSize;
+    MediumMark mark;      // Fingerprint: `fingerprint` is the SHA-256 of the medium's untouched bytes
+    uint8_t fingerprint[32];
 };
 
 // Told what a write is about to replace, once the device is taken and
 // checked and before its first byte is written, so that it can be kept.
-// `kept` (kWriteImageSize bytes) is null when it could not be read; `tail`
-// is the sector past the image that the write clears (tailSize 0: none).
 struct KeepBeforeWrite {
-    void (*keep)(void* context, const uint8_t* kept, uint64_t tailOffset, const uint8_t* tail, uint32_t tailSize);
+    // False: nothing is written, for the medium is not the one meant.
+    bool (*keep)(void* context, const MediumContents& medium);
+    // The image was read back, whatever that found: the write is over.
+    void (*readBack)(void* context);
+    KeptHash hash;
     void* context;
 };
 

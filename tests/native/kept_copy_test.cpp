@@ -59,6 +59,14 @@ struct FolderModel {
             model->files.erase(from);
             return 0;
         };
+        calls.replace = [](void* c, const char* from, const char* to) -> uint32_t {
+            auto& files = static_cast<FolderModel*>(c)->files;
+            if (!files.count(from))
+                return 2;
+            files[to] = std::move(files[from]);
+            files.erase(from);
+            return 0;
+        };
         calls.remove = [](void* c, const char* name) -> uint32_t {
             return static_cast<FolderModel*>(c)->files.erase(name) ? 0 : 2;
         };
@@ -66,10 +74,11 @@ struct FolderModel {
     }
 };
 
-void SumHash(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
+bool SumHash(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
     memset(digest, 0, 32);
     for (uint32_t i = 0; i < size; ++i)
         digest[i % 32] = uint8_t(digest[i % 32] * 31 + data[i]);
+    return true;
 }
 
 KeptDevice Stick(const char* serial, uint32_t disk = 1) {
@@ -85,12 +94,23 @@ KeptDevice Stick(const char* serial, uint32_t disk = 1) {
     return device;
 }
 
-KeptCopyHeader HeaderFor(const KeptDevice& device, uint64_t keptAt, const std::vector<uint8_t>& kept) {
+// A copy's header; `fingerprint` 0 keeps the medium unknown, as an older
+// version's copies do, -1 makes it a diskette's.
+KeptCopyHeader HeaderFor(const KeptDevice& device, uint64_t keptAt, const std::vector<uint8_t>& kept,
+                         int fingerprint = 0) {
     KeptCopyHeader header{};
     header.device = device;
     header.keptAt = keptAt;
+    header.mark = fingerprint == 0 ? MediumMark::Unknown
+                  : fingerprint < 0 ? MediumMark::NoneToTake
+                                    : MediumMark::Fingerprint;
+    header.fingerprint[0] = uint8_t(fingerprint > 0 ? fingerprint : 0);
     SumHash(kept.data(), uint32_t(kept.size()), header.keptSha256);
     return header;
+}
+
+KeptCopyHeader On(const KeptDevice& device, int fingerprint = 0) {
+    return HeaderFor(device, 0, {}, fingerprint);
 }
 
 TEST(KeptCopy, OnlyTheFirstContentsAreKeptAndOnlyWholeCopiesCount) {
@@ -99,21 +119,25 @@ TEST(KeptCopy, OnlyTheFirstContentsAreKeptAndOnlyWholeCopiesCount) {
     const std::vector<uint8_t> first(kWriteImageSize, 0x41), second(kWriteImageSize, 0x42);
     char name[kKeptNameCapacity];
 
+    // `first` is the user's, `second` the image written over it.
+    KeptCopyHeader firstKeep = HeaderFor(Stick("A1"), 100, first);
+    SumHash(second.data(), kWriteImageSize, firstKeep.imageSha256);
     // A keep that stops before its rename leaves nothing that looks whole.
     folder.failRename = true;
-    EXPECT_EQ(KeepCopy(files, HeaderFor(Stick("A1"), 100, first), first.data(), nullptr, name),
-              KeepOutcome::NotKept);
+    EXPECT_EQ(KeepCopy(files, firstKeep, first.data(), nullptr, name), KeepOutcome::NotKept);
     EXPECT_TRUE(folder.files.empty());
     folder.failRename = false;
     folder.files["kept-0000000000000064.tdwcopy.part"] = first;  // a crash between write and rename
-    EXPECT_FALSE(FindKeptCopy(files, Stick("A1")).found);
+    EXPECT_FALSE(FindKeptCopy(files, On(Stick("A1"))).found);
 
-    ASSERT_EQ(KeepCopy(files, HeaderFor(Stick("A1"), 100, first), first.data(), nullptr, name), KeepOutcome::Kept);
+    ASSERT_EQ(KeepCopy(files, firstKeep, first.data(), nullptr, name), KeepOutcome::Kept);
     EXPECT_EQ(folder.files.size(), 1u) << "the leftover of the crash is gone";
-    // Writing the image again never replaces the user's contents.
-    EXPECT_EQ(KeepCopy(files, HeaderFor(Stick("A1"), 200, second), second.data(), nullptr, name),
-              KeepOutcome::AlreadyKept);
-    const KeptCopyFound found = FindKeptCopy(files, Stick("A1"));
+    // Writing another image over our own never replaces the user's contents.
+    KeptCopyHeader secondKeep = HeaderFor(Stick("A1"), 200, second);
+    secondKeep.imageSha256[0] = 0x77;
+    EXPECT_EQ(KeepCopy(files, secondKeep, second.data(), nullptr, name), KeepOutcome::OwnImage);
+    const KeptCopyFound found = FindKeptCopy(files, On(Stick("A1")));
+    EXPECT_EQ(found.header.imageSha256[0], 0x77) << "the copy records the image now on the drive";
     ASSERT_TRUE(found.found);
     KeptCopyHeader header;
     std::vector<uint8_t> kept(kWriteImageSize), tail(kMaxKeptTailSize);
@@ -124,7 +148,7 @@ TEST(KeptCopy, OnlyTheFirstContentsAreKeptAndOnlyWholeCopiesCount) {
     folder.files[found.name][kKeptHeaderSize + 7] ^= 1;
     EXPECT_FALSE(LoadKeptCopy(files, found.name, SumHash, &header, kept.data(), tail.data()));
     folder.files[found.name].resize(kKeptHeaderSize + 512);
-    EXPECT_FALSE(FindKeptCopy(files, Stick("A1")).found);
+    EXPECT_FALSE(FindKeptCopy(files, On(Stick("A1"))).found);
 }
 
 TEST(KeptCopy, TheOldestGoesPastTwenty) {
@@ -138,9 +162,9 @@ TEST(KeptCopy, TheOldestGoesPastTwenty) {
                   KeepOutcome::Kept);
     }
     EXPECT_EQ(folder.files.size(), kMaxKeptCopies);
-    EXPECT_FALSE(FindKeptCopy(files, Stick("S0")).found);
-    EXPECT_TRUE(FindKeptCopy(files, Stick("S1")).found);
-    EXPECT_TRUE(FindKeptCopy(files, Stick("S20")).found);
+    EXPECT_FALSE(FindKeptCopy(files, On(Stick("S0"))).found);
+    EXPECT_TRUE(FindKeptCopy(files, On(Stick("S1"))).found);
+    EXPECT_TRUE(FindKeptCopy(files, On(Stick("S20"))).found);
 }
 
 TEST(KeptCopy, ACopyGoesBackOnlyToItsOwnDevice) {
