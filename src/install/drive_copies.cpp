@@ -51,8 +51,11 @@ bool ReadMedium(const TargetIdentity& drive, KeptCopyHeader* medium, uint8_t (&f
     DWORD returned = 0;
     if (!DeviceIoControl(device, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof(length), &returned,
                          nullptr) ||
-        returned < sizeof(length))
-        length.Length.QuadPart = 0;
+        returned < sizeof(length)) {
+        // Windows answers a file's size for a drive that is a file (Wine's).
+        if (!GetFileSizeEx(device, &length.Length))
+            length.Length.QuadPart = 0;
+    }
     const UntouchedSpan span = UntouchedSpanOf(uint64_t(length.Length.QuadPart));
     uint8_t* bytes = PageAligned(kMaxUntouchedSize);
     // 4 KiB: whole sectors of any size a drive has.

@@ -243,8 +243,11 @@ void TakeFingerprint(Session* session, const KeepBeforeWrite& keep, uint8_t* scr
     const uint64_t length = DeviceLength(*session);
     const UntouchedSpan span = UntouchedSpanOf(length);
     medium->mark = length == 0 ? MediumMark::Unknown : MediumMark::NoneToTake;
-    if (span.size == 0)
+    if (span.size == 0) {
+        Note(*session, length == 0 ? "The drive's length is not known: the medium has no fingerprint."
+                                   : "The medium is the image's size: it has no fingerprint.");
         return;
+    }
     for (uint32_t done = 0; done < span.size; done += kWriteChunkSize) {
         const uint32_t size = span.size - done < kWriteChunkSize ? span.size - done : kWriteChunkSize;
         if (!ReadAt(session, span.offset + done, scratch + done, size)) {
@@ -254,6 +257,7 @@ void TakeFingerprint(Session* session, const KeepBeforeWrite& keep, uint8_t* scr
         }
     }
     medium->mark = keep.hash(scratch, span.size, medium->fingerprint) ? MediumMark::Fingerprint : MediumMark::Unknown;
+    Note(*session, "The medium's fingerprint is taken from %u bytes past the image.", span.size);
 }
 
 // Reads what the write is about to replace, through the handle that will

@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "install/keep_step.h"
 #include "install/kept_store.h"
+#include "source/sha256.h"
+#include "storage_model.h"
 
 namespace {
 
@@ -227,6 +230,108 @@ TEST(KeptCopy, AHeaderIsReadOnlyWhenItHoldsTogether) {
         WriteKeptHeader(*h, b);
     }));
     EXPECT_TRUE(refused([](KeptCopyHeader*, uint8_t* b) { memset(b + 176, 'v', 64); }));  // an unended text
+}
+
+bool Sha256(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
+    Sha256Digest result;
+    return Sha256Of(data, size, &result) && memcpy(digest, result.bytes, 32) != nullptr;
+}
+
+// The write path's keep step on a stick model: two cards behind one device
+// identity, a second image over our own, Put back on the wrong card and on
+// its own, twice, and a write that stops after a few chunks.
+TEST(KeptCopy, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
+    FolderModel folder;
+    const KeptFiles files = folder.Calls();
+    StorageModel model = SystemOnly();
+    AddStick(&model, "superfloppy", 'E');
+    const StorageCalls calls = model.Calls();
+    const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+    std::vector<uint8_t> first(kWriteImageSize, 0xE1), second(kWriteImageSize, 0xE2), readBack(kWriteImageSize);
+    const std::vector<uint8_t> cardA = model.disks[1].medium;
+    std::vector<uint8_t> cardB = cardA;
+    for (size_t i = 0; i < cardB.size(); i += 4096)
+        cardB[i] ^= 0x5A;  // its own bytes, before the image's end and past it
+    const auto insert = [&](const std::vector<uint8_t>& card) { model.disks[1].medium = model.disks[1].cache = card; };
+    const auto write = [&](const std::vector<uint8_t>& image, const KeptCopyHeader* putBack, uint64_t at,
+                           WriteProgress progress = {}) {
+        KeepRequest request{&files, Sha256, at, [](const char*) {}, &chosen, image.data(), nullptr, putBack};
+        const RawWriteRequest raw = {&chosen,  image.data(), readBack.data(), progress, 50, 100, KeepingFor(&request),
+                                     {}};
+        return std::make_pair(RunRawWrite(calls, raw).outcome, request);
+    };
+    const auto copies = [&] { return std::count_if(folder.files.begin(), folder.files.end(), [](const auto& f) {
+                                  return IsKeptCopyName(f.first.c_str());
+                              }); };
+
+    const auto [a1, onA] = write(first, nullptr, 100);
+    ASSERT_EQ(a1, RawWriteOutcome::Written);
+    ASSERT_EQ(onA.medium.mark, MediumMark::Fingerprint);
+    insert(cardB);
+    const auto [b1, onB] = write(first, nullptr, 200);
+    EXPECT_EQ(b1, RawWriteOutcome::Written);
+    EXPECT_EQ(copies(), 2) << "card B was written with nothing of it kept";
+    // Another image over our own keeps nothing new, and the copy knows it.
+    EXPECT_EQ(write(second, nullptr, 300).first, RawWriteOutcome::Written);
+    EXPECT_EQ(copies(), 2);
+    const KeptCopyFound copyB = FindKeptCopy(files, onB.medium);
+    uint8_t firstSector[32];
+    Sha256(second.data(), 512, firstSector);
+    EXPECT_EQ(memcmp(copyB.header.firstSectorSha256, firstSector, 32), 0) << "the drive would seem changed since";
+    EXPECT_TRUE(folder.files.count("writing-000000000000012c.tdwmark") == 0) << "the record outlived the read-back";
+
+    // Card A's copy is never written over card B.
+    const KeptCopyFound copyA = FindKeptCopy(files, onA.medium);
+    ASSERT_TRUE(copyA.found && strcmp(copyA.name, copyB.name) != 0);
+    std::vector<uint8_t> kept(kWriteImageSize), tail(kMaxKeptTailSize);
+    KeptCopyHeader header;
+    ASSERT_TRUE(LoadKeptCopy(files, copyA.name, Sha256, &header, kept.data(), tail.data()));
+    const std::vector<uint8_t> bBefore = model.disks[1].medium;
+    EXPECT_EQ(write(kept, &header, 400).first, RawWriteOutcome::NotThisMedium);
+    EXPECT_EQ(model.disks[1].medium, bBefore);
+    insert(std::vector<uint8_t>(model.disks[1].medium.begin(), model.disks[1].medium.begin() + kWriteImageSize));
+    model.disks[1].medium.insert(model.disks[1].medium.end(), cardA.begin() + kWriteImageSize, cardA.end());
+    model.disks[1].cache = model.disks[1].medium;
+    EXPECT_EQ(write(kept, &header, 500).first, RawWriteOutcome::Written);
+    EXPECT_EQ(model.disks[1].medium, cardA);
+    ASSERT_TRUE(RemoveKeptCopy(files, copyA.name));
+    EXPECT_FALSE(FindKeptCopy(files, onA.medium).found) << "Put back offered twice";
+
+    // A write stopped after 40 chunks leaves its record; the next start finds it.
+    auto stop = [](void* m, uint32_t position, uint32_t) {
+        if (position >= 40 * kWriteChunkSize)
+            static_cast<StorageModel*>(m)->disks[1].present = false;
+    };
+    EXPECT_NE(write(first, nullptr, 600, WriteProgress{stop, &model}).first, RawWriteOutcome::Written);
+    model.disks[1].present = true;
+    EXPECT_TRUE(FindWriteRecord(files, onA.medium).found);
+    EXPECT_FALSE(FindWriteRecord(files, onB.medium).found);
+}
+
+// A diskette is all image: its copy has no fingerprint and fits any diskette.
+TEST(KeptCopy, ADisketteIsKeptWithoutAFingerprint) {
+    FolderModel folder;
+    const KeptFiles files = folder.Calls();
+    StorageModel model = SystemOnly();
+    ModelVolume floppy;
+    floppy.name = "\\\\?\\Volume{f1000000-0000-0000-0000-000000000000}\\";
+    floppy.letters = "A";
+    floppy.length = floppy.fileSystemSize = kWriteImageSize;
+    model.volumes.push_back(floppy);
+    model.disketteMedium.assign(kWriteImageSize, 0xF6);
+    const StorageCalls calls = model.Calls();
+    const TargetIdentity chosen = IdentifyTarget(calls, 'A');
+    std::vector<uint8_t> image(kWriteImageSize, 0x33), readBack(kWriteImageSize);
+    KeepRequest request{&files, Sha256, 100, [](const char*) {}, &chosen, image.data(), nullptr, nullptr};
+    const RawWriteRequest raw = {&chosen, image.data(), readBack.data(), {}, 50, 100, KeepingFor(&request), {}};
+    ASSERT_EQ(RunRawWrite(calls, raw).outcome, RawWriteOutcome::Written);
+    EXPECT_TRUE(request.kept);
+    const KeptCopyFound found = FindKeptCopy(files, request.medium);
+    ASSERT_TRUE(found.found);
+    EXPECT_EQ(found.header.mark, MediumMark::NoneToTake);
+    KeptCopyHeader stick = request.medium;
+    stick.mark = MediumMark::Fingerprint;
+    EXPECT_FALSE(IsKeptMedium(found.header, stick));
 }
 
 }  // namespace

@@ -40,6 +40,10 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
     if(_tdw_name STREQUAL "stress_repeated_writes")
       set(_tdw_timeout 420)
     endif()
+    # Three runs of the program, two cards swapped between them.
+    if(_tdw_name STREQUAL "write_internal")
+      set(_tdw_timeout 240)
+    endif()
     # A scenario whose tools this machine lacks ends with 77: skipped, not passed.
     set_tests_properties(wine.${_tdw_name} PROPERTIES
       FIXTURES_REQUIRED "tdw_wine;tdw_wine_build" RESOURCE_LOCK tdw_wine TIMEOUT ${_tdw_timeout}
