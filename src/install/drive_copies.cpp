@@ -9,6 +9,7 @@
 #include "devices/device_path.h"
 #include "install/kept_files_win32.h"
 #include "install/kept_store.h"
+#include "shell/app_state.h"
 #include "source/sha256.h"
 #include "text/console.h"
 
@@ -94,7 +95,8 @@ KeptOffer SurveyKeptCopy(const TargetIdentity& drive) {
     uint8_t first[32];
     const bool firstRead = ReadMedium(drive, &medium, first);
     const KeptCopyFound record = FindWriteRecord(Win32KeptFiles(), medium);
-    offer.cutShort = record.found;
+    // The record of a write this program runs now is no sign of one cut short.
+    offer.cutShort = record.found && IsWriteActive() == 0;
     offer.cutShortAt = record.header.keptAt;
     const KeptCopyFound found = FindKeptCopy(Win32KeptFiles(), medium);
     if (!found.found)
