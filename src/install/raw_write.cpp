@@ -248,8 +248,10 @@ void TakeFingerprint(Session* session, const KeepBeforeWrite& keep, uint8_t* scr
                                    : "The medium is the image's size: it has no fingerprint.");
         return;
     }
-    for (uint32_t done = 0; done < span.size; done += kWriteChunkSize) {
-        const uint32_t size = span.size - done < kWriteChunkSize ? span.size - done : kWriteChunkSize;
+    // Pieces of whole sectors of any size a drive has.
+    constexpr uint32_t kPiece = 64 * 1024;
+    for (uint32_t done = 0; done < span.size; done += kPiece) {
+        const uint32_t size = span.size - done < kPiece ? span.size - done : kPiece;
         if (!ReadAt(session, span.offset + done, scratch + done, size)) {
             Note(*session, "The bytes past the image could not be read (error %u).", session->lastError);
             medium->mark = MediumMark::Unknown;
