@@ -50,6 +50,10 @@ bool ReadMedium(const TargetIdentity& drive, KeptCopyHeader* medium, uint8_t (&f
         return false;
     GET_LENGTH_INFORMATION length = {};
     DWORD returned = 0;
+    // A volume's reads would otherwise stop where its file system thinks it
+    // ends, before the bytes past the image.
+    if (drive.target.kind != WriteTargetKind::PhysicalDrive)
+        DeviceIoControl(device, FSCTL_ALLOW_EXTENDED_DASD_IO, nullptr, 0, nullptr, 0, &returned, nullptr);
     if (!DeviceIoControl(device, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof(length), &returned,
                          nullptr) ||
         returned < sizeof(length)) {

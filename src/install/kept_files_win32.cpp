@@ -81,8 +81,9 @@ bool Protect(const wchar_t* path) {
     return done;
 }
 
-// Makes the folder with its DACL from the start, or protects the one there.
-bool MakeFolder(const wchar_t* folder) {
+// Makes the folder with its DACL from the start, or (`protect`) protects
+// the one there.
+bool MakeFolder(const wchar_t* folder, bool protect) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderDacl, SDDL_REVISION_1, &descriptor, nullptr))
         return false;
@@ -101,7 +102,7 @@ bool MakeFolder(const wchar_t* folder) {
         SetLastError(ERROR_DIRECTORY);
         return false;
     }
-    if (!Protect(folder))
+    if (protect && !Protect(folder))
         ConsolePrint("The kept copies' folder could not be protected (error %lu).\n", GetLastError());
     return true;
 }
@@ -135,27 +136,29 @@ void MoveOldCopies(const wchar_t* folder) {
     FindClose(search);
 }
 
-// "<common application data>\TalvixOS Disk Writer", made and protected the
-// first time the program asks, with the old copies moved into it then.
-bool FolderPath(wchar_t (&folder)[kPathCapacity]) {
+// "<common application data>\TalvixOS Disk Writer". Made (again, when it
+// was deleted meanwhile) when `make` is set; protected, with the old copies
+// moved into it, the first time the program asks.
+bool FolderPath(wchar_t (&folder)[kPathCapacity], bool make = false) {
     if (!KnownFolder(CSIDL_COMMON_APPDATA, folder))
         return false;
-    if (g_folderReady)
+    if (g_folderReady && !make)
         return true;
     AcquireSRWLockExclusive(&g_folderLock);
-    bool ready = g_folderReady;
-    if (!ready && MakeFolder(folder)) {
+    const bool first = !g_folderReady;
+    const bool ready = MakeFolder(folder, first);
+    if (ready && first) {
         MoveOldCopies(folder);
-        g_folderReady = ready = true;
+        g_folderReady = true;
     }
     ReleaseSRWLockExclusive(&g_folderLock);
     return ready;
 }
 
 // The full path of `name` (plain ASCII, as every name here is) in the folder.
-bool PathOf(const char* name, wchar_t (&path)[kPathCapacity]) {
+bool PathOf(const char* name, wchar_t (&path)[kPathCapacity], bool make = false) {
     wchar_t folder[kPathCapacity];
-    if (!FolderPath(folder))
+    if (!FolderPath(folder, make))
         return false;
     return Join(path, folder, nullptr, name);
 }
@@ -230,7 +233,7 @@ uint32_t WriteAll(HANDLE file, const uint8_t* data, uint32_t size) {
 
 uint32_t Create(void*, const char* name, const uint8_t* const* parts, const uint32_t* sizes, unsigned count) {
     wchar_t path[kPathCapacity];
-    if (!PathOf(name, path))
+    if (!PathOf(name, path, true))
         return ERROR_PATH_NOT_FOUND;
     const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
