@@ -139,14 +139,20 @@ void MoveOldCopies(const wchar_t* folder) {
 // "<common application data>\TalvixOS Disk Writer". Made (again, when it
 // was deleted meanwhile) when `make` is set; protected, with the old copies
 // moved into it, the first time the program asks.
+// The folder's path is asked of Windows once: every file call needs it.
 bool FolderPath(wchar_t (&folder)[kPathCapacity], bool make = false) {
-    if (!KnownFolder(CSIDL_COMMON_APPDATA, folder))
-        return false;
-    if (g_folderReady && !make)
+    static wchar_t known[kPathCapacity];
+    if (g_folderReady && !make) {
+        wmemcpy(folder, known, kPathCapacity);
         return true;
+    }
     AcquireSRWLockExclusive(&g_folderLock);
     const bool first = !g_folderReady;
-    const bool ready = MakeFolder(folder, first);
+    bool ready = !first || KnownFolder(CSIDL_COMMON_APPDATA, known);
+    if (ready) {
+        wmemcpy(folder, known, kPathCapacity);
+        ready = MakeFolder(folder, first);
+    }
     if (ready && first) {
         MoveOldCopies(folder);
         g_folderReady = true;
