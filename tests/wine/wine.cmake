@@ -37,10 +37,8 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
     add_test(NAME wine.${_tdw_name} COMMAND ${TDW_BASH_PROGRAM} ${_tdw_scenario})
     # A hundred writes in a row take a few minutes on a small machine.
     set(_tdw_timeout 120)
-    # Each of them keeps what the scribbled drive held first: a copy written
-    # and flushed, and a record of the write made and removed.
     if(_tdw_name STREQUAL "stress_repeated_writes")
-      set(_tdw_timeout 600)
+      set(_tdw_timeout 420)
     endif()
     # Three runs of the program, two cards swapped between them.
     if(_tdw_name STREQUAL "write_internal")
