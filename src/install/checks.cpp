@@ -166,15 +166,31 @@ void CheckTarget(const DriveRoot& root) {
         AddStatusLine(MessageKind::Warning, IDS_WOW64_NO_RESTART, drive.text);
 }
 
-// The chosen drive's kept copy, as the drive list found it.
+// A write to the medium in the drive that began and never reached its
+// read-back: the program was ended, or the power went, mid-write.
+void CheckCutShort(const DriveRoot& root, const KeptOffer& offer) {
+    if (!offer.cutShort)
+        return;
+    char date[100];
+    FormatKeptDate(offer.cutShortAt, date, sizeof(date));
+    const DriveName drive = root.Name();
+    AddStatusEntry(MessageKind::Warning, CopyText(GetText(IDS_WRITE_CUT_SHORT, drive.text, date)));
+}
+
+// The kept copy of the medium in the chosen drive, as the drive list found it.
 bool CheckKeptCopy(const DriveRoot& root) {
     const KeptOffer offer = KeptOfferFor(root.text[0]);
+    CheckCutShort(root, offer);
     if (!offer.found)
         return false;
     char date[100];
     FormatKeptDate(offer.keptAt, date, sizeof(date));
     const DriveName drive = root.Name();
-    AddStatusEntry(MessageKind::Ok, CopyText(GetText(IDS_PUT_BACK_OFFER, drive.text, date)));
+    // A diskette has no bytes of its own past the image: any diskette in the
+    // drive matches, so the line says whose copy it is.
+    const unsigned offerText =
+        offer.mark == MediumMark::NoneToTake ? IDS_PUT_BACK_OFFER_DISKETTE : IDS_PUT_BACK_OFFER;
+    AddStatusEntry(MessageKind::Ok, CopyText(GetText(offerText, drive.text, date)));
     if (offer.changedSince)
         AddStatusLine(MessageKind::Warning, IDS_PUT_BACK_CHANGED, drive.text);
     return true;

@@ -87,3 +87,9 @@ KeptOffer KeptOfferFor(char letter) {
     const TargetIdentity* listed = FindListedDrive(g_survey, letter);
     return listed != nullptr ? g_survey->offers[listed - g_survey->drives] : KeptOffer{};
 }
+
+void ForgetKeptOffer(char letter) {
+    const TargetIdentity* listed = FindListedDrive(g_survey, letter);
+    if (listed != nullptr)
+        g_survey->offers[listed - g_survey->drives].found = false;
+}

@@ -30,6 +30,10 @@ ChoiceVerdict CheckChosenTarget(char letter, TargetIdentity* now);
 // UI thread: what the last survey found of drive `letter`'s kept copy.
 KeptOffer KeptOfferFor(char letter);
 
+// UI thread: drive `letter`'s copy is gone (put back, or missing): the last
+// survey no longer offers it, before the drive list looks again.
+void ForgetKeptOffer(char letter);
+
 TargetIdentity ChosenTarget();
 
 // Forgets the choice: the user is choosing again.

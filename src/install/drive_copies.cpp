@@ -1,6 +1,7 @@
 #include "install/drive_copies.h"
 
 #include <windows.h>
+#include <winioctl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include "devices/device_path.h"
 #include "install/kept_files_win32.h"
 #include "install/kept_store.h"
+#include "shell/app_state.h"
 #include "source/sha256.h"
 #include "text/console.h"
 
@@ -25,43 +27,60 @@ bool Digest(const uint8_t* data, uint32_t size, uint8_t* digest) {
     return true;
 }
 
-// A copy that cannot be hashed is never taken for whole.
-void KeptDigest(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
-    if (!Digest(data, size, digest))
-        memset(digest, 0, 32);
+bool KeptDigest(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
+    return Digest(data, size, digest);
 }
 
 uint8_t* PageAligned(uint32_t size) {
     return static_cast<uint8_t*>(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
 }
 
-// The first sector of what `drive` writes through: the disk when it is
-// known, else the volume, read past the cache.
-bool FirstSectorDigest(const TargetIdentity& drive, uint8_t (&digest)[32]) {
+// What the medium in `drive` is now, read past the cache through what the
+// write goes through (the disk when it is known, else the volume): its
+// fingerprint, as the write takes it, and the digest of its first sector.
+// False when not even the first sector could be read.
+bool ReadMedium(const TargetIdentity& drive, KeptCopyHeader* medium, uint8_t (&first)[32]) {
+    medium->device = KeptDeviceOf(drive);
+    medium->mark = MediumMark::Unknown;
     const DevicePath volume = VolumeDevicePath(drive.letter);
     const char* path = drive.target.kind == WriteTargetKind::PhysicalDrive ? drive.target.path.text : volume.text;
     const HANDLE device = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_NO_BUFFERING, nullptr);
     if (device == INVALID_HANDLE_VALUE)
         return false;
-    uint8_t* sector = PageAligned(kLargestSector);
+    GET_LENGTH_INFORMATION length = {};
+    DWORD returned = 0;
+    // A volume's reads would otherwise stop where its file system thinks it
+    // ends, before the bytes past the image.
+    if (drive.target.kind != WriteTargetKind::PhysicalDrive)
+        DeviceIoControl(device, FSCTL_ALLOW_EXTENDED_DASD_IO, nullptr, 0, nullptr, 0, &returned, nullptr);
+    if (!DeviceIoControl(device, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof(length), &returned,
+                         nullptr) ||
+        returned < sizeof(length)) {
+        // Windows answers a file's size for a drive that is a file (Wine's).
+        if (!GetFileSizeEx(device, &length.Length))
+            length.Length.QuadPart = 0;
+    }
+    const UntouchedSpan span = UntouchedSpanOf(uint64_t(length.Length.QuadPart));
+    uint8_t* bytes = PageAligned(kMaxUntouchedSize);
     // 4 KiB: whole sectors of any size a drive has.
     DWORD read = 0;
-    const bool ok = sector != nullptr && ReadFile(device, sector, kLargestSector, &read, nullptr) &&
-                    read >= kFirstSectorSize && Digest(sector, kFirstSectorSize, digest);
-    if (sector != nullptr)
-        VirtualFree(sector, 0, MEM_RELEASE);
+    const bool ok = bytes != nullptr && ReadFile(device, bytes, kLargestSector, &read, nullptr) &&
+                    read >= kFirstSectorSize && Digest(bytes, kFirstSectorSize, first);
+    if (ok && length.Length.QuadPart > 0 && span.size == 0) {
+        medium->mark = MediumMark::NoneToTake;
+    } else if (ok && span.size > 0) {
+        LARGE_INTEGER at;
+        at.QuadPart = LONGLONG(span.offset);
+        read = 0;
+        if (SetFilePointerEx(device, at, nullptr, FILE_BEGIN) && ReadFile(device, bytes, span.size, &read, nullptr) &&
+            read == span.size && Digest(bytes, span.size, medium->fingerprint))
+            medium->mark = MediumMark::Fingerprint;
+    }
+    if (bytes != nullptr)
+        VirtualFree(bytes, 0, MEM_RELEASE);
     CloseHandle(device);
     return ok;
-}
-
-// The digest of the image written: the one already known (the attached
-// image's, hashed by the loader) spares hashing it again before the write.
-bool ImageDigest(const KeepRequest& request, uint8_t (&digest)[32]) {
-    if (request.imageSha256 == nullptr)
-        return Digest(request.image, kWriteImageSize, digest);
-    memcpy(digest, request.imageSha256, sizeof(digest));
-    return true;
 }
 
 uint64_t Now() {
@@ -76,74 +95,58 @@ KeptOffer SurveyKeptCopy(const TargetIdentity& drive) {
     KeptOffer offer{};
     if (drive.letter == 0)
         return offer;
-    const KeptCopyFound found = FindKeptCopy(Win32KeptFiles(), KeptDeviceOf(drive));
+    KeptCopyHeader medium{};
+    uint8_t first[32];
+    const bool firstRead = ReadMedium(drive, &medium, first);
+    const KeptCopyFound record = FindWriteRecord(Win32KeptFiles(), medium);
+    // The record of a write this program runs now is no sign of one cut short.
+    offer.cutShort = record.found && IsWriteActive() == 0;
+    offer.cutShortAt = record.header.keptAt;
+    const KeptCopyFound found = FindKeptCopy(Win32KeptFiles(), medium);
     if (!found.found)
         return offer;
     offer.found = true;
     offer.keptAt = found.header.keptAt;
+    offer.mark = found.header.mark;
+    memcpy(offer.name, found.name, sizeof(offer.name));
     // Unreadable now is not "changed": only a sector read and seen to differ is.
-    uint8_t first[32];
-    offer.changedSince = FirstSectorDigest(drive, first) && memcmp(first, found.header.firstSectorSha256, 32) != 0;
+    offer.changedSince = firstRead && memcmp(first, found.header.firstSectorSha256, 32) != 0;
     return offer;
 }
 
-bool HasKeptCopy(const TargetIdentity& drive) {
-    return FindKeptCopy(Win32KeptFiles(), KeptDeviceOf(drive)).found;
+namespace {
+
+void TraceLine(const char* line) {
+    ConsolePrint("%s\n", line);
 }
 
-void KeepDriveContents(void* context, const uint8_t* kept, uint64_t tailOffset, const uint8_t* tail,
-                       uint32_t tailSize) {
-    auto* request = static_cast<KeepRequest*>(context);
-    const char letter = request->chosen->letter;
-    if (kept == nullptr)
-        return;
-    KeptCopyHeader header{};
-    header.device = KeptDeviceOf(*request->chosen);
-    header.keptAt = Now();
-    header.tailOffset = tailOffset;
-    header.tailSize = tailSize;
-    if (!Digest(kept, kWriteImageSize, header.keptSha256) ||
-        !ImageDigest(*request, header.imageSha256) ||
-        !Digest(request->image, kFirstSectorSize, header.firstSectorSha256) ||
-        (tailSize != 0 && !Digest(tail, tailSize, header.tailSha256))) {
-        ConsolePrint("What drive %c: holds could not be hashed: no copy is kept.\n", letter);
-        return;
-    }
-    char name[kKeptNameCapacity];
-    switch (KeepCopy(Win32KeptFiles(), header, kept, tail, name)) {
-        case KeepOutcome::Kept:
-            ConsolePrint("Kept what drive %c: held as %s.\n", letter, name);
-            request->kept = true;
-            break;
-        case KeepOutcome::AlreadyKept:
-            ConsolePrint("What drive %c: held first is kept already as %s; that copy stays.\n", letter, name);
-            request->kept = true;
-            break;
-        case KeepOutcome::NotKept:
-            ConsolePrint("What drive %c: held could not be kept (error %lu).\n", letter, GetLastError());
-            break;
-    }
+}  // namespace
+
+KeepRequest Win32KeepRequest(const TargetIdentity* chosen, const uint8_t* image, const uint8_t* imageSha256,
+                             const KeptCopyHeader* putBack) {
+    return KeepRequest{&Win32KeptFiles(), KeptDigest, Now(), TraceLine, chosen, image, imageSha256, putBack, false,
+                       KeptCopyHeader{}, false};
 }
 
-bool LoadPutBackCopy(const TargetIdentity& chosen, PutBackCopy* copy) {
+PutBackLoad LoadPutBackCopy(const TargetIdentity& chosen, const char* name, PutBackCopy* copy) {
     *copy = PutBackCopy{};
-    const KeptCopyFound found = FindKeptCopy(Win32KeptFiles(), KeptDeviceOf(chosen));
-    if (!found.found) {
-        ConsolePrint("No copy is kept of drive %c:.\n", chosen.letter);
-        return false;
+    uint64_t length = 0;
+    if (!IsKeptCopyName(name) || Win32KeptFiles().length(Win32KeptFiles().context, name, &length) != 0) {
+        ConsolePrint("No copy %s is kept of drive %c:.\n", name, chosen.letter);
+        return PutBackLoad::Missing;
     }
-    memcpy(copy->name, found.name, sizeof(copy->name));
+    snprintf(copy->name, sizeof(copy->name), "%s", name);
     copy->kept = PageAligned(kWriteImageSize);
     copy->tail = PageAligned(kMaxKeptTailSize);
     if (copy->kept == nullptr || copy->tail == nullptr ||
-        !LoadKeptCopy(Win32KeptFiles(), found.name, KeptDigest, &copy->header, copy->kept, copy->tail) ||
+        !LoadKeptCopy(Win32KeptFiles(), name, KeptDigest, &copy->header, copy->kept, copy->tail) ||
         !IsKeptDevice(copy->header.device, KeptDeviceOf(chosen))) {
-        ConsolePrint("The copy %s could not be read whole or does not match its SHA-256.\n", found.name);
+        ConsolePrint("The copy %s could not be read whole or does not match its SHA-256.\n", name);
         FreePutBackCopy(copy);
-        return false;
+        return PutBackLoad::Damaged;
     }
-    ConsolePrint("Putting back %s on drive %c:.\n", found.name, chosen.letter);
-    return true;
+    ConsolePrint("Putting back %s on drive %c:.\n", name, chosen.letter);
+    return PutBackLoad::Loaded;
 }
 
 void FreePutBackCopy(PutBackCopy* copy) {

@@ -22,5 +22,6 @@ list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/volume_prep.cpp
   ${CMAKE_CURRENT_LIST_DIR}/target_choice.cpp
   ${CMAKE_CURRENT_LIST_DIR}/disk_descriptor.cpp ${CMAKE_CURRENT_LIST_DIR}/page_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kept_copy.cpp ${CMAKE_CURRENT_LIST_DIR}/kept_store.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/restart_request.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/restart_request.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/gpt_backup.cpp ${CMAKE_CURRENT_LIST_DIR}/keep_step.cpp)
 list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/write_errors.cpp)

@@ -1,8 +1,11 @@
 #include "install/install_pane.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "install/checks.h"
+#include "install/chosen_target.h"
+#include "install/drive_copies.h"
 #include "install/status_copy.h"
 #include "install/status_focus.h"
 #include "install/status_list.h"
@@ -12,6 +15,7 @@
 #include "shell/panes.h"
 #include "text/accessible_names.h"
 #include "text/console.h"
+#include "text/text.h"
 
 namespace {
 
@@ -72,9 +76,32 @@ void OnShowWindow(HWND pane, bool shown) {
         RunChecks();
 }
 
+// A copy without a fingerprint cannot tell one diskette (or, kept by an
+// older version, one card) from another in the same drive: the user says.
+// No is the default: pressed by habit, it writes nothing.
+bool UserConfirmsMedium(HWND pane) {
+    const DriveRoot root = GetDestination();
+    const KeptOffer offer = KeptOfferFor(root.text[0]);
+    if (!offer.found || offer.mark == MediumMark::Fingerprint)
+        return true;
+    char date[100];
+    FormatKeptDate(offer.keptAt, date, sizeof(date));
+    const DriveName drive = root.Name();
+    const unsigned question =
+        offer.mark == MediumMark::NoneToTake ? IDS_PUT_BACK_ASK_DISKETTE : IDS_PUT_BACK_ASK_MEDIUM;
+    char text[512];
+    snprintf(text, sizeof(text), "%s", GetText(question, drive.text, date));
+    char title[128];
+    snprintf(title, sizeof(title), "%s", GetText(IDS_WINDOW_TITLE));
+    const bool yes = MessageBoxA(GetAncestor(pane, GA_ROOT), text, title,
+                                 MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION) == IDYES;
+    ConsolePrint("Asked whether drive %c: holds the copy's medium: %s.\n", root.text[0], yes ? "Yes" : "No");
+    return yes;
+}
+
 void OnPutBack(HWND pane) {
     ConsolePrint("Putting back...\n");
-    if (IsPutBackReady() && StartPutBack(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
+    if (IsPutBackReady() && UserConfirmsMedium(pane) && StartPutBack(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
         UpdateInstallControls();
 }
 

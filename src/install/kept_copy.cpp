@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -24,7 +25,10 @@ constexpr size_t kVolumeAt = 176;
 constexpr size_t kVendorAt = kVolumeAt + sizeof(KeptDevice::volume);
 constexpr size_t kProductAt = kVendorAt + sizeof(KeptDevice::vendor);
 constexpr size_t kSerialAt = kProductAt + sizeof(KeptDevice::product);
-static_assert(kSerialAt + sizeof(KeptDevice::serial) <= kKeptHeaderSize, "the header holds every field");
+constexpr size_t kMarkAt = 512;
+constexpr size_t kFingerprintAt = 520;
+static_assert(kSerialAt + sizeof(KeptDevice::serial) <= kMarkAt, "the texts end before the medium's mark");
+static_assert(kFingerprintAt + 32 <= kKeptHeaderSize, "the header holds every field");
 
 void Put(uint8_t* out, uint64_t value, size_t bytes) {
     for (size_t i = 0; i < bytes; ++i)
@@ -78,6 +82,8 @@ void WriteKeptHeader(const KeptCopyHeader& header, uint8_t* out) {
     PutText(out + kVendorAt, device.vendor);
     PutText(out + kProductAt, device.product);
     PutText(out + kSerialAt, device.serial);
+    out[kMarkAt] = uint8_t(header.mark);
+    memcpy(out + kFingerprintAt, header.fingerprint, 32);
 }
 
 bool ReadKeptHeader(const uint8_t* bytes, size_t size, KeptCopyHeader* header) {
@@ -96,6 +102,10 @@ bool ReadKeptHeader(const uint8_t* bytes, size_t size, KeptCopyHeader* header) {
     memcpy(header->imageSha256, bytes + kImageHashAt, 32);
     memcpy(header->firstSectorSha256, bytes + kFirstSectorHashAt, 32);
     memcpy(header->tailSha256, bytes + kTailHashAt, 32);
+    if (bytes[kMarkAt] > uint8_t(MediumMark::NoneToTake))
+        return false;
+    header->mark = MediumMark(bytes[kMarkAt]);
+    memcpy(header->fingerprint, bytes + kFingerprintAt, 32);
     if (!GetText(bytes + kVolumeAt, device.volume) || !GetText(bytes + kVendorAt, device.vendor) ||
         !GetText(bytes + kProductAt, device.product) || !GetText(bytes + kSerialAt, device.serial))
         return false;
@@ -135,6 +145,15 @@ bool IsKeptDevice(const KeptDevice& kept, const KeptDevice& now) {
     return kept.volume[0] != '\0' && Same(kept.volume, now.volume);
 }
 
+UntouchedSpan UntouchedSpanOf(uint64_t mediumLength) {
+    constexpr uint64_t kLargestSector = 4096;
+    const uint64_t whole = mediumLength - mediumLength % kLargestSector;
+    if (whole < kWriteImageSize + 2 * kLargestSector)
+        return UntouchedSpan{kWriteImageSize, 0};
+    const uint64_t end = whole - kLargestSector;
+    return UntouchedSpan{kWriteImageSize, uint32_t(std::min<uint64_t>(end - kWriteImageSize, kMaxUntouchedSize))};
+}
+
 KeptDevice KeptDeviceOf(const TargetIdentity& identity) {
     KeptDevice device{};
     device.letter = identity.letter;
@@ -152,11 +171,44 @@ void KeptCopyName(uint64_t keptAt, unsigned attempt, char* name, size_t capacity
     snprintf(name, capacity, "kept-%016" PRIx64 ".tdwcopy", keptAt + attempt);
 }
 
-bool IsKeptCopyName(const char* name) {
-    if (name == nullptr || strlen(name) != 29 || strncmp(name, "kept-", 5) != 0 || strcmp(name + 21, ".tdwcopy") != 0)
+namespace {
+
+// "<prefix>" 16 lower-case hex digits "<suffix>", nothing else.
+bool IsNumberedName(const char* name, const char* prefix, const char* suffix) {
+    const size_t front = strlen(prefix);
+    if (name == nullptr || strlen(name) != front + 16 + strlen(suffix) || strncmp(name, prefix, front) != 0 ||
+        strcmp(name + front + 16, suffix) != 0)
         return false;
-    for (size_t i = 5; i < 21; ++i)
+    for (size_t i = front; i < front + 16; ++i)
         if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'a' && name[i] <= 'f')))
             return false;
     return true;
+}
+
+}  // namespace
+
+bool IsKeptCopyName(const char* name) {
+    return IsNumberedName(name, "kept-", ".tdwcopy");
+}
+
+void WriteRecordName(uint64_t startedAt, unsigned attempt, char* name, size_t capacity) {
+    snprintf(name, capacity, "writing-%016" PRIx64 ".tdwmark", startedAt + attempt);
+}
+
+bool IsWriteRecordName(const char* name) {
+    return IsNumberedName(name, "writing-", ".tdwmark");
+}
+
+bool IsKeptMedium(const KeptCopyHeader& kept, const KeptCopyHeader& now) {
+    if (!IsKeptDevice(kept.device, now.device))
+        return false;
+    switch (kept.mark) {
+        case MediumMark::Unknown:
+            return true;
+        case MediumMark::NoneToTake:
+            return now.mark == MediumMark::NoneToTake;
+        case MediumMark::Fingerprint:
+            return now.mark == MediumMark::Fingerprint && memcmp(kept.fingerprint, now.fingerprint, 32) == 0;
+    }
+    return false;
 }

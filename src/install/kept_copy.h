@@ -32,14 +32,37 @@ struct KeptDevice {
     char serial[kSerialCapacity];
 };
 
+// Bytes of a medium that no write touches: from the image's end, 1 MiB at
+// most, never the last 4 KiB (where an old backup GPT header is cleared and
+// put back). Size 0: the medium has none.
+struct UntouchedSpan {
+    uint64_t offset;
+    uint32_t size;
+};
+constexpr uint32_t kMaxUntouchedSize = 1 << 20;
+UntouchedSpan UntouchedSpanOf(uint64_t mediumLength);
+
+// The SHA-256 of `size` bytes; false when no digest was had.
+using KeptHash = bool (*)(const uint8_t* data, uint32_t size, uint8_t digest[32]);
+
 // What the write path identified, as a copy records it.
 KeptDevice KeptDeviceOf(const TargetIdentity& identity);
 
+// What a copy knows of the medium it was taken from, beside its device: a
+// card reader or a diskette drive names every card or diskette in it alike.
+enum class MediumMark : uint8_t {
+    Unknown = 0,      // a copy kept before media were told apart
+    Fingerprint = 1,  // `fingerprint` holds the SHA-256 of bytes no write touches
+    NoneToTake = 2,   // the medium is the image's size (a diskette): nothing is left untouched
+};
+
 struct KeptCopyHeader {
     KeptDevice device;
+    MediumMark mark;
+    uint8_t fingerprint[32];
     uint64_t keptAt;              // FILETIME, UTC
     uint8_t keptSha256[32];       // of the kept image-sized bytes
-    uint8_t imageSha256[32];      // of the image written over them
+    uint8_t imageSha256[32];      // of the image last written over them
     uint8_t firstSectorSha256[32];  // of the image's first 512 bytes: has the drive changed since?
     uint64_t tailOffset;          // where `tailSize` more kept bytes go back; 0 with no tail
     uint32_t tailSize;
@@ -48,9 +71,13 @@ struct KeptCopyHeader {
 
 // What the drive list found of a drive's kept copy, off the UI thread.
 struct KeptOffer {
-    bool found;         // the drive's device has a kept copy
+    bool found;         // the medium in the drive has a kept copy
     uint64_t keptAt;    // when it was kept (FILETIME, UTC)
     bool changedSince;  // the drive's first sector is no longer the image's
+    MediumMark mark;    // how the copy knows its medium: without a fingerprint, Put back asks first
+    char name[kKeptNameCapacity];
+    bool cutShort;      // a write to this medium began and never reached its read-back
+    uint64_t cutShortAt;  // when that write began (FILETIME, UTC)
 };
 
 // Lays `header` out as kKeptHeaderSize bytes.
@@ -72,3 +99,14 @@ bool IsKeptDevice(const KeptDevice& kept, const KeptDevice& now);
 // The file name for a copy kept at `keptAt`, with `attempt` making it unique.
 void KeptCopyName(uint64_t keptAt, unsigned attempt, char* name, size_t capacity);
 bool IsKeptCopyName(const char* name);
+
+// The file name of the record that a write to a medium began; the record is
+// a header alone, naming the device and the medium.
+void WriteRecordName(uint64_t startedAt, unsigned attempt, char* name, size_t capacity);
+bool IsWriteRecordName(const char* name);
+
+// True when a copy or record with `kept` describes the medium `now` holds
+// (both from the same device, as IsKeptDevice tells): the fingerprints are
+// the same, or neither medium has bytes to take one from. A copy from before
+// media were told apart fits any medium of its device.
+bool IsKeptMedium(const KeptCopyHeader& kept, const KeptCopyHeader& now);

@@ -1,5 +1,6 @@
-// The kept copies' folder on Windows: "TalvixOS Disk Writer" in the user's
-// local application data.
+// The kept copies' folder on Windows: "TalvixOS Disk Writer" in the
+// computer's application data (%ProgramData%), open to SYSTEM and the
+// Administrators alone. Every path is a wide one.
 #pragma once
 
 #include "install/kept_store.h"

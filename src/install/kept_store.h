@@ -20,11 +20,11 @@ struct KeptFiles {
                        unsigned count);
     // Renames within the folder, never over an existing file; flushed.
     uint32_t (*rename)(void* context, const char* from, const char* to);
+    // Renames within the folder over `to` in one step; flushed.
+    uint32_t (*replace)(void* context, const char* from, const char* to);
     uint32_t (*remove)(void* context, const char* name);
     void* context;
 };
-
-using KeptHash = void (*)(const uint8_t* data, uint32_t size, uint8_t digest[32]);
 
 struct KeptCopyFound {
     bool found;
@@ -32,20 +32,35 @@ struct KeptCopyFound {
     KeptCopyHeader header;
 };
 
-// The oldest whole copy kept from `device`, if any.
-KeptCopyFound FindKeptCopy(const KeptFiles& files, const KeptDevice& device);
+// The newest whole copy of the medium that `medium` describes (its device,
+// mark and fingerprint), if any.
+KeptCopyFound FindKeptCopy(const KeptFiles& files, const KeptCopyHeader& medium);
 
 enum class KeepOutcome {
-    Kept,         // written, flushed and named
-    AlreadyKept,  // the device has a copy already: the first contents are the ones kept
-    NotKept,      // the folder would not take it; nothing of it is left
+    Kept,      // written, flushed and named
+    OwnImage,  // the medium holds the image its copy records as last written: that copy stays
+    NotKept,   // the folder would not take it; nothing of it is left
 };
 
-// Keeps `kept` (kWriteImageSize bytes) and `tail` (header.tailSize bytes)
-// with `header`, unless the device already has a copy; then lets the oldest
-// copies go until kMaxKeptCopies are left. `name` gets the copy's name.
+// Keeps `kept` (kWriteImageSize bytes, whose SHA-256 is header.keptSha256)
+// and `tail` (header.tailSize bytes) with `header`. When they are the image
+// that the medium's copy records as last written, the drive holds our own
+// image: nothing new is kept, and the copy's record of the image on the
+// drive becomes header's, in one step. Then lets the oldest copies go until
+// kMaxKeptCopies are left. `name` gets the copy's name.
 KeepOutcome KeepCopy(const KeptFiles& files, const KeptCopyHeader& header, const uint8_t* kept, const uint8_t* tail,
                      char (&name)[kKeptNameCapacity]);
+
+// Records, flushed and whole, that a write to the medium `medium` describes
+// begins; `name` gets the record's name. False when the folder would not
+// take it.
+bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, char (&name)[kKeptNameCapacity]);
+
+// The medium holds a whole write again: its records go.
+void EndWriteRecords(const KeptFiles& files, const KeptCopyHeader& medium);
+
+// The newest record of a write to `medium` that never ended, if any.
+KeptCopyFound FindWriteRecord(const KeptFiles& files, const KeptCopyHeader& medium);
 
 // Reads copy `name` into `kept` (kWriteImageSize bytes) and `tail`
 // (kMaxKeptTailSize bytes) and checks it against its own hash; false when

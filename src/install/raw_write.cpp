@@ -4,14 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "install/gpt_backup.h"
 #include "install/volume_prep.h"
 #include "install/write_errors.h"
 
 namespace {
-
-// "EFI PART" opens a GPT header, primary at the disk's second sector and
-// backup at its last.
-constexpr char kGptSignature[] = "EFI PART";
 
 struct Session {
     const StorageCalls* calls;
@@ -196,22 +193,25 @@ uint64_t DeviceLength(const Session& session) {
     return length;
 }
 
-// The disk's length when its second sector holds a GPT header, else 0. A
-// GPT disk keeps a backup of its table in its last sectors, from which
-// Windows would bring the old partitions back over the image.
-uint64_t GptDiskLength(Session* session, uint8_t* scratch) {
-    if (!ReadAt(session, session->sectorSize, scratch, session->sectorSize) ||
-        memcmp(scratch, kGptSignature, sizeof(kGptSignature) - 1) != 0)
+// Where the backup GPT header of the disk lies, when its last sector holds
+// one: never a byte of the image; 0 when there is none to clear. `scratch`
+// takes three sectors.
+uint64_t BackupGptOffset(Session* session, uint8_t* scratch) {
+    const uint32_t sector = session->sectorSize;
+    const uint64_t length = DeviceLength(*session);
+    if (length < uint64_t(kWriteImageSize) + 2 * sector)
         return 0;
-    return DeviceLength(*session);
-}
-
-// Where the backup GPT header of a disk of `diskLength` bytes lies: its last
-// sector, never a byte of the image; 0 when there is none to clear.
-uint64_t BackupGptOffset(const Session& session, uint64_t diskLength) {
-    if (diskLength < uint64_t(kWriteImageSize) + 2 * session.sectorSize)
+    const uint64_t last = length - length % sector - sector;
+    uint8_t* first = scratch;
+    uint8_t* second = scratch + sector;
+    uint8_t* end = scratch + 2 * sector;
+    // An unreadable first sector only stops the primary header from counting.
+    const bool firstRead = ReadAt(session, 0, first, sector);
+    if (!ReadAt(session, last, end, sector) || !ReadAt(session, sector, second, sector))
         return 0;
-    return diskLength - diskLength % session.sectorSize - session.sectorSize;
+    if (!IsBackupGpt(firstRead ? first : nullptr, second, end, sector, last / sector))
+        return 0;
+    return last;
 }
 
 // Writes one sector past the image and flushes it; the error, 0 when done.
@@ -238,26 +238,55 @@ void ClearBackupGpt(Session* session, uint64_t at, uint8_t* scratch) {
         Note(*session, "Cleared the old backup partition table at byte %llu.", static_cast<unsigned long long>(at));
 }
 
+// The SHA-256 of the bytes of the medium that no write touches, read into
+// `scratch`: what tells one card or diskette from another in the same drive.
+void TakeFingerprint(Session* session, const KeepBeforeWrite& keep, uint8_t* scratch, MediumContents* medium) {
+    const uint64_t length = DeviceLength(*session);
+    const UntouchedSpan span = UntouchedSpanOf(length);
+    medium->mark = length == 0 ? MediumMark::Unknown : MediumMark::NoneToTake;
+    if (span.size == 0) {
+        Note(*session, length == 0 ? "The drive's length is not known: the medium has no fingerprint."
+                                   : "The medium is the image's size: it has no fingerprint.");
+        return;
+    }
+    // Pieces of whole sectors of any size a drive has.
+    constexpr uint32_t kPiece = 64 * 1024;
+    for (uint32_t done = 0; done < span.size; done += kPiece) {
+        const uint32_t size = span.size - done < kPiece ? span.size - done : kPiece;
+        if (!ReadAt(session, span.offset + done, scratch + done, size)) {
+            Note(*session, "The bytes past the image could not be read (error %u).", session->lastError);
+            medium->mark = MediumMark::Unknown;
+            return;
+        }
+    }
+    medium->mark = keep.hash(scratch, span.size, medium->fingerprint) ? MediumMark::Fingerprint : MediumMark::Unknown;
+    Note(*session, "The medium's fingerprint is taken from %u bytes past the image.", span.size);
+}
+
 // Reads what the write is about to replace, through the handle that will
-// write it, and hands it over before the first byte goes out.
-void KeepWhatIsThere(Session* session, const RawWriteRequest& request, uint64_t backupAt) {
+// write it, and hands it over before the first byte goes out; false when
+// the medium is not the one meant.
+bool KeepWhatIsThere(Session* session, const RawWriteRequest& request, uint64_t backupAt) {
     alignas(4096) uint8_t tail[4096];
+    MediumContents medium{};
+    TakeFingerprint(session, request.keep, request.readBack, &medium);
     bool read = true;
     for (uint32_t offset = 0; offset < kWriteImageSize && read; offset += kWriteChunkSize)
         read = ReadAt(session, offset, request.readBack + offset, kWriteChunkSize);
     if (!read)
         Note(*session, "What the drive holds could not be read (error %u): no copy of it is kept.",
              session->lastError);
-    uint32_t tailSize = 0;
     if (read && backupAt > 0 && session->sectorSize <= sizeof(tail)) {
         if (ReadAt(session, backupAt, tail, session->sectorSize))
-            tailSize = session->sectorSize;
+            medium.tailSize = session->sectorSize;
         else
             Note(*session, "The backup partition table at byte %llu could not be read; it is not kept.",
                  static_cast<unsigned long long>(backupAt));
     }
-    request.keep.keep(request.keep.context, read ? request.readBack : nullptr, tailSize != 0 ? backupAt : 0, tail,
-                      tailSize);
+    medium.kept = read ? request.readBack : nullptr;
+    medium.tailOffset = medium.tailSize != 0 ? backupAt : 0;
+    medium.tail = tail;
+    return request.keep.keep(request.keep.context, medium);
 }
 
 // Writes a kept sector back past the image and reads it back; false when the
@@ -331,10 +360,9 @@ void TellNewLayout(const Session& session) {
 RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const RawWriteRequest& request) {
     const StorageCalls& calls = *session->calls;
     const bool throughDisk = now.target.kind == WriteTargetKind::PhysicalDrive;
-    const uint64_t gptLength = throughDisk ? GptDiskLength(session, request.readBack) : 0;
-    const uint64_t backupAt = gptLength > 0 ? BackupGptOffset(*session, gptLength) : 0;
-    if (request.keep.keep != nullptr)
-        KeepWhatIsThere(session, request, backupAt);
+    const uint64_t backupAt = throughDisk ? BackupGptOffset(session, request.readBack) : 0;
+    if (request.keep.keep != nullptr && !KeepWhatIsThere(session, request, backupAt))
+        return Ended(RawWriteOutcome::NotThisMedium, 0);
 
     RawWriteResult result = Ended(RawWriteOutcome::Written, 0);
     result.throughDisk = throughDisk;
@@ -371,6 +399,8 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
     // is mounted at once, and its file system (or Explorer) writes inside the
     // image before a later read could see what this program wrote.
     result.readBackStop = ReadBack(session, request.image, request.readBack);
+    if (request.keep.readBack != nullptr)
+        request.keep.readBack(request.keep.context);
     if (result.readBackStop != kWriteImageSize || !tailBack) {
         result.error = session->lastError;
         result.outcome = ReadBackFailure(result.error);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "install/kept_copy.h"
 #include "install/storage_calls.h"
 #include "install/target_identity.h"
 #include "install/write_loop.h"
@@ -27,6 +28,18 @@ enum class RawWriteOutcome {
     DriveGone,       // the stick or card went away mid-write: part of the image may be on it
     MediumFailed,    // the medium or its device failed a read or write (a CRC error, ...)
     Sectors4096,     // a medium of 4,096-byte sectors, refused before any access
+    NotThisMedium,   // the medium in the drive is not the one meant: nothing was written
+};
+
+// What a write is about to replace, read through the locked handle before
+// its first byte.
+struct MediumContents {
+    const uint8_t* kept;  // kWriteImageSize bytes; null when they could not be read
+    uint64_t tailOffset;  // the sector past the image that the write clears; tailSize 0: none
+    const uint8_t* tail;
+    uint32_t tailSize;
+    MediumMark mark;      // Fingerprint: `fingerprint` is the SHA-256 of the medium's untouched bytes
+    uint8_t fingerprint[32];
 };
 
 // How long a volume's lock is tried for before it is dismounted without one.
@@ -35,10 +48,12 @@ constexpr unsigned kRawLockPauseMs = 100;  // about 5 s in all
 
 // Told what a write is about to replace, once the device is taken and
 // checked and before its first byte is written, so that it can be kept.
-// `kept` (kWriteImageSize bytes) is null when it could not be read; `tail`
-// is the sector past the image that the write clears (tailSize 0: none).
 struct KeepBeforeWrite {
-    void (*keep)(void* context, const uint8_t* kept, uint64_t tailOffset, const uint8_t* tail, uint32_t tailSize);
+    // False: nothing is written, for the medium is not the one meant.
+    bool (*keep)(void* context, const MediumContents& medium);
+    // The image was read back, whatever that found: the write is over.
+    void (*readBack)(void* context);
+    KeptHash hash;
     void* context;
 };
 

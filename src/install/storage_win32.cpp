@@ -63,6 +63,17 @@ DWORD ControlCode(StorageControl code) {
     return 0;
 }
 
+// A drive that Windows answers no length for, but that is a file underneath
+// (Wine's drives are), has the file's size as its length.
+bool LengthOfFile(HANDLE handle, void* answer, uint32_t answerSize, uint32_t* returned) {
+    LARGE_INTEGER size = {};
+    if (answerSize < sizeof(size.QuadPart) || !GetFileSizeEx(handle, &size) || size.QuadPart <= 0)
+        return false;
+    memcpy(answer, &size.QuadPart, sizeof(size.QuadPart));
+    *returned = sizeof(size.QuadPart);
+    return true;
+}
+
 uint32_t Control(void*, StorageHandle handle, StorageControl code, void* answer, uint32_t answerSize,
                  uint32_t* returned) {
     // The one control with input: which property, and that it is asked for.
@@ -74,6 +85,8 @@ uint32_t Control(void*, StorageHandle handle, StorageControl code, void* answer,
     const BOOL ok = DeviceIoControl(AsHandle(handle), ControlCode(code), withQuery ? &query : nullptr,
                                     withQuery ? sizeof(query) : 0, answer, answerSize, &filled, nullptr);
     const uint32_t error = ok ? 0 : Failed();
+    if (!ok && code == StorageControl::LengthInfo && LengthOfFile(AsHandle(handle), answer, answerSize, returned))
+        return 0;
     // Some drivers leave the count untouched on failure; never trust more
     // than the room given.
     *returned = (ok || error == kErrorMoreData) && filled <= answerSize ? filled : 0;

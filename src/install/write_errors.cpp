@@ -108,6 +108,8 @@ FailureText FailureTextOf(RawWriteOutcome outcome) {
             return {IDS_DRIVE_GONE, A::Drive};
         case O::MediumFailed:
             return {IDS_MEDIUM_FAILED, A::Drive};
+        case O::NotThisMedium:
+            return {IDS_PUT_BACK_OTHER_MEDIUM, A::Drive};
         case O::NotKept:
             return {IDS_NOT_KEPT, A::None};
         case O::CannotOpen:

@@ -42,6 +42,7 @@ struct WriteJob {
     DriveRoot destination;
     TargetIdentity chosen;  // the device behind the destination when it was chosen
     bool putBack;           // the drive's kept copy goes back, not the image
+    char putBackName[kKeptNameCapacity];  // the copy offered for the medium in the drive
     void (*callback)(uint32_t position, uint32_t total);
 };
 
@@ -148,13 +149,20 @@ void LeaveTargetDirectory(const char* letters) {
 
 // Keeps what the drive holds before the first byte is written; a drive whose
 // copy cannot be kept is still written, with a warning.
-void KeepThenWrite(void* context, const uint8_t* kept, uint64_t tailOffset, const uint8_t* tail, uint32_t tailSize) {
+bool KeepThenWrite(void* context, const MediumContents& medium) {
     auto* request = static_cast<KeepRequest*>(context);
-    KeepDriveContents(request, kept, tailOffset, tail, tailSize);
-    if (!request->kept) {
+    const bool go = KeepingFor(request).keep(context, medium);
+    if (go && request->putBack == nullptr && !request->kept) {
         const char drive[3] = {request->chosen->letter, ':', '\0'};
         LogProgress(MessageKind::Warning, IDS_COPY_NOT_KEPT, drive);
     }
+    return go;
+}
+
+KeepBeforeWrite KeepingThenWriting(KeepRequest* request) {
+    KeepBeforeWrite keeping = KeepingFor(request);
+    keeping.keep = KeepThenWrite;
+    return keeping;
 }
 
 // Writes `source` onto the destination and reads it back, then logs `done`.
@@ -276,19 +284,27 @@ bool RunWrite(const WriteJob& job) {
     // Made before the first byte: once the disk is rewritten the letter may
     // lead elsewhere. Its console lines wait for the restart.
     const UsbRestartPlan plan = FindUsbDeviceToRestart(job.destination.text[0]);
-    // The drive's first contents are the ones to keep: with a copy kept
-    // already, nothing is read before writing.
+    // Whatever the drive holds is read first: someone's data is kept, and
+    // only the image its medium's copy says was last written is not.
     Sha256Digest attached;
     const bool attachedKnown = job.sourceMode != SourceExternal && AttachedImageDigest(&attached);
-    KeepRequest keep = {&job.chosen, source, attachedKnown ? attached.bytes : nullptr, false};
-    const bool keepFirst = source != nullptr && !HasKeptCopy(job.chosen);
-    if (!keepFirst && source != nullptr)
-        ConsolePrint("What drive %c: held first is kept already.\n", job.destination.text[0]);
-    const KeepBeforeWrite keeping = keepFirst ? KeepBeforeWrite{KeepThenWrite, &keep} : KeepBeforeWrite{};
+    KeepRequest keep = Win32KeepRequest(&job.chosen, source, attachedKnown ? attached.bytes : nullptr, nullptr);
+    const KeepBeforeWrite keeping = KeepingThenWriting(&keep);
     if (!WriteToDrive(job, source, keeping, TailSector{}, IDS_READ_BACK_OK))
         return false;
     FinishWrite(job, plan);
     return true;
+}
+
+// The copy is gone: the last survey stops offering it before the checks
+// run again.
+LRESULT ForgetOffer(void* letter) {
+    ForgetKeptOffer(char(reinterpret_cast<uintptr_t>(letter)));
+    return 1;
+}
+
+void ForgetOfferOfDrive(char letter) {
+    QueueOnUiThread(ForgetOffer, reinterpret_cast<void*>(uintptr_t(uint8_t(letter))));
 }
 
 // Put back: the drive's kept copy written through the same path, read back,
@@ -297,15 +313,27 @@ bool RunPutBack(const WriteJob& job) {
     const DriveName drive = job.destination.Name();
     LogProgress(MessageKind::Ok, IDS_PUT_BACK_STARTED, drive.text);
     PutBackCopy copy;
-    if (!LoadPutBackCopy(job.chosen, &copy)) {
-        LogProgress(MessageKind::Error, IDS_PUT_BACK_DAMAGED, drive.text);
-        return false;
+    switch (LoadPutBackCopy(job.chosen, job.putBackName, &copy)) {
+        case PutBackLoad::Loaded:
+            break;
+        case PutBackLoad::Missing:
+            // Nothing was written and nothing is wrong with the drive.
+            LogProgress(MessageKind::Warning, IDS_PUT_BACK_MISSING, drive.text);
+            ForgetOfferOfDrive(job.destination.text[0]);
+            RunChecks();
+            return false;
+        case PutBackLoad::Damaged:
+            LogProgress(MessageKind::Error, IDS_PUT_BACK_DAMAGED, drive.text);
+            return false;
     }
     const UsbRestartPlan plan = FindUsbDeviceToRestart(job.destination.text[0]);
     const TailSector tail = {copy.header.tailOffset, copy.tail, copy.header.tailSize};
-    const bool written = WriteToDrive(job, copy.kept, KeepBeforeWrite{}, tail, IDS_PUT_BACK_DONE);
-    if (written)
+    KeepRequest check = Win32KeepRequest(&job.chosen, copy.kept, nullptr, &copy.header);
+    const bool written = WriteToDrive(job, copy.kept, KeepingFor(&check), tail, IDS_PUT_BACK_DONE);
+    if (written) {
         RemovePutBackCopy(copy);
+        ForgetOfferOfDrive(job.destination.text[0]);
+    }
     FreePutBackCopy(&copy);
     if (written)
         FinishWrite(job, plan);
@@ -313,9 +341,10 @@ bool RunPutBack(const WriteJob& job) {
 }
 
 // Ctrl+C and Ctrl+Break during a write close the window once the write is
-// over; closing the console (or the session ending) waits for the write,
-// for as long as Windows lets it. Ending in the middle would leave a
-// half-written drive.
+// over. Closing the console, End task or the session ending gives the
+// program a few seconds, whatever it does: it holds on for as long as
+// Windows lets it, and a write cut short is found again at the next start
+// by the record the writer leaves until the read-back.
 BOOL WINAPI OnConsoleControlDuringWrite(DWORD event) {
     if (!IsWriteActive())
         return FALSE;
@@ -412,6 +441,10 @@ bool StartJob(HWND progressBar, bool putBack) {
     job->destination = GetDestination();
     job->chosen = ChosenTarget();
     job->putBack = putBack;
+    if (putBack) {
+        const KeptOffer offer = KeptOfferFor(job->destination.text[0]);
+        snprintf(job->putBackName, sizeof(job->putBackName), "%s", offer.found ? offer.name : "");
+    }
     job->callback = putBack ? PutBackProgress : ProgressCallback;
     g_progressBar = progressBar;
     if (_beginthread(WriterThread, 0, job) == static_cast<uintptr_t>(-1)) {

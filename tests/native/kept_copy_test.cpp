@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "install/keep_step.h"
 #include "install/kept_store.h"
+#include "source/sha256.h"
+#include "storage_model.h"
 
 namespace {
 
@@ -59,6 +62,14 @@ struct FolderModel {
             model->files.erase(from);
             return 0;
         };
+        calls.replace = [](void* c, const char* from, const char* to) -> uint32_t {
+            auto& files = static_cast<FolderModel*>(c)->files;
+            if (!files.count(from))
+                return 2;
+            files[to] = std::move(files[from]);
+            files.erase(from);
+            return 0;
+        };
         calls.remove = [](void* c, const char* name) -> uint32_t {
             return static_cast<FolderModel*>(c)->files.erase(name) ? 0 : 2;
         };
@@ -66,10 +77,11 @@ struct FolderModel {
     }
 };
 
-void SumHash(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
+bool SumHash(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
     memset(digest, 0, 32);
     for (uint32_t i = 0; i < size; ++i)
         digest[i % 32] = uint8_t(digest[i % 32] * 31 + data[i]);
+    return true;
 }
 
 KeptDevice Stick(const char* serial, uint32_t disk = 1) {
@@ -85,12 +97,23 @@ KeptDevice Stick(const char* serial, uint32_t disk = 1) {
     return device;
 }
 
-KeptCopyHeader HeaderFor(const KeptDevice& device, uint64_t keptAt, const std::vector<uint8_t>& kept) {
+// A copy's header; `fingerprint` 0 keeps the medium unknown, as an older
+// version's copies do, -1 makes it a diskette's.
+KeptCopyHeader HeaderFor(const KeptDevice& device, uint64_t keptAt, const std::vector<uint8_t>& kept,
+                         int fingerprint = 0) {
     KeptCopyHeader header{};
     header.device = device;
     header.keptAt = keptAt;
+    header.mark = fingerprint == 0 ? MediumMark::Unknown
+                  : fingerprint < 0 ? MediumMark::NoneToTake
+                                    : MediumMark::Fingerprint;
+    header.fingerprint[0] = uint8_t(fingerprint > 0 ? fingerprint : 0);
     SumHash(kept.data(), uint32_t(kept.size()), header.keptSha256);
     return header;
+}
+
+KeptCopyHeader On(const KeptDevice& device, int fingerprint = 0) {
+    return HeaderFor(device, 0, {}, fingerprint);
 }
 
 TEST(KeptCopy, OnlyTheFirstContentsAreKeptAndOnlyWholeCopiesCount) {
@@ -99,21 +122,25 @@ TEST(KeptCopy, OnlyTheFirstContentsAreKeptAndOnlyWholeCopiesCount) {
     const std::vector<uint8_t> first(kWriteImageSize, 0x41), second(kWriteImageSize, 0x42);
     char name[kKeptNameCapacity];
 
+    // `first` is the user's, `second` the image written over it.
+    KeptCopyHeader firstKeep = HeaderFor(Stick("A1"), 100, first);
+    SumHash(second.data(), kWriteImageSize, firstKeep.imageSha256);
     // A keep that stops before its rename leaves nothing that looks whole.
     folder.failRename = true;
-    EXPECT_EQ(KeepCopy(files, HeaderFor(Stick("A1"), 100, first), first.data(), nullptr, name),
-              KeepOutcome::NotKept);
+    EXPECT_EQ(KeepCopy(files, firstKeep, first.data(), nullptr, name), KeepOutcome::NotKept);
     EXPECT_TRUE(folder.files.empty());
     folder.failRename = false;
     folder.files["kept-0000000000000064.tdwcopy.part"] = first;  // a crash between write and rename
-    EXPECT_FALSE(FindKeptCopy(files, Stick("A1")).found);
+    EXPECT_FALSE(FindKeptCopy(files, On(Stick("A1"))).found);
 
-    ASSERT_EQ(KeepCopy(files, HeaderFor(Stick("A1"), 100, first), first.data(), nullptr, name), KeepOutcome::Kept);
+    ASSERT_EQ(KeepCopy(files, firstKeep, first.data(), nullptr, name), KeepOutcome::Kept);
     EXPECT_EQ(folder.files.size(), 1u) << "the leftover of the crash is gone";
-    // Writing the image again never replaces the user's contents.
-    EXPECT_EQ(KeepCopy(files, HeaderFor(Stick("A1"), 200, second), second.data(), nullptr, name),
-              KeepOutcome::AlreadyKept);
-    const KeptCopyFound found = FindKeptCopy(files, Stick("A1"));
+    // Writing another image over our own never replaces the user's contents.
+    KeptCopyHeader secondKeep = HeaderFor(Stick("A1"), 200, second);
+    secondKeep.imageSha256[0] = 0x77;
+    EXPECT_EQ(KeepCopy(files, secondKeep, second.data(), nullptr, name), KeepOutcome::OwnImage);
+    const KeptCopyFound found = FindKeptCopy(files, On(Stick("A1")));
+    EXPECT_EQ(found.header.imageSha256[0], 0x77) << "the copy records the image now on the drive";
     ASSERT_TRUE(found.found);
     KeptCopyHeader header;
     std::vector<uint8_t> kept(kWriteImageSize), tail(kMaxKeptTailSize);
@@ -124,7 +151,7 @@ TEST(KeptCopy, OnlyTheFirstContentsAreKeptAndOnlyWholeCopiesCount) {
     folder.files[found.name][kKeptHeaderSize + 7] ^= 1;
     EXPECT_FALSE(LoadKeptCopy(files, found.name, SumHash, &header, kept.data(), tail.data()));
     folder.files[found.name].resize(kKeptHeaderSize + 512);
-    EXPECT_FALSE(FindKeptCopy(files, Stick("A1")).found);
+    EXPECT_FALSE(FindKeptCopy(files, On(Stick("A1"))).found);
 }
 
 TEST(KeptCopy, TheOldestGoesPastTwenty) {
@@ -138,9 +165,9 @@ TEST(KeptCopy, TheOldestGoesPastTwenty) {
                   KeepOutcome::Kept);
     }
     EXPECT_EQ(folder.files.size(), kMaxKeptCopies);
-    EXPECT_FALSE(FindKeptCopy(files, Stick("S0")).found);
-    EXPECT_TRUE(FindKeptCopy(files, Stick("S1")).found);
-    EXPECT_TRUE(FindKeptCopy(files, Stick("S20")).found);
+    EXPECT_FALSE(FindKeptCopy(files, On(Stick("S0"))).found);
+    EXPECT_TRUE(FindKeptCopy(files, On(Stick("S1"))).found);
+    EXPECT_TRUE(FindKeptCopy(files, On(Stick("S20"))).found);
 }
 
 TEST(KeptCopy, ACopyGoesBackOnlyToItsOwnDevice) {
@@ -203,6 +230,108 @@ TEST(KeptCopy, AHeaderIsReadOnlyWhenItHoldsTogether) {
         WriteKeptHeader(*h, b);
     }));
     EXPECT_TRUE(refused([](KeptCopyHeader*, uint8_t* b) { memset(b + 176, 'v', 64); }));  // an unended text
+}
+
+bool Sha256(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
+    Sha256Digest result;
+    return Sha256Of(data, size, &result) && memcpy(digest, result.bytes, 32) != nullptr;
+}
+
+// The write path's keep step on a stick model: two cards behind one device
+// identity, a second image over our own, Put back on the wrong card and on
+// its own, twice, and a write that stops after a few chunks.
+TEST(KeptCopy, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
+    FolderModel folder;
+    const KeptFiles files = folder.Calls();
+    StorageModel model = SystemOnly();
+    AddStick(&model, "superfloppy", 'E');
+    const StorageCalls calls = model.Calls();
+    const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+    std::vector<uint8_t> first(kWriteImageSize, 0xE1), second(kWriteImageSize, 0xE2), readBack(kWriteImageSize);
+    const std::vector<uint8_t> cardA = model.disks[1].medium;
+    std::vector<uint8_t> cardB = cardA;
+    for (size_t i = 0; i < cardB.size(); i += 4096)
+        cardB[i] ^= 0x5A;  // its own bytes, before the image's end and past it
+    const auto insert = [&](const std::vector<uint8_t>& card) { model.disks[1].medium = model.disks[1].cache = card; };
+    const auto write = [&](const std::vector<uint8_t>& image, const KeptCopyHeader* putBack, uint64_t at,
+                           WriteProgress progress = {}) {
+        KeepRequest request{&files, Sha256, at, [](const char*) {}, &chosen, image.data(), nullptr, putBack};
+        const RawWriteRequest raw = {&chosen,  image.data(), readBack.data(), progress, 50, 100, KeepingFor(&request),
+                                     {}};
+        return std::make_pair(RunRawWrite(calls, raw).outcome, request);
+    };
+    const auto copies = [&] { return std::count_if(folder.files.begin(), folder.files.end(), [](const auto& f) {
+                                  return IsKeptCopyName(f.first.c_str());
+                              }); };
+
+    const auto [a1, onA] = write(first, nullptr, 100);
+    ASSERT_EQ(a1, RawWriteOutcome::Written);
+    ASSERT_EQ(onA.medium.mark, MediumMark::Fingerprint);
+    insert(cardB);
+    const auto [b1, onB] = write(first, nullptr, 200);
+    EXPECT_EQ(b1, RawWriteOutcome::Written);
+    EXPECT_EQ(copies(), 2) << "card B was written with nothing of it kept";
+    // Another image over our own keeps nothing new, and the copy knows it.
+    EXPECT_EQ(write(second, nullptr, 300).first, RawWriteOutcome::Written);
+    EXPECT_EQ(copies(), 2);
+    const KeptCopyFound copyB = FindKeptCopy(files, onB.medium);
+    uint8_t firstSector[32];
+    Sha256(second.data(), 512, firstSector);
+    EXPECT_EQ(memcmp(copyB.header.firstSectorSha256, firstSector, 32), 0) << "the drive would seem changed since";
+    EXPECT_TRUE(folder.files.count("writing-000000000000012c.tdwmark") == 0) << "the record outlived the read-back";
+
+    // Card A's copy is never written over card B.
+    const KeptCopyFound copyA = FindKeptCopy(files, onA.medium);
+    ASSERT_TRUE(copyA.found && strcmp(copyA.name, copyB.name) != 0);
+    std::vector<uint8_t> kept(kWriteImageSize), tail(kMaxKeptTailSize);
+    KeptCopyHeader header;
+    ASSERT_TRUE(LoadKeptCopy(files, copyA.name, Sha256, &header, kept.data(), tail.data()));
+    const std::vector<uint8_t> bBefore = model.disks[1].medium;
+    EXPECT_EQ(write(kept, &header, 400).first, RawWriteOutcome::NotThisMedium);
+    EXPECT_EQ(model.disks[1].medium, bBefore);
+    insert(std::vector<uint8_t>(model.disks[1].medium.begin(), model.disks[1].medium.begin() + kWriteImageSize));
+    model.disks[1].medium.insert(model.disks[1].medium.end(), cardA.begin() + kWriteImageSize, cardA.end());
+    model.disks[1].cache = model.disks[1].medium;
+    EXPECT_EQ(write(kept, &header, 500).first, RawWriteOutcome::Written);
+    EXPECT_EQ(model.disks[1].medium, cardA);
+    ASSERT_TRUE(RemoveKeptCopy(files, copyA.name));
+    EXPECT_FALSE(FindKeptCopy(files, onA.medium).found) << "Put back offered twice";
+
+    // A write stopped after 40 chunks leaves its record; the next start finds it.
+    auto stop = [](void* m, uint32_t position, uint32_t) {
+        if (position >= 40 * kWriteChunkSize)
+            static_cast<StorageModel*>(m)->disks[1].present = false;
+    };
+    EXPECT_NE(write(first, nullptr, 600, WriteProgress{stop, &model}).first, RawWriteOutcome::Written);
+    model.disks[1].present = true;
+    EXPECT_TRUE(FindWriteRecord(files, onA.medium).found);
+    EXPECT_FALSE(FindWriteRecord(files, onB.medium).found);
+}
+
+// A diskette is all image: its copy has no fingerprint and fits any diskette.
+TEST(KeptCopy, ADisketteIsKeptWithoutAFingerprint) {
+    FolderModel folder;
+    const KeptFiles files = folder.Calls();
+    StorageModel model = SystemOnly();
+    ModelVolume floppy;
+    floppy.name = "\\\\?\\Volume{f1000000-0000-0000-0000-000000000000}\\";
+    floppy.letters = "A";
+    floppy.length = floppy.fileSystemSize = kWriteImageSize;
+    model.volumes.push_back(floppy);
+    model.disketteMedium.assign(kWriteImageSize, 0xF6);
+    const StorageCalls calls = model.Calls();
+    const TargetIdentity chosen = IdentifyTarget(calls, 'A');
+    std::vector<uint8_t> image(kWriteImageSize, 0x33), readBack(kWriteImageSize);
+    KeepRequest request{&files, Sha256, 100, [](const char*) {}, &chosen, image.data(), nullptr, nullptr};
+    const RawWriteRequest raw = {&chosen, image.data(), readBack.data(), {}, 50, 100, KeepingFor(&request), {}};
+    ASSERT_EQ(RunRawWrite(calls, raw).outcome, RawWriteOutcome::Written);
+    EXPECT_TRUE(request.kept);
+    const KeptCopyFound found = FindKeptCopy(files, request.medium);
+    ASSERT_TRUE(found.found);
+    EXPECT_EQ(found.header.mark, MediumMark::NoneToTake);
+    KeptCopyHeader stick = request.medium;
+    stick.mark = MediumMark::Fingerprint;
+    EXPECT_FALSE(IsKeptMedium(found.header, stick));
 }
 
 }  // namespace

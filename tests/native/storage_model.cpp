@@ -1,5 +1,7 @@
 #include "storage_model.h"
 
+#include "install/gpt_backup.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -478,6 +480,19 @@ ModelVolume Volume(const std::string& id, const std::string& letters, int disk, 
     return volume;
 }
 
+// A GPT header at `at`: its own sector, its other copy's, and its CRC.
+void GptHeader(uint8_t* at, uint64_t self, uint64_t other) {
+    memset(at, 0, 92);
+    memcpy(at, "EFI PART", 8);
+    at[10] = 1;  // revision 1.0
+    at[12] = 92;
+    for (int i = 0; i < 8; ++i)
+        at[24 + i] = uint8_t(self >> (8 * i)), at[32 + i] = uint8_t(other >> (8 * i));
+    const uint32_t crc = GptCrc32(at, 92);
+    for (int i = 0; i < 4; ++i)
+        at[16 + i] = uint8_t(crc >> (8 * i));
+}
+
 }  // namespace
 
 StorageModel SystemOnly() {
@@ -506,10 +521,18 @@ void AddStick(StorageModel* model, const std::string& kind, char letter) {
     added.medium[510] = 0x55, added.medium[511] = 0xAA;  // a partition table
     if (kind == "4kn")
         added.sectorSize = 4096;
-    if (kind == "gpt") {
-        memcpy(added.medium.data() + 512, "EFI PART", 8);
-        memcpy(added.medium.data() + kModelDiskBytes - 512, "EFI PART", 8);
+    // GPT: a protective MBR, the header in sector 1 naming the last sector
+    // as its backup, and the backup there ("gpt-named": a damaged backup).
+    // "stale-gpt": re-partitioned with MBR, the old header left in sector 1.
+    const uint64_t lastLba = kModelDiskBytes / 512 - 1;
+    if (kind.find("gpt") != std::string::npos) {
+        added.medium[446 + 4] = kind == "stale-gpt" ? 0x0C : 0xEE;
+        GptHeader(added.medium.data() + 512, 1, lastLba);
     }
+    if (kind == "gpt")
+        GptHeader(added.medium.data() + kModelDiskBytes - 512, lastLba, 1);
+    if (kind == "gpt-named")
+        memcpy(added.medium.data() + kModelDiskBytes - 512, "EFI PART", 8);
     added.cache = added.medium;
     if (kind == "mbr2") {
         const uint64_t half = rest / 2;

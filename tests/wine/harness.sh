@@ -45,15 +45,9 @@ tdw_drive_reset() {
   tdw_kept_clear
 }
 
-# The folder where the program keeps what a drive held before a write; a new
-# drive has nothing kept.
-tdw_kept_folder() {
-  local user
-  for user in "$WINEPREFIX"/drive_c/users/*; do
-    [ "${user##*/}" = Public ] || { echo "$user/AppData/Local/TalvixOS Disk Writer"; return 0; }
-  done
-  echo "$WINEPREFIX/drive_c/users/unknown/AppData/Local/TalvixOS Disk Writer"
-}
+# The folder where the program keeps what a drive held before a write (the
+# computer's application data, not a user's); a new drive has nothing kept.
+tdw_kept_folder() { echo "$WINEPREFIX/drive_c/ProgramData/TalvixOS Disk Writer"; }
 tdw_kept_clear() {
   local folder
   folder=$(tdw_kept_folder)

@@ -43,6 +43,8 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
     # The status list at four scales: the program started four times.
     if(_tdw_name STREQUAL "status_list")
       set(_tdw_timeout 300)
+    elseif(_tdw_name STREQUAL "write_internal")
+      set(_tdw_timeout 240)
     endif()
     # A scenario whose tools this machine lacks ends with 77: skipped, not passed.
     set_tests_properties(wine.${_tdw_name} PROPERTIES

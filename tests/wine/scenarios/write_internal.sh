@@ -4,7 +4,9 @@
 # past it changed, the write's status lines come in order, the bar ends full,
 # the wizard shows the Reboot pane, and the written drive boots in QEMU. What
 # the drive held was kept first: started again, the program offers it back,
-# and Put back makes the drive what it was, every byte.
+# and Put back makes the drive what it was, every byte, once. A second card
+# swapped in behind E: (the same device to Windows) gets a copy of its own,
+# and each card is offered only its own.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -30,6 +32,21 @@ tdw_close_app
 
 tdw_w_boot "$TDW_DRIVE_IMG" "$TDW_W_WORK/boot-internal"
 
+# Card B in the same reader: its own bytes are kept, and it is offered its own copy.
+card_a=$TDW_W_WORK/card-a.img
+mv "$TDW_DRIVE_IMG" "$card_a"
+{ yes 'TDW-second-card' || true; } | head -c 2097152 >"$TDW_DRIVE_IMG"
+cp "$TDW_DRIVE_IMG" "$TDW_W_WORK/card-b.bin"
+tdw_start_app
+tdw_wait_ready
+tdw_w_choose_e
+tdw_w_start
+tdw_w_expect_done
+[ "$(grep -ac '^Kept what drive E: held as' "$TDW_CONSOLE_LOG")" = 1 ] || tdw_fail "card B's contents were not kept"
+[ "$(ls "$(tdw_kept_folder)" | grep -c '\.tdwcopy$')" = 2 ] || tdw_fail "not one copy per card: $(ls "$(tdw_kept_folder)")"
+tdw_close_app
+mv "$card_a" "$TDW_DRIVE_IMG"
+
 # Put back, in a new run of the program, after the drive's first sector was
 # changed; a source the checks refuse keeps Start disabled, not Put back.
 printf 'changed since' | dd of="$TDW_DRIVE_IMG" bs=1 seek=3 conv=notrunc status=none
@@ -50,6 +67,10 @@ tdw_w_expect_status_last "$TDW_W_LINE_REPLUG"
 tdw_w_status_has 'Ok	Drive E: holds again what it held before: it was read back and equals the copy. The copy is deleted.' \
   || tdw_fail "Put back did not end with the drive read back: $(tdw_w_status)"
 tdw_expect install shown
+tdw_expect 0 visible install 114
 tdw_close_app
 cmp "$TDW_W_PATTERN" "$TDW_DRIVE_IMG" >&2 || tdw_fail "the drive is not what it was before the write"
-[ -z "$(ls -A "$(tdw_kept_folder)" 2>/dev/null)" ] || tdw_fail "the copy was not deleted: $(ls "$(tdw_kept_folder)")"
+copies=$(ls -A "$(tdw_kept_folder)")
+[ "$copies" = "$(basename "$(tdw_kept_folder)"/kept-*.tdwcopy)" ] || tdw_fail "card A's copy was not deleted: $copies"
+cmp -n "$TDW_IMAGE_SIZE" -i 1024:0 "$(tdw_kept_folder)/$copies" "$TDW_W_WORK/card-b.bin" >&2 \
+  || tdw_fail "card B's copy is not what card B held"
