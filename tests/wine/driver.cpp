@@ -74,6 +74,11 @@ HWND FindControl(const Context& context, int first, int* code) {
     return control;
 }
 
+// "control <id> on pane '<pane>'", from argv[first], argv[first + 1].
+std::string ControlName(const Context& context, int first) {
+    return std::string("control ") + context.argv[first + 1] + " on pane '" + context.argv[first] + "'";
+}
+
 // "E" or "E:".
 bool IsDriveLetter(const char* text) {
     return text[0] && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z')) &&
@@ -155,6 +160,8 @@ int CmdSelect(Context& context) {
     if (int code = RequireArgs(context, 3, "select <index>"))
         return code;
     HWND list = GetDlgItem(context.main, kPaneList);
+    if (!WaitControlReady(list, "the pane list"))
+        return kFailed;
     int index = atoi(context.argv[2]);
     // The main window takes every command as "show the selected pane".
     LRESULT result = 0;
@@ -176,8 +183,8 @@ int CmdClick(Context& context) {
     HWND control = FindControl(context, post ? 3 : 2, &code);
     if (!control)
         return code;
-    if (!IsWindowEnabled(control) || !IsWindowVisible(control))
-        return Fail(kFailed, "control %s is disabled or hidden", context.argv[post ? 4 : 3]);
+    if (!WaitControlReady(control, ControlName(context, post ? 3 : 2).c_str()))
+        return kFailed;
     if (post)
         return PostMessageA(control, BM_CLICK, 0, 0) ? kOk : Fail(kFailed, "PostMessage failed");
     return Send(control, BM_CLICK, 0, 0) ? kOk : Fail(kFailed, "the button does not answer BM_CLICK");
@@ -273,6 +280,8 @@ int CmdPick(Context& context) {
     HWND list = FindControl(context, 2, &code);
     if (!list)
         return code;
+    if (!WaitControlReady(list, ControlName(context, 2).c_str()))
+        return kFailed;
     int index = atoi(context.argv[4]);
     LRESULT result = 0;
     if (!Send(list, LB_SETCURSEL, index, 0, &result) || result == LB_ERR)
@@ -313,6 +322,8 @@ int CmdLang(Context& context) {
     if (int code = RequireArgs(context, 3, "lang <index>"))
         return code;
     HWND bar = GetDlgItem(context.main, kLanguageBar);
+    if (!WaitControlReady(bar, "the language bar"))
+        return kFailed;
     int index = atoi(context.argv[2]);
     if (index < 0 || index >= (int)SendOrZero(bar, TB_BUTTONCOUNT))
         return Fail(kNotFound, "the language bar has no button %d", index);
@@ -599,6 +610,8 @@ int CmdSetText(Context& context) {
     HWND control = FindControl(context, 2, &code);
     if (!control)
         return code;
+    if (!WaitControlReady(control, ControlName(context, 2).c_str()))
+        return kFailed;
     LRESULT ok = 0;
     if (!Send(control, WM_SETTEXT, 0, (LPARAM)context.argv[4], &ok) || !ok)
         return Fail(kFailed, "the control does not take the text");
@@ -662,6 +675,8 @@ int CmdFileDialog(Context& context) {
         }
         if (!edit)
             return Fail(kNotFound, "the open-file dialog has no name field");
+        if (!WaitControlReady(edit, "the open-file dialog's name field"))
+            return kFailed;
         LRESULT done = 0;
         if (!Send(edit, WM_SETTEXT, 0, (LPARAM)context.argv[3], &done) || !done)
             return Fail(kFailed, "the name field does not take the path");
@@ -715,6 +730,8 @@ BOOL CALLBACK FindPushButton(HWND window, LPARAM param) {
 // look is then undone with a sent message, which a window that has quit
 // never answers. Fails when the window goes or stops taking messages.
 int CmdEscape(Context& context) {
+    if (!WaitControlReady(context.main, "the main window"))
+        return kFailed;
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
     DWORD thread = GetWindowThreadProcessId(context.main, nullptr);
@@ -786,6 +803,19 @@ void AddKey(std::vector<INPUT>* inputs, WORD key, bool extended, bool up) {
     inputs->push_back(input);
 }
 
+// Windows hands a thread its input after sent and posted messages, and a
+// repaint only once no input is left: the pane list made to need painting
+// after the keys, and seen painted, means every key before it was taken.
+bool WaitInputTaken(HWND main) {
+    HWND marker = GetDlgItem(main, kPaneList);
+    if (!marker || !IsWindowVisible(marker) || !InvalidateRect(marker, nullptr, FALSE))
+        return false;
+    for (DWORD start = GetTickCount(); GetUpdateRect(marker, nullptr, FALSE); Sleep(kPollMs))
+        if (GetTickCount() - start > kReadyTimeoutMs)
+            return false;
+    return true;
+}
+
 // keys <key>...: real key presses, as a keyboard gives them, to the wizard
 // brought to the foreground. A key is one of tab enter esc space up down
 // left right home end c f10 apps; "shift+" or "ctrl+" in front holds that
@@ -814,6 +844,8 @@ int CmdKeys(Context& context) {
         if (held)
             AddKey(&inputs, held, false, true);
     }
+    if (!WaitControlReady(context.main, "the main window"))
+        return kFailed;
     // Keys go to the foreground window's thread: make the wizard that first.
     SetForegroundWindow(context.main);
     for (DWORD start = GetTickCount(); GetForegroundWindow() != context.main; Sleep(kPollMs))
@@ -822,10 +854,9 @@ int CmdKeys(Context& context) {
     UINT count = (UINT)inputs.size();
     if (SendInput(count, inputs.data(), sizeof(INPUT)) != count)
         return Fail(kFailed, "SendInput did not take all %u key events (error %lu)", count, GetLastError());
-    // Input is read after sent and posted messages: a pause lets it come
-    // first, the answer to WM_NULL shows the window still works.
-    Sleep(kPollMs * 2);
-    return Send(context.main, WM_NULL, 0, 0) ? kOk : Fail(kFailed, "the window stopped answering");
+    if (!WaitInputTaken(context.main))
+        return Fail(kFailed, "the window did not take the keys within %lu ms", kReadyTimeoutMs);
+    return kOk;
 }
 
 // Gives a control the focus as the dialog itself would.
@@ -836,6 +867,8 @@ int CmdFocusOn(Context& context) {
     HWND control = FindControl(context, 2, &code);
     if (!control)
         return code;
+    if (!WaitControlReady(control, ControlName(context, 2).c_str()))
+        return kFailed;
     return Send(context.main, WM_NEXTDLGCTL, (WPARAM)control, TRUE) ? kOk : Fail(kFailed, "the window does not answer");
 }
 
