@@ -79,7 +79,6 @@ tdw_expect 1 enabled install 111
 # after it is handled after it: once the focus moved, Enter had its turn.
 press "install 111" shift+tab shift+tab
 press "install 101" enter tab
-sleep 1
 tdw_expect install shown
 tdw_console_has "Fly :)" && tdw_fail "Enter on Install started a write"
 tdw_w_status_has "$TDW_W_LINE_START" && tdw_fail "Enter on Install started a write: $(tdw_w_status)"
