@@ -662,9 +662,9 @@ int CmdFileDialog(Context& context) {
         return Fail(kUsage, "filedialog ok <path> | cancel");
     if (int code = ok ? RequireArgs(context, 4, "filedialog ok <path>") : kOk)
         return code;
-    HWND dialog = WaitFileDialog(context.main, kSendTimeoutMs, true);
+    HWND dialog = WaitFileDialog(context.main, kReadyTimeoutMs, true);
     if (!dialog)
-        return Fail(kNotFound, "no open-file dialog within %u ms", kSendTimeoutMs);
+        return Fail(kNotFound, "no open-file dialog within %lu ms", kReadyTimeoutMs);
     if (ok) {
         // The name field is an edit inside the combo box.
         HWND combo = GetDlgItem(dialog, kFileNameCombo);
@@ -683,7 +683,7 @@ int CmdFileDialog(Context& context) {
     }
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(ok ? IDOK : IDCANCEL, BN_CLICKED),
                  (LPARAM)GetDlgItem(dialog, ok ? IDOK : IDCANCEL));
-    if (!WaitFileDialog(context.main, kSendTimeoutMs, false))
+    if (!WaitFileDialog(context.main, kReadyTimeoutMs, false))
         return Fail(kFailed, "the open-file dialog is still open after %s", ok ? "OK" : "Cancel");
     return kOk;
 }
