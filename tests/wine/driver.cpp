@@ -602,18 +602,21 @@ int CmdGeometry(Context& context) {
 }
 
 // Sets a control's text as typing would leave it (the window system carries
-// the text across to the program).
+// the text across to the program); --hidden: of a control off screen, which
+// only another program can do.
 int CmdSetText(Context& context) {
-    if (int code = RequireArgs(context, 5, "settext <pane> <id> <text>"))
+    bool hidden = context.argc > 2 && strcmp(context.argv[2], "--hidden") == 0;
+    int first = hidden ? 3 : 2;
+    if (int code = RequireArgs(context, first + 3, "settext [--hidden] <pane> <id> <text>"))
         return code;
     int code = kOk;
-    HWND control = FindControl(context, 2, &code);
+    HWND control = FindControl(context, first, &code);
     if (!control)
         return code;
-    if (!WaitControlReady(control, ControlName(context, 2).c_str()))
+    if (!hidden && !WaitControlReady(control, ControlName(context, first).c_str()))
         return kFailed;
     LRESULT ok = 0;
-    if (!Send(control, WM_SETTEXT, 0, (LPARAM)context.argv[4], &ok) || !ok)
+    if (!Send(control, WM_SETTEXT, 0, (LPARAM)context.argv[first + 2], &ok) || !ok)
         return Fail(kFailed, "the control does not take the text");
     return kOk;
 }
@@ -1144,7 +1147,7 @@ const Command kCommands[] = {
     {"strings", CmdStrings, true, "strings <pane> <id>  each row's string of a list box (what a screen reader reads)"},
     {"geometry", CmdGeometry, true,
      "geometry             row heights of the three lists and the first status line's drawn icon size"},
-    {"settext", CmdSetText, true, "settext <pane> <id> <text>  set a control's text"},
+    {"settext", CmdSetText, true, "settext [--hidden] <pane> <id> <text>  set a control's text (--hidden: one off screen)"},
     {"filedialog", CmdFileDialog, true,
      "filedialog ok <path> | cancel  answer the open-file dialog and wait until it closes"},
     {"mount", CmdMount, false,
