@@ -135,8 +135,8 @@ tdw_close_app
 tdw_w_drive_restore
 # The drive holds the write until the checks of the window are done.
 gate=$work/writes-may-go
-rm -f "$gate"
 mount_drive --keep --hold-writes "$gate"
+rm -f "$gate"
 ln -sfn "$drive_file" "$TDW_DRIVE_IMG"
 tdw_start_app
 tdw_wait_ready
