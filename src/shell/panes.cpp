@@ -162,6 +162,20 @@ void KeepKeyboardFocus(HWND before) {
         FocusControl(target);
 }
 
+// The chooser reads the loader's outcome and keeps the typed path as it is
+// shown and hidden, and it does so again on every showing of Welcome. When it
+// is on screen already it is told so by the same messages, never hidden: a
+// radio button or the path hidden for a moment would refuse a click or a key
+// that comes in that moment (a focus change alone re-shows the pane).
+void ShowSourceChooserAgain() {
+    if ((GetWindowLongPtrA(g_sourceChooser, GWL_STYLE) & WS_VISIBLE) == 0) {
+        ShowWindow(g_sourceChooser, SW_SHOW);
+        return;
+    }
+    SendMessageA(g_sourceChooser, WM_SHOWWINDOW, FALSE, 0);
+    SendMessageA(g_sourceChooser, WM_SHOWWINDOW, TRUE, 0);
+}
+
 LRESULT SwitchPaneOnUiThread(void*) {
     SwitchPane(nullptr);
     return 1;
@@ -221,8 +235,7 @@ void SwitchPane(HWND mainWindow) {
         CreateOtherPanes();
     const HWND chosen = g_panes[index];
     if (index == PaneWelcome && g_sourceChooser != nullptr) {
-        ShowWindow(g_sourceChooser, SW_HIDE);
-        ShowWindow(g_sourceChooser, SW_SHOW);
+        ShowSourceChooserAgain();
         RelocalisePane(g_sourceChooser);
     }
     RelocalisePane(chosen);

@@ -66,6 +66,8 @@ int CmdLang(Context& context) {
     if (int code = RequireArgs(context, 3, "lang <index>"))
         return code;
     HWND bar = GetDlgItem(context.main, kLanguageBar);
+    if (!WaitControlReady(bar, "the language bar"))
+        return kFailed;
     int index = atoi(context.argv[2]);
     if (index < 0 || index >= (int)SendOrZero(bar, TB_BUTTONCOUNT))
         return Fail(kNotFound, "the language bar has no button %d", index);
@@ -155,16 +157,21 @@ int CmdGeometry(Context& context) {
 }
 
 // Sets a control's text as typing would leave it (the window system carries
-// the text across to the program).
+// the text across to the program); --hidden: of a control off screen, which
+// only another program can do.
 int CmdSetText(Context& context) {
-    if (int code = RequireArgs(context, 5, "settext <pane> <id> <text>"))
+    bool hidden = context.argc > 2 && strcmp(context.argv[2], "--hidden") == 0;
+    int first = hidden ? 3 : 2;
+    if (int code = RequireArgs(context, first + 3, "settext [--hidden] <pane> <id> <text>"))
         return code;
     int code = kOk;
-    HWND control = FindControl(context, 2, &code);
+    HWND control = FindControl(context, first, &code);
     if (!control)
         return code;
+    if (!hidden && !WaitControlReady(control, ControlName(context, first).c_str()))
+        return kFailed;
     LRESULT ok = 0;
-    if (!Send(control, WM_SETTEXT, 0, (LPARAM)context.argv[4], &ok) || !ok)
+    if (!Send(control, WM_SETTEXT, 0, (LPARAM)context.argv[first + 2], &ok) || !ok)
         return Fail(kFailed, "the control does not take the text");
     return kOk;
 }
@@ -215,9 +222,9 @@ int CmdFileDialog(Context& context) {
         return Fail(kUsage, "filedialog ok <path> | cancel");
     if (int code = ok ? RequireArgs(context, 4, "filedialog ok <path>") : kOk)
         return code;
-    HWND dialog = WaitFileDialog(context.main, kSendTimeoutMs, true);
+    HWND dialog = WaitFileDialog(context.main, kReadyTimeoutMs, true);
     if (!dialog)
-        return Fail(kNotFound, "no open-file dialog within %u ms", kSendTimeoutMs);
+        return Fail(kNotFound, "no open-file dialog within %lu ms", kReadyTimeoutMs);
     if (ok) {
         // The name field is an edit inside the combo box.
         HWND combo = GetDlgItem(dialog, kFileNameCombo);
@@ -228,13 +235,15 @@ int CmdFileDialog(Context& context) {
         }
         if (!edit)
             return Fail(kNotFound, "the open-file dialog has no name field");
+        if (!WaitControlReady(edit, "the open-file dialog's name field"))
+            return kFailed;
         LRESULT done = 0;
         if (!Send(edit, WM_SETTEXT, 0, (LPARAM)context.argv[3], &done) || !done)
             return Fail(kFailed, "the name field does not take the path");
     }
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(ok ? IDOK : IDCANCEL, BN_CLICKED),
                  (LPARAM)GetDlgItem(dialog, ok ? IDOK : IDCANCEL));
-    if (!WaitFileDialog(context.main, kSendTimeoutMs, false))
+    if (!WaitFileDialog(context.main, kReadyTimeoutMs, false))
         return Fail(kFailed, "the open-file dialog is still open after %s", ok ? "OK" : "Cancel");
     return kOk;
 }
@@ -299,6 +308,8 @@ BOOL CALLBACK FindPushButton(HWND window, LPARAM param) {
 // look is then undone with a sent message, which a window that has quit
 // never answers. Fails when the window goes or stops taking messages.
 int CmdEscape(Context& context) {
+    if (!WaitControlReady(context.main, "the main window"))
+        return kFailed;
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
     DWORD thread = GetWindowThreadProcessId(context.main, nullptr);
@@ -370,6 +381,19 @@ void AddKey(std::vector<INPUT>* inputs, WORD key, bool extended, bool up) {
     inputs->push_back(input);
 }
 
+// Windows hands a thread its input after sent and posted messages, and a
+// repaint only once no input is left: the pane list made to need painting
+// after the keys, and seen painted, means every key before it was taken.
+bool WaitInputTaken(HWND main) {
+    HWND marker = GetDlgItem(main, kPaneList);
+    if (!marker || !IsWindowVisible(marker) || !InvalidateRect(marker, nullptr, FALSE))
+        return false;
+    for (DWORD start = GetTickCount(); GetUpdateRect(marker, nullptr, FALSE); Sleep(kPollMs))
+        if (GetTickCount() - start > kReadyTimeoutMs)
+            return false;
+    return true;
+}
+
 // keys <key>...: real key presses, as a keyboard gives them, to the wizard
 // brought to the foreground. A key is one of tab enter esc space up down
 // left right home end c f10 apps; "shift+" or "ctrl+" in front holds that
@@ -398,6 +422,8 @@ int CmdKeys(Context& context) {
         if (held)
             AddKey(&inputs, held, false, true);
     }
+    if (!WaitControlReady(context.main, "the main window"))
+        return kFailed;
     // Keys go to the foreground window's thread: make the wizard that first.
     SetForegroundWindow(context.main);
     for (DWORD start = GetTickCount(); GetForegroundWindow() != context.main; Sleep(kPollMs))
@@ -406,10 +432,9 @@ int CmdKeys(Context& context) {
     UINT count = (UINT)inputs.size();
     if (SendInput(count, inputs.data(), sizeof(INPUT)) != count)
         return Fail(kFailed, "SendInput did not take all %u key events (error %lu)", count, GetLastError());
-    // Input is read after sent and posted messages: a pause lets it come
-    // first, the answer to WM_NULL shows the window still works.
-    Sleep(kPollMs * 2);
-    return Send(context.main, WM_NULL, 0, 0) ? kOk : Fail(kFailed, "the window stopped answering");
+    if (!WaitInputTaken(context.main))
+        return Fail(kFailed, "the window did not take the keys within %lu ms", kReadyTimeoutMs);
+    return kOk;
 }
 
 // Gives a control the focus as the dialog itself would.
@@ -420,6 +445,8 @@ int CmdFocusOn(Context& context) {
     HWND control = FindControl(context, 2, &code);
     if (!control)
         return code;
+    if (!WaitControlReady(control, ControlName(context, 2).c_str()))
+        return kFailed;
     return Send(context.main, WM_NEXTDLGCTL, (WPARAM)control, TRUE) ? kOk : Fail(kFailed, "the window does not answer");
 }
 
@@ -687,7 +714,7 @@ const Command kCommands[] = {
     {"strings", CmdStrings, true, "strings <pane> <id>  each row's string of a list box (what a screen reader reads)"},
     {"geometry", CmdGeometry, true,
      "geometry             row heights of the three lists and the first status line's drawn icon size"},
-    {"settext", CmdSetText, true, "settext <pane> <id> <text>  set a control's text"},
+    {"settext", CmdSetText, true, "settext [--hidden] <pane> <id> <text>  set a control's text (--hidden: one off screen)"},
     {"filedialog", CmdFileDialog, true,
      "filedialog ok <path> | cancel  answer the open-file dialog and wait until it closes"},
     {"mount", CmdMount, false,

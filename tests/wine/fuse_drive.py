@@ -6,7 +6,9 @@ Mounts a FUSE file system holding one file, disk.img, of a fixed size. By
 default a write to it reports every byte as written and throws the bytes
 away, and a read always returns the fill byte. With --keep the file holds the
 fill byte until written and keeps what is written; --write-delay-ms makes
-every write take that long, so that a write of the whole image lasts a while. With direct_io the kernel keeps no page cache
+every write take that long, so that a write of the whole image lasts a while;
+--hold-writes FILE holds every write until FILE exists, so that a write lasts
+until the test lets it go, however busy the machine. With direct_io the kernel keeps no page cache
 for the file, so a read never hands back bytes that were written, whether the
 reader opened it with O_DIRECT or not.
 
@@ -20,6 +22,7 @@ Needs Debian's python3-fusepy and /dev/fuse.
 """
 import argparse
 import errno
+import os
 import stat
 import sys
 import time
@@ -37,12 +40,13 @@ FILE_NAME = "/disk.img"
 class FuseDrive(fuse.Operations):
     use_ns = True
 
-    def __init__(self, size, fill, log, keep, write_delay):
+    def __init__(self, size, fill, log, keep, write_delay, hold):
         self.size = size
         self.fill = fill
         self.log = log
         self.kept = bytearray([fill]) * size if keep else None
         self.write_delay = write_delay
+        self.hold = hold
         self.stamp = time.time_ns()
 
     def note(self, line):
@@ -81,6 +85,8 @@ class FuseDrive(fuse.Operations):
         self.note("write %d %d" % (offset, len(data)))
         if self.write_delay:
             time.sleep(self.write_delay)
+        while self.hold and not os.path.exists(self.hold):
+            time.sleep(0.01)
         if self.kept is not None:
             if offset + len(data) > self.size:
                 raise fuse.FuseOSError(errno.ENOSPC)
@@ -123,11 +129,12 @@ def main():
     parser.add_argument("--log", help="file to log opens, reads and writes to")
     parser.add_argument("--keep", action="store_true", help="keep what is written")
     parser.add_argument("--write-delay-ms", type=int, default=0, help="how long each write takes")
+    parser.add_argument("--hold-writes", help="every write waits until this file exists")
     args = parser.parse_args()
     log = open(args.log, "a", encoding="ascii") if args.log else None
     # direct_io: no page cache, every read reaches read() above. big_writes:
     # writes arrive in pieces of up to 128 KiB, not 4 KiB.
-    drive = FuseDrive(args.size, args.fill, log, args.keep, args.write_delay_ms / 1000.0)
+    drive = FuseDrive(args.size, args.fill, log, args.keep, args.write_delay_ms / 1000.0, args.hold_writes)
     fuse.FUSE(drive, args.mountpoint,
               foreground=True, nothreads=True, direct_io=True, big_writes=True,
               fsname="tdw-forgetful")

@@ -87,6 +87,49 @@ LRESULT SendOrZero(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return result;
 }
 
+// ---- Waiting for a control ----------------------------------------------
+
+namespace {
+
+// What keeps a user from using the control: "gone", or its visibility and
+// enabled state, with the window that hides or disables it when not itself.
+std::string ControlState(HWND control) {
+    if (!IsWindow(control))
+        return "gone";
+    char state[160];
+    HWND hider = control;
+    while (hider && (GetWindowLongA(hider, GWL_STYLE) & WS_VISIBLE))
+        hider = GetParent(hider);
+    HWND top = GetAncestor(control, GA_ROOT);
+    snprintf(state, sizeof state, "%s, %s", !hider ? "visible" : "hidden", IsWindowEnabled(control) ? "enabled" : "disabled");
+    std::string text = state;
+    if (hider && hider != control) {
+        snprintf(state, sizeof state, " (inside hidden window %d)", GetDlgCtrlID(hider));
+        text += state;
+    }
+    if (top && top != control && !IsWindowEnabled(top))
+        text += " (its window disabled: a modal dialog is open)";
+    return text;
+}
+
+bool IsReady(HWND control) {
+    HWND top = GetAncestor(control, GA_ROOT);
+    return IsWindow(control) && IsWindowVisible(control) && IsWindowEnabled(control) && (!top || IsWindowEnabled(top));
+}
+
+}  // namespace
+
+bool WaitControlReady(HWND control, const char* what) {
+    const DWORD kPollMs = 50;
+    for (DWORD start = GetTickCount(); !IsReady(control); Sleep(kPollMs)) {
+        if (GetTickCount() - start >= kReadyTimeoutMs) {
+            Fail(1, "%s not usable after %lu ms: %s", what, kReadyTimeoutMs, ControlState(control).c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 // ---- Finding the windows ------------------------------------------------
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 
 const UINT kSendTimeoutMs = 15000;  // generous: a busy or slow machine is no failure
+const DWORD kReadyTimeoutMs = 30000;  // as long as any wait of the scenarios
 const int kPaneList = 2002;
 
 int Fail(int code, const char* format, ...);
@@ -17,6 +18,11 @@ void Print(const char* format, ...);
 void CaptureOutput(std::string* printed, std::string* failed);
 // Texts are printed on one line: CR, LF and tab are escaped as \r \n \t.
 std::string Escape(const std::string& text);
+
+// Waits, up to kReadyTimeoutMs, until `control` can be used as a user would:
+// it and every window it lies in shown, it and its top-level window enabled.
+// At the limit says on stderr what it saw of the control named `what`.
+bool WaitControlReady(HWND control, const char* what);
 
 bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr);
 LRESULT SendOrZero(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);

@@ -76,6 +76,11 @@ HWND FindControl(const Context& context, int first, int* code) {
     return control;
 }
 
+// "control <id> on pane '<pane>'", from argv[first], argv[first + 1].
+std::string ControlName(const Context& context, int first) {
+    return std::string("control ") + context.argv[first + 1] + " on pane '" + context.argv[first] + "'";
+}
+
 // "E" or "E:".
 bool IsDriveLetter(const char* text) {
     return text[0] && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z')) &&
@@ -157,6 +162,8 @@ int CmdSelect(Context& context) {
     if (int code = RequireArgs(context, 3, "select <index>"))
         return code;
     HWND list = GetDlgItem(context.main, kPaneList);
+    if (!WaitControlReady(list, "the pane list"))
+        return kFailed;
     int index = atoi(context.argv[2]);
     // The main window takes every command as "show the selected pane".
     LRESULT result = 0;
@@ -178,8 +185,8 @@ int CmdClick(Context& context) {
     HWND control = FindControl(context, post ? 3 : 2, &code);
     if (!control)
         return code;
-    if (!IsWindowEnabled(control) || !IsWindowVisible(control))
-        return Fail(kFailed, "control %s is disabled or hidden", context.argv[post ? 4 : 3]);
+    if (!WaitControlReady(control, ControlName(context, post ? 3 : 2).c_str()))
+        return kFailed;
     if (post)
         return PostMessageA(control, BM_CLICK, 0, 0) ? kOk : Fail(kFailed, "PostMessage failed");
     return Send(control, BM_CLICK, 0, 0) ? kOk : Fail(kFailed, "the button does not answer BM_CLICK");
@@ -265,6 +272,8 @@ int CmdPick(Context& context) {
     HWND list = FindControl(context, 2, &code);
     if (!list)
         return code;
+    if (!WaitControlReady(list, ControlName(context, 2).c_str()))
+        return kFailed;
     int index = atoi(context.argv[4]);
     LRESULT result = 0;
     if (!Send(list, LB_SETCURSEL, index, 0, &result) || result == LB_ERR)

@@ -50,6 +50,8 @@ struct Context {
 int RequireArgs(const Context& context, int count, const char* usage);
 // Resolves "<pane> <id>" from argv[first], argv[first + 1].
 HWND FindControl(const Context& context, int first, int* code);
+// "control <id> on pane '<pane>'", from argv[first], argv[first + 1].
+std::string ControlName(const Context& context, int first);
 // "E" or "E:".
 bool IsDriveLetter(const char* text);
 // The string of a list-box row, as a screen reader gets it.

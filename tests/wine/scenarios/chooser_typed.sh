@@ -23,7 +23,7 @@ tdw_goto 0
 drv click chooser 104 >/dev/null || tdw_fail "cannot choose an external image"
 tdw_goto 1
 # Typed while the Welcome pane is away: the checks keep the path of leaving.
-drv settext chooser 1009 "$later" >/dev/null || tdw_fail "cannot change the edit"
+drv settext --hidden chooser 1009 "$later" >/dev/null || tdw_fail "cannot change the edit"
 tdw_goto 2
 tdw_expect_out "Ok	Sourcefile: $image" tdw_source_line
 tdw_goto 0

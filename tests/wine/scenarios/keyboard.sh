@@ -88,7 +88,6 @@ tdw_expect 1 enabled install 111
 # handled after it: once the focus moved, Enter had its turn.
 press "install 1018" shift+tab shift+tab shift+tab
 press "install 111" enter tab
-sleep 1
 tdw_expect install shown
 tdw_console_has "Fly :)" && tdw_fail "Enter on Install started a write"
 tdw_w_status_has "$TDW_W_LINE_START" && tdw_fail "Enter on Install started a write: $(tdw_w_status)"

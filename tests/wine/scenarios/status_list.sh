@@ -18,10 +18,12 @@ status_has() { drv status 2>/dev/null | grep -xF -- "$1" >/dev/null; }
 expect_line() {
   tdw_wait_until "$TDW_TIMEOUT" status_has "$1" || tdw_fail "no line '$1' in: $(drv status 2>&1 | tr '\n' '|')"
 }
+# Lines of no known kind, or drawn with another icon (or not drawn yet).
+unknown_kinds() { drv status --drawn 2>&1 | grep -vE $'^(Error|Ok|Warning)\t.+$'; }
+known_kinds() { [ -z "$(unknown_kinds)" ]; }
 expect_known_kinds() {
-  local bad
-  bad=$(drv status --drawn | grep -vE $'^(Error|Ok|Warning)\t.+$') || true
-  [ -z "$bad" ] || tdw_fail "status lines of no known kind, or drawn with another icon: $bad"
+  tdw_wait_until "$TDW_TIMEOUT" known_kinds \
+    || tdw_fail "status lines of no known kind, or drawn with another icon: $(unknown_kinds)"
 }
 
 tdw_start_app

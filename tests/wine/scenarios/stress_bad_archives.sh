@@ -101,7 +101,8 @@ while IFS=$'\t' read -r name reason; do
   exe=$work/$name/TalvixDiskWriter.exe
   mkdir -p "$work/$name"
   cat "$plain" "$work/archives/$name.zip" >"$exe" || tdw_fail "cannot attach $name"
-  touch "$marker"; sleep 0.01
+  # What the program changes must come at a later tick of the file clock.
+  touch "$marker"; until touch "$marker.tick" && [ "$marker.tick" -nt "$marker" ]; do :; done
   TDW_EXE=$exe tdw_start_app
   tdw_wait_ready
   tdw_expect_console "Ready..."

@@ -23,7 +23,8 @@ second_log=$TDW_LOG_DIR/$TDW_TEST.second.console.log
 second_pid=
 stop_second() {
   [ -n "$second_pid" ] || return 0
-  kill "$second_pid" 2>/dev/null && sleep 1
+  kill "$second_pid" 2>/dev/null
+  for _ in $(seq 1 $((TDW_TIMEOUT * 10))); do kill -0 "$second_pid" 2>/dev/null || break; sleep 0.1; done
   kill -9 "$second_pid" 2>/dev/null
   wait "$second_pid" 2>/dev/null
   second_pid=

@@ -44,6 +44,7 @@ fuse_gone() { ! kill -0 "$fuse_pid" 2>/dev/null; }
 # Unmounts the drive (also one left by a run that was killed) and ends its
 # process, which normally ends by itself once unmounted.
 unmount_drive() {
+  [ -n "${gate:-}" ] && touch "$gate"   # a held write may end
   if mountpoint -q "$mnt" 2>/dev/null; then
     fusermount3 -u "$mnt" 2>/dev/null || fusermount3 -uz "$mnt" || tdw_log "cannot unmount $mnt"
   fi
@@ -64,7 +65,7 @@ mount_drive() {
   "$fuse_python" "$fuse_script" "$mnt" --size 2097152 --fill 0xE5 --log "$drive_log" "$@" \
     </dev/null >"$work/fuse.log" 2>&1 &
   fuse_pid=$!
-  tdw_wait_until 10 mountpoint -q "$mnt" || tdw_fail "the FUSE drive did not come up: $(cat "$work/fuse.log")"
+  tdw_wait_until "$TDW_TIMEOUT" mountpoint -q "$mnt" || tdw_fail "the FUSE drive did not come up: $(cat "$work/fuse.log")"
   [ "$(stat -c %s "$drive_file")" = 2097152 ] || tdw_fail "the FUSE drive file is not 2 MiB: $(ls -l "$drive_file")"
 }
 
@@ -132,7 +133,10 @@ tdw_close_app
 
 # ---- 2. closed, and the session ended, in the middle of a slow write ----------
 tdw_w_drive_restore
-mount_drive --keep --write-delay-ms 15
+# The drive holds the write until the checks of the window are done.
+gate=$work/writes-may-go
+mount_drive --keep --hold-writes "$gate"
+rm -f "$gate"
 ln -sfn "$drive_file" "$TDW_DRIVE_IMG"
 tdw_start_app
 tdw_wait_ready
@@ -143,11 +147,16 @@ tdw_expect 0 endsession
 drv close >/dev/null || tdw_fail "cannot close the window"
 writes_at_close=$(grep -c '^write ' "$drive_log")
 closing_title() { [ "$(drv title 2>/dev/null)" = "TalvixOS Disk Writer: closes when the write is over" ]; }
-tdw_wait_until 10 closing_title || tdw_fail "the title does not say the wizard closes after the write: $(drv title 2>&1)"
+tdw_wait_until "$TDW_TIMEOUT" closing_title || tdw_fail "the title does not say the wizard closes after the write: $(drv title 2>&1)"
 [ "$writes_at_close" -lt 160 ] || tdw_fail "the write was already over when the window was closed"
 tdw_app_running || tdw_fail "the program ended in the middle of the write"
-# A session that ends all the same is held until the write is over.
-drv endsession end >/dev/null || tdw_fail "the window did not handle the session's end"
+# A session that ends all the same is held until the write is over: the
+# drive lets the write go once the window waits for it.
+drv endsession end >"$work/endsession.out" 2>&1 &
+ending=$!
+tdw_expect_console "Waiting for the write to end before ending..."
+touch "$gate"
+wait "$ending" || tdw_fail "the window did not handle the session's end: $(cat "$work/endsession.out")"
 tdw_console_has "Read back: all $TDW_IMAGE_SIZE bytes match." || tdw_fail "the session's end did not wait for the write"
 tdw_wait_app_exit 120 || tdw_fail "the program did not end after the write"
 [ "$TDW_APP_RC" = 0 ] || tdw_fail "the program ended with exit code $TDW_APP_RC"
