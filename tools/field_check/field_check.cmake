@@ -10,7 +10,8 @@ add_executable(field-check
   ${CMAKE_SOURCE_DIR}/src/install/page_files.cpp ${CMAKE_SOURCE_DIR}/src/install/target_identity.cpp
   ${CMAKE_SOURCE_DIR}/src/install/disk_descriptor.cpp ${CMAKE_SOURCE_DIR}/src/install/write_target.cpp
   ${CMAKE_SOURCE_DIR}/src/install/write_loop.cpp ${CMAKE_SOURCE_DIR}/src/install/volume_prep.cpp
-  ${CMAKE_SOURCE_DIR}/src/install/write_errors.cpp
+  ${CMAKE_SOURCE_DIR}/src/install/write_errors.cpp ${CMAKE_SOURCE_DIR}/src/install/gpt_backup.cpp
+  ${CMAKE_SOURCE_DIR}/src/install/kept_copy.cpp
   ${CMAKE_SOURCE_DIR}/src/devices/device_path.cpp ${CMAKE_SOURCE_DIR}/src/text/console.cpp
   ${CMAKE_SOURCE_DIR}/src/source/sha256.cpp ${CMAKE_SOURCE_DIR}/src/source/sha256_cng.cpp
   ${CMAKE_SOURCE_DIR}/src/source/file_io.cpp ${CMAKE_SOURCE_DIR}/src/source/pe_overlay.cpp
