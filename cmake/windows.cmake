@@ -45,16 +45,25 @@ target_include_directories(tdw_program PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_S
 # stored in the file, instead of .bss.
 target_compile_options(tdw_program PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti> -ffunction-sections -Os)
+# The 32-bit program is for old PCs, often with little room: nothing in it
+# unwinds (32-bit Windows reads no unwind tables of ours), it keeps no frame
+# pointer (its symbols file still tells a crash's stack), and it is optimised
+# for size across the whole program at link time.
+set(TDW_PROGRAM_LINK_OPTIONS)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_compile_options(tdw_program PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables -fomit-frame-pointer -Oz -flto)
+  set(TDW_PROGRAM_LINK_OPTIONS -Oz -flto)
+endif()
 set(TDW_PROGRAM_LIBRARIES
   ${TDW_ZLIB} comctl32 comdlg32 shell32 ole32 oleaut32 uuid cfgmgr32 setupapi bcrypt advapi32 gdi32 user32 kernel32)
 
 add_executable(TalvixDiskWriter-plain $<TARGET_OBJECTS:tdw_program>)
 set_target_properties(TalvixDiskWriter-plain PROPERTIES OUTPUT_NAME ${TDW_PROGRAM_NAME}-plain)
-target_link_options(TalvixDiskWriter-plain PRIVATE -Wl,--gc-sections -s)
+target_link_options(TalvixDiskWriter-plain PRIVATE -Wl,--gc-sections -s ${TDW_PROGRAM_LINK_OPTIONS})
 target_link_libraries(TalvixDiskWriter-plain PRIVATE ${TDW_PROGRAM_LIBRARIES})
 
 add_executable(TalvixDiskWriter-symbols $<TARGET_OBJECTS:tdw_program>)
-target_link_options(TalvixDiskWriter-symbols PRIVATE -Wl,--gc-sections)
+target_link_options(TalvixDiskWriter-symbols PRIVATE -Wl,--gc-sections ${TDW_PROGRAM_LINK_OPTIONS})
 target_link_libraries(TalvixDiskWriter-symbols PRIVATE ${TDW_PROGRAM_LIBRARIES})
 set_target_properties(TalvixDiskWriter-symbols PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_custom_command(TARGET TalvixDiskWriter-symbols POST_BUILD
