@@ -23,7 +23,7 @@ cmake --build "$first_build" "${targets[@]}" >/dev/null || fail "cannot build th
 rm -rf "$work"
 mkdir -p "$work/src"
 # Only what the Windows build reads: no build trees, no history.
-for part in CMakeLists.txt cmake src bench tests; do
+for part in CMakeLists.txt cmake src bench tests tools; do
   cp -R "$src/$part" "$work/src/" || fail "cannot copy $src/$part"
 done
 
