@@ -5,8 +5,8 @@
 #include <atomic>
 #include <new>
 
-#include "install/drive_copies.h"
-#include "install/storage_win32.h"
+#include "keep/drive_copies.h"
+#include "write/storage_win32.h"
 
 namespace {
 

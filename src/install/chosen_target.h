@@ -5,7 +5,7 @@
 #pragma once
 
 #include "install/target_choice.h"
-#include "install/target_identity.h"
+#include "write/target_identity.h"
 
 // Asks Windows which device drive `letter` leads to now. Never on the UI
 // thread: it opens every volume of the machine.

@@ -1,6 +1,6 @@
 #include "install/source_check.h"
 
-#include "install/write_loop.h"
+#include "write/write_loop.h"
 
 SourceVerdict ClassifySourceHead(const unsigned char* head, size_t count) {
     // The signature test comes first: a boot sector may well begin "PK".

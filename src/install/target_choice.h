@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "install/kept_copy.h"
-#include "install/target_identity.h"
+#include "keep/kept_copy.h"
+#include "write/target_identity.h"
 
 constexpr unsigned kMaxListedDrives = 26;
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "install/keep_step.h"
-#include "install/kept_store.h"
+#include "keep/keep_step.h"
+#include "keep/kept_store.h"
 #include "source/sha256.h"
 #include "storage_model.h"
 

@@ -1,4 +1,4 @@
-#include "install/progress_log.h"
+#include "status/progress_log.h"
 
 #include <gtest/gtest.h>
 

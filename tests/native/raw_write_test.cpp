@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "install/kept_copy.h"
-#include "install/raw_write.h"
-#include "install/write_errors.h"
+#include "keep/kept_copy.h"
+#include "write/raw_write.h"
+#include "write/write_errors.h"
 #include "resources/resource.h"
 #include "storage_model.h"
 

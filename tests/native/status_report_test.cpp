@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "install/status_report.h"
+#include "status/status_report.h"
 #include "text/number_text.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "install/status_rows.h"
+#include "status/status_rows.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "storage_model.h"
 
-#include "install/gpt_backup.h"
+#include "write/gpt_backup.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "install/storage_calls.h"
+#include "write/storage_calls.h"
 
 struct ModelDisk {
     uint32_t number = 0;

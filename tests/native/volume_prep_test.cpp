@@ -1,4 +1,4 @@
-#include "install/volume_prep.h"
+#include "write/volume_prep.h"
 
 #include <gtest/gtest.h>
 

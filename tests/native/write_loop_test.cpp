@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "install/write_loop.h"
+#include "write/write_loop.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "install/disk_descriptor.h"
-#include "install/page_files.h"
-#include "install/write_target.h"
+#include "write/disk_descriptor.h"
+#include "write/page_files.h"
+#include "write/write_target.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "install/write_loop.h"
+#include "write/write_loop.h"
 #include "source/file_io.h"
 #include "source/pe_overlay.h"
 #include "source/zip_reader.h"

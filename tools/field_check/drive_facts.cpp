@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "install/raw_write.h"
-#include "install/storage_win32.h"
-#include "install/write_target.h"
+#include "write/raw_write.h"
+#include "write/storage_win32.h"
+#include "write/write_target.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "install/target_identity.h"
+#include "write/target_identity.h"
 
 struct DriveFacts {
     TargetIdentity identity;

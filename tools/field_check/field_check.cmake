@@ -6,12 +6,12 @@ set(_tdw_fc ${CMAKE_CURRENT_LIST_DIR})
 add_executable(field-check
   ${_tdw_fc}/field_check.cpp ${_tdw_fc}/drive_facts.cpp ${_tdw_fc}/wizard_run.cpp ${_tdw_fc}/answer_watch.cpp
   ${_tdw_fc}/attached_image.cpp ${_tdw_fc}/field_report.cpp ${_tdw_fc}/system_facts.cpp ${_tdw_fc}/field_check.rc
-  ${CMAKE_SOURCE_DIR}/src/install/raw_write.cpp ${CMAKE_SOURCE_DIR}/src/install/storage_win32.cpp
-  ${CMAKE_SOURCE_DIR}/src/install/page_files.cpp ${CMAKE_SOURCE_DIR}/src/install/target_identity.cpp
-  ${CMAKE_SOURCE_DIR}/src/install/disk_descriptor.cpp ${CMAKE_SOURCE_DIR}/src/install/write_target.cpp
-  ${CMAKE_SOURCE_DIR}/src/install/write_loop.cpp ${CMAKE_SOURCE_DIR}/src/install/volume_prep.cpp
-  ${CMAKE_SOURCE_DIR}/src/install/write_errors.cpp ${CMAKE_SOURCE_DIR}/src/install/gpt_backup.cpp
-  ${CMAKE_SOURCE_DIR}/src/install/kept_copy.cpp
+  ${CMAKE_SOURCE_DIR}/src/write/raw_write.cpp ${CMAKE_SOURCE_DIR}/src/write/storage_win32.cpp
+  ${CMAKE_SOURCE_DIR}/src/write/page_files.cpp ${CMAKE_SOURCE_DIR}/src/write/target_identity.cpp
+  ${CMAKE_SOURCE_DIR}/src/write/disk_descriptor.cpp ${CMAKE_SOURCE_DIR}/src/write/write_target.cpp
+  ${CMAKE_SOURCE_DIR}/src/write/write_loop.cpp ${CMAKE_SOURCE_DIR}/src/write/volume_prep.cpp
+  ${CMAKE_SOURCE_DIR}/src/write/write_errors.cpp ${CMAKE_SOURCE_DIR}/src/write/gpt_backup.cpp
+  ${CMAKE_SOURCE_DIR}/src/keep/kept_copy.cpp
   ${CMAKE_SOURCE_DIR}/src/devices/device_path.cpp ${CMAKE_SOURCE_DIR}/src/text/console.cpp
   ${CMAKE_SOURCE_DIR}/src/source/sha256.cpp ${CMAKE_SOURCE_DIR}/src/source/sha256_cng.cpp
   ${CMAKE_SOURCE_DIR}/src/source/file_io.cpp ${CMAKE_SOURCE_DIR}/src/source/pe_overlay.cpp

@@ -17,7 +17,7 @@
 #include "attached_image.h"
 #include "drive_facts.h"
 #include "field_report.h"
-#include "install/write_loop.h"
+#include "write/write_loop.h"
 #include "source/sha256.h"
 #include "system_facts.h"
 #include "wizard_run.h"

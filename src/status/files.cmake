@@ -1,0 +1,10 @@
+# Files of the Install pane's status list: its lines, their layout in rows,
+# the progress log replayed into it, and the report that Copy makes of it.
+list(APPEND TDW_PORTABLE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/progress_log.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/status_report.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/status_rows.cpp)
+list(APPEND TDW_WIN32_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/status_list.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/status_focus.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/status_copy.cpp)

@@ -1,0 +1,142 @@
+#include "status/status_focus.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "status/status_list.h"
+#include "shell/ui_thread.h"
+#include "text/accessible_names.h"
+
+namespace {
+
+// The item last selected, to tell which way a selection moved. UI thread only.
+LRESULT g_selectedItem = -1;
+
+bool IsContinuation(LRESULT index) {
+    const StatusEntry* entry = StatusItemEntry(index);
+    return entry != nullptr && entry->continued;
+}
+
+}  // namespace
+
+void SelectStatusItem(LRESULT index) {
+    g_selectedItem = index;
+    SendMessageA(StatusListWindow(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void ForgetStatusSelection() {
+    g_selectedItem = -1;
+}
+
+void FollowStatusSelection() {
+    const HWND list = StatusListWindow();
+    const LRESULT selected = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (selected == LB_ERR || !IsContinuation(selected)) {
+        g_selectedItem = selected;
+        return;
+    }
+    const LRESULT start = StatusLineStart(selected);
+    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    LRESULT next = selected;
+    while (next < count && IsContinuation(next))
+        ++next;
+    // An arrow down from the line's first item goes on to the next line; a
+    // click, or a move up, stays on the line.
+    const bool onward = g_selectedItem == start && selected > start && GetKeyState(VK_LBUTTON) >= 0 && next < count;
+    SelectStatusItem(onward ? next : start);
+}
+
+namespace {
+
+// Selects the last line's first item; false when the list is empty.
+bool SelectLastLine() {
+    const HWND list = StatusListWindow();
+    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    if (count <= 0 || count == LB_ERR)
+        return false;
+    SelectStatusItem(StatusLineStart(count - 1));
+    return true;
+}
+
+// Gives the list the focus, only while the wizard is the active window and
+// shows the list: focus must not pull it in front of another program. True
+// when the list has the focus.
+bool FocusList() {
+    const HWND list = StatusListWindow();
+    const HWND main = GetMainWindow();
+    if (GetActiveWindow() == main && IsWindowVisible(list))
+        SendMessageA(main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+    return GetFocus() == list;
+}
+
+// The last line whose string is `spoken`; -1 when none is.
+LRESULT FindLine(const char* spoken) {
+    const HWND list = StatusListWindow();
+    const size_t length = strlen(spoken);
+    char* string = static_cast<char*>(malloc(length + 1));
+    LRESULT found = -1;
+    for (LRESULT i = SendMessageA(list, LB_GETCOUNT, 0, 0) - 1; string != nullptr && i >= 0 && found < 0; --i)
+        if (!IsContinuation(i) &&
+            SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0) == static_cast<LRESULT>(length) &&
+            SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(string)) ==
+                static_cast<LRESULT>(length) &&
+            memcmp(string, spoken, length) == 0)
+            found = i;
+    free(string);
+    return found;
+}
+
+}  // namespace
+
+void FocusLastStatusLine() {
+    if (SelectLastLine())
+        FocusList();
+}
+
+void AnnounceWriteOutcome() {
+    char* outcome = TakeWriteOutcome();
+    if (outcome == nullptr)
+        return;
+    // Said once: the focus on its line makes a screen reader say it; where
+    // the focus cannot go there (the wizard went on to Reboot, or another
+    // program is in front), UI Automation's notification does.
+    const LRESULT line = FindLine(outcome);
+    if (line >= 0)
+        SelectStatusItem(line);
+    if (line < 0 || !FocusList())
+        AnnounceText(GetMainWindow(), outcome);
+    free(outcome);
+}
+
+char* StatusWarningsAndErrors() {
+    const HWND list = StatusListWindow();
+    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    size_t size = 1;
+    for (LRESULT i = 0; i < count; ++i) {
+        const StatusEntry* entry = StatusItemEntry(i);
+        if (entry != nullptr && !entry->continued && entry->kind != MessageKind::Ok)
+            size += strlen(entry->text) + 1;
+    }
+    char* text = static_cast<char*>(malloc(size));
+    if (text == nullptr)
+        return nullptr;
+    size_t used = 0;
+    for (LRESULT i = 0; i < count; ++i) {
+        const StatusEntry* entry = StatusItemEntry(i);
+        if (entry == nullptr || entry->continued || entry->kind == MessageKind::Ok)
+            continue;
+        if (used > 0)
+            text[used++] = ' ';
+        const size_t length = strlen(entry->text);
+        memcpy(text + used, entry->text, length);
+        used += length;
+    }
+    text[used] = '\0';
+    return text;
+}
+
+void KeepStatusFocusOnLastLine() {
+    const HWND list = StatusListWindow();
+    if (list != nullptr && GetFocus() == list)
+        SelectLastLine();
+}

@@ -1,0 +1,509 @@
+#include "write/raw_write.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "write/gpt_backup.h"
+#include "write/volume_prep.h"
+#include "write/write_errors.h"
+
+namespace {
+
+struct Session {
+    const StorageCalls* calls;
+    StorageHandle volumes[kMaxDiskVolumes];  // taken from the file system, released at the end
+    unsigned volumeCount;
+    StorageHandle device;  // written through; one of `volumes` when !throughDisk
+    uint32_t sectorSize;
+    uint32_t lastError;  // of the last failed seek, write or read
+    bool leftUnlocked;   // a volume was dismounted but never locked: anyone may mount it again
+};
+
+void Note(const Session& session, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Note(const Session& session, const char* format, ...) {
+    char line[256];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(line, sizeof(line), format, arguments);
+    va_end(arguments);
+    session.calls->note(session.calls->context, line);
+}
+
+RawWriteResult Ended(RawWriteOutcome outcome, uint32_t error) {
+    RawWriteResult result{};
+    result.outcome = outcome;
+    result.error = error;
+    result.write = WriteResult{WriteOutcome::NoDevice, 0, 0, 0};
+    result.readBackStop = 0;
+    return result;
+}
+
+bool LockVolume(void* context, unsigned index) {
+    auto* session = static_cast<Session*>(context);
+    uint32_t returned = 0;
+    return session->calls->control(session->calls->context, session->volumes[index], StorageControl::LockVolume,
+                                   nullptr, 0, &returned) == 0;
+}
+
+bool DismountVolume(void* context, unsigned index) {
+    auto* session = static_cast<Session*>(context);
+    uint32_t returned = 0;
+    return session->calls->control(session->calls->context, session->volumes[index], StorageControl::DismountVolume,
+                                   nullptr, 0, &returned) == 0;
+}
+
+void PauseMs(void* context, unsigned milliseconds) {
+    auto* session = static_cast<Session*>(context);
+    session->calls->pause(session->calls->context, milliseconds);
+}
+
+bool SeekDevice(void* context, uint64_t offset) {
+    auto* session = static_cast<Session*>(context);
+    session->lastError = session->calls->seek(session->calls->context, session->device, offset);
+    return session->lastError == 0;
+}
+
+bool WriteDeviceChunk(void* context, const uint8_t* data, uint32_t size, uint32_t* written) {
+    auto* session = static_cast<Session*>(context);
+    session->lastError = session->calls->write(session->calls->context, session->device, data, size, written);
+    return session->lastError == 0;
+}
+
+// Reads `size` bytes at `offset` in whole; false on an error or a short read.
+bool ReadAt(Session* session, uint64_t offset, uint8_t* data, uint32_t size) {
+    const StorageCalls& calls = *session->calls;
+    uint32_t done = 0;
+    session->lastError = calls.seek(calls.context, session->device, offset);
+    if (session->lastError == 0)
+        session->lastError = calls.read(calls.context, session->device, data, size, &done);
+    return session->lastError == 0 && done == size;
+}
+
+void Release(Session* session, bool throughDisk) {
+    const StorageCalls& calls = *session->calls;
+    if (throughDisk && session->device != nullptr)
+        calls.close(calls.context, session->device);
+    session->device = nullptr;
+    for (unsigned i = 0; i < session->volumeCount; ++i) {
+        uint32_t returned = 0;
+        calls.control(calls.context, session->volumes[i], StorageControl::UnlockVolume, nullptr, 0, &returned);
+        calls.close(calls.context, session->volumes[i]);
+    }
+    session->volumeCount = 0;
+}
+
+// Opens every volume of the disk and takes each from its file system. A
+// volume that cannot be had keeps the whole disk from being written.
+RawWriteResult TakeVolumes(Session* session, const TargetIdentity& now, const RawWriteRequest& request) {
+    const StorageCalls& calls = *session->calls;
+    if (now.tooManyVolumes)
+        return Ended(RawWriteOutcome::InUse, 0);
+    for (unsigned i = 0; i < now.volumeCount; ++i) {
+        StorageHandle volume = nullptr;
+        const uint32_t error = calls.open(calls.context, now.volumes[i].text, StorageAccess::ReadWrite, true, &volume);
+        if (error != 0) {
+            Note(*session, "Volume %s of drive %c: would not open (error %u).", now.volumes[i].text, now.letter,
+                 error);
+            if (error == kErrorNotReady || error == kErrorNoMediaInDrive)
+                return Ended(RawWriteOutcome::NoMedium, error);
+            // A program that holds the volume makes it a sharing violation;
+            // a refusal of access is a rule of this computer (BitLocker's or
+            // a removable-storage policy that denies writes).
+            if (error == kErrorAccessDenied)
+                return Ended(RawWriteOutcome::AccessPolicy, error);
+            return Ended(RawWriteOutcome::InUse, error);
+        }
+        session->volumes[session->volumeCount++] = volume;
+    }
+    const VolumeControl control = {LockVolume, DismountVolume, PauseMs, session};
+    const PrepareResult prepared =
+        LockAndDismount(control, session->volumeCount, request.lockTries, request.lockPauseMs);
+    if (prepared.outcome == PrepareOutcome::InUse) {
+        Note(*session, "Volume %s of drive %c: could be neither locked nor dismounted.",
+             now.volumes[prepared.failedVolume].text, now.letter);
+        return Ended(RawWriteOutcome::InUse, 0);
+    }
+    if (prepared.dismountFailures > 0)
+        Note(*session, "%u volume(s) could not be dismounted; they stay locked.", prepared.dismountFailures);
+    if (prepared.lockedAfterDismount > 0)
+        Note(*session, "%u volume(s) open elsewhere were dismounted, then locked.", prepared.lockedAfterDismount);
+    if (prepared.dismountedUnlocked > 0)
+        Note(*session, "%u volume(s) stayed open elsewhere and were dismounted without a lock.",
+             prepared.dismountedUnlocked);
+    session->leftUnlocked = prepared.dismountedUnlocked > 0;
+    return Ended(RawWriteOutcome::Written, 0);
+}
+
+// Opens what the image is written through and checks that it can take it.
+RawWriteResult OpenDevice(Session* session, const TargetIdentity& now) {
+    const StorageCalls& calls = *session->calls;
+    uint32_t returned = 0;
+    uint32_t error = 0;
+    if (now.target.kind == WriteTargetKind::PhysicalDrive) {
+        error = calls.open(calls.context, now.target.path.text, StorageAccess::ReadWrite, true, &session->device);
+        if (error != 0) {
+            session->device = nullptr;
+            return Ended(OutcomeOfError(error, WriteStage::BeforeWrite), error);
+        }
+        // The wait for the locks is long enough for a stick to be swapped.
+        if (!IsIdentifiedDisk(calls, session->device, now)) {
+            Note(*session, "%s is no longer the disk of drive %c:.", now.target.path.text, now.letter);
+            return Ended(RawWriteOutcome::Moved, 0);
+        }
+    } else {
+        // Only the volume can be had: without this its writes would stop at
+        // the end of what the old file system took to be the volume.
+        session->device = session->volumes[0];
+        error = calls.control(calls.context, session->device, StorageControl::AllowExtendedDasdIo, nullptr, 0,
+                              &returned);
+        if (error != 0)
+            Note(*session, "Extended access to drive %c: was refused (error %u).", now.letter, error);
+    }
+    Note(*session, "Write target: %s", now.target.path.text);
+
+    alignas(8) uint8_t geometry[24] = {};
+    returned = 0;
+    error = calls.control(calls.context, session->device, StorageControl::DriveGeometry, geometry, sizeof(geometry),
+                          &returned);
+    if (error == kErrorNotReady || error == kErrorNoMediaInDrive)
+        return Ended(RawWriteOutcome::NoMedium, error);
+    const uint32_t answered = error == 0 ? BytesPerSectorFromGeometry(geometry, returned) : 0;
+    const SectorSizeCheck sectors = CheckSectorSize(answered);
+    if (sectors.verdict != SectorSizeVerdict::Fits)
+        return Ended(RawWriteOutcome::LargeSectors, 0);
+    session->sectorSize = sectors.bytesPerSector;
+
+    error = calls.control(calls.context, session->device, StorageControl::IsWritable, nullptr, 0, &returned);
+    if (error == kErrorWriteProtect || error == kErrorNotReady || error == kErrorNoMediaInDrive)
+        return Ended(OutcomeOfError(error, WriteStage::BeforeWrite), error);
+    return Ended(RawWriteOutcome::Written, 0);
+}
+
+// The length of what the image is written through; 0 when it does not say.
+uint64_t DeviceLength(const Session& session) {
+    alignas(8) uint8_t answer[8] = {};
+    uint32_t returned = 0;
+    const StorageCalls& calls = *session.calls;
+    uint64_t length = 0;
+    if (calls.control(calls.context, session.device, StorageControl::LengthInfo, answer, sizeof(answer),
+                      &returned) == 0 &&
+        returned >= sizeof(answer))
+        memcpy(&length, answer, sizeof(length));
+    return length;
+}
+
+// Where the backup GPT header of the disk lies, when its last sector holds
+// one: never a byte of the image; 0 when there is none to clear. `scratch`
+// takes three sectors.
+uint64_t BackupGptOffset(Session* session, uint8_t* scratch) {
+    const uint32_t sector = session->sectorSize;
+    const uint64_t length = DeviceLength(*session);
+    if (length < uint64_t(kWriteImageSize) + 2 * sector)
+        return 0;
+    const uint64_t last = length - length % sector - sector;
+    uint8_t* first = scratch;
+    uint8_t* second = scratch + sector;
+    uint8_t* end = scratch + 2 * sector;
+    // An unreadable first sector only stops the primary header from counting.
+    const bool firstRead = ReadAt(session, 0, first, sector);
+    if (!ReadAt(session, last, end, sector) || !ReadAt(session, sector, second, sector))
+        return 0;
+    if (!IsBackupGpt(firstRead ? first : nullptr, second, end, sector, last / sector))
+        return 0;
+    return last;
+}
+
+// Writes one sector past the image and flushes it; the error, 0 when done.
+uint32_t WriteSectorAt(Session* session, uint64_t offset, const uint8_t* bytes) {
+    const StorageCalls& calls = *session->calls;
+    uint32_t done = 0;
+    uint32_t error = calls.seek(calls.context, session->device, offset);
+    if (error == 0)
+        error = calls.write(calls.context, session->device, bytes, session->sectorSize, &done);
+    if (error == 0 && done != session->sectorSize)
+        error = kErrorInvalidFunction;
+    if (error == 0)
+        error = calls.flush(calls.context, session->device);
+    return error;
+}
+
+void ClearBackupGpt(Session* session, uint64_t at, uint8_t* scratch) {
+    memset(scratch, 0, session->sectorSize);
+    const uint32_t error = WriteSectorAt(session, at, scratch);
+    if (error != 0)
+        Note(*session, "The old backup partition table at byte %llu could not be cleared (error %u).",
+             static_cast<unsigned long long>(at), error);
+    else
+        Note(*session, "Cleared the old backup partition table at byte %llu.", static_cast<unsigned long long>(at));
+}
+
+// The SHA-256 of the bytes of the medium that no write touches, read into
+// `scratch`: what tells one card or diskette from another in the same drive.
+void TakeFingerprint(Session* session, const KeepBeforeWrite& keep, uint8_t* scratch, MediumContents* medium) {
+    const uint64_t length = DeviceLength(*session);
+    const UntouchedSpan span = UntouchedSpanOf(length);
+    medium->mark = length == 0 ? MediumMark::Unknown : MediumMark::NoneToTake;
+    if (span.size == 0) {
+        Note(*session, length == 0 ? "The drive's length is not known: the medium has no fingerprint."
+                                   : "The medium is the image's size: it has no fingerprint.");
+        return;
+    }
+    // Pieces of whole sectors of any size a drive has.
+    constexpr uint32_t kPiece = 64 * 1024;
+    for (uint32_t done = 0; done < span.size; done += kPiece) {
+        const uint32_t size = span.size - done < kPiece ? span.size - done : kPiece;
+        if (!ReadAt(session, span.offset + done, scratch + done, size)) {
+            Note(*session, "The bytes past the image could not be read (error %u).", session->lastError);
+            medium->mark = MediumMark::Unknown;
+            return;
+        }
+    }
+    medium->mark = keep.hash(scratch, span.size, medium->fingerprint) ? MediumMark::Fingerprint : MediumMark::Unknown;
+    Note(*session, "The medium's fingerprint is taken from %u bytes past the image.", span.size);
+}
+
+// Reads what the write is about to replace, through the handle that will
+// write it, and hands it over before the first byte goes out; false when
+// the medium is not the one meant.
+bool KeepWhatIsThere(Session* session, const RawWriteRequest& request, uint64_t backupAt) {
+    alignas(4096) uint8_t tail[4096];
+    MediumContents medium{};
+    TakeFingerprint(session, request.keep, request.readBack, &medium);
+    bool read = true;
+    for (uint32_t offset = 0; offset < kWriteImageSize && read; offset += kWriteChunkSize)
+        read = ReadAt(session, offset, request.readBack + offset, kWriteChunkSize);
+    if (!read)
+        Note(*session, "What the drive holds could not be read (error %u): no copy of it is kept.",
+             session->lastError);
+    if (read && backupAt > 0 && session->sectorSize <= sizeof(tail)) {
+        if (ReadAt(session, backupAt, tail, session->sectorSize))
+            medium.tailSize = session->sectorSize;
+        else
+            Note(*session, "The backup partition table at byte %llu could not be read; it is not kept.",
+                 static_cast<unsigned long long>(backupAt));
+    }
+    medium.kept = read ? request.readBack : nullptr;
+    medium.tailOffset = medium.tailSize != 0 ? backupAt : 0;
+    medium.tail = tail;
+    return request.keep.keep(request.keep.context, medium);
+}
+
+// Writes a kept sector back past the image and reads it back; false when the
+// drive does not hold it. A sector that is not one of this disk's own, or
+// lies inside the image or past the disk's end, is never written.
+bool RestoreTail(Session* session, const TailSector& tail, uint8_t* scratch) {
+    const uint64_t length = DeviceLength(*session);
+    if (tail.size != session->sectorSize || tail.offset % tail.size != 0 || tail.offset < kWriteImageSize ||
+        tail.offset > length || length - tail.offset < tail.size) {
+        Note(*session, "The kept sector at byte %llu does not fit this disk; it is not written back.",
+             static_cast<unsigned long long>(tail.offset));
+        return false;
+    }
+    const uint32_t error = WriteSectorAt(session, tail.offset, tail.bytes);
+    if (error != 0 || !ReadAt(session, tail.offset, scratch, tail.size) || memcmp(scratch, tail.bytes, tail.size) != 0) {
+        Note(*session, "The kept sector at byte %llu was not written back (error %u).",
+             static_cast<unsigned long long>(tail.offset), error != 0 ? error : session->lastError);
+        return false;
+    }
+    Note(*session, "Wrote back the kept sector at byte %llu.", static_cast<unsigned long long>(tail.offset));
+    return true;
+}
+
+// Reads the image back past every cache and compares; returns the first
+// byte that differs or could not be read, kWriteImageSize when all match.
+uint64_t ReadBack(Session* session, const uint8_t* image, uint8_t* readBack) {
+    for (uint32_t chunk = 0; chunk < kWriteChunkCount; ++chunk) {
+        const uint32_t offset = chunk * kWriteChunkSize;
+        if (!ReadAt(session, offset, readBack + offset, kWriteChunkSize)) {
+            Note(*session, "Read back: stopped at byte %u (error %u).", offset, session->lastError);
+            return offset;
+        }
+        if (memcmp(readBack + offset, image + offset, kWriteChunkSize) != 0) {
+            uint32_t at = offset;
+            while (readBack[at] == image[at])
+                ++at;
+            Note(*session, "Read back: byte %u differs from the image.", at);
+            return at;
+        }
+    }
+    Note(*session, "Read back: all %u bytes match.", kWriteImageSize);
+    return kWriteImageSize;
+}
+
+// What a failed write or flush means. With a volume dismounted but not
+// locked, a refusal is Windows guarding a volume that another program has
+// mounted again, not security software.
+RawWriteOutcome WriteFailure(const Session& session, uint32_t error) {
+    const RawWriteOutcome outcome =
+        OutcomeOfError(error, session.leftUnlocked ? WriteStage::WritingUnlocked : WriteStage::Writing);
+    if (outcome == RawWriteOutcome::TakenBack)
+        Note(session, "A volume dismounted without a lock was taken back by another program.");
+    return outcome;
+}
+
+RawWriteOutcome ReadBackFailure(uint32_t error) {
+    return OutcomeOfError(error, WriteStage::ReadingBack);
+}
+
+// Windows keeps the old partition table until told; released with it, the
+// old volumes would mount again over the image. Told only after the read-back.
+void TellNewLayout(const Session& session) {
+    const StorageCalls& calls = *session.calls;
+    uint32_t returned = 0;
+    const uint32_t error =
+        calls.control(calls.context, session.device, StorageControl::UpdateProperties, nullptr, 0, &returned);
+    if (error != 0)
+        Note(session, "Windows could not be told of the new layout (error %u).", error);
+}
+
+RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const RawWriteRequest& request) {
+    const StorageCalls& calls = *session->calls;
+    const bool throughDisk = now.target.kind == WriteTargetKind::PhysicalDrive;
+    const uint64_t backupAt = throughDisk ? BackupGptOffset(session, request.readBack) : 0;
+    if (request.keep.keep != nullptr && !KeepWhatIsThere(session, request, backupAt))
+        return Ended(RawWriteOutcome::NotThisMedium, 0);
+
+    RawWriteResult result = Ended(RawWriteOutcome::Written, 0);
+    result.throughDisk = throughDisk;
+    session->lastError = 0;
+    Note(*session, "Writing the image...");
+    const uint64_t started = calls.clockMs(calls.context);
+    result.write = WriteImage(request.image, kWriteImageSize, WriteDevice{SeekDevice, WriteDeviceChunk, session},
+                              request.progress);
+    Note(*session, "Wrote %u of %u chunks in %llu ms.", result.write.chunksWritten, kWriteChunkCount,
+         static_cast<unsigned long long>(calls.clockMs(calls.context) - started));
+    if (result.write.outcome == WriteOutcome::ShortWrite)
+        Note(*session, "Writing stopped at byte %llu of %u: the drive took only part of a chunk.",
+             static_cast<unsigned long long>(result.write.failedOffset), kWriteImageSize);
+    else if (result.write.outcome != WriteOutcome::Written)
+        Note(*session, "Writing stopped at byte %llu of %u (error %u).",
+             static_cast<unsigned long long>(result.write.failedOffset), kWriteImageSize, session->lastError);
+    if (result.write.outcome != WriteOutcome::Written) {
+        result.error = session->lastError;
+        result.outcome = WriteFailure(*session, result.error);
+        return result;
+    }
+    const uint32_t flushError = calls.flush(calls.context, session->device);
+    if (flushError != 0) {
+        Note(*session, "The drive did not take the last chunks from the cache (error %u).", flushError);
+        result.error = flushError;
+        result.outcome = WriteFailure(*session, flushError);
+        return result;
+    }
+    if (backupAt > 0)
+        ClearBackupGpt(session, backupAt, request.readBack);
+    const bool tailBack = request.tail.size == 0 || RestoreTail(session, request.tail, request.readBack);
+    // Read back while every volume of the disk is still locked or
+    // dismounted: once Windows reads the new layout, a volume it finds there
+    // is mounted at once, and its file system (or Explorer) writes inside the
+    // image before a later read could see what this program wrote.
+    result.readBackStop = ReadBack(session, request.image, request.readBack);
+    if (request.keep.readBack != nullptr)
+        request.keep.readBack(request.keep.context);
+    if (result.readBackStop != kWriteImageSize || !tailBack) {
+        result.error = session->lastError;
+        result.outcome = ReadBackFailure(result.error);
+    }
+    TellNewLayout(*session);
+    return result;
+}
+
+// Names the device in the trace, so that a refusal or a write can be told
+// from the device's own words.
+void NoteDevice(const StorageCalls& calls, const TargetIdentity& now) {
+    char line[320];
+    const DiskDescriptor& device = now.device;
+    if (!device.answered)
+        snprintf(line, sizeof(line), "Drive %c: does not say which device it is on.", now.letter);
+    else
+        snprintf(line, sizeof(line), "Drive %c: is on \"%s\" \"%s\", serial \"%s\", bus %u, %s media.", now.letter,
+                 device.vendor, device.product, device.serial, device.busType,
+                 device.removableMedia ? "removable" : "fixed");
+    calls.note(calls.context, line);
+}
+
+}  // namespace
+
+namespace {
+
+// The checks that come before a drive is taken: the letter still leads to
+// the chosen device, the medium is there, and the disk may be written.
+// Written when none refuses; `now` gets what the letter leads to.
+RawWriteResult CheckBeforeTaking(const StorageCalls& calls, const TargetIdentity& chosen, TargetIdentity* found) {
+    const TargetIdentity& now = *found = IdentifyTarget(calls, chosen.letter);
+    if (!IsSameDevice(chosen, now)) {
+        char line[200];
+        snprintf(line, sizeof(line), "Drive %c: now leads to volume %s on %s, not to the one chosen.", chosen.letter,
+                 now.volume.text[0] != '\0' ? now.volume.text : "(none)",
+                 now.target.diskKnown ? now.target.path.text : "an unknown disk");
+        calls.note(calls.context, line);
+        return Ended(RawWriteOutcome::Moved, 0);
+    }
+    if (now.queryError == kErrorNotReady || now.queryError == kErrorNoMediaInDrive)
+        return Ended(RawWriteOutcome::NoMedium, now.queryError);
+    if (now.target.kind == WriteTargetKind::Refused)
+        return Ended(RawWriteOutcome::Spanned, 0);
+    NoteDevice(calls, now);
+    const DiskRefusal refusal = CheckRemovableDisk(now);
+    if (refusal != DiskRefusal::None) {
+        char line[200];
+        snprintf(line, sizeof(line), "Drive %c: is not written: %s %s.", now.letter, now.target.path.text,
+                 DiskRefusalText(refusal));
+        calls.note(calls.context, line);
+        if (refusal == DiskRefusal::LargeSectors)
+            return Ended(now.bytesPerSector == 4096 ? RawWriteOutcome::Sectors4096 : RawWriteOutcome::LargeSectors, 0);
+        return Ended(RawWriteOutcome::NotRemovable, 0);
+    }
+    return Ended(RawWriteOutcome::Written, 0);
+}
+
+}  // namespace
+
+RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request) {
+    TargetIdentity now{};
+    const RawWriteResult checked = CheckBeforeTaking(calls, *request.chosen, &now);
+    if (checked.outcome != RawWriteOutcome::Written)
+        return checked;
+    if (request.image == nullptr || request.readBack == nullptr)
+        return Ended(RawWriteOutcome::WriteFailed, 0);
+
+    Session session{};
+    session.calls = &calls;
+    RawWriteResult result = TakeVolumes(&session, now, request);
+    if (result.outcome == RawWriteOutcome::Written)
+        result = OpenDevice(&session, now);
+    if (result.outcome == RawWriteOutcome::Written)
+        result = WriteAndCheck(&session, now, request);
+    Release(&session, now.target.kind == WriteTargetKind::PhysicalDrive);
+    return result;
+}
+
+RawWriteResult RunRawRead(const StorageCalls& calls, const TargetIdentity& chosen, uint8_t* bytes) {
+    TargetIdentity now{};
+    RawWriteResult result = CheckBeforeTaking(calls, chosen, &now);
+    if (result.outcome != RawWriteOutcome::Written)
+        return result;
+    Session session{};
+    session.calls = &calls;
+    // Taken as for a write, so that no file system changes what is read.
+    RawWriteRequest asWrite{};
+    asWrite.lockTries = kRawLockTries;
+    asWrite.lockPauseMs = kRawLockPauseMs;
+    result = TakeVolumes(&session, now, asWrite);
+    if (result.outcome == RawWriteOutcome::Written)
+        result = OpenDevice(&session, now);
+    if (result.outcome == RawWriteOutcome::Written) {
+        result.throughDisk = now.target.kind == WriteTargetKind::PhysicalDrive;
+        result.readBackStop = 0;
+        while (result.readBackStop < kWriteImageSize &&
+               ReadAt(&session, result.readBackStop, bytes + result.readBackStop, kWriteChunkSize))
+            result.readBackStop += kWriteChunkSize;
+        if (result.readBackStop != kWriteImageSize) {
+            result.outcome = RawWriteOutcome::NotKept;
+            result.error = session.lastError;
+        }
+    }
+    Release(&session, now.target.kind == WriteTargetKind::PhysicalDrive);
+    return result;
+}

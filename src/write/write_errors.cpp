@@ -1,0 +1,120 @@
+#include "write/write_errors.h"
+
+#include "resources/resource.h"
+
+namespace {
+
+// Win32 errors that only the write's failures look at.
+constexpr uint32_t kErrorCrc = 23;
+constexpr uint32_t kErrorSectorNotFound = 27;
+constexpr uint32_t kErrorWriteFault = 29;
+constexpr uint32_t kErrorReadFault = 30;
+constexpr uint32_t kErrorGenFailure = 31;
+constexpr uint32_t kErrorDevNotExist = 55;
+constexpr uint32_t kErrorNoSuchDevice = 433;
+constexpr uint32_t kErrorDeviceHardwareError = 483;
+constexpr uint32_t kErrorMediaChanged = 1110;
+constexpr uint32_t kErrorIoDevice = 1117;
+constexpr uint32_t kErrorDeviceNotConnected = 1167;
+
+using O = RawWriteOutcome;
+
+struct ErrorRow {
+    uint32_t error;
+    RawWriteOutcome before;    // nothing written yet
+    RawWriteOutcome locked;    // part of the image may be on the drive
+    RawWriteOutcome unlocked;  // the same, a volume left unlocked
+};
+
+// Only a refused access is another program taking an unlocked volume back:
+// with a stick pulled out, the volume left unlocked changes nothing.
+constexpr ErrorRow kRows[] = {
+    {kErrorAccessDenied, O::AccessDenied, O::AccessDenied, O::TakenBack},
+    {kErrorWriteProtect, O::WriteProtected, O::WriteProtected, O::WriteProtected},
+    // An empty slot before the write; mid-write, the stick or card went.
+    {kErrorNotReady, O::NoMedium, O::DriveGone, O::DriveGone},
+    {kErrorNoMediaInDrive, O::NoMedium, O::DriveGone, O::DriveGone},
+    {kErrorMediaChanged, O::NoMedium, O::DriveGone, O::DriveGone},
+    {kErrorDeviceNotConnected, O::DriveGone, O::DriveGone, O::DriveGone},
+    {kErrorNoSuchDevice, O::DriveGone, O::DriveGone, O::DriveGone},
+    {kErrorDevNotExist, O::DriveGone, O::DriveGone, O::DriveGone},
+    // The device answers, but its medium or controller failed.
+    {kErrorCrc, O::MediumFailed, O::MediumFailed, O::MediumFailed},
+    {kErrorSectorNotFound, O::MediumFailed, O::MediumFailed, O::MediumFailed},
+    {kErrorWriteFault, O::MediumFailed, O::MediumFailed, O::MediumFailed},
+    {kErrorReadFault, O::MediumFailed, O::MediumFailed, O::MediumFailed},
+    {kErrorGenFailure, O::MediumFailed, O::MediumFailed, O::MediumFailed},
+    {kErrorIoDevice, O::MediumFailed, O::MediumFailed, O::MediumFailed},
+    {kErrorDeviceHardwareError, O::MediumFailed, O::MediumFailed, O::MediumFailed},
+};
+
+}  // namespace
+
+RawWriteOutcome OutcomeOfError(uint32_t error, WriteStage stage) {
+    for (const ErrorRow& row : kRows) {
+        if (row.error != error)
+            continue;
+        switch (stage) {
+            case WriteStage::BeforeWrite:
+                return row.before;
+            case WriteStage::Writing:
+                return row.locked;
+            case WriteStage::WritingUnlocked:
+                return row.unlocked;
+            case WriteStage::ReadingBack:
+                // The write itself went through: only a drive that went or a
+                // medium that failed says more than that it was not kept.
+                return row.locked == O::DriveGone || row.locked == O::MediumFailed ? row.locked : O::NotKept;
+        }
+    }
+    switch (stage) {
+        case WriteStage::BeforeWrite:
+            return O::CannotOpen;
+        case WriteStage::ReadingBack:
+            return O::NotKept;
+        default:
+            return O::WriteFailed;
+    }
+}
+
+FailureText FailureTextOf(RawWriteOutcome outcome) {
+    using A = FailureArgument;
+    switch (outcome) {
+        case O::Written:
+            break;
+        case O::Moved:
+            return {IDS_TARGET_MOVED, A::Drive};
+        case O::InUse:
+            return {IDS_DRIVE_IN_USE, A::Drive};
+        case O::LargeSectors:
+            return {IDS_LARGE_SECTORS, A::Drive};
+        case O::Sectors4096:
+            return {IDS_SECTORS_4096, A::Drive};
+        case O::Spanned:
+            return {IDS_SPANNED_VOLUME, A::Drive};
+        case O::WriteProtected:
+            return {IDS_WRITE_PROTECTED, A::Drive};
+        case O::NoMedium:
+            return {IDS_NO_MEDIUM, A::Drive};
+        case O::AccessDenied:
+            return {IDS_ACCESS_REFUSED, A::Drive};
+        case O::NotRemovable:
+            return {IDS_NOT_REMOVABLE_DISK, A::Drive};
+        case O::TakenBack:
+            return {IDS_DRIVE_TAKEN_BACK, A::Drive};
+        case O::AccessPolicy:
+            return {IDS_ACCESS_POLICY, A::Drive};
+        case O::DriveGone:
+            return {IDS_DRIVE_GONE, A::Drive};
+        case O::MediumFailed:
+            return {IDS_MEDIUM_FAILED, A::Drive};
+        case O::NotThisMedium:
+            return {IDS_PUT_BACK_OTHER_MEDIUM, A::Drive};
+        case O::NotKept:
+            return {IDS_NOT_KEPT, A::None};
+        case O::CannotOpen:
+        case O::WriteFailed:
+            return {IDS_CANT_WRITE, A::OwnNumber};
+    }
+    return {0, A::None};
+}
