@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "host_files.h"
+#include "source/file_names.h"
 #include "source/image_checks.h"
 #include "source/pe_overlay.h"
 #include "source/sha256.h"

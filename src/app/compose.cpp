@@ -116,6 +116,7 @@ void ComposeApplication() {
 
     AddRelocaliseHook(RecheckInNewLanguage);
     AddWriteStateHook(UpdateInstallControls);
+    SetChecksShownHook(UpdateInstallControls);
     AddWriteStateHook(FocusOutcomeWhenWriteEnds);
     AddDisplayChangeHook(RescaleDriveList);
     AddDisplayChangeHook(RescaleStatusList);

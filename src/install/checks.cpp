@@ -7,14 +7,13 @@
 #include "devices/floppy_test.h"
 #include "install/chosen_target.h"
 #include "install/drive_copies.h"
-#include "install/install_pane.h"
 #include "install/source_check.h"
 #include "install/status_list.h"
 #include "install/write_loop.h"
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/ui_thread.h"
-#include "source/image_checks.h"
+#include "source/file_names.h"
 #include "source/image_digest.h"
 #include "text/copy_text.h"
 #include "text/number_text.h"
@@ -167,12 +166,18 @@ bool CheckKeptCopy(const DriveRoot& root) {
     return true;
 }
 
+void (*g_checksShown)() = nullptr;  // UI thread only
+
 LRESULT RunChecksOnUiThread(void*) {
     RunChecks();
     return 1;
 }
 
 }  // namespace
+
+void SetChecksShownHook(void (*hook)()) {
+    g_checksShown = hook;
+}
 
 bool IsPutBackOffered() {
     return g_putBackOffered;
@@ -222,5 +227,6 @@ void RunChecks() {
     if (sourcePassed == 0)
         SetChecksPassed(0);
     HoldStatusListRedraw(false);
-    UpdateInstallControls();
+    if (g_checksShown != nullptr)
+        g_checksShown();
 }

@@ -153,6 +153,7 @@ void NotifyWriteStateChanged() {
 
 void InitMainWindow(HWND window) {
     SetUiWindow(window);
+    SetWriteStateListener(NotifyWriteStateChanged);
     AllowAutoPlayQuestion(window);
     SetupLanguageBar(GetDlgItem(window, IDC_LANGUAGE_BAR));
 
