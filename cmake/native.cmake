@@ -9,12 +9,14 @@ if(TDW_SANITIZE)
 endif()
 
 find_package(ZLIB REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
 add_library(tdw_core STATIC ${TDW_PORTABLE_SOURCES} ${TDW_TOOL_SOURCES})
 target_include_directories(tdw_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(tdw_core PUBLIC ZLIB::ZLIB)
+target_link_libraries(tdw_core PUBLIC ZLIB::ZLIB PkgConfig::NETTLE)
 
 file(GLOB TDW_NATIVE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*_test.cpp
   ${CMAKE_SOURCE_DIR}/tests/native/*_model.cpp)

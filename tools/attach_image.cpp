@@ -22,6 +22,7 @@
 
 #include "host_files.h"
 #include "pe_imports.h"
+#include "source/file_names.h"
 #include "source/image_checks.h"
 #include "source/pe_overlay.h"
 #include "source/sha256.h"

@@ -123,6 +123,7 @@ void ComposeApplication() {
     AddRelocaliseHook(ShowRebootText);
     AddWriteStateHook(UpdateInstallControls);
     AddWriteStateHook(UpdateRebootControls);
+    SetChecksShownHook(OnChecksShown);
     AddWriteStateHook(FocusOutcomeWhenWriteEnds);
     AddDisplayChangeHook(RescaleDriveList);
     AddDisplayChangeHook(RescaleStatusList);

@@ -8,7 +8,6 @@
 #include "devices/wow64.h"
 #include "install/chosen_target.h"
 #include "keep/drive_copies.h"
-#include "install/install_pane.h"
 #include "install/source_check.h"
 #include "status/status_focus.h"
 #include "status/status_list.h"
@@ -16,7 +15,7 @@
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/ui_thread.h"
-#include "source/image_checks.h"
+#include "source/file_names.h"
 #include "source/image_digest.h"
 #include "text/copy_text.h"
 #include "text/number_text.h"
@@ -196,12 +195,18 @@ bool CheckKeptCopy(const DriveRoot& root) {
     return true;
 }
 
+void (*g_checksShown)() = nullptr;  // UI thread only
+
 LRESULT RunChecksOnUiThread(void*) {
     RunChecks();
     return 1;
 }
 
 }  // namespace
+
+void SetChecksShownHook(void (*hook)()) {
+    g_checksShown = hook;
+}
 
 bool IsPutBackOffered() {
     return g_putBackOffered;
@@ -252,6 +257,6 @@ void RunChecks() {
         SetChecksPassed(0);
     HoldStatusListRedraw(false);
     KeepStatusFocusOnLastLine();
-    DescribeStartButton();
-    UpdateInstallControls();
+    if (g_checksShown != nullptr)
+        g_checksShown();
 }

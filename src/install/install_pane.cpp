@@ -35,6 +35,11 @@ void ShowPutBack(HWND pane, bool shown) {
 
 }  // namespace
 
+void OnChecksShown() {
+    DescribeStartButton();
+    UpdateInstallControls();
+}
+
 void UpdateInstallControls() {
     const HWND pane = GetPane(PaneInstall);
     if (pane == nullptr)

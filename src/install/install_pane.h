@@ -12,3 +12,6 @@ void UpdateInstallControls();
 // Start's description for screen readers: the Warning and Error lines, said
 // before Start is pressed.
 void DescribeStartButton();
+
+// The end of a check run: Start described anew, then the buttons set.
+void OnChecksShown();

@@ -27,7 +27,7 @@
 #include "shell/app_state.h"
 #include "shell/panes.h"
 #include "shell/ui_thread.h"
-#include "source/image_checks.h"
+#include "source/file_names.h"
 #include "source/image_digest.h"
 #include "source/worker_end.h"
 #include "text/console.h"

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "shell/main_window.h"
 #include "text/console.h"
 
 const char kDevicePathTemplate[7] = "\\\\.\\+:";
@@ -16,7 +15,17 @@ namespace {
 std::atomic<int> g_loaderFinished{0};
 std::atomic<int> g_writeActive{0};
 std::atomic<int> g_checksPassed{0};
+std::atomic<void (*)()> g_writeStateListener{nullptr};
+
+void NotifyWriteStateListener() {
+    if (void (*listener)() = g_writeStateListener.load())
+        listener();
+}
 }  // namespace
+
+void SetWriteStateListener(void (*listener)()) {
+    g_writeStateListener = listener;
+}
 
 void InitAppState() {
     AppState* state = new (std::nothrow) AppState{};
@@ -79,14 +88,14 @@ int HaveChecksPassed() {
 
 void SetWriteActive(int value) {
     g_writeActive = value;
-    NotifyWriteStateChanged();
+    NotifyWriteStateListener();
 }
 
 bool TryBeginWrite() {
     int idle = 0;
     if (!g_writeActive.compare_exchange_strong(idle, 1))
         return false;
-    NotifyWriteStateChanged();
+    NotifyWriteStateListener();
     return true;
 }
 void SetLoaderFinished() {

@@ -60,6 +60,10 @@ int IsWriteActive();
 int IsLoaderFinished();
 int HaveChecksPassed();
 
+// Called, on the thread that changed it, whenever WriteActive changes: the
+// main window hears of it this way, since it sits above this record.
+void SetWriteStateListener(void (*listener)());
+
 void SetWriteActive(int value);
 // Sets WriteActive unless a write is already active; true when it was set.
 bool TryBeginWrite();

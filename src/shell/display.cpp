@@ -4,8 +4,6 @@
 
 #include "resource.h"
 #include "shell/app_hooks.h"
-#include "shell/pane_list.h"
-#include "shell/panes.h"
 #include "shell/ui_thread.h"
 #include "text/console.h"
 #include "text/language_bar.h"
@@ -51,34 +49,16 @@ BOOL CALLBACK TellChild(HWND child, LPARAM message) {
     return TRUE;
 }
 
-void Repaint(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-}
-
-// The dialog manager lays the controls out for the new DPI as the window
-// takes its new size; what the program sized in pixels follows once that is
-// done.
-LRESULT RescaleOnUiThread(void*) {
-    const HWND window = GetMainWindow();
-    ApplyPaneListLook(GetDlgItem(window, IDC_PANE_LIST));
-    ScaleLanguageBar(GetDlgItem(window, IDC_LANGUAGE_BAR), g_dpi);
-    RescalePanes();
-    RunDisplayChangeHooks();
-    Repaint(window);
-    return 1;
-}
-
-void OnDpiChanged(HWND window, WPARAM wParam, const RECT* suggested) {
+bool OnDpiChanged(HWND window, WPARAM wParam, const RECT* suggested) {
     const UINT dpi = HIWORD(wParam);
     if (dpi == 0 || dpi == g_dpi)
-        return;
+        return false;
     ConsolePrint("The window now shows at %u dpi.\n", dpi);
     g_dpi = dpi;
     if (suggested != nullptr)
         SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                      suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    if (!PostToUiThread(RescaleOnUiThread, nullptr))
-        RescaleOnUiThread(nullptr);
+    return true;
 }
 
 void OnColoursChanged(HWND window, UINT message) {
@@ -144,11 +124,16 @@ HBRUSH PrepareSurface(HDC dc, Surface surface) {
     return static_cast<HBRUSH>(GetStockObject(DC_BRUSH));
 }
 
-void FollowDisplayChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+bool FollowDisplayChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DPICHANGED)
-        OnDpiChanged(window, wParam, reinterpret_cast<const RECT*>(lParam));
-    else if (message == WM_SYSCOLORCHANGE || message == WM_SETTINGCHANGE)
+        return OnDpiChanged(window, wParam, reinterpret_cast<const RECT*>(lParam));
+    if (message == WM_SYSCOLORCHANGE || message == WM_SETTINGCHANGE)
         OnColoursChanged(window, message);
+    return false;
+}
+
+void Repaint(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void DrawRowFocus(const DRAWITEMSTRUCT* item, const RECT& rect) {

@@ -33,10 +33,14 @@ SurfaceColours ColoursOf(Surface surface);
 HBRUSH PrepareSurface(HDC dc, Surface surface);
 
 // WM_DPICHANGED, WM_SYSCOLORCHANGE and WM_SETTINGCHANGE of the main window:
-// the window takes the suggested rectangle, and fonts, icons, row heights and
-// colours follow. The dialog manager still gets the message: it lays the
-// controls out for the new DPI.
-void FollowDisplayChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// the window takes the suggested rectangle, and colours follow. True when the
+// window now shows at another DPI: fonts, icons and row heights must follow
+// (the window does that, once the dialog manager, which still gets the
+// message, has laid the controls out for the new DPI).
+bool FollowDisplayChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Draws the window and everything in it again.
+void Repaint(HWND window);
 
 // Draws the focus rectangle in `rect` when the row has the focus and the
 // keyboard has been used (ODS_NOFOCUSRECT, WM_QUERYUISTATE: until then Windows

@@ -146,6 +146,19 @@ int RunMainWindow() {
     return result == 0 ? 0 : 1;
 }
 
+// The dialog manager lays the controls out for the new DPI as the window
+// takes its new size; what the program sized in pixels follows once that is
+// done.
+static LRESULT RescaleOnUiThread(void*) {
+    const HWND window = GetMainWindow();
+    ApplyPaneListLook(GetDlgItem(window, IDC_PANE_LIST));
+    ScaleLanguageBar(GetDlgItem(window, IDC_LANGUAGE_BAR), DisplayDpi());
+    RescalePanes();
+    RunDisplayChangeHooks();
+    Repaint(window);
+    return 1;
+}
+
 void NotifyWriteStateChanged() {
     if (GetMainWindow() != nullptr)
         QueueOnUiThread(OnWriteStateChanged, nullptr);
@@ -153,6 +166,7 @@ void NotifyWriteStateChanged() {
 
 void InitMainWindow(HWND window) {
     SetUiWindow(window);
+    SetWriteStateListener(NotifyWriteStateChanged);
     AllowAutoPlayQuestion(window);
     SetupLanguageBar(GetDlgItem(window, IDC_LANGUAGE_BAR));
 
@@ -208,7 +222,8 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_SYSCOLORCHANGE:
         case WM_SETTINGCHANGE:
             // Not handled here alone: the dialog manager lays its controls out anew.
-            FollowDisplayChange(window, message, wParam, lParam);
+            if (FollowDisplayChange(window, message, wParam, lParam) && !PostToUiThread(RescaleOnUiThread, nullptr))
+                RescaleOnUiThread(nullptr);
             return FALSE;
         case WM_CTLCOLORSTATIC:
             return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));

@@ -1,5 +1,6 @@
 # Files of the source subsystem.
 list(APPEND TDW_PORTABLE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/file_names.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pe_overlay.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sha256.cpp
@@ -7,8 +8,8 @@ list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/zip_reader.cpp)
 # Only the host tools make archives: the program never links a compressor.
 list(APPEND TDW_TOOL_SOURCES ${CMAKE_CURRENT_LIST_DIR}/zip_writer.cpp)
-# The program hashes through Windows' CNG; the host tools with their own code.
-list(APPEND TDW_TOOL_SOURCES ${CMAKE_CURRENT_LIST_DIR}/sha256_portable.cpp)
+# The program hashes through Windows' CNG; the host tools through Nettle.
+list(APPEND TDW_TOOL_SOURCES ${CMAKE_CURRENT_LIST_DIR}/sha256_nettle.cpp)
 list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/chooser_pane.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_io.cpp

@@ -9,7 +9,7 @@
 
 #include "shell/app_state.h"
 #include "shell/ui_thread.h"
-#include "source/image_checks.h"
+#include "source/file_names.h"
 #include "text/console.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // SHA-256 of an image, a file or a drive's contents, computed piece by piece.
 // The program hands the work to Windows' CNG (sha256_cng.cpp); the host tools
-// and the native tests, which have no Windows, use sha256_portable.cpp. Both
+// and the native tests, which have no Windows, use Nettle's (sha256_nettle.cpp). Both
 // implement the same four calls.
 #pragma once
 

@@ -1,6 +1,6 @@
 #include "source/zip_reader.h"
 
-#include "source/image_checks.h"
+#include "source/file_names.h"
 
 #include <zlib.h>
 

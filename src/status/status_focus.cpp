@@ -9,9 +9,6 @@
 
 namespace {
 
-// The item last selected, to tell which way a selection moved. UI thread only.
-LRESULT g_selectedItem = -1;
-
 bool IsContinuation(LRESULT index) {
     const StatusEntry* entry = StatusItemEntry(index);
     return entry != nullptr && entry->continued;
@@ -19,20 +16,11 @@ bool IsContinuation(LRESULT index) {
 
 }  // namespace
 
-void SelectStatusItem(LRESULT index) {
-    g_selectedItem = index;
-    SendMessageA(StatusListWindow(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-}
-
-void ForgetStatusSelection() {
-    g_selectedItem = -1;
-}
-
 void FollowStatusSelection() {
     const HWND list = StatusListWindow();
     const LRESULT selected = SendMessageA(list, LB_GETCURSEL, 0, 0);
     if (selected == LB_ERR || !IsContinuation(selected)) {
-        g_selectedItem = selected;
+        RememberStatusSelection(selected);
         return;
     }
     const LRESULT start = StatusLineStart(selected);
@@ -42,7 +30,7 @@ void FollowStatusSelection() {
         ++next;
     // An arrow down from the line's first item goes on to the next line; a
     // click, or a move up, stays on the line.
-    const bool onward = g_selectedItem == start && selected > start && GetKeyState(VK_LBUTTON) >= 0 && next < count;
+    const bool onward = LastStatusSelection() == start && selected > start && GetKeyState(VK_LBUTTON) >= 0 && next < count;
     SelectStatusItem(onward ? next : start);
 }
 

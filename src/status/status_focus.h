@@ -5,11 +5,6 @@
 
 #include <windows.h>
 
-// Selects item `index`; remembered to tell which way the next selection
-// moved.
-void SelectStatusItem(LRESULT index);
-// The list was emptied: no item is selected.
-void ForgetStatusSelection();
 
 // LBN_SELCHANGE: a selection that lands on a line's continuation goes to a
 // line's first item (the next line's when an arrow moved down from this one).

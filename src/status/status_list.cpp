@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "status/progress_log.h"
-#include "status/status_focus.h"
 #include "status/status_report.h"
 #include "status/status_rows.h"
 #include "resource.h"
@@ -17,6 +16,9 @@
 #include "text/text.h"
 
 namespace {
+
+// The item last selected, to tell which way a selection moved. UI thread only.
+LRESULT g_selectedItem = -1;
 
 // Windows refuses LB_SETITEMHEIGHT above this: a taller line takes more items.
 constexpr int kMaxItemHeight = 255;
@@ -214,7 +216,7 @@ void ReleaseRows(bool keepTexts) {
         }
         SendMessageA(g_statusList, LB_SETITEMDATA, static_cast<WPARAM>(i), 0);
     }
-    ForgetStatusSelection();
+    g_selectedItem = -1;
     // One message for the lot: deleting line by line lays the list out anew each time.
     SendMessageA(g_statusList, LB_RESETCONTENT, 0, 0);
 }
@@ -516,6 +518,19 @@ void RescaleStatusList() {
         if (icon != nullptr)
             DestroyIcon(icon);
     InvalidateRect(g_statusList, nullptr, TRUE);
+}
+
+void SelectStatusItem(LRESULT index) {
+    g_selectedItem = index;
+    SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void RememberStatusSelection(LRESULT index) {
+    g_selectedItem = index;
+}
+
+LRESULT LastStatusSelection() {
+    return g_selectedItem;
 }
 
 HWND StatusListWindow() {

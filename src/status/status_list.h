@@ -66,6 +66,14 @@ void RescaleStatusList();
 // `index` belongs to; the outcome a write noted and has not said yet
 // (malloc'ed, the caller's to free; null when none).
 HWND StatusListWindow();
+
+// Selects item `index`; remembered to tell which way the next selection
+// moved (LastStatusSelection).
+void SelectStatusItem(LRESULT index);
+// Notes an item the user selected.
+void RememberStatusSelection(LRESULT index);
+// The item last selected; -1 after the list was emptied.
+LRESULT LastStatusSelection();
 const StatusEntry* StatusItemEntry(LRESULT index);
 LRESULT StatusLineStart(LRESULT index);
 char* TakeWriteOutcome();

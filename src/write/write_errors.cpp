@@ -1,6 +1,7 @@
 #include "write/write_errors.h"
 
 #include "resources/resource.h"
+#include "write/storage_calls.h"
 
 namespace {
 

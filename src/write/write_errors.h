@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "write/raw_write.h"
+#include "write/write_outcome.h"
 
 // When the failed call came.
 enum class WriteStage {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "source/file_names.h"
 #include "source/image_checks.h"
 
 namespace {

@@ -39,7 +39,7 @@ start_and_fault() {
     writes=$(tdw_s_writes_done)
     # The watch begins before Start: a write takes milliseconds.
     rm -f "$ready" "$caught"
-    TDW_S_READY=$ready tdw_s_mid_write "$1" "$2" >"$caught" &
+    TDW_S_READY=$ready TDW_S_SLOW_WRITES=1 tdw_s_mid_write "$1" "$2" >"$caught" &
     watch=$!
     tdw_wait_until 30 test -e "$ready" || tdw_fail "the watch on the write did not begin"
     tdw_w_start
