@@ -114,50 +114,14 @@ tdw_s_expect_replayed() {
 # the write was not caught within the time (default TDW_TIMEOUT). The program
 # is always let go on, whatever happens. With TDW_S_READY set, that file is
 # made once the watch has begun: start the watch in the background, wait for
-# the file, then press Start. With TDW_S_SLOW_WRITES set, every write and read
-# of the program on that path is held 2 ms (strace's delay injection, for
-# that path alone): a write then takes a second or so, and is caught in its
-# middle however fast the drive or however busy the machine.
+# the file, then press Start.
 tdw_s_mid_write() {
-  python3 - "$TDW_APP_PID" "$1" "$2" "${3:-$TDW_TIMEOUT}" "$TDW_IMAGE_SIZE" "$TDW_CONSOLE_LOG" "${TDW_S_READY:-}" \
-    "${TDW_S_SLOW_WRITES:-}" <<'PY'
-import atexit, os, signal, subprocess, sys, time
-pid, target, command, limit, size, console, ready, slow = (int(sys.argv[1]), sys.argv[2], sys.argv[3],
-                                                           float(sys.argv[4]), int(sys.argv[5]), sys.argv[6],
-                                                           sys.argv[7], sys.argv[8])
+  python3 - "$TDW_APP_PID" "$1" "$2" "${3:-$TDW_TIMEOUT}" "$TDW_IMAGE_SIZE" "$TDW_CONSOLE_LOG" "${TDW_S_READY:-}" <<'PY'
+import os, signal, subprocess, sys, time
+pid, target, command, limit, size, console, ready = (int(sys.argv[1]), sys.argv[2], sys.argv[3],
+                                                     float(sys.argv[4]), int(sys.argv[5]), sys.argv[6], sys.argv[7])
 target = os.path.realpath(target)
 first, last = 9216, size - 9216
-
-tracer = None
-if slow:
-    tracer = subprocess.Popen(["strace", "-f", "-qq", "-o", "/dev/null", "-p", str(pid), "-P", target,
-                               "-e", "trace=pwrite64,pread64,write,read",
-                               "-e", "inject=pwrite64,pread64,write,read:delay_exit=2000"])
-    # Held only once strace has taken every thread of the program.
-    def traced():
-        try:
-            tasks = os.listdir(f"/proc/{pid}/task")
-        except OSError:
-            return True
-        for task in tasks:
-            try:
-                with open(f"/proc/{pid}/task/{task}/status") as status:
-                    if any(l.startswith("TracerPid:") and l.split()[1] == "0" for l in status):
-                        return False
-            except OSError:
-                pass
-        return True
-    while tracer.poll() is None and not traced():
-        time.sleep(0.01)
-    if tracer.poll() is not None:
-        print("strace could not hold the program")
-        sys.exit(1)
-
-def let_go():
-    if tracer is not None and tracer.poll() is None:
-        tracer.terminate()
-        tracer.wait()
-atexit.register(let_go)
 
 def console_lines(start):
     try:
