@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "install/checks.h"
 #include "install/chosen_target.h"
@@ -60,6 +61,9 @@ bool g_everShown;  // UI thread only
 
 }  // namespace
 
+// What Start's description says now (malloc'ed); UI thread only.
+static char* g_startDescription = nullptr;
+
 void DescribeStartButton() {
     const HWND pane = GetPane(PaneInstall);
     // Read by a screen reader once the pane shows; the check runs of the
@@ -67,7 +71,16 @@ void DescribeStartButton() {
     if (pane == nullptr || !g_everShown)
         return;
     char* lines = StatusWarningsAndErrors();
-    DescribeControl(GetDlgItem(pane, IDC_START), lines != nullptr ? lines : "");
+    if (lines == nullptr)
+        lines = strdup("");
+    // Told again only when it changed: every check run ends here, and the
+    // accessibility service keeps what it is given.
+    if (lines != nullptr && (g_startDescription == nullptr || strcmp(lines, g_startDescription) != 0)) {
+        DescribeControl(GetDlgItem(pane, IDC_START), lines);
+        free(g_startDescription);
+        g_startDescription = lines;
+        return;
+    }
     free(lines);
 }
 
