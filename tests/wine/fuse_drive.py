@@ -8,7 +8,10 @@ away, and a read always returns the fill byte. With --keep the file holds the
 fill byte until written and keeps what is written; --write-delay-ms makes
 every write take that long, so that a write of the whole image lasts a while;
 --hold-writes FILE holds every write until FILE exists, so that a write lasts
-until the test lets it go, however busy the machine. With direct_io the kernel keeps no page cache
+until the test lets it go, however busy the machine; with --hold-from BYTE
+only writes that reach that byte or beyond are held, and --held FILE is made
+once one is. While the file named by --gone exists, every read and write
+fails with EIO, as a card reader's does once its card is pulled. With direct_io the kernel keeps no page cache
 for the file, so a read never hands back bytes that were written, whether the
 reader opened it with O_DIRECT or not.
 
@@ -40,13 +43,16 @@ FILE_NAME = "/disk.img"
 class FuseDrive(fuse.Operations):
     use_ns = True
 
-    def __init__(self, size, fill, log, keep, write_delay, hold):
+    def __init__(self, size, fill, log, keep, write_delay, hold, hold_from=0, held=None, gone=None):
         self.size = size
         self.fill = fill
         self.log = log
         self.kept = bytearray([fill]) * size if keep else None
         self.write_delay = write_delay
         self.hold = hold
+        self.hold_from = hold_from
+        self.held = held
+        self.gone = gone
         self.stamp = time.time_ns()
 
     def note(self, line):
@@ -73,8 +79,13 @@ class FuseDrive(fuse.Operations):
         self.note("open flags=%s" % oct(flags))
         return 0
 
+    def pulled(self):
+        if self.gone and os.path.exists(self.gone):
+            raise fuse.FuseOSError(errno.EIO)
+
     def read(self, path, size, offset, fh):
         self.note("read %d %d" % (offset, size))
+        self.pulled()
         if offset >= self.size:
             return b""
         if self.kept is not None:
@@ -85,8 +96,12 @@ class FuseDrive(fuse.Operations):
         self.note("write %d %d" % (offset, len(data)))
         if self.write_delay:
             time.sleep(self.write_delay)
-        while self.hold and not os.path.exists(self.hold):
-            time.sleep(0.01)
+        if self.hold and offset + len(data) > self.hold_from and not os.path.exists(self.hold):
+            if self.held:
+                open(self.held, "w").close()
+            while not os.path.exists(self.hold):
+                time.sleep(0.01)
+        self.pulled()
         if self.kept is not None:
             if offset + len(data) > self.size:
                 raise fuse.FuseOSError(errno.ENOSPC)
@@ -130,11 +145,15 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep what is written")
     parser.add_argument("--write-delay-ms", type=int, default=0, help="how long each write takes")
     parser.add_argument("--hold-writes", help="every write waits until this file exists")
+    parser.add_argument("--hold-from", type=int, default=0, help="hold only writes that reach this byte")
+    parser.add_argument("--held", help="file made once a write is held")
+    parser.add_argument("--gone", help="while this file exists, reads and writes fail with EIO")
     args = parser.parse_args()
     log = open(args.log, "a", encoding="ascii") if args.log else None
     # direct_io: no page cache, every read reaches read() above. big_writes:
     # writes arrive in pieces of up to 128 KiB, not 4 KiB.
-    drive = FuseDrive(args.size, args.fill, log, args.keep, args.write_delay_ms / 1000.0, args.hold_writes)
+    drive = FuseDrive(args.size, args.fill, log, args.keep, args.write_delay_ms / 1000.0, args.hold_writes,
+                      args.hold_from, args.held, args.gone)
     fuse.FUSE(drive, args.mountpoint,
               foreground=True, nothreads=True, direct_io=True, big_writes=True,
               fsname="tdw-forgetful")

@@ -13,64 +13,14 @@ set -uo pipefail
 . "$(dirname "$0")/../write_steps.sh"
 TDW_TEST=write_fuse
 
-fuse_python=/usr/bin/python3
-fuse_script=$(cd "$(dirname "$0")/.." && pwd)/fuse_drive.py
-missing=()
-[ -r /dev/fuse ] && [ -w /dev/fuse ] || missing+=("/dev/fuse (read and write)")
-command -v fusermount3 >/dev/null || missing+=("fusermount3 (Debian fuse3)")
-"$fuse_python" -c 'import fusepy' 2>/dev/null || "$fuse_python" -c 'import fuse; fuse.FUSE, fuse.Operations' 2>/dev/null \
-  || missing+=("fusepy for $fuse_python (Debian python3-fusepy)")
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "${CI:-}" = true ]; then
-    tdw_log "FAIL: a drive that keeps nothing needs: ${missing[*]}"
-    exit 1
-  fi
-  tdw_log "skipped: a drive that keeps nothing needs: ${missing[*]}"
-  exit 77
-fi
+. "$(dirname "$0")/../fuse_steps.sh"
+tdw_f_require "a drive that keeps nothing"
 
 tdw_begin write_fuse
-# A run ended by a signal still unmounts the drive: exit runs the clean-up.
-trap 'exit 143' TERM
-trap 'exit 130' INT
-
-work=$TDW_W_WORK/forgetful
-mnt=$work/mnt
-drive_file=$mnt/disk.img
-drive_log=$TDW_LOG_DIR/$TDW_TEST.drive.log
-fuse_pid=
-
-fuse_gone() { ! kill -0 "$fuse_pid" 2>/dev/null; }
-# Unmounts the drive (also one left by a run that was killed) and ends its
-# process, which normally ends by itself once unmounted.
-unmount_drive() {
-  [ -n "${gate:-}" ] && touch "$gate"   # a held write may end
-  if mountpoint -q "$mnt" 2>/dev/null; then
-    fusermount3 -u "$mnt" 2>/dev/null || fusermount3 -uz "$mnt" || tdw_log "cannot unmount $mnt"
-  fi
-  [ -n "$fuse_pid" ] || return 0
-  tdw_wait_until 5 fuse_gone || kill "$fuse_pid" 2>/dev/null
-  tdw_wait_until 5 fuse_gone || kill -9 "$fuse_pid" 2>/dev/null
-  wait "$fuse_pid" 2>/dev/null
-  fuse_pid=
-  return 0
-}
-# E: goes back to a plain file before the drive it pointed at goes away.
-tdw_on_end 'tdw_w_drive_restore; unmount_drive'
-
-# mount_drive [fuse_drive.py options]: (re)mounts the drive, logging to drive_log.
-mount_drive() {
-  unmount_drive
-  : >"$drive_log"
-  "$fuse_python" "$fuse_script" "$mnt" --size 2097152 --fill 0xE5 --log "$drive_log" "$@" \
-    </dev/null >"$work/fuse.log" 2>&1 &
-  fuse_pid=$!
-  tdw_wait_until "$TDW_TIMEOUT" mountpoint -q "$mnt" || tdw_fail "the FUSE drive did not come up: $(cat "$work/fuse.log")"
-  [ "$(stat -c %s "$drive_file")" = 2097152 ] || tdw_fail "the FUSE drive file is not 2 MiB: $(ls -l "$drive_file")"
-}
-
-mkdir -p "$mnt"
-mount_drive
+tdw_f_setup "$TDW_W_WORK/forgetful"
+drive_file=$TDW_F_FILE
+drive_log=$TDW_F_LOG
+tdw_f_mount
 
 # The drive must really forget: a sector written through the host reads back as 0xE5.
 dd if="$TDW_DEMO_IMG" of="$drive_file" bs=512 count=1 conv=notrunc,fsync status=none \
@@ -106,7 +56,7 @@ tdw_log "console: $(tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -- '^Read back: ' | he
 
 # The drive's own log: it was handed every byte of the image (and none past
 # it), and read after the last write, so the comparison was made with the drive.
-verdict=$("$fuse_python" - "$drive_log" "$TDW_IMAGE_SIZE" <<'PY'
+verdict=$(python3 - "$drive_log" "$TDW_IMAGE_SIZE" <<'PY'
 import sys
 lines = open(sys.argv[1]).read().split("\n")
 size = int(sys.argv[2])
@@ -134,8 +84,9 @@ tdw_close_app
 # ---- 2. closed, and the session ended, in the middle of a slow write ----------
 tdw_w_drive_restore
 # The drive holds the write until the checks of the window are done.
-gate=$work/writes-may-go
-mount_drive --keep --hold-writes "$gate"
+gate=$TDW_F_DIR/writes-may-go
+tdw_f_mount --keep --hold-writes "$gate"
+TDW_F_GATE=$gate
 rm -f "$gate"
 ln -sfn "$drive_file" "$TDW_DRIVE_IMG"
 tdw_start_app
@@ -152,11 +103,11 @@ tdw_wait_until "$TDW_TIMEOUT" closing_title || tdw_fail "the title does not say 
 tdw_app_running || tdw_fail "the program ended in the middle of the write"
 # A session that ends all the same is held until the write is over: the
 # drive lets the write go once the window waits for it.
-drv endsession end >"$work/endsession.out" 2>&1 &
+drv endsession end >"$TDW_F_DIR/endsession.out" 2>&1 &
 ending=$!
 tdw_expect_console "Waiting for the write to end before ending..."
 touch "$gate"
-wait "$ending" || tdw_fail "the window did not handle the session's end: $(cat "$work/endsession.out")"
+wait "$ending" || tdw_fail "the window did not handle the session's end: $(cat "$TDW_F_DIR/endsession.out")"
 tdw_console_has "Read back: all $TDW_IMAGE_SIZE bytes match." || tdw_fail "the session's end did not wait for the write"
 tdw_wait_app_exit 120 || tdw_fail "the program did not end after the write"
 [ "$TDW_APP_RC" = 0 ] || tdw_fail "the program ended with exit code $TDW_APP_RC"
