@@ -2,6 +2,7 @@
 # written, its volumes taken, the image written and read back.
 list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/write_loop.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/disk_answers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/write_target.cpp
   ${CMAKE_CURRENT_LIST_DIR}/volume_prep.cpp
   ${CMAKE_CURRENT_LIST_DIR}/target_identity.cpp

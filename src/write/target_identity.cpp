@@ -58,6 +58,7 @@ VolumeName VolumeDevicePathOf(const char* volumeName) {
 struct DiskSearch {
     const StorageCalls* calls;
     TargetIdentity* identity;
+    uint32_t diskNumber;
 };
 
 void ConsiderVolume(void* user, const char* volumeName) {
@@ -69,7 +70,7 @@ void ConsiderVolume(void* user, const char* volumeName) {
     const VolumeName path = VolumeDevicePathOf(volumeName);
     // Another disk's volume is only ever asked, never opened for writing.
     const ExtentsAnswer answer = AskExtents(calls, path.text);
-    if (!answer.answered || !ExtentsMentionDisk(answer.bytes, answer.size, identity->target.diskNumber))
+    if (!answer.answered || !ExtentsMentionDisk(answer.bytes, answer.size, search->diskNumber))
         return;
     if (identity->volumeCount == kMaxDiskVolumes) {
         identity->tooManyVolumes = true;
@@ -144,15 +145,16 @@ void ConsiderSystemVolume(void* user, const char* volumeName) {
 }
 
 // Asks the disk under the volume what it is and whether Windows needs it.
-void AskDisk(const StorageCalls& calls, TargetIdentity* identity) {
+void AskDisk(const StorageCalls& calls, uint32_t diskNumber, TargetIdentity* identity) {
     StorageHandle handle = nullptr;
-    if (calls.open(calls.context, identity->target.path.text, StorageAccess::Query, false, &handle) == 0) {
+    const DevicePath disk = PhysicalDriveDevicePath(diskNumber);
+    if (calls.open(calls.context, disk.text, StorageAccess::Query, false, &handle) == 0) {
         identity->device = AskDeviceDescriptor(calls, handle);
         AskDiskGeometry(calls, handle, identity);
         calls.close(calls.context, handle);
     }
     char name[32];
-    snprintf(name, sizeof(name), "PhysicalDrive%u", identity->target.diskNumber);
+    snprintf(name, sizeof(name), "PhysicalDrive%u", diskNumber);
     char object[256] = {};
     if (calls.dosDevice(calls.context, name, object, sizeof(object)) == 0) {
         object[sizeof(object) - 1] = '\0';
@@ -184,11 +186,13 @@ DiskDescriptor AskDeviceDescriptor(const StorageCalls& calls, StorageHandle hand
     return ReadDiskDescriptor(answer, returned <= sizeof(answer) ? returned : 0);
 }
 
+// Every question is asked here, and the write target is decided once, from
+// the answers: the volume's extents say whether the disk can be asked at all.
 TargetIdentity IdentifyTarget(const StorageCalls& calls, char letter) {
     TargetIdentity identity{};
     const DevicePath volumePath = VolumeDevicePath(letter);
     if (volumePath.text[0] == '\0') {
-        identity.target = ChooseWriteTarget(letter, false, nullptr, 0);
+        identity.target = ChooseWriteTarget(letter, VolumeExtents{ExtentsReading::NotAnswered, 0, 0});
         return identity;
     }
     identity.letter = letter;
@@ -200,22 +204,21 @@ TargetIdentity IdentifyTarget(const StorageCalls& calls, char letter) {
     const ExtentsAnswer answer = AskExtents(calls, volumePath.text);
     if (!answer.answered)
         identity.queryError = answer.error;
-    identity.target = ChooseWriteTarget(letter, answer.answered, answer.bytes, answer.size);
+    const VolumeExtents extents = ReadVolumeExtents(answer.answered, answer.bytes, answer.size);
     snprintf(identity.volumes[0].text, sizeof(identity.volumes[0].text), "%s", volumePath.text);
     identity.volumeCount = 1;
     const char own[] = {letter, '\0'};
     AddLetters(&identity, own);
-    if (identity.target.kind != WriteTargetKind::PhysicalDrive) {
-        if (identity.target.kind == WriteTargetKind::Volume) {
-            identity.device = AskDeviceThrough(calls, volumePath.text);
-            identity.bytesPerSector = AskSectorSizeThrough(calls, volumePath.text);
-        }
-        return identity;
+    if (NamesOneDisk(extents)) {
+        DiskSearch search{&calls, &identity, extents.diskNumber};
+        calls.listVolumes(calls.context, ConsiderVolume, &search);
+        AskDisk(calls, extents.diskNumber, &identity);
+    } else if (extents.reading != ExtentsReading::Spanned) {
+        // The disk is not known: the device is asked through the volume.
+        identity.device = AskDeviceThrough(calls, volumePath.text);
+        identity.bytesPerSector = AskSectorSizeThrough(calls, volumePath.text);
     }
-
-    DiskSearch search{&calls, &identity};
-    calls.listVolumes(calls.context, ConsiderVolume, &search);
-    AskDisk(calls, &identity);
+    identity.target = ChooseWriteTarget(letter, extents);
     return identity;
 }
 

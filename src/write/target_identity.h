@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "write/disk_answers.h"
 #include "write/disk_descriptor.h"
 #include "write/storage_calls.h"
 #include "write/write_target.h"

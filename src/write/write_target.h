@@ -6,21 +6,12 @@
 #include <cstdint>
 
 #include "devices/device_path.h"
+#include "write/disk_answers.h"
 
 enum class WriteTargetKind {
     Volume,         // write through \\.\X: (the disk is not known)
     PhysicalDrive,  // write through \\.\PhysicalDriveN, from the disk's first byte
     Refused,        // write nothing
-};
-
-// What the volume's disk-extents answer said.
-enum class ExtentsReading {
-    NotAnswered,  // the query failed
-    Malformed,    // too short, no extents, one extent cut off, or a negative offset
-    AtDiskStart,  // one extent at offset 0: the volume is the whole disk
-    InsideDisk,   // one extent further in: a partition of the disk
-    Spanned,      // more than one extent: the volume is not one run of a disk
-    BadLetter,    // the drive letter gives no volume path; the answer is not read
 };
 
 struct WriteTarget {
@@ -32,20 +23,13 @@ struct WriteTarget {
     DevicePath path;          // the handle to open; empty text when Refused
 };
 
-// Decides the write target of drive `letter` from the raw answer to the volume
-// disk-extents query: `answered` is whether the call succeeded (or stopped for
-// want of room, which still fills in the extent count), `answer` and
-// `answerSize` the bytes it returned. Malformed or missing answers fall back to
-// the volume; a spanned volume is refused whether or not all its extents fit.
+// Decides the write target of drive `letter` from what its volume's
+// disk-extents answer said: a volume on one disk is written through that
+// disk; a missing or malformed answer falls back to the volume; a spanned
+// volume is refused.
+WriteTarget ChooseWriteTarget(char letter, const VolumeExtents& extents);
+// The same, from the raw answer (see ReadVolumeExtents).
 WriteTarget ChooseWriteTarget(char letter, bool answered, const uint8_t* answer, size_t answerSize);
-
-// True when one of the extents in a raw disk-extents answer lies on
-// `diskNumber`; only the extents the answer holds in full are looked at.
-bool ExtentsMentionDisk(const uint8_t* answer, size_t answerSize, uint32_t diskNumber);
-
-// BytesPerSector from the raw answer to the drive-geometry query; 0 when the
-// answer is missing or too short to hold it.
-uint32_t BytesPerSectorFromGeometry(const uint8_t* answer, size_t answerSize);
 
 enum class SectorSizeVerdict {
     Fits,      // the chunk and all its offsets are whole sectors
