@@ -8,7 +8,8 @@ add_executable(field-check
   ${_tdw_fc}/attached_image.cpp ${_tdw_fc}/field_report.cpp ${_tdw_fc}/system_facts.cpp ${_tdw_fc}/field_check.rc
   ${CMAKE_SOURCE_DIR}/src/write/raw_write.cpp ${CMAKE_SOURCE_DIR}/src/write/storage_win32.cpp
   ${CMAKE_SOURCE_DIR}/src/write/page_files.cpp ${CMAKE_SOURCE_DIR}/src/write/target_identity.cpp
-  ${CMAKE_SOURCE_DIR}/src/write/disk_descriptor.cpp ${CMAKE_SOURCE_DIR}/src/write/write_target.cpp
+  ${CMAKE_SOURCE_DIR}/src/write/disk_descriptor.cpp ${CMAKE_SOURCE_DIR}/src/write/disk_answers.cpp
+  ${CMAKE_SOURCE_DIR}/src/write/write_target.cpp
   ${CMAKE_SOURCE_DIR}/src/write/write_loop.cpp ${CMAKE_SOURCE_DIR}/src/write/volume_prep.cpp
   ${CMAKE_SOURCE_DIR}/src/write/write_errors.cpp ${CMAKE_SOURCE_DIR}/src/write/gpt_backup.cpp
   ${CMAKE_SOURCE_DIR}/src/keep/kept_copy.cpp
