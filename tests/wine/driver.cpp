@@ -1,6 +1,8 @@
 // tdw-driver: works the wizard's window from another process, as a user or
 // the shell would, one command per run. Results go to stdout, one item a
 // line; failures to stderr with a non-zero exit code. Run `tdw-driver help`.
+// `tdw-driver serve` answers commands read from stdin instead, so that a
+// scenario starts Wine once rather than once a command.
 #include "window_verbs.h"
 
 #include <commctrl.h>
@@ -735,6 +737,54 @@ int CmdHelp(Context&) {
     return kOk;
 }
 
+int Run(int argc, char** argv) {
+    for (const Command& command : kCommands) {
+        if (strcmp(argv[1], command.name) != 0)
+            continue;
+        Context context = {nullptr, argc, argv};
+        if (command.needsMain && !(context.main = FindMain()))
+            return Fail(kNotFound, "no main window");
+        return command.run(context);
+    }
+    return Fail(kUsage, "unknown command '%s' (try help)", argv[1]);
+}
+
+// One command a line, its words separated by 0x1F (words may hold spaces and
+// tabs). Each answer is a line "<exit code> <stdout bytes> <stderr bytes>"
+// and then those bytes. Ends at an empty line or the end of stdin.
+int Serve() {
+    _setmode(_fileno(stdin), _O_BINARY);
+    for (;;) {
+        std::string line;
+        int c;
+        while ((c = getchar()) != EOF && c != '\n')
+            line.push_back((char)c);
+        if (line.empty())
+            return kOk;
+        std::vector<std::string> words(1, "tdw-driver");
+        size_t start = 0;
+        for (size_t end; (end = line.find('\x1f', start)) != std::string::npos; start = end + 1)
+            words.push_back(line.substr(start, end - start));
+        words.push_back(line.substr(start));
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(&word[0]);
+        argv.push_back(nullptr);
+        std::string out, err;
+        CaptureOutput(&out, &err);
+        int code = Run((int)words.size(), argv.data());
+        CaptureOutput(nullptr, nullptr);
+        if (!err.empty())
+            err = "tdw-driver: " + err + "\n";
+        printf("%d %u %u\n", code, (unsigned)out.size(), (unsigned)err.size());
+        fwrite(out.data(), 1, out.size(), stdout);
+        fwrite(err.data(), 1, err.size(), stdout);
+        fflush(stdout);
+        if (c == EOF)
+            return kOk;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -747,13 +797,7 @@ int main(int argc, char** argv) {
         CmdHelp(none);
         return kUsage;
     }
-    for (const Command& command : kCommands) {
-        if (strcmp(argv[1], command.name) != 0)
-            continue;
-        Context context = {nullptr, argc, argv};
-        if (command.needsMain && !(context.main = FindMain()))
-            return Fail(kNotFound, "no main window");
-        return command.run(context);
-    }
-    return Fail(kUsage, "unknown command '%s' (try help)", argv[1]);
+    if (argc == 2 && strcmp(argv[1], "serve") == 0)
+        return Serve();
+    return Run(argc, argv);
 }

@@ -229,6 +229,7 @@ tdw_begin() {
   done
   trap tdw_end EXIT
   tdw_session_attach || exit 1
+  tdw_drv_serve || tdw_log "no served driver: a Wine process for each driver call"
   # Copies kept by an earlier test are of drives that no longer exist.
   tdw_kept_clear
 }
@@ -249,6 +250,7 @@ tdw_end() {
     echo "---- driver log ($TDW_DRIVER_LOG) ----" >&2; tail -n 60 "$TDW_DRIVER_LOG" >&2 2>/dev/null
   fi
   tdw_kill_app
+  tdw_drv_unserve
   local step
   for step in "${TDW_END_STEPS[@]}"; do eval "$step" || tdw_log "clean-up step failed: $step"; done
   [ "$TDW_OWN_SESSION" = 1 ] && tdw_session_stop
@@ -311,13 +313,60 @@ tdw_kill_app() {
 
 # drv <command> [args]: runs the driver, logs the call and its answer.
 drv() {
-  local out rc=0
-  out=$(wine "$TDW_DRIVER" "$@" </dev/null 2>"$TDW_LOG_DIR/.driver.err") || rc=$?
-  { printf '$ %s -> %d\n' "$*" "$rc"; [ -n "$out" ] && printf '%s\n' "$out"; cat "$TDW_LOG_DIR/.driver.err"; } >>"$TDW_DRIVER_LOG"
+  local out="" err="" rc=0 lock="" outs errs
+  # One call at a time through the served driver; a call made while another
+  # is answered (from a job in the background) runs a driver of its own.
+  if [ $# -gt 0 ] && [[ $* != *$'\n'* ]] && [ -n "$TDW_DRV_DIR" ] && exec {lock}>"$TDW_DRV_DIR/lock" \
+    && flock -n "$lock"; then
+    if ! (IFS=$'\x1f'; printf '%s\n' "$*") >&"$TDW_DRV_IN" 2>/dev/null \
+      || ! LC_ALL=C read -r rc outs errs <&"$TDW_DRV_OUT"; then
+      rc=1 err="tdw-driver: the served driver (pid $TDW_DRV_PID) has ended"
+    else
+      [ "$outs" -eq 0 ] || LC_ALL=C read -r -N "$outs" out <&"$TDW_DRV_OUT"
+      [ "$errs" -eq 0 ] || LC_ALL=C read -r -N "$errs" err <&"$TDW_DRV_OUT"
+    fi
+  else
+    out=$(wine "$TDW_DRIVER" "$@" </dev/null 2>"$TDW_LOG_DIR/.driver.err.$BASHPID") || rc=$?
+    err=$(cat "$TDW_LOG_DIR/.driver.err.$BASHPID")
+    rm -f "$TDW_LOG_DIR/.driver.err.$BASHPID"
+  fi
+  [ -n "$lock" ] && exec {lock}>&-
+  # As a command substitution would: no newlines at the end.
+  out=${out%"${out##*[!$'\n']}"} err=${err%"${err##*[!$'\n']}"}
+  { printf '$ %s -> %d\n' "$*" "$rc"; [ -n "$out" ] && printf '%s\n' "$out"; [ -n "$err" ] && printf '%s\n' "$err"; } >>"$TDW_DRIVER_LOG"
   [ -n "$out" ] && printf '%s\n' "$out"
-  [ "$rc" -ne 0 ] && cat "$TDW_LOG_DIR/.driver.err" >&2
+  [ "$rc" -ne 0 ] && [ -n "$err" ] && printf '%s\n' "$err" >&2
   return "$rc"
 }
+
+# tdw_drv_serve: one driver answers the drv calls of this test (a Wine
+# process for each call would cost the suite minutes). Both ends are opened in
+# the order the driver's shell opens them.
+TDW_DRV_DIR= TDW_DRV_PID=
+tdw_drv_serve() {
+  local dir=$TDW_WINE_DIR/driver.$$
+  rm -rf "$dir" && mkdir -p "$dir" && mkfifo "$dir/in" "$dir/out" || return 1
+  wine "$TDW_DRIVER" serve <"$dir/in" >"$dir/out" 2>>"$TDW_DRIVER_LOG" &
+  TDW_DRV_PID=$!
+  exec {TDW_DRV_IN}>"$dir/in" {TDW_DRV_OUT}<"$dir/out"
+  TDW_DRV_DIR=$dir
+}
+
+# tdw_drv_unserve: an empty line ends the served driver.
+tdw_drv_unserve() {
+  [ -n "$TDW_DRV_DIR" ] || return 0
+  printf '\n' >&"$TDW_DRV_IN" 2>/dev/null
+  exec {TDW_DRV_IN}>&- {TDW_DRV_OUT}<&-
+  tdw_wait_until 10 tdw_drv_served_gone || kill "$TDW_DRV_PID" 2>/dev/null
+  wait "$TDW_DRV_PID" 2>/dev/null
+  rm -rf "$TDW_DRV_DIR"
+  TDW_DRV_DIR= TDW_DRV_PID=
+}
+tdw_drv_served_gone() { ! kill -0 "$TDW_DRV_PID" 2>/dev/null; }
+
+# tdw_drv_serve_again: a new served driver, after a change that Wine reads
+# once a process (the screen's DPI, from LogPixels).
+tdw_drv_serve_again() { [ -z "$TDW_DRV_DIR" ] || { tdw_drv_unserve; tdw_drv_serve; }; }
 
 # tdw_wait_until <seconds> <command...>: polls until the command succeeds,
 # for that many seconds of the clock however long each try takes.

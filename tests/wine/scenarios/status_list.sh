@@ -84,6 +84,7 @@ else
   tdw_on_end "wine reg delete '$desktop' /v LogPixels /f >/dev/null 2>&1 </dev/null"
 fi
 wine reg add "$desktop" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1 </dev/null || tdw_fail "cannot set 144 dpi"
+tdw_drv_serve_again
 tdw_start_app
 tdw_wait_ready
 tdw_goto 1
@@ -121,6 +122,7 @@ items_whole() {   # <text of a line> <least items>
 }
 for dpi in 192 288; do
   wine reg add "$desktop" /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1 </dev/null || tdw_fail "cannot set $dpi dpi"
+  tdw_drv_serve_again
   tdw_start_app
   tdw_wait_ready
   drv lang 1 >/dev/null && drv click chooser 104 >/dev/null && drv settext chooser 1009 "$policy" >/dev/null \
