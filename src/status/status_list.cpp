@@ -203,6 +203,28 @@ LRESULT LineStart(LRESULT index) {
     return index;
 }
 
+// How many lines stand above the one that starts at item `start`: the rows'
+// stripes go by line, whatever number of items each line takes.
+LRESULT LinesAbove(LRESULT start) {
+    LRESULT lines = 0;
+    for (LRESULT i = 0; i < start; ++i)
+        lines += IsContinuation(i) ? 0 : 1;
+    return lines;
+}
+
+// Has every item of the line that starts at `start` drawn again: Windows
+// redraws only the item whose selection changed, not the line's others.
+void RepaintLine(LRESULT start) {
+    if (start < 0)
+        return;
+    RECT rect;
+    for (LRESULT i = start; SendMessageA(g_statusList, LB_GETITEMRECT, static_cast<WPARAM>(i),
+                                         reinterpret_cast<LPARAM>(&rect)) != LB_ERR &&
+                            (i == start || IsContinuation(i));
+         ++i)
+        InvalidateRect(g_statusList, &rect, FALSE);
+}
+
 // Frees every item's entry, and each line's text unless `keepTexts` (whose
 // pointers the caller then owns), and empties the list.
 void ReleaseRows(bool keepTexts) {
@@ -434,9 +456,15 @@ void DrawStatusItem(const DRAWITEMSTRUCT* item) {
         g_drawFont = CreateStatusFont();
 
     // A change of focus alone draws the line whole too, then its focus rectangle.
+    // A line's items share its stripe and its selection, which the list
+    // marks on the line's first item only.
     const HDC dc = item->hDC;
-    Surface surface = (item->itemID & 1) ? Surface::StatusRowOdd : Surface::StatusRowEven;
-    if (item->itemState & ODS_SELECTED)
+    const LRESULT index = static_cast<LRESULT>(item->itemID);
+    const LRESULT start = entry->continued ? LineStart(index) : index;
+    Surface surface = (LinesAbove(start) & 1) ? Surface::StatusRowOdd : Surface::StatusRowEven;
+    const bool selected = entry->continued ? SendMessageA(item->hwndItem, LB_GETCURSEL, 0, 0) == start
+                                           : (item->itemState & ODS_SELECTED) != 0;
+    if (selected)
         surface = Surface::StatusRowSelected;
     const SurfaceColours colours = ColoursOf(surface);
     SetDCBrushColor(dc, colours.fill);
@@ -521,12 +549,17 @@ void RescaleStatusList() {
 }
 
 void SelectStatusItem(LRESULT index) {
+    const LRESULT before = g_selectedItem;
     g_selectedItem = index;
     SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    RepaintLine(before);
+    RepaintLine(index);
 }
 
 void RememberStatusSelection(LRESULT index) {
+    RepaintLine(g_selectedItem);
     g_selectedItem = index;
+    RepaintLine(index);
 }
 
 LRESULT LastStatusSelection() {

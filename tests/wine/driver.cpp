@@ -712,7 +712,7 @@ const Command kCommands[] = {
      "raise-watch <ms> [arrival|removal <letter>]  send the device change, watch the window go topmost and back"},
     {"rows", CmdRows, true, "rows                 drive list: root<TAB>icon|noicon per row, then selected<TAB>index"},
     {"status-items", CmdStatusItems, true,
-     "status-items         per status line: items, tallest item, whole|broken, first item's string"},
+     "status-items         per status line: items, tallest item, whole|broken, first item's string, one fill|fills differ|unseen"},
     {"strings", CmdStrings, true, "strings <pane> <id>  each row's string of a list box (what a screen reader reads)"},
     {"geometry", CmdGeometry, true,
      "geometry             row heights of the three lists and the first status line's drawn icon size"},

@@ -455,11 +455,28 @@ int CmdStatus(Context& context) {
     return kOk;
 }
 
+// The fill an item is drawn with, read at its left edge inside the focus
+// rectangle, left of the icon and the text; false when that point is not on
+// the screen.
+bool ItemFill(HWND list, LRESULT index, uint32_t* fill) {
+    RECT item, client;
+    if (SendOrZero(list, LB_GETITEMRECT, index, (LPARAM)&item) == LB_ERR || !GetClientRect(list, &client))
+        return false;
+    POINT at = {item.left + 1, item.top + 2};
+    std::vector<uint32_t> pixel;
+    if (!PtInRect(&client, at) || !ClientToScreen(list, &at) || at.x >= GetSystemMetrics(SM_CXSCREEN) ||
+        at.y >= GetSystemMetrics(SM_CYSCREEN) || !ReadScreen(at, 1, 1, &pixel))
+        return false;
+    *fill = pixel[0] & 0xFFFFFF;
+    return true;
+}
+
 // status-items: per status line, how it is laid out in list items:
 // "items<TAB>tallest item's height<TAB>whole|broken<TAB>string of the first
-// item". "whole" when the items' parts follow one another through the line,
-// only spaces or a line break left out between them, and the continuations'
-// strings are empty.
+// item<TAB>one fill|fills differ|unseen". "whole" when the items' parts follow
+// one another through the line, only spaces or a line break left out between
+// them, and the continuations' strings are empty; "one fill" when every item
+// of the line in sight is drawn in the first item's stripe or selection.
 int CmdStatusItems(Context& context) {
     HWND pane = FindPane(context.main, "install");
     HWND list = pane ? GetDlgItem(pane, kStatusList) : nullptr;
@@ -477,7 +494,11 @@ int CmdStatusItems(Context& context) {
         int items = 0, tallest = 0;
         size_t covered = 0;
         bool whole = true;
+        uint32_t firstFill = 0, fill = 0;
+        const bool seen = ItemFill(list, i, &firstFill);
+        bool oneFill = true;
         do {
+            oneFill = oneFill && (!seen || !ItemFill(list, i, &fill) || fill == firstFill);
             const LRESULT height = SendOrZero(list, LB_GETITEMHEIGHT, i);
             tallest = height > tallest ? (int)height : tallest;
             std::string string;
@@ -492,7 +513,8 @@ int CmdStatusItems(Context& context) {
         } while (data && ReadStatusEntry(remote, list, data, &entry) && entry.continued);
         if (text.find_first_not_of(" \n", covered) != std::string::npos)
             whole = false;
-        Print("%d\t%d\t%s\t%s\n", items, tallest, whole ? "whole" : "broken", Escape(spoken).c_str());
+        Print("%d\t%d\t%s\t%s\t%s\n", items, tallest, whole ? "whole" : "broken", Escape(spoken).c_str(),
+              !seen ? "unseen" : oneFill ? "one fill" : "fills differ");
     }
     return kOk;
 }

@@ -134,6 +134,11 @@ for dpi in 192 288; do
   tdw_goto 2
   sha=$(tdw_sha_line "$name" "$folder/$name" nl)
   tdw_wait_until "$TDW_TIMEOUT" items_whole "${sha#*$'\t'}" $((dpi / 144)) || tdw_fail "at $dpi dpi: $(drv status-items 2>&1)"
+  # A line of several items shares one stripe, and is selected whole.
+  first=$(drv status-items | awk -F'\t' -v want="${sha#*$'\t'}" 'index($4, want) {print n; exit} {n += $1}')
+  drv pick install 1018 "$first" >/dev/null || tdw_fail "cannot select the SHA-256 line"
+  one_fill() { drv status-items 2>/dev/null | awk -F'\t' '$5 == "fills differ" {bad = 1} END {exit bad}'; }
+  tdw_wait_until "$TDW_TIMEOUT" one_fill || tdw_fail "at $dpi dpi a line's items are drawn differently: $(drv status-items 2>&1)"
   copies "$(report Fout Waarschuwing)" ctrl+c
   tdw_close_app
 done
