@@ -66,12 +66,19 @@ const char* OutcomeText(RawWriteOutcome outcome) {
 std::string AskDrive(char letter, DriveFacts* facts) {
     *facts = DriveFacts{};
     char root[] = {letter, ':', '\\', '\0'};
-    // The program lists removable drives only.
-    if (GetDriveTypeA(root) != DRIVE_REMOVABLE)
+    // The program lists removable drives, and fixed ones that are sticks or
+    // cards calling themselves fixed.
+    const UINT type = GetDriveTypeA(root);
+    if (type != DRIVE_REMOVABLE && type != DRIVE_FIXED)
         return std::string("drive ") + letter + ": is not a removable drive";
     const StorageCalls& calls = Win32StorageCalls();
     facts->identity = IdentifyTarget(calls, letter);
     const TargetIdentity& identity = facts->identity;
+    facts->fixedStick = type == DRIVE_FIXED;
+    if (facts->fixedStick && !IsFixedStick(identity))
+        return std::string("drive ") + letter +
+               ": is a fixed disk that is not a stick or card on USB, SD or MMC of at most 256 GiB, "
+               "or holds what Windows needs";
     if (identity.queryError == kErrorNotReady || identity.queryError == kErrorNoMediaInDrive)
         return "there is no medium in the drive";
     if (identity.target.kind == WriteTargetKind::Refused)
@@ -100,7 +107,9 @@ std::string WaitForDriveBack(const TargetIdentity& before, unsigned limitMs, Tar
     const DWORD start = GetTickCount();
     for (;;) {
         char volume[kVolumeNameCapacity];
-        if (GetDriveTypeA(root) == DRIVE_REMOVABLE && GetVolumeNameForVolumeMountPointA(root, volume, sizeof volume)) {
+        const UINT type = GetDriveTypeA(root);
+        if ((type == DRIVE_REMOVABLE || type == DRIVE_FIXED) &&
+            GetVolumeNameForVolumeMountPointA(root, volume, sizeof volume)) {
             *found = IdentifyTarget(Win32StorageCalls(), before.letter);
             // After a write Windows finds a new volume on the disk: the disk
             // is what still names the device.

@@ -13,6 +13,7 @@ struct DriveFacts {
     TargetIdentity identity;
     uint64_t length;         // bytes; 0 when the device does not say
     uint32_t sectorSize;     // bytes; 0 when the device does not say
+    bool fixedStick;         // Windows calls the letter fixed; the program lists it as a stick
 };
 
 // Asks Windows about drive `letter`; returns why the program would refuse

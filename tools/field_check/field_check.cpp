@@ -96,7 +96,7 @@ std::vector<Fact> DeviceFacts(const DriveFacts& facts) {
     auto known = [](uint64_t value, const char* unit) {
         return value ? std::to_string(value) + unit : std::string("not given");
     };
-    return {{"Drive", std::string(1, id.letter) + ":"},
+    return {{"Drive", std::string(1, id.letter) + ":" + (facts.fixedStick ? " (fixed disk)" : "")},
             {"Vendor", device.answered ? device.vendor : "not given"},
             {"Product", device.answered ? device.product : "not given"},
             {"Bus", device.answered ? std::string(BusName(device.busType)) + " (" + std::to_string(device.busType) + ")"

@@ -16,6 +16,7 @@ out=$TDW_LOG_DIR/field_check.out
 rc=0
 (cd "$(dirname "$TDW_EXE")" && wine field-check.exe --drive C: --yes </dev/null >"$out" 2>&1) || rc=$?
 [ "$rc" -eq 1 ] && grep -q '^FAIL Drive is one the program would write' "$out" && ! grep -q '^PASS' "$out" \
+  && grep -q 'C: is a fixed disk that is not a stick or card' "$out" \
   || tdw_fail "drive C: was not refused (exit $rc): $(tr '\n' '|' <"$out")"
 rm -f "$(tdw_unix_path "$(tr -d '\r' <"$out" | tail -n 1)")"
 rc=0
