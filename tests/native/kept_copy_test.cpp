@@ -255,7 +255,7 @@ TEST(KeptCopy, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
     const auto insert = [&](const std::vector<uint8_t>& card) { model.disks[1].medium = model.disks[1].cache = card; };
     const auto write = [&](const std::vector<uint8_t>& image, const KeptCopyHeader* putBack, uint64_t at,
                            WriteProgress progress = {}) {
-        KeepRequest request{&files, Sha256, at, [](const char*) {}, &chosen, image.data(), nullptr, putBack};
+        KeepRequest request{&files, Sha256, at, [](const char*) {}, &chosen, image.data(), nullptr, putBack, false, {}, false};
         const RawWriteRequest raw = {&chosen,  image.data(), readBack.data(), progress, 50, 100, KeepingFor(&request),
                                      {}};
         return std::make_pair(RunRawWrite(calls, raw).outcome, request);
@@ -322,7 +322,7 @@ TEST(KeptCopy, ADisketteIsKeptWithoutAFingerprint) {
     const StorageCalls calls = model.Calls();
     const TargetIdentity chosen = IdentifyTarget(calls, 'A');
     std::vector<uint8_t> image(kWriteImageSize, 0x33), readBack(kWriteImageSize);
-    KeepRequest request{&files, Sha256, 100, [](const char*) {}, &chosen, image.data(), nullptr, nullptr};
+    KeepRequest request{&files, Sha256, 100, [](const char*) {}, &chosen, image.data(), nullptr, nullptr, false, {}, false};
     const RawWriteRequest raw = {&chosen, image.data(), readBack.data(), {}, 50, 100, KeepingFor(&request), {}};
     ASSERT_EQ(RunRawWrite(calls, raw).outcome, RawWriteOutcome::Written);
     EXPECT_TRUE(request.kept);
