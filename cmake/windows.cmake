@@ -122,8 +122,10 @@ if(TDW_REPRO_BASH)
             ${CMAKE_BINARY_DIR}/reproducible
             -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE} -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
             -DTDW_HOST_TOOLS_DIR=${TDW_HOST_TOOLS_DIR})
-  # It builds in this tree too (ctest does not), as wine.build does.
-  set_tests_properties(reproducible_build PROPERTIES RESOURCE_LOCK tdw_wine TIMEOUT 1200)
+  # It and windows7_imports bring this tree up to date (ctest does not): after
+  # wine.build, where there is one, and one at a time, beside the Wine scenarios.
+  set_tests_properties(reproducible_build PROPERTIES
+    FIXTURES_REQUIRED tdw_wine_build RESOURCE_LOCK tdw_tree TIMEOUT 1200)
 
   # Windows 7 SP1 must be able to start both programs: no static import that
   # only later Windows has (tools/check_imports.cpp holds the list).
@@ -131,7 +133,8 @@ if(TDW_REPRO_BASH)
     "cmake --build \"$1\" --target TalvixDiskWriter-plain TalvixDiskWriter32 >/dev/null && \"$2\" \"$3\" \"$4\""
     windows7_imports ${CMAKE_BINARY_DIR} ${TDW_HOST_TOOLS_DIR}/check-imports${CMAKE_HOST_EXECUTABLE_SUFFIX}
     $<TARGET_FILE:TalvixDiskWriter-plain> ${TDW_WIN_OUTPUT_DIR}/TalvixDiskWriter32-plain.exe)
-  set_tests_properties(windows7_imports PROPERTIES RESOURCE_LOCK tdw_wine TIMEOUT 1200)
+  set_tests_properties(windows7_imports PROPERTIES
+    FIXTURES_REQUIRED tdw_wine_build RESOURCE_LOCK tdw_tree TIMEOUT 1200)
 endif()
 
 include(${CMAKE_SOURCE_DIR}/tools/window_drive/window_drive.cmake)
