@@ -315,9 +315,10 @@ tdw_kill_app() {
 drv() {
   local out="" err="" rc=0 lock="" outs errs
   # One call at a time through the served driver; a call made while another
-  # is answered (from a job in the background) runs a driver of its own.
-  if [ $# -gt 0 ] && [[ $* != *$'\n'* ]] && [ -n "$TDW_DRV_DIR" ] && exec {lock}>"$TDW_DRV_DIR/lock" \
-    && flock -n "$lock"; then
+  # is answered (from a job in the background), or after the served driver
+  # ended, runs a driver of its own.
+  if [ $# -gt 0 ] && [[ $* != *$'\n'* ]] && [ -n "$TDW_DRV_DIR" ] && kill -0 "$TDW_DRV_PID" 2>/dev/null \
+    && exec {lock}>"$TDW_DRV_DIR/lock" && flock -n "$lock"; then
     if ! (IFS=$'\x1f'; printf '%s\n' "$*") >&"$TDW_DRV_IN" 2>/dev/null \
       || ! LC_ALL=C read -r rc outs errs <&"$TDW_DRV_OUT"; then
       rc=1 err="tdw-driver: the served driver (pid $TDW_DRV_PID) has ended"
@@ -326,9 +327,10 @@ drv() {
       [ "$errs" -eq 0 ] || LC_ALL=C read -r -N "$errs" err <&"$TDW_DRV_OUT"
     fi
   else
-    out=$(wine "$TDW_DRIVER" "$@" </dev/null 2>"$TDW_LOG_DIR/.driver.err.$BASHPID") || rc=$?
-    err=$(cat "$TDW_LOG_DIR/.driver.err.$BASHPID")
-    rm -f "$TDW_LOG_DIR/.driver.err.$BASHPID"
+    local errors=$TDW_LOG_DIR/.driver.err.$BASHPID
+    out=$(wine "$TDW_DRIVER" "$@" </dev/null 2>"$errors") || rc=$?
+    err=$(cat "$errors")
+    rm -f "$errors"
   fi
   [ -n "$lock" ] && exec {lock}>&-
   # As a command substitution would: no newlines at the end.
@@ -355,7 +357,8 @@ tdw_drv_serve() {
 # tdw_drv_unserve: an empty line ends the served driver.
 tdw_drv_unserve() {
   [ -n "$TDW_DRV_DIR" ] || return 0
-  printf '\n' >&"$TDW_DRV_IN" 2>/dev/null
+  # In a subshell: a driver that has ended already would end this shell with SIGPIPE.
+  (printf '\n' >&"$TDW_DRV_IN") 2>/dev/null
   exec {TDW_DRV_IN}>&- {TDW_DRV_OUT}<&-
   tdw_wait_until 10 tdw_drv_served_gone || kill "$TDW_DRV_PID" 2>/dev/null
   wait "$TDW_DRV_PID" 2>/dev/null
