@@ -20,17 +20,33 @@
 
 namespace {
 
+// A control's place in the pane's client area.
+RECT PlaceOf(HWND pane, int id) {
+    RECT rect = {};
+    const HWND control = GetDlgItem(pane, id);
+    if (control != nullptr && GetWindowRect(control, &rect))
+        MapWindowPoints(HWND_DESKTOP, pane, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
 // Put back sits between the bar and Start while the chosen drive has a kept
-// copy; the bar makes room for it.
+// copy; the bar makes room for it. The bar's end follows from where the
+// buttons are now, at whatever scale the pane was laid out again: the
+// dialog's own units may still be those of the DPI it was made at.
 void ShowPutBack(HWND pane, bool shown) {
     const HWND button = GetDlgItem(pane, IDC_PUT_BACK);
     const bool visible = (GetWindowLongPtrA(button, GWL_STYLE) & WS_VISIBLE) != 0;
     if (button == nullptr || visible == shown)
         return;
-    RECT bar = {10, 138, shown ? 114 : 218, 156};  // dialog units, as the template lays them out
-    MapDialogRect(pane, &bar);
-    SetWindowPos(GetDlgItem(pane, IDC_WRITE_PROGRESS), nullptr, bar.left, bar.top, bar.right - bar.left,
-                 bar.bottom - bar.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT bar = PlaceOf(pane, IDC_WRITE_PROGRESS);
+    const RECT putBack = PlaceOf(pane, IDC_PUT_BACK);
+    const RECT start = PlaceOf(pane, IDC_START);
+    // The same gap before Put back as after it; without Put back, the bar
+    // reaches to half that gap before Start.
+    const LONG gap = start.left - putBack.right;
+    const LONG right = shown ? putBack.left - gap : start.left - gap / 2;
+    SetWindowPos(GetDlgItem(pane, IDC_WRITE_PROGRESS), nullptr, 0, 0, right - bar.left, bar.bottom - bar.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(button, shown ? SW_SHOWNA : SW_HIDE);
 }
 

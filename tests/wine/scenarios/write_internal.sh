@@ -61,6 +61,11 @@ tdw_w_status_has 'Warning	Drive E: was changed since the image was written on it
 drv redraw >/dev/null || tdw_fail "the window does not repaint"
 tdw_expect 0 enabled install 111
 tdw_expect 1 enabled install 114
+# The bar ends before Put back as Put back ends before Start.
+read -r _ _ bar_right _ < <(drv rect install 1017) && read -r back_left _ back_right _ < <(drv rect install 114) \
+  && read -r start_left _ < <(drv rect install 111) || tdw_fail "cannot read where the bar and the buttons are"
+[ $((back_left - bar_right)) = $((start_left - back_right)) ] && [ $((back_left - bar_right)) -gt 0 ] \
+  || tdw_fail "the bar ends at $bar_right, Put back spans $back_left-$back_right, Start begins at $start_left"
 tdw_screenshot "$TDW_SHOT_DIR/install-put-back.png" main
 drv click install 114 >/dev/null || tdw_fail "cannot press Put back"
 tdw_w_expect_status_last "$TDW_W_LINE_REPLUG"
