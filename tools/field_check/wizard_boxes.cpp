@@ -10,19 +10,21 @@ namespace {
 // another id is used (Wine's), the box's longest static text is it.
 const int kBoxTextId = 0xFFFF;
 
-struct BoxSearch {
+struct DialogSearch {
     DWORD pid;
-    HWND main;
+    HWND except;
+    int control;
     HWND found;
 };
 
-BOOL CALLBACK FindBoxOf(HWND window, LPARAM param) {
-    BoxSearch* search = (BoxSearch*)param;
+BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
+    DialogSearch* search = (DialogSearch*)param;
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     char name[16] = "";
-    if (pid != search->pid || window == search->main || !IsWindowVisible(window) ||
-        !GetClassNameA(window, name, sizeof name) || strcmp(name, "#32770") != 0)
+    if (pid != search->pid || window == search->except || !IsWindowVisible(window) ||
+        (search->control && !GetDlgItem(window, search->control)) || !GetClassNameA(window, name, sizeof name) ||
+        strcmp(name, "#32770") != 0)
         return TRUE;
     search->found = window;
     return FALSE;
@@ -46,18 +48,23 @@ BOOL CALLBACK LongestStatic(HWND child, LPARAM param) {
 
 }  // namespace
 
+HWND FindDialogOf(DWORD pid, HWND except, int control) {
+    DialogSearch search = {pid, except, control, nullptr};
+    EnumWindows(FindDialog, (LPARAM)&search);
+    return search.found;
+}
+
 bool FindBox(DWORD pid, HWND main, HWND* box, BoxSeen* seen) {
-    BoxSearch search = {pid, main, nullptr};
-    EnumWindows(FindBoxOf, (LPARAM)&search);
-    if (!search.found)
+    const HWND found = FindDialogOf(pid, main, 0);
+    if (!found)
         return false;
-    *box = search.found;
-    seen->text = TextOf(GetDlgItem(search.found, kBoxTextId));
+    *box = found;
+    seen->text = TextOf(GetDlgItem(found, kBoxTextId));
     if (seen->text.empty())
-        EnumChildWindows(search.found, LongestStatic, (LPARAM)&seen->text);
+        EnumChildWindows(found, LongestStatic, (LPARAM)&seen->text);
     if (seen->text.empty())
-        seen->text = "(a window without a text: " + TextOf(search.found) + ")";
-    seen->yesNo = GetDlgItem(search.found, IDYES) && GetDlgItem(search.found, IDNO);
+        seen->text = "(a window without a text: " + TextOf(found) + ")";
+    seen->yesNo = GetDlgItem(found, IDYES) && GetDlgItem(found, IDNO);
     return true;
 }
 

@@ -7,6 +7,10 @@
 
 #include "field_verdict.h"
 
+// A shown dialog window of process `pid`, not `except`, that holds control
+// `control` (0: any); null when there is none.
+HWND FindDialogOf(DWORD pid, HWND except, int control);
+
 // A box of process `pid` other than its main window `main`, shown; false
 // when there is none.
 bool FindBox(DWORD pid, HWND main, HWND* box, BoxSeen* seen);

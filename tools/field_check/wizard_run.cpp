@@ -6,6 +6,8 @@
 #include <atomic>
 #include <vector>
 
+#include "wizard_boxes.h"
+
 namespace {
 
 std::atomic<bool> g_stop{false};
@@ -19,29 +21,10 @@ bool Ended(const WizardRun& run) {
 
 const unsigned kTakenMs = 3000;  // a click the window took shows within this
 
-struct MainSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindMainOf(HWND window, LPARAM param) {
-    MainSearch* search = (MainSearch*)param;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char name[16] = "";
-    if (pid != search->pid || !IsWindowVisible(window) || !GetDlgItem(window, kPaneList) ||
-        !GetClassNameA(window, name, sizeof name) || strcmp(name, "#32770") != 0)
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
 // The main window of this very process, once it shows: another wizard open
 // beside it, whatever its name, is not the one started.
 HWND ShownMainOf(DWORD pid) {
-    MainSearch search = {pid, nullptr};
-    EnumWindows(FindMainOf, (LPARAM)&search);
-    return search.found;
+    return FindDialogOf(pid, nullptr, kPaneList);
 }
 
 // A file for the console trace in the temporary folder, which the program
