@@ -6,7 +6,7 @@ set(_tdw_fc ${CMAKE_CURRENT_LIST_DIR})
 include(${_tdw_fc}/field_rules.cmake)
 add_executable(field-check
   ${_tdw_fc}/field_check.cpp ${_tdw_fc}/drive_facts.cpp ${_tdw_fc}/wizard_run.cpp ${_tdw_fc}/answer_watch.cpp
-  ${_tdw_fc}/wizard_boxes.cpp ${TDW_FIELD_RULES_SOURCES}
+  ${_tdw_fc}/wizard_boxes.cpp ${_tdw_fc}/wizard_steps.cpp ${TDW_FIELD_RULES_SOURCES}
   ${_tdw_fc}/attached_image.cpp ${_tdw_fc}/system_facts.cpp ${_tdw_fc}/field_check.rc
   ${CMAKE_SOURCE_DIR}/src/write/raw_write.cpp ${CMAKE_SOURCE_DIR}/src/write/storage_win32.cpp
   ${CMAKE_SOURCE_DIR}/src/write/page_files.cpp ${CMAKE_SOURCE_DIR}/src/write/target_identity.cpp
