@@ -95,6 +95,9 @@ TEST(FieldCheck, ReportNamesWindows11AndHoldsNoUserName) {
            Case{"jan wrote to E:\\", "jan wrote to E:\\"},
        })
     EXPECT_EQ(HideUserNames(c.text, names), c.hidden);
+  // Elevated as another user: the folder under the profiles' folder is a name too.
+  EXPECT_EQ(HideUserNames("C:\\USERS\\Piet\\Downloads\\x.exe C:\\Users\\Public\\y C:\\Users\\Piet", {"admin"}, {"C:\\Users\\"}),
+            "C:\\USERS\\%USERNAME%\\Downloads\\x.exe C:\\Users\\Public\\y C:\\Users\\%USERNAME%");
 
   FieldReport report;
   report.userNames = {"jan"};

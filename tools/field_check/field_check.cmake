@@ -23,7 +23,7 @@ add_executable(field-check
 target_include_directories(field-check PRIVATE ${CMAKE_SOURCE_DIR}/src)
 set_source_files_properties(${_tdw_fc}/field_check.rc PROPERTIES OBJECT_DEPENDS ${_tdw_fc}/field_check.manifest)
 target_link_libraries(field-check PRIVATE
-  tdw-window-drive ${TDW_ZLIB} bcrypt advapi32 winmm version shell32 user32 gdi32 kernel32)
+  tdw-window-drive ${TDW_ZLIB} bcrypt advapi32 winmm version shell32 userenv user32 gdi32 kernel32)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set_target_properties(field-check PROPERTIES OUTPUT_NAME field-check32)
 endif()

@@ -396,6 +396,7 @@ int main(int argc, char** argv) {
     report.date = date;
     report.windows = WindowsFacts();
     report.userNames = UserNames();
+    report.profileRoots = {ProfilesFolder()};
     char self[MAX_PATH];
     const DWORD selfLength = GetModuleFileNameA(nullptr, self, sizeof self);
     report.programs.push_back(ProgramFact("The program checked", program));

@@ -95,5 +95,5 @@ std::string ComposeReport(const FieldReport& report) {
     for (const StepRecord& step : report.steps)
         Line(&out, std::string(step.passed ? "PASS " : "FAIL ") + step.name);
     Line(&out, AllPassed(report) ? "All steps passed." : "Some steps failed: please send this report.");
-    return HideUserNames(out, report.userNames);
+    return HideUserNames(out, report.userNames, report.profileRoots);
 }

@@ -32,6 +32,7 @@ struct FieldReport {
     std::vector<Fact> statusLines;   // per wizard run: its status lines
     std::vector<Fact> consoleTrace;  // per wizard run: its console trace
     std::vector<std::string> userNames;  // replaced by %USERNAME% wherever a path holds them
+    std::vector<std::string> profileRoots;  // the folders that hold users' profiles
 };
 
 // True when there are steps and every one passed.

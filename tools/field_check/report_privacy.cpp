@@ -36,9 +36,41 @@ size_t ComponentEnd(const std::string& text, size_t at, const std::string& name)
     return std::isalnum((unsigned char)next) || next == '_' || next == '-' ? std::string::npos : end;
 }
 
+bool IsShared(const std::string& folder) {
+    for (const char* shared : {"Public", "Default", "Default User", "All Users"}) {
+        const std::string name = shared;
+        if (folder.size() == name.size() && SameLetters(folder, 0, name))
+            return true;
+    }
+    return false;
+}
+
+// The folders directly under `root` that paths in `text` go on into.
+void AddFoldersUnder(const std::string& text, std::string root, std::vector<std::string>* names) {
+    while (!root.empty() && IsSeparator(root.back()))
+        root.pop_back();
+    if (root.empty())
+        return;
+    for (size_t at = 0; at + root.size() < text.size(); ++at) {
+        if (!SameLetters(text, at, root) || !IsSeparator(text[at + root.size()]))
+            continue;
+        const size_t start = at + root.size() + 1;
+        size_t end = start;
+        while (end < text.size() && !IsSeparator(text[end]) && text[end] != '"' && text[end] != '\r' &&
+               text[end] != '\n' && text[end] != '\t')
+            ++end;
+        const std::string folder = text.substr(start, end - start);
+        if (end < text.size() && IsSeparator(text[end]) && !folder.empty() && !IsShared(folder))
+            names->push_back(folder);
+    }
+}
+
 }  // namespace
 
-std::string HideUserNames(const std::string& text, std::vector<std::string> names) {
+std::string HideUserNames(const std::string& text, std::vector<std::string> names,
+                          const std::vector<std::string>& profileRoots) {
+    for (const std::string& root : profileRoots)
+        AddFoldersUnder(text, root, &names);
     names.erase(std::remove_if(names.begin(), names.end(), [](const std::string& name) { return name.empty(); }),
                 names.end());
     std::sort(names.begin(), names.end(),

@@ -1,6 +1,7 @@
 #include "system_facts.h"
 
 #include <windows.h>
+#include <userenv.h>
 
 #include <cstdio>
 
@@ -157,4 +158,10 @@ std::vector<std::string> UserNames() {
             names.push_back(LastComponent(shortPath));
     }
     return names;
+}
+
+std::string ProfilesFolder() {
+    char folder[MAX_PATH];
+    DWORD size = sizeof folder;
+    return GetProfilesDirectoryA(folder, &size) ? folder : "";
 }

@@ -17,3 +17,5 @@ Fact ProgramFact(const std::string& label, const std::string& path);
 // The user's name as paths may hold it: the logon name, the profile
 // folder's name, and its short form.
 std::vector<std::string> UserNames();
+// The folder that holds the users' profiles ("C:\Users"); "" when not known.
+std::string ProfilesFolder();
