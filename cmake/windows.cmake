@@ -88,6 +88,10 @@ else()
   add_custom_target(TalvixDiskWriter ALL DEPENDS ${TDW_WIN_OUTPUT_DIR}/${TDW_PROGRAM_NAME}.exe)
 endif()
 
+# The field check goes beside the program in both widths.
+include(${CMAKE_SOURCE_DIR}/tools/window_drive/window_drive.cmake)
+include(${CMAKE_SOURCE_DIR}/tools/field_check/field_check.cmake)
+
 # The 32-bit tree makes its programs and nothing else: the driver, the
 # benchmarks and the tests are the 64-bit tree's.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -136,9 +140,6 @@ if(TDW_REPRO_BASH)
   set_tests_properties(windows7_imports PROPERTIES
     FIXTURES_REQUIRED tdw_wine_build RESOURCE_LOCK tdw_tree TIMEOUT 1200)
 endif()
-
-include(${CMAKE_SOURCE_DIR}/tools/window_drive/window_drive.cmake)
-include(${CMAKE_SOURCE_DIR}/tools/field_check/field_check.cmake)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
   include(${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)

@@ -55,15 +55,17 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
   endforeach()
 
   # The 32-bit program walks the main road again: start and load, choose E:,
-  # write, read back and put back, the status list, the keyboard.
+  # write, read back and put back, the status list, the keyboard, and the
+  # field check made for it.
   set(_tdw_wine32_env ${_tdw_wine_env})
   list(TRANSFORM _tdw_wine32_env REPLACE "TalvixDiskWriter\\.exe$" "TalvixDiskWriter32.exe")
-  foreach(_tdw_name start_welcome loader_attached targets_list write_internal status_list keyboard)
+  foreach(_tdw_name start_welcome loader_attached targets_list write_internal status_list keyboard field_check)
     add_test(NAME wine32.${_tdw_name} COMMAND ${TDW_BASH_PROGRAM} ${_tdw_wine_dir}/scenarios/${_tdw_name}.sh)
     set_tests_properties(wine32.${_tdw_name} PROPERTIES
       FIXTURES_REQUIRED "tdw_wine;tdw_wine_build" RESOURCE_LOCK tdw_wine TIMEOUT 120
       SKIP_RETURN_CODE 77 LABELS "wine;wine32" ENVIRONMENT "${_tdw_wine32_env}")
   endforeach()
+  set_tests_properties(wine32.field_check PROPERTIES TIMEOUT 600)
 else()
   # One test stands for all of them, so that their absence shows: skipped
   # here, failed when CI=true.

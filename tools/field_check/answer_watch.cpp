@@ -4,24 +4,19 @@
 
 #include <algorithm>
 #include <atomic>
+#include <vector>
 
 namespace {
 
 const DWORD kIntervalMs = 5;
 const UINT kGiveUpMs = 2000;  // an answer slower than this counts as none
 
-struct Sample {
-    double ms;        // the wizard's round trip
-    double beyondMs;  // less the slower of the desktop's round trips before and after it
-    const char* phase;
-};
-
 std::atomic<HWND> g_window{nullptr};
 std::atomic<bool> g_stop{false};
 std::atomic<const char*> g_phase{""};
 HANDLE g_thread = nullptr;
 // Written by the thread only, read after it has ended.
-std::vector<Sample> g_samples;
+std::vector<AnswerSample> g_samples;
 double g_desktopWorst = 0;
 
 // A WM_NULL round trip in milliseconds; kGiveUpMs when it got no answer.
@@ -55,7 +50,7 @@ DWORD WINAPI Watch(void*) {
             g_desktopWorst = std::max(g_desktopWorst, desktopAfter);
             desktopBefore = desktopAnswered ? desktopAfter : 0;
             if (counts && g_samples.size() < g_samples.capacity())
-                g_samples.push_back({ms, answered ? ms - machine : ms, phase});
+                g_samples.push_back({ms, answered ? ms - machine : ms, answered, phase});
         }
         Sleep(kIntervalMs);
     }
@@ -79,25 +74,14 @@ void WatchPhase(const char* phase) {
     g_phase = phase;
 }
 
-AnswerTimes StopAnswerWatch(double limitMs) {
+AnswerTimes StopAnswerWatch(double slowMs) {
     g_stop = true;
     if (g_thread) {
         WaitForSingleObject(g_thread, INFINITE);
         CloseHandle(g_thread);
         g_thread = nullptr;
     }
-    AnswerTimes times = {g_samples.size(), 0, 0, 0, 0, g_desktopWorst, {}};
-    std::vector<double> answers;
-    for (const Sample& sample : g_samples) {
-        answers.push_back(sample.ms);
-        times.worstBeyondMs = std::max(times.worstBeyondMs, sample.beyondMs);
-        if (sample.ms > limitMs && times.over++ < 20)
-            times.slow.push_back({sample.ms, sample.phase});
-    }
-    if (answers.empty())
-        return times;
-    std::sort(answers.begin(), answers.end());
-    times.worstMs = answers.back();
-    times.medianMs = answers[answers.size() / 2];
+    AnswerTimes times = SumUpAnswers(g_samples, slowMs);
+    times.desktopWorstMs = g_desktopWorst;
     return times;
 }

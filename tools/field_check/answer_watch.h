@@ -8,19 +8,7 @@
 
 #include <windows.h>
 
-#include <utility>
-#include <vector>
-
-struct AnswerTimes {
-    size_t samples;
-    size_t over;           // answers slower than the limit, or none at all
-    double worstMs;        // the wizard's slowest round trip, as measured
-    double medianMs;
-    double worstBeyondMs;  // the slowest beyond the desktop window's answers around it
-    double desktopWorstMs;
-    // The first answers over the limit: how long, and what was going on.
-    std::vector<std::pair<double, const char*>> slow;
-};
+#include "field_verdict.h"
 
 // Starts the watching thread; false when it could not be started.
 bool StartAnswerWatch();
@@ -29,5 +17,6 @@ void WatchWindow(HWND window);
 // What the wizard is being asked to do now (a text that lives as long as
 // the program), for the report's slow answers.
 void WatchPhase(const char* phase);
-// Stops the thread and sums up what it measured against `limitMs`.
-AnswerTimes StopAnswerWatch(double limitMs);
+// Stops the thread and sums up what it measured; answers slower than
+// `slowMs` are kept for the report.
+AnswerTimes StopAnswerWatch(double slowMs);

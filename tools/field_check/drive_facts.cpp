@@ -55,7 +55,16 @@ const char* OutcomeText(RawWriteOutcome outcome) {
         case RawWriteOutcome::NotRemovable:
             return "the disk is not removable or holds what Windows needs";
         case RawWriteOutcome::NotKept:
-            return "a read failed";
+            return "a read failed, or read back other bytes than were written";
+        case RawWriteOutcome::WriteFailed:
+        case RawWriteOutcome::MediumFailed:
+            return "a write to the medium failed";
+        case RawWriteOutcome::DriveGone:
+            return "the drive went away";
+        case RawWriteOutcome::TakenBack:
+            return "Windows mounted a volume of the disk again meanwhile";
+        case RawWriteOutcome::NotThisMedium:
+            return "the medium is not the one meant";
         default:
             return "the device would not open";
     }
@@ -102,23 +111,62 @@ std::string ReadDriveStart(const TargetIdentity& identity, uint8_t* bytes) {
     return line;
 }
 
-std::string WaitForDriveBack(const TargetIdentity& before, unsigned limitMs, TargetIdentity* found) {
-    const char root[] = {before.letter, ':', '\\', '\0'};
+namespace {
+
+// The disk `before` named, if letter `letter` leads to it now.
+bool FoundOn(const TargetIdentity& before, char letter, TargetIdentity* found) {
+    const char root[] = {letter, ':', '\\', '\0'};
+    char volume[kVolumeNameCapacity];
+    const UINT type = GetDriveTypeA(root);
+    if ((type != DRIVE_REMOVABLE && type != DRIVE_FIXED) ||
+        !GetVolumeNameForVolumeMountPointA(root, volume, sizeof volume))
+        return false;
+    *found = IdentifyTarget(Win32StorageCalls(), letter);
+    // After a write Windows finds a new volume on the disk, and may give it
+    // another letter: the disk is what still names the device.
+    TargetIdentity asBefore = *found;
+    asBefore.letter = before.letter;
+    return IsSameDisk(before, asBefore);
+}
+
+}  // namespace
+
+std::string WaitForDriveBack(const TargetIdentity& before, unsigned limitMs, bool (*stopped)(),
+                             TargetIdentity* found) {
     const DWORD start = GetTickCount();
     for (;;) {
-        char volume[kVolumeNameCapacity];
-        const UINT type = GetDriveTypeA(root);
-        if ((type == DRIVE_REMOVABLE || type == DRIVE_FIXED) &&
-            GetVolumeNameForVolumeMountPointA(root, volume, sizeof volume)) {
-            *found = IdentifyTarget(Win32StorageCalls(), before.letter);
-            // After a write Windows finds a new volume on the disk: the disk
-            // is what still names the device.
-            if (IsSameDisk(before, *found))
+        // Its own letter first: where several disks answer alike (Wine's
+        // drives all do) the one it had is the one meant.
+        if (FoundOn(before, before.letter, found))
+            return "";
+        const DWORD letters = GetLogicalDrives();
+        for (char letter = 'C'; letter <= 'Z'; ++letter)
+            if (letter != before.letter && (letters & (1u << (letter - 'A'))) && FoundOn(before, letter, found))
                 return "";
-        }
+        if (stopped && stopped())
+            return "stopped (Ctrl+C or the console closed) before the drive came back";
         if (GetTickCount() - start >= limitMs)
-            return std::string("drive ") + before.letter + ": did not come back as the same disk within " +
+            return std::string("the disk of drive ") + before.letter + ": did not come back on any letter within " +
                    std::to_string(limitMs / 1000) + " s";
         Sleep(100);
     }
+}
+
+std::string PutBackStart(const TargetIdentity& identity, const uint8_t* bytes, uint8_t* readBack) {
+    if (CheckRemovableDisk(identity) != DiskRefusal::None)
+        return std::string("the disk is not one the program would write: ") +
+               DiskRefusalText(CheckRemovableDisk(identity));
+    RawWriteRequest request = {};
+    request.chosen = &identity;
+    request.image = bytes;
+    request.readBack = readBack;
+    request.lockTries = kRawLockTries;
+    request.lockPauseMs = kRawLockPauseMs;
+    const RawWriteResult result = RunRawWrite(Win32StorageCalls(), request);
+    if (result.outcome == RawWriteOutcome::Written)
+        return "";
+    char line[200];
+    snprintf(line, sizeof line, "the write failed: %s (error %u, at byte %llu)", OutcomeText(result.outcome),
+             result.error, static_cast<unsigned long long>(result.readBackStop));
+    return line;
 }

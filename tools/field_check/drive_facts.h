@@ -25,7 +25,13 @@ std::string AskDrive(char letter, DriveFacts* facts);
 // "" when read; otherwise what went wrong. `identity` is the device read.
 std::string ReadDriveStart(const TargetIdentity& identity, uint8_t* bytes);
 
-// Waits up to `limitMs` for drive `letter` to be there again after the USB
-// restart; returns the device it then leads to, which must be the same disk
-// as `before` (letter 0 in `found`'s identity otherwise). "" when it is.
-std::string WaitForDriveBack(const TargetIdentity& before, unsigned limitMs, TargetIdentity* found);
+// Waits up to `limitMs` (or until `stopped` says so) for the disk of `before` to be
+// there again after the USB restart, on its own letter or any other Windows
+// gave it; `found` is then what that letter leads to. "" when found.
+std::string WaitForDriveBack(const TargetIdentity& before, unsigned limitMs, bool (*stopped)(),
+                             TargetIdentity* found);
+
+// Writes `bytes` (1,474,560, sector-aligned) back to the drive's start with
+// the program's own raw write, which reads them back into `readBack`; only a
+// drive the program would write. "" when written and read back equal.
+std::string PutBackStart(const TargetIdentity& identity, const uint8_t* bytes, uint8_t* readBack);

@@ -1,11 +1,13 @@
-# field-check.exe, shipped beside the program: it drives the real wizard on
-# a user's PC with the window verbs of tools/window_drive/ and checks the
-# drive with the program's own storage calls, checks, archive reader and
-# SHA-256, compiled in from src/.
+# field-check.exe, shipped beside the program (field-check32.exe beside the
+# 32-bit one): it drives the real wizard on a user's PC with the window verbs
+# of tools/window_drive/ and checks the drive with the program's own storage
+# calls, checks, archive reader and SHA-256, compiled in from src/.
 set(_tdw_fc ${CMAKE_CURRENT_LIST_DIR})
+include(${_tdw_fc}/field_rules.cmake)
 add_executable(field-check
   ${_tdw_fc}/field_check.cpp ${_tdw_fc}/drive_facts.cpp ${_tdw_fc}/wizard_run.cpp ${_tdw_fc}/answer_watch.cpp
-  ${_tdw_fc}/attached_image.cpp ${_tdw_fc}/field_report.cpp ${_tdw_fc}/system_facts.cpp ${_tdw_fc}/field_check.rc
+  ${_tdw_fc}/wizard_boxes.cpp ${_tdw_fc}/wizard_steps.cpp ${TDW_FIELD_RULES_SOURCES}
+  ${_tdw_fc}/attached_image.cpp ${_tdw_fc}/system_facts.cpp ${_tdw_fc}/field_check.rc
   ${CMAKE_SOURCE_DIR}/src/write/raw_write.cpp ${CMAKE_SOURCE_DIR}/src/write/storage_win32.cpp
   ${CMAKE_SOURCE_DIR}/src/write/page_files.cpp ${CMAKE_SOURCE_DIR}/src/write/target_identity.cpp
   ${CMAKE_SOURCE_DIR}/src/write/disk_descriptor.cpp ${CMAKE_SOURCE_DIR}/src/write/disk_answers.cpp
@@ -20,4 +22,8 @@ add_executable(field-check
   ${CMAKE_SOURCE_DIR}/src/source/file_names.cpp ${CMAKE_SOURCE_DIR}/src/write/medium_mark.cpp)
 target_include_directories(field-check PRIVATE ${CMAKE_SOURCE_DIR}/src)
 set_source_files_properties(${_tdw_fc}/field_check.rc PROPERTIES OBJECT_DEPENDS ${_tdw_fc}/field_check.manifest)
-target_link_libraries(field-check PRIVATE tdw-window-drive ${TDW_ZLIB} bcrypt advapi32 winmm user32 gdi32 kernel32)
+target_link_libraries(field-check PRIVATE
+  tdw-window-drive ${TDW_ZLIB} bcrypt advapi32 winmm version shell32 userenv user32 gdi32 kernel32)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set_target_properties(field-check PROPERTIES OUTPUT_NAME field-check32)
+endif()

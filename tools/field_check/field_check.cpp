@@ -1,11 +1,14 @@
 // field-check: proves the wizard on this PC and this stick. It reads the
-// drive's first 1,474,560 bytes, has the wizard beside it write the image
-// (driven as a user would), reads the drive back, has the wizard put the
-// drive back, and compares it with what it read first; every step is timed
-// and the window's answer time watched. It writes a report to send, and
-// ends with the report's path. It writes nothing to the drive itself.
-//   field-check [--drive E:] [--yes]
+// drive's first 1,474,560 bytes, has the wizard write the image (driven as a
+// user would, its questions answered), finds the disk again on whatever
+// letter it comes back, reads it back, has the wizard put the drive back,
+// and compares it with what it read first; every step is timed and the
+// window's answer time watched. It writes a report to send, and ends with
+// the report's path. It writes to the drive itself only to leave it as it
+// was when a step failed, Ctrl+C was pressed or the console closed.
+//   field-check [--drive E:] [--program PATH] [--yes]
 #include <windows.h>
+#include <shellapi.h>
 
 #include <ctype.h>
 #include <stdio.h>
@@ -16,22 +19,39 @@
 #include "answer_watch.h"
 #include "attached_image.h"
 #include "drive_facts.h"
+#include "field_verdict.h"
 #include "field_report.h"
 #include "write/write_loop.h"
 #include "source/sha256.h"
 #include "system_facts.h"
 #include "wizard_run.h"
+#include "wizard_steps.h"
 
 namespace {
 
-const double kAnswerLimitMs = 50;
-const unsigned kWriteMs = 600000;    // a diskette drive writes slowly
+const double kSlowMs = 50;           // slower answers are listed in the report
 const unsigned kDriveBackMs = 60000;
 
 struct Options {
     char letter = 0;
     bool yes = false;
+    std::string program;
 };
+
+// What the check knows as it goes.
+struct Check {
+    const Options* options;
+    FieldReport* report;
+    std::string program;
+    TargetIdentity drive;  // the drive as last found; its letter may change
+    bool found;            // the drive was found after the last wizard run
+    bool holdsWritten;     // it was read back holding the image written in this run
+    bool scaleKnown;
+    uint8_t *image, *first, *now;
+};
+
+// Set once the report is written: the console's close waits for it.
+HANDLE g_finished = nullptr;
 
 double Seconds() {
     LARGE_INTEGER frequency, now;
@@ -126,6 +146,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->yes = true;
         } else if (strcmp(word, "--drive") == 0 && i + 1 < argc && IsDriveLetter(argv[i + 1])) {
             options->letter = (char)toupper((unsigned char)argv[++i][0]);
+        } else if (strcmp(word, "--program") == 0 && i + 1 < argc && argv[i + 1][0]) {
+            options->program = argv[++i];
         } else {
             return false;
         }
@@ -133,126 +155,124 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     return true;
 }
 
-std::string ProgramBeside() {
+// The program to check: the one named, made a full path, or the one beside
+// the check that carries an image; "" with `refusal` when there is none.
+std::string ProgramToCheck(const Options& options, std::string* refusal) {
     char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path)
-        return "TalvixDiskWriter.exe";
-    std::string folder(path, length);
-    return folder.substr(0, folder.find_last_of('\\') + 1) + "TalvixDiskWriter.exe";
+    if (!options.program.empty()) {
+        const DWORD length = GetFullPathNameA(options.program.c_str(), sizeof path, path, nullptr);
+        return length > 0 && length < sizeof path ? std::string(path, length) : options.program;
+    }
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) {
+        *refusal = "the check's own folder is not known: name the program with --program PATH";
+        return "";
+    }
+    const std::string self(path, length), folder = self.substr(0, self.find_last_of('\\') + 1);
+    const std::vector<ProgramSeen> beside = ProgramsBeside(folder, self);
+    const int chosen = ChooseProgram(beside, sizeof(void*) == 4, refusal);
+    return chosen < 0 ? "" : folder + beside[chosen].name;
 }
 
-// Keeps what a wizard run left for the report and closes it.
-void EndRun(FieldReport* report, WizardRun* run, const char* name) {
-    WatchWindow(nullptr);
-    std::string status = run->main ? Ask(run, CmdStatus, {"status"}) : "";
-    std::string title = name;
-    if (!CloseWizard(run))
-        title += " (" + run->failure + ")";
-    else if (run->exitCode != 0)
-        title += " (the program ended with exit code " + std::to_string(run->exitCode) + ")";
-    report->statusLines.push_back({title, status});
-    report->consoleTrace.push_back({name, ConsoleTrace(*run)});
-    if (!run->consolePath.empty())
-        DeleteFileA(run->consolePath.c_str());
-}
-
-// A write (or Put back) has ended: the Reboot pane, a full bar, or the
-// writer's end after a failure.
-bool WriterEnded(WizardRun* run, bool putBack) {
-    if (ConsoleTrace(*run).find("End of thread.") != std::string::npos)
-        return true;
-    if (!putBack)
-        return Ask(run, CmdShown, {"shown"}) == "reboot\n";
-    unsigned position = 0, low = 0, high = 0;
-    return sscanf(Ask(run, CmdProgress, {"progress", "install", "1017"}).c_str(), "%u\t%u\t%u", &position, &low,
-                  &high) == 3 &&
-           high > 0 && position == high;
-}
-
-// The wizard started, the drive chosen, `button` pressed on Install, and
-// the writer's end waited for; "" when it ended where a success ends.
-std::string DriveWizard(const std::string& program, char letter, bool putBack, WizardRun* run) {
-    const char* button = putBack ? "114" : "111";
-    if (!StartWizard(program, run))
-        return run->failure;
-    WatchPhase("the wizard started and loaded its image");
-    WatchWindow(run->main);
-    // The image is loaded once Next is enabled on Welcome.
-    if (!WaitForAnswer(run, 60000, CmdEnabled, {"enabled", "welcome", "102"}, "1"))
-        return run->failure;
-    WatchPhase("the drive was chosen and checked");
-    if (!ChooseDrive(run, letter) ||
-        (putBack && !WaitForAnswer(run, 60000, CmdVisible, {"visible", "install", button}, "1")) ||
-        !WaitForAnswer(run, 60000, CmdEnabled, {"enabled", "install", button}, "1"))
-        return run->failure;
-    WatchPhase(putBack ? "the drive was put back" : "the image was written");
-    if (!RunVerb(run, CmdClick, {"click", "install", button}) ||
-        !WaitUntil(run, kWriteMs, [&] { return WriterEnded(run, putBack); }, "end of the write"))
-        return run->failure;
-    WatchPhase("the status lines were read");
-    if (ConsoleTrace(*run).find("End of thread.") != std::string::npos)
-        return "the wizard reported a failure (see its status lines)";
-    return "";
-}
-
-// Waits for the letter after the USB restart and reads the drive; "" when
-// it holds `want`.
-std::string ReadAndCompare(const TargetIdentity& chosen, uint8_t* bytes, const uint8_t* want, const char* what,
-                           std::string* digest) {
+// Waits for the disk after the USB restart, on any letter, and reads it; ""
+// when it holds `want`.
+std::string ReadAndCompare(Check* check, const uint8_t* want, const char* what, std::string* digest) {
     TargetIdentity now;
-    std::string failure = WaitForDriveBack(chosen, kDriveBackMs, &now);
-    if (failure.empty())
-        failure = ReadDriveStart(now, bytes);
+    std::string failure = WaitForDriveBack(check->drive, kDriveBackMs, StopRequested, &now);
+    check->found = failure.empty();
+    if (failure.empty()) {
+        if (now.letter != check->drive.letter)
+            check->report->notes.push_back({"Drive letter", std::string("the disk came back as ") + now.letter +
+                                                                ": (it was " + check->drive.letter + ":)"});
+        check->drive = now;
+        failure = ReadDriveStart(now, check->now);
+    }
     if (!failure.empty())
         return failure;
-    *digest = Digest(bytes);
-    return Compare(bytes, want, what);
+    *digest = Digest(check->now);
+    return Compare(check->now, want, what);
+}
+
+// After a failure: what the drive holds, and when that is not what it held
+// before, its first bytes written back (once the tester agrees) and compared.
+void LeaveDriveAsItWas(Check* check) {
+    FieldReport* report = check->report;
+    TargetIdentity now;
+    std::string failure = WaitForDriveBack(check->drive, check->found ? 0 : kDriveBackMs, nullptr, &now);
+    const bool found = failure.empty();
+    if (found) {
+        check->drive = now;
+        failure = ReadDriveStart(now, check->now);
+    }
+    const DriveHolds holds = failure.empty() ? WhatDriveHolds(check->now, check->image, check->first, kWriteImageSize)
+                                             : DriveHolds::Unread;
+    const std::string where = failure.empty() ? std::string(" (drive ") + now.letter + ":)" : ": " + failure;
+    report->notes.push_back({"The drive holds now", DriveHoldsText(holds) + where});
+    printf("The drive holds now %s%s.\n", DriveHoldsText(holds), where.c_str());
+    // Written back only to the very disk read at the start.
+    if (holds == DriveHolds::Before || !found)
+        return;
+    std::string answer;
+    if (!check->options->yes && !StopRequested() &&
+        (!Question("Type YES to write back the drive's first bytes as they were before the check: ", &answer) ||
+         answer != "YES")) {
+        report->notes.push_back({"Drive put back by field-check", "not done: the tester did not type YES"});
+        return;
+    }
+    const double started = Seconds();
+    std::string digest = "not read";
+    failure = PutBackStart(now, check->first, check->now);
+    if (failure.empty())
+        failure = ReadAndCompare(check, check->first, "its first bytes", &digest);
+    report->digests.push_back({"Drive after field-check put it back", digest});
+    Record(report, "Drive put back by field-check and equal to its first bytes", started, failure);
 }
 
 // The whole check; the report gets every step.
-void RunCheck(const Options& options, const DriveFacts& facts, FieldReport* report) {
-    const std::string program = ProgramBeside();
-    const TargetIdentity& chosen = facts.identity;
-    auto buffer = [] { return (uint8_t*)VirtualAlloc(nullptr, kWriteImageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE); };
-    uint8_t *image = buffer(), *first = buffer(), *now = buffer();
-    if (!image || !first || !now) {
-        Record(report, "Memory for three images", Seconds(), "not available");
-        return;
-    }
+void RunCheck(Check* check) {
+    FieldReport* report = check->report;
     double started = Seconds();
-    if (!Record(report, "Image attached to the program", started, ReadAttachedImage(program, image), program))
+    if (!Record(report, "Image attached to the program", started, ReadAttachedImage(check->program, check->image),
+                check->program))
         return;
-    report->digests.push_back({"Image attached to the program", Digest(image)});
+    report->digests.push_back({"Image attached to the program", Digest(check->image)});
     started = Seconds();
-    if (!Record(report, "Drive's first bytes read", started, ReadDriveStart(chosen, first)))
+    if (!Record(report, "Drive's first bytes read", started, ReadDriveStart(check->drive, check->first)))
         return;
-    report->digests.push_back({"Drive before the write", Digest(first)});
+    report->digests.push_back({"Drive before the write", Digest(check->first)});
 
     StartAnswerWatch();
     WizardRun run = {};
     started = Seconds();
-    Record(report, "Image written with the wizard", started, DriveWizard(program, options.letter, false, &run));
+    WizardTask task = {&check->program, check->drive.letter, false, report, &check->scaleKnown};
+    Record(report, "Image written with the wizard", started, DriveWizard(task, false, &run, "Write"));
     EndRun(report, &run, "Write");
-    started = Seconds();
     std::string digest = "not read";
-    Record(report, "Letter back, drive read back and equal to the image", started,
-           ReadAndCompare(chosen, now, image, "the image", &digest));
-    report->digests.push_back({"Drive after the write", digest});
+    if (!StopRequested()) {
+        started = Seconds();
+        check->holdsWritten = Record(report, "Disk back, drive read back and equal to the image", started,
+                                     ReadAndCompare(check, check->image, "the image", &digest));
+        report->digests.push_back({"Drive after the write", digest});
+    }
+    if (!StopRequested() && check->found) {
+        started = Seconds();
+        task.letter = check->drive.letter;
+        task.holdsWritten = check->holdsWritten;
+        Record(report, "Put back with the wizard", started, DriveWizard(task, true, &run, "Put back"));
+        EndRun(report, &run, "Put back");
+    }
+    if (!StopRequested() && check->found) {
+        started = Seconds();
+        digest = "not read";
+        Record(report, "Disk back, drive equal to its first bytes", started,
+               ReadAndCompare(check, check->first, "its first bytes", &digest));
+        report->digests.push_back({"Drive after Put back", digest});
+    }
 
-    started = Seconds();
-    Record(report, "Put back with the wizard", started, DriveWizard(program, options.letter, true, &run));
-    EndRun(report, &run, "Put back");
-    started = Seconds();
-    digest = "not read";
-    Record(report, "Letter back, drive equal to its first bytes", started,
-           ReadAndCompare(chosen, now, first, "its first bytes", &digest));
-    report->digests.push_back({"Drive after Put back", digest});
-
-    const AnswerTimes times = StopAnswerWatch(kAnswerLimitMs);
+    const AnswerTimes times = StopAnswerWatch(kSlowMs);
     char line[200], detail[120];
-    snprintf(line, sizeof line, "%zu samples, worst %.2f ms, median %.2f ms, %zu over %.0f ms", times.samples,
-             times.worstMs, times.medianMs, times.over, kAnswerLimitMs);
+    snprintf(line, sizeof line, "%zu samples, worst %.2f ms, median %.2f ms, %zu over %.0f ms, %zu without an answer within 2 s",
+             times.samples, times.worstMs, times.medianMs, times.over, kSlowMs, times.hangs);
     snprintf(detail, sizeof detail, "its worst %.2f ms; the wizard's worst beyond its answers around it: %.2f ms",
              times.desktopWorstMs, times.worstBeyondMs);
     // A busy PC slows every window; the desktop's answers show how busy.
@@ -262,8 +282,14 @@ void RunCheck(const Options& options, const DriveFacts& facts, FieldReport* repo
         snprintf(when, sizeof when, "%.2f ms while %s", late.first, late.second);
         report->answerTimes.push_back({"Slow answer", when});
     }
-    Record(report, "Window answered within 50 ms all along", Seconds(),
-           times.samples > 0 && times.over == 0 ? "" : line, line);
+    if (StopRequested())
+        Record(report, "Check run to its end", Seconds(), "stopped by Ctrl+C or the console's close");
+    else
+        Record(report, "Window never hung (answered within 2 s all along)", Seconds(), AnswerFailure(times), line);
+    if (!AllPassed(*report))
+        LeaveDriveAsItWas(check);
+    else
+        report->notes.push_back({"The drive holds now", DriveHoldsText(DriveHolds::Before)});
 }
 
 // The report in the current folder, or in the temporary one when that
@@ -294,22 +320,66 @@ std::string WriteReport(const FieldReport& report, const std::string& stamp) {
     return "";
 }
 
+
+// Ctrl+C and Ctrl+Break end every wait; the check then closes the wizard,
+// leaves the drive as it was and writes its report. The console's close
+// (and the session's end) ends the process once this returns: it returns
+// when that work is done, or when Windows' time for it is up.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    RequestStop();
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && g_finished)
+        WaitForSingleObject(g_finished, INFINITE);
+    return TRUE;
+}
+
+// A console that only this process uses was opened for it ("Run as
+// administrator"), and closes the moment it ends: the tester reads the
+// outcome first, and the report's folder is opened.
+void EndOwnConsole(bool own, const std::string& reportPath) {
+    if (!own || StopRequested())
+        return;
+    if (!reportPath.empty()) {
+        const std::string select = "/select,\"" + reportPath + "\"";
+        ShellExecuteA(nullptr, "open", "explorer.exe", select.c_str(), nullptr, SW_SHOWNORMAL);
+    }
+    printf("Press Enter to close this window.\n");
+    char line[16];
+    if (!fgets(line, sizeof line, stdin))
+        return;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IONBF, 0);
     // Screen pixels as they are: the status verb reads the icons drawn.
     SetProcessDPIAware();
+    DWORD processes[2];
+    const bool ownConsole = GetConsoleProcessList(processes, 2) == 1;
+    g_finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        fprintf(stderr, "usage: field-check [--drive E:] [--yes]\n");
+        fprintf(stderr, "usage: field-check [--drive E:] [--program PATH] [--yes]\n");
         return 2;
     }
     printf("TalvixOS Disk Writer field check\n"
            "The stick's first 1,474,560 bytes are overwritten with the image, then put back as they were.\n");
+    const bool ask = !options.yes;
+    std::string refusal;
+    const std::string program = ProgramToCheck(options, &refusal);
+    if (refusal.empty() && FindMain())
+        refusal = "a TalvixOS Disk Writer window is already open: close it, then run field-check again";
+    if (!refusal.empty()) {
+        fprintf(stderr, "field-check: %s\n", refusal.c_str());
+        EndOwnConsole(ownConsole && ask, "");
+        return 2;
+    }
+    printf("The program checked: %s\n", program.c_str());
     std::string answer;
     if (!options.letter && (!Question("Drive letter of the stick to use: ", &answer) || !IsDriveLetter(answer.c_str()))) {
         fprintf(stderr, "field-check: no drive letter\n");
+        EndOwnConsole(ownConsole && ask, "");
         return 2;
     }
     if (!options.letter)
@@ -325,13 +395,19 @@ int main(int argc, char** argv) {
     FieldReport report;
     report.date = date;
     report.windows = WindowsFacts();
+    report.userNames = UserNames();
+    report.profileRoots = {ProfilesFolder()};
+    char self[MAX_PATH];
+    const DWORD selfLength = GetModuleFileNameA(nullptr, self, sizeof self);
+    report.programs.push_back(ProgramFact("The program checked", program));
+    if (selfLength > 0 && selfLength < sizeof self)
+        report.programs.push_back(ProgramFact("The check", self));
 
     DriveFacts facts;
     double started = Seconds();
-    std::string refusal = AskDrive(options.letter, &facts);
+    refusal = AskDrive(options.letter, &facts);
     // The wizard is started again after the write: from a drive that then
     // holds the image it could not be, and the drive would not be put back.
-    const std::string program = ProgramBeside();
     if (refusal.empty() && program.size() > 2 && program[1] == ':' &&
         toupper((unsigned char)program[0]) == options.letter)
         refusal = "it holds the program itself (" + program + "): run field-check from another drive";
@@ -341,24 +417,30 @@ int main(int argc, char** argv) {
         report.device = {{"Drive", std::string(1, options.letter) + ":"}};
     bool go = Record(&report, "Drive is one the program would write", started,
                      refusal.empty() ? "" : "refused: " + refusal);
-    if (go && !options.yes) {
+    if (go && ask) {
         for (const Fact& fact : report.device)
             printf("  %s: %s\n", fact.first.c_str(), fact.second.c_str());
         go = Question("Type YES to overwrite this drive's start and put it back: ", &answer) && answer == "YES";
         if (!go) {
             printf("Nothing was done.\n");
+            EndOwnConsole(ownConsole, "");
             return 1;
         }
     }
-    if (go)
-        RunCheck(options, facts, &report);
+    auto buffer = [] { return (uint8_t*)VirtualAlloc(nullptr, kWriteImageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE); };
+    Check check = {&options, &report, program, facts.identity, true, false, false, buffer(), buffer(), buffer()};
+    if (go && (!check.image || !check.first || !check.now))
+        Record(&report, "Memory for three images", Seconds(), "not available");
+    else if (go)
+        RunCheck(&check);
 
     const std::string path = WriteReport(report, stamp);
-    if (path.empty()) {
+    if (path.empty())
         fprintf(stderr, "field-check: the report could not be written\n");
-        return 1;
-    }
-    printf("%s\nThe report to send:\n%s\n", AllPassed(report) ? "Every step passed." : "Some steps failed.",
-           path.c_str());
-    return AllPassed(report) ? 0 : 1;
+    else
+        printf("%s\nThe report to send:\n%s\n", AllPassed(report) ? "Every step passed." : "Some steps failed.",
+               path.c_str());
+    SetEvent(g_finished);
+    EndOwnConsole(ownConsole && ask, path);
+    return AllPassed(report) && !path.empty() ? 0 : 1;
 }

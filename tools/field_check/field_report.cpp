@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "report_privacy.h"
+
 namespace {
 
 void Line(std::string* out, const std::string& text) {
@@ -47,11 +49,21 @@ bool AllPassed(const FieldReport& report) {
     return !report.steps.empty();
 }
 
+std::string WindowsEdition(const std::string& productName, unsigned long build) {
+    const std::string ten = "Windows 10";
+    const size_t at = productName.find(ten);
+    if (build < 22000 || at == std::string::npos)
+        return productName;
+    return productName.substr(0, at) + "Windows 11" + productName.substr(at + ten.size());
+}
+
 std::string ComposeReport(const FieldReport& report) {
     std::string out;
     Line(&out, "TalvixOS Disk Writer field check, " + report.date);
     Section(&out, "Windows");
     Facts(&out, report.windows);
+    Section(&out, "Programs (SHA-256, version)");
+    Facts(&out, report.programs);
     Section(&out, "Device");
     Facts(&out, report.device);
     Section(&out, "Digests (SHA-256)");
@@ -63,6 +75,14 @@ std::string ComposeReport(const FieldReport& report) {
         Line(&out, step.name + ": " + (step.passed ? "done" : "failed") + " in " + time +
                        (step.detail.empty() ? "" : ": " + step.detail));
     }
+    Section(&out, "Boxes the wizard opened");
+    Facts(&out, report.boxes);
+    if (report.boxes.empty())
+        Line(&out, "(none)");
+    Section(&out, "Notes");
+    Facts(&out, report.notes);
+    if (report.notes.empty())
+        Line(&out, "(none)");
     Section(&out, "Window answer time");
     Facts(&out, report.answerTimes);
     Section(&out, "Status lines");
@@ -75,5 +95,5 @@ std::string ComposeReport(const FieldReport& report) {
     for (const StepRecord& step : report.steps)
         Line(&out, std::string(step.passed ? "PASS " : "FAIL ") + step.name);
     Line(&out, AllPassed(report) ? "All steps passed." : "Some steps failed: please send this report.");
-    return out;
+    return HideUserNames(out, report.userNames, report.profileRoots);
 }

@@ -1,14 +1,18 @@
 #include "system_facts.h"
 
 #include <windows.h>
+#include <userenv.h>
 
 #include <cstdio>
+
+#include "source/file_io.h"
+#include "source/sha256.h"
 
 namespace {
 
 // RtlGetVersion tells the truth whatever the manifest says; GetVersionEx
 // answers 6.2 to a program that does not declare Windows 10.
-std::string WindowsVersion() {
+std::string WindowsVersion(unsigned long* build) {
     typedef LONG(WINAPI * GetVersionCall)(OSVERSIONINFOW*);
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     auto call = ntdll ? (GetVersionCall)(void*)GetProcAddress(ntdll, "RtlGetVersion") : nullptr;
@@ -16,6 +20,7 @@ std::string WindowsVersion() {
     version.dwOSVersionInfoSize = sizeof version;
     if (!call || call(&version) != 0)
         return "not known";
+    *build = version.dwBuildNumber;
     char text[64];
     snprintf(text, sizeof text, "%lu.%lu build %lu", version.dwMajorVersion, version.dwMinorVersion,
              version.dwBuildNumber);
@@ -39,6 +44,12 @@ std::string WineVersion() {
     return call ? call() : "";
 }
 
+std::string ScaleText(UINT dpi) {
+    char text[48];
+    snprintf(text, sizeof text, "%u %% (%u dpi)", dpi * 100 / 96, dpi);
+    return text;
+}
+
 std::string DisplayScale() {
     typedef UINT(WINAPI * DpiCall)();
     HMODULE user32 = GetModuleHandleA("user32.dll");
@@ -50,18 +61,39 @@ std::string DisplayScale() {
         if (screen)
             ReleaseDC(nullptr, screen);
     }
-    if (dpi == 0)
-        return "not known";
-    char text[48];
-    snprintf(text, sizeof text, "%u %% (%u dpi)", dpi * 100 / 96, dpi);
+    return dpi ? ScaleText(dpi) : "not known";
+}
+
+// The first string of the file's version resource; "none" without one.
+std::string FileVersion(const std::string& path) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    std::string block(size, '\0');
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size, &block[0]) ||
+        !VerQueryValueA(&block[0], "\\", (void**)&fixed, &length) || length < sizeof *fixed)
+        return "none";
+    char text[64];
+    snprintf(text, sizeof text, "%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+             HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
     return text;
+}
+
+std::string LastComponent(std::string path) {
+    while (!path.empty() && (path.back() == '\\' || path.back() == '/'))
+        path.pop_back();
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(slash + 1);
 }
 
 }  // namespace
 
 std::vector<Fact> WindowsFacts() {
-    std::vector<Fact> facts = {{"Version", WindowsVersion()}};
-    std::string product = RegistryText("ProductName"), display = RegistryText("DisplayVersion");
+    unsigned long build = 0;
+    std::vector<Fact> facts = {{"Version", WindowsVersion(&build)}};
+    std::string product = WindowsEdition(RegistryText("ProductName"), build),
+                display = RegistryText("DisplayVersion");
     if (!product.empty())
         facts.push_back({"Edition", display.empty() ? product : product + " " + display});
     std::string wine = WineVersion();
@@ -69,4 +101,67 @@ std::vector<Fact> WindowsFacts() {
         facts.push_back({"Wine", wine});
     facts.push_back({"Display scale", DisplayScale()});
     return facts;
+}
+
+std::string WindowScale(HWND window) {
+    // The monitor's own scale is told only to a thread that is aware of
+    // each monitor's (Windows 10 1607 and later); elsewhere the system's.
+    typedef DPI_AWARENESS_CONTEXT(WINAPI * SetContextCall)(DPI_AWARENESS_CONTEXT);
+    typedef HRESULT(WINAPI * MonitorDpiCall)(HMONITOR, int, UINT*, UINT*);
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    HMODULE shcore = LoadLibraryA("shcore.dll");
+    auto setContext = user32 ? (SetContextCall)(void*)GetProcAddress(user32, "SetThreadDpiAwarenessContext") : nullptr;
+    auto monitorDpi = shcore ? (MonitorDpiCall)(void*)GetProcAddress(shcore, "GetDpiForMonitor") : nullptr;
+    UINT dpiX = 0, dpiY = 0;
+    if (setContext && monitorDpi) {
+        DPI_AWARENESS_CONTEXT old = setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
+        HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+        if (monitorDpi(monitor, 0 /* MDT_EFFECTIVE_DPI */, &dpiX, &dpiY) != S_OK)
+            dpiY = 0;
+        if (old)
+            setContext(old);
+    }
+    if (shcore)
+        FreeLibrary(shcore);
+    return dpiY ? ScaleText(dpiY) : DisplayScale() + " (the system's; the monitor's own not known)";
+}
+
+Fact ProgramFact(const std::string& label, const std::string& path) {
+    DWORD size = 0;
+    unsigned char* bytes = ReadWholeFile(path.c_str(), 256u << 20, &size);
+    std::string digest = "not read";
+    Sha256Digest sum;
+    if (bytes && Sha256Of(bytes, size, &sum)) {
+        char hex[kSha256HexSize];
+        FormatSha256(sum, hex);
+        digest = hex;
+    }
+    if (bytes)
+        LocalFree(bytes);
+    return {label, path + ", " + digest + ", version " + FileVersion(path)};
+}
+
+std::vector<std::string> UserNames() {
+    std::vector<std::string> names;
+    char text[MAX_PATH] = "";
+    DWORD size = sizeof text;
+    if (GetUserNameA(text, &size))
+        names.push_back(text);
+    // The profile's folder may be named otherwise ("jan.LAPTOP", "jan_000"),
+    // and the temporary folder may give it in its short form ("JANVAN~1").
+    const DWORD length = GetEnvironmentVariableA("USERPROFILE", text, sizeof text);
+    if (length > 0 && length < sizeof text) {
+        names.push_back(LastComponent(text));
+        char shortPath[MAX_PATH];
+        const DWORD shortLength = GetShortPathNameA(text, shortPath, sizeof shortPath);
+        if (shortLength > 0 && shortLength < sizeof shortPath)
+            names.push_back(LastComponent(shortPath));
+    }
+    return names;
+}
+
+std::string ProfilesFolder() {
+    char folder[MAX_PATH];
+    DWORD size = sizeof folder;
+    return GetProfilesDirectoryA(folder, &size) ? folder : "";
 }

@@ -3,9 +3,14 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <atomic>
 #include <vector>
 
+#include "wizard_boxes.h"
+
 namespace {
+
+std::atomic<bool> g_stop{false};
 
 const unsigned kStartMs = 60000;
 const unsigned kPaneMs = 60000;  // the drive list asks every drive; a slow one takes a while
@@ -14,13 +19,12 @@ bool Ended(const WizardRun& run) {
     return WaitForSingleObject(run.process.hProcess, 0) == WAIT_OBJECT_0;
 }
 
-// The main window of this very process, once it shows.
+const unsigned kTakenMs = 3000;  // a click the window took shows within this
+
+// The main window of this very process, once it shows: another wizard open
+// beside it, whatever its name, is not the one started.
 HWND ShownMainOf(DWORD pid) {
-    HWND main = FindMain();
-    DWORD owner = 0;
-    if (main)
-        GetWindowThreadProcessId(main, &owner);
-    return main && owner == pid && IsWindowVisible(main) ? main : nullptr;
+    return FindDialogOf(pid, nullptr, kPaneList);
 }
 
 // A file for the console trace in the temporary folder, which the program
@@ -36,6 +40,14 @@ HANDLE CreateConsoleFile(std::string* path) {
 }
 
 }  // namespace
+
+void RequestStop() {
+    g_stop = true;
+}
+
+bool StopRequested() {
+    return g_stop;
+}
 
 bool StartWizard(const std::string& program, WizardRun* run) {
     run->process = PROCESS_INFORMATION{};
@@ -53,7 +65,10 @@ bool StartWizard(const std::string& program, WizardRun* run) {
     startup.hStdOutput = startup.hStdError = run->console;
     std::string commandLine = "\"" + program + "\"";
     std::string folder = program.substr(0, program.find_last_of('\\'));
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+    // A console of its own, never shown: Ctrl+C and the close of the check's
+    // console are the check's to handle, and the wizard is closed as a user does.
+    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        folder.c_str(),
                         &startup, &run->process)) {
         run->failure = "cannot start " + program + " (error " + std::to_string(GetLastError()) + ")";
         return false;
@@ -93,6 +108,10 @@ bool WaitUntil(WizardRun* run, unsigned limitMs, const std::function<bool()>& do
     for (;;) {
         if (done())
             return true;
+        if (g_stop) {
+            run->failure = std::string("stopped (Ctrl+C or the console closed) before ") + what;
+            return false;
+        }
         if (Ended(*run)) {
             run->failure = std::string("the program ended before ") + what;
             return false;
@@ -127,6 +146,55 @@ std::string ConsoleTrace(const WizardRun& run) {
         trace.append(block, read);
     CloseHandle(file);
     return trace;
+}
+
+bool Press(WizardRun* run, const char* pane, int id, const std::function<bool()>& taken, bool* again) {
+    *again = false;
+    const std::string idText = std::to_string(id);
+    Context context = {run->main, 0, nullptr};
+    int code = 0;
+    char paneName[16], idName[16];
+    snprintf(paneName, sizeof paneName, "%s", pane);
+    snprintf(idName, sizeof idName, "%s", idText.c_str());
+    char* words[] = {paneName, idName};
+    context.argv = words;
+    HWND button = FindControl(context, 0, &code);
+    std::string what = "button " + idText + " on pane '" + pane + "'";
+    if (!button) {
+        run->failure = what + " not found";
+        return false;
+    }
+    for (int press = 0; press < 2; ++press) {
+        std::string failed;
+        CaptureOutput(nullptr, &failed);
+        const bool ready = WaitControlReady(button, what.c_str());
+        CaptureOutput(nullptr, nullptr);
+        if (!ready) {
+            run->failure = failed;
+            return false;
+        }
+        // BM_CLICK may not be taken while the dialog is not the active
+        // window; the pane hears a click as this command. Posted: what the
+        // click starts (a question's box) must not hold the check.
+        if (!PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button)) {
+            run->failure = what + ": the click could not be posted (error " + std::to_string(GetLastError()) + ")";
+            return false;
+        }
+        if (WaitUntil(run, kTakenMs, taken, "the click taken"))
+            return true;
+        if (g_stop || Ended(*run))
+            return false;
+        *again = true;
+    }
+    run->failure = what + " was pressed twice; neither press was taken within 3 s";
+    return false;
+}
+
+size_t CountLines(const std::string& trace, const char* line) {
+    size_t count = 0;
+    for (size_t at = trace.find(line); at != std::string::npos; at = trace.find(line, at + 1))
+        ++count;
+    return count;
 }
 
 bool ChooseDrive(WizardRun* run, char letter) {

@@ -19,8 +19,14 @@ struct WizardRun {
     DWORD exitCode;          // once CloseWizard saw the program end
 };
 
-// Starts `program` and waits until its main window shows; false (with
-// run->failure) when it does not.
+// Ctrl+C or the console's close: every wait ends at once, so that the check
+// can close the wizard, put the drive back and write its report.
+void RequestStop();
+bool StopRequested();
+
+// Starts `program` without a console of the check's (its trace goes to a
+// file) and waits until its main window shows; false (with run->failure)
+// when it does not.
 bool StartWizard(const std::string& program, WizardRun* run);
 
 // Runs verb `command` with `words` (the verb's name first, as the driver
@@ -41,6 +47,15 @@ bool WaitForAnswer(WizardRun* run, unsigned limitMs, int (*command)(Context&),
 
 // The program's console trace so far.
 std::string ConsoleTrace(const WizardRun& run);
+
+// Presses button `id` on `pane` as the pane hears a click, without waiting
+// inside what the click starts; when `taken` does not say yes within a few
+// seconds, presses once more and sets *again. False when neither press was
+// taken.
+bool Press(WizardRun* run, const char* pane, int id, const std::function<bool()>& taken, bool* again);
+
+// How often `line` occurs in the console trace `trace`.
+size_t CountLines(const std::string& trace, const char* line);
 
 // Chooses drive `letter` on Select target and goes to Install.
 bool ChooseDrive(WizardRun* run, char letter);

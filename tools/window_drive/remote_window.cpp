@@ -226,23 +226,27 @@ HWND FindPane(HWND main, const char* name) {
 
 // ---- Reading and writing the program's memory ---------------------------
 
+// Reading asks for reading alone; a scratch block (the driver's verbs whose
+// message carries a pointer) asks for writing when it is first wanted.
 Remote::Remote(HWND window) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    process_ =
-        OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION | PROCESS_QUERY_INFORMATION, FALSE, pid);
+    GetWindowThreadProcessId(window, &pid_);
+    process_ = OpenProcess(PROCESS_VM_READ | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid_);
 }
 
 Remote::~Remote() {
     if (block_)
-        VirtualFreeEx(process_, block_, 0, MEM_RELEASE);
+        VirtualFreeEx(writer_, block_, 0, MEM_RELEASE);
+    if (writer_)
+        CloseHandle(writer_);
     if (process_)
         CloseHandle(process_);
 }
 
 void* Remote::Scratch() {
-    if (!block_ && process_)
-        block_ = VirtualAllocEx(process_, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!writer_)
+        writer_ = OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION, FALSE, pid_);
+    if (!block_ && writer_)
+        block_ = VirtualAllocEx(writer_, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     return block_;
 }
 

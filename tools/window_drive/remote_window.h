@@ -56,6 +56,8 @@ public:
     bool ReadText(const char* address, size_t limit, std::string* out);
 
 private:
-    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+    HANDLE process_ = nullptr;  // reading only
+    HANDLE writer_ = nullptr;   // opened for the scratch block
     void* block_ = nullptr;
 };
