@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdarg>
+#include <fstream>
+#include <regex>
 #include <map>
 #include <string>
 #include <vector>
@@ -164,6 +166,80 @@ TEST(FindBlockEntryTest, NeverReadsPastAShortOrDamagedBlock)
     ASSERT_TRUE(FindBlockEntry({exact.data(), exact.size()}, 1, &entry, &length));
     EXPECT_EQ(length, 1u);
     EXPECT_EQ(entry[0], 'b');
+}
+
+// The texts of one string-table file, by name: adjacent literals joined,
+// the web address put in, "" read as one quote.
+std::map<std::string, std::string> ReadStringTable(const std::string& file)
+{
+    std::ifstream in(std::string(TDW_RESOURCE_DIR) + "/" + file);
+    std::map<std::string, std::string> texts;
+    const std::regex start(R"re(^\s*(IDS_\w+),\s*(.*)$)re"), token(R"re(\s*("((?:[^"]|"")*)"|WEB_ADDRESS))re"),
+        goesOn(R"re(^\s*("|WEB_ADDRESS).*)re");
+    std::string line, name;
+    while (std::getline(in, line)) {
+        std::smatch match;
+        std::string rest = line;
+        if (std::regex_match(line, match, start)) {
+            name = match[1];
+            rest = match[2];
+        } else if (!std::regex_match(line, goesOn)) {
+            name.clear();
+            continue;
+        }
+        for (std::sregex_iterator it(rest.begin(), rest.end(), token), end; !name.empty() && it != end; ++it)
+            texts[name] += (*it)[1] == "WEB_ADDRESS" ? std::string("www.example.org")
+                                                     : std::regex_replace((*it)[2].str(), std::regex("\"\""), "\"");
+    }
+    return texts;
+}
+
+// Every text as the program fills it in: "E:" where a drive goes, and what
+// its callers give the texts that take a file name or a date.
+TEST(CatalogueTexts, FormattedWithADriveAndADateReadWholeInBothLanguages)
+{
+    const std::string date = "8-12-2026 10:15";
+    const std::map<std::string, std::vector<std::string>> kArguments = {
+        {"IDS_IMAGE_SHA256", {"T64DEMO1.IMG", "5d41402abc4b2a76"}},
+        {"IDS_REBOOT_WRITTEN", {"T64DEMO1.IMG", "E:"}},
+        {"IDS_TRIMMED_IMAGE", {"T64DEMO1.IMG", "1,474,000", "560"}},
+        {"IDS_PUT_BACK_OFFER", {"E:", date}},
+        {"IDS_WRITE_CUT_SHORT", {"E:", date}},
+        {"IDS_PUT_BACK_OFFER_DISKETTE", {"E:", date}},
+        {"IDS_PUT_BACK_ASK_DISKETTE", {"E:", date}},
+        {"IDS_PUT_BACK_ASK_MEDIUM", {"E:", date}},
+    };
+    const auto english = ReadStringTable("strings_en.rc"), dutch = ReadStringTable("strings_nl.rc");
+    ASSERT_GT(english.size(), 90u);
+    for (const auto& table : {english, dutch}) {
+        EXPECT_EQ(table.size(), english.size()) << "a text is missing from one language";
+        for (const auto& [name, text] : table) {
+            SCOPED_TRACE(name + ": " + text);
+            const auto given = kArguments.find(name);
+            std::string filled;
+            size_t strings = 0;
+            for (size_t i = 0; i < text.size(); ++i) {
+                const std::string rest = text.substr(i, 4);
+                if (rest.rfind("%.1s", 0) == 0) {
+                    filled += "E";
+                    i += 3;
+                } else if (rest.rfind("%s", 0) == 0) {
+                    const bool own = given != kArguments.end() && strings < given->second.size();
+                    filled += own ? given->second[strings] : "E:";
+                    ++strings;
+                    ++i;
+                } else if (rest.rfind("%d", 0) == 0 || rest.rfind("%u", 0) == 0) {
+                    filled += "5";
+                    ++i;
+                } else {
+                    filled += text[i];
+                }
+            }
+            EXPECT_EQ(filled.find("::"), std::string::npos);
+            EXPECT_EQ(filled.find('%'), std::string::npos) << "a conversion no caller fills";
+            EXPECT_FALSE(filled.empty() || filled == "...");
+        }
+    }
 }
 
 }  // namespace
