@@ -15,7 +15,9 @@
 
 namespace {
 
-static_assert(kExitReboot == EWX_REBOOT && kErrorNotAllAssigned == ERROR_NOT_ALL_ASSIGNED,
+// (MinGW's winerror.h lacks ERROR_SHUTDOWN_USERS_LOGGED_ON; Microsoft's gives 1190.)
+static_assert(kShutdownRestart == SHUTDOWN_RESTART && kShutdownForceOthers == SHUTDOWN_FORCE_OTHERS &&
+                  kErrorNotAllAssigned == ERROR_NOT_ALL_ASSIGNED,
               "the restart request names Windows' values");
 static_assert(kRestartReasonInstallation ==
                   (SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_INSTALLATION),
@@ -65,9 +67,10 @@ bool WriteRunning(void*) {
     return IsWriteActive() != 0;
 }
 
-bool AskToRestart(void*) {
+bool AskToRestart(RestartQuestion asked, void*) {
     char* title = CopyText(GetText(IDS_WINDOW_TITLE));
-    char* question = CopyText(GetText(IDS_RESTART_QUESTION));
+    char* question =
+        CopyText(GetText(asked == RestartQuestion::RestartNow ? IDS_RESTART_QUESTION : IDS_RESTART_OTHERS));
     // No is the default: other programs may hold work that is not saved.
     const int answer = title != nullptr && question != nullptr
                            ? MessageBoxA(GetMainWindow(), question, title,
@@ -96,12 +99,12 @@ uint32_t EnableShutdownPrivilege(void*) {
     return error;
 }
 
-// A failure that names no error is still no restart.
+// InitiateShutdownW rather than ExitWindowsEx: ExitWindowsEx may succeed
+// without restarting when this process is not the signed-in user's (a
+// standard user who typed an administrator's password), and it ends
+// others' sessions without a word.
 uint32_t RestartWindows(uint32_t flags, uint32_t reason, void*) {
-    if (ExitWindowsEx(flags, reason))
-        return 0;
-    const DWORD error = GetLastError();
-    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+    return InitiateShutdownW(nullptr, nullptr, 0, flags, reason);
 }
 
 void OnReboot() {
