@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "install/firmware_mode.h"
 #include "install/restart_request.h"
 #include "resource.h"
 #include "shell/app_state.h"
@@ -23,7 +24,9 @@ static_assert(kRestartReasonInstallation ==
                   (SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_INSTALLATION),
               "a planned restart for an application's installation");
 
-constexpr DWORD kFirmwareTypeUefi = 2;  // FIRMWARE_TYPE's FirmwareTypeUefi
+static_assert(kFirmwareTypeBios == FirmwareTypeBios && kFirmwareTypeUefi == FirmwareTypeUefi &&
+                  kErrorInvalidFunction == ERROR_INVALID_FUNCTION,
+              "the firmware test names Windows' values");
 
 // What the last write left on the drive; UI thread only.
 struct WrittenImage {
@@ -41,16 +44,25 @@ LRESULT TakeWrittenImage(void* image) {
     return 1;
 }
 
-// GetFirmwareType came with Windows 8; before it, and when it cannot tell,
-// the PC is taken to have started the old way.
-bool StartedInUefiMode() {
-    using FirmwareCall = BOOL(WINAPI*)(DWORD*);
+// GetFirmwareType came with Windows 8: looked up at run time.
+bool FirmwareType(uint32_t* type, void*) {
+    using FirmwareCall = BOOL(WINAPI*)(FIRMWARE_TYPE*);
     const FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFirmwareType");
     FirmwareCall call = nullptr;
     static_assert(sizeof(call) == sizeof(found), "function pointers of one size");
     memcpy(&call, &found, sizeof(call));
-    DWORD type = 0;
-    return call != nullptr && call(&type) && type == kFirmwareTypeUefi;
+    FIRMWARE_TYPE answer = FirmwareTypeUnknown;
+    if (call == nullptr || !call(&answer))
+        return false;
+    *type = static_cast<uint32_t>(answer);
+    return true;
+}
+
+uint32_t ReadNoVariable(void*) {
+    char value[1];
+    if (GetFirmwareEnvironmentVariableA("", "{00000000-0000-0000-0000-000000000000}", value, sizeof(value)) != 0)
+        return 0;
+    return GetLastError();
 }
 
 // Adds a paragraph to `text` (of `size` bytes), cut at its end.
@@ -162,7 +174,7 @@ void ShowRebootText() {
         AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_WRITTEN, g_written.name, g_written.drive));
         AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_NEXT));
         // A diskette image starts only through the old BIOS way of booting.
-        if (StartedInUefiMode())
+        if (StartedInUefiMode({FirmwareType, ReadNoVariable, nullptr}))
             AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_UEFI));
         if (!g_written.restarted)
             AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_REPLUG, g_written.drive));
