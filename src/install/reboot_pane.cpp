@@ -182,6 +182,16 @@ void ShowRebootText() {
     SetDlgItemTextA(pane, IDC_REBOOT_TEXT, text);
 }
 
+void FocusRebootText() {
+    const HWND pane = GetPane(PaneReboot);
+    const HWND text = GetDlgItem(pane, IDC_REBOOT_TEXT);
+    // Only while the wizard is in front: focus must not pull it before
+    // another program.
+    if (text == nullptr || GetShownPane() != pane || GetActiveWindow() != GetMainWindow())
+        return;
+    SendMessageA(GetMainWindow(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(text), TRUE);
+}
+
 void UpdateRebootControls() {
     EnableWindow(GetDlgItem(GetPane(PaneReboot), IDC_REBOOT), IsWriteActive() == 0);
 }
@@ -195,6 +205,12 @@ INT_PTR CALLBACK RebootPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM l
         case WM_COMMAND:
             if (LOWORD(wParam) == IDC_REBOOT && HIWORD(wParam) == BN_CLICKED)
                 OnReboot();
+            // The dialog manager selects an edit's whole text as it takes the
+            // focus: the text is read from its start, nothing highlighted.
+            if (LOWORD(wParam) == IDC_REBOOT_TEXT && HIWORD(wParam) == EN_SETFOCUS) {
+                SendMessageA(reinterpret_cast<HWND>(lParam), EM_SETSEL, 0, 0);
+                SendMessageA(reinterpret_cast<HWND>(lParam), EM_SCROLLCARET, 0, 0);
+            }
             return PaneProc(pane, message, wParam, lParam);
         default:
             return PaneProc(pane, message, wParam, lParam);

@@ -381,6 +381,7 @@ LRESULT EndWriteProgress(void*) {
     ShowWriteProgress(nullptr);
     StepPane(+1);
     AnnounceWriteOutcome();
+    FocusRebootText();
     LookAtDrivesAgain();
     return 1;
 }

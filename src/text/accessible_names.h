@@ -16,8 +16,3 @@ void NameControlPart(HWND control, unsigned part, const char* name);
 // Gives `control` a description for screen readers, spoken after its name;
 // an empty one takes it away.
 void DescribeControl(HWND control, const char* description);
-
-// Has screen readers speak `text` now, without moving the focus, through UI
-// Automation's notification (Windows 10 1709 on, looked up at run time).
-// False where Windows has none: the caller then moves the focus.
-bool AnnounceText(HWND window, const char* text);
