@@ -16,6 +16,7 @@
 #include "install/checks.h"
 #include "keep/drive_copies.h"
 #include "status/status_focus.h"
+#include "status/status_keys.h"
 #include "status/status_list.h"
 #include "install/chosen_target.h"
 #include "write/raw_write.h"
@@ -427,6 +428,7 @@ bool StartJob(HWND progressBar, bool putBack) {
         return false;
     // Whatever the drive held is about to change.
     ForgetImageWritten();
+    FollowNewestStatusLines();
     static std::atomic<bool> consoleHandlerSet{false};
     if (!consoleHandlerSet.exchange(true))
         SetConsoleCtrlHandler(OnConsoleControlDuringWrite, TRUE);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "status/status_keys.h"
 #include "status/status_list.h"
 #include "shell/ui_thread.h"
 
@@ -18,6 +19,7 @@ bool IsContinuation(LRESULT index) {
 void FollowStatusSelection() {
     const HWND list = StatusListWindow();
     const LRESULT selected = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    NoteStatusLineChosen();
     if (selected == LB_ERR || !IsContinuation(selected)) {
         RememberStatusSelection(selected);
         return;

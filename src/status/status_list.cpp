@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "status/progress_log.h"
+#include "status/status_keys.h"
 #include "status/status_report.h"
 #include "status/status_rows.h"
 #include "resource.h"
@@ -372,6 +373,7 @@ void AddStatusEntry(MessageKind kind, char* text) {
         free(entry->text);
         free(entry);
     }
+    ShowNewestStatusLine();
 }
 
 void AddStatusLine(MessageKind kind, unsigned id, const char* argument) {

@@ -16,3 +16,8 @@ void NameControlPart(HWND control, unsigned part, const char* name);
 // Gives `control` a description for screen readers, spoken after its name;
 // an empty one takes it away.
 void DescribeControl(HWND control, const char* description);
+
+// Has screen readers pass over the items of `list` (a list box) for which
+// `hidden` answers true, asked each time as the list changes: they are
+// marked invisible. False where Windows has no property service.
+bool HideListItems(HWND list, bool (*hidden)(HWND list, int index));

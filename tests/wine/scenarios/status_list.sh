@@ -108,7 +108,7 @@ tdw_close_app
 # (Wine takes more): the longest Dutch line (inside the path of a file that
 # is not there) and a SHA-256 after a long path take the items they need,
 # which together carry the whole line; the first item's string holds it all,
-# and Ctrl+C copies each line once.
+# the arrows go from line to line, and Ctrl+C copies each line once.
 policy=$(sed -n 's/^ *IDS_ACCESS_POLICY, *"\(.*\)"\r\?$/\1/p' "$TDW_ROOT/src/resources/strings_nl.rc")
 policy=${policy//%s/E:}
 [ ${#policy} -gt 250 ] || tdw_fail "the longest Dutch line was not found"
@@ -139,6 +139,14 @@ for dpi in 192 288; do
   drv pick install 1018 "$first" >/dev/null || tdw_fail "cannot select the SHA-256 line"
   one_fill() { drv status-items 2>/dev/null | awk -F'\t' '$5 == "fills differ" {bad = 1} END {exit bad}'; }
   tdw_wait_until "$TDW_TIMEOUT" one_fill || tdw_fail "at $dpi dpi a line's items are drawn differently: $(drv status-items 2>&1)"
+  # The arrows go line by line, never onto the items a line goes on in.
+  read -r above items total < <(drv status-items | awk -F'\t' -v want="${sha#*$'\t'}" \
+    'index($4, want) {a = p; i = $1} {p = n; n += $1} END {print a + 0, i + 0, n + 0}')
+  drv focus-on install 1018 >/dev/null || tdw_fail "cannot focus the status list"
+  for step in "up $above" "down $first" "down $((first + items))"; do
+    drv keys ${step% *} >/dev/null || tdw_fail "cannot press ${step% *}"
+    tdw_expect "$(printf '%s\t%s' "$total" "${step#* }")" list install 1018
+  done
   copies "$(report Fout Waarschuwing)" ctrl+c
   tdw_close_app
 done
