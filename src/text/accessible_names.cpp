@@ -83,14 +83,18 @@ void NameControlPart(HWND control, unsigned part, const char* name) {
 void DescribeControl(HWND control, const char* description) {
     if (control == nullptr)
         return;
+    // The description reaches UI Automation only as the legacy pattern's
+    // description; the help text is UI Automation's HelpText, which Narrator
+    // reads. Both carry the same text.
     if (description != nullptr && description[0] != '\0') {
         SetTextProperty(control, CHILDID_SELF, PROPID_ACC_DESCRIPTION, description);
+        SetTextProperty(control, CHILDID_SELF, PROPID_ACC_HELP, description);
         return;
     }
     IAccPropServices* services = Services();
-    MSAAPROPID property = PROPID_ACC_DESCRIPTION;
+    MSAAPROPID properties[] = {PROPID_ACC_DESCRIPTION, PROPID_ACC_HELP};
     if (services != nullptr)
-        services->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &property, 1);
+        services->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, properties, 2);
 }
 
 namespace {
