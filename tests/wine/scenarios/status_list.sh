@@ -6,7 +6,8 @@
 # text, an Error or Warning line's after its kind in the pane's language. At
 # 144 dpi the rows, the fonts and the status icons are half as large again.
 # Ctrl+C in the list, and Copy in its menu (Shift+F10, the menu key), put
-# every line on the clipboard after its kind in the language shown.
+# every line on the clipboard after its kind in the language shown. Every
+# pane's texts show whole at every scale from 100 % to 300 %.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 tdw_begin status_list
@@ -149,4 +150,21 @@ for dpi in 192 288; do
   done
   copies "$(report Fout Waarschuwing)" ctrl+c
   tdw_close_app
+done
+
+# Every pane's texts whole at 100 % to 300 %, in English and Dutch: the
+# program measures each static and button in its own font as the pane shows
+# and says in its trace what it cuts off.
+for dpi in 96 120 144 192 240 288; do
+  wine reg add "$desktop" /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1 </dev/null || tdw_fail "cannot set $dpi dpi"
+  tdw_drv_serve_again
+  tdw_start_app
+  tdw_wait_ready
+  for language in 0 1; do
+    drv lang $language >/dev/null || tdw_fail "cannot choose language $language"
+    for pane in 1 2 3 0; do tdw_goto $pane; done
+  done
+  tdw_close_app
+  cut=$(tr -d '\r' <"$TDW_CONSOLE_LOG" | grep -a 'Text cut off')
+  [ -z "$cut" ] || tdw_fail "at $dpi dpi: $cut"
 done
