@@ -198,43 +198,33 @@ std::map<std::string, std::string> ReadStringTable(const std::string& file)
 // its callers give the texts that take a file name or a date.
 TEST(CatalogueTexts, FormattedWithADriveAndADateReadWholeInBothLanguages)
 {
-    const std::string date = "8-12-2026 10:15";
-    const std::map<std::string, std::vector<std::string>> kArguments = {
+    std::map<std::string, std::vector<std::string>> kArguments = {
         {"IDS_IMAGE_SHA256", {"T64DEMO1.IMG", "5d41402abc4b2a76"}},
         {"IDS_REBOOT_WRITTEN", {"T64DEMO1.IMG", "E:"}},
         {"IDS_TRIMMED_IMAGE", {"T64DEMO1.IMG", "1,474,000", "560"}},
-        {"IDS_PUT_BACK_OFFER", {"E:", date}},
-        {"IDS_WRITE_CUT_SHORT", {"E:", date}},
-        {"IDS_PUT_BACK_OFFER_DISKETTE", {"E:", date}},
-        {"IDS_PUT_BACK_ASK_DISKETTE", {"E:", date}},
-        {"IDS_PUT_BACK_ASK_MEDIUM", {"E:", date}},
     };
+    for (const char* dated : {"IDS_PUT_BACK_OFFER", "IDS_WRITE_CUT_SHORT", "IDS_PUT_BACK_OFFER_DISKETTE",
+                              "IDS_PUT_BACK_ASK_DISKETTE", "IDS_PUT_BACK_ASK_MEDIUM"})
+        kArguments[dated] = {"E:", "8-12-2026 10:15"};
+    const std::regex conversion("%(\\.1s|s|d|u)");
     const auto english = ReadStringTable("strings_en.rc"), dutch = ReadStringTable("strings_nl.rc");
     ASSERT_GT(english.size(), 90u);
     for (const auto& table : {english, dutch}) {
         EXPECT_EQ(table.size(), english.size()) << "a text is missing from one language";
         for (const auto& [name, text] : table) {
             SCOPED_TRACE(name + ": " + text);
-            const auto given = kArguments.find(name);
+            std::vector<std::string> given = kArguments.count(name) != 0 ? kArguments[name] : std::vector<std::string>();
             std::string filled;
-            size_t strings = 0;
-            for (size_t i = 0; i < text.size(); ++i) {
-                const std::string rest = text.substr(i, 4);
-                if (rest.rfind("%.1s", 0) == 0) {
-                    filled += "E";
-                    i += 3;
-                } else if (rest.rfind("%s", 0) == 0) {
-                    const bool own = given != kArguments.end() && strings < given->second.size();
-                    filled += own ? given->second[strings] : "E:";
-                    ++strings;
-                    ++i;
-                } else if (rest.rfind("%d", 0) == 0 || rest.rfind("%u", 0) == 0) {
-                    filled += "5";
-                    ++i;
-                } else {
-                    filled += text[i];
-                }
+            size_t at = 0, strings = 0;
+            for (std::sregex_iterator it(text.begin(), text.end(), conversion), end; it != end; ++it) {
+                const std::string kind = (*it)[1];
+                const std::string drive = strings < given.size() ? given[strings] : "E:";
+                filled += text.substr(at, static_cast<size_t>(it->position()) - at) +
+                          (kind == ".1s" ? "E" : kind == "s" ? drive : "5");
+                strings += kind == "s";
+                at = static_cast<size_t>(it->position() + it->length());
             }
+            filled += text.substr(at);
             EXPECT_EQ(filled.find("::"), std::string::npos);
             EXPECT_EQ(filled.find('%'), std::string::npos) << "a conversion no caller fills";
             EXPECT_FALSE(filled.empty() || filled == "...");

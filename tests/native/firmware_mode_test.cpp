@@ -7,16 +7,10 @@ namespace {
 
 struct Pc {
     bool hasFirmwareType;  // Windows 8 or later
-    uint32_t type;
-    uint32_t variableError;  // what the read of no variable fails with
-
-    static bool Type(uint32_t* type, void* c) {
-        const Pc& pc = *static_cast<const Pc*>(c);
-        *type = pc.type;
-        return pc.hasFirmwareType;
-    }
-    static uint32_t Read(void* c) { return static_cast<const Pc*>(c)->variableError; }
+    uint32_t type, variableError;  // what the read of no variable fails with
 };
+bool Type(uint32_t* type, void* c) { return *type = static_cast<Pc*>(c)->type, static_cast<Pc*>(c)->hasFirmwareType; }
+uint32_t Read(void* c) { return static_cast<Pc*>(c)->variableError; }
 
 TEST(FirmwareMode, TellsUefiFromBiosOnEveryWindows) {
     const struct {
@@ -36,7 +30,7 @@ TEST(FirmwareMode, TellsUefiFromBiosOnEveryWindows) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         Pc pc = c.pc;
-        EXPECT_EQ(StartedInUefiMode({Pc::Type, Pc::Read, &pc}), c.uefi);
+        EXPECT_EQ(StartedInUefiMode({Type, Read, &pc}), c.uefi);
     }
 }
 
