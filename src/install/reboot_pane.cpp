@@ -205,11 +205,12 @@ INT_PTR CALLBACK RebootPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM l
         case WM_COMMAND:
             if (LOWORD(wParam) == IDC_REBOOT && HIWORD(wParam) == BN_CLICKED)
                 OnReboot();
-            // The dialog manager selects an edit's whole text as it takes the
-            // focus: the text is read from its start, nothing highlighted.
+            // The dialog manager selects an edit's whole text as it gives it
+            // the focus, after this notification: posted, the text is read
+            // from its start, nothing highlighted.
             if (LOWORD(wParam) == IDC_REBOOT_TEXT && HIWORD(wParam) == EN_SETFOCUS) {
-                SendMessageA(reinterpret_cast<HWND>(lParam), EM_SETSEL, 0, 0);
-                SendMessageA(reinterpret_cast<HWND>(lParam), EM_SCROLLCARET, 0, 0);
+                PostMessageA(reinterpret_cast<HWND>(lParam), EM_SETSEL, 0, 0);
+                PostMessageA(reinterpret_cast<HWND>(lParam), EM_SCROLLCARET, 0, 0);
             }
             return PaneProc(pane, message, wParam, lParam);
         default:

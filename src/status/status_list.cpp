@@ -418,6 +418,8 @@ void HoldStatusListRedraw(bool hold) {
     if (!hold) {
         KillTimer(g_statusList, kRedrawTimer);
         InvalidateRect(g_statusList, nullptr, TRUE);
+        // Wine's list box puts its top back as it is let redraw again.
+        ShowNewestStatusLine();
     }
 }
 
