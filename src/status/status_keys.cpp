@@ -120,6 +120,7 @@ void WatchStatusListMoves(HWND list) {
     if (!SetWindowSubclass(list, StatusListMovesProc, kMovesSubclass, 0))
         ConsolePrint("The status list's keys move item by item.\n");
     HideListItems(list, IsHiddenItem);
+    SetStatusLinesAddedHook(ShowNewestStatusLine);
 }
 
 void ShowNewestStatusLine() {

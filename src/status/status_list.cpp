@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "status/progress_log.h"
-#include "status/status_keys.h"
 #include "status/status_report.h"
 #include "status/status_rows.h"
 #include "resource.h"
@@ -33,6 +32,7 @@ constexpr UINT kRedrawDelayMs = 50;
 
 // UI thread only.
 HWND g_statusList;
+void (*g_linesAdded)();
 ProgressLog g_progressLog;
 HICON g_okIcon, g_errorIcon, g_warningIcon;
 bool g_redrawHeld;
@@ -348,6 +348,10 @@ void SetStatusList(HWND list) {
     g_statusList = list;
 }
 
+void SetStatusLinesAddedHook(void (*hook)()) {
+    g_linesAdded = hook;
+}
+
 void AddStatusEntry(MessageKind kind, char* text) {
     if (text == nullptr)
         return;
@@ -373,7 +377,8 @@ void AddStatusEntry(MessageKind kind, char* text) {
         free(entry->text);
         free(entry);
     }
-    ShowNewestStatusLine();
+    if (g_linesAdded != nullptr)
+        g_linesAdded();
 }
 
 void AddStatusLine(MessageKind kind, unsigned id, const char* argument) {
@@ -419,7 +424,8 @@ void HoldStatusListRedraw(bool hold) {
         KillTimer(g_statusList, kRedrawTimer);
         InvalidateRect(g_statusList, nullptr, TRUE);
         // Wine's list box puts its top back as it is let redraw again.
-        ShowNewestStatusLine();
+        if (g_linesAdded != nullptr)
+            g_linesAdded();
     }
 }
 
