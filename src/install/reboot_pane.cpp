@@ -12,6 +12,7 @@
 #include "shell/ui_thread.h"
 #include "text/console.h"
 #include "text/copy_text.h"
+#include "text/accessible_names.h"
 #include "text/text.h"
 
 namespace {
@@ -180,6 +181,14 @@ void ShowRebootText() {
             AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_REPLUG, g_written.drive));
     }
     SetDlgItemTextA(pane, IDC_REBOOT_TEXT, text);
+    // A multi-line edit gives UI Automation its text, not a value, and a
+    // screen reader taking the focus there reads the line at the caret: the
+    // first paragraph, what happened, is also the text's name, which is
+    // spoken whole with the focus. The lines after it are read line by line.
+    const char* end = strstr(text, "\r\n");
+    if (end != nullptr)
+        text[end - text] = '\0';
+    NameControlPart(GetDlgItem(pane, IDC_REBOOT_TEXT), CHILDID_SELF, text);
 }
 
 void FocusRebootText() {
