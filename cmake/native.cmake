@@ -23,6 +23,8 @@ file(GLOB TDW_NATIVE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*_
   ${CMAKE_SOURCE_DIR}/tests/native/*_model.cpp)
 add_executable(tdw_native_tests ${TDW_NATIVE_TESTS})
 target_link_libraries(tdw_native_tests PRIVATE tdw_core GTest::gtest GTest::gtest_main)
+# The catalogue's own files, which a test reads as the resource compiler does.
+target_compile_definitions(tdw_native_tests PRIVATE TDW_RESOURCE_DIR="${CMAKE_SOURCE_DIR}/src/resources")
 gtest_discover_tests(tdw_native_tests DISCOVERY_TIMEOUT 60)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)

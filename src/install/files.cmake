@@ -3,7 +3,8 @@
 list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/source_check.cpp
   ${CMAKE_CURRENT_LIST_DIR}/target_choice.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/restart_request.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/restart_request.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/firmware_mode.cpp)
 list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/install_pane.cpp

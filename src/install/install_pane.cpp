@@ -8,6 +8,7 @@
 #include "install/chosen_target.h"
 #include "keep/drive_copies.h"
 #include "status/status_copy.h"
+#include "status/status_keys.h"
 #include "status/status_focus.h"
 #include "status/status_list.h"
 #include "install/writer.h"
@@ -152,6 +153,7 @@ INT_PTR CALLBACK InstallPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM 
     switch (message) {
         case WM_INITDIALOG:
             WatchStatusListKeys(GetDlgItem(pane, IDC_STATUS_LIST));
+            WatchStatusListMoves(GetDlgItem(pane, IDC_STATUS_LIST));
             return PaneProc(pane, message, wParam, lParam);
         case WM_SHOWWINDOW:
             OnShowWindow(pane, wParam != 0);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "install/firmware_mode.h"
 #include "install/restart_request.h"
 #include "resource.h"
 #include "shell/app_state.h"
@@ -11,17 +12,22 @@
 #include "shell/ui_thread.h"
 #include "text/console.h"
 #include "text/copy_text.h"
+#include "text/accessible_names.h"
 #include "text/text.h"
 
 namespace {
 
-static_assert(kExitReboot == EWX_REBOOT && kErrorNotAllAssigned == ERROR_NOT_ALL_ASSIGNED,
+// (MinGW's winerror.h lacks ERROR_SHUTDOWN_USERS_LOGGED_ON; Microsoft's gives 1190.)
+static_assert(kShutdownRestart == SHUTDOWN_RESTART && kShutdownForceOthers == SHUTDOWN_FORCE_OTHERS &&
+                  kErrorNotAllAssigned == ERROR_NOT_ALL_ASSIGNED,
               "the restart request names Windows' values");
 static_assert(kRestartReasonInstallation ==
                   (SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_INSTALLATION),
               "a planned restart for an application's installation");
 
-constexpr DWORD kFirmwareTypeUefi = 2;  // FIRMWARE_TYPE's FirmwareTypeUefi
+static_assert(kFirmwareTypeBios == FirmwareTypeBios && kFirmwareTypeUefi == FirmwareTypeUefi &&
+                  kErrorInvalidFunction == ERROR_INVALID_FUNCTION,
+              "the firmware test names Windows' values");
 
 // What the last write left on the drive; UI thread only.
 struct WrittenImage {
@@ -39,16 +45,25 @@ LRESULT TakeWrittenImage(void* image) {
     return 1;
 }
 
-// GetFirmwareType came with Windows 8; before it, and when it cannot tell,
-// the PC is taken to have started the old way.
-bool StartedInUefiMode() {
-    using FirmwareCall = BOOL(WINAPI*)(DWORD*);
+// GetFirmwareType came with Windows 8: looked up at run time.
+bool FirmwareType(uint32_t* type, void*) {
+    using FirmwareCall = BOOL(WINAPI*)(FIRMWARE_TYPE*);
     const FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFirmwareType");
     FirmwareCall call = nullptr;
     static_assert(sizeof(call) == sizeof(found), "function pointers of one size");
     memcpy(&call, &found, sizeof(call));
-    DWORD type = 0;
-    return call != nullptr && call(&type) && type == kFirmwareTypeUefi;
+    FIRMWARE_TYPE answer = FirmwareTypeUnknown;
+    if (call == nullptr || !call(&answer))
+        return false;
+    *type = static_cast<uint32_t>(answer);
+    return true;
+}
+
+uint32_t ReadNoVariable(void*) {
+    char value[1];
+    if (GetFirmwareEnvironmentVariableA("", "{00000000-0000-0000-0000-000000000000}", value, sizeof(value)) != 0)
+        return 0;
+    return GetLastError();
 }
 
 // Adds a paragraph to `text` (of `size` bytes), cut at its end.
@@ -65,9 +80,10 @@ bool WriteRunning(void*) {
     return IsWriteActive() != 0;
 }
 
-bool AskToRestart(void*) {
+bool AskToRestart(RestartQuestion asked, void*) {
     char* title = CopyText(GetText(IDS_WINDOW_TITLE));
-    char* question = CopyText(GetText(IDS_RESTART_QUESTION));
+    char* question =
+        CopyText(GetText(asked == RestartQuestion::RestartNow ? IDS_RESTART_QUESTION : IDS_RESTART_OTHERS));
     // No is the default: other programs may hold work that is not saved.
     const int answer = title != nullptr && question != nullptr
                            ? MessageBoxA(GetMainWindow(), question, title,
@@ -96,12 +112,12 @@ uint32_t EnableShutdownPrivilege(void*) {
     return error;
 }
 
-// A failure that names no error is still no restart.
+// InitiateShutdownW rather than ExitWindowsEx: ExitWindowsEx may succeed
+// without restarting when this process is not the signed-in user's (a
+// standard user who typed an administrator's password), and it ends
+// others' sessions without a word.
 uint32_t RestartWindows(uint32_t flags, uint32_t reason, void*) {
-    if (ExitWindowsEx(flags, reason))
-        return 0;
-    const DWORD error = GetLastError();
-    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+    return InitiateShutdownW(nullptr, nullptr, 0, flags, reason);
 }
 
 void OnReboot() {
@@ -159,12 +175,30 @@ void ShowRebootText() {
         AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_WRITTEN, g_written.name, g_written.drive));
         AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_NEXT));
         // A diskette image starts only through the old BIOS way of booting.
-        if (StartedInUefiMode())
+        if (StartedInUefiMode({FirmwareType, ReadNoVariable, nullptr}))
             AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_UEFI));
         if (!g_written.restarted)
             AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_REPLUG, g_written.drive));
     }
     SetDlgItemTextA(pane, IDC_REBOOT_TEXT, text);
+    // A multi-line edit gives UI Automation its text, not a value, and a
+    // screen reader taking the focus there reads the line at the caret: the
+    // first paragraph, what happened, is also the text's name, which is
+    // spoken whole with the focus. The lines after it are read line by line.
+    const char* end = strstr(text, "\r\n");
+    if (end != nullptr)
+        text[end - text] = '\0';
+    NameControlPart(GetDlgItem(pane, IDC_REBOOT_TEXT), CHILDID_SELF, text);
+}
+
+void FocusRebootText() {
+    const HWND pane = GetPane(PaneReboot);
+    const HWND text = GetDlgItem(pane, IDC_REBOOT_TEXT);
+    // Only while the wizard is in front: focus must not pull it before
+    // another program.
+    if (text == nullptr || GetShownPane() != pane || GetActiveWindow() != GetMainWindow())
+        return;
+    SendMessageA(GetMainWindow(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(text), TRUE);
 }
 
 void UpdateRebootControls() {
@@ -180,6 +214,13 @@ INT_PTR CALLBACK RebootPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM l
         case WM_COMMAND:
             if (LOWORD(wParam) == IDC_REBOOT && HIWORD(wParam) == BN_CLICKED)
                 OnReboot();
+            // The dialog manager selects an edit's whole text as it gives it
+            // the focus, after this notification: posted, the text is read
+            // from its start, nothing highlighted.
+            if (LOWORD(wParam) == IDC_REBOOT_TEXT && HIWORD(wParam) == EN_SETFOCUS) {
+                PostMessageA(reinterpret_cast<HWND>(lParam), EM_SETSEL, 0, 0);
+                PostMessageA(reinterpret_cast<HWND>(lParam), EM_SCROLLCARET, 0, 0);
+            }
             return PaneProc(pane, message, wParam, lParam);
         default:
             return PaneProc(pane, message, wParam, lParam);

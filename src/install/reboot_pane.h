@@ -19,5 +19,9 @@ void ForgetImageWritten();
 // language).
 void ShowRebootText();
 
+// After a write, as the pane shows: the focus goes to the pane's text, so
+// that a screen reader reads what happened and what to do next.
+void FocusRebootText();
+
 // The Reboot button waits while a drive is being written.
 void UpdateRebootControls();

@@ -16,6 +16,7 @@
 #include "install/checks.h"
 #include "keep/drive_copies.h"
 #include "status/status_focus.h"
+#include "status/status_keys.h"
 #include "status/status_list.h"
 #include "install/chosen_target.h"
 #include "write/raw_write.h"
@@ -381,6 +382,7 @@ LRESULT EndWriteProgress(void*) {
     ShowWriteProgress(nullptr);
     StepPane(+1);
     AnnounceWriteOutcome();
+    FocusRebootText();
     LookAtDrivesAgain();
     return 1;
 }
@@ -426,6 +428,7 @@ bool StartJob(HWND progressBar, bool putBack) {
         return false;
     // Whatever the drive held is about to change.
     ForgetImageWritten();
+    FollowNewestStatusLines();
     static std::atomic<bool> consoleHandlerSet{false};
     if (!consoleHandlerSet.exchange(true))
         SetConsoleCtrlHandler(OnConsoleControlDuringWrite, TRUE);

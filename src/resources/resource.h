@@ -151,3 +151,5 @@
 #define IDS_PUT_BACK_OTHER_MEDIUM 4031
 #define IDS_PUT_BACK_ASK_DISKETTE 4032
 #define IDS_PUT_BACK_ASK_MEDIUM 4033
+// Restarting while others are signed in to the PC
+#define IDS_RESTART_OTHERS 5007

@@ -7,6 +7,7 @@
 #include "text/console.h"
 #include "text/text.h"
 #include "text/pane_texts.h"
+#include "text/text_fit.h"
 
 namespace {
 
@@ -248,6 +249,9 @@ void SwitchPane(HWND mainWindow) {
         g_currentPane = chosen;
     }
     KeepKeyboardFocus(focus);
+    TraceTextsCutOff(chosen);
+    if (index == PaneWelcome && g_sourceChooser != nullptr)
+        TraceTextsCutOff(g_sourceChooser);
 }
 
 void RelocalisePane(HWND pane) {

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "status/status_keys.h"
 #include "status/status_list.h"
 #include "shell/ui_thread.h"
-#include "text/accessible_names.h"
 
 namespace {
 
@@ -19,6 +19,7 @@ bool IsContinuation(LRESULT index) {
 void FollowStatusSelection() {
     const HWND list = StatusListWindow();
     const LRESULT selected = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    NoteStatusLineChosen();
     if (selected == LB_ERR || !IsContinuation(selected)) {
         RememberStatusSelection(selected);
         return;
@@ -85,14 +86,14 @@ void AnnounceWriteOutcome() {
     char* outcome = TakeWriteOutcome();
     if (outcome == nullptr)
         return;
-    // Said once: the focus on its line makes a screen reader say it; where
-    // the focus cannot go there (the wizard went on to Reboot, or another
-    // program is in front), UI Automation's notification does.
+    // Said once, by the focus on its line. Where the focus cannot go there
+    // the line is still the one selected: after a write that went on to
+    // Reboot, that pane's text takes the focus and says the outcome itself.
     const LRESULT line = FindLine(outcome);
-    if (line >= 0)
+    if (line >= 0) {
         SelectStatusItem(line);
-    if (line < 0 || !FocusList())
-        AnnounceText(GetMainWindow(), outcome);
+        FocusList();
+    }
     free(outcome);
 }
 

@@ -15,9 +15,8 @@ void FollowStatusSelection();
 void FocusLastStatusLine();
 
 // Says the outcome of the write that ended, once: the focus goes to its line
-// where it can (the Install pane shows, the wizard is in front), UI
-// Automation's notification says it otherwise. Run after the write's last
-// check run.
+// where it can (the Install pane shows, the wizard is in front); the line is
+// selected in any case. Run after the write's last check run.
 void AnnounceWriteOutcome();
 
 // The Warning and Error lines' texts, one after the other; malloc'ed, null

@@ -32,6 +32,7 @@ constexpr UINT kRedrawDelayMs = 50;
 
 // UI thread only.
 HWND g_statusList;
+void (*g_linesAdded)();
 ProgressLog g_progressLog;
 HICON g_okIcon, g_errorIcon, g_warningIcon;
 bool g_redrawHeld;
@@ -347,6 +348,10 @@ void SetStatusList(HWND list) {
     g_statusList = list;
 }
 
+void SetStatusLinesAddedHook(void (*hook)()) {
+    g_linesAdded = hook;
+}
+
 void AddStatusEntry(MessageKind kind, char* text) {
     if (text == nullptr)
         return;
@@ -372,6 +377,8 @@ void AddStatusEntry(MessageKind kind, char* text) {
         free(entry->text);
         free(entry);
     }
+    if (g_linesAdded != nullptr)
+        g_linesAdded();
 }
 
 void AddStatusLine(MessageKind kind, unsigned id, const char* argument) {
@@ -416,6 +423,9 @@ void HoldStatusListRedraw(bool hold) {
     if (!hold) {
         KillTimer(g_statusList, kRedrawTimer);
         InvalidateRect(g_statusList, nullptr, TRUE);
+        // Wine's list box puts its top back as it is let redraw again.
+        if (g_linesAdded != nullptr)
+            g_linesAdded();
     }
 }
 

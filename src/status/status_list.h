@@ -28,6 +28,9 @@ struct StatusEntry {
 
 void SetStatusList(HWND list);
 
+// `hook` runs after lines were added, and as the list is let redraw.
+void SetStatusLinesAddedHook(void (*hook)());
+
 // The one way into the list; takes ownership of `text` (malloc'ed).
 void AddStatusEntry(MessageKind kind, char* text);
 

@@ -5,6 +5,7 @@
 #include <oleacc.h>
 
 #include <cstdlib>
+#include <new>
 #include <cstring>
 
 #include "resource.h"
@@ -82,78 +83,68 @@ void NameControlPart(HWND control, unsigned part, const char* name) {
 void DescribeControl(HWND control, const char* description) {
     if (control == nullptr)
         return;
+    // The description reaches UI Automation only as the legacy pattern's
+    // description; the help text is UI Automation's HelpText, which Narrator
+    // reads. Both carry the same text.
     if (description != nullptr && description[0] != '\0') {
         SetTextProperty(control, CHILDID_SELF, PROPID_ACC_DESCRIPTION, description);
+        SetTextProperty(control, CHILDID_SELF, PROPID_ACC_HELP, description);
         return;
     }
     IAccPropServices* services = Services();
-    MSAAPROPID property = PROPID_ACC_DESCRIPTION;
+    MSAAPROPID properties[] = {PROPID_ACC_DESCRIPTION, PROPID_ACC_HELP};
     if (services != nullptr)
-        services->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &property, 1);
+        services->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, properties, 2);
 }
 
 namespace {
 
-// UI Automation's calls and the BSTR calls they take, looked up once.
-using HostProviderCall = HRESULT(WINAPI*)(HWND, IUnknown**);
-using NotifyCall = HRESULT(WINAPI*)(IUnknown*, int, int, BSTR, BSTR);
-using AllocCall = BSTR(WINAPI*)(const OLECHAR*);
-using FreeCall = void(WINAPI*)(BSTR);
-struct Notifier {
-    HostProviderCall hostProvider;
-    NotifyCall notify;
-    AllocCall alloc;
-    FreeCall free;
-};
+// Answers the state of a list's items as a screen reader asks for it: the
+// items `hidden` names are invisible, the others keep the list box's own
+// state. One per process, for the status list; never freed.
+class HiddenItems : public IAccPropServer {
+public:
+    explicit HiddenItems(bool (*hidden)(HWND, int)) : hidden_(hidden) {}
 
-template <typename Call>
-Call Lookup(HMODULE module, const char* name) {
-    const FARPROC found = module != nullptr ? GetProcAddress(module, name) : nullptr;
-    Call call = nullptr;
-    static_assert(sizeof(call) == sizeof(found), "function pointers of one size");
-    memcpy(&call, &found, sizeof(call));
-    return call;
-}
-
-const Notifier* FindNotifier() {
-    static Notifier notifier;
-    static bool looked;
-    if (!looked) {
-        looked = true;
-        const HMODULE automation = LoadLibraryA("uiautomationcore.dll");
-        const HMODULE automationTypes = LoadLibraryA("oleaut32.dll");
-        notifier = Notifier{Lookup<HostProviderCall>(automation, "UiaHostProviderFromHwnd"),
-                            Lookup<NotifyCall>(automation, "UiaRaiseNotificationEvent"),
-                            Lookup<AllocCall>(automationTypes, "SysAllocString"),
-                            Lookup<FreeCall>(automationTypes, "SysFreeString")};
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (object == nullptr)
+            return E_POINTER;
+        *object = iid == IID_IUnknown || iid == IID_IAccPropServer ? static_cast<IAccPropServer*>(this) : nullptr;
+        return *object != nullptr ? S_OK : E_NOINTERFACE;
     }
-    const bool complete = notifier.hostProvider != nullptr && notifier.notify != nullptr &&
-                          notifier.alloc != nullptr && notifier.free != nullptr;
-    return complete ? &notifier : nullptr;
-}
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE GetPropValue(const BYTE* id, DWORD idLength, MSAAPROPID, VARIANT* value,
+                                           BOOL* hasProperty) override {
+        *hasProperty = FALSE;
+        HWND list = nullptr;
+        DWORD object = 0, child = 0;
+        IAccPropServices* services = Services();
+        if (services == nullptr || FAILED(services->DecomposeHwndIdentityString(id, idLength, &list, &object, &child)))
+            return S_OK;
+        if (child == CHILDID_SELF || !hidden_(list, static_cast<int>(child) - 1))
+            return S_OK;
+        value->vt = VT_I4;
+        value->lVal = STATE_SYSTEM_INVISIBLE;
+        *hasProperty = TRUE;
+        return S_OK;
+    }
+
+private:
+    bool (*hidden_)(HWND, int);
+};
 
 }  // namespace
 
-bool AnnounceText(HWND window, const char* text) {
-    const Notifier* notifier = FindNotifier();
-    if (notifier == nullptr || window == nullptr || text == nullptr)
+bool HideListItems(HWND list, bool (*hidden)(HWND list, int index)) {
+    static HiddenItems* server;
+    IAccPropServices* services = Services();
+    if (services == nullptr || list == nullptr)
         return false;
-    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    auto* wide = units > 0 ? static_cast<wchar_t*>(malloc(static_cast<size_t>(units) * sizeof(wchar_t))) : nullptr;
-    BSTR spoken = wide != nullptr && MultiByteToWideChar(CP_ACP, 0, text, -1, wide, units) == units
-                      ? notifier->alloc(wide)
-                      : nullptr;
-    free(wide);
-    BSTR activity = notifier->alloc(L"TalvixDiskWriter.Outcome");
-    IUnknown* provider = nullptr;
-    // NotificationKind_ActionCompleted, NotificationProcessing_ImportantMostRecent.
-    constexpr int kActionCompleted = 2, kImportantMostRecent = 1;
-    const bool raised = spoken != nullptr && activity != nullptr &&
-                        SUCCEEDED(notifier->hostProvider(window, &provider)) && provider != nullptr &&
-                        SUCCEEDED(notifier->notify(provider, kActionCompleted, kImportantMostRecent, spoken, activity));
-    if (provider != nullptr)
-        provider->Release();
-    notifier->free(spoken);
-    notifier->free(activity);
-    return raised;
+    if (server == nullptr)
+        server = new (std::nothrow) HiddenItems(hidden);
+    MSAAPROPID state = PROPID_ACC_STATE;
+    return server != nullptr && SUCCEEDED(services->SetHwndPropServer(list, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                                                     &state, 1, server, ANNO_CONTAINER));
 }

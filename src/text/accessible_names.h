@@ -13,11 +13,11 @@ void NameUnlabelledControls(HWND pane);
 // readers.
 void NameControlPart(HWND control, unsigned part, const char* name);
 
-// Gives `control` a description for screen readers, spoken after its name;
-// an empty one takes it away.
+// Gives `control` a description for screen readers, spoken after its name
+// (as its description and its help text); an empty one takes it away.
 void DescribeControl(HWND control, const char* description);
 
-// Has screen readers speak `text` now, without moving the focus, through UI
-// Automation's notification (Windows 10 1709 on, looked up at run time).
-// False where Windows has none: the caller then moves the focus.
-bool AnnounceText(HWND window, const char* text);
+// Has screen readers pass over the items of `list` (a list box) for which
+// `hidden` answers true, asked each time as the list changes: they are
+// marked invisible. False where Windows has no property service.
+bool HideListItems(HWND list, bool (*hidden)(HWND list, int index));

@@ -6,4 +6,5 @@ list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/console.cpp
   ${CMAKE_CURRENT_LIST_DIR}/language_bar.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pane_texts.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/accessible_names.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/accessible_names.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/text_fit.cpp)

@@ -61,6 +61,15 @@ void ChooseButton(HWND toolbar, int index) {
     SendMessageA(GetParent(toolbar), WM_COMMAND, MAKEWPARAM(index, BN_CLICKED), reinterpret_cast<LPARAM>(toolbar));
 }
 
+// Makes button `index` the hot one and tells screen readers that it has the
+// focus: the toolbar itself does not say so for a hot item, so the
+// language under the cursor would go unspoken.
+void SetHotButton(HWND toolbar, int index) {
+    SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(index), 0);
+    if (index >= 0 && GetFocus() == toolbar)
+        NotifyWinEvent(EVENT_OBJECT_FOCUS, toolbar, OBJID_CLIENT, index + 1);
+}
+
 // The bar is one tab stop: the arrows move the hot button, Space or Enter
 // chooses it, as in a group of radio buttons.
 LRESULT CALLBACK LanguageBarKeys(HWND toolbar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
@@ -71,9 +80,11 @@ LRESULT CALLBACK LanguageBarKeys(HWND toolbar, UINT message, WPARAM wParam, LPAR
             const bool enter = key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN;
             return DLGC_WANTARROWS | (enter ? DLGC_WANTMESSAGE : 0);
         }
-        case WM_SETFOCUS:
-            SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(CheckedButton(toolbar)), 0);
-            break;
+        case WM_SETFOCUS: {
+            const LRESULT result = DefSubclassProc(toolbar, message, wParam, lParam);
+            SetHotButton(toolbar, CheckedButton(toolbar));
+            return result;
+        }
         case WM_KILLFOCUS:
             SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
             break;
@@ -85,7 +96,7 @@ LRESULT CALLBACK LanguageBarKeys(HWND toolbar, UINT message, WPARAM wParam, LPAR
             if (wParam == VK_LEFT || wParam == VK_UP || wParam == VK_RIGHT || wParam == VK_DOWN) {
                 const int step = wParam == VK_LEFT || wParam == VK_UP ? count - 1 : 1;
                 if (count > 0)
-                    SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>((hot + step) % count), 0);
+                    SetHotButton(toolbar, (hot + step) % count);
                 return 0;
             }
             if (wParam == VK_SPACE || wParam == VK_RETURN) {

@@ -46,6 +46,8 @@ void ApplyPaneFont(HWND pane) {
         SendDlgItemMessageA(pane, id, WM_SETFONT, font, TRUE);
     SendDlgItemMessageA(pane, IDC_EXTERNAL_PATH, WM_SETFONT, font, TRUE);
     SendDlgItemMessageA(pane, IDC_INTERNAL_NAME, WM_SETFONT, font, TRUE);
+    // The Reboot pane's last words are no smaller than any other pane text.
+    SendDlgItemMessageA(pane, IDC_REBOOT_TEXT, WM_SETFONT, font, TRUE);
 }
 
 void ApplyControlText(HWND pane, int controlId) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdarg>
+#include <fstream>
+#include <regex>
 #include <map>
 #include <string>
 #include <vector>
@@ -164,6 +166,70 @@ TEST(FindBlockEntryTest, NeverReadsPastAShortOrDamagedBlock)
     ASSERT_TRUE(FindBlockEntry({exact.data(), exact.size()}, 1, &entry, &length));
     EXPECT_EQ(length, 1u);
     EXPECT_EQ(entry[0], 'b');
+}
+
+// The texts of one string-table file, by name: adjacent literals joined,
+// the web address put in, "" read as one quote.
+std::map<std::string, std::string> ReadStringTable(const std::string& file)
+{
+    std::ifstream in(std::string(TDW_RESOURCE_DIR) + "/" + file);
+    std::map<std::string, std::string> texts;
+    const std::regex start(R"re(^\s*(IDS_\w+),\s*(.*)$)re"), token(R"re(\s*("((?:[^"]|"")*)"|WEB_ADDRESS))re"),
+        goesOn(R"re(^\s*("|WEB_ADDRESS).*)re");
+    std::string line, name;
+    while (std::getline(in, line)) {
+        std::smatch match;
+        std::string rest = line;
+        if (std::regex_match(line, match, start)) {
+            name = match[1];
+            rest = match[2];
+        } else if (!std::regex_match(line, goesOn)) {
+            name.clear();
+            continue;
+        }
+        for (std::sregex_iterator it(rest.begin(), rest.end(), token), end; !name.empty() && it != end; ++it)
+            texts[name] += (*it)[1] == "WEB_ADDRESS" ? std::string("www.example.org")
+                                                     : std::regex_replace((*it)[2].str(), std::regex("\"\""), "\"");
+    }
+    return texts;
+}
+
+// Every text as the program fills it in: "E:" where a drive goes, and what
+// its callers give the texts that take a file name or a date.
+TEST(CatalogueTexts, FormattedWithADriveAndADateReadWholeInBothLanguages)
+{
+    std::map<std::string, std::vector<std::string>> kArguments = {
+        {"IDS_IMAGE_SHA256", {"T64DEMO1.IMG", "5d41402abc4b2a76"}},
+        {"IDS_REBOOT_WRITTEN", {"T64DEMO1.IMG", "E:"}},
+        {"IDS_TRIMMED_IMAGE", {"T64DEMO1.IMG", "1,474,000", "560"}},
+    };
+    for (const char* dated : {"IDS_PUT_BACK_OFFER", "IDS_WRITE_CUT_SHORT", "IDS_PUT_BACK_OFFER_DISKETTE",
+                              "IDS_PUT_BACK_ASK_DISKETTE", "IDS_PUT_BACK_ASK_MEDIUM"})
+        kArguments[dated] = {"E:", "8-12-2026 10:15"};
+    const std::regex conversion("%(\\.1s|s|d|u)");
+    const auto english = ReadStringTable("strings_en.rc"), dutch = ReadStringTable("strings_nl.rc");
+    ASSERT_GT(english.size(), 90u);
+    for (const auto& table : {english, dutch}) {
+        EXPECT_EQ(table.size(), english.size()) << "a text is missing from one language";
+        for (const auto& [name, text] : table) {
+            SCOPED_TRACE(name + ": " + text);
+            std::vector<std::string> given = kArguments.count(name) != 0 ? kArguments[name] : std::vector<std::string>();
+            std::string filled;
+            size_t at = 0, strings = 0;
+            for (std::sregex_iterator it(text.begin(), text.end(), conversion), end; it != end; ++it) {
+                const std::string kind = (*it)[1];
+                const std::string drive = strings < given.size() ? given[strings] : "E:";
+                filled += text.substr(at, static_cast<size_t>(it->position()) - at) +
+                          (kind == ".1s" ? "E" : kind == "s" ? drive : "5");
+                strings += kind == "s";
+                at = static_cast<size_t>(it->position() + it->length());
+            }
+            filled += text.substr(at);
+            EXPECT_EQ(filled.find("::"), std::string::npos);
+            EXPECT_EQ(filled.find('%'), std::string::npos) << "a conversion no caller fills";
+            EXPECT_FALSE(filled.empty() || filled == "...");
+        }
+    }
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 # text, an Error or Warning line's after its kind in the pane's language. At
 # 144 dpi the rows, the fonts and the status icons are half as large again.
 # Ctrl+C in the list, and Copy in its menu (Shift+F10, the menu key), put
-# every line on the clipboard after its kind in the language shown.
+# every line on the clipboard after its kind in the language shown. Every
+# pane's texts show whole at every scale from 100 % to 300 %.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 tdw_begin status_list
@@ -108,7 +109,7 @@ tdw_close_app
 # (Wine takes more): the longest Dutch line (inside the path of a file that
 # is not there) and a SHA-256 after a long path take the items they need,
 # which together carry the whole line; the first item's string holds it all,
-# and Ctrl+C copies each line once.
+# the arrows go from line to line, and Ctrl+C copies each line once.
 policy=$(sed -n 's/^ *IDS_ACCESS_POLICY, *"\(.*\)"\r\?$/\1/p' "$TDW_ROOT/src/resources/strings_nl.rc")
 policy=${policy//%s/E:}
 [ ${#policy} -gt 250 ] || tdw_fail "the longest Dutch line was not found"
@@ -139,6 +140,29 @@ for dpi in 192 288; do
   drv pick install 1018 "$first" >/dev/null || tdw_fail "cannot select the SHA-256 line"
   one_fill() { drv status-items 2>/dev/null | awk -F'\t' '$5 == "fills differ" {bad = 1} END {exit bad}'; }
   tdw_wait_until "$TDW_TIMEOUT" one_fill || tdw_fail "at $dpi dpi a line's items are drawn differently: $(drv status-items 2>&1)"
+  # The arrows go line by line, never onto the items a line goes on in.
+  read -r above items total < <(drv status-items | awk -F'\t' -v want="${sha#*$'\t'}" \
+    'index($4, want) {a = p; i = $1} {p = n; n += $1} END {print a + 0, i + 0, n + 0}')
+  drv focus-on install 1018 >/dev/null || tdw_fail "cannot focus the status list"
+  for step in "up $above" "down $first" "down $((first + items))"; do
+    drv keys ${step% *} >/dev/null || tdw_fail "cannot press ${step% *}"
+    tdw_expect "$(printf '%s\t%s' "$total" "${step#* }")" list install 1018
+  done
   copies "$(report Fout Waarschuwing)" ctrl+c
   tdw_close_app
+done
+
+# Every pane's texts whole at 100 % to 300 %, in English and Dutch: the
+# program measures each static and button in its own font as the pane shows
+# and says in its trace what it cuts off.
+for dpi in 96 120 144 192 240 288; do
+  wine reg add "$desktop" /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1 </dev/null || tdw_fail "cannot set $dpi dpi"
+  tdw_drv_serve_again
+  tdw_start_app
+  tdw_wait_ready
+  for language in 0 1; do
+    drv lang $language >/dev/null && for pane in 1 2 3 0; do tdw_goto $pane; done || tdw_fail "no language $language"
+  done
+  tdw_close_app
+  ! grep -a 'Text cut off' "$TDW_CONSOLE_LOG" || tdw_fail "at $dpi dpi texts are cut off (above)"
 done
