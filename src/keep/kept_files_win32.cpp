@@ -280,9 +280,32 @@ uint32_t Remove(void*, const char* name) {
     return DeleteFileW(path) ? 0 : Failed();
 }
 
-const KeptFiles kFiles = {List, Length, Read, Create, Rename, Replace, Remove, nullptr};
+uint32_t Update(void*, const char* name, uint64_t offset, const uint8_t* data, uint32_t size) {
+    wchar_t path[kPathCapacity];
+    if (!PathOf(name, path))
+        return ERROR_PATH_NOT_FOUND;
+    const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return Failed();
+    LARGE_INTEGER at;
+    at.QuadPart = LONGLONG(offset);
+    uint32_t error = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ? WriteAll(file, data, size) : Failed();
+    if (error == 0 && !FlushFileBuffers(file))
+        error = Failed();
+    CloseHandle(file);
+    return error;
+}
+
+const KeptFiles kFiles = {List, Length, Read, Create, Rename, Replace, Remove, Update, nullptr};
 
 }  // namespace
+
+char KeptFolderLetter() {
+    wchar_t folder[kPathCapacity];
+    if (!KnownFolder(CSIDL_COMMON_APPDATA, folder) || folder[1] != L':' || folder[0] > 0x7F)
+        return 0;
+    return char(folder[0] >= L'a' && folder[0] <= L'z' ? folder[0] - L'a' + L'A' : folder[0]);
+}
 
 const KeptFiles& Win32KeptFiles() {
     return kFiles;

@@ -6,3 +6,6 @@
 #include "keep/kept_store.h"
 
 const KeptFiles& Win32KeptFiles();
+
+// The letter of the drive that holds the folder; 0 when Windows gives none.
+char KeptFolderLetter();

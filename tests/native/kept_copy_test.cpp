@@ -73,15 +73,20 @@ struct FolderModel {
         calls.remove = [](void* c, const char* name) -> uint32_t {
             return static_cast<FolderModel*>(c)->files.erase(name) ? 0 : 2;
         };
+        calls.update = [](void* c, const char* name, uint64_t offset, const uint8_t* data, uint32_t size) -> uint32_t {
+            auto& files = static_cast<FolderModel*>(c)->files;
+            if (!files.count(name) || offset + size > files[name].size())
+                return 2;
+            memcpy(files[name].data() + offset, data, size);
+            return 0;
+        };
         return calls;
     }
 };
 
-bool SumHash(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
-    memset(digest, 0, 32);
-    for (uint32_t i = 0; i < size; ++i)
-        digest[i % 32] = uint8_t(digest[i % 32] * 31 + data[i]);
-    return true;
+bool Sha256(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
+    Sha256Digest result;
+    return Sha256Of(data, size, &result) && memcpy(digest, result.bytes, 32) != nullptr;
 }
 
 KeptDevice Stick(const char* serial, uint32_t disk = 1) {
@@ -108,7 +113,7 @@ KeptCopyHeader HeaderFor(const KeptDevice& device, uint64_t keptAt, const std::v
                   : fingerprint < 0 ? MediumMark::NoneToTake
                                     : MediumMark::Fingerprint;
     header.fingerprint[0] = uint8_t(fingerprint > 0 ? fingerprint : 0);
-    SumHash(kept.data(), uint32_t(kept.size()), header.keptSha256);
+    Sha256(kept.data(), uint32_t(kept.size()), header.keptSha256);
     return header;
 }
 
@@ -116,40 +121,48 @@ KeptCopyHeader On(const KeptDevice& device, int fingerprint = 0) {
     return HeaderFor(device, 0, {}, fingerprint);
 }
 
+KeepOutcome Keep(const KeptFiles& files, const KeptCopyHeader& header, const std::vector<uint8_t>& kept,
+                 const std::vector<uint8_t>& image) {
+    return KeepCopy(files, header, kept.data(), nullptr, image.data(), Sha256).outcome;
+}
+
 TEST(KeptCopy, OnlyTheFirstContentsAreKeptAndOnlyWholeCopiesCount) {
     FolderModel folder;
     const KeptFiles files = folder.Calls();
-    const std::vector<uint8_t> first(kWriteImageSize, 0x41), second(kWriteImageSize, 0x42);
-    char name[kKeptNameCapacity];
+    const std::vector<uint8_t> first(kWriteImageSize, 0x41), second(kWriteImageSize, 0x42),
+        third(kWriteImageSize, 0x43);
 
     // `first` is the user's, `second` the image written over it.
     KeptCopyHeader firstKeep = HeaderFor(Stick("A1"), 100, first);
-    SumHash(second.data(), kWriteImageSize, firstKeep.imageSha256);
     // A keep that stops before its rename leaves nothing that looks whole.
     folder.failRename = true;
-    EXPECT_EQ(KeepCopy(files, firstKeep, first.data(), nullptr, name), KeepOutcome::NotKept);
+    EXPECT_EQ(Keep(files, firstKeep, first, second), KeepOutcome::NotKept);
     EXPECT_TRUE(folder.files.empty());
     folder.failRename = false;
     folder.files["kept-0000000000000064.tdwcopy.part"] = first;  // a crash between write and rename
     EXPECT_FALSE(FindKeptCopy(files, On(Stick("A1"))).found);
 
-    ASSERT_EQ(KeepCopy(files, firstKeep, first.data(), nullptr, name), KeepOutcome::Kept);
+    ASSERT_EQ(Keep(files, firstKeep, first, second), KeepOutcome::Kept);
     EXPECT_EQ(folder.files.size(), 1u) << "the leftover of the crash is gone";
-    // Writing another image over our own never replaces the user's contents.
-    KeptCopyHeader secondKeep = HeaderFor(Stick("A1"), 200, second);
-    secondKeep.imageSha256[0] = 0x77;
-    EXPECT_EQ(KeepCopy(files, secondKeep, second.data(), nullptr, name), KeepOutcome::OwnImage);
+    // Only a write read back makes the copy name its image; another image
+    // over that one then never replaces the user's contents.
+    KeptCopyHeader written = On(Stick("A1"));
+    Sha256(second.data(), kWriteImageSize, written.imageSha256);
+    EndWrite(files, written, false);
+    EXPECT_EQ(FindKeptCopy(files, On(Stick("A1"))).header.imageSha256[0], 0) << "a write not read back was recorded";
+    EndWrite(files, written, true);
+    EXPECT_EQ(Keep(files, HeaderFor(Stick("A1"), 200, second), second, third), KeepOutcome::OwnImage);
     const KeptCopyFound found = FindKeptCopy(files, On(Stick("A1")));
-    EXPECT_EQ(found.header.imageSha256[0], 0x77) << "the copy records the image now on the drive";
+    EXPECT_EQ(memcmp(found.header.imageSha256, written.imageSha256, 32), 0);
     ASSERT_TRUE(found.found);
     KeptCopyHeader header;
     std::vector<uint8_t> kept(kWriteImageSize), tail(kMaxKeptTailSize);
-    ASSERT_TRUE(LoadKeptCopy(files, found.name, SumHash, &header, kept.data(), tail.data()));
+    ASSERT_TRUE(LoadKeptCopy(files, found.name, Sha256, &header, kept.data(), tail.data()));
     EXPECT_EQ(kept, first);
 
     // A copy changed on disk is never put back; a cut one is not even offered.
     folder.files[found.name][kKeptHeaderSize + 7] ^= 1;
-    EXPECT_FALSE(LoadKeptCopy(files, found.name, SumHash, &header, kept.data(), tail.data()));
+    EXPECT_FALSE(LoadKeptCopy(files, found.name, Sha256, &header, kept.data(), tail.data()));
     folder.files[found.name].resize(kKeptHeaderSize + 512);
     EXPECT_FALSE(FindKeptCopy(files, On(Stick("A1"))).found);
 }
@@ -158,11 +171,9 @@ TEST(KeptCopy, TheOldestGoesPastTwenty) {
     FolderModel folder;
     const KeptFiles files = folder.Calls();
     const std::vector<uint8_t> bytes(kWriteImageSize, 0x55);
-    char name[kKeptNameCapacity];
     for (unsigned i = 0; i <= kMaxKeptCopies; ++i) {
         const std::string serial = "S" + std::to_string(i);
-        ASSERT_EQ(KeepCopy(files, HeaderFor(Stick(serial.c_str()), 1000 + i, bytes), bytes.data(), nullptr, name),
-                  KeepOutcome::Kept);
+        ASSERT_EQ(Keep(files, HeaderFor(Stick(serial.c_str()), 1000 + i, bytes), bytes, bytes), KeepOutcome::Kept);
     }
     EXPECT_EQ(folder.files.size(), kMaxKeptCopies);
     EXPECT_FALSE(FindKeptCopy(files, On(Stick("S0"))).found);
@@ -232,9 +243,18 @@ TEST(KeptCopy, AHeaderIsReadOnlyWhenItHoldsTogether) {
     EXPECT_TRUE(refused([](KeptCopyHeader*, uint8_t* b) { memset(b + 176, 'v', 64); }));  // an unended text
 }
 
-bool Sha256(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
-    Sha256Digest result;
-    return Sha256Of(data, size, &result) && memcpy(digest, result.bytes, 32) != nullptr;
+
+KeepRequest Request(const KeptFiles* files, const TargetIdentity* chosen, const std::vector<uint8_t>& image,
+                    const KeptCopyHeader* putBack, uint64_t at) {
+    KeepRequest request{};
+    request.files = files;
+    request.hash = Sha256;
+    request.startedAt = at;
+    request.note = [](const char*) {};
+    request.chosen = chosen;
+    request.image = image.data();
+    request.putBack = putBack;
+    return request;
 }
 
 // The write path's keep step on a stick model: two cards behind one device
@@ -255,7 +275,7 @@ TEST(KeptCopy, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
     const auto insert = [&](const std::vector<uint8_t>& card) { model.disks[1].medium = model.disks[1].cache = card; };
     const auto write = [&](const std::vector<uint8_t>& image, const KeptCopyHeader* putBack, uint64_t at,
                            WriteProgress progress = {}) {
-        KeepRequest request{&files, Sha256, at, [](const char*) {}, &chosen, image.data(), nullptr, putBack, false, {}, false};
+        KeepRequest request = Request(&files, &chosen, image, putBack, at);
         const RawWriteRequest raw = {&chosen,  image.data(), readBack.data(), progress, 50, 100, KeepingFor(&request),
                                      {}};
         return std::make_pair(RunRawWrite(calls, raw).outcome, request);
@@ -289,9 +309,18 @@ TEST(KeptCopy, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
     const std::vector<uint8_t> bBefore = model.disks[1].medium;
     EXPECT_EQ(write(kept, &header, 400).first, RawWriteOutcome::NotThisMedium);
     EXPECT_EQ(model.disks[1].medium, bBefore);
-    insert(std::vector<uint8_t>(model.disks[1].medium.begin(), model.disks[1].medium.begin() + kWriteImageSize));
-    model.disks[1].medium.insert(model.disks[1].medium.end(), cardA.begin() + kWriteImageSize, cardA.end());
-    model.disks[1].cache = model.disks[1].medium;
+    // Card A back, with other bytes than the image written on it: what was
+    // saved on it since is overwritten only when the user says so.
+    const auto cardAWith = [&](const std::vector<uint8_t>& image) {
+        std::vector<uint8_t> card = cardA;
+        std::copy(image.begin(), image.end(), card.begin());
+        insert(card);
+    };
+    cardAWith(second);
+    EXPECT_EQ(write(kept, &header, 450).first, RawWriteOutcome::Declined);
+    EXPECT_EQ(std::vector<uint8_t>(model.disks[1].medium.begin(), model.disks[1].medium.begin() + kWriteImageSize),
+              second);
+    cardAWith(first);
     EXPECT_EQ(write(kept, &header, 500).first, RawWriteOutcome::Written);
     EXPECT_EQ(model.disks[1].medium, cardA);
     ASSERT_TRUE(RemoveKeptCopy(files, copyA.name));
@@ -322,7 +351,7 @@ TEST(KeptCopy, ADisketteIsKeptWithoutAFingerprint) {
     const StorageCalls calls = model.Calls();
     const TargetIdentity chosen = IdentifyTarget(calls, 'A');
     std::vector<uint8_t> image(kWriteImageSize, 0x33), readBack(kWriteImageSize);
-    KeepRequest request{&files, Sha256, 100, [](const char*) {}, &chosen, image.data(), nullptr, nullptr, false, {}, false};
+    KeepRequest request = Request(&files, &chosen, image, nullptr, 100);
     const RawWriteRequest raw = {&chosen, image.data(), readBack.data(), {}, 50, 100, KeepingFor(&request), {}};
     ASSERT_EQ(RunRawWrite(calls, raw).outcome, RawWriteOutcome::Written);
     EXPECT_TRUE(request.kept);

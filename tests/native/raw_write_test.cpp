@@ -316,7 +316,7 @@ struct Keeper {
     bool called = false;
 };
 
-bool KeepInto(void* context, const MediumContents& medium) {
+RawWriteOutcome KeepInto(void* context, const MediumContents& medium) {
     auto* keeper = static_cast<Keeper*>(context);
     keeper->called = true;
     keeper->diskAtKeep = keeper->model->disks[1].medium;
@@ -324,7 +324,7 @@ bool KeepInto(void* context, const MediumContents& medium) {
         keeper->kept.assign(medium.kept, medium.kept + kWriteImageSize);
     keeper->tail.assign(medium.tail, medium.tail + medium.tailSize);
     keeper->tailOffset = medium.tailOffset;
-    return true;
+    return RawWriteOutcome::Written;
 }
 
 bool NoHash(const uint8_t*, uint32_t, uint8_t digest[32]) {
