@@ -116,9 +116,11 @@ RawWriteOutcome CheckPutBack(KeepRequest* request, const MediumContents& medium)
 // a disk that calls itself fixed.
 RawWriteOutcome GoOnUnkept(KeepRequest* request) {
     const char letter = request->chosen->letter;
+    // Told why, a fixed disk is not written whatever the answer.
+    const bool yes = request->ask != nullptr && request->ask(*request, request->why, 0);
     if (request->fixedDisk) {
         Note(*request, "Drive %c: is on a fixed disk, which is never written without a copy.", letter);
-    } else if (request->ask != nullptr && request->ask(*request, request->why, 0)) {
+    } else if (yes) {
         Note(*request, "Drive %c: is written without a copy, as the user chose.", letter);
         return RawWriteOutcome::Written;
     } else {

@@ -36,6 +36,7 @@ struct KeepRequest {
     bool recorded;          // the record that the write began is there
     // Asks the user, on the writing thread, whether to go on; `when` is the
     // time the question names (the write's, for ChangedSince). Null: No.
+    // Asked about a fixed disk, it only tells why nothing is written.
     bool (*ask)(const KeepRequest& request, KeepQuestion question, uint64_t when);
     bool fixedDisk;         // the disk calls itself fixed: never written without a copy
     bool declined;          // no copy was kept and the write did not go on

@@ -173,6 +173,11 @@ TEST(KeptCopy, TheOldestGoesPastTwenty) {
     const std::vector<uint8_t> bytes(kWriteImageSize, 0x55);
     for (unsigned i = 0; i <= kMaxKeptCopies; ++i) {
         const std::string serial = "S" + std::to_string(i);
+        if (i == kMaxKeptCopies) {  // the Install pane says which copy the next one lets go
+            const KeptSurvey survey = SurveyKeptFolder(files, On(Stick(serial.c_str())));
+            EXPECT_EQ(survey.copies, kMaxKeptCopies);
+            EXPECT_STREQ(survey.oldest.header.device.serial, "S0");
+        }
         ASSERT_EQ(Keep(files, HeaderFor(Stick(serial.c_str()), 1000 + i, bytes), bytes, bytes), KeepOutcome::Kept);
     }
     EXPECT_EQ(folder.files.size(), kMaxKeptCopies);
@@ -335,6 +340,113 @@ TEST(KeptCopy, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
     model.disks[1].present = true;
     EXPECT_TRUE(FindWriteRecord(files, onA.medium).found);
     EXPECT_FALSE(FindWriteRecord(files, onB.medium).found);
+    const KeptCopyFound cut = FindKeptCopy(files, onA.medium);
+    uint8_t none[32] = {};
+    EXPECT_EQ(memcmp(cut.header.imageSha256, none, 32), 0) << "a write not read back named its image";
+    // Written again over what the cut left, nothing new is kept, and Put
+    // back still returns the card as it was before both writes, unasked.
+    const auto before = copies();
+    EXPECT_EQ(write(first, nullptr, 700).first, RawWriteOutcome::Written);
+    EXPECT_EQ(copies(), before);
+    ASSERT_TRUE(LoadKeptCopy(files, cut.name, Sha256, &header, kept.data(), tail.data()));
+    EXPECT_EQ(write(kept, &header, 800).first, RawWriteOutcome::Written);
+    EXPECT_EQ(model.disks[1].medium, cardA);
+
+    // A first chunk refused whole changed nothing: no record says it was cut short.
+    model.disks[1].refusesWrites = 112;  // ERROR_DISK_FULL
+    EXPECT_NE(write(first, nullptr, 900).first, RawWriteOutcome::Written);
+    EXPECT_FALSE(FindWriteRecord(files, onA.medium).found);
+}
+
+// No copy could be kept: the write goes on only when the user says Yes to a
+// question that says why, and never onto a disk that calls itself fixed.
+TEST(KeptCopy, NoWriteGoesOnUnkeptWithoutAsking) {
+    FolderModel folder;
+    const KeptFiles files = folder.Calls();
+    folder.failCreate = true;  // the disk of the copies is full
+    StorageModel model = SystemOnly();
+    AddStick(&model, "mbr", 'E');
+    const StorageCalls calls = model.Calls();
+    const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+    const std::vector<uint8_t> image(kWriteImageSize, 0x77);
+    std::vector<uint8_t> readBack(kWriteImageSize);
+    const std::vector<uint8_t> before = model.disks[1].medium;
+    static bool answer;
+    static KeepQuestion asked;
+    const struct { bool fixed, answer; RawWriteOutcome outcome; } rows[] = {
+        {false, false, RawWriteOutcome::Declined},
+        {true, true, RawWriteOutcome::Declined},
+        {false, true, RawWriteOutcome::Written},
+    };
+    for (const auto& row : rows) {
+        KeepRequest request = Request(&files, &chosen, image, nullptr, 100);
+        request.fixedDisk = row.fixed;
+        answer = row.answer;
+        asked = KeepQuestion::ChangedSince;
+        request.ask = [](const KeepRequest&, KeepQuestion question, uint64_t) { return asked = question, answer; };
+        const RawWriteRequest raw = {&chosen, image.data(), readBack.data(), {}, 50, 100, KeepingFor(&request), {}};
+        EXPECT_EQ(RunRawWrite(calls, raw).outcome, row.outcome) << row.fixed << row.answer;
+        EXPECT_EQ(asked, KeepQuestion::NoSpace);
+        if (row.outcome != RawWriteOutcome::Written) {
+            EXPECT_EQ(model.disks[1].medium, before);
+        }
+    }
+    EXPECT_TRUE(folder.files.empty());
+}
+
+// Twenty fresh cards, blank past the image, written one after another in one
+// reader: no copy names one card, so every one may be card 1's and Put back
+// asks; a card with files past the image is told apart.
+TEST(KeptCopy, BlankCardsAreNeverToldApartSilently) {
+    FolderModel folder;
+    const KeptFiles files = folder.Calls();
+    StorageModel model = SystemOnly();
+    AddStick(&model, "superfloppy", 'E');
+    const StorageCalls calls = model.Calls();
+    const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+    const std::vector<uint8_t> image(kWriteImageSize, 0x33);
+    std::vector<uint8_t> readBack(kWriteImageSize);
+    KeepRequest request{};
+    for (unsigned card = 1; card <= kMaxKeptCopies; ++card) {
+        std::vector<uint8_t> medium(kModelDiskBytes, 0);
+        std::fill(medium.begin(), medium.begin() + kWriteImageSize, uint8_t(card));
+        model.disks[1].medium = model.disks[1].cache = medium;
+        request = Request(&files, &chosen, image, nullptr, 100 * card);
+        const RawWriteRequest raw = {&chosen, image.data(), readBack.data(), {}, 50, 100, KeepingFor(&request), {}};
+        ASSERT_EQ(RunRawWrite(calls, raw).outcome, RawWriteOutcome::Written);
+        ASSERT_EQ(request.medium.mark, MediumMark::Blank);
+    }
+    EXPECT_EQ(SurveyKeptFolder(files, request.medium).candidates, kMaxKeptCopies);
+    KeptCopyHeader withFiles = request.medium;
+    withFiles.mark = MediumMark::Fingerprint;
+    EXPECT_EQ(SurveyKeptFolder(files, withFiles).candidates, 0u);
+}
+
+// Where a medium's fingerprint is sampled, and what the samples say.
+TEST(KeptCopy, AFingerprintIsSampledOverTheWholeMedium) {
+    const struct { uint64_t length; unsigned count; uint32_t total; } rows[] = {
+        {0, 0, 0},                                                  // length not known
+        {kWriteImageSize + 4096, 0, 0},                             // a diskette
+        {2 << 20, 10, (2 << 20) - kWriteImageSize - 4096},          // a small stick: all past the image
+        {32000000000ull, kUntouchedPieces, kMaxUntouchedSize},      // a 32 GB card: pieces up to its end
+    };
+    for (const auto& row : rows) {
+        const UntouchedSamples samples = UntouchedSamplesOf(row.length);
+        EXPECT_EQ(samples.count, row.count) << row.length;
+        EXPECT_EQ(samples.total, row.total) << row.length;
+        for (unsigned i = 0; i < samples.count; ++i) {
+            EXPECT_EQ(samples.offsets[i] % 4096, 0u);
+            EXPECT_GE(samples.offsets[i], kWriteImageSize);
+            EXPECT_LE(samples.offsets[i] + samples.sizes[i], row.length - 4096);
+        }
+        if (samples.count == kUntouchedPieces)
+            EXPECT_GT(samples.offsets[kUntouchedPieces - 1], row.length - row.length / 8) << "not spread to the end";
+    }
+    std::vector<uint8_t> bytes(kUntouchedPieceSize, 0xFF);
+    uint8_t fingerprint[32];
+    EXPECT_EQ(MarkOfSamples(bytes.data(), uint32_t(bytes.size()), Sha256, fingerprint), MediumMark::Blank);
+    bytes[40000] = 0;
+    EXPECT_EQ(MarkOfSamples(bytes.data(), uint32_t(bytes.size()), Sha256, fingerprint), MediumMark::Fingerprint);
 }
 
 // A diskette is all image: its copy has no fingerprint and fits any diskette.
