@@ -48,7 +48,8 @@ tdw_close_app
 mv "$card_a" "$TDW_DRIVE_IMG"
 
 # Put back, in a new run of the program, after the drive's first sector was
-# changed; a source the checks refuse keeps Start disabled, not Put back.
+# changed (it asks first); a source the checks refuse keeps Start disabled,
+# not Put back.
 printf 'changed since' | dd of="$TDW_DRIVE_IMG" bs=1 seek=3 conv=notrunc status=none
 tdw_start_app
 tdw_wait_ready
@@ -68,6 +69,9 @@ read -r _ _ bar_right _ < <(drv rect install 1017) && read -r back_left _ back_r
   || tdw_fail "the bar ends at $bar_right, Put back spans $back_left-$back_right, Start begins at $start_left"
 tdw_screenshot "$TDW_SHOT_DIR/install-put-back.png" main
 drv click install 114 >/dev/null || tdw_fail "cannot press Put back"
+# What was saved on it since is overwritten only when the user says so.
+[[ $(drv answer-yes) == 7$'\t''Drive E: was changed since the image was written on it on '* ]] \
+  || tdw_fail "Put back over a changed drive did not ask first, No the default"
 tdw_w_expect_status_last "$TDW_W_LINE_REPLUG"
 tdw_w_status_has 'Ok	Drive E: holds again what it held before: it was read back and equals the copy. The copy is deleted.' \
   || tdw_fail "Put back did not end with the drive read back: $(tdw_w_status)"
