@@ -8,6 +8,7 @@
 #include "devices/wow64.h"
 #include "install/chosen_target.h"
 #include "keep/drive_copies.h"
+#include "keep/kept_files_win32.h"
 #include "install/source_check.h"
 #include "status/status_focus.h"
 #include "status/status_list.h"
@@ -193,6 +194,9 @@ void CheckOldestCopy(const DriveRoot& root, const KeptOffer& offer) {
 // The kept copy of the medium in the chosen drive, as the drive list found it.
 bool CheckKeptCopy(const DriveRoot& root) {
     const KeptOffer offer = KeptOfferFor(root.text[0]);
+    // Copies in a folder that others could change are never offered.
+    if (KeptFolderSetAside()[0] != '\0')
+        AddStatusLine(MessageKind::Warning, IDS_COPIES_SET_ASIDE, KeptFolderSetAside());
     CheckCutShort(root, offer);
     CheckOldestCopy(root, offer);
     if (!offer.found)

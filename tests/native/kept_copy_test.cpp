@@ -4,9 +4,11 @@
 
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "keep/folder_trust.h"
 #include "keep/keep_step.h"
 #include "keep/kept_store.h"
 #include "source/sha256.h"
@@ -18,6 +20,7 @@ struct FolderModel {
     std::map<std::string, std::vector<uint8_t>> files;
     bool failCreate = false;
     bool failRename = false;
+    std::set<std::string> foreign;  // owned by another: the program's reads refuse them
 
     KeptFiles Calls() {
         KeptFiles calls{};
@@ -38,6 +41,8 @@ struct FolderModel {
                         uint32_t* done) -> uint32_t {
             auto& files = static_cast<FolderModel*>(c)->files;
             *done = 0;
+            if (static_cast<FolderModel*>(c)->foreign.count(name))
+                return 5;  // ERROR_ACCESS_DENIED
             if (!files.count(name) || offset > files[name].size())
                 return 2;
             *done = uint32_t(std::min<uint64_t>(size, files[name].size() - offset));
@@ -165,6 +170,49 @@ TEST(KeptCopy, OnlyTheFirstContentsAreKeptAndOnlyWholeCopiesCount) {
     EXPECT_FALSE(LoadKeptCopy(files, found.name, Sha256, &header, kept.data(), tail.data()));
     folder.files[found.name].resize(kKeptHeaderSize + 512);
     EXPECT_FALSE(FindKeptCopy(files, On(Stick("A1"))).found);
+}
+
+// Only a folder that no one else may change, and only files of SYSTEM, the
+// Administrators or this process, are the copies' (Well-known SIDs; File
+// Access Rights Constants; a NULL DACL grants everyone full access).
+TEST(KeptCopy, OnlyOurOwnFolderAndFilesAreTrusted) {
+    using P = Principal;
+    const AccessEntry system{P::System, true, 0x1F01FF}, admins{P::Administrators, true, 0x1F01FF},
+        self{P::Self, true, 0x1F01FF}, everyoneReads{P::Other, true, 0x1200A9}, usersAdd{P::Other, true, 0x2},
+        othersDenied{P::Other, false, 0x1F01FF};
+    const struct {
+        const char* name;
+        P owner;
+        bool dacl;
+        std::vector<AccessEntry> entries;
+        bool trusted;
+    } rows[] = {
+        {"made by this program", P::Administrators, true, {system, admins}, true},
+        {"as Wine reports its own", P::Self, true, {system, self, everyoneReads}, true},
+        {"made first by another user", P::Other, true, {system, admins}, false},
+        {"standard users may add files", P::Administrators, true, {system, admins, usersAdd}, false},
+        {"a deny does not undo a grant", P::System, true, {othersDenied, usersAdd}, false},
+        {"no DACL at all", P::System, false, {}, false},
+    };
+    for (const auto& row : rows) {
+        FolderSecurity folder{row.owner, row.dacl, {}, unsigned(row.entries.size()), false};
+        std::copy(row.entries.begin(), row.entries.end(), folder.entries);
+        EXPECT_EQ(IsTrustedFolder(folder), row.trusted) << row.name;
+    }
+
+    // A copy planted by another, newer and of the same medium, is never offered.
+    FolderModel model;
+    const KeptFiles files = model.Calls();
+    const std::vector<uint8_t> bytes(kWriteImageSize, 0x55);
+    ASSERT_EQ(Keep(files, HeaderFor(Stick("A1"), 100, bytes), bytes, bytes), KeepOutcome::Kept);
+    uint8_t header[kKeptHeaderSize];
+    WriteKeptHeader(HeaderFor(Stick("A1"), 900, bytes), header);
+    std::vector<uint8_t>& planted = model.files["kept-0000000000000384.tdwcopy"];
+    planted.assign(header, header + kKeptHeaderSize);
+    planted.insert(planted.end(), bytes.begin(), bytes.end());
+    model.foreign.insert("kept-0000000000000384.tdwcopy");
+    EXPECT_EQ(FindKeptCopy(files, On(Stick("A1"))).header.keptAt, 100u);
+    EXPECT_FALSE(IsTrustedOwner(P::Other));
 }
 
 TEST(KeptCopy, TheOldestGoesPastTwenty) {

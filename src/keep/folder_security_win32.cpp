@@ -1,0 +1,187 @@
+#include "keep/folder_security_win32.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <mutex>
+
+#include "keep/folder_trust.h"
+#include "text/console.h"
+
+namespace {
+
+BYTE g_self[SECURITY_MAX_SID_SIZE];
+bool g_selfKnown = false;
+std::once_flag g_selfOnce;
+
+// The owner Windows gives a file this process makes: the token's default
+// owner (Administrators for an elevated administrator; Wine gives every
+// file its one user). Asked once, of a file made in the temporary folder.
+void LearnSelf() {
+    wchar_t folder[MAX_PATH];
+    wchar_t file[MAX_PATH];
+    const DWORD length = GetTempPathW(MAX_PATH, folder);
+    if (length == 0 || length >= MAX_PATH || GetTempFileNameW(folder, L"tdw", 0, file) == 0)
+        return;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                              &descriptor) == ERROR_SUCCESS &&
+        owner != nullptr && IsValidSid(owner))
+        g_selfKnown = CopySid(sizeof(g_self), g_self, owner) != 0;
+    LocalFree(descriptor);
+    DeleteFileW(file);
+}
+
+Principal PrincipalOf(PSID sid) {
+    std::call_once(g_selfOnce, LearnSelf);
+    if (sid == nullptr || !IsValidSid(sid))
+        return Principal::Other;
+    if (IsWellKnownSid(sid, WinLocalSystemSid))
+        return Principal::System;
+    if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid))
+        return Principal::Administrators;
+    if (g_selfKnown && EqualSid(sid, g_self))
+        return Principal::Self;
+    return Principal::Other;
+}
+
+// The entries of `dacl` that grant or deny access. Audit and label entries
+// grant nothing; a granting entry of a type not read here counts as one
+// that lets anyone do anything (ACE_HEADER, ACCESS_ALLOWED_ACE).
+void ReadEntries(PACL dacl, FolderSecurity* security) {
+    ACL_SIZE_INFORMATION size = {};
+    if (!GetAclInformation(dacl, &size, sizeof(size), AclSizeInformation)) {
+        security->tooMany = true;
+        return;
+    }
+    for (DWORD i = 0; i < size.AceCount; ++i) {
+        void* ace = nullptr;
+        if (security->count == kMaxJudgedEntries || !GetAce(dacl, i, &ace)) {
+            security->tooMany = true;
+            return;
+        }
+        const auto* header = static_cast<const ACE_HEADER*>(ace);
+        AccessEntry& entry = security->entries[security->count];
+        switch (header->AceType) {
+            case ACCESS_ALLOWED_ACE_TYPE:
+            case ACCESS_DENIED_ACE_TYPE: {
+                const auto* plain = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+                entry = {PrincipalOf(const_cast<DWORD*>(&plain->SidStart)),
+                         header->AceType == ACCESS_ALLOWED_ACE_TYPE, plain->Mask};
+                break;
+            }
+            case SYSTEM_AUDIT_ACE_TYPE:
+            case SYSTEM_ALARM_ACE_TYPE:
+            case SYSTEM_MANDATORY_LABEL_ACE_TYPE:
+                continue;
+            default:
+                entry = {Principal::Other, true, 0xFFFFFFFFu};
+                break;
+        }
+        ++security->count;
+    }
+}
+
+// Owner and DACL, read through the handle (GetSecurityInfo).
+bool ReadSecurity(HANDLE handle, FolderSecurity* security) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                        nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    *security = FolderSecurity{};
+    security->owner = PrincipalOf(owner);
+    security->daclPresent = dacl != nullptr;
+    if (dacl != nullptr)
+        ReadEntries(dacl, security);
+    LocalFree(descriptor);
+    return true;
+}
+
+// Gives the folder `sddl`'s DACL, protected from inheritance, and the
+// Administrators as owner, through the handle (SetSecurityInfo).
+void ApplyOurs(HANDLE handle, const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        return;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD adminsSize = sizeof(admins);
+    DWORD error = ERROR_INVALID_SECURITY_DESCR;
+    if (GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && present &&
+        CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &adminsSize))
+        error = SetSecurityInfo(handle, SE_FILE_OBJECT,
+                                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                    PROTECTED_DACL_SECURITY_INFORMATION,
+                                admins, nullptr, dacl, nullptr);
+    if (error != ERROR_SUCCESS)
+        ConsolePrint("The kept copies' folder could not be protected again (error %lu).\n", error);
+    LocalFree(descriptor);
+}
+
+// Renames the folder to "<name> (set aside <date> <time>)".
+bool SetAside(const wchar_t* folder, wchar_t (&asideName)[96]) {
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    const wchar_t* last = wcsrchr(folder, L'\\');
+    swprintf(asideName, 96, L"%ls (set aside %04u-%02u-%02u %02u.%02u.%02u)", last != nullptr ? last + 1 : folder,
+             now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+    wchar_t aside[1200];
+    swprintf(aside, sizeof(aside) / sizeof(aside[0]), L"%ls (set aside %04u-%02u-%02u %02u.%02u.%02u)", folder,
+             now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+    return MoveFileExW(folder, aside, 0) != 0;
+}
+
+}  // namespace
+
+FolderCheck CheckExistingFolder(const wchar_t* folder, const wchar_t* sddl, wchar_t (&asideName)[96]) {
+    asideName[0] = L'\0';
+    // FILE_FLAG_OPEN_REPARSE_POINT: a junction or link is looked at itself,
+    // never followed to wherever it leads (CreateFileW).
+    constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    constexpr DWORD kFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+    HANDLE handle = CreateFileW(folder, READ_CONTROL | WRITE_DAC | WRITE_OWNER, kShare, nullptr, OPEN_EXISTING,
+                                kFlags, nullptr);
+    const bool mayChange = handle != INVALID_HANDLE_VALUE;
+    if (!mayChange)
+        handle = CreateFileW(folder, READ_CONTROL, kShare, nullptr, OPEN_EXISTING, kFlags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return FolderCheck::Refused;
+    BY_HANDLE_FILE_INFORMATION information = {};
+    FolderSecurity security{};
+    const bool known = GetFileInformationByHandle(handle, &information) != 0;
+    const bool directory = known && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool plain = directory && (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    const bool ours = plain && ReadSecurity(handle, &security) && IsTrustedFolder(security);
+    if (ours && mayChange)
+        ApplyOurs(handle, sddl);
+    CloseHandle(handle);
+    if (ours)
+        return FolderCheck::Ours;
+    if (!directory)
+        return FolderCheck::Refused;
+    if (!SetAside(folder, asideName)) {
+        ConsolePrint("The kept copies' folder is not this program's own and could not be set aside (error %lu).\n",
+                     GetLastError());
+        return FolderCheck::Refused;
+    }
+    ConsolePrint("The kept copies' folder was not this program's own; it was set aside as %ls.\n", asideName);
+    return FolderCheck::SetAside;
+}
+
+bool IsOwnFile(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return false;
+    const bool own = IsTrustedOwner(PrincipalOf(owner));
+    LocalFree(descriptor);
+    return own;
+}
