@@ -3,9 +3,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include <cstdio>
 #include <cwchar>
-#include <mutex>
 
 #include "keep/folder_trust.h"
 #include "text/console.h"
@@ -14,17 +12,17 @@ namespace {
 
 BYTE g_self[SECURITY_MAX_SID_SIZE];
 bool g_selfKnown = false;
-std::once_flag g_selfOnce;
+INIT_ONCE g_selfOnce = INIT_ONCE_STATIC_INIT;
 
 // The owner Windows gives a file this process makes: the token's default
 // owner (Administrators for an elevated administrator; Wine gives every
 // file its one user). Asked once, of a file made in the temporary folder.
-void LearnSelf() {
+BOOL CALLBACK LearnSelf(INIT_ONCE*, void*, void**) {
     wchar_t folder[MAX_PATH];
     wchar_t file[MAX_PATH];
     const DWORD length = GetTempPathW(MAX_PATH, folder);
     if (length == 0 || length >= MAX_PATH || GetTempFileNameW(folder, L"tdw", 0, file) == 0)
-        return;
+        return TRUE;
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (GetNamedSecurityInfoW(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
@@ -33,10 +31,11 @@ void LearnSelf() {
         g_selfKnown = CopySid(sizeof(g_self), g_self, owner) != 0;
     LocalFree(descriptor);
     DeleteFileW(file);
+    return TRUE;
 }
 
 Principal PrincipalOf(PSID sid) {
-    std::call_once(g_selfOnce, LearnSelf);
+    InitOnceExecuteOnce(&g_selfOnce, LearnSelf, nullptr, nullptr);
     if (sid == nullptr || !IsValidSid(sid))
         return Principal::Other;
     if (IsWellKnownSid(sid, WinLocalSystemSid))
@@ -125,16 +124,39 @@ void ApplyOurs(HANDLE handle, const wchar_t* sddl) {
     LocalFree(descriptor);
 }
 
+// Appends `text`, then `value` in `digits` decimal digits (none: no number).
+void Append(wchar_t* out, size_t capacity, const wchar_t* text, unsigned value = 0, unsigned digits = 0) {
+    size_t used = wcslen(out);
+    for (; *text != L'\0' && used + 1 < capacity; ++text)
+        out[used++] = *text;
+    for (unsigned i = digits; i > 0 && used + 1 < capacity; --i) {
+        unsigned divisor = 1;
+        for (unsigned j = 1; j < i; ++j)
+            divisor *= 10;
+        out[used++] = wchar_t(L'0' + value / divisor % 10);
+    }
+    out[used] = L'\0';
+}
+
 // Renames the folder to "<name> (set aside <date> <time>)".
 bool SetAside(const wchar_t* folder, wchar_t (&asideName)[96]) {
     SYSTEMTIME now = {};
     GetLocalTime(&now);
+    wchar_t suffix[48] = L"";
+    Append(suffix, 48, L" (set aside ", now.wYear, 4);
+    Append(suffix, 48, L"-", now.wMonth, 2);
+    Append(suffix, 48, L"-", now.wDay, 2);
+    Append(suffix, 48, L" ", now.wHour, 2);
+    Append(suffix, 48, L".", now.wMinute, 2);
+    Append(suffix, 48, L".", now.wSecond, 2);
+    Append(suffix, 48, L")");
     const wchar_t* last = wcsrchr(folder, L'\\');
-    swprintf(asideName, 96, L"%ls (set aside %04u-%02u-%02u %02u.%02u.%02u)", last != nullptr ? last + 1 : folder,
-             now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
-    wchar_t aside[1200];
-    swprintf(aside, sizeof(aside) / sizeof(aside[0]), L"%ls (set aside %04u-%02u-%02u %02u.%02u.%02u)", folder,
-             now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+    asideName[0] = L'\0';
+    Append(asideName, 96, last != nullptr ? last + 1 : folder);
+    Append(asideName, 96, suffix);
+    wchar_t aside[1100] = L"";
+    Append(aside, 1100, folder);
+    Append(aside, 1100, suffix);
     return MoveFileExW(folder, aside, 0) != 0;
 }
 
@@ -171,7 +193,7 @@ FolderCheck CheckExistingFolder(const wchar_t* folder, const wchar_t* sddl, wcha
                      GetLastError());
         return FolderCheck::Refused;
     }
-    ConsolePrint("The kept copies' folder was not this program's own; it was set aside as %ls.\n", asideName);
+    ConsolePrint("The kept copies' folder was not this program's own; it was set aside.\n");
     return FolderCheck::SetAside;
 }
 

@@ -88,7 +88,7 @@ bool ChangedSince(const KeepRequest& request, const MediumContents& medium, uint
                           LoadRecordDigests(*request.files, record.name, digests.get());
     if (record.found)
         *when = record.header.keptAt;
-    return !IsMixOf(medium.kept, request.image, nullptr, cutShort ? digests.get() : nullptr, request.hash);
+    return !IsMixOf(medium.kept, request.image, nullptr, cutShort ? digests.get() : nullptr);
 }
 
 // Put back goes only onto the copy's own medium, and over what was saved on
@@ -135,8 +135,9 @@ RawWriteOutcome GoOnUnkept(KeepRequest* request) {
 void RecordBegin(KeepRequest* request) {
     KeptCopyHeader& medium = request->medium;
     const std::unique_ptr<ChunkDigests> digests(new (std::nothrow) ChunkDigests);
-    bool described = digests != nullptr && request->hash(request->image, kFirstSectorSize, medium.firstSectorSha256) &&
-                     DigestChunks(request->image, request->hash, digests.get());
+    bool described = digests != nullptr && request->hash(request->image, kFirstSectorSize, medium.firstSectorSha256);
+    if (described)
+        DigestChunks(request->image, digests.get());
     if (described && request->imageSha256 != nullptr)
         memcpy(medium.imageSha256, request->imageSha256, sizeof(medium.imageSha256));
     else if (described)

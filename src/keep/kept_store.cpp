@@ -197,7 +197,7 @@ bool HoldsNothingNew(const KeptFiles& files, const Listing& listing, const Liste
         return false;
     const int record = NewestOf(listing.records, listing.recordCount, header);
     const bool cutShort = record >= 0 && LoadRecordDigests(files, listing.records[record].name, digests.get());
-    return IsMixOf(kept, copyBytes.get(), image, cutShort ? digests.get() : nullptr, hash);
+    return IsMixOf(kept, copyBytes.get(), image, cutShort ? digests.get() : nullptr);
 }
 
 void LetOldestGo(const KeptFiles& files, Listing* listing, const char* keep) {
@@ -283,7 +283,11 @@ bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, cons
     record.tailOffset = 0;
     record.tailSize = 0;
     WriteKeptHeader(record, bytes);
-    const uint8_t* parts[] = {bytes, &digests.chunk[0][0]};
+    uint8_t digestBytes[sizeof(digests.chunk)];
+    for (uint32_t i = 0; i < kWriteChunkCount; ++i)
+        for (unsigned b = 0; b < 8; ++b)
+            digestBytes[i * 8 + b] = uint8_t(digests.chunk[i] >> (8 * b));
+    const uint8_t* parts[] = {bytes, digestBytes};
     const uint32_t sizes[] = {kKeptHeaderSize, uint32_t(sizeof(digests))};
     name[0] = '\0';
     // Under its final name at once, and flushed before the first byte: a
@@ -319,9 +323,16 @@ KeptCopyFound FindWriteRecord(const KeptFiles& files, const KeptCopyHeader& medi
 bool LoadRecordDigests(const KeptFiles& files, const char* name, ChunkDigests* digests) {
     uint64_t length = 0;
     uint32_t done = 0;
-    return files.length(files.context, name, &length) == 0 && length == kRecordSize &&
-           files.read(files.context, name, kKeptHeaderSize, &digests->chunk[0][0], sizeof(*digests), &done) == 0 &&
-           done == sizeof(*digests);
+    uint8_t bytes[sizeof(digests->chunk)];
+    if (files.length(files.context, name, &length) != 0 || length != kRecordSize ||
+        files.read(files.context, name, kKeptHeaderSize, bytes, sizeof(bytes), &done) != 0 || done != sizeof(bytes))
+        return false;
+    for (uint32_t i = 0; i < kWriteChunkCount; ++i) {
+        digests->chunk[i] = 0;
+        for (unsigned b = 0; b < 8; ++b)
+            digests->chunk[i] |= uint64_t(bytes[i * 8 + b]) << (8 * b);
+    }
+    return true;
 }
 
 bool LoadKeptCopy(const KeptFiles& files, const char* name, KeptHash hash, KeptCopyHeader* header, uint8_t* kept,

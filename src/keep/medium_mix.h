@@ -5,21 +5,20 @@
 
 #include <cstdint>
 
-#include "write/medium_mark.h"
 #include "write/write_loop.h"
 
-// The SHA-256 of each chunk of an image.
+// A 64-bit digest of each chunk of an image. It tells the image's chunks
+// from others on the same drive, where only chance could make two agree;
+// what must resist a forger (a copy's own bytes) is checked by SHA-256.
 struct ChunkDigests {
-    uint8_t chunk[kWriteChunkCount][32];
+    uint64_t chunk[kWriteChunkCount];
 };
 
-// Fills `digests` with those of `image`'s chunks; false when one was not had.
-bool DigestChunks(const uint8_t* image, KeptHash hash, ChunkDigests* digests);
+void DigestChunks(const uint8_t* image, ChunkDigests* digests);
 
 // True when every chunk of `drive` is the same chunk of `kept` or of `image`,
 // or has its digest in `digests`; any of the three may be null.
-bool IsMixOf(const uint8_t* drive, const uint8_t* kept, const uint8_t* image, const ChunkDigests* digests,
-             KeptHash hash);
+bool IsMixOf(const uint8_t* drive, const uint8_t* kept, const uint8_t* image, const ChunkDigests* digests);
 
 // True when every chunk of `drive` is the same chunk of `image`.
 bool IsAllOf(const uint8_t* drive, const uint8_t* image);

@@ -273,9 +273,12 @@ RawWriteOutcome KeepWhatIsThere(Session* session, const RawWriteRequest& request
     alignas(4096) uint8_t tail[4096];
     MediumContents medium{};
     TakeFingerprint(session, request.keep, request.readBack, &medium);
+    // Sixteen tracks a call: each call is a trip through the driver.
+    constexpr uint32_t kPiece = 16 * kWriteChunkSize;
+    static_assert(kWriteImageSize % kPiece == 0, "whole pieces make the image");
     bool read = true;
-    for (uint32_t offset = 0; offset < kWriteImageSize && read; offset += kWriteChunkSize)
-        read = ReadAt(session, offset, request.readBack + offset, kWriteChunkSize);
+    for (uint32_t offset = 0; offset < kWriteImageSize && read; offset += kPiece)
+        read = ReadAt(session, offset, request.readBack + offset, kPiece);
     if (!read)
         Note(*session, "What the drive holds could not be read (error %u): no copy of it is kept.",
              session->lastError);
