@@ -6,7 +6,8 @@
 # the drive held was kept first: started again, the program offers it back,
 # and Put back makes the drive what it was, every byte, once. A second card
 # swapped in behind E: (the same device to Windows) gets a copy of its own,
-# and each card is offered only its own.
+# and each card is offered only its own; two blank cards cannot be told
+# apart, and Put back asks.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -83,3 +84,25 @@ copies=$(ls -A "$(tdw_kept_folder)")
 [ "$copies" = "$(basename "$(tdw_kept_folder)"/kept-*.tdwcopy)" ] || tdw_fail "card A's copy was not deleted: $copies"
 cmp -n "$TDW_IMAGE_SIZE" -i 1024:0 "$(tdw_kept_folder)/$copies" "$TDW_W_WORK/card-b.bin" >&2 \
   || tdw_fail "card B's copy is not what card B held"
+
+# Two fresh cards in the same reader, blank past the image: no copy names
+# either, so written alike they look alike, and Put back asks which copy it
+# would put back, No the default (and writes nothing).
+for card in 'first blank card' 'second blank card'; do
+  { { yes "$card" || true; } | head -c "$TDW_IMAGE_SIZE"; head -c $((2097152 - TDW_IMAGE_SIZE)) /dev/zero; } >"$TDW_DRIVE_IMG"
+  tdw_start_app
+  tdw_wait_ready
+  tdw_w_choose_e
+  tdw_w_start
+  tdw_w_expect_done
+  tdw_close_app
+done
+cp "$TDW_DRIVE_IMG" "$TDW_W_WORK/blank-written.bin"
+tdw_start_app
+tdw_wait_ready
+tdw_w_choose_e
+drv click --post install 114 >/dev/null || tdw_fail "cannot press Put back"
+[[ $(drv answer-no) == 7$'\t''More than one kept copy may be of the medium in drive E:. Put back the newest, kept on '* ]] \
+  || tdw_fail "Put back chose between two blank cards' copies without asking"
+tdw_close_app
+cmp "$TDW_W_WORK/blank-written.bin" "$TDW_DRIVE_IMG" >&2 || tdw_fail "No wrote to the drive"
