@@ -198,12 +198,12 @@ FolderCheck CheckExistingFolder(const wchar_t* folder, const wchar_t* sddl, wcha
 }
 
 bool IsOwnFile(HANDLE file) {
+    // Asked of the handle into a buffer of our own: a read of every copy's
+    // header on each look at the drives allocates nothing.
+    alignas(8) BYTE buffer[512];
+    DWORD needed = 0;
     PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        &descriptor) != ERROR_SUCCESS)
-        return false;
-    const bool own = IsTrustedOwner(PrincipalOf(owner));
-    LocalFree(descriptor);
-    return own;
+    BOOL defaulted = FALSE;
+    return GetKernelObjectSecurity(file, OWNER_SECURITY_INFORMATION, buffer, sizeof(buffer), &needed) &&
+           GetSecurityDescriptorOwner(buffer, &owner, &defaulted) && IsTrustedOwner(PrincipalOf(owner));
 }
