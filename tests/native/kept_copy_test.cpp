@@ -310,16 +310,25 @@ KeepRequest Request(const KeptFiles* files, const TargetIdentity* chosen, const 
     return request;
 }
 
+// A stick (E:) on the storage model and an empty folder of copies.
+class KeptCopyOnStick : public ::testing::Test {
+protected:
+    FolderModel folder;
+    KeptFiles files = folder.Calls();
+    StorageModel model = SystemOnly();
+    StorageCalls calls{};
+    TargetIdentity chosen{};
+    void SetUp() override {
+        AddStick(&model, "superfloppy", 'E');
+        calls = model.Calls();
+        chosen = IdentifyTarget(calls, 'E');
+    }
+};
+
 // The write path's keep step on a stick model: two cards behind one device
 // identity, a second image over our own, Put back on the wrong card and on
 // its own, twice, and a write that stops after a few chunks.
-TEST(KeptCopy, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
-    FolderModel folder;
-    const KeptFiles files = folder.Calls();
-    StorageModel model = SystemOnly();
-    AddStick(&model, "superfloppy", 'E');
-    const StorageCalls calls = model.Calls();
-    const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+TEST_F(KeptCopyOnStick, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
     std::vector<uint8_t> first(kWriteImageSize, 0xE1), second(kWriteImageSize, 0xE2), readBack(kWriteImageSize);
     const std::vector<uint8_t> cardA = model.disks[1].medium;
     std::vector<uint8_t> cardB = cardA;
@@ -408,14 +417,8 @@ TEST(KeptCopy, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
 
 // No copy could be kept: the write goes on only when the user says Yes to a
 // question that says why, and never onto a disk that calls itself fixed.
-TEST(KeptCopy, NoWriteGoesOnUnkeptWithoutAsking) {
-    FolderModel folder;
-    const KeptFiles files = folder.Calls();
+TEST_F(KeptCopyOnStick, NoWriteGoesOnUnkeptWithoutAsking) {
     folder.failCreate = true;  // the disk of the copies is full
-    StorageModel model = SystemOnly();
-    AddStick(&model, "mbr", 'E');
-    const StorageCalls calls = model.Calls();
-    const TargetIdentity chosen = IdentifyTarget(calls, 'E');
     const std::vector<uint8_t> image(kWriteImageSize, 0x77);
     std::vector<uint8_t> readBack(kWriteImageSize);
     const std::vector<uint8_t> before = model.disks[1].medium;
@@ -445,13 +448,7 @@ TEST(KeptCopy, NoWriteGoesOnUnkeptWithoutAsking) {
 // Twenty fresh cards, blank past the image, written one after another in one
 // reader: no copy names one card, so every one may be card 1's and Put back
 // asks; a card with files past the image is told apart.
-TEST(KeptCopy, BlankCardsAreNeverToldApartSilently) {
-    FolderModel folder;
-    const KeptFiles files = folder.Calls();
-    StorageModel model = SystemOnly();
-    AddStick(&model, "superfloppy", 'E');
-    const StorageCalls calls = model.Calls();
-    const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+TEST_F(KeptCopyOnStick, BlankCardsAreNeverToldApartSilently) {
     const std::vector<uint8_t> image(kWriteImageSize, 0x33);
     std::vector<uint8_t> readBack(kWriteImageSize);
     KeepRequest request{};
