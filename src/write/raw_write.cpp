@@ -267,8 +267,8 @@ void TakeFingerprint(Session* session, const KeepBeforeWrite& keep, uint8_t* scr
 
 // Reads what the write is about to replace, through the handle that will
 // write it, and hands it over before the first byte goes out; Written when
-// the write goes on. A backup header that could not be read, and so is not
-// kept, is not cleared either (`backupAt` becomes 0).
+// the write goes on. A backup header whose read failed, and so is not kept,
+// is not cleared either (`backupAt` becomes 0).
 RawWriteOutcome KeepWhatIsThere(Session* session, const RawWriteRequest& request, uint64_t* backupAt) {
     alignas(4096) uint8_t tail[4096];
     MediumContents medium{};
@@ -283,14 +283,14 @@ RawWriteOutcome KeepWhatIsThere(Session* session, const RawWriteRequest& request
         Note(*session, "What the drive holds could not be read (error %u): no copy of it is kept.",
              session->lastError);
     if (read && *backupAt > 0 && session->sectorSize <= sizeof(tail)) {
-        if (ReadAt(session, *backupAt, tail, session->sectorSize))
+        if (ReadAt(session, *backupAt, tail, session->sectorSize)) {
             medium.tailSize = session->sectorSize;
-        else
+        } else {
             Note(*session, "The backup partition table at byte %llu could not be read; it is neither kept nor cleared.",
                  static_cast<unsigned long long>(*backupAt));
+            *backupAt = 0;
+        }
     }
-    if (medium.tailSize == 0)
-        *backupAt = 0;
     medium.kept = read ? request.readBack : nullptr;
     medium.tailOffset = medium.tailSize != 0 ? *backupAt : 0;
     medium.tail = tail;
