@@ -37,6 +37,15 @@ bool KeepContents(KeepRequest* request, const MediumContents& medium) {
     request->why = KeepQuestion::DriveUnread;
     if (medium.kept == nullptr)
         return false;
+    // The same image again over a medium that has its copy (a card written
+    // twice): nothing of anyone's is there, and nothing needs hashing.
+    if (IsAllOf(medium.kept, request->image)) {
+        const KeptCopyFound own = FindKeptCopy(*request->files, request->medium);
+        if (own.found) {
+            Note(*request, "Drive %c: holds the image being written; %s stays.", letter, own.name);
+            return true;
+        }
+    }
     // Nothing is proven written over it yet: until the read-back the copy
     // knows the drive to hold what it kept.
     KeptCopyHeader header = request->medium;
