@@ -8,6 +8,7 @@
 #include "devices/wow64.h"
 #include "install/chosen_target.h"
 #include "keep/drive_copies.h"
+#include "keep/kept_files_win32.h"
 #include "install/source_check.h"
 #include "status/status_focus.h"
 #include "status/status_list.h"
@@ -173,13 +174,31 @@ void CheckCutShort(const DriveRoot& root, const KeptOffer& offer) {
     char date[100];
     FormatKeptDate(offer.cutShortAt, date, sizeof(date));
     const DriveName drive = root.Name();
-    AddStatusEntry(MessageKind::Warning, CopyText(GetText(IDS_WRITE_CUT_SHORT, drive.text, date)));
+    // Put back is offered only where there is a copy to put back.
+    const unsigned text = offer.found ? IDS_WRITE_CUT_SHORT : IDS_WRITE_CUT_SHORT_NO_COPY;
+    AddStatusEntry(MessageKind::Warning, CopyText(GetText(text, drive.text, date)));
+}
+
+// At the limit of kept copies, the copy this write keeps lets the oldest go:
+// said before Start, naming whose it is.
+void CheckOldestCopy(const DriveRoot& root, const KeptOffer& offer) {
+    if (offer.oldestLetter == 0)
+        return;
+    char date[100];
+    FormatKeptDate(offer.oldestKeptAt, date, sizeof(date));
+    const DriveName drive = root.Name();
+    const char oldest[3] = {offer.oldestLetter, ':', '\0'};
+    AddStatusEntry(MessageKind::Warning, CopyText(GetText(IDS_OLDEST_COPY_GOES, drive.text, oldest, date)));
 }
 
 // The kept copy of the medium in the chosen drive, as the drive list found it.
 bool CheckKeptCopy(const DriveRoot& root) {
     const KeptOffer offer = KeptOfferFor(root.text[0]);
+    // Copies in a folder that others could change are never offered.
+    if (KeptFolderSetAside()[0] != '\0')
+        AddStatusLine(MessageKind::Warning, IDS_COPIES_SET_ASIDE, KeptFolderSetAside());
     CheckCutShort(root, offer);
+    CheckOldestCopy(root, offer);
     if (!offer.found)
         return false;
     char date[100];

@@ -10,4 +10,5 @@ list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/install_pane.cpp
   ${CMAKE_CURRENT_LIST_DIR}/chosen_target.cpp
   ${CMAKE_CURRENT_LIST_DIR}/writer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/keep_questions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reboot_pane.cpp)

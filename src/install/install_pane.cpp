@@ -111,19 +111,21 @@ void OnShowWindow(HWND pane, bool shown) {
         RunChecks();
 }
 
-// A copy without a fingerprint cannot tell one diskette (or, kept by an
-// older version, one card) from another in the same drive: the user says.
-// No is the default: pressed by habit, it writes nothing.
+// A copy without a fingerprint cannot tell one diskette (or one blank card)
+// from another in the same drive, and of several copies that may be the
+// medium's the newest is only a guess: the user says. No is the default:
+// pressed by habit, it writes nothing.
 bool UserConfirmsMedium(HWND pane) {
     const DriveRoot root = GetDestination();
     const KeptOffer offer = KeptOfferFor(root.text[0]);
-    if (!offer.found || offer.mark == MediumMark::Fingerprint)
+    if (!offer.found || (offer.mark == MediumMark::Fingerprint && offer.candidates <= 1))
         return true;
     char date[100];
     FormatKeptDate(offer.keptAt, date, sizeof(date));
     const DriveName drive = root.Name();
-    const unsigned question =
-        offer.mark == MediumMark::NoneToTake ? IDS_PUT_BACK_ASK_DISKETTE : IDS_PUT_BACK_ASK_MEDIUM;
+    const unsigned question = offer.candidates > 1                    ? IDS_PUT_BACK_ASK_WHICH
+                              : offer.mark == MediumMark::NoneToTake ? IDS_PUT_BACK_ASK_DISKETTE
+                                                                     : IDS_PUT_BACK_ASK_MEDIUM;
     char text[512];
     snprintf(text, sizeof(text), "%s", GetText(question, drive.text, date));
     char title[128];

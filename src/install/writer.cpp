@@ -14,6 +14,7 @@
 #include "devices/drive_list.h"
 #include "devices/wow64.h"
 #include "install/checks.h"
+#include "install/keep_questions.h"
 #include "keep/drive_copies.h"
 #include "status/status_focus.h"
 #include "status/status_keys.h"
@@ -148,25 +149,8 @@ void LeaveTargetDirectory(const char* letters) {
         ConsolePrint("The current directory moved from %s to %s.\n", current, system);
 }
 
-// Keeps what the drive holds before the first byte is written; a drive whose
-// copy cannot be kept is still written, with a warning.
-bool KeepThenWrite(void* context, const MediumContents& medium) {
-    auto* request = static_cast<KeepRequest*>(context);
-    const bool go = KeepingFor(request).keep(context, medium);
-    if (go && request->putBack == nullptr && !request->kept) {
-        const char drive[3] = {request->chosen->letter, ':', '\0'};
-        LogProgress(MessageKind::Warning, IDS_COPY_NOT_KEPT, drive);
-    }
-    return go;
-}
-
-KeepBeforeWrite KeepingThenWriting(KeepRequest* request) {
-    KeepBeforeWrite keeping = KeepingFor(request);
-    keeping.keep = KeepThenWrite;
-    return keeping;
-}
-
-// Writes `source` onto the destination and reads it back, then logs `done`.
+// Writes `source` onto the destination and reads it back, then logs `done`
+// (0: the caller does).
 // Returns false, with its Error line logged, when the drive does not hold it.
 bool WriteToDrive(const WriteJob& job, const unsigned char* source, KeepBeforeWrite keep, TailSector tail,
                   unsigned done) {
@@ -211,7 +195,11 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source, KeepBeforeWr
         LogFailure(result.outcome, drive.text);
         return false;
     }
-    LogProgressOutcome(MessageKind::Ok, done, drive.text);
+    // Windows may read the old partitions from it once the drive comes back.
+    if (result.backupGptLeft)
+        LogProgress(MessageKind::Warning, IDS_GPT_NOT_CLEARED, drive.text);
+    if (done != 0)
+        LogProgressOutcome(MessageKind::Ok, done, drive.text);
     return true;
 }
 
@@ -290,8 +278,9 @@ bool RunWrite(const WriteJob& job) {
     Sha256Digest attached;
     const bool attachedKnown = job.sourceMode != SourceExternal && AttachedImageDigest(&attached);
     KeepRequest keep = Win32KeepRequest(&job.chosen, source, attachedKnown ? attached.bytes : nullptr, nullptr);
-    const KeepBeforeWrite keeping = KeepingThenWriting(&keep);
-    if (!WriteToDrive(job, source, keeping, TailSector{}, IDS_READ_BACK_OK))
+    keep.ask = AskBeforeWrite;
+    keep.fixedDisk = IsFixedStick(job.chosen);
+    if (!WriteToDrive(job, source, KeepingFor(&keep), TailSector{}, IDS_READ_BACK_OK))
         return false;
     FinishWrite(job, plan);
     return true;
@@ -330,9 +319,11 @@ bool RunPutBack(const WriteJob& job) {
     const UsbRestartPlan plan = FindUsbDeviceToRestart(job.destination.text[0]);
     const TailSector tail = {copy.header.tailOffset, copy.tail, copy.header.tailSize};
     KeepRequest check = Win32KeepRequest(&job.chosen, copy.kept, nullptr, &copy.header);
-    const bool written = WriteToDrive(job, copy.kept, KeepingFor(&check), tail, IDS_PUT_BACK_DONE);
+    check.ask = AskBeforeWrite;
+    const bool written = WriteToDrive(job, copy.kept, KeepingFor(&check), tail, 0);
     if (written) {
-        RemovePutBackCopy(copy);
+        const bool deleted = RemovePutBackCopy(copy);
+        LogProgressOutcome(MessageKind::Ok, deleted ? IDS_PUT_BACK_DONE : IDS_PUT_BACK_DONE_KEPT, drive.text);
         ForgetOfferOfDrive(job.destination.text[0]);
     }
     FreePutBackCopy(&copy);

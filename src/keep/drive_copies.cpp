@@ -41,7 +41,7 @@ uint8_t* PageAligned(uint32_t size) {
 // False when not even the first sector could be read.
 bool ReadMedium(const TargetIdentity& drive, KeptCopyHeader* medium, uint8_t (&first)[32]) {
     medium->device = KeptDeviceOf(drive);
-    medium->mark = MediumMark::Unknown;
+    medium->mark = MediumMark::Untold;
     const DevicePath volume = VolumeDevicePath(drive.letter);
     const char* path = drive.target.kind == WriteTargetKind::PhysicalDrive ? drive.target.path.text : volume.text;
     const HANDLE device = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -61,22 +61,26 @@ bool ReadMedium(const TargetIdentity& drive, KeptCopyHeader* medium, uint8_t (&f
         if (!GetFileSizeEx(device, &length.Length))
             length.Length.QuadPart = 0;
     }
-    const UntouchedSpan span = UntouchedSpanOf(uint64_t(length.Length.QuadPart));
+    const UntouchedSamples samples = UntouchedSamplesOf(uint64_t(length.Length.QuadPart));
     uint8_t* bytes = PageAligned(kMaxUntouchedSize);
     // 4 KiB: whole sectors of any size a drive has.
     DWORD read = 0;
     const bool ok = bytes != nullptr && ReadFile(device, bytes, kLargestSector, &read, nullptr) &&
                     read >= kFirstSectorSize && Digest(bytes, kFirstSectorSize, first);
-    if (ok && length.Length.QuadPart > 0 && span.size == 0) {
+    medium->mark = MediumMark::Untold;
+    if (ok && length.Length.QuadPart > 0 && samples.count == 0)
         medium->mark = MediumMark::NoneToTake;
-    } else if (ok && span.size > 0) {
+    uint32_t done = 0;
+    for (unsigned i = 0; ok && i < samples.count; done += samples.sizes[i++]) {
         LARGE_INTEGER at;
-        at.QuadPart = LONGLONG(span.offset);
+        at.QuadPart = LONGLONG(samples.offsets[i]);
         read = 0;
-        if (SetFilePointerEx(device, at, nullptr, FILE_BEGIN) && ReadFile(device, bytes, span.size, &read, nullptr) &&
-            read == span.size && Digest(bytes, span.size, medium->fingerprint))
-            medium->mark = MediumMark::Fingerprint;
+        if (!SetFilePointerEx(device, at, nullptr, FILE_BEGIN) ||
+            !ReadFile(device, bytes + done, samples.sizes[i], &read, nullptr) || read != samples.sizes[i])
+            break;
     }
+    if (ok && samples.count > 0 && done == samples.total)
+        medium->mark = MarkOfSamples(bytes, done, KeptDigest, medium->fingerprint);
     if (bytes != nullptr)
         VirtualFree(bytes, 0, MEM_RELEASE);
     CloseHandle(device);
@@ -98,19 +102,28 @@ KeptOffer SurveyKeptCopy(const TargetIdentity& drive) {
     KeptCopyHeader medium{};
     uint8_t first[32];
     const bool firstRead = ReadMedium(drive, &medium, first);
-    const KeptCopyFound record = FindWriteRecord(Win32KeptFiles(), medium);
+    const KeptSurvey survey = SurveyKeptFolder(Win32KeptFiles(), medium);
     // The record of a write this program runs now is no sign of one cut short.
-    offer.cutShort = record.found && IsWriteActive() == 0;
-    offer.cutShortAt = record.header.keptAt;
-    const KeptCopyFound found = FindKeptCopy(Win32KeptFiles(), medium);
-    if (!found.found)
-        return offer;
-    offer.found = true;
-    offer.keptAt = found.header.keptAt;
-    offer.mark = found.header.mark;
-    memcpy(offer.name, found.name, sizeof(offer.name));
-    // Unreadable now is not "changed": only a sector read and seen to differ is.
-    offer.changedSince = firstRead && memcmp(first, found.header.firstSectorSha256, 32) != 0;
+    offer.cutShort = survey.record.found && IsWriteActive() == 0;
+    offer.cutShortAt = survey.record.header.keptAt;
+    const KeptCopyFound& found = survey.copy;
+    if (found.found) {
+        offer.found = true;
+        offer.keptAt = found.header.keptAt;
+        offer.mark = found.header.mark;
+        offer.candidates = survey.candidates;
+        memcpy(offer.name, found.name, sizeof(offer.name));
+        // Unreadable now is not "changed": only a sector read and seen to
+        // differ from what the copy and a write cut short put there is.
+        offer.changedSince = firstRead && memcmp(first, found.header.firstSectorSha256, 32) != 0 &&
+                             !(survey.record.found && memcmp(first, survey.record.header.firstSectorSha256, 32) == 0);
+    }
+    // A write keeps a new copy of a medium that has none, or holds what was
+    // saved on it since: at the limit, that lets the oldest copy go.
+    if (survey.copies >= kMaxKeptCopies && survey.oldest.found && (!found.found || offer.changedSince)) {
+        offer.oldestLetter = survey.oldest.header.device.letter;
+        offer.oldestKeptAt = survey.oldest.header.keptAt;
+    }
     return offer;
 }
 
@@ -124,8 +137,16 @@ void TraceLine(const char* line) {
 
 KeepRequest Win32KeepRequest(const TargetIdentity* chosen, const uint8_t* image, const uint8_t* imageSha256,
                              const KeptCopyHeader* putBack) {
-    return KeepRequest{&Win32KeptFiles(), KeptDigest, Now(), TraceLine, chosen, image, imageSha256, putBack, false,
-                       KeptCopyHeader{}, false};
+    KeepRequest request{};
+    request.files = &Win32KeptFiles();
+    request.hash = KeptDigest;
+    request.startedAt = Now();
+    request.note = TraceLine;
+    request.chosen = chosen;
+    request.image = image;
+    request.imageSha256 = imageSha256;
+    request.putBack = putBack;
+    return request;
 }
 
 PutBackLoad LoadPutBackCopy(const TargetIdentity& chosen, const char* name, PutBackCopy* copy) {
@@ -158,9 +179,11 @@ void FreePutBackCopy(PutBackCopy* copy) {
     copy->tail = nullptr;
 }
 
-void RemovePutBackCopy(const PutBackCopy& copy) {
-    if (!RemoveKeptCopy(Win32KeptFiles(), copy.name))
-        ConsolePrint("The copy %s could not be deleted (error %lu).\n", copy.name, GetLastError());
+bool RemovePutBackCopy(const PutBackCopy& copy) {
+    if (RemoveKeptCopy(Win32KeptFiles(), copy.name))
+        return true;
+    ConsolePrint("The copy %s could not be deleted (error %lu).\n", copy.name, GetLastError());
+    return false;
 }
 
 void FormatKeptDate(uint64_t keptAt, char* text, size_t capacity) {

@@ -39,8 +39,8 @@ enum class PutBackLoad {
 PutBackLoad LoadPutBackCopy(const TargetIdentity& chosen, const char* name, PutBackCopy* copy);
 void FreePutBackCopy(PutBackCopy* copy);
 
-// Deletes the copy once the drive holds it again.
-void RemovePutBackCopy(const PutBackCopy& copy);
+// Deletes the copy once the drive holds it again; false when it stays.
+bool RemovePutBackCopy(const PutBackCopy& copy);
 
 // The moment a copy was kept, in the user's short date and time format.
 void FormatKeptDate(uint64_t keptAt, char* text, size_t capacity);

@@ -3,10 +3,17 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
+
+#include "keep/medium_mix.h"
 
 namespace {
 
 constexpr uint32_t kFirstSectorSize = 512;
+// ERROR_HANDLE_DISK_FULL and ERROR_DISK_FULL: the disk that holds the copies has no room.
+constexpr uint32_t kHandleDiskFull = 39;
+constexpr uint32_t kDiskFull = 112;
 
 void Note(const KeepRequest& request, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void Note(const KeepRequest& request, const char* format, ...) {
@@ -18,80 +25,176 @@ void Note(const KeepRequest& request, const char* format, ...) {
     request.note(line);
 }
 
-// The digest of the image written: the one already known (the attached
-// image's, hashed by the loader) spares hashing it again before the write.
-bool ImageDigest(const KeepRequest& request, uint8_t (&digest)[32]) {
-    if (request.imageSha256 == nullptr)
-        return request.hash(request.image, kWriteImageSize, digest);
-    memcpy(digest, request.imageSha256, sizeof(digest));
-    return true;
+bool IsZero(const uint8_t (&digest)[32]) {
+    static const uint8_t zero[32] = {};
+    return memcmp(digest, zero, sizeof(zero)) == 0;
 }
 
-// Keeps what the medium holds, unless it is the image its copy records as
-// last written; false when no copy of someone's data could be kept.
+// Keeps what the medium holds, unless it holds nothing new beside its own
+// copy; false, with `why`, when no copy of someone's data could be kept.
 bool KeepContents(KeepRequest* request, const MediumContents& medium) {
     const char letter = request->chosen->letter;
+    request->why = KeepQuestion::DriveUnread;
     if (medium.kept == nullptr)
         return false;
+    // The same image again over a medium that has its copy (a card written
+    // twice): nothing of anyone's is there, and nothing needs hashing.
+    if (IsAllOf(medium.kept, request->image)) {
+        const KeptCopyFound own = FindKeptCopy(*request->files, request->medium);
+        if (own.found) {
+            Note(*request, "Drive %c: holds the image being written; %s stays.", letter, own.name);
+            return true;
+        }
+    }
+    // Nothing is proven written over it yet: until the read-back the copy
+    // knows the drive to hold what it kept.
     KeptCopyHeader header = request->medium;
     header.tailOffset = medium.tailOffset;
     header.tailSize = medium.tailSize;
-    if (!request->hash(medium.kept, kWriteImageSize, header.keptSha256) || !ImageDigest(*request, header.imageSha256) ||
-        !request->hash(request->image, kFirstSectorSize, header.firstSectorSha256) ||
+    if (!request->hash(medium.kept, kWriteImageSize, header.keptSha256) ||
+        !request->hash(medium.kept, kFirstSectorSize, header.firstSectorSha256) ||
         (medium.tailSize != 0 && !request->hash(medium.tail, medium.tailSize, header.tailSha256))) {
         Note(*request, "What drive %c: holds could not be hashed: no copy is kept.", letter);
         return false;
     }
-    char name[kKeptNameCapacity];
-    switch (KeepCopy(*request->files, header, medium.kept, medium.tail, name)) {
+    const KeepResult kept = KeepCopy(*request->files, header, medium.kept, medium.tail, request->image, request->hash);
+    switch (kept.outcome) {
         case KeepOutcome::Kept:
-            Note(*request, "Kept what drive %c: held as %s.", letter, name);
+            Note(*request, "Kept what drive %c: held as %s.", letter, kept.name);
             return true;
         case KeepOutcome::OwnImage:
-            Note(*request, "Drive %c: holds the image last written from %s; that copy stays.", letter, name);
+            Note(*request, "Drive %c: holds the image last written from %s; that copy stays.", letter, kept.name);
+            return true;
+        case KeepOutcome::NothingNew:
+            Note(*request, "Drive %c: holds only what %s and the images written over it hold; that copy stays.",
+                 letter, kept.name);
             return true;
         case KeepOutcome::NotKept:
             break;
     }
-    Note(*request, "What drive %c: held could not be kept.", letter);
+    Note(*request, "What drive %c: held could not be kept (error %u).", letter, kept.error);
+    request->why = kept.error == kDiskFull || kept.error == kHandleDiskFull ? KeepQuestion::NoSpace
+                                                                           : KeepQuestion::FolderRefused;
     return false;
 }
 
-bool KeepOrCheck(void* context, const MediumContents& medium) {
-    auto* request = static_cast<KeepRequest*>(context);
+// True when the drive holds what was saved on it since the copy's medium
+// was last written: neither the image read back then, nor the copy, nor
+// chunk by chunk a mix of the copy and the image of a write cut short.
+// `when` gets the time of that write.
+bool ChangedSince(const KeepRequest& request, const MediumContents& medium, uint64_t* when) {
+    const KeptCopyHeader& copy = *request.putBack;
+    *when = copy.writtenAt != 0 ? copy.writtenAt : copy.keptAt;
+    uint8_t digest[32];
+    if (medium.kept == nullptr || !request.hash(medium.kept, kWriteImageSize, digest))
+        return true;
+    if ((!IsZero(copy.imageSha256) && memcmp(digest, copy.imageSha256, 32) == 0) ||
+        memcmp(digest, copy.keptSha256, 32) == 0)
+        return false;
+    const KeptCopyFound record = FindWriteRecord(*request.files, request.medium);
+    const std::unique_ptr<ChunkDigests> digests(new (std::nothrow) ChunkDigests);
+    const bool cutShort = record.found && digests != nullptr &&
+                          LoadRecordDigests(*request.files, record.name, digests.get());
+    if (record.found)
+        *when = record.header.keptAt;
+    return !IsMixOf(medium.kept, request.image, nullptr, cutShort ? digests.get() : nullptr);
+}
+
+// Put back goes only onto the copy's own medium, and over what was saved on
+// it since only when the user says so.
+RawWriteOutcome CheckPutBack(KeepRequest* request, const MediumContents& medium) {
     const char letter = request->chosen->letter;
+    // Read again inside the lock: a card swapped since it was offered is
+    // never written with another card's contents.
+    if (!IsKeptMedium(*request->putBack, request->medium)) {
+        Note(*request, "The medium in drive %c: is not the one the copy was taken from.", letter);
+        return RawWriteOutcome::NotThisMedium;
+    }
+    uint64_t when = 0;
+    if (!ChangedSince(*request, medium, &when))
+        return RawWriteOutcome::Written;
+    Note(*request, "Drive %c: holds what was saved on it since the write.", letter);
+    request->why = KeepQuestion::ChangedSince;
+    if (request->ask != nullptr && request->ask(*request, KeepQuestion::ChangedSince, when))
+        return RawWriteOutcome::Written;
+    request->declined = true;
+    return RawWriteOutcome::Declined;
+}
+
+// A write goes on without a copy only when the user says so, and never onto
+// a disk that calls itself fixed.
+RawWriteOutcome GoOnUnkept(KeepRequest* request) {
+    const char letter = request->chosen->letter;
+    // Told why, a fixed disk is not written whatever the answer.
+    const bool yes = request->ask != nullptr && request->ask(*request, request->why, 0);
+    if (request->fixedDisk) {
+        Note(*request, "Drive %c: is on a fixed disk, which is never written without a copy.", letter);
+    } else if (yes) {
+        Note(*request, "Drive %c: is written without a copy, as the user chose.", letter);
+        return RawWriteOutcome::Written;
+    } else {
+        Note(*request, "Drive %c: is not written without a copy.", letter);
+    }
+    request->declined = true;
+    return RawWriteOutcome::Declined;
+}
+
+// Records that the write begins, with what the image is, so that a write
+// cut short is found again and what it left on the drive is known.
+void RecordBegin(KeepRequest* request) {
+    KeptCopyHeader& medium = request->medium;
+    const std::unique_ptr<ChunkDigests> digests(new (std::nothrow) ChunkDigests);
+    bool described = digests != nullptr && request->hash(request->image, kFirstSectorSize, medium.firstSectorSha256);
+    if (described)
+        DigestChunks(request->image, digests.get());
+    if (described && request->imageSha256 != nullptr)
+        memcpy(medium.imageSha256, request->imageSha256, sizeof(medium.imageSha256));
+    else if (described)
+        described = request->hash(request->image, kWriteImageSize, medium.imageSha256);
+    request->recorded = described && RecordWriteBegun(*request->files, medium, *digests, request->record);
+    if (!request->recorded)
+        Note(*request, "That drive %c: is being written could not be recorded.", request->chosen->letter);
+}
+
+RawWriteOutcome KeepOrCheck(void* context, const MediumContents& medium) {
+    auto* request = static_cast<KeepRequest*>(context);
     KeptCopyHeader& now = request->medium;
     now = KeptCopyHeader{};
     now.device = KeptDeviceOf(*request->chosen);
     now.keptAt = request->startedAt;
     now.mark = medium.mark;
     memcpy(now.fingerprint, medium.fingerprint, sizeof(now.fingerprint));
+    request->declined = false;
     if (request->putBack != nullptr) {
-        // Read again inside the lock: a card swapped since it was offered
-        // is never written with another card's contents.
-        if (!IsKeptMedium(*request->putBack, now)) {
-            Note(*request, "The medium in drive %c: is not the one the copy was taken from.", letter);
-            return false;
-        }
+        const RawWriteOutcome checked = CheckPutBack(request, medium);
+        if (checked != RawWriteOutcome::Written)
+            return checked;
     } else {
         request->kept = KeepContents(request, medium);
+        if (!request->kept) {
+            const RawWriteOutcome unkept = GoOnUnkept(request);
+            if (unkept != RawWriteOutcome::Written)
+                return unkept;
+        }
     }
-    char record[kKeptNameCapacity];
-    request->recorded = RecordWriteBegun(*request->files, now, record);
-    if (!request->recorded)
-        Note(*request, "That drive %c: is being written could not be recorded.", letter);
-    return true;
+    RecordBegin(request);
+    return RawWriteOutcome::Written;
 }
 
-// The image was read back: the medium holds a whole write, whatever it is.
-void EndRecord(void* context) {
+// The write is over: a read-back ends its record, and one proven makes the
+// medium's copy name its image; a write that changed nothing leaves nothing.
+void EndKeep(void* context, WriteEnd how) {
     auto* request = static_cast<KeepRequest*>(context);
-    if (request->recorded)
-        EndWriteRecords(*request->files, request->medium);
+    if (how == WriteEnd::NothingChanged) {
+        if (request->recorded)
+            DropWriteRecord(*request->files, request->record);
+        return;
+    }
+    EndWrite(*request->files, request->medium, how == WriteEnd::Proven);
 }
 
 }  // namespace
 
 KeepBeforeWrite KeepingFor(KeepRequest* request) {
-    return KeepBeforeWrite{KeepOrCheck, EndRecord, request->hash, request};
+    return KeepBeforeWrite{KeepOrCheck, EndKeep, request->hash, request};
 }

@@ -25,9 +25,11 @@ constexpr size_t kVolumeAt = 176;
 constexpr size_t kVendorAt = kVolumeAt + sizeof(KeptDevice::volume);
 constexpr size_t kProductAt = kVendorAt + sizeof(KeptDevice::vendor);
 constexpr size_t kSerialAt = kProductAt + sizeof(KeptDevice::product);
+// In the first sector with the fields a proven write changes in place.
+constexpr size_t kWrittenAtAt = kSerialAt + sizeof(KeptDevice::serial);
 constexpr size_t kMarkAt = 512;
 constexpr size_t kFingerprintAt = 520;
-static_assert(kSerialAt + sizeof(KeptDevice::serial) <= kMarkAt, "the texts end before the medium's mark");
+static_assert(kWrittenAtAt + 8 <= kMarkAt, "what a proven write changes lies in the first sector");
 static_assert(kFingerprintAt + 32 <= kKeptHeaderSize, "the header holds every field");
 
 void Put(uint8_t* out, uint64_t value, size_t bytes) {
@@ -72,6 +74,7 @@ void WriteKeptHeader(const KeptCopyHeader& header, uint8_t* out) {
     Put(out + kDiskNumberAt, device.diskNumber, 4);
     Put(out + kDiskLengthAt, device.diskLength, 8);
     Put(out + kKeptAtAt, header.keptAt, 8);
+    Put(out + kWrittenAtAt, header.writtenAt, 8);
     Put(out + kTailOffsetAt, header.tailOffset, 8);
     Put(out + kTailSizeAt, header.tailSize, 4);
     memcpy(out + kKeptHashAt, header.keptSha256, 32);
@@ -96,13 +99,14 @@ bool ReadKeptHeader(const uint8_t* bytes, size_t size, KeptCopyHeader* header) {
     device.diskNumber = uint32_t(Get(bytes + kDiskNumberAt, 4));
     device.diskLength = Get(bytes + kDiskLengthAt, 8);
     header->keptAt = Get(bytes + kKeptAtAt, 8);
+    header->writtenAt = Get(bytes + kWrittenAtAt, 8);
     header->tailOffset = Get(bytes + kTailOffsetAt, 8);
     header->tailSize = uint32_t(Get(bytes + kTailSizeAt, 4));
     memcpy(header->keptSha256, bytes + kKeptHashAt, 32);
     memcpy(header->imageSha256, bytes + kImageHashAt, 32);
     memcpy(header->firstSectorSha256, bytes + kFirstSectorHashAt, 32);
     memcpy(header->tailSha256, bytes + kTailHashAt, 32);
-    if (bytes[kMarkAt] > uint8_t(MediumMark::NoneToTake))
+    if (bytes[kMarkAt] > kLastMediumMark)
         return false;
     header->mark = MediumMark(bytes[kMarkAt]);
     memcpy(header->fingerprint, bytes + kFingerprintAt, 32);
@@ -197,7 +201,10 @@ bool IsKeptMedium(const KeptCopyHeader& kept, const KeptCopyHeader& now) {
         case MediumMark::Unknown:
             return true;
         case MediumMark::NoneToTake:
-            return now.mark == MediumMark::NoneToTake;
+        case MediumMark::Untold:
+            return now.mark == kept.mark;
+        case MediumMark::Blank:
+            return now.mark == MediumMark::Blank && now.fingerprint[0] == kept.fingerprint[0];
         case MediumMark::Fingerprint:
             return now.mark == MediumMark::Fingerprint && memcmp(kept.fingerprint, now.fingerprint, 32) == 0;
     }

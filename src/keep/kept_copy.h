@@ -11,7 +11,8 @@
 #include "write/target_identity.h"
 #include "write/write_loop.h"
 
-// More copies than this and the oldest goes.
+// More copies than this and the oldest goes; the Install pane says so
+// before Start.
 constexpr unsigned kMaxKeptCopies = 20;
 // A sector past the image that a write changes (an old backup GPT header).
 constexpr uint32_t kMaxKeptTailSize = 4096;
@@ -41,9 +42,12 @@ struct KeptCopyHeader {
     MediumMark mark;
     uint8_t fingerprint[32];
     uint64_t keptAt;              // FILETIME, UTC
+    uint64_t writtenAt;           // when `imageSha256`'s image was written and read back; 0: none was
     uint8_t keptSha256[32];       // of the kept image-sized bytes
-    uint8_t imageSha256[32];      // of the image last written over them
-    uint8_t firstSectorSha256[32];  // of the image's first 512 bytes: has the drive changed since?
+    uint8_t imageSha256[32];      // of the image last written over them and read back; zeros: none was
+    // Of the first 512 bytes the drive holds as far as the copy knows: the
+    // image read back, or, before that, the kept bytes. Has it changed since?
+    uint8_t firstSectorSha256[32];
     uint64_t tailOffset;          // where `tailSize` more kept bytes go back; 0 with no tail
     uint32_t tailSize;
     uint8_t tailSha256[32];       // of the tail's bytes
@@ -53,11 +57,16 @@ struct KeptCopyHeader {
 struct KeptOffer {
     bool found;         // the medium in the drive has a kept copy
     uint64_t keptAt;    // when it was kept (FILETIME, UTC)
-    bool changedSince;  // the drive's first sector is no longer the image's
+    bool changedSince;  // the drive's first sector is neither the image's nor the copy's
     MediumMark mark;    // how the copy knows its medium: without a fingerprint, Put back asks first
+    unsigned candidates;  // copies that may be this medium's: more than one, Put back asks first
     char name[kKeptNameCapacity];
     bool cutShort;      // a write to this medium began and never reached its read-back
     uint64_t cutShortAt;  // when that write began (FILETIME, UTC)
+    // Keeping this medium's copy would let the oldest copy go: its drive
+    // letter (0: none would go) and when it was kept.
+    char oldestLetter;
+    uint64_t oldestKeptAt;
 };
 
 // Lays `header` out as kKeptHeaderSize bytes.
@@ -85,8 +94,9 @@ bool IsKeptCopyName(const char* name);
 void WriteRecordName(uint64_t startedAt, unsigned attempt, char* name, size_t capacity);
 bool IsWriteRecordName(const char* name);
 
-// True when a copy or record with `kept` describes the medium `now` holds
+// True when a copy or record with `kept` may describe the medium `now` holds
 // (both from the same device, as IsKeptDevice tells): the fingerprints are
-// the same, or neither medium has bytes to take one from. A copy from before
-// media were told apart fits any medium of its device.
+// the same, or neither medium has one and both are alike (diskettes, blank
+// untouched bytes of the same value, a length not known). A copy from
+// before media were told apart fits any medium of its device.
 bool IsKeptMedium(const KeptCopyHeader& kept, const KeptCopyHeader& now);

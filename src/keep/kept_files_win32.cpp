@@ -9,6 +9,7 @@
 #include <cwchar>
 #include <cstring>
 
+#include "keep/folder_security_win32.h"
 #include "text/console.h"
 
 namespace {
@@ -81,20 +82,44 @@ bool Protect(const wchar_t* path) {
     return done;
 }
 
-// Makes the folder with its DACL from the start, or (`protect`) protects
-// the one there.
-bool MakeFolder(const wchar_t* folder, bool protect) {
+char g_setAside[96];  // written once, under g_folderLock, before g_folderReady
+
+bool CreateOurs(const wchar_t* folder, DWORD* error) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderDacl, SDDL_REVISION_1, &descriptor, nullptr))
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderDacl, SDDL_REVISION_1, &descriptor, nullptr)) {
+        *error = GetLastError();
         return false;
+    }
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
     const bool made = CreateDirectoryW(folder, &attributes) != 0;
-    const DWORD error = GetLastError();
+    *error = GetLastError();
     LocalFree(descriptor);
-    if (made)
+    return made;
+}
+
+// Makes the folder with its DACL from the start. One that is there already
+// is, the first time (`judge`), used only when it is this program's own
+// (and given its DACL again); another's is set aside and a new one made.
+bool MakeFolder(const wchar_t* folder, bool judge) {
+    DWORD error = 0;
+    if (CreateOurs(folder, &error))
         return true;
     if (error != ERROR_ALREADY_EXISTS)
         return false;
+    if (judge) {
+        wchar_t aside[96];
+        switch (CheckExistingFolder(folder, kFolderDacl, aside)) {
+            case FolderCheck::Ours:
+                return true;
+            case FolderCheck::SetAside:
+                for (size_t i = 0; i + 1 < sizeof(g_setAside) && aside[i] != L'\0'; ++i)
+                    g_setAside[i] = aside[i] < 0x80 ? char(aside[i]) : '?';
+                return CreateOurs(folder, &error);
+            case FolderCheck::Refused:
+                SetLastError(ERROR_DIRECTORY);
+                return false;
+        }
+    }
     const DWORD kind = GetFileAttributesW(folder);
     // A link could lead the copies anywhere: only a plain folder will do.
     if (kind == INVALID_FILE_ATTRIBUTES || (kind & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
@@ -102,8 +127,6 @@ bool MakeFolder(const wchar_t* folder, bool protect) {
         SetLastError(ERROR_DIRECTORY);
         return false;
     }
-    if (protect && !Protect(folder))
-        ConsolePrint("The kept copies' folder could not be protected (error %lu).\n", GetLastError());
     return true;
 }
 
@@ -207,9 +230,17 @@ uint32_t Read(void*, const char* name, uint64_t offset, uint8_t* data, uint32_t 
     wchar_t path[kPathCapacity];
     if (!PathOf(name, path))
         return ERROR_PATH_NOT_FOUND;
-    const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE file = CreateFileW(path, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return Failed();
+    // A file that anyone else made or owns is never read: it could be a copy
+    // planted to be put back onto the next drive.
+    if (!IsOwnFile(file)) {
+        CloseHandle(file);
+        ConsolePrint("%s in the kept copies' folder is not this program's own: it is ignored.\n", name);
+        return ERROR_ACCESS_DENIED;
+    }
     LARGE_INTEGER at;
     at.QuadPart = LONGLONG(offset);
     uint32_t error = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ? 0 : Failed();
@@ -280,9 +311,36 @@ uint32_t Remove(void*, const char* name) {
     return DeleteFileW(path) ? 0 : Failed();
 }
 
-const KeptFiles kFiles = {List, Length, Read, Create, Rename, Replace, Remove, nullptr};
+uint32_t Update(void*, const char* name, uint64_t offset, const uint8_t* data, uint32_t size) {
+    wchar_t path[kPathCapacity];
+    if (!PathOf(name, path))
+        return ERROR_PATH_NOT_FOUND;
+    const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return Failed();
+    LARGE_INTEGER at;
+    at.QuadPart = LONGLONG(offset);
+    uint32_t error = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ? WriteAll(file, data, size) : Failed();
+    if (error == 0 && !FlushFileBuffers(file))
+        error = Failed();
+    CloseHandle(file);
+    return error;
+}
+
+const KeptFiles kFiles = {List, Length, Read, Create, Rename, Replace, Remove, Update, nullptr};
 
 }  // namespace
+
+const char* KeptFolderSetAside() {
+    return g_folderReady ? g_setAside : "";
+}
+
+char KeptFolderLetter() {
+    wchar_t folder[kPathCapacity];
+    if (!KnownFolder(CSIDL_COMMON_APPDATA, folder) || folder[1] != L':' || folder[0] > 0x7F)
+        return 0;
+    return char(folder[0] >= L'a' && folder[0] <= L'z' ? folder[0] - L'a' + L'A' : folder[0]);
+}
 
 const KeptFiles& Win32KeptFiles() {
     return kFiles;

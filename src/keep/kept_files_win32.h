@@ -6,3 +6,10 @@
 #include "keep/kept_store.h"
 
 const KeptFiles& Win32KeptFiles();
+
+// The letter of the drive that holds the folder; 0 when Windows gives none.
+char KeptFolderLetter();
+
+// The name a folder not this program's own was set aside under, when this
+// run found one where the copies' folder goes; "" otherwise.
+const char* KeptFolderSetAside();

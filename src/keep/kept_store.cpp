@@ -32,15 +32,21 @@ struct ListWalk {
     Listing* listing;
 };
 
-// A record is a header alone; a copy is a header and its kept bytes.
+constexpr uint64_t kRecordSize = uint64_t(kKeptHeaderSize) + sizeof(ChunkDigests);
+
+// A record is a header and the digests of the image's chunks (an older
+// version's, a header alone); a copy is a header and its kept bytes.
 bool ReadHeader(const KeptFiles& files, const char* name, KeptCopyHeader* header, bool record = false) {
     uint8_t bytes[kKeptHeaderSize];
     uint32_t done = 0;
     uint64_t length = 0;
-    return files.length(files.context, name, &length) == 0 &&
-           files.read(files.context, name, 0, bytes, sizeof(bytes), &done) == 0 && done == sizeof(bytes) &&
-           ReadKeptHeader(bytes, sizeof(bytes), header) &&
-           length == (record ? uint64_t(kKeptHeaderSize) : KeptFileSize(*header));
+    if (files.length(files.context, name, &length) != 0 ||
+        files.read(files.context, name, 0, bytes, sizeof(bytes), &done) != 0 || done != sizeof(bytes) ||
+        !ReadKeptHeader(bytes, sizeof(bytes), header))
+        return false;
+    if (record)
+        return length == kKeptHeaderSize || length == kRecordSize;
+    return length == KeptFileSize(*header);
 }
 
 bool IsLeftover(const char* name) {
@@ -101,15 +107,19 @@ int OldestOf(const Listing& listing) {
 
 // The newest of `count` entries that describe `medium`; -1 when none does.
 // The newest copy holds what the medium held before the last write that
-// found someone's data on it.
-int NewestOf(const Listed* entries, unsigned count, const KeptCopyHeader& medium) {
+// found someone's data on it. `matching` gets how many describe it.
+int NewestOf(const Listed* entries, unsigned count, const KeptCopyHeader& medium, unsigned* matching = nullptr) {
     int newest = -1;
+    unsigned found = 0;
     for (unsigned i = 0; i < count; ++i) {
         if (!IsKeptMedium(entries[i].header, medium))
             continue;
+        ++found;
         if (newest < 0 || entries[i].header.keptAt > entries[newest].header.keptAt)
             newest = int(i);
     }
+    if (matching != nullptr)
+        *matching = found;
     return newest;
 }
 
@@ -124,52 +134,70 @@ KeptCopyFound Found(const Listed* entries, int index) {
 }
 
 // Writes `parts` under a temporary name and gives it the first free name
-// that `nameAt` makes; false when the folder takes none.
-bool CreateWhole(const KeptFiles& files, const uint8_t* const* parts, const uint32_t* sizes, unsigned count,
-                 void (*nameAt)(uint64_t, unsigned, char*, size_t), uint64_t at, char (&name)[kKeptNameCapacity]) {
+// that `nameAt` makes (or, `direct`, writes them under that name at once);
+// the error of the last call that failed, 0 when the file is there.
+uint32_t CreateWhole(const KeptFiles& files, const uint8_t* const* parts, const uint32_t* sizes, unsigned count,
+                     void (*nameAt)(uint64_t, unsigned, char*, size_t), uint64_t at, char (&name)[kKeptNameCapacity],
+                     bool direct = false) {
+    uint32_t error = 0;
     for (unsigned attempt = 0; attempt < kNameAttempts; ++attempt) {
         char final[kKeptNameCapacity];
         char part[kKeptNameCapacity + sizeof(kPartSuffix)];
         nameAt(at, attempt, final, sizeof(final));
         snprintf(part, sizeof(part), "%s%s", final, kPartSuffix);
-        if (files.create(files.context, part, parts, sizes, count) != 0)
+        error = files.create(files.context, direct ? final : part, parts, sizes, count);
+        if (error != 0)
             continue;
-        if (files.rename(files.context, part, final) != 0) {
+        if (!direct && (error = files.rename(files.context, part, final)) != 0) {
             files.remove(files.context, part);
             continue;
         }
         memcpy(name, final, sizeof(name));
-        return true;
+        return 0;
     }
-    return false;
+    return error != 0 ? error : 1;
 }
 
-// The copy `listed` now records `header`'s image as the one on the drive.
-// The whole file is written anew beside it and put in its place in one
-// step: a copy is never half old, half new.
-bool RecordImageWritten(const KeptFiles& files, const Listed& listed, const KeptCopyHeader& header) {
-    const uint64_t size = KeptFileSize(listed.header);
-    const std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size]);
-    uint32_t done = 0;
-    if (bytes == nullptr || files.read(files.context, listed.name, 0, bytes.get(), uint32_t(size), &done) != 0 ||
-        done != size)
-        return false;
+// The copy `listed` now records `medium`'s image, read back, as the one on
+// the drive. Only the header's first sector changes, written in place: a
+// copy's kept bytes are never rewritten.
+bool RecordImageProven(const KeptFiles& files, const Listed& listed, const KeptCopyHeader& medium) {
     KeptCopyHeader updated = listed.header;
-    memcpy(updated.imageSha256, header.imageSha256, sizeof(updated.imageSha256));
-    memcpy(updated.firstSectorSha256, header.firstSectorSha256, sizeof(updated.firstSectorSha256));
-    WriteKeptHeader(updated, bytes.get());
-    char part[kKeptNameCapacity + sizeof(kPartSuffix)];
-    snprintf(part, sizeof(part), "%s%s", listed.name, kPartSuffix);
-    const uint8_t* parts[] = {bytes.get()};
-    const uint32_t sizes[] = {uint32_t(size)};
-    files.remove(files.context, part);
-    if (files.create(files.context, part, parts, sizes, 1) != 0)
+    memcpy(updated.imageSha256, medium.imageSha256, sizeof(updated.imageSha256));
+    memcpy(updated.firstSectorSha256, medium.firstSectorSha256, sizeof(updated.firstSectorSha256));
+    updated.writtenAt = medium.keptAt;
+    uint8_t bytes[kKeptHeaderSize];
+    WriteKeptHeader(updated, bytes);
+    return files.update(files.context, listed.name, 0, bytes, sizeof(bytes)) == 0;
+}
+
+bool IsZero(const uint8_t (&digest)[32]) {
+    static const uint8_t zero[32] = {};
+    return memcmp(digest, zero, sizeof(zero)) == 0;
+}
+
+// True when the drive's bytes `kept` hold nothing that `copy` and the
+// images written over it do not: the image the copy records as read back,
+// the copy's own bytes, or chunk by chunk a mix of those, of `image` and of
+// the image of the medium's record of a write cut short.
+bool HoldsNothingNew(const KeptFiles& files, const Listing& listing, const Listed& copy, const KeptCopyHeader& header,
+                     const uint8_t* kept, const uint8_t* image, KeptHash hash) {
+    if ((!IsZero(copy.header.imageSha256) && memcmp(copy.header.imageSha256, header.keptSha256, 32) == 0) ||
+        memcmp(copy.header.keptSha256, header.keptSha256, 32) == 0 || IsAllOf(kept, image))
+        return true;
+    const std::unique_ptr<uint8_t[]> copyBytes(new (std::nothrow) uint8_t[kWriteImageSize]);
+    const std::unique_ptr<ChunkDigests> digests(new (std::nothrow) ChunkDigests);
+    uint32_t done = 0;
+    if (copyBytes == nullptr || digests == nullptr ||
+        files.read(files.context, copy.name, kKeptHeaderSize, copyBytes.get(), kWriteImageSize, &done) != 0 ||
+        done != kWriteImageSize)
         return false;
-    if (files.replace(files.context, part, listed.name) != 0) {
-        files.remove(files.context, part);
+    uint8_t digest[32];
+    if (!hash(copyBytes.get(), kWriteImageSize, digest) || memcmp(digest, copy.header.keptSha256, 32) != 0)
         return false;
-    }
-    return true;
+    const int record = NewestOf(listing.records, listing.recordCount, header);
+    const bool cutShort = record >= 0 && LoadRecordDigests(files, listing.records[record].name, digests.get());
+    return IsMixOf(kept, copyBytes.get(), image, cutShort ? digests.get() : nullptr);
 }
 
 void LetOldestGo(const KeptFiles& files, Listing* listing, const char* keep) {
@@ -184,80 +212,127 @@ void LetOldestGo(const KeptFiles& files, Listing* listing, const char* keep) {
 
 }  // namespace
 
-KeptCopyFound FindKeptCopy(const KeptFiles& files, const KeptCopyHeader& medium) {
+KeptSurvey SurveyKeptFolder(const KeptFiles& files, const KeptCopyHeader& medium) {
+    KeptSurvey survey{};
     const std::unique_ptr<Listing> listing(new (std::nothrow) Listing);
     if (listing == nullptr)
-        return KeptCopyFound{};
+        return survey;
     List(files, listing.get());
-    return Found(listing->copies, NewestOf(listing->copies, listing->count, medium));
+    survey.copy = Found(listing->copies, NewestOf(listing->copies, listing->count, medium, &survey.candidates));
+    survey.record = Found(listing->records, NewestOf(listing->records, listing->recordCount, medium));
+    survey.copies = listing->count;
+    survey.oldest = Found(listing->copies, OldestOf(*listing));
+    return survey;
 }
 
-KeepOutcome KeepCopy(const KeptFiles& files, const KeptCopyHeader& header, const uint8_t* kept, const uint8_t* tail,
-                     char (&name)[kKeptNameCapacity]) {
-    name[0] = '\0';
+KeptCopyFound FindKeptCopy(const KeptFiles& files, const KeptCopyHeader& medium) {
+    return SurveyKeptFolder(files, medium).copy;
+}
+
+KeepResult KeepCopy(const KeptFiles& files, const KeptCopyHeader& header, const uint8_t* kept, const uint8_t* tail,
+                    const uint8_t* image, KeptHash hash) {
+    KeepResult result{KeepOutcome::NotKept, 0, ""};
     const std::unique_ptr<Listing> owned(new (std::nothrow) Listing);
     if (owned == nullptr || kept == nullptr || header.tailSize > kMaxKeptTailSize ||
         (header.tailSize != 0 && tail == nullptr))
-        return KeepOutcome::NotKept;
+        return result;
     Listing& listing = *owned;
     List(files, &listing);
     for (unsigned i = 0; i < listing.leftoverCount; ++i)
         files.remove(files.context, listing.leftovers[i]);
-    // Only the image last written from this medium's copy is ours to write
+    // Only what this program wrote over the medium's copy is its own to write
     // over without keeping it; anything else on the drive is someone's data.
     const int own = NewestOf(listing.copies, listing.count, header);
-    if (own >= 0 && memcmp(listing.copies[own].header.imageSha256, header.keptSha256, 32) == 0) {
+    if (own >= 0) {
         const Listed& copy = listing.copies[own];
-        memcpy(name, copy.name, sizeof(name));
-        if (memcmp(copy.header.imageSha256, header.imageSha256, 32) != 0 &&
-            !RecordImageWritten(files, copy, header))
-            return KeepOutcome::NotKept;
-        return KeepOutcome::OwnImage;
+        memcpy(result.name, copy.name, sizeof(result.name));
+        if (!IsZero(copy.header.imageSha256) && memcmp(copy.header.imageSha256, header.keptSha256, 32) == 0) {
+            result.outcome = KeepOutcome::OwnImage;
+            return result;
+        }
+        if (HoldsNothingNew(files, listing, copy, header, kept, image, hash)) {
+            result.outcome = KeepOutcome::NothingNew;
+            return result;
+        }
     }
 
     uint8_t headerBytes[kKeptHeaderSize];
     WriteKeptHeader(header, headerBytes);
     const uint8_t* parts[] = {headerBytes, kept, tail};
     const uint32_t sizes[] = {kKeptHeaderSize, kWriteImageSize, header.tailSize};
-    if (!CreateWhole(files, parts, sizes, header.tailSize != 0 ? 3 : 2, KeptCopyName, header.keptAt, name))
-        return KeepOutcome::NotKept;
+    result.error =
+        CreateWhole(files, parts, sizes, header.tailSize != 0 ? 3 : 2, KeptCopyName, header.keptAt, result.name);
+    if (result.error != 0) {
+        result.name[0] = '\0';
+        return result;
+    }
     if (listing.count < sizeof(listing.copies) / sizeof(listing.copies[0])) {
         Listed& added = listing.copies[listing.count++];
-        memcpy(added.name, name, sizeof(added.name));
+        memcpy(added.name, result.name, sizeof(added.name));
         added.header = header;
     }
-    LetOldestGo(files, &listing, name);
-    return KeepOutcome::Kept;
+    LetOldestGo(files, &listing, result.name);
+    result.outcome = KeepOutcome::Kept;
+    return result;
 }
 
-bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, char (&name)[kKeptNameCapacity]) {
+bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, const ChunkDigests& digests,
+                      char (&name)[kKeptNameCapacity]) {
     uint8_t bytes[kKeptHeaderSize];
     KeptCopyHeader record = medium;
     record.tailOffset = 0;
     record.tailSize = 0;
     WriteKeptHeader(record, bytes);
-    const uint8_t* parts[] = {bytes};
-    const uint32_t sizes[] = {kKeptHeaderSize};
+    uint8_t digestBytes[sizeof(digests.chunk)];
+    for (uint32_t i = 0; i < kWriteChunkCount; ++i)
+        for (unsigned b = 0; b < 8; ++b)
+            digestBytes[i * 8 + b] = uint8_t(digests.chunk[i] >> (8 * b));
+    const uint8_t* parts[] = {bytes, digestBytes};
+    const uint32_t sizes[] = {kKeptHeaderSize, uint32_t(sizeof(digests))};
     name[0] = '\0';
-    return CreateWhole(files, parts, sizes, 1, WriteRecordName, medium.keptAt, name);
+    // Under its final name at once, and flushed before the first byte: a
+    // record cut short itself is no record, and the write has not begun.
+    return CreateWhole(files, parts, sizes, 2, WriteRecordName, medium.keptAt, name, true) == 0;
 }
 
-void EndWriteRecords(const KeptFiles& files, const KeptCopyHeader& medium) {
+void EndWrite(const KeptFiles& files, const KeptCopyHeader& medium, bool proven) {
     const std::unique_ptr<Listing> listing(new (std::nothrow) Listing);
     if (listing == nullptr)
         return;
     List(files, listing.get());
+    if (proven) {
+        const int own = NewestOf(listing->copies, listing->count, medium);
+        if (own >= 0 && (memcmp(listing->copies[own].header.imageSha256, medium.imageSha256, 32) != 0 ||
+                         memcmp(listing->copies[own].header.firstSectorSha256, medium.firstSectorSha256, 32) != 0))
+            RecordImageProven(files, listing->copies[own], medium);
+    }
     for (unsigned i = 0; i < listing->recordCount; ++i)
         if (IsKeptMedium(listing->records[i].header, medium))
             files.remove(files.context, listing->records[i].name);
 }
 
+void DropWriteRecord(const KeptFiles& files, const char* name) {
+    if (IsWriteRecordName(name))
+        files.remove(files.context, name);
+}
+
 KeptCopyFound FindWriteRecord(const KeptFiles& files, const KeptCopyHeader& medium) {
-    const std::unique_ptr<Listing> listing(new (std::nothrow) Listing);
-    if (listing == nullptr)
-        return KeptCopyFound{};
-    List(files, listing.get());
-    return Found(listing->records, NewestOf(listing->records, listing->recordCount, medium));
+    return SurveyKeptFolder(files, medium).record;
+}
+
+bool LoadRecordDigests(const KeptFiles& files, const char* name, ChunkDigests* digests) {
+    uint64_t length = 0;
+    uint32_t done = 0;
+    uint8_t bytes[sizeof(digests->chunk)];
+    if (files.length(files.context, name, &length) != 0 || length != kRecordSize ||
+        files.read(files.context, name, kKeptHeaderSize, bytes, sizeof(bytes), &done) != 0 || done != sizeof(bytes))
+        return false;
+    for (uint32_t i = 0; i < kWriteChunkCount; ++i) {
+        digests->chunk[i] = 0;
+        for (unsigned b = 0; b < 8; ++b)
+            digests->chunk[i] |= uint64_t(bytes[i * 8 + b]) << (8 * b);
+    }
+    return true;
 }
 
 bool LoadKeptCopy(const KeptFiles& files, const char* name, KeptHash hash, KeptCopyHeader* header, uint8_t* kept,

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "keep/kept_copy.h"
+#include "keep/medium_mix.h"
 
 struct KeptFiles {
     // Calls `each` with the name of every file in the folder.
@@ -23,6 +24,9 @@ struct KeptFiles {
     // Renames within the folder over `to` in one step; flushed.
     uint32_t (*replace)(void* context, const char* from, const char* to);
     uint32_t (*remove)(void* context, const char* name);
+    // Writes `size` bytes at `offset` of an existing file, in place, and
+    // flushes them.
+    uint32_t (*update)(void* context, const char* name, uint64_t offset, const uint8_t* data, uint32_t size);
     void* context;
 };
 
@@ -32,35 +36,64 @@ struct KeptCopyFound {
     KeptCopyHeader header;
 };
 
-// The newest whole copy of the medium that `medium` describes (its device,
-// mark and fingerprint), if any.
+// What the folder holds for the medium that `medium` describes (its device,
+// mark and fingerprint).
+struct KeptSurvey {
+    KeptCopyFound copy;    // the newest copy that may be its
+    unsigned candidates;   // copies that may be its
+    KeptCopyFound record;  // the newest record of a write to it that never ended
+    unsigned copies;       // whole copies in the folder
+    KeptCopyFound oldest;  // the copy kept first of all
+};
+KeptSurvey SurveyKeptFolder(const KeptFiles& files, const KeptCopyHeader& medium);
+
+// The newest whole copy of the medium that `medium` describes, if any.
 KeptCopyFound FindKeptCopy(const KeptFiles& files, const KeptCopyHeader& medium);
 
 enum class KeepOutcome {
-    Kept,      // written, flushed and named
-    OwnImage,  // the medium holds the image its copy records as last written: that copy stays
-    NotKept,   // the folder would not take it; nothing of it is left
+    Kept,        // written, flushed and named
+    OwnImage,    // the medium holds the image its copy records as written and read back: that copy stays
+    NothingNew,  // every chunk is the copy's or an image's (a write cut short, the same image again)
+    NotKept,     // the folder would not take it; nothing of it is left
+};
+
+struct KeepResult {
+    KeepOutcome outcome;
+    uint32_t error;  // NotKept: the file call's error, 0 when none failed
+    char name[kKeptNameCapacity];
 };
 
 // Keeps `kept` (kWriteImageSize bytes, whose SHA-256 is header.keptSha256)
-// and `tail` (header.tailSize bytes) with `header`. When they are the image
-// that the medium's copy records as last written, the drive holds our own
-// image: nothing new is kept, and the copy's record of the image on the
-// drive becomes header's, in one step. Then lets the oldest copies go until
-// kMaxKeptCopies are left. `name` gets the copy's name.
-KeepOutcome KeepCopy(const KeptFiles& files, const KeptCopyHeader& header, const uint8_t* kept, const uint8_t* tail,
-                     char (&name)[kKeptNameCapacity]);
+// and `tail` (header.tailSize bytes) with `header`, before `image` is
+// written. When the medium already has a copy and the drive holds nothing
+// of anyone's beside it (the image that copy records as read back, or only
+// chunks of the copy, of `image` and of the image a write cut short
+// began), nothing new is kept. Then lets the oldest copies go until
+// kMaxKeptCopies are left.
+KeepResult KeepCopy(const KeptFiles& files, const KeptCopyHeader& header, const uint8_t* kept, const uint8_t* tail,
+                    const uint8_t* image, KeptHash hash);
 
 // Records, flushed and whole, that a write to the medium `medium` describes
-// begins; `name` gets the record's name. False when the folder would not
-// take it.
-bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, char (&name)[kKeptNameCapacity]);
+// begins; `medium` names the image written (imageSha256, firstSectorSha256)
+// and `digests` its chunks. `name` gets the record's name. False when the
+// folder would not take it.
+bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, const ChunkDigests& digests,
+                      char (&name)[kKeptNameCapacity]);
 
-// The medium holds a whole write again: its records go.
-void EndWriteRecords(const KeptFiles& files, const KeptCopyHeader& medium);
+// The medium holds a whole write again: its records go. With `proven` (the
+// image was read back) its newest copy records `medium`'s image as the one
+// on the drive.
+void EndWrite(const KeptFiles& files, const KeptCopyHeader& medium, bool proven);
+
+// A write that never changed a byte: its record `name` goes.
+void DropWriteRecord(const KeptFiles& files, const char* name);
 
 // The newest record of a write to `medium` that never ended, if any.
 KeptCopyFound FindWriteRecord(const KeptFiles& files, const KeptCopyHeader& medium);
+
+// The digests of the chunks of the image that record `name` began to write;
+// false when it has none.
+bool LoadRecordDigests(const KeptFiles& files, const char* name, ChunkDigests* digests);
 
 // Reads copy `name` into `kept` (kWriteImageSize bytes) and `tail`
 // (kMaxKeptTailSize bytes) and checks it against its own hash; false when

@@ -153,3 +153,19 @@
 #define IDS_PUT_BACK_ASK_MEDIUM 4033
 // Restarting while others are signed in to the PC
 #define IDS_RESTART_OTHERS 5007
+// Put back: no write without a copy unasked, a changed medium asked about,
+// the limit of kept copies said before Start
+#define IDS_NO_COPY_NO_SPACE 3050
+#define IDS_NO_COPY_FOLDER 3051
+#define IDS_NO_COPY_UNREAD 3052
+#define IDS_WRITE_CUT_SHORT_NO_COPY 3053
+#define IDS_OLDEST_COPY_GOES 3054
+#define IDS_COPIES_SET_ASIDE 3055
+#define IDS_WRITE_UNKEPT_ASK 4050
+#define IDS_UNKEPT_NOT_WRITTEN 4051
+#define IDS_FIXED_NOT_WRITTEN_UNKEPT 4052
+#define IDS_PUT_BACK_ASK_CHANGED 4053
+#define IDS_PUT_BACK_DECLINED 4054
+#define IDS_PUT_BACK_DONE_KEPT 4055
+#define IDS_GPT_NOT_CLEARED 4056
+#define IDS_PUT_BACK_ASK_WHICH 4057

@@ -228,7 +228,8 @@ uint32_t WriteSectorAt(Session* session, uint64_t offset, const uint8_t* bytes) 
     return error;
 }
 
-void ClearBackupGpt(Session* session, uint64_t at, uint8_t* scratch) {
+// False when the sector could not be cleared.
+bool ClearBackupGpt(Session* session, uint64_t at, uint8_t* scratch) {
     memset(scratch, 0, session->sectorSize);
     const uint32_t error = WriteSectorAt(session, at, scratch);
     if (error != 0)
@@ -236,55 +237,62 @@ void ClearBackupGpt(Session* session, uint64_t at, uint8_t* scratch) {
              static_cast<unsigned long long>(at), error);
     else
         Note(*session, "Cleared the old backup partition table at byte %llu.", static_cast<unsigned long long>(at));
+    return error == 0;
 }
 
-// The SHA-256 of the bytes of the medium that no write touches, read into
+// The SHA-256 of samples of the medium that no write touches, read into
 // `scratch`: what tells one card or diskette from another in the same drive.
 void TakeFingerprint(Session* session, const KeepBeforeWrite& keep, uint8_t* scratch, MediumContents* medium) {
     const uint64_t length = DeviceLength(*session);
-    const UntouchedSpan span = UntouchedSpanOf(length);
-    medium->mark = length == 0 ? MediumMark::Unknown : MediumMark::NoneToTake;
-    if (span.size == 0) {
+    const UntouchedSamples samples = UntouchedSamplesOf(length);
+    medium->mark = length == 0 ? MediumMark::Untold : MediumMark::NoneToTake;
+    if (samples.count == 0) {
         Note(*session, length == 0 ? "The drive's length is not known: the medium has no fingerprint."
                                    : "The medium is the image's size: it has no fingerprint.");
         return;
     }
-    // Pieces of whole sectors of any size a drive has.
-    constexpr uint32_t kPiece = 64 * 1024;
-    for (uint32_t done = 0; done < span.size; done += kPiece) {
-        const uint32_t size = span.size - done < kPiece ? span.size - done : kPiece;
-        if (!ReadAt(session, span.offset + done, scratch + done, size)) {
+    uint32_t done = 0;
+    for (unsigned i = 0; i < samples.count; done += samples.sizes[i++]) {
+        if (!ReadAt(session, samples.offsets[i], scratch + done, samples.sizes[i])) {
             Note(*session, "The bytes past the image could not be read (error %u).", session->lastError);
-            medium->mark = MediumMark::Unknown;
+            medium->mark = MediumMark::Untold;
             return;
         }
     }
-    medium->mark = keep.hash(scratch, span.size, medium->fingerprint) ? MediumMark::Fingerprint : MediumMark::Unknown;
-    Note(*session, "The medium's fingerprint is taken from %u bytes past the image.", span.size);
+    medium->mark = MarkOfSamples(scratch, done, keep.hash, medium->fingerprint);
+    Note(*session, medium->mark == MediumMark::Blank ? "The %u bytes sampled past the image are blank: no fingerprint."
+                                                     : "The medium's fingerprint is taken from %u bytes past the image.",
+         done);
 }
 
 // Reads what the write is about to replace, through the handle that will
-// write it, and hands it over before the first byte goes out; false when
-// the medium is not the one meant.
-bool KeepWhatIsThere(Session* session, const RawWriteRequest& request, uint64_t backupAt) {
+// write it, and hands it over before the first byte goes out; Written when
+// the write goes on. A backup header whose read failed, and so is not kept,
+// is not cleared either (`backupAt` becomes 0).
+RawWriteOutcome KeepWhatIsThere(Session* session, const RawWriteRequest& request, uint64_t* backupAt) {
     alignas(4096) uint8_t tail[4096];
     MediumContents medium{};
     TakeFingerprint(session, request.keep, request.readBack, &medium);
+    // Sixteen tracks a call: each call is a trip through the driver.
+    constexpr uint32_t kPiece = 16 * kWriteChunkSize;
+    static_assert(kWriteImageSize % kPiece == 0, "whole pieces make the image");
     bool read = true;
-    for (uint32_t offset = 0; offset < kWriteImageSize && read; offset += kWriteChunkSize)
-        read = ReadAt(session, offset, request.readBack + offset, kWriteChunkSize);
+    for (uint32_t offset = 0; offset < kWriteImageSize && read; offset += kPiece)
+        read = ReadAt(session, offset, request.readBack + offset, kPiece);
     if (!read)
         Note(*session, "What the drive holds could not be read (error %u): no copy of it is kept.",
              session->lastError);
-    if (read && backupAt > 0 && session->sectorSize <= sizeof(tail)) {
-        if (ReadAt(session, backupAt, tail, session->sectorSize))
+    if (read && *backupAt > 0 && session->sectorSize <= sizeof(tail)) {
+        if (ReadAt(session, *backupAt, tail, session->sectorSize)) {
             medium.tailSize = session->sectorSize;
-        else
-            Note(*session, "The backup partition table at byte %llu could not be read; it is not kept.",
-                 static_cast<unsigned long long>(backupAt));
+        } else {
+            Note(*session, "The backup partition table at byte %llu could not be read; it is neither kept nor cleared.",
+                 static_cast<unsigned long long>(*backupAt));
+            *backupAt = 0;
+        }
     }
     medium.kept = read ? request.readBack : nullptr;
-    medium.tailOffset = medium.tailSize != 0 ? backupAt : 0;
+    medium.tailOffset = medium.tailSize != 0 ? *backupAt : 0;
     medium.tail = tail;
     return request.keep.keep(request.keep.context, medium);
 }
@@ -342,6 +350,19 @@ RawWriteOutcome WriteFailure(const Session& session, uint32_t error) {
     return outcome;
 }
 
+// True when a write that failed changed no byte of the drive: the first
+// chunk was refused whole, for a reason that comes before any transfer
+// (ERROR_HANDLE_DISK_FULL 39 and ERROR_DISK_FULL 112: a drive that takes no byte).
+bool LeftDriveAsItWas(const WriteResult& write, uint32_t error) {
+    constexpr uint32_t kRefusedHandleFull = 39;
+    constexpr uint32_t kRefusedDiskFull = 112;
+    if (write.chunksWritten != 0 || write.outcome == WriteOutcome::ShortWrite)
+        return false;
+    return write.outcome == WriteOutcome::SeekFailed || error == kErrorWriteProtect || error == kErrorAccessDenied ||
+           error == kErrorNotReady || error == kErrorNoMediaInDrive || error == kRefusedDiskFull ||
+           error == kRefusedHandleFull;
+}
+
 RawWriteOutcome ReadBackFailure(uint32_t error) {
     return OutcomeOfError(error, WriteStage::ReadingBack);
 }
@@ -360,9 +381,12 @@ void TellNewLayout(const Session& session) {
 RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const RawWriteRequest& request) {
     const StorageCalls& calls = *session->calls;
     const bool throughDisk = now.target.kind == WriteTargetKind::PhysicalDrive;
-    const uint64_t backupAt = throughDisk ? BackupGptOffset(session, request.readBack) : 0;
-    if (request.keep.keep != nullptr && !KeepWhatIsThere(session, request, backupAt))
-        return Ended(RawWriteOutcome::NotThisMedium, 0);
+    uint64_t backupAt = throughDisk ? BackupGptOffset(session, request.readBack) : 0;
+    if (request.keep.keep != nullptr) {
+        const RawWriteOutcome kept = KeepWhatIsThere(session, request, &backupAt);
+        if (kept != RawWriteOutcome::Written)
+            return Ended(kept, 0);
+    }
 
     RawWriteResult result = Ended(RawWriteOutcome::Written, 0);
     result.throughDisk = throughDisk;
@@ -382,6 +406,8 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
     if (result.write.outcome != WriteOutcome::Written) {
         result.error = session->lastError;
         result.outcome = WriteFailure(*session, result.error);
+        if (request.keep.ended != nullptr && LeftDriveAsItWas(result.write, result.error))
+            request.keep.ended(request.keep.context, WriteEnd::NothingChanged);
         return result;
     }
     const uint32_t flushError = calls.flush(calls.context, session->device);
@@ -392,16 +418,17 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
         return result;
     }
     if (backupAt > 0)
-        ClearBackupGpt(session, backupAt, request.readBack);
+        result.backupGptLeft = !ClearBackupGpt(session, backupAt, request.readBack);
     const bool tailBack = request.tail.size == 0 || RestoreTail(session, request.tail, request.readBack);
     // Read back while every volume of the disk is still locked or
     // dismounted: once Windows reads the new layout, a volume it finds there
     // is mounted at once, and its file system (or Explorer) writes inside the
     // image before a later read could see what this program wrote.
     result.readBackStop = ReadBack(session, request.image, request.readBack);
-    if (request.keep.readBack != nullptr)
-        request.keep.readBack(request.keep.context);
-    if (result.readBackStop != kWriteImageSize || !tailBack) {
+    const bool proven = result.readBackStop == kWriteImageSize && tailBack;
+    if (request.keep.ended != nullptr)
+        request.keep.ended(request.keep.context, proven ? WriteEnd::Proven : WriteEnd::ReadBack);
+    if (!proven) {
         result.error = session->lastError;
         result.outcome = ReadBackFailure(result.error);
     }

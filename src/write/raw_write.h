@@ -26,13 +26,20 @@ struct MediumContents {
 constexpr unsigned kRawLockTries = 50;
 constexpr unsigned kRawLockPauseMs = 100;  // about 5 s in all
 
+// How a write that was handed its medium ended.
+enum class WriteEnd {
+    ReadBack,        // the image was read back and differed, or could not be read
+    Proven,          // the image was read back identical
+    NothingChanged,  // the first chunk was refused whole: not a byte of the drive changed
+};
+
 // Told what a write is about to replace, once the device is taken and
 // checked and before its first byte is written, so that it can be kept.
 struct KeepBeforeWrite {
-    // False: nothing is written, for the medium is not the one meant.
-    bool (*keep)(void* context, const MediumContents& medium);
-    // The image was read back, whatever that found: the write is over.
-    void (*readBack)(void* context);
+    // Written: the write goes on. Any other outcome ends it, nothing written.
+    RawWriteOutcome (*keep)(void* context, const MediumContents& medium);
+    // The write is over in one of the ways above (a write cut short otherwise is never told).
+    void (*ended)(void* context, WriteEnd how);
     KeptHash hash;
     void* context;
 };
@@ -62,6 +69,7 @@ struct RawWriteResult {
     WriteResult write;       // the chunk loop's own result
     uint64_t readBackStop;   // first byte that differed or could not be read; kWriteImageSize when all matched
     bool throughDisk;        // written through \\.\PhysicalDriveN
+    bool backupGptLeft;      // an old backup GPT header could not be cleared: Windows may bring its layout back
 };
 
 RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request);

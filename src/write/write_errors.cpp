@@ -82,6 +82,7 @@ FailureText FailureTextOf(RawWriteOutcome outcome) {
     using A = FailureArgument;
     switch (outcome) {
         case O::Written:
+        case O::Declined:  // its line is logged where the question was asked
             break;
         case O::Moved:
             return {IDS_TARGET_MOVED, A::Drive};

@@ -21,4 +21,5 @@ enum class RawWriteOutcome {
     MediumFailed,    // the medium or its device failed a read or write (a CRC error, ...)
     Sectors4096,     // a medium of 4,096-byte sectors, refused before any access
     NotThisMedium,   // the medium in the drive is not the one meant: nothing was written
+    Declined,        // asked before the first byte, the user said No (the keep step said why): nothing was written
 };

@@ -202,9 +202,16 @@ TEST(CatalogueTexts, FormattedWithADriveAndADateReadWholeInBothLanguages)
         {"IDS_IMAGE_SHA256", {"T64DEMO1.IMG", "5d41402abc4b2a76"}},
         {"IDS_REBOOT_WRITTEN", {"T64DEMO1.IMG", "E:"}},
         {"IDS_TRIMMED_IMAGE", {"T64DEMO1.IMG", "1,474,000", "560"}},
+        {"IDS_NO_COPY_NO_SPACE", {"E:", "C:"}},
+        {"IDS_OLDEST_COPY_GOES", {"E:", "F:", "8-12-2026 10:15"}},
+        {"IDS_COPIES_SET_ASIDE", {"TalvixOS Disk Writer (set aside 2026-12-08)"}},
+        {"IDS_WRITE_UNKEPT_ASK", {"No copy of drive E: could be kept."}},
+        {"IDS_UNKEPT_NOT_WRITTEN", {"No copy of drive E: could be kept."}},
+        {"IDS_FIXED_NOT_WRITTEN_UNKEPT", {"No copy of drive E: could be kept."}},
     };
     for (const char* dated : {"IDS_PUT_BACK_OFFER", "IDS_WRITE_CUT_SHORT", "IDS_PUT_BACK_OFFER_DISKETTE",
-                              "IDS_PUT_BACK_ASK_DISKETTE", "IDS_PUT_BACK_ASK_MEDIUM"})
+                              "IDS_PUT_BACK_ASK_DISKETTE", "IDS_PUT_BACK_ASK_MEDIUM", "IDS_PUT_BACK_ASK_CHANGED",
+                              "IDS_PUT_BACK_ASK_WHICH", "IDS_WRITE_CUT_SHORT_NO_COPY"})
         kArguments[dated] = {"E:", "8-12-2026 10:15"};
     const std::regex conversion("%(\\.1s|s|d|u)");
     const auto english = ReadStringTable("strings_en.rc"), dutch = ReadStringTable("strings_nl.rc");

@@ -4,9 +4,11 @@
 
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "keep/folder_trust.h"
 #include "keep/keep_step.h"
 #include "keep/kept_store.h"
 #include "source/sha256.h"
@@ -18,6 +20,7 @@ struct FolderModel {
     std::map<std::string, std::vector<uint8_t>> files;
     bool failCreate = false;
     bool failRename = false;
+    std::set<std::string> foreign;  // owned by another: the program's reads refuse them
 
     KeptFiles Calls() {
         KeptFiles calls{};
@@ -38,6 +41,8 @@ struct FolderModel {
                         uint32_t* done) -> uint32_t {
             auto& files = static_cast<FolderModel*>(c)->files;
             *done = 0;
+            if (static_cast<FolderModel*>(c)->foreign.count(name))
+                return 5;  // ERROR_ACCESS_DENIED
             if (!files.count(name) || offset > files[name].size())
                 return 2;
             *done = uint32_t(std::min<uint64_t>(size, files[name].size() - offset));
@@ -73,15 +78,20 @@ struct FolderModel {
         calls.remove = [](void* c, const char* name) -> uint32_t {
             return static_cast<FolderModel*>(c)->files.erase(name) ? 0 : 2;
         };
+        calls.update = [](void* c, const char* name, uint64_t offset, const uint8_t* data, uint32_t size) -> uint32_t {
+            auto& files = static_cast<FolderModel*>(c)->files;
+            if (!files.count(name) || offset + size > files[name].size())
+                return 2;
+            memcpy(files[name].data() + offset, data, size);
+            return 0;
+        };
         return calls;
     }
 };
 
-bool SumHash(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
-    memset(digest, 0, 32);
-    for (uint32_t i = 0; i < size; ++i)
-        digest[i % 32] = uint8_t(digest[i % 32] * 31 + data[i]);
-    return true;
+bool Sha256(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
+    Sha256Digest result;
+    return Sha256Of(data, size, &result) && memcpy(digest, result.bytes, 32) != nullptr;
 }
 
 KeptDevice Stick(const char* serial, uint32_t disk = 1) {
@@ -108,7 +118,7 @@ KeptCopyHeader HeaderFor(const KeptDevice& device, uint64_t keptAt, const std::v
                   : fingerprint < 0 ? MediumMark::NoneToTake
                                     : MediumMark::Fingerprint;
     header.fingerprint[0] = uint8_t(fingerprint > 0 ? fingerprint : 0);
-    SumHash(kept.data(), uint32_t(kept.size()), header.keptSha256);
+    Sha256(kept.data(), uint32_t(kept.size()), header.keptSha256);
     return header;
 }
 
@@ -116,53 +126,107 @@ KeptCopyHeader On(const KeptDevice& device, int fingerprint = 0) {
     return HeaderFor(device, 0, {}, fingerprint);
 }
 
+KeepOutcome Keep(const KeptFiles& files, const KeptCopyHeader& header, const std::vector<uint8_t>& kept,
+                 const std::vector<uint8_t>& image) {
+    return KeepCopy(files, header, kept.data(), nullptr, image.data(), Sha256).outcome;
+}
+
 TEST(KeptCopy, OnlyTheFirstContentsAreKeptAndOnlyWholeCopiesCount) {
     FolderModel folder;
     const KeptFiles files = folder.Calls();
-    const std::vector<uint8_t> first(kWriteImageSize, 0x41), second(kWriteImageSize, 0x42);
-    char name[kKeptNameCapacity];
+    const std::vector<uint8_t> first(kWriteImageSize, 0x41), second(kWriteImageSize, 0x42),
+        third(kWriteImageSize, 0x43);
 
     // `first` is the user's, `second` the image written over it.
     KeptCopyHeader firstKeep = HeaderFor(Stick("A1"), 100, first);
-    SumHash(second.data(), kWriteImageSize, firstKeep.imageSha256);
     // A keep that stops before its rename leaves nothing that looks whole.
     folder.failRename = true;
-    EXPECT_EQ(KeepCopy(files, firstKeep, first.data(), nullptr, name), KeepOutcome::NotKept);
+    EXPECT_EQ(Keep(files, firstKeep, first, second), KeepOutcome::NotKept);
     EXPECT_TRUE(folder.files.empty());
     folder.failRename = false;
     folder.files["kept-0000000000000064.tdwcopy.part"] = first;  // a crash between write and rename
     EXPECT_FALSE(FindKeptCopy(files, On(Stick("A1"))).found);
 
-    ASSERT_EQ(KeepCopy(files, firstKeep, first.data(), nullptr, name), KeepOutcome::Kept);
+    ASSERT_EQ(Keep(files, firstKeep, first, second), KeepOutcome::Kept);
     EXPECT_EQ(folder.files.size(), 1u) << "the leftover of the crash is gone";
-    // Writing another image over our own never replaces the user's contents.
-    KeptCopyHeader secondKeep = HeaderFor(Stick("A1"), 200, second);
-    secondKeep.imageSha256[0] = 0x77;
-    EXPECT_EQ(KeepCopy(files, secondKeep, second.data(), nullptr, name), KeepOutcome::OwnImage);
+    // Only a write read back makes the copy name its image; another image
+    // over that one then never replaces the user's contents.
+    KeptCopyHeader written = On(Stick("A1"));
+    Sha256(second.data(), kWriteImageSize, written.imageSha256);
+    EndWrite(files, written, false);
+    EXPECT_EQ(FindKeptCopy(files, On(Stick("A1"))).header.imageSha256[0], 0) << "a write not read back was recorded";
+    EndWrite(files, written, true);
+    EXPECT_EQ(Keep(files, HeaderFor(Stick("A1"), 200, second), second, third), KeepOutcome::OwnImage);
     const KeptCopyFound found = FindKeptCopy(files, On(Stick("A1")));
-    EXPECT_EQ(found.header.imageSha256[0], 0x77) << "the copy records the image now on the drive";
+    EXPECT_EQ(memcmp(found.header.imageSha256, written.imageSha256, 32), 0);
     ASSERT_TRUE(found.found);
     KeptCopyHeader header;
     std::vector<uint8_t> kept(kWriteImageSize), tail(kMaxKeptTailSize);
-    ASSERT_TRUE(LoadKeptCopy(files, found.name, SumHash, &header, kept.data(), tail.data()));
+    ASSERT_TRUE(LoadKeptCopy(files, found.name, Sha256, &header, kept.data(), tail.data()));
     EXPECT_EQ(kept, first);
 
     // A copy changed on disk is never put back; a cut one is not even offered.
     folder.files[found.name][kKeptHeaderSize + 7] ^= 1;
-    EXPECT_FALSE(LoadKeptCopy(files, found.name, SumHash, &header, kept.data(), tail.data()));
+    EXPECT_FALSE(LoadKeptCopy(files, found.name, Sha256, &header, kept.data(), tail.data()));
     folder.files[found.name].resize(kKeptHeaderSize + 512);
     EXPECT_FALSE(FindKeptCopy(files, On(Stick("A1"))).found);
+}
+
+// Only a folder that no one else may change, and only files of SYSTEM, the
+// Administrators or this process, are the copies' (Well-known SIDs; File
+// Access Rights Constants; a NULL DACL grants everyone full access).
+TEST(KeptCopy, OnlyOurOwnFolderAndFilesAreTrusted) {
+    using P = Principal;
+    const AccessEntry system{P::System, true, 0x1F01FF}, admins{P::Administrators, true, 0x1F01FF},
+        self{P::Self, true, 0x1F01FF}, everyoneReads{P::Other, true, 0x1200A9}, usersAdd{P::Other, true, 0x2},
+        othersDenied{P::Other, false, 0x1F01FF};
+    const struct {
+        const char* name;
+        P owner;
+        bool dacl;
+        std::vector<AccessEntry> entries;
+        bool trusted;
+    } rows[] = {
+        {"made by this program", P::Administrators, true, {system, admins}, true},
+        {"as Wine reports its own", P::Self, true, {system, self, everyoneReads}, true},
+        {"made first by another user", P::Other, true, {system, admins}, false},
+        {"standard users may add files", P::Administrators, true, {system, admins, usersAdd}, false},
+        {"a deny does not undo a grant", P::System, true, {othersDenied, usersAdd}, false},
+        {"no DACL at all", P::System, false, {}, false},
+    };
+    for (const auto& row : rows) {
+        FolderSecurity folder{row.owner, row.dacl, {}, unsigned(row.entries.size()), false};
+        std::copy(row.entries.begin(), row.entries.end(), folder.entries);
+        EXPECT_EQ(IsTrustedFolder(folder), row.trusted) << row.name;
+    }
+
+    // A copy planted by another, newer and of the same medium, is never offered.
+    FolderModel model;
+    const KeptFiles files = model.Calls();
+    const std::vector<uint8_t> bytes(kWriteImageSize, 0x55);
+    ASSERT_EQ(Keep(files, HeaderFor(Stick("A1"), 100, bytes), bytes, bytes), KeepOutcome::Kept);
+    uint8_t header[kKeptHeaderSize];
+    WriteKeptHeader(HeaderFor(Stick("A1"), 900, bytes), header);
+    std::vector<uint8_t>& planted = model.files["kept-0000000000000384.tdwcopy"];
+    planted.assign(header, header + kKeptHeaderSize);
+    planted.insert(planted.end(), bytes.begin(), bytes.end());
+    model.foreign.insert("kept-0000000000000384.tdwcopy");
+    EXPECT_EQ(FindKeptCopy(files, On(Stick("A1"))).header.keptAt, 100u);
+    EXPECT_FALSE(IsTrustedOwner(P::Other));
 }
 
 TEST(KeptCopy, TheOldestGoesPastTwenty) {
     FolderModel folder;
     const KeptFiles files = folder.Calls();
     const std::vector<uint8_t> bytes(kWriteImageSize, 0x55);
-    char name[kKeptNameCapacity];
     for (unsigned i = 0; i <= kMaxKeptCopies; ++i) {
         const std::string serial = "S" + std::to_string(i);
-        ASSERT_EQ(KeepCopy(files, HeaderFor(Stick(serial.c_str()), 1000 + i, bytes), bytes.data(), nullptr, name),
-                  KeepOutcome::Kept);
+        if (i == kMaxKeptCopies) {  // the Install pane says which copy the next one lets go
+            const KeptSurvey survey = SurveyKeptFolder(files, On(Stick(serial.c_str())));
+            EXPECT_EQ(survey.copies, kMaxKeptCopies);
+            EXPECT_STREQ(survey.oldest.header.device.serial, "S0");
+        }
+        ASSERT_EQ(Keep(files, HeaderFor(Stick(serial.c_str()), 1000 + i, bytes), bytes, bytes), KeepOutcome::Kept);
     }
     EXPECT_EQ(folder.files.size(), kMaxKeptCopies);
     EXPECT_FALSE(FindKeptCopy(files, On(Stick("S0"))).found);
@@ -232,21 +296,39 @@ TEST(KeptCopy, AHeaderIsReadOnlyWhenItHoldsTogether) {
     EXPECT_TRUE(refused([](KeptCopyHeader*, uint8_t* b) { memset(b + 176, 'v', 64); }));  // an unended text
 }
 
-bool Sha256(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
-    Sha256Digest result;
-    return Sha256Of(data, size, &result) && memcpy(digest, result.bytes, 32) != nullptr;
+
+KeepRequest Request(const KeptFiles* files, const TargetIdentity* chosen, const std::vector<uint8_t>& image,
+                    const KeptCopyHeader* putBack, uint64_t at) {
+    KeepRequest request{};
+    request.files = files;
+    request.hash = Sha256;
+    request.startedAt = at;
+    request.note = [](const char*) {};
+    request.chosen = chosen;
+    request.image = image.data();
+    request.putBack = putBack;
+    return request;
 }
+
+// A stick (E:) on the storage model and an empty folder of copies.
+class KeptCopyOnStick : public ::testing::Test {
+protected:
+    FolderModel folder;
+    KeptFiles files = folder.Calls();
+    StorageModel model = SystemOnly();
+    StorageCalls calls{};
+    TargetIdentity chosen{};
+    void SetUp() override {
+        AddStick(&model, "superfloppy", 'E');
+        calls = model.Calls();
+        chosen = IdentifyTarget(calls, 'E');
+    }
+};
 
 // The write path's keep step on a stick model: two cards behind one device
 // identity, a second image over our own, Put back on the wrong card and on
 // its own, twice, and a write that stops after a few chunks.
-TEST(KeptCopy, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
-    FolderModel folder;
-    const KeptFiles files = folder.Calls();
-    StorageModel model = SystemOnly();
-    AddStick(&model, "superfloppy", 'E');
-    const StorageCalls calls = model.Calls();
-    const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+TEST_F(KeptCopyOnStick, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
     std::vector<uint8_t> first(kWriteImageSize, 0xE1), second(kWriteImageSize, 0xE2), readBack(kWriteImageSize);
     const std::vector<uint8_t> cardA = model.disks[1].medium;
     std::vector<uint8_t> cardB = cardA;
@@ -255,7 +337,7 @@ TEST(KeptCopy, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
     const auto insert = [&](const std::vector<uint8_t>& card) { model.disks[1].medium = model.disks[1].cache = card; };
     const auto write = [&](const std::vector<uint8_t>& image, const KeptCopyHeader* putBack, uint64_t at,
                            WriteProgress progress = {}) {
-        KeepRequest request{&files, Sha256, at, [](const char*) {}, &chosen, image.data(), nullptr, putBack, false, {}, false};
+        KeepRequest request = Request(&files, &chosen, image, putBack, at);
         const RawWriteRequest raw = {&chosen,  image.data(), readBack.data(), progress, 50, 100, KeepingFor(&request),
                                      {}};
         return std::make_pair(RunRawWrite(calls, raw).outcome, request);
@@ -289,9 +371,18 @@ TEST(KeptCopy, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
     const std::vector<uint8_t> bBefore = model.disks[1].medium;
     EXPECT_EQ(write(kept, &header, 400).first, RawWriteOutcome::NotThisMedium);
     EXPECT_EQ(model.disks[1].medium, bBefore);
-    insert(std::vector<uint8_t>(model.disks[1].medium.begin(), model.disks[1].medium.begin() + kWriteImageSize));
-    model.disks[1].medium.insert(model.disks[1].medium.end(), cardA.begin() + kWriteImageSize, cardA.end());
-    model.disks[1].cache = model.disks[1].medium;
+    // Card A back, with other bytes than the image written on it: what was
+    // saved on it since is overwritten only when the user says so.
+    const auto cardAWith = [&](const std::vector<uint8_t>& image) {
+        std::vector<uint8_t> card = cardA;
+        std::copy(image.begin(), image.end(), card.begin());
+        insert(card);
+    };
+    cardAWith(second);
+    EXPECT_EQ(write(kept, &header, 450).first, RawWriteOutcome::Declined);
+    EXPECT_EQ(std::vector<uint8_t>(model.disks[1].medium.begin(), model.disks[1].medium.begin() + kWriteImageSize),
+              second);
+    cardAWith(first);
     EXPECT_EQ(write(kept, &header, 500).first, RawWriteOutcome::Written);
     EXPECT_EQ(model.disks[1].medium, cardA);
     ASSERT_TRUE(RemoveKeptCopy(files, copyA.name));
@@ -306,6 +397,101 @@ TEST(KeptCopy, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
     model.disks[1].present = true;
     EXPECT_TRUE(FindWriteRecord(files, onA.medium).found);
     EXPECT_FALSE(FindWriteRecord(files, onB.medium).found);
+    const KeptCopyFound cut = FindKeptCopy(files, onA.medium);
+    uint8_t none[32] = {};
+    EXPECT_EQ(memcmp(cut.header.imageSha256, none, 32), 0) << "a write not read back named its image";
+    // Written again over what the cut left, nothing new is kept, and Put
+    // back still returns the card as it was before both writes, unasked.
+    const auto before = copies();
+    EXPECT_EQ(write(first, nullptr, 700).first, RawWriteOutcome::Written);
+    EXPECT_EQ(copies(), before);
+    ASSERT_TRUE(LoadKeptCopy(files, cut.name, Sha256, &header, kept.data(), tail.data()));
+    EXPECT_EQ(write(kept, &header, 800).first, RawWriteOutcome::Written);
+    EXPECT_EQ(model.disks[1].medium, cardA);
+
+    // A first chunk refused whole changed nothing: no record says it was cut short.
+    model.disks[1].refusesWrites = 112;  // ERROR_DISK_FULL
+    EXPECT_NE(write(first, nullptr, 900).first, RawWriteOutcome::Written);
+    EXPECT_FALSE(FindWriteRecord(files, onA.medium).found);
+}
+
+// No copy could be kept: the write goes on only when the user says Yes to a
+// question that says why, and never onto a disk that calls itself fixed.
+TEST_F(KeptCopyOnStick, NoWriteGoesOnUnkeptWithoutAsking) {
+    folder.failCreate = true;  // the disk of the copies is full
+    const std::vector<uint8_t> image(kWriteImageSize, 0x77);
+    std::vector<uint8_t> readBack(kWriteImageSize);
+    const std::vector<uint8_t> before = model.disks[1].medium;
+    static bool answer;
+    static KeepQuestion asked;
+    const struct { bool fixed, answer; RawWriteOutcome outcome; } rows[] = {
+        {false, false, RawWriteOutcome::Declined},
+        {true, true, RawWriteOutcome::Declined},
+        {false, true, RawWriteOutcome::Written},
+    };
+    for (const auto& row : rows) {
+        KeepRequest request = Request(&files, &chosen, image, nullptr, 100);
+        request.fixedDisk = row.fixed;
+        answer = row.answer;
+        asked = KeepQuestion::ChangedSince;
+        request.ask = [](const KeepRequest&, KeepQuestion question, uint64_t) { return asked = question, answer; };
+        const RawWriteRequest raw = {&chosen, image.data(), readBack.data(), {}, 50, 100, KeepingFor(&request), {}};
+        EXPECT_EQ(RunRawWrite(calls, raw).outcome, row.outcome) << row.fixed << row.answer;
+        EXPECT_EQ(asked, KeepQuestion::NoSpace);
+        if (row.outcome != RawWriteOutcome::Written) {
+            EXPECT_EQ(model.disks[1].medium, before);
+        }
+    }
+    EXPECT_TRUE(folder.files.empty());
+}
+
+// Twenty fresh cards, blank past the image, written one after another in one
+// reader: no copy names one card, so every one may be card 1's and Put back
+// asks; a card with files past the image is told apart.
+TEST_F(KeptCopyOnStick, BlankCardsAreNeverToldApartSilently) {
+    const std::vector<uint8_t> image(kWriteImageSize, 0x33);
+    std::vector<uint8_t> readBack(kWriteImageSize);
+    KeepRequest request{};
+    for (unsigned card = 1; card <= kMaxKeptCopies; ++card) {
+        std::vector<uint8_t> medium(kModelDiskBytes, 0);
+        std::fill(medium.begin(), medium.begin() + kWriteImageSize, uint8_t(card));
+        model.disks[1].medium = model.disks[1].cache = medium;
+        request = Request(&files, &chosen, image, nullptr, 100 * card);
+        const RawWriteRequest raw = {&chosen, image.data(), readBack.data(), {}, 50, 100, KeepingFor(&request), {}};
+        ASSERT_EQ(RunRawWrite(calls, raw).outcome, RawWriteOutcome::Written);
+        ASSERT_EQ(request.medium.mark, MediumMark::Blank);
+    }
+    EXPECT_EQ(SurveyKeptFolder(files, request.medium).candidates, kMaxKeptCopies);
+    KeptCopyHeader withFiles = request.medium;
+    withFiles.mark = MediumMark::Fingerprint;
+    EXPECT_EQ(SurveyKeptFolder(files, withFiles).candidates, 0u);
+}
+
+// Where a medium's fingerprint is sampled, and what the samples say.
+TEST(KeptCopy, AFingerprintIsSampledOverTheWholeMedium) {
+    const struct { uint64_t length; unsigned count; uint32_t total; } rows[] = {
+        {0, 0, 0},                                                  // length not known
+        {kWriteImageSize + 4096, 0, 0},                             // a diskette
+        {2 << 20, 10, (2 << 20) - kWriteImageSize - 4096},          // a small stick: all past the image
+        {32000000000ull, kUntouchedPieces, kMaxUntouchedSize},      // a 32 GB card: pieces up to its end
+    };
+    for (const auto& row : rows) {
+        const UntouchedSamples samples = UntouchedSamplesOf(row.length);
+        EXPECT_EQ(samples.count, row.count) << row.length;
+        EXPECT_EQ(samples.total, row.total) << row.length;
+        for (unsigned i = 0; i < samples.count; ++i) {
+            EXPECT_EQ(samples.offsets[i] % 4096, 0u);
+            EXPECT_GE(samples.offsets[i], kWriteImageSize);
+            EXPECT_LE(samples.offsets[i] + samples.sizes[i], row.length - 4096);
+        }
+        if (samples.count == kUntouchedPieces)
+            EXPECT_GT(samples.offsets[kUntouchedPieces - 1], row.length - row.length / 8) << "not spread to the end";
+    }
+    std::vector<uint8_t> bytes(kUntouchedPieceSize, 0xFF);
+    uint8_t fingerprint[32];
+    EXPECT_EQ(MarkOfSamples(bytes.data(), uint32_t(bytes.size()), Sha256, fingerprint), MediumMark::Blank);
+    bytes[40000] = 0;
+    EXPECT_EQ(MarkOfSamples(bytes.data(), uint32_t(bytes.size()), Sha256, fingerprint), MediumMark::Fingerprint);
 }
 
 // A diskette is all image: its copy has no fingerprint and fits any diskette.
@@ -322,7 +508,7 @@ TEST(KeptCopy, ADisketteIsKeptWithoutAFingerprint) {
     const StorageCalls calls = model.Calls();
     const TargetIdentity chosen = IdentifyTarget(calls, 'A');
     std::vector<uint8_t> image(kWriteImageSize, 0x33), readBack(kWriteImageSize);
-    KeepRequest request{&files, Sha256, 100, [](const char*) {}, &chosen, image.data(), nullptr, nullptr, false, {}, false};
+    KeepRequest request = Request(&files, &chosen, image, nullptr, 100);
     const RawWriteRequest raw = {&chosen, image.data(), readBack.data(), {}, 50, 100, KeepingFor(&request), {}};
     ASSERT_EQ(RunRawWrite(calls, raw).outcome, RawWriteOutcome::Written);
     EXPECT_TRUE(request.kept);

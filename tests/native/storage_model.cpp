@@ -323,6 +323,8 @@ uint32_t StorageModel::Transfer(StorageHandle handle, uint8_t* data, const uint8
     if (writing) {
         if (disk != nullptr && disk->writeProtected)
             return kErrorWriteProtect;
+        if (disk != nullptr && disk->refusesWrites != 0)
+            return disk->refusesWrites;
         if (const uint32_t refused = WriteAllowed(*h, diskOffset, size))
             return refused;
         if (cache != nullptr)
@@ -533,6 +535,10 @@ void AddStick(StorageModel* model, const std::string& kind, char letter) {
         GptHeader(added.medium.data() + kModelDiskBytes - 512, lastLba, 1);
     if (kind == "gpt-named")
         memcpy(added.medium.data() + kModelDiskBytes - 512, "EFI PART", 8);
+    if (kind == "efi-bad-crc") {  // an MBR stick whose last sector looks like a header, its CRC wrong
+        GptHeader(added.medium.data() + kModelDiskBytes - 512, lastLba, 1);
+        added.medium[kModelDiskBytes - 512 + 16] ^= 1;
+    }
     added.cache = added.medium;
     if (kind == "mbr2") {
         const uint64_t half = rest / 2;

@@ -19,6 +19,7 @@ struct ModelDisk {
     std::vector<uint8_t> cache;   // what Windows' cache holds of it
     bool present = true;          // false: an empty card slot
     bool writeProtected = false;
+    uint32_t refusesWrites = 0;    // every write fails with this error, taking no byte (a full drive)
     bool keepsNothing = false;     // takes every write, keeps nothing
     bool deniesDiskOpen = false;   // security software refuses \\.\PhysicalDriveN
     bool layoutStale = false;      // written since Windows last read its partition table
@@ -107,5 +108,6 @@ constexpr uint64_t kModelPartitionStart = 1 << 20;
 StorageModel SystemOnly();
 // Adds a stick as disk 1 and returns the model: "superfloppy" (file system
 // from byte 0), "mbr" (one partition at 1 MiB), "mbr2" (two partitions,
-// E: and F:), "gpt" (backup header in the last sector), "512e", "4kn".
+// E: and F:), "gpt" (backup header in the last sector), "efi-bad-crc" (MBR,
+// a last sector that says "EFI PART" with a wrong CRC), "512e", "4kn".
 void AddStick(StorageModel* model, const std::string& kind, char letter);

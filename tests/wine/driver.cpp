@@ -250,9 +250,9 @@ int CmdFileDialog(Context& context) {
     return kOk;
 }
 
-// answer-no: answers No to the wizard's Yes/No question once it shows, and
-// prints the button that had the focus (6 Yes, 7 No), a tab and the question.
-int CmdAnswerNo(Context& context) {
+// answer-no, answer-yes: answers the wizard's Yes/No question once it shows,
+// and prints the button that had the focus (6 Yes, 7 No), a tab and the question.
+int Answer(Context& context, int button) {
     HWND box = WaitFileDialog(context.main, kSendTimeoutMs, true, IDNO);
     if (!box)
         return Fail(kNotFound, "no question within %u ms", kSendTimeoutMs);
@@ -262,10 +262,18 @@ int CmdAnswerNo(Context& context) {
     char text[1024] = "";
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
     Print("%d\t%s\n", thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0, text);
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), (LPARAM)GetDlgItem(box, IDNO));
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
     if (!WaitFileDialog(context.main, kSendTimeoutMs, false, IDNO))
-        return Fail(kFailed, "the question is still open after No");
+        return Fail(kFailed, "the question is still open after the answer");
     return kOk;
+}
+
+int CmdAnswerNo(Context& context) {
+    return Answer(context, IDNO);
+}
+
+int CmdAnswerYes(Context& context) {
+    return Answer(context, IDYES);
 }
 
 int CmdAutoplay(Context& context) {
@@ -698,6 +706,7 @@ const Command kCommands[] = {
     {"status", CmdStatus, true,
      "status [--drawn]     Error|Ok|Warning<TAB>text of each status line, checked against its drawn icon"},
     {"answer-no", CmdAnswerNo, true, "answer-no            answer No to a Yes/No question; print the focused id<TAB>text"},
+    {"answer-yes", CmdAnswerYes, true, "answer-yes           answer Yes to a Yes/No question; print the focused id<TAB>text"},
     {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
     {"endsession", CmdEndSession, true, "endsession [end]     send WM_QUERYENDSESSION and print the answer, or WM_ENDSESSION"},
     {"escape", CmdEscape, true, "escape               press Esc, wait until it is handled; prints the id of the focused control that got it"},

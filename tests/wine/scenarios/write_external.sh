@@ -6,7 +6,8 @@
 # after those of the first; a third, from the file trimmed of its end, writes
 # and reads back the file padded with zeros, and the checks then show the
 # trimmed file's SHA-256, not that of the file before. With no folder for the
-# copy of what the drive held, the third write warns and goes on.
+# copy of what the drive held, the third write asks first (No the default):
+# No writes nothing and says why, Yes writes with a warning.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -50,7 +51,14 @@ head -c 1228800 "$second" >"$own"
 { cat "$own"; head -c 245760 /dev/zero; } >"$TDW_W_WORK/padded.img"
 tdw_w_drive_pattern 2097152
 mkdir -p "$(dirname "$(tdw_kept_folder)")" && : >"$(tdw_kept_folder)"   # a file where the folder would be
+refused='No copy of drive E: could be kept: Windows refused the folder that holds the kept copies.'
 tdw_w_start
+[[ $(drv answer-no) == 7$'\t'"$refused"* ]] || tdw_fail "the write did not ask first, No the default"
+tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has "Warning	$refused Nothing was written." \
+  || tdw_fail "No did not say that nothing was written: $(tdw_w_status)"
+cmp -s "$TDW_W_PATTERN" "$TDW_DRIVE_IMG" || tdw_fail "No wrote to the drive"
+tdw_w_start
+drv answer-yes >/dev/null || tdw_fail "no question to answer Yes to"
 tdw_w_expect_done
 tdw_expect_console "OWNDISK.IMG is 1228800 bytes; the last 245760 bytes are written as zeros."
 tdw_goto 2

@@ -42,6 +42,8 @@ wait_writer_end "$ends"
 tdw_w_expect_failed "$TDW_W_LINE_CANT_WRITE"
 tdw_w_expect_status_tail "$(printf '%s\n%s' "$TDW_W_LINE_START" "$TDW_W_LINE_CANT_WRITE")"
 tdw_expect_console "Writing stopped at byte 0 of $TDW_IMAGE_SIZE (error 112)."
+# Not a byte changed: no record says the write was cut short.
+! ls "$(tdw_kept_folder)"/writing-*.tdwmark 2>/dev/null || tdw_fail "a write that changed nothing left its record"
 [ "$(console_count "Restart [E] if possible...")" = 0 ] || tdw_fail "a failed write speaks of a USB restart"
 # Leaving Install other than for Select target keeps the failed lines.
 tdw_goto 3
@@ -60,6 +62,9 @@ ln -sfn "$small_fs/e.img" "$TDW_DRIVE_IMG"
 tdw_w_choose_e
 ends=$(console_count "End of thread.")
 tdw_w_start
+# Nothing of it could be read, so nothing kept: the write asks first.
+[[ $(drv answer-yes) == 7$'\t''No copy of drive E: could be kept: what it holds could not be read.'* ]] \
+  || tdw_fail "an unread drive was written without asking"
 wait_writer_end "$ends"
 tdw_w_expect_failed "$TDW_W_LINE_CANT_WRITE"
 filled=$(stat -c %s "$small_fs/e.img")

@@ -6,7 +6,8 @@
 # the drive held was kept first: started again, the program offers it back,
 # and Put back makes the drive what it was, every byte, once. A second card
 # swapped in behind E: (the same device to Windows) gets a copy of its own,
-# and each card is offered only its own.
+# and each card is offered only its own; two blank cards cannot be told
+# apart, and Put back asks.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -48,7 +49,8 @@ tdw_close_app
 mv "$card_a" "$TDW_DRIVE_IMG"
 
 # Put back, in a new run of the program, after the drive's first sector was
-# changed; a source the checks refuse keeps Start disabled, not Put back.
+# changed (it asks first); a source the checks refuse keeps Start disabled,
+# not Put back.
 printf 'changed since' | dd of="$TDW_DRIVE_IMG" bs=1 seek=3 conv=notrunc status=none
 tdw_start_app
 tdw_wait_ready
@@ -68,6 +70,9 @@ read -r _ _ bar_right _ < <(drv rect install 1017) && read -r back_left _ back_r
   || tdw_fail "the bar ends at $bar_right, Put back spans $back_left-$back_right, Start begins at $start_left"
 tdw_screenshot "$TDW_SHOT_DIR/install-put-back.png" main
 drv click install 114 >/dev/null || tdw_fail "cannot press Put back"
+# What was saved on it since is overwritten only when the user says so.
+[[ $(drv answer-yes) == 7$'\t''Drive E: was changed since the image was written on it on '* ]] \
+  || tdw_fail "Put back over a changed drive did not ask first, No the default"
 tdw_w_expect_status_last "$TDW_W_LINE_REPLUG"
 tdw_w_status_has 'Ok	Drive E: holds again what it held before: it was read back and equals the copy. The copy is deleted.' \
   || tdw_fail "Put back did not end with the drive read back: $(tdw_w_status)"
@@ -79,3 +84,25 @@ copies=$(ls -A "$(tdw_kept_folder)")
 [ "$copies" = "$(basename "$(tdw_kept_folder)"/kept-*.tdwcopy)" ] || tdw_fail "card A's copy was not deleted: $copies"
 cmp -n "$TDW_IMAGE_SIZE" -i 1024:0 "$(tdw_kept_folder)/$copies" "$TDW_W_WORK/card-b.bin" >&2 \
   || tdw_fail "card B's copy is not what card B held"
+
+# Two fresh cards in the same reader, blank past the image: no copy names
+# either, so written alike they look alike, and Put back asks which copy it
+# would put back, No the default (and writes nothing).
+for card in 'first blank card' 'second blank card'; do
+  { { yes "$card" || true; } | head -c "$TDW_IMAGE_SIZE"; head -c $((2097152 - TDW_IMAGE_SIZE)) /dev/zero; } >"$TDW_DRIVE_IMG"
+  tdw_start_app
+  tdw_wait_ready
+  tdw_w_choose_e
+  tdw_w_start
+  tdw_w_expect_done
+  tdw_close_app
+done
+cp "$TDW_DRIVE_IMG" "$TDW_W_WORK/blank-written.bin"
+tdw_start_app
+tdw_wait_ready
+tdw_w_choose_e
+drv click --post install 114 >/dev/null || tdw_fail "cannot press Put back"
+[[ $(drv answer-no) == 7$'\t''More than one kept copy may be of the medium in drive E:. Put back the newest, kept on '* ]] \
+  || tdw_fail "Put back chose between two blank cards' copies without asking"
+tdw_close_app
+cmp "$TDW_W_WORK/blank-written.bin" "$TDW_DRIVE_IMG" >&2 || tdw_fail "No wrote to the drive"

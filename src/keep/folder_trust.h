@@ -1,0 +1,54 @@
+// Whether the kept copies' folder, and each file in it, is this program's
+// own: the copies hold the start of users' files and go back onto their
+// drives, so nothing that another user could have made or changed is used.
+#pragma once
+
+#include <cstdint>
+
+// Who a security descriptor names, as far as the copies care.
+enum class Principal : uint8_t {
+    System,          // LocalSystem (S-1-5-18)
+    Administrators,  // BUILTIN\Administrators (S-1-5-32-544)
+    Self,            // the owner of a file this process has just made itself
+    Other,           // anyone else: a user, Users, Everyone, Authenticated Users, ...
+};
+
+// One access control entry of a DACL: `allow` for one that grants, false
+// for one that denies.
+struct AccessEntry {
+    Principal who;
+    bool allow;
+    uint32_t mask;
+};
+
+constexpr unsigned kMaxJudgedEntries = 32;
+
+struct FolderSecurity {
+    Principal owner;
+    bool daclPresent;  // false: a NULL DACL, which lets everyone do everything
+    AccessEntry entries[kMaxJudgedEntries];
+    unsigned count;
+    bool tooMany;      // more entries than were judged
+};
+
+// Rights that change what a folder or file holds, who may, or whether it
+// stays: the folder's and files' own, the generic ones, and their standard
+// rights (File Access Rights Constants, Access Mask Format).
+constexpr uint32_t kChangingRights = 0x00000002u     // FILE_WRITE_DATA / FILE_ADD_FILE
+                                     | 0x00000004u   // FILE_APPEND_DATA / FILE_ADD_SUBDIRECTORY
+                                     | 0x00000010u   // FILE_WRITE_EA
+                                     | 0x00000040u   // FILE_DELETE_CHILD
+                                     | 0x00000100u   // FILE_WRITE_ATTRIBUTES
+                                     | 0x00010000u   // DELETE
+                                     | 0x00040000u   // WRITE_DAC
+                                     | 0x00080000u   // WRITE_OWNER
+                                     | 0x10000000u   // GENERIC_ALL
+                                     | 0x40000000u   // GENERIC_WRITE
+                                     | 0x02000000u;  // MAXIMUM_ALLOWED
+
+// True when only SYSTEM, the Administrators or this process itself own it.
+bool IsTrustedOwner(Principal owner);
+
+// True when the folder is this program's own: a trusted owner, and a DACL
+// that lets no one else change anything in it. Otherwise it is moved aside.
+bool IsTrustedFolder(const FolderSecurity& folder);
