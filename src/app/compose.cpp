@@ -1,4 +1,5 @@
 #include "app/compose.h"
+#include "app/file_drop.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -132,6 +133,7 @@ void ComposeApplication() {
     SetDriveListHooks(
         {IdentifyListedDrives, TakeListedDrives, ReleaseListedDrives, RunChecks, ChooseTarget, IsFixedStickDrive});
     AddExitHook(FinishUsbRestarts);
+    SetDropHook(TakeDroppedFiles);
     // The attached image's SHA-256 comes after "Ready...": the checks show it then.
     SetAttachedDigestHook(RunChecks);
 

@@ -39,7 +39,7 @@ namespace {
 // so the thread never reads texts that the UI thread may replace.
 struct WriteJob {
     int32_t sourceMode;
-    char externalPath[kPathBufferSize];
+    char externalPath[kPathBufferSize * 3];  // UTF-8: up to three bytes a unit
     DriveRoot destination;
     TargetIdentity chosen;  // the device behind the destination when it was chosen
     bool putBack;           // the drive's kept copy goes back, not the image
