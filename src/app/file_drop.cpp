@@ -18,7 +18,7 @@ void TakeOneFile(const wchar_t* path) {
     WideToUtf8(path, utf8, sizeof(utf8));
     PathForDisplay(utf8, shown, sizeof(shown));
     if (IsWriteActive()) {
-        ConsolePrint("%s was dropped while a write runs: not taken.\n", shown);
+        ConsolePrint("%s was dropped while a write runs: not taken.\n", utf8);
         LogProgress(MessageKind::Warning, IDS_DROP_DURING_WRITE, FileNamePart(shown));
         return;
     }

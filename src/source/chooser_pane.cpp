@@ -160,9 +160,8 @@ void ChooseExternalFile(const wchar_t* path) {
     SetSourceMode(SourceExternal);
     // The checks read the path now, not when the Welcome pane is next left.
     OnHidden(pane);
-    char shown[kPathBufferSize];
-    PathForDisplay(g_appState.load()->externalPath, shown, sizeof(shown));
-    ConsolePrint("Image file chosen: %s\n", shown);
+    const char* chosen = g_appState.load()->externalPath;
+    ConsolePrint("Image file chosen: %s\n", chosen != nullptr ? chosen : "");
 }
 
 INT_PTR CALLBACK ChooserPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
