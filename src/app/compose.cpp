@@ -19,6 +19,7 @@
 #include "shell/app_hooks.h"
 #include "shell/app_state.h"
 #include "shell/panes.h"
+#include "shell/taskbar.h"
 #include "source/chooser_pane.h"
 #include "source/image_digest.h"
 #include "source/loader_outcome.h"
@@ -93,6 +94,13 @@ void FocusOutcomeWhenWriteEnds() {
         AnnounceWriteOutcome();
 }
 
+// The taskbar button follows the write: its progress is shown as the bar's
+// is; at its end the button shows whether it failed.
+void EndWriteOnTaskbar() {
+    if (!IsWriteActive())
+        EndTaskbarProgress(!HaveChecksPassed());
+}
+
 // Status lines are made in the language of their time: the Install pane,
 // when it shows them, takes a new language at once. A pane taking its texts
 // for the first time (every pane, at start) leaves them alone: the pane
@@ -126,6 +134,7 @@ void ComposeApplication() {
     AddWriteStateHook(UpdateRebootControls);
     SetChecksShownHook(OnChecksShown);
     AddWriteStateHook(FocusOutcomeWhenWriteEnds);
+    AddWriteStateHook(EndWriteOnTaskbar);
     AddDisplayChangeHook(RescaleDriveList);
     AddDisplayChangeHook(RescaleStatusList);
     AddDeviceChangeHook(ForgetFloppyOnDeviceChange);

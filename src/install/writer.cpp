@@ -27,6 +27,7 @@
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/panes.h"
+#include "shell/taskbar.h"
 #include "shell/ui_thread.h"
 #include "source/file_names.h"
 #include "source/image_digest.h"
@@ -337,6 +338,8 @@ LRESULT ShowWriteProgress(void*) {
     const HWND bar = g_progressBar;
     SendMessageA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(latest & 0xFFFFFFFFu));
     SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(latest >> 32), 0);
+    if (IsWriteActive())
+        ShowTaskbarProgress(static_cast<uint32_t>(latest >> 32), static_cast<uint32_t>(latest));
     return 1;
 }
 
