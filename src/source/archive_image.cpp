@@ -43,6 +43,17 @@ void AddName(char (&names)[kArchiveNamesSize], std::string_view text) {
     names[used] = '\0';
 }
 
+// Inflates into `room` bytes of `out`, never more: until they are full, the
+// stream ends, or it fails. Returns inflate's last result.
+int InflateInto(z_stream* stream, uint8_t* out, uInt room) {
+    stream->next_out = out;
+    stream->avail_out = room;
+    int result = Z_OK;
+    while (result == Z_OK && stream->avail_out > 0)
+        result = inflate(stream, Z_NO_FLUSH);
+    return result;
+}
+
 // Inflates the first sector of a deflated entry; false when the data ends or
 // is damaged before that.
 bool InflateHead(const uint8_t* in, size_t inSize, uint8_t* head) {
@@ -52,11 +63,7 @@ bool InflateHead(const uint8_t* in, size_t inSize, uint8_t* head) {
         return false;
     stream.next_in = const_cast<Bytef*>(in);
     stream.avail_in = static_cast<uInt>(inSize);
-    stream.next_out = head;
-    stream.avail_out = kBootSignatureEnd;
-    int result = Z_OK;
-    while (result == Z_OK && stream.avail_out > 0)
-        result = inflate(&stream, Z_NO_FLUSH);
+    InflateInto(&stream, head, kBootSignatureEnd);
     const bool whole = stream.avail_out == 0;
     inflateEnd(&stream);
     return whole;
@@ -162,20 +169,12 @@ ArchiveImage UnpackGzip(const uint8_t* data, size_t size, uint8_t* out) {
     inflateGetHeader(&stream, &header);
     stream.next_in = const_cast<Bytef*>(data);
     stream.avail_in = static_cast<uInt>(size);
-    stream.next_out = out;
-    stream.avail_out = kLargestArchivedImage;
-    int result = Z_OK;
-    while (result == Z_OK && stream.avail_out > 0)
-        result = inflate(&stream, Z_NO_FLUSH);
+    int result = InflateInto(&stream, out, kLargestArchivedImage);
     bool tooLong = false;
     if (result == Z_OK) {
         // The image's room is full: the stream must end without one byte more.
         uint8_t spare = 0;
-        stream.next_out = &spare;
-        stream.avail_out = 1;
-        do {
-            result = inflate(&stream, Z_NO_FLUSH);
-        } while (result == Z_OK && stream.avail_out == 1);
+        result = InflateInto(&stream, &spare, 1);
         tooLong = stream.avail_out == 0;
     }
     const size_t produced = tooLong ? kLargestArchivedImage + 1 : stream.total_out;
