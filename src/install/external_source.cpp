@@ -120,7 +120,8 @@ CheckedArchive CheckArchiveFile(const char* path, SourceVerdict kind, uint64_t s
     checked.image = LoadArchiveImage(path, KindOf(kind), &image);
     if (image != nullptr) {
         Sha256Digest digest;
-        // The image as written: a trimmed one with the zeros that follow it.
+        // The image as it came out of the archive, as its publisher hashed the
+        // file: a trimmed one without the zeros the drive gets after it.
         checked.digestKnown = Sha256Of(image, checked.image.size, &digest);
         if (checked.digestKnown)
             FormatSha256(digest, checked.hex);
