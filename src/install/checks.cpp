@@ -64,7 +64,13 @@ void AddToList(MessageKind kind, const char* text) {
 
 // An archive's lines: the image inside, or why there is not one to write.
 void AddArchiveLines(const char* shown, SourceVerdict verdict, const FileVersion& version) {
-    const CheckedArchive archive = CheckArchiveFile(version.path, verdict, version.size, version.lastWrite);
+    CheckedArchive archive = {};
+    if (!CheckArchiveFile(version, verdict, RunChecksWhenDigestKnown, &archive)) {
+        // Not judged yet: Start waits for the outcome.
+        AddStatusLine(MessageKind::Ok, IDS_ARCHIVE_READING, FileNamePart(shown));
+        SetChecksPassed(0);
+        return;
+    }
     if (archive.image.verdict != ArchiveVerdict::Ok)
         return AddArchiveRefusal(AddToList, archive.image, FileNamePart(shown));
     AddToList(MessageKind::Ok, GetText(IDS_ARCHIVE_SOURCE, FileNamePart(shown), archive.image.name));

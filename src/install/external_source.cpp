@@ -1,11 +1,15 @@
 #include "install/external_source.h"
 
 #include <windows.h>
+#include <process.h>
+
+#include <new>
 
 #include <cstring>
 
 #include "resource.h"
 #include "shell/app_state.h"
+#include "shell/ui_thread.h"
 #include "source/external_file.h"
 #include "source/file_names.h"
 #include "status/status_list.h"
@@ -15,14 +19,27 @@
 
 namespace {
 
+enum class ArchiveState : uint8_t { Empty, Reading, Known };
+
+// The archive last asked about: read and unpacked on a thread of its own,
+// since it may be large or on a slow drive; the checks show the outcome once
+// it is known. UI thread only.
 struct RememberedArchive {
-    char path[kPathBufferSize];
+    ArchiveState state;
+    char path[kPathBufferSize * 3];
     uint64_t size;
     uint64_t lastWrite;
     CheckedArchive checked;
 };
 
-RememberedArchive g_lastArchive;  // UI thread only
+RememberedArchive g_lastArchive;
+
+// One archive to read: owned by the reading thread, then by the UI thread.
+struct ArchiveJob {
+    RememberedArchive archive;
+    SourceVerdict kind;
+    void (*whenKnown)();
+};
 
 ArchiveKind KindOf(SourceVerdict verdict) {
     return verdict == SourceVerdict::GzipArchive ? ArchiveKind::Gzip : ArchiveKind::Zip;
@@ -109,15 +126,28 @@ unsigned RawRefusalText(SourceVerdict verdict) {
     }
 }
 
-}  // namespace
-
-CheckedArchive CheckArchiveFile(const char* path, SourceVerdict kind, uint64_t size, uint64_t lastWrite) {
+// The UI thread's half: keeps the outcome for the version read, then lets
+// the checks show it.
+LRESULT StoreArchiveOnUiThread(void* argument) {
+    auto* job = static_cast<ArchiveJob*>(argument);
     RememberedArchive& last = g_lastArchive;
-    if (last.size == size && last.lastWrite == lastWrite && strcmp(last.path, path) == 0)
-        return last.checked;
-    CheckedArchive checked = {};
+    if (last.state == ArchiveState::Reading && last.size == job->archive.size &&
+        last.lastWrite == job->archive.lastWrite && strcmp(last.path, job->archive.path) == 0) {
+        last.checked = job->archive.checked;
+        last.state = ArchiveState::Known;
+    }
+    void (*whenKnown)() = job->whenKnown;
+    delete job;
+    if (whenKnown != nullptr)
+        whenKnown();
+    return 1;
+}
+
+void __cdecl ReadArchiveThread(void* argument) {
+    auto* job = static_cast<ArchiveJob*>(argument);
+    CheckedArchive& checked = job->archive.checked;
     unsigned char* image = nullptr;
-    checked.image = LoadArchiveImage(path, KindOf(kind), &image);
+    checked.image = LoadArchiveImage(job->archive.path, KindOf(job->kind), &image);
     if (image != nullptr) {
         Sha256Digest digest;
         // The image as it came out of the archive, as its publisher hashed the
@@ -127,13 +157,39 @@ CheckedArchive CheckArchiveFile(const char* path, SourceVerdict kind, uint64_t s
             FormatSha256(digest, checked.hex);
         VirtualFree(image, 0, MEM_RELEASE);
     }
-    if (strlen(path) < sizeof(last.path)) {
-        strcpy(last.path, path);
-        last.size = size;
-        last.lastWrite = lastWrite;
-        last.checked = checked;
+    QueueOnUiThread(StoreArchiveOnUiThread, job);
+}
+
+}  // namespace
+
+bool CheckArchiveFile(const FileVersion& file, SourceVerdict kind, void (*whenKnown)(), CheckedArchive* checked) {
+    RememberedArchive& last = g_lastArchive;
+    if (last.state != ArchiveState::Empty && last.size == file.size && last.lastWrite == file.lastWrite &&
+        strcmp(last.path, file.path) == 0) {
+        *checked = last.checked;
+        return last.state == ArchiveState::Known;
     }
-    return checked;
+    auto* job = new (std::nothrow) ArchiveJob{};
+    if (job == nullptr || strlen(file.path) >= sizeof(last.path)) {
+        delete job;
+        checked->image.verdict = ArchiveVerdict::OutOfMemory;
+        return true;
+    }
+    last.state = ArchiveState::Reading;
+    strcpy(last.path, file.path);
+    last.size = file.size;
+    last.lastWrite = file.lastWrite;
+    job->archive = last;
+    job->kind = kind;
+    job->whenKnown = whenKnown;
+    if (_beginthread(ReadArchiveThread, 0, job) == static_cast<uintptr_t>(-1)) {
+        ConsolePrint("Could not start reading %s.\n", file.path);
+        delete job;
+        last.state = ArchiveState::Empty;
+        checked->image.verdict = ArchiveVerdict::OutOfMemory;
+        return true;
+    }
+    return false;
 }
 
 void AddArchiveRefusal(void (*add)(MessageKind kind, const char* text), const ArchiveImage& image, const char* name) {

@@ -7,6 +7,7 @@
 
 #include "install/source_check.h"
 #include "source/archive_image.h"
+#include "source/image_digest.h"
 #include "source/sha256.h"
 #include "status/message_kind.h"
 
@@ -17,9 +18,12 @@ struct CheckedArchive {
     char hex[kSha256HexSize];  // of the image as unpacked
 };
 
-// The archive `path` (UTF-8) holds, for this version of the file (its size
-// and last write); unpacked again only when the file changed. UI thread only.
-CheckedArchive CheckArchiveFile(const char* path, SourceVerdict kind, uint64_t size, uint64_t lastWrite);
+// What the archive holds, for this version of the file (path in UTF-8, size,
+// last write); unpacked again only when the file changed. UI thread only.
+// True, with `checked`, when that is known. Otherwise starts reading it on a
+// thread of its own, unless that is under way, and returns false;
+// `whenKnown` then runs on the UI thread once it is known.
+bool CheckArchiveFile(const FileVersion& file, SourceVerdict kind, void (*whenKnown)(), CheckedArchive* checked);
 
 // Hands the Error line for an archive that holds not exactly one usable
 // image to `add`; `name` is the archive's name as shown.
