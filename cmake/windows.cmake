@@ -45,14 +45,16 @@ target_include_directories(tdw_program PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_S
 # stored in the file, instead of .bss.
 target_compile_options(tdw_program PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti> -ffunction-sections -Os)
-# The 32-bit program is for old PCs, often with little room: nothing in it
-# unwinds (32-bit Windows reads no unwind tables of ours), it keeps no frame
-# pointer (its symbols file still tells a crash's stack), and it is optimised
-# for size across the whole program at link time.
-set(TDW_PROGRAM_LINK_OPTIONS)
+# Both programs are optimised for size across the whole program at link
+# time. The 32-bit program is for old PCs, often with little room: nothing in
+# it unwinds (32-bit Windows reads no unwind tables of ours) and it keeps no
+# frame pointer (its symbols file still tells a crash's stack). The 64-bit
+# program keeps its unwind tables: 64-bit Windows walks a crash's stack with
+# them.
+target_compile_options(tdw_program PRIVATE -Oz -flto)
+set(TDW_PROGRAM_LINK_OPTIONS -Oz -flto)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  target_compile_options(tdw_program PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables -fomit-frame-pointer -Oz -flto)
-  set(TDW_PROGRAM_LINK_OPTIONS -Oz -flto)
+  target_compile_options(tdw_program PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables -fomit-frame-pointer)
 endif()
 set(TDW_PROGRAM_LIBRARIES
   ${TDW_ZLIB} comctl32 comdlg32 shell32 ole32 oleaut32 uuid cfgmgr32 setupapi bcrypt advapi32 gdi32 user32 kernel32)

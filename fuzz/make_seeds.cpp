@@ -1,13 +1,15 @@
 // make_seeds [IMAGE] CORPUS_DIR
 //
 // Writes valid attached archives, made by the same writer as attach-image,
-// as the fuzzer's starting corpus: a few synthetic floppy images and, when
+// and the same images gzipped, as the fuzzer's starting corpus: a few synthetic floppy images and, when
 // given, a real one, each plain and after program-like leading bytes that
 // hold the local-header signature, and after minimal PE headers with a
 // certificate table following the archive, as in a signed program.
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include <zlib.h>
 
 #include "source/zip_writer.h"
 
@@ -64,6 +66,26 @@ bool WriteSeed(const std::string& path, const std::vector<uint8_t>& bytes) {
     return std::fclose(file) == 0 && ok;
 }
 
+// The image gzipped with its name, as images are published.
+std::vector<uint8_t> Gzipped(const std::string& name, const std::vector<uint8_t>& image) {
+    z_stream stream{};
+    std::vector<uint8_t> out;
+    if (deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return out;
+    gz_header header{};
+    header.name = reinterpret_cast<Bytef*>(const_cast<char*>(name.c_str()));
+    deflateSetHeader(&stream, &header);
+    out.resize(deflateBound(&stream, image.size()) + 64);
+    stream.next_in = const_cast<Bytef*>(image.data());
+    stream.avail_in = static_cast<uInt>(image.size());
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    const bool done = deflate(&stream, Z_FINISH) == Z_STREAM_END;
+    out.resize(done ? stream.total_out : 0);
+    deflateEnd(&stream);
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,6 +122,11 @@ int main(int argc, char** argv) {
     leading.replace(150, 4, "PK\x03\x04", 4);
     int count = 0;
     for (const Image& image : images) {
+        const std::vector<uint8_t> gz = Gzipped(image.name, image.bytes);
+        if (gz.empty() || !WriteSeed(dir + "/seed-" + std::to_string(count++) + ".gz", gz)) {
+            std::fprintf(stderr, "make_seeds: cannot write seed %d\n", count);
+            return 1;
+        }
         for (int lead = 0; lead < 3; ++lead) {
             std::vector<uint8_t> seed;
             if (lead == 1)

@@ -1,18 +1,41 @@
 // libFuzzer target: any bytes as the program's file: where its overlay ends
 // (before a certificate table, when the PE headers name one), then the
 // archive up to there, read and unpacked as the program does with the
-// attached image. Besides crashes and sanitizer reports, it traps when an
+// attached image; and the same bytes as a published ZIP or gzip archive
+// chosen as the image to write. Besides crashes and sanitizer reports, it traps when an
 // answer breaks what the readers promise.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 
+#include "source/archive_image.h"
 #include "source/image_checks.h"
 #include "source/pe_overlay.h"
 #include "source/zip_reader.h"
 
+namespace {
+
+// An archive's one image is an image, and its names are one bounded text.
+void UnpackAsChosenFile(const uint8_t* file, size_t fileSize) {
+    static uint8_t* const out = new uint8_t[kLargestArchivedImage];
+    for (ArchiveKind kind : {ArchiveKind::Zip, ArchiveKind::Gzip}) {
+        const ArchiveImage found = UnpackArchiveImage(kind, file, fileSize, out, kLargestArchivedImage);
+        if (std::memchr(found.name, 0, sizeof found.name) == nullptr)
+            __builtin_trap();
+        if (found.verdict == ArchiveVerdict::Ok &&
+            (found.images != 1 || found.size < kSmallestArchivedImage || found.size > kLargestArchivedImage ||
+             out[510] != 0x55 || out[511] != 0xAA))
+            __builtin_trap();
+        if (found.verdict == ArchiveVerdict::SeveralImages && found.images < 2)
+            __builtin_trap();
+    }
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* file, size_t fileSize) {
+    UnpackAsChosenFile(file, fileSize);
     const PeOverlayEnd overlay = FindPeOverlayEnd(file, fileSize);
     if (overlay.archiveEnd > fileSize || overlay.certificateSize > fileSize - overlay.archiveEnd)
         __builtin_trap();

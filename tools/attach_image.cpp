@@ -12,7 +12,9 @@
 // fixed date, so that a build never depends on when it ran. A signed
 // PROGRAM.exe is refused: its signature would not cover the image, and
 // Windows would find the certificate table no longer at the file's end.
-// Attach to the unsigned program, then sign the result.
+// Attach to the unsigned program, then sign the result. A program that
+// already carries an image gets the new one in its place, and is told so: a
+// second archive behind the first would never be read.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +28,7 @@
 #include "source/image_checks.h"
 #include "source/pe_overlay.h"
 #include "source/sha256.h"
+#include "source/zip_reader.h"
 #include "source/zip_writer.h"
 #include "text/number_text.h"
 
@@ -57,6 +60,19 @@ bool ArchiveTimestamp(DosTimestamp* stamp) {
         return false;
     *stamp = DosTimestampFromUnix(seconds);
     return true;
+}
+
+// Takes an archive attached earlier off the program's bytes; says so.
+void RemoveAttachedArchive(const char* programPath, std::vector<uint8_t>* program) {
+    ZipDirectory directory;
+    if (ReadZipDirectory(program->data(), program->size(), &directory) != ZipStatus::Ok)
+        return;
+    ZipEntry entry;
+    size_t position = directory.position;
+    ReadZipEntryAt(program->data(), directory, &position, &entry);
+    std::printf("%s already carries an image (%.*s): it is replaced.\n", programPath,
+                static_cast<int>(entry.name.size()), entry.name.data());
+    program->resize(directory.leadingBytes);
 }
 
 }  // namespace
@@ -127,6 +143,7 @@ int main(int argc, char** argv) {
                      programPath);
         return 1;
     }
+    RemoveAttachedArchive(programPath, &out);
     // Both programs carry the image the same way; say which one this is,
     // so that a 64-bit image is not shipped in the 32-bit program unawares.
     const uint16_t machine = ReadPeImports(out.data(), out.size()).machine;

@@ -63,6 +63,11 @@ check_round_trip program.exe T64DEMO1.IMG $((40000 - 18916)) T64DEMO1.IMG
 check_round_trip clean.exe T64DEMO1.IMG 0 T64DEMO1.IMG
 check_round_trip program.exe DEMO $((40000 - 18916)) DEMO.IMG
 
+# A program that carries an image already gets the new one in its place.
+"$attach" program_DEMO.exe T64DEMO1.IMG replaced.exe >replace.log || fail "attach-image refused a program with an image"
+grep -q "already carries an image (DEMO): it is replaced" replace.log || { cat replace.log; fail "the replacement went unsaid"; }
+cmp replaced.exe program_T64DEMO1.IMG.exe || fail "the image attached before was not replaced"
+
 # The same inputs give the same program, byte for byte.
 "$attach" program.exe T64DEMO1.IMG again.exe
 cmp again.exe program_T64DEMO1.IMG.exe || fail "attach-image is not reproducible"

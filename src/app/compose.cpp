@@ -1,4 +1,5 @@
 #include "app/compose.h"
+#include "app/file_drop.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -18,6 +19,7 @@
 #include "shell/app_hooks.h"
 #include "shell/app_state.h"
 #include "shell/panes.h"
+#include "shell/taskbar.h"
 #include "source/chooser_pane.h"
 #include "source/image_digest.h"
 #include "source/loader_outcome.h"
@@ -92,6 +94,13 @@ void FocusOutcomeWhenWriteEnds() {
         AnnounceWriteOutcome();
 }
 
+// The taskbar button follows the write: its progress is shown as the bar's
+// is; at its end the button shows whether it failed.
+void EndWriteOnTaskbar() {
+    if (!IsWriteActive())
+        EndTaskbarProgress(!HaveChecksPassed());
+}
+
 // Status lines are made in the language of their time: the Install pane,
 // when it shows them, takes a new language at once. A pane taking its texts
 // for the first time (every pane, at start) leaves them alone: the pane
@@ -125,6 +134,7 @@ void ComposeApplication() {
     AddWriteStateHook(UpdateRebootControls);
     SetChecksShownHook(OnChecksShown);
     AddWriteStateHook(FocusOutcomeWhenWriteEnds);
+    AddWriteStateHook(EndWriteOnTaskbar);
     AddDisplayChangeHook(RescaleDriveList);
     AddDisplayChangeHook(RescaleStatusList);
     AddDeviceChangeHook(ForgetFloppyOnDeviceChange);
@@ -132,6 +142,7 @@ void ComposeApplication() {
     SetDriveListHooks(
         {IdentifyListedDrives, TakeListedDrives, ReleaseListedDrives, RunChecks, ChooseTarget, IsFixedStickDrive});
     AddExitHook(FinishUsbRestarts);
+    SetDropHook(TakeDroppedFiles);
     // The attached image's SHA-256 comes after "Ready...": the checks show it then.
     SetAttachedDigestHook(RunChecks);
 

@@ -7,6 +7,7 @@
 #include "devices/floppy_test.h"
 #include "devices/wow64.h"
 #include "install/chosen_target.h"
+#include "install/external_source.h"
 #include "keep/drive_copies.h"
 #include "keep/kept_files_win32.h"
 #include "install/source_check.h"
@@ -16,6 +17,7 @@
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/ui_thread.h"
+#include "source/external_file.h"
 #include "source/file_names.h"
 #include "source/image_digest.h"
 #include "text/copy_text.h"
@@ -46,25 +48,50 @@ void AddTrimmedLine(const char* name, uint64_t fileSize) {
     AddStatusEntry(MessageKind::Ok, CopyText(GetText(IDS_TRIMMED_IMAGE, name, size, zeros)));
 }
 
-// The lines of an image file the writer can take.
-void AddWritableFileLines(const char* path, SourceVerdict verdict, const FileVersion& version) {
-    AddStatusLine(MessageKind::Ok, IDS_SOURCE_FILE, path);
+// The lines of an image file the writer can take; `shown` is its path as
+// the lines show it.
+void AddWritableFileLines(const char* shown, SourceVerdict verdict, const FileVersion& version) {
+    AddStatusLine(MessageKind::Ok, IDS_SOURCE_FILE, shown);
     if (verdict == SourceVerdict::Trimmed)
-        AddTrimmedLine(FileNamePart(path), version.size);
+        AddTrimmedLine(FileNamePart(shown), version.size);
     char hex[kSha256HexSize];
     if (ChosenFileSha256(version, RunChecksWhenDigestKnown, hex))
-        AddDigestLine(FileNamePart(path), hex);
+        AddDigestLine(FileNamePart(shown), hex);
+}
+
+void AddToList(MessageKind kind, const char* text) {
+    AddStatusEntry(kind, CopyText(text));
+}
+
+// An archive's lines: the image inside, or why there is not one to write.
+void AddArchiveLines(const char* shown, SourceVerdict verdict, const FileVersion& version) {
+    CheckedArchive archive = {};
+    if (!CheckArchiveFile(version, verdict, RunChecksWhenDigestKnown, &archive)) {
+        // Not judged yet: Start waits for the outcome.
+        AddStatusLine(MessageKind::Ok, IDS_ARCHIVE_READING, FileNamePart(shown));
+        SetChecksPassed(0);
+        return;
+    }
+    if (archive.image.verdict != ArchiveVerdict::Ok)
+        return AddArchiveRefusal(AddToList, archive.image, FileNamePart(shown));
+    AddToList(MessageKind::Ok, GetText(IDS_ARCHIVE_SOURCE, FileNamePart(shown), archive.image.name));
+    if (archive.image.size < kWriteImageSize)
+        AddTrimmedLine(archive.image.name, archive.image.size);
+    if (archive.digestKnown)
+        AddDigestLine(archive.image.name, archive.hex);
 }
 
 void CheckExternalSource(const char* path) {
+    char shown[kPathBufferSize] = "";
+    if (path != nullptr)
+        PathForDisplay(path, shown, sizeof(shown));
     if (path == nullptr || path[0] == '\0') {
-        AddStatusLine(MessageKind::Error, IDS_SOURCE_NOT_FOUND, path != nullptr ? path : "");
+        AddStatusLine(MessageKind::Error, IDS_SOURCE_NOT_FOUND, shown);
         return;
     }
-    const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = OpenPathForReading(path, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (file == INVALID_HANDLE_VALUE) {
-        AddStatusLine(MessageKind::Error, IDS_SOURCE_NOT_FOUND, path);
+        AddStatusLine(MessageKind::Error, IDS_SOURCE_NOT_FOUND, shown);
         return;
     }
     unsigned char head[512];
@@ -84,16 +111,17 @@ void CheckExternalSource(const char* path) {
     switch (verdict) {
         case SourceVerdict::Bootable:
         case SourceVerdict::Trimmed:
-            AddWritableFileLines(path, verdict, version);
+            AddWritableFileLines(shown, verdict, version);
             break;
         case SourceVerdict::ZipArchive:
-            AddStatusLine(MessageKind::Error, IDS_ZIP_UNSUPPORTED, path);
+        case SourceVerdict::GzipArchive:
+            AddArchiveLines(shown, verdict, version);
             break;
         case SourceVerdict::NotBootable:
-            AddStatusLine(MessageKind::Error, IDS_NOT_BOOTABLE, path);
+            AddStatusLine(MessageKind::Error, IDS_NOT_BOOTABLE, shown);
             break;
         case SourceVerdict::TooShort:
-            AddStatusLine(MessageKind::Error, IDS_SOURCE_TOO_SHORT, path);
+            AddStatusLine(MessageKind::Error, IDS_SOURCE_TOO_SHORT, shown);
             break;
     }
 }

@@ -7,6 +7,7 @@ list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/firmware_mode.cpp)
 list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/checks.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/external_source.cpp
   ${CMAKE_CURRENT_LIST_DIR}/install_pane.cpp
   ${CMAKE_CURRENT_LIST_DIR}/chosen_target.cpp
   ${CMAKE_CURRENT_LIST_DIR}/writer.cpp

@@ -136,16 +136,32 @@ bool UserConfirmsMedium(HWND pane) {
     return yes;
 }
 
+// A disabled button is no guard: a press queued before a check run found an
+// Error, or a command sent by another program or an assistive tool, still
+// arrives. What the checks said last decides; the console says why not.
+bool MayWrite(bool checksPassed, const char* what) {
+    if (IsWriteActive()) {
+        ConsolePrint("%s: a write is running; nothing is started.\n", what);
+        return false;
+    }
+    if (!checksPassed) {
+        ConsolePrint("%s: the checks did not pass; nothing is written.\n", what);
+        return false;
+    }
+    return true;
+}
+
 void OnPutBack(HWND pane) {
     ConsolePrint("Putting back...\n");
-    if (IsPutBackReady() && UserConfirmsMedium(pane) && StartPutBack(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
+    if (MayWrite(IsPutBackReady(), "Put back") && UserConfirmsMedium(pane) &&
+        StartPutBack(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
         UpdateInstallControls();
 }
 
 void OnStart(HWND pane) {
     ConsolePrint("Fly :)\n");
     // A second press while a write is being started or runs starts nothing.
-    if (StartWriter(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
+    if (MayWrite(HaveChecksPassed() != 0, "Start") && StartWriter(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
         UpdateInstallControls();
 }
 

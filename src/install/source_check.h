@@ -7,6 +7,7 @@
 enum class SourceVerdict {
     Bootable,    // a full 512-byte boot sector ending 0x55 0xAA
     ZipArchive,  // begins "PK": an archive, not an image
+    GzipArchive,  // a gzip stream: a packed image, perhaps
     NotBootable,
     TooShort,    // a boot sector read, but the file is now shorter than one
     Trimmed,     // a bootable image without its trailing zeros: written padded

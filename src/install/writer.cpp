@@ -15,6 +15,7 @@
 #include "devices/wow64.h"
 #include "install/checks.h"
 #include "install/keep_questions.h"
+#include "install/external_source.h"
 #include "keep/drive_copies.h"
 #include "status/status_focus.h"
 #include "status/status_keys.h"
@@ -28,6 +29,7 @@
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/panes.h"
+#include "shell/taskbar.h"
 #include "shell/ui_thread.h"
 #include "source/file_names.h"
 #include "source/image_digest.h"
@@ -40,7 +42,7 @@ namespace {
 // so the thread never reads texts that the UI thread may replace.
 struct WriteJob {
     int32_t sourceMode;
-    char externalPath[kPathBufferSize];
+    char externalPath[kPathBufferSize * 3];  // UTF-8: up to three bytes a unit
     DriveRoot destination;
     TargetIdentity chosen;  // the device behind the destination when it was chosen
     bool putBack;           // the drive's kept copy goes back, not the image
@@ -58,10 +60,10 @@ std::atomic<uint64_t> g_latestProgress{0};  // position << 32 | total
 std::atomic<bool> g_progressPosted{false};
 char g_savedDestination[100];  // the writer's own copy; one write at a time
 
-// Loads the first image's worth of an external file into `externalImage`
-// (page-aligned, so any sector size up to 4 KiB suits it); a trimmed file is
-// followed there by zeros to the image's end. Returns false, with its Error
-// line logged, when the file cannot serve as an image.
+// Loads the image the external file holds into `externalImage` (page-aligned,
+// so any sector size up to 4 KiB suits it; a trimmed image is followed there
+// by zeros to the image's end), judged again as the checks judged it.
+// Returns false, with its Error line logged, when the file cannot serve.
 bool LoadExternalImage(AppState* state, const char* path) {
     ConsolePrint("Loading %s...\n", path);
     if (path[0] == '\0') {
@@ -74,39 +76,9 @@ bool LoadExternalImage(AppState* state, const char* path) {
         VirtualFree(state->externalImage, 0, MEM_RELEASE);
         state->externalImage = nullptr;
     }
-    bool loaded = false;
-    const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    LARGE_INTEGER size = {};
-    if (file != INVALID_HANDLE_VALUE && GetFileSizeEx(file, &size)) {
-        const ExternalImagePlan plan = PlanExternalImageRead(static_cast<uint64_t>(size.QuadPart));
-        if (plan.verdict == ExternalImageVerdict::ReadImage) {
-            // VirtualAlloc hands out zeroed pages: the padding of a trimmed file.
-            auto* image = static_cast<unsigned char*>(
-                VirtualAlloc(nullptr, kWriteImageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-            DWORD total = 0;
-            while (image != nullptr && total < plan.bytesToRead) {
-                DWORD read = 0;
-                if (!ReadFile(file, image + total, plan.bytesToRead - total, &read, nullptr) || read == 0)
-                    break;
-                total += read;
-            }
-            if (image != nullptr && total == plan.bytesToRead) {
-                state->externalImage = image;
-                loaded = true;
-                if (plan.zeroBytes > 0)
-                    ConsolePrint("%s is %u bytes; the last %u bytes are written as zeros.\n", FileNamePart(path),
-                                 plan.bytesToRead, plan.zeroBytes);
-            } else if (image != nullptr) {
-                VirtualFree(image, 0, MEM_RELEASE);
-            }
-        }
-    }
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
-    ConsolePrint("External image loaded: %s\n", loaded ? "Yes" : "No");
-    if (!loaded)
-        LogProgressNumber(MessageKind::Error, IDS_CANT_LOAD_SOURCE, IDS_CANT_LOAD_SOURCE);
-    return loaded;
+    state->externalImage = LoadSourceAsChecked(path);
+    ConsolePrint("External image loaded: %s\n", state->externalImage != nullptr ? "Yes" : "No");
+    return state->externalImage != nullptr;
 }
 
 void ReportProgress(void* context, uint32_t position, uint32_t total) {
@@ -358,6 +330,8 @@ LRESULT ShowWriteProgress(void*) {
     const HWND bar = g_progressBar;
     SendMessageA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(latest & 0xFFFFFFFFu));
     SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(latest >> 32), 0);
+    if (IsWriteActive())
+        ShowTaskbarProgress(static_cast<uint32_t>(latest >> 32), static_cast<uint32_t>(latest));
     return 1;
 }
 

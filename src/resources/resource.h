@@ -169,3 +169,16 @@
 #define IDS_PUT_BACK_DONE_KEPT 4055
 #define IDS_GPT_NOT_CLEARED 4056
 #define IDS_PUT_BACK_ASK_WHICH 4057
+// Images handed over as they are published: inside a ZIP or gzip archive,
+// dropped on the window; the open dialog's filter for every kind taken
+#define IDS_ARCHIVE_SOURCE 3070
+#define IDS_ARCHIVE_NO_IMAGE 3071
+#define IDS_ARCHIVE_SEVERAL_IMAGES 3072
+#define IDS_ARCHIVE_ENCRYPTED 3073
+#define IDS_ARCHIVE_SPANNED 3074
+#define IDS_ARCHIVE_DAMAGED 3075
+#define IDS_ARCHIVE_UNSUPPORTED 3076
+#define IDS_DROP_DURING_WRITE 3077
+#define IDS_DROP_ONE_FILE 3078
+#define IDS_ARCHIVE_READING 3079
+#define IDS_FILTER_ALL_IMAGES 9935

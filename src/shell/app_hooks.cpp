@@ -1,5 +1,7 @@
 #include "shell/app_hooks.h"
 
+#include <shellapi.h>
+
 #include "text/console.h"
 
 namespace {
@@ -26,6 +28,7 @@ HookList<AppHook> g_writeState;
 HookList<AppHook> g_relocalise;
 HookList<AppHook> g_exit;
 HookList<AppHook> g_displayChange;
+void (*g_drop)(HDROP);
 
 void RunAll(const HookList<AppHook>& list) {
     for (int i = 0; i < list.count; ++i)
@@ -65,4 +68,15 @@ void RunExitHooks() {
 }
 void RunDisplayChangeHooks() {
     RunAll(g_displayChange);
+}
+
+void SetDropHook(void (*hook)(HDROP drop)) {
+    g_drop = hook;
+}
+
+void RunDropHook(HDROP drop) {
+    if (g_drop != nullptr)
+        g_drop(drop);
+    else
+        DragFinish(drop);
 }

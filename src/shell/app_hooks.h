@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 using AppHook = void (*)();
 using DeviceChangeHook = void (*)(WPARAM event);
@@ -22,7 +23,11 @@ void AddExitHook(AppHook hook);
 // made anew (the shell's own pane list and pane fonts already are).
 void AddDisplayChangeHook(AppHook hook);
 
+// Files were dropped on the window: the hook takes them (and DragFinish).
+void SetDropHook(void (*hook)(HDROP drop));
+
 void RunDeviceChangeHooks(WPARAM event);
+void RunDropHook(HDROP drop);
 void RunWriteStateHooks();
 void RunRelocaliseHooks();
 void RunExitHooks();

@@ -115,10 +115,12 @@ bool IsQueryCancelAutoPlay(UINT message) {
     return message == QueryCancelAutoPlayMessage();
 }
 
-// The shell asks "QueryCancelAutoPlay" from a lower integrity level than an
-// elevated window's, and UIPI drops the question unless the window lets it
-// through. Looked up at run time: user32 has the call only from Windows 7 on.
-void AllowAutoPlayQuestion(HWND window) {
+// The shell asks "QueryCancelAutoPlay", and Explorer drops files, from a
+// lower integrity level than an elevated window's, and UIPI drops both unless
+// the window lets them through (a drop comes as WM_DROPFILES after
+// WM_COPYDATA and WM_COPYGLOBALDATA). Looked up at run time: user32 has the
+// call only from Windows 7 on.
+void AllowMessagesFromShell(HWND window) {
     using FilterCall = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
     const FARPROC found = GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
     if (found == nullptr)
@@ -128,6 +130,11 @@ void AllowAutoPlayQuestion(HWND window) {
     memcpy(&allow, &found, sizeof(allow));
     if (!allow(window, QueryCancelAutoPlayMessage(), MSGFLT_ALLOW, nullptr))
         ConsolePrint("AutoPlay may open a window for the drive (error %lu).\n", GetLastError());
+    static const UINT kDropMessages[] = {WM_DROPFILES, WM_COPYDATA, 0x0049 /* WM_COPYGLOBALDATA */};
+    for (const UINT message : kDropMessages) {
+        if (!allow(window, message, MSGFLT_ALLOW, nullptr))
+            ConsolePrint("Files dropped from Explorer may not arrive (error %lu).\n", GetLastError());
+    }
 }
 
 }  // namespace
@@ -167,7 +174,9 @@ void NotifyWriteStateChanged() {
 void InitMainWindow(HWND window) {
     SetUiWindow(window);
     SetWriteStateListener(NotifyWriteStateChanged);
-    AllowAutoPlayQuestion(window);
+    AllowMessagesFromShell(window);
+    // A file dropped anywhere on the wizard becomes the image to write.
+    DragAcceptFiles(window, TRUE);
     SetupLanguageBar(GetDlgItem(window, IDC_LANGUAGE_BAR));
 
     const HWND list = GetDlgItem(window, IDC_PANE_LIST);
@@ -195,6 +204,9 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return FALSE;
         case WM_DEVICECHANGE:
             RunDeviceChangeHooks(wParam);
+            return TRUE;
+        case WM_DROPFILES:
+            RunDropHook(reinterpret_cast<HDROP>(wParam));
             return TRUE;
         case WM_QUERYENDSESSION:
             // A dialog procedure answers through DWLP_MSGRESULT: TRUE alone

@@ -3,7 +3,11 @@
 // uncaught exception's type with a demangler of some 45 KB, and the library's
 // operator new carries the exception machinery (unwinding, per-thread
 // exception state) with it. This program throws nothing; a failed nothrow new
-// returns null as before, and a failed plain new ends the process.
+// returns null as before, and a failed plain new ends the process. MinGW's
+// own snprintf, which the C++ library asks for, carries a floating-point
+// formatter of some 20 KB; Windows' msvcrt formats everything the program
+// prints (%s, %u, %llu, %c, widths and precisions) in its place.
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -52,4 +56,19 @@ void operator delete(void* block, std::size_t) noexcept {
 
 void operator delete[](void* block, std::size_t) noexcept {
     free(block);
+}
+
+// snprintf's promise on top of msvcrt's _vsnprintf: the text always ends in
+// NUL within `count`, and the result is the length the whole text needs.
+extern "C" int __cdecl __mingw_vsnprintf(char* buffer, size_t count, const char* format, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    int length = count > 0 ? _vsnprintf(buffer, count, format, args) : -1;
+    if (length < 0 || static_cast<size_t>(length) >= count) {
+        length = _vscprintf(format, again);
+        if (count > 0)
+            buffer[count - 1] = '\0';
+    }
+    va_end(again);
+    return length;
 }

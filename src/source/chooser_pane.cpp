@@ -1,6 +1,7 @@
 #include "source/chooser_pane.h"
 
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 
@@ -8,10 +9,54 @@
 #include "shell/app_state.h"
 #include "shell/display.h"
 #include "shell/panes.h"
+#include "source/external_file.h"
+#include "text/console.h"
+#include "text/text.h"
 
 namespace {
 
-char g_browsePath[MAX_PATH];  // UI thread only
+wchar_t g_browsePath[kPathBufferSize];  // UI thread only
+HWND g_chooser;                         // UI thread only
+bool g_commandLineTaken;                // UI thread only
+
+// A dialog made from an ANSI template makes ANSI controls, which hold only
+// what the ANSI code page can: a path with a letter outside it would come back
+// with '?' in its place. The path's edit is made again as a Unicode window,
+// in the same place, with the same id, style and tab order.
+void MakePathEditUnicode(HWND pane) {
+    const HWND old = GetDlgItem(pane, IDC_EXTERNAL_PATH);
+    RECT rect;
+    if (old == nullptr || !GetWindowRect(old, &rect))
+        return;
+    MapWindowPoints(nullptr, pane, reinterpret_cast<POINT*>(&rect), 2);
+    const HWND edit = CreateWindowExW(
+        static_cast<DWORD>(GetWindowLongPtrW(old, GWL_EXSTYLE)), L"Edit", L"",
+        static_cast<DWORD>(GetWindowLongPtrW(old, GWL_STYLE)), rect.left, rect.top, rect.right - rect.left,
+        rect.bottom - rect.top, pane, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_EXTERNAL_PATH)),
+        GetModuleHandleW(nullptr), nullptr);
+    if (edit == nullptr) {
+        ConsolePrint("The image path's edit stays an ANSI one (error %lu).\n", GetLastError());
+        return;
+    }
+    SetWindowPos(edit, old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    DestroyWindow(old);
+}
+
+// "Open with", or a file dragged onto the program's icon, starts the program
+// with the file's path as its only argument.
+void TakeCommandLinePath() {
+    if (g_commandLineTaken)
+        return;
+    g_commandLineTaken = true;
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments == nullptr)
+        return;
+    const DWORD attributes = count == 2 ? GetFileAttributesW(arguments[1]) : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        ChooseExternalFile(arguments[1]);
+    LocalFree(arguments);
+}
 
 void OnShown(HWND pane) {
     SetDlgItemTextA(pane, IDC_INTERNAL_NAME, GetImageName());
@@ -28,18 +73,23 @@ void OnShown(HWND pane) {
         CheckDlgButton(pane, IDC_USE_INTERNAL, BST_CHECKED);
         SetSourceMode(SourceInternal);
     }
+    TakeCommandLinePath();
     // A new choice of source begins; what that means to the write's log is
     // registered at start.
     AnnouncePaneShown(pane, true);
 }
 
+// The edit's text, kept as UTF-8.
 void OnHidden(HWND pane) {
-    char* path = static_cast<char*>(calloc(kPathBufferSize, 1));
-    if (path == nullptr)
-        return;
-    GetDlgItemTextA(pane, IDC_EXTERNAL_PATH, path, kPathBufferSize);
-    SetExternalPath(path);
+    wchar_t* text = static_cast<wchar_t*>(calloc(kPathBufferSize, sizeof(wchar_t)));
+    char* path = static_cast<char*>(calloc(kPathBufferSize * 3, 1));
+    if (text != nullptr && path != nullptr) {
+        GetDlgItemTextW(pane, IDC_EXTERNAL_PATH, text, kPathBufferSize);
+        WideToUtf8(text, path, kPathBufferSize * 3);
+        SetExternalPath(path);
+    }
     free(path);
+    free(text);
 }
 
 void OnCommand(HWND pane, int id) {
@@ -61,26 +111,65 @@ void OnCommand(HWND pane, int id) {
     }
 }
 
+// The filter list: "IMG", "*.*", then every kind the program takes, under a
+// description in the current language. Each string ends in NUL, the list in
+// one more.
+void MakeFilter(wchar_t* filter, size_t capacity) {
+    static const wchar_t kFirst[] = L"IMG\0*.IMG\0*.*\0*.*\0";
+    static const wchar_t kAll[] = L"*.img;*.ima;*.vfd;*.flp;*.zip;*.gz";
+    size_t used = sizeof(kFirst) / sizeof(wchar_t) - 1;
+    memcpy(filter, kFirst, used * sizeof(wchar_t));
+    const int described = MultiByteToWideChar(CP_ACP, 0, GetText(IDS_FILTER_ALL_IMAGES), -1, filter + used,
+                                              static_cast<int>(capacity - used - sizeof(kAll) / sizeof(wchar_t) - 1));
+    if (described <= 1) {
+        filter[used] = L'\0';
+        return;
+    }
+    used += described;
+    memcpy(filter + used, kAll, sizeof(kAll));
+    filter[used + sizeof(kAll) / sizeof(wchar_t)] = L'\0';
+}
+
 }  // namespace
 
 void BrowseForImage(HWND edit) {
-    g_browsePath[0] = '\0';
-    OPENFILENAMEA dialog = {};
+    g_browsePath[0] = L'\0';
+    wchar_t filter[160];
+    MakeFilter(filter, sizeof(filter) / sizeof(filter[0]));
+    OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = edit;
-    dialog.lpstrFilter = "IMG\0*.IMG\0*.*\0*.*\0";
+    dialog.lpstrFilter = filter;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = g_browsePath;
-    dialog.nMaxFile = sizeof(g_browsePath);
+    dialog.nMaxFile = kPathBufferSize;
     // The dialog must not leave the process's current directory on a stick
     // that may become the target.
     dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-    if (GetOpenFileNameA(&dialog))
-        SetWindowTextA(edit, g_browsePath);
+    if (GetOpenFileNameW(&dialog))
+        SetWindowTextW(edit, g_browsePath);
+}
+
+void ChooseExternalFile(const wchar_t* path) {
+    const HWND pane = g_chooser;
+    if (pane == nullptr)
+        return;
+    SetDlgItemTextW(pane, IDC_EXTERNAL_PATH, path);
+    CheckDlgButton(pane, IDC_USE_INTERNAL, BST_UNCHECKED);
+    CheckDlgButton(pane, IDC_USE_EXTERNAL, BST_CHECKED);
+    SetSourceMode(SourceExternal);
+    // The checks read the path now, not when the Welcome pane is next left.
+    OnHidden(pane);
+    const char* chosen = g_appState.load()->externalPath;
+    ConsolePrint("Image file chosen: %s\n", chosen != nullptr ? chosen : "");
 }
 
 INT_PTR CALLBACK ChooserPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_INITDIALOG:
+            g_chooser = pane;
+            MakePathEditUnicode(pane);
+            break;
         case WM_SHOWWINDOW:
             if (wParam)
                 OnShown(pane);

@@ -1,5 +1,6 @@
 # Files of the source subsystem.
 list(APPEND TDW_PORTABLE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/archive_image.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_names.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pe_overlay.cpp
@@ -12,6 +13,7 @@ list(APPEND TDW_TOOL_SOURCES ${CMAKE_CURRENT_LIST_DIR}/zip_writer.cpp)
 list(APPEND TDW_TOOL_SOURCES ${CMAKE_CURRENT_LIST_DIR}/sha256_nettle.cpp)
 list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/chooser_pane.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/external_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_io.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_digest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sha256_cng.cpp

@@ -9,6 +9,7 @@
 
 #include "shell/app_state.h"
 #include "shell/ui_thread.h"
+#include "source/external_file.h"
 #include "source/file_names.h"
 #include "text/console.h"
 
@@ -72,8 +73,7 @@ DigestState CompareVersion(HANDLE file, const HashJob& job) {
 // file cannot be read or hashed, Empty when it is no longer (or stopped
 // being, while it was read) the version asked for: that one is asked again.
 DigestState HashFile(HashJob* job) {
-    const HANDLE file = CreateFileA(job->path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    const HANDLE file = OpenPathForReading(job->path, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (file == INVALID_HANDLE_VALUE)
         return DigestState::Failed;
     const DigestState before = CompareVersion(file, *job);

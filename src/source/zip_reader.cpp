@@ -55,8 +55,10 @@ bool FindEndRecord(const uint8_t* data, size_t size, size_t* position) {
     return false;
 }
 
-// Reads the first central entry at `cd` and the local header it points to.
-ZipStatus ReadEntryHeaders(const uint8_t* data, size_t cdPosition, size_t cdEnd, size_t leadingBytes, ZipEntry* entry) {
+// The central entry at `cdPosition`: its fixed part and its variable fields
+// lie inside the directory. Sets `next` to where the following entry begins.
+ZipStatus ReadCentralHeader(const uint8_t* data, size_t cdPosition, size_t cdEnd, size_t leadingBytes,
+                            ZipEntry* entry, size_t* next) {
     if (!Fits(cdPosition, kCentralHeaderSize, cdEnd))
         return ZipStatus::BadCentralHeader;
     const uint8_t* c = data + cdPosition;
@@ -67,27 +69,28 @@ ZipStatus ReadEntryHeaders(const uint8_t* data, size_t cdPosition, size_t cdEnd,
     if (!Fits(cdPosition + kCentralHeaderSize, variableLength, cdEnd)) {
         return ZipStatus::BadCentralHeader;
     }
-
+    *next = cdPosition + kCentralHeaderSize + variableLength;
     entry->flags = Read16(c + 8);
     entry->method = Read16(c + 10);
     entry->crc32 = Read32(c + 16);
     entry->compressedSize = Read32(c + 20);
     entry->uncompressedSize = Read32(c + 24);
     entry->leadingBytes = leadingBytes;
-    std::string_view name(reinterpret_cast<const char*>(c + kCentralHeaderSize), nameLength);
+    entry->localOffset = Read32(c + 42);
+    entry->name = std::string_view(reinterpret_cast<const char*>(c + kCentralHeaderSize), nameLength);
+    return ZipStatus::Ok;
+}
 
+// Checks an entry read by ReadCentralHeader against the local header it
+// points to, which lies, with the entry's data, before the directory.
+ZipStatus ReadLocalHeader(const uint8_t* data, size_t cdPosition, ZipEntry* entry) {
     if (entry->flags & kEncryptionFlags)
         return ZipStatus::Encrypted;
     if (entry->method != kZipMethodDeflate && entry->method != kZipMethodStored) {
         return ZipStatus::UnsupportedMethod;
     }
-    ZipStatus nameStatus = CheckZipEntryName(name);
-    if (nameStatus != ZipStatus::Ok)
-        return nameStatus;
-    entry->name = name;
-
-    // The local header and the entry's data both lie before the central directory.
-    size_t localOffset = Read32(c + 42);
+    const size_t leadingBytes = entry->leadingBytes;
+    const size_t localOffset = entry->localOffset;
     if (localOffset > cdPosition - leadingBytes)
         return ZipStatus::LocalHeaderOutOfBounds;
     size_t local = leadingBytes + localOffset;
@@ -107,6 +110,7 @@ ZipStatus ReadEntryHeaders(const uint8_t* data, size_t cdPosition, size_t cdEnd,
         return ZipStatus::Encrypted;
     if (Read16(l + 8) != entry->method)
         return ZipStatus::BadLocalHeader;
+    const size_t nameLength = entry->name.size();
     if (localNameLength != nameLength || std::memcmp(l + kLocalHeaderSize, entry->name.data(), nameLength) != 0) {
         return ZipStatus::BadLocalHeader;
     }
@@ -115,6 +119,8 @@ ZipStatus ReadEntryHeaders(const uint8_t* data, size_t cdPosition, size_t cdEnd,
     if (!Fits(entry->dataOffset, entry->compressedSize, cdPosition)) {
         return ZipStatus::DataOutOfBounds;
     }
+    if (entry->method == kZipMethodStored && entry->compressedSize != entry->uncompressedSize)
+        return ZipStatus::StoredSizeMismatch;
     return ZipStatus::Ok;
 }
 
@@ -198,7 +204,7 @@ size_t FindZipArchiveEnd(const uint8_t* data, size_t end, size_t maxPadding) {
     return end;
 }
 
-ZipStatus ReadFirstZipEntry(const uint8_t* data, size_t size, uint32_t expectedSize, ZipEntry* entry) {
+ZipStatus ReadZipDirectory(const uint8_t* data, size_t size, ZipDirectory* directory) {
     size_t end = 0;
     if (data == nullptr || !FindEndRecord(data, size, &end))
         return ZipStatus::NoEndRecord;
@@ -223,16 +229,42 @@ ZipStatus ReadFirstZipEntry(const uint8_t* data, size_t size, uint32_t expectedS
     size_t cdPosition = end - cdSize;
     if (cdOffset > cdPosition)
         return ZipStatus::CentralDirectoryOutOfBounds;
-    size_t leadingBytes = cdPosition - cdOffset;
+    directory->position = cdPosition;
+    directory->end = end;
+    directory->leadingBytes = cdPosition - cdOffset;
+    directory->entries = entriesTotal;
+    return ZipStatus::Ok;
+}
 
-    ZipStatus status = ReadEntryHeaders(data, cdPosition, end, leadingBytes, entry);
+ZipStatus ReadZipEntryAt(const uint8_t* data, const ZipDirectory& directory, size_t* position, ZipEntry* entry) {
+    ZipStatus status = ReadCentralHeader(data, *position, directory.end, directory.leadingBytes, entry, position);
+    return status != ZipStatus::Ok ? status : ReadLocalHeader(data, directory.position, entry);
+}
+
+ZipStatus ReadFirstZipEntry(const uint8_t* data, size_t size, uint32_t expectedSize, ZipEntry* entry) {
+    ZipDirectory directory;
+    ZipStatus status = ReadZipDirectory(data, size, &directory);
+    if (status != ZipStatus::Ok)
+        return status;
+    size_t next = directory.position;
+    status = ReadCentralHeader(data, directory.position, directory.end, directory.leadingBytes, entry, &next);
+    if (status != ZipStatus::Ok)
+        return status;
+    // Only the attached archive's entry becomes a file: its name must suit one.
+    if (entry->flags & kEncryptionFlags)
+        return ZipStatus::Encrypted;
+    if (entry->method != kZipMethodDeflate && entry->method != kZipMethodStored)
+        return ZipStatus::UnsupportedMethod;
+    status = CheckZipEntryName(entry->name);
+    if (status != ZipStatus::Ok)
+        return status;
+    status = ReadLocalHeader(data, directory.position, entry);
+    if (status == ZipStatus::StoredSizeMismatch && entry->uncompressedSize != expectedSize)
+        return ZipStatus::WrongDeclaredSize;
     if (status != ZipStatus::Ok)
         return status;
     if (entry->uncompressedSize != expectedSize)
         return ZipStatus::WrongDeclaredSize;
-    if (entry->method == kZipMethodStored && entry->compressedSize != entry->uncompressedSize) {
-        return ZipStatus::StoredSizeMismatch;
-    }
     return ZipStatus::Ok;
 }
 

@@ -57,6 +57,7 @@ struct ZipEntry {
     uint32_t compressedSize = 0;
     uint32_t uncompressedSize = 0;
     size_t leadingBytes = 0;  // bytes before the archive's first local header
+    size_t localOffset = 0;   // of the local header, from the archive's first one
     size_t dataOffset = 0;    // position of the entry's data in the given bytes
 };
 
@@ -66,6 +67,26 @@ struct ZipEntry {
 // Fills `entry` and returns ZipStatus::Ok, or returns why the archive is
 // refused (then `entry` is left in an unspecified state).
 ZipStatus ReadFirstZipEntry(const uint8_t* data, size_t size, uint32_t expectedSize, ZipEntry* entry);
+
+// Where an archive's central directory lies in the given bytes.
+struct ZipDirectory {
+    size_t position = 0;  // of its first entry
+    size_t end = 0;       // where the end record begins
+    size_t leadingBytes = 0;
+    uint16_t entries = 0;
+};
+
+// Finds the end record and the central directory it describes; refuses a
+// spanned archive and one without entries.
+ZipStatus ReadZipDirectory(const uint8_t* data, size_t size, ZipDirectory* directory);
+
+// Reads the central entry at `*position` of `directory` and moves
+// `*position` on to the next one. Ok when the entry can be unpacked: not
+// encrypted, stored or deflated, its local header and data where they
+// should be. The name is not judged. BadCentralHeader means no entry
+// follows; after any other status `*position` has moved on and the entry's
+// sizes and name are filled.
+ZipStatus ReadZipEntryAt(const uint8_t* data, const ZipDirectory& directory, size_t* position, ZipEntry* entry);
 
 // Unpacks `entry` (from ReadFirstZipEntry on the same bytes) into `out`, which
 // must hold at least entry.uncompressedSize bytes; never writes more than

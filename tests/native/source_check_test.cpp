@@ -61,6 +61,13 @@ TEST(SourceCheckTest, ClassifiesTheFirstBytes)
                   : size < 1474560 ? SourceVerdict::Trimmed : SourceVerdict::Bootable) << size;
     const auto zip = Head(512, false, true);
     EXPECT_EQ(ClassifySourceFile(zip.data(), zip.size(), 100), SourceVerdict::ZipArchive);
+    // An archive's own header wins over a 0x55 0xAA its packed bytes happen to hold.
+    auto archive = Head(512, true, true);
+    for (const char* magic : {"PK\x03\x04", "PK\x05\x06", "\x1F\x8B\x08"}) {
+        memcpy(archive.data(), magic, 4);
+        EXPECT_EQ(ClassifySourceHead(archive.data(), archive.size()),
+                  magic[0] == 'P' ? SourceVerdict::ZipArchive : SourceVerdict::GzipArchive) << magic;
+    }
 }
 
 std::vector<unsigned char> MediaTypesAnswer(std::vector<uint32_t> types)

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "source/archive_image.h"
 #include "source/image_checks.h"
 #include "source/zip_reader.h"
 #include "source/zip_writer.h"
@@ -517,6 +518,124 @@ TEST(ZipReader, EveryStatusHasItsOwnLine) {
     lines.insert(line);
   }
   EXPECT_EQ(lines.size(), static_cast<size_t>(count));
+}
+
+// A published archive: entries of their own, each deflated, with whatever
+// flags and declared size a row gives them.
+struct Member {
+  std::string name;
+  Bytes content;
+  uint16_t flags = 0;
+  std::optional<uint32_t> declaredSize;
+};
+Member M(std::string name, Bytes content, uint16_t flags = 0, std::optional<uint32_t> declared = std::nullopt) {
+  return Member{std::move(name), std::move(content), flags, declared};
+}
+
+Bytes BuildZip(const std::vector<Member>& members) {
+  Bytes out, directory;
+  for (const Member& m : members) {
+    const Bytes packed = DeflateRaw(m.content);
+    const uint32_t offset = static_cast<uint32_t>(out.size());
+    for (Bytes* b : {&out, &directory}) {
+      const bool central = b == &directory;
+      Put32(b, central ? 0x02014B50 : 0x04034B50);
+      if (central) Put16(b, 20);
+      for (uint32_t v : {20u, uint32_t(m.flags), 8u, 0u, 0u}) Put16(b, v);
+      Put32(b, Crc(m.content));
+      Put32(b, static_cast<uint32_t>(packed.size()));
+      Put32(b, m.declaredSize.value_or(static_cast<uint32_t>(m.content.size())));
+      Put16(b, static_cast<uint32_t>(m.name.size()));
+      Put16(b, 0);
+      if (central) {
+        for (int i = 0; i < 3; ++i) Put16(b, 0);
+        Put32(b, 0);
+        Put32(b, offset);
+      }
+      PutText(b, m.name);
+      if (!central) b->insert(b->end(), packed.begin(), packed.end());
+    }
+  }
+  const uint32_t cdOffset = static_cast<uint32_t>(out.size());
+  out.insert(out.end(), directory.begin(), directory.end());
+  Put32(&out, 0x06054B50);
+  Put32(&out, 0);
+  Put16(&out, static_cast<uint32_t>(members.size()));
+  Put16(&out, static_cast<uint32_t>(members.size()));
+  Put32(&out, static_cast<uint32_t>(directory.size()));
+  Put32(&out, cdOffset);
+  Put16(&out, 0);
+  return out;
+}
+
+Bytes Gzip(const Bytes& content, const char* name) {
+  z_stream s{};
+  EXPECT_EQ(deflateInit2(&s, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  gz_header header{};
+  header.name = reinterpret_cast<Bytef*>(const_cast<char*>(name));
+  EXPECT_EQ(deflateSetHeader(&s, &header), Z_OK);
+  Bytes out(deflateBound(&s, content.size()) + 64);
+  s.next_in = const_cast<Bytef*>(content.data());
+  s.avail_in = static_cast<uInt>(content.size());
+  s.next_out = out.data();
+  s.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&s, Z_FINISH), Z_STREAM_END);
+  out.resize(s.total_out);
+  deflateEnd(&s);
+  return out;
+}
+
+// Published archives: the one image is found whatever else they hold, and
+// every other case is refused before more than an image's worth is inflated.
+TEST(ArchiveImage, FindsTheOneImageOrSaysWhyNot) {
+  const Bytes image = MakeContent(kSmallSize), readme(3000, 'r');
+  Bytes bomb = MakeContent(512);
+  bomb.resize(16u << 20);  // a boot sector, then 16 MiB of zeros, declared as an image
+  Bytes noBoot = image;
+  noBoot[511] = 0;
+  const Bytes gz = Gzip(image, "OTHER.IMG");
+  struct Case {
+    const char* what;
+    ArchiveKind kind;
+    Bytes archive;
+    ArchiveVerdict expected;
+    std::string name;
+  } cases[] = {
+      {"beside a README, in a folder", ArchiveKind::Zip,
+       BuildZip({M("README.TXT", readme), M("disk/OTHER.IMG", image), M("LICENCE", readme)}), ArchiveVerdict::Ok,
+       "OTHER.IMG"},
+      {"three images", ArchiveKind::Zip,
+       BuildZip({M("DISK1.IMG", image), M("README", readme), M("DISK2.IMG", image), M("DISK3.IMG", MakeContent(512))}),
+       ArchiveVerdict::SeveralImages, "DISK1.IMG, DISK2.IMG, DISK3.IMG"},
+      {"no image", ArchiveKind::Zip, BuildZip({M("README.TXT", readme), M("DATA.BIN", noBoot)}),
+       ArchiveVerdict::NoImage, ""},
+      {"a larger entry is no image", ArchiveKind::Zip,
+       BuildZip({M("BIG.IMG", MakeContent(kFloppyImageSize + 512))}), ArchiveVerdict::NoImage, ""},
+      {"bomb", ArchiveKind::Zip, BuildZip({M("BOMB.IMG", bomb, 0, uint32_t(kFloppyImageSize))}),
+       ArchiveVerdict::Damaged, ""},
+      {"encrypted image", ArchiveKind::Zip, BuildZip({M("README", readme), M("OTHER.IMG", image, 1)}),
+       ArchiveVerdict::Encrypted, ""},
+      {"gzip", ArchiveKind::Gzip, gz, ArchiveVerdict::Ok, "OTHER.IMG"},
+      {"gzip truncated", ArchiveKind::Gzip, Bytes(gz.begin(), gz.end() - 9), ArchiveVerdict::Damaged, ""},
+      {"gzip, then another file", ArchiveKind::Gzip, [&] { Bytes b = gz; b.insert(b.end(), gz.begin(), gz.end()); return b; }(),
+       ArchiveVerdict::Damaged, ""},
+      {"gzip too long", ArchiveKind::Gzip, Gzip(MakeContent(kFloppyImageSize + 1), "X.IMG"),
+       ArchiveVerdict::NoImage, ""},
+      {"gzip bomb", ArchiveKind::Gzip, Gzip(bomb, "BOMB.IMG"), ArchiveVerdict::NoImage, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes out(kFloppyImageSize, 0xEE);
+    const ArchiveImage found = UnpackArchiveImage(c.kind, c.archive.data(), c.archive.size(), out.data(), out.size());
+    EXPECT_EQ(found.verdict, c.expected) << DescribeArchiveVerdict(found.verdict);
+    if (found.verdict == ArchiveVerdict::Ok || found.verdict == ArchiveVerdict::SeveralImages) {
+      EXPECT_EQ(std::string(found.name), c.name);
+    }
+    if (found.verdict != ArchiveVerdict::Ok) continue;
+    ASSERT_EQ(found.size, image.size());
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), out.begin()));
+    EXPECT_EQ(out[image.size()], 0xEE);  // nothing past the image
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "window_verbs.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 #include <dbt.h>
 #include <winioctl.h>
 
@@ -571,6 +572,53 @@ int CmdRaiseWatch(Context& context) {
     return kOk;
 }
 
+// command <pane> <id>: the button's WM_COMMAND posted whatever its state, as a
+// press queued before it was disabled, or another program, may send it.
+int CmdCommand(Context& context) {
+    if (int rc = RequireArgs(context, 4, "command <pane> <id>"))
+        return rc;
+    int code = kFailed;
+    const HWND control = FindControl(context, 2, &code);
+    if (control == nullptr)
+        return code;
+    const WPARAM command = MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED);
+    return PostMessageA(GetParent(control), WM_COMMAND, command, (LPARAM)control) && Send(context.main, WM_NULL, 0, 0)
+               ? kOk
+               : Fail(kFailed, "the command was not delivered");
+}
+
+// drop <path>...: the files (UTF-8 paths) dropped on the window. Wine does not
+// carry an HDROP between processes: the DROPFILES block is made in the
+// wizard's own memory.
+int CmdDrop(Context& context) {
+    if (int rc = RequireArgs(context, 3, "drop <path>..."))
+        return rc;
+    std::vector<wchar_t> block(sizeof(DROPFILES) / sizeof(wchar_t), 0);
+    for (int i = 2; i < context.argc; ++i) {
+        wchar_t path[1024];
+        if (MultiByteToWideChar(CP_UTF8, 0, context.argv[i], -1, path, 1024) <= 0)
+            return Fail(kUsage, "not a path: %s", context.argv[i]);
+        block.insert(block.end(), path, path + wcslen(path) + 1);
+    }
+    block.push_back(L'\0');
+    DROPFILES* files = reinterpret_cast<DROPFILES*>(block.data());
+    files->pFiles = sizeof(DROPFILES);
+    files->fWide = TRUE;
+    DWORD process = 0;
+    GetWindowThreadProcessId(context.main, &process);
+    const HANDLE wizard = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, process);
+    const SIZE_T size = block.size() * sizeof(wchar_t);
+    void* remote = wizard ? VirtualAllocEx(wizard, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE) : nullptr;
+    const bool written = remote != nullptr && WriteProcessMemory(wizard, remote, block.data(), size, nullptr);
+    if (wizard)
+        CloseHandle(wizard);
+    if (!written)
+        return Fail(kFailed, "cannot place the drop in the wizard's memory");
+    return PostMessageW(context.main, WM_DROPFILES, (WPARAM)remote, 0) && Send(context.main, WM_NULL, 0, 0)
+               ? kOk
+               : Fail(kFailed, "the drop was not delivered");
+}
+
 // Paints every window of the wizard now, so that a screenshot shows the state.
 int CmdRedraw(Context& context) {
     RedrawWindow(context.main, nullptr, nullptr,
@@ -732,6 +780,8 @@ const Command kCommands[] = {
      "mount <letter> <unix folder> <unix device file>  add a removable drive (mount manager)"},
     {"unmount", CmdUnmount, false, "unmount <letter>     remove a drive (mount manager)"},
     {"ping", CmdPing, true, "ping                 milliseconds the window takes to answer WM_NULL"},
+    {"command", CmdCommand, true, "command <pane> <id>  post a button's WM_COMMAND, enabled or not"},
+    {"drop", CmdDrop, true, "drop <path>...       drop files (UTF-8 paths) on the window"},
     {"redraw", CmdRedraw, true, "redraw               repaint the whole window now"},
     {"dump", CmdDump, true, "dump                 every child window: id, class, state, text"},
     {"drives", CmdDrives, false, "drives               each drive root and its type"},

@@ -274,14 +274,15 @@ tdw_skip_part() {
 # ---- the program ------------------------------------------------------------
 
 # tdw_start_app [VAR=value ...]: starts the wizard with extra environment
-# (English unless LC_ALL is given), console output to the test's console log.
+# (English unless LC_ALL is given), console output to the test's console log;
+# TDW_APP_ARGUMENT, when set, is the program's one argument.
 tdw_start_app() {
   TDW_APP_ARGS=("$@")
   tdw_kill_app
   [ -f "$TDW_DRIVE_IMG" ] || tdw_drive_reset
   # Wine's own error lines go to the console log too: they explain a start that fails.
   env WINEDEBUG="${TDW_APP_WINEDEBUG:--all,err+all}" LC_ALL=en_US.UTF-8 "$@" \
-    wine "$TDW_EXE" </dev/null >"$TDW_CONSOLE_LOG" 2>&1 &
+    wine "$TDW_EXE" ${TDW_APP_ARGUMENT:+"$TDW_APP_ARGUMENT"} </dev/null >"$TDW_CONSOLE_LOG" 2>&1 &
   TDW_APP_PID=$!
   echo "$TDW_APP_PID" >"$TDW_WINE_DIR/$TDW_TEST.app.pid"
   tdw_log "started $(basename "$TDW_EXE") (pid $TDW_APP_PID) $*"

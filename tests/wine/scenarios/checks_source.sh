@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Install pane's findings for each kind of source (the internal image, a
 # bootable file, a missing file, no path, a boot sector trimmed of the rest of
-# its image, a file that is no boot image, a ZIP archive) in English and in
+# its image, a file that is no boot image, ZIP and gzip archives) in English and in
 # Dutch, with drive E: as the target: an image that can be written comes with
-# its SHA-256 (a trimmed one with the zeros that follow it); Start is enabled
+# its SHA-256 (a trimmed one with the zeros that follow it), an archive's
+# with the image's name and digest or why it holds none to write; Start is enabled
 # exactly when the source line is no error; the erase warning never disables it.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
@@ -13,7 +14,7 @@ files=$TDW_WINE_DIR/files/checks_source
 mkdir -p "$files"
 rm -f "$files"/*
 python3 - "$files" <<'PY' || tdw_fail "cannot make the source files"
-import sys, zipfile
+import gzip, sys, zipfile
 folder = sys.argv[1]
 boot = bytearray(512)
 boot[510:512] = b"\x55\xaa"
@@ -21,7 +22,13 @@ open(folder + "/boot.img", "wb").write(bytes(boot) + bytes(1474560 - 512))
 open(folder + "/short.img", "wb").write(boot)
 open(folder + "/text.img", "wb").write(b"not a boot sector\n" * 40)
 with zipfile.ZipFile(folder + "/image.zip", "w", zipfile.ZIP_DEFLATED) as zf:
-    zf.writestr("T64DEMO1.IMG", bytes(boot) * 4)
+    zf.writestr("README.TXT", b"Read me first.\n" * 100)
+    zf.writestr("disk/T64DEMO1.IMG", bytes(boot) * 4)
+open(folder + "/T64DEMO1.IMG", "wb").write(bytes(boot) * 4)
+with zipfile.ZipFile(folder + "/two.zip", "w", zipfile.ZIP_DEFLATED) as zf:
+    zf.writestr("DISK1.IMG", bytes(boot))
+    zf.writestr("DISK2.IMG", bytes(boot) * 2)
+open(folder + "/T64DEMO1.IMG.gz", "wb").write(gzip.compress(bytes(boot) * 4))
 PY
 win=$(tdw_win_path "$files")
 
@@ -31,14 +38,16 @@ declare -A text=(
   [en.found]='Sourcefile: %s'
   [en.missing]='Sourcefile %s not found. Please supply a valid filename in the "Welcome" pane.'
   [en.notboot]="%s doesn't contain a bootable disketteimage."
-  [en.zip]='[%s] support for ZIP files is missing in this version.'
+  [en.zip]='Install from %s (T64DEMO1.IMG inside)'
+  [en.two]='%s holds 2 images: DISK1.IMG, DISK2.IMG. Unpack the one you want and choose it.'
   [en.write]='Write to: %s'
   [en.erase]='WARNING: all files on drive %s will be erased.'
   [nl.internal]='Installatie vanuit intern bestand (%s)'
   [nl.found]='Bronbestand: %s'
   [nl.missing]='Bronbestand %s niet gevonden. Geef een geldige bestandsnaam op in het menuonderdeel "Welkom"'
   [nl.notboot]='%s bevat geen opstartbaar diskettebeeld.'
-  [nl.zip]='[%s] Ondersteuning voor ZIP bestanden is nog niet uitgewerkt in deze versie van de software.'
+  [nl.zip]='Installeren vanaf %s (T64DEMO1.IMG erin)'
+  [nl.two]='%s bevat 2 diskettebeelden: DISK1.IMG, DISK2.IMG. Pak het gewenste diskettebeeld uit en kies dat.'
   [nl.write]='Schrijven naar: %s'
   [nl.erase]='WAARSCHUWING: Alle bestanden op %s zullen gewist worden.'
 )
@@ -54,6 +63,10 @@ after[en.short]=$(printf 'Ok\tshort.img is 512 bytes; the last 1,474,048 bytes o
   "$(tdw_sha_line short.img "$files/short.img")")
 after[nl.short]=$(printf 'Ok\tshort.img is 512 bytes groot; de laatste 1.474.048 bytes van de diskette worden met nullen gevuld.\n%s' \
   "$(tdw_sha_line short.img "$files/short.img" nl)")
+after[en.zip]=$(printf 'Ok\tT64DEMO1.IMG is 2,048 bytes; the last 1,472,512 bytes of the diskette are written as zeros.\n%s' \
+  "$(tdw_sha_line T64DEMO1.IMG "$files/T64DEMO1.IMG")")
+after[nl.zip]=$(printf 'Ok\tT64DEMO1.IMG is 2.048 bytes groot; de laatste 1.472.512 bytes van de diskette worden met nullen gevuld.\n%s' \
+  "$(tdw_sha_line T64DEMO1.IMG "$files/T64DEMO1.IMG" nl)")
 
 # source (internal, or the edit's text), kind, text, argument of the source
 # line, the key of the lines that follow it
@@ -64,7 +77,9 @@ cases=(
   "|Error|missing|"
   "$win\\short.img|Ok|found|$win\\short.img|short"
   "$win\\text.img|Error|notboot|$win\\text.img"
-  "$win\\image.zip|Error|zip|$win\\image.zip"
+  "$win\\image.zip|Ok|zip|image.zip|zip"
+  "$win\\T64DEMO1.IMG.gz|Ok|zip|T64DEMO1.IMG.gz|zip"
+  "$win\\two.zip|Error|two|two.zip"
 )
 
 tdw_start_app
