@@ -6,6 +6,7 @@
 
 #include "install/checks.h"
 #include "install/chosen_target.h"
+#include "install/fixed_disk_ask.h"
 #include "keep/drive_copies.h"
 #include "status/status_copy.h"
 #include "status/status_focus.h"
@@ -142,7 +143,7 @@ void OnPutBack(HWND pane) {
 void OnStart(HWND pane) {
     ConsolePrint("Fly :)\n");
     // A second press while a write is being started or runs starts nothing.
-    if (StartWriter(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
+    if (UserConfirmsFixedDisk(pane) && StartWriter(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
         UpdateInstallControls();
 }
 

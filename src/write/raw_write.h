@@ -62,6 +62,9 @@ struct RawWriteResult {
     WriteResult write;       // the chunk loop's own result
     uint64_t readBackStop;   // first byte that differed or could not be read; kWriteImageSize when all matched
     bool throughDisk;        // written through \\.\PhysicalDriveN
+    bool wroteAny;           // a write reached the device: part of the image may be on it
+    uint64_t mediumLength;   // TooSmall: the medium's length in bytes (0: only its type is known)
+    uint32_t mediaType;      // TooSmall: the medium's MediaType
 };
 
 RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request);
