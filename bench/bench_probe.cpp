@@ -81,10 +81,12 @@ int ProcStat(const char* exeName) {
     DWORD handles = 0;
     GetProcessHandleCount(process, &handles);
     GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory));
+    const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
+    const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
     // Wine answers 0 for some of these; 0 then means "not known", not "none".
-    printf("handles %lu private %zu pagefile %zu working-set %zu peak-working-set %zu\n", handles,
+    printf("handles %lu private %zu pagefile %zu working-set %zu peak-working-set %zu gdi %lu user %lu\n", handles,
            static_cast<size_t>(memory.PrivateUsage), static_cast<size_t>(memory.PagefileUsage),
-           static_cast<size_t>(memory.WorkingSetSize), static_cast<size_t>(memory.PeakWorkingSetSize));
+           static_cast<size_t>(memory.WorkingSetSize), static_cast<size_t>(memory.PeakWorkingSetSize), gdi, user);
     CloseHandle(process);
     return 0;
 }

@@ -223,9 +223,13 @@ void Note(void*, const char* line) {
 bool UnderWow64(void*) {
     return RunsUnderWow64();
 }
+bool NativeArm64(void*) {
+    return NativeMachineIsArm64();
+}
 
-const DeviceTree kWindowsTree = {FindStorage, Parent,   FirstChild,  NextSibling, Describe, Locate, ChangeState,
-                                 IsRunning,   HoldExit, ReleaseExit, Pause,       Note,     nullptr, UnderWow64};
+const DeviceTree kWindowsTree = {FindStorage, Parent,   FirstChild,  NextSibling, Describe, Locate,     ChangeState,
+                                 IsRunning,   HoldExit, ReleaseExit, Pause,       Note,     nullptr,    UnderWow64,
+                                 NativeArm64};
 
 // Handlers run last-registered first, so this one answers before the
 // writer's, which keeps the process for a Ctrl+C during a write. An event that

@@ -146,13 +146,24 @@ void NoteCompanions(const DeviceTree& tree, const UsbAncestor& usb, UsbRestartPl
     }
 }
 
-bool WaitUntilRunning(const DeviceTree& tree, DeviceNode node) {
+// Whether the device `instanceId` names runs now; `node` follows it. A
+// restart may give the device a new node, and the old one then answers for
+// no device: only the instance id still names it.
+bool RunsNow(const DeviceTree& tree, const char* instanceId, DeviceNode* node) {
+    DeviceNode found = 0;
+    if (!tree.locate(tree.context, instanceId, &found))
+        return false;  // between its stop and its start
+    *node = found;
+    return tree.isRunning(tree.context, found);
+}
+
+bool WaitUntilRunning(const DeviceTree& tree, const char* instanceId, DeviceNode* node) {
     for (unsigned poll = 0; poll < kRunningPolls; ++poll) {
-        if (tree.isRunning(tree.context, node))
+        if (RunsNow(tree, instanceId, node))
             return true;
         tree.pause(tree.context, kRunningPollMs);
     }
-    return tree.isRunning(tree.context, node);
+    return RunsNow(tree, instanceId, node);
 }
 
 // What a state change came to: made, vetoed (Windows put the stop off and
@@ -192,7 +203,7 @@ UsbRestartOutcome RestartHeldDevice(const DeviceTree& tree, DeviceNode node, con
         // the device's status says while Windows waits for its restart.
         if (change == Change::Vetoed)
             return UsbRestartOutcome::NotRestarted;
-        const bool running = WaitUntilRunning(tree, node);
+        const bool running = WaitUntilRunning(tree, instanceId, &node);
         // A stop that Windows put off stays put off: whatever holds the device
         // open will not let go within a second. A device slow to start is not
         // restarted twice; one that stays down, or a refused change, is tried
@@ -264,9 +275,15 @@ UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tr
     // Windows refuses the 32-bit program on 64-bit Windows any device
     // change; asking would only fail three times.
     if (tree.underWow64(tree.context)) {
-        Note(tree, "This 32-bit program runs on 64-bit Windows, which lets only 64-bit programs restart devices: "
-                   "%s is not restarted (TalvixDiskWriter.exe does it).\n",
-             plan.instanceId);
+        // ARM64 Windows 10 runs no x64 program: the 64-bit one is not named there.
+        if (tree.nativeArm64 != nullptr && tree.nativeArm64(tree.context))
+            Note(tree, "This 32-bit program runs on ARM64 Windows, which lets it restart no device: "
+                       "%s is not restarted.\n",
+                 plan.instanceId);
+        else
+            Note(tree, "This 32-bit program runs on 64-bit Windows, which lets only 64-bit programs restart devices: "
+                       "%s is not restarted (TalvixDiskWriter.exe does it).\n",
+                 plan.instanceId);
         return UsbRestartOutcome::NotRestarted;
     }
     DeviceNode node = 0;

@@ -78,6 +78,9 @@ struct DeviceTree {
     // A 32-bit program on 64-bit Windows: the class installer refuses every
     // state change (ERROR_IN_WOW64), so none is asked for.
     bool (*underWow64)(void* context);
+    // Windows runs on ARM64, where the 64-bit program may not run either;
+    // null: it does not.
+    bool (*nativeArm64)(void* context);
 };
 
 // The console lines of one plan: the devices named, a card reader's slots.
@@ -118,7 +121,8 @@ UsbRestartPlan PlanUsbRestart(char letter, const VolumeAnswer& target, const Vol
                               const DeviceTree& tree);
 
 // Notes the plan's lines, restarts the planned device with DICS_PROPCHANGE
-// and waits until it runs again. A device that stays down, or a change the
+// and waits until it runs again, finding it by its instance id at every look:
+// the restart may give it a new device node. A device that stays down, or a change the
 // class installer refused, is tried again (up to kRestartAttempts); a stop
 // that Windows vetoed (a program holds the device) ends the restart at once.
 UsbRestartOutcome RunUsbRestart(const UsbRestartPlan& plan, const DeviceTree& tree);

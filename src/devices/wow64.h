@@ -8,6 +8,12 @@
 inline bool RunsUnderWow64() {
     return false;
 }
+inline bool NativeMachineIsArm64() {
+    return false;
+}
 #else
 bool RunsUnderWow64();
+// True for the 32-bit program on ARM64 Windows, where the 64-bit program
+// (x64) runs only emulated, and not at all on Windows 10.
+bool NativeMachineIsArm64();
 #endif

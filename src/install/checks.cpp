@@ -8,6 +8,7 @@
 #include "devices/wow64.h"
 #include "install/chosen_target.h"
 #include "install/external_source.h"
+#include "install/disk_words.h"
 #include "keep/drive_copies.h"
 #include "keep/kept_files_win32.h"
 #include "install/source_check.h"
@@ -176,12 +177,20 @@ void CheckTarget(const DriveRoot& root) {
         AddStatusLine(MessageKind::Error, IDS_NOT_REMOVABLE_DISK, drive.text);
         return;
     }
+    // A medium whose size is known to be short of the image's would take
+    // its start and fail past its own end.
+    if (CheckMediumFit(now.mediumLength, now.mediaType) != MediumFit::Fits) {
+        AddStatusEntry(MessageKind::Error, MediumTooSmallText(drive.text, now.mediumLength, now.mediaType));
+        return;
+    }
     AddStatusLine(MessageKind::Ok, IDS_WRITE_TO, destination);
     if (Is35InchFloppy(destination))
         AddStatusLine(MessageKind::Ok, IDS_DISKETTE_DRIVE, nullptr);
     // The disk is written from its first byte: every letter on it goes.
     if (IsFixedStick(now)) {
-        AddStatusLine(MessageKind::Warning, IDS_FIXED_DISK_WARNING, drive.text);
+        char letters[26 * 6 + 40];
+        JoinDriveLetters(now.lettersOnDisk, letters, sizeof(letters));
+        AddStatusLine(MessageKind::Warning, IDS_FIXED_DISK_WARNING, letters);
     } else if (strlen(now.lettersOnDisk) > 1) {
         char letters[26 * 4 + 1];
         ListLetters(now.lettersOnDisk, letters, sizeof(letters));
@@ -190,8 +199,10 @@ void CheckTarget(const DriveRoot& root) {
         AddStatusLine(MessageKind::Warning, IDS_ERASE_WARNING, drive.text);
     }
     // Windows lets only 64-bit programs restart devices: said before Start.
+    // ARM64 Windows 10 cannot run the 64-bit program: it is not named there.
     if (RunsUnderWow64())
-        AddStatusLine(MessageKind::Warning, IDS_WOW64_NO_RESTART, drive.text);
+        AddStatusLine(MessageKind::Warning, NativeMachineIsArm64() ? IDS_WOW64_ARM_NO_RESTART : IDS_WOW64_NO_RESTART,
+                      drive.text);
 }
 
 // A write to the medium in the drive that began and never reached its

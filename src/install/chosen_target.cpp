@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
-#include <new>
+#include <type_traits>
 
 #include "keep/drive_copies.h"
 #include "write/storage_win32.h"
@@ -25,6 +25,21 @@ TargetChoice g_choice;
 std::atomic<uint32_t> g_lastSurvey{0};
 DriveIdentities* g_survey;  // UI thread only; owned
 
+// A survey is some 70 KiB, made by every rebuild of the drive list and freed
+// on the UI thread: pages of its own keep it from leaving holes in the heap
+// that small blocks fill before the next one comes. Zero-filled, as Windows
+// hands out pages.
+static_assert(std::is_trivial<DriveIdentities>::value, "a survey is whole in zeroed pages");
+DriveIdentities* NewSurvey() {
+    return static_cast<DriveIdentities*>(
+        VirtualAlloc(nullptr, sizeof(DriveIdentities), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+}
+
+void FreeSurvey(DriveIdentities* survey) {
+    if (survey != nullptr)
+        VirtualFree(survey, 0, MEM_RELEASE);
+}
+
 }  // namespace
 
 TargetIdentity IdentifyDrive(char letter) {
@@ -32,7 +47,7 @@ TargetIdentity IdentifyDrive(char letter) {
 }
 
 DriveIdentities* IdentifyDrives(const char* letters) {
-    auto* survey = new (std::nothrow) DriveIdentities{};
+    DriveIdentities* survey = NewSurvey();
     if (survey == nullptr)
         return nullptr;
     // Numbered before any drive is asked: a write recorded after this number
@@ -47,12 +62,12 @@ DriveIdentities* IdentifyDrives(const char* letters) {
 }
 
 void TakeDriveIdentities(DriveIdentities* survey) {
-    delete g_survey;
+    FreeSurvey(g_survey);
     g_survey = survey;
 }
 
 void ReleaseDriveIdentities(DriveIdentities* survey) {
-    delete survey;
+    FreeSurvey(survey);
 }
 
 void ChooseTarget(char letter) {

@@ -12,4 +12,7 @@ list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/chosen_target.cpp
   ${CMAKE_CURRENT_LIST_DIR}/writer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/keep_questions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/disk_words.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/failure_line.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/fixed_disk_ask.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reboot_pane.cpp)

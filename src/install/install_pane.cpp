@@ -6,6 +6,7 @@
 
 #include "install/checks.h"
 #include "install/chosen_target.h"
+#include "install/fixed_disk_ask.h"
 #include "keep/drive_copies.h"
 #include "status/status_copy.h"
 #include "status/status_keys.h"
@@ -161,7 +162,8 @@ void OnPutBack(HWND pane) {
 void OnStart(HWND pane) {
     ConsolePrint("Fly :)\n");
     // A second press while a write is being started or runs starts nothing.
-    if (MayWrite(HaveChecksPassed() != 0, "Start") && StartWriter(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
+    if (MayWrite(HaveChecksPassed() != 0, "Start") && UserConfirmsFixedDisk(pane) &&
+        StartWriter(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
         UpdateInstallControls();
 }
 

@@ -16,6 +16,7 @@
 #include "install/checks.h"
 #include "install/keep_questions.h"
 #include "install/external_source.h"
+#include "install/failure_line.h"
 #include "keep/drive_copies.h"
 #include "status/status_focus.h"
 #include "status/status_keys.h"
@@ -24,7 +25,6 @@
 #include "write/raw_write.h"
 #include "install/reboot_pane.h"
 #include "write/storage_win32.h"
-#include "write/write_errors.h"
 #include "write/write_loop.h"
 #include "resource.h"
 #include "shell/app_state.h"
@@ -83,16 +83,6 @@ bool LoadExternalImage(AppState* state, const char* path) {
 
 void ReportProgress(void* context, uint32_t position, uint32_t total) {
     static_cast<const WriteJob*>(context)->callback(position, total);
-}
-
-// `drive` names the drive as texts do: "E:".
-void LogFailure(RawWriteOutcome outcome, const char* drive) {
-    const FailureText text = FailureTextOf(outcome);
-    if (text.id == 0)
-        return;
-    if (text.argument == FailureArgument::OwnNumber)
-        return LogProgressNumber(MessageKind::Error, text.id, text.id);
-    LogProgress(MessageKind::Error, text.id, text.argument == FailureArgument::Drive ? drive : nullptr);
 }
 
 // True when `path` ("X:\...") lies on one of the drive `letters`.
@@ -164,7 +154,7 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source, KeepBeforeWr
     if (result.outcome != RawWriteOutcome::Written) {
         if (result.error != 0)
             ConsolePrint("Writing to drive %c: ended with error %u.\n", root[0], result.error);
-        LogFailure(result.outcome, drive.text);
+        LogWriteFailure(result, drive.text);
         return false;
     }
     // Windows may read the old partitions from it once the drive comes back.

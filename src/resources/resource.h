@@ -182,3 +182,21 @@
 #define IDS_DROP_ONE_FILE 3078
 #define IDS_ARCHIVE_READING 3079
 #define IDS_FILTER_ALL_IMAGES 9935
+// A medium too small for the image, the disk that calls itself fixed, and
+// failures of the write told with Windows' own number and words
+#define IDS_DISKETTE_720 3060
+#define IDS_MEDIUM_TOO_SMALL 3061
+#define IDS_WOW64_ARM_NO_RESTART 3062
+#define IDS_FIXED_DISK_ASK_ONE 3063
+#define IDS_FIXED_DISK_ASK 3064
+#define IDS_LETTERS_AND 3065
+#define IDS_WINDOWS_ERROR 4070
+#define IDS_NOTHING_WRITTEN 4071
+#define IDS_PART_WRITTEN 4072
+#define IDS_USB_TIMEOUT 4073
+#define IDS_MEDIUM_SMALLER 4074
+#define IDS_UNFORMATTED 4075
+#define IDS_INVALID_REQUEST 4076
+#define IDS_NOT_KEPT_UNLOCKED 4077
+#define IDS_DRIVE_GONE_BEFORE 4078
+#define IDS_WINDOWS_ERROR_NUMBER 4079

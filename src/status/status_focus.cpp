@@ -97,22 +97,39 @@ void AnnounceWriteOutcome() {
     free(outcome);
 }
 
+namespace {
+
+// Whether item `index` is a Warning or Error line said for the first time:
+// the same warning of every earlier write, replayed, is said once.
+bool IsFirstSaying(LRESULT index) {
+    const StatusEntry* entry = StatusItemEntry(index);
+    if (entry == nullptr || entry->continued || entry->kind == MessageKind::Ok)
+        return false;
+    for (LRESULT i = 0; i < index; ++i) {
+        const StatusEntry* earlier = StatusItemEntry(i);
+        if (earlier != nullptr && !earlier->continued && earlier->kind == entry->kind &&
+            strcmp(earlier->text, entry->text) == 0)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 char* StatusWarningsAndErrors() {
     const HWND list = StatusListWindow();
     const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
     size_t size = 1;
-    for (LRESULT i = 0; i < count; ++i) {
-        const StatusEntry* entry = StatusItemEntry(i);
-        if (entry != nullptr && !entry->continued && entry->kind != MessageKind::Ok)
-            size += strlen(entry->text) + 1;
-    }
+    for (LRESULT i = 0; i < count; ++i)
+        if (IsFirstSaying(i))
+            size += strlen(StatusItemEntry(i)->text) + 1;
     char* text = static_cast<char*>(malloc(size));
     if (text == nullptr)
         return nullptr;
     size_t used = 0;
     for (LRESULT i = 0; i < count; ++i) {
         const StatusEntry* entry = StatusItemEntry(i);
-        if (entry == nullptr || entry->continued || entry->kind == MessageKind::Ok)
+        if (!IsFirstSaying(i))
             continue;
         if (used > 0)
             text[used++] = ' ';

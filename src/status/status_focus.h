@@ -19,8 +19,8 @@ void FocusLastStatusLine();
 // selected in any case. Run after the write's last check run.
 void AnnounceWriteOutcome();
 
-// The Warning and Error lines' texts, one after the other; malloc'ed, null
-// when memory runs out.
+// The Warning and Error lines' texts, one after the other, each said once
+// however often it is replayed; malloc'ed, null when memory runs out.
 char* StatusWarningsAndErrors();
 
 // After the list was filled anew: while it has the focus, its last line is

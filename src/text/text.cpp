@@ -20,12 +20,25 @@ struct ThreadTextBuffers {
     char* result;
 };
 
+// The two buffers are pages of their own, not heap blocks: every writer and
+// drive-list thread makes and frees them, and two 64 KiB holes that the
+// heap's small blocks fill meanwhile would make the heap grow with every
+// thread, the more so the busier the machine.
+char* NewTextBuffer() {
+    return static_cast<char*>(VirtualAlloc(nullptr, kTextBufferSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+}
+
+void FreeTextBuffer(char* buffer) {
+    if (buffer != nullptr)
+        VirtualFree(buffer, 0, MEM_RELEASE);
+}
+
 void WINAPI FreeThreadBuffers(void* data) {
     auto* buffers = static_cast<ThreadTextBuffers*>(data);
     if (buffers == nullptr)
         return;
-    free(buffers->format);
-    free(buffers->result);
+    FreeTextBuffer(buffers->format);
+    FreeTextBuffer(buffers->result);
     free(buffers);
 }
 
@@ -88,9 +101,9 @@ ThreadTextBuffers* EnsureBuffers() {
     if (buffers == nullptr)
         return nullptr;
     if (buffers->format == nullptr)
-        buffers->format = static_cast<char*>(malloc(kTextBufferSize));
+        buffers->format = NewTextBuffer();
     if (buffers->result == nullptr)
-        buffers->result = static_cast<char*>(malloc(kTextBufferSize));
+        buffers->result = NewTextBuffer();
     return buffers->format != nullptr && buffers->result != nullptr ? buffers : nullptr;
 }
 

@@ -16,6 +16,17 @@ constexpr size_t kExtentLengthOffset = 16;
 // SectorsPerTrack (4), BytesPerSector (4).
 constexpr size_t kGeometrySize = 24;
 constexpr size_t kBytesPerSectorOffset = 20;
+constexpr size_t kMediaTypeOffset = 8;
+constexpr size_t kTracksOffset = 12;
+constexpr size_t kSectorsPerTrackOffset = 16;
+// No drive is larger than this (an exbibyte): a bigger product is nonsense.
+constexpr uint64_t kLargestMedium = uint64_t(1) << 60;
+
+// STORAGE_HOTPLUG_INFO: Size (4), MediaRemovable, MediaHotplug, DeviceHotplug,
+// WriteCacheEnableOverride (1 byte each).
+constexpr size_t kHotplugSize = 8;
+constexpr size_t kMediaRemovableOffset = 4;
+constexpr size_t kDeviceHotplugOffset = 6;
 
 uint32_t ReadU32(const uint8_t* at) {
     uint32_t value = 0;
@@ -72,4 +83,37 @@ uint32_t BytesPerSectorFromGeometry(const uint8_t* answer, size_t answerSize) {
     if (answer == nullptr || answerSize < kGeometrySize)
         return 0;
     return ReadU32(answer + kBytesPerSectorOffset);
+}
+
+MediumGeometry MediumFromGeometry(const uint8_t* answer, size_t answerSize) {
+    MediumGeometry medium{};
+    if (answer == nullptr || answerSize < kGeometrySize)
+        return medium;
+    medium.mediaType = ReadU32(answer + kMediaTypeOffset);
+    const int64_t cylinders = ReadI64(answer);
+    const uint32_t factors[] = {ReadU32(answer + kTracksOffset), ReadU32(answer + kSectorsPerTrackOffset),
+                                ReadU32(answer + kBytesPerSectorOffset)};
+    if (cylinders <= 0 || uint64_t(cylinders) > kLargestMedium)
+        return medium;
+    uint64_t length = uint64_t(cylinders);
+    for (const uint32_t factor : factors) {
+        if (factor == 0 || length > kLargestMedium / factor)
+            return medium;
+        length *= factor;
+    }
+    medium.length = length;
+    return medium;
+}
+
+uint64_t LengthFromAnswer(const uint8_t* answer, size_t answerSize) {
+    if (answer == nullptr || answerSize < 8)
+        return 0;
+    const int64_t length = ReadI64(answer);
+    return length > 0 ? uint64_t(length) : 0;
+}
+
+HotplugFacts ReadHotplugInfo(const uint8_t* answer, size_t answerSize) {
+    if (answer == nullptr || answerSize < kHotplugSize)
+        return HotplugFacts{};
+    return HotplugFacts{true, answer[kMediaRemovableOffset] != 0, answer[kDeviceHotplugOffset] != 0};
 }

@@ -40,3 +40,24 @@ bool ExtentsMentionDisk(const uint8_t* answer, size_t answerSize, uint32_t diskN
 // BytesPerSector from the raw answer to the drive-geometry query; 0 when the
 // answer is missing or too short to hold it.
 uint32_t BytesPerSectorFromGeometry(const uint8_t* answer, size_t answerSize);
+
+// What the drive-geometry answer says of the medium in the drive: its
+// MediaType and its length (cylinders x tracks x sectors x bytes per
+// sector); a length of 0 when the answer is missing, short or absurd.
+struct MediumGeometry {
+    uint32_t mediaType;
+    uint64_t length;
+};
+MediumGeometry MediumFromGeometry(const uint8_t* answer, size_t answerSize);
+
+// The one 64-bit length of a length-information answer; 0 when short or negative.
+uint64_t LengthFromAnswer(const uint8_t* answer, size_t answerSize);
+
+// What the hot-plug answer says: the device may be pulled out while Windows
+// runs (DeviceHotplug), or its medium may (MediaRemovable).
+struct HotplugFacts {
+    bool answered;
+    bool mediaRemovable;
+    bool deviceHotplug;
+};
+HotplugFacts ReadHotplugInfo(const uint8_t* answer, size_t answerSize);

@@ -18,6 +18,7 @@ struct Session {
     uint32_t sectorSize;
     uint32_t lastError;  // of the last failed seek, write or read
     bool leftUnlocked;   // a volume was dismounted but never locked: anyone may mount it again
+    MediumGeometry medium;  // what the geometry said of the medium, through the write's own handle
 };
 
 void Note(const Session& session, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -105,14 +106,15 @@ RawWriteResult TakeVolumes(Session* session, const TargetIdentity& now, const Ra
         if (error != 0) {
             Note(*session, "Volume %s of drive %c: would not open (error %u).", now.volumes[i].text, now.letter,
                  error);
-            if (error == kErrorNotReady || error == kErrorNoMediaInDrive)
-                return Ended(RawWriteOutcome::NoMedium, error);
             // A program that holds the volume makes it a sharing violation;
             // a refusal of access is a rule of this computer (BitLocker's or
-            // a removable-storage policy that denies writes).
+            // a removable-storage policy that denies writes). Any other error
+            // says what it says, before anything is written.
+            if (error == kErrorSharingViolation)
+                return Ended(RawWriteOutcome::InUse, error);
             if (error == kErrorAccessDenied)
                 return Ended(RawWriteOutcome::AccessPolicy, error);
-            return Ended(RawWriteOutcome::InUse, error);
+            return Ended(OutcomeOfError(error, WriteStage::BeforeWrite), error);
         }
         session->volumes[session->volumeCount++] = volume;
     }
@@ -166,12 +168,16 @@ RawWriteResult OpenDevice(Session* session, const TargetIdentity& now) {
     returned = 0;
     error = calls.control(calls.context, session->device, StorageControl::DriveGeometry, geometry, sizeof(geometry),
                           &returned);
-    if (error == kErrorNotReady || error == kErrorNoMediaInDrive)
-        return Ended(RawWriteOutcome::NoMedium, error);
-    const uint32_t answered = error == 0 ? BytesPerSectorFromGeometry(geometry, returned) : 0;
+    if (error == kErrorNotReady || error == kErrorNoMediaInDrive || error == kErrorUnrecognizedMedia)
+        return Ended(OutcomeOfError(error, WriteStage::BeforeWrite), error);
+    const uint32_t size = error == 0 && returned <= sizeof(geometry) ? returned : 0;
+    const uint32_t answered = BytesPerSectorFromGeometry(geometry, size);
+    session->medium = MediumFromGeometry(geometry, size);
     const SectorSizeCheck sectors = CheckSectorSize(answered);
+    // Learnt only now, through the write's own handle: the same refusal as
+    // when the size was known before the drive was taken.
     if (sectors.verdict != SectorSizeVerdict::Fits)
-        return Ended(RawWriteOutcome::LargeSectors, 0);
+        return Ended(answered == 4096 ? RawWriteOutcome::Sectors4096 : RawWriteOutcome::LargeSectors, 0);
     session->sectorSize = sectors.bytesPerSector;
 
     error = calls.control(calls.context, session->device, StorageControl::IsWritable, nullptr, 0, &returned);
@@ -191,6 +197,27 @@ uint64_t DeviceLength(const Session& session) {
         returned >= sizeof(answer))
         memcpy(&length, answer, sizeof(length));
     return length;
+}
+
+RawWriteResult TooSmall(uint64_t length, uint32_t mediaType) {
+    RawWriteResult result = Ended(RawWriteOutcome::TooSmall, 0);
+    result.mediumLength = length;
+    result.mediaType = mediaType;
+    return result;
+}
+
+// The medium's length asked again through the handle that writes it, before
+// its first byte: a shorter medium would take the image's start and fail
+// past its end.
+RawWriteResult CheckRoomForImage(Session* session, char letter) {
+    uint64_t length = DeviceLength(*session);
+    if (length == 0)
+        length = session->medium.length;
+    if (CheckMediumFit(length, session->medium.mediaType) == MediumFit::Fits)
+        return Ended(RawWriteOutcome::Written, 0);
+    Note(*session, "Drive %c: holds %llu bytes (media type %u), less than the image's %u.", letter,
+         static_cast<unsigned long long>(length), session->medium.mediaType, kWriteImageSize);
+    return TooSmall(length, session->medium.mediaType);
 }
 
 // Where the backup GPT header of the disk lies, when its last sector holds
@@ -393,6 +420,7 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
     session->lastError = 0;
     Note(*session, "Writing the image...");
     const uint64_t started = calls.clockMs(calls.context);
+    result.wroteAny = true;
     result.write = WriteImage(request.image, kWriteImageSize, WriteDevice{SeekDevice, WriteDeviceChunk, session},
                               request.progress);
     Note(*session, "Wrote %u of %u chunks in %llu ms.", result.write.chunksWritten, kWriteChunkCount,
@@ -406,7 +434,9 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
     if (result.write.outcome != WriteOutcome::Written) {
         result.error = session->lastError;
         result.outcome = WriteFailure(*session, result.error);
-        if (request.keep.ended != nullptr && LeftDriveAsItWas(result.write, result.error))
+        // A first chunk refused whole changed nothing: the drive holds what it held.
+        result.wroteAny = !LeftDriveAsItWas(result.write, result.error);
+        if (request.keep.ended != nullptr && !result.wroteAny)
             request.keep.ended(request.keep.context, WriteEnd::NothingChanged);
         return result;
     }
@@ -431,6 +461,10 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
     if (!proven) {
         result.error = session->lastError;
         result.outcome = ReadBackFailure(result.error);
+        // Windows could not keep other programs from the drive: one of them
+        // may have written to it while it was written.
+        if (result.outcome == RawWriteOutcome::NotKept && session->leftUnlocked)
+            result.outcome = RawWriteOutcome::NotKeptUnlocked;
     }
     TellNewLayout(*session);
     return result;
@@ -482,6 +516,13 @@ RawWriteResult CheckBeforeTaking(const StorageCalls& calls, const TargetIdentity
             return Ended(now.bytesPerSector == 4096 ? RawWriteOutcome::Sectors4096 : RawWriteOutcome::LargeSectors, 0);
         return Ended(RawWriteOutcome::NotRemovable, 0);
     }
+    if (CheckMediumFit(now.mediumLength, now.mediaType) != MediumFit::Fits) {
+        char line[160];
+        snprintf(line, sizeof(line), "Drive %c: is not written: its medium is %llu bytes (media type %u).", now.letter,
+                 static_cast<unsigned long long>(now.mediumLength), now.mediaType);
+        calls.note(calls.context, line);
+        return TooSmall(now.mediumLength, now.mediaType);
+    }
     return Ended(RawWriteOutcome::Written, 0);
 }
 
@@ -500,6 +541,8 @@ RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& req
     RawWriteResult result = TakeVolumes(&session, now, request);
     if (result.outcome == RawWriteOutcome::Written)
         result = OpenDevice(&session, now);
+    if (result.outcome == RawWriteOutcome::Written)
+        result = CheckRoomForImage(&session, now.letter);
     if (result.outcome == RawWriteOutcome::Written)
         result = WriteAndCheck(&session, now, request);
     Release(&session, now.target.kind == WriteTargetKind::PhysicalDrive);

@@ -70,6 +70,9 @@ struct RawWriteResult {
     uint64_t readBackStop;   // first byte that differed or could not be read; kWriteImageSize when all matched
     bool throughDisk;        // written through \\.\PhysicalDriveN
     bool backupGptLeft;      // an old backup GPT header could not be cleared: Windows may bring its layout back
+    bool wroteAny;           // a write reached the device: part of the image may be on it
+    uint64_t mediumLength;   // TooSmall: the medium's length in bytes (0: only its type is known)
+    uint32_t mediaType;      // TooSmall: the medium's MediaType
 };
 
 RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request);

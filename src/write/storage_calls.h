@@ -13,6 +13,7 @@ using StorageHandle = void*;
 
 // Win32 error numbers the decisions look at.
 constexpr uint32_t kErrorInvalidFunction = 1;
+constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorWriteProtect = 19;
 constexpr uint32_t kErrorNotReady = 21;
@@ -21,6 +22,7 @@ constexpr uint32_t kErrorNotSupported = 50;
 constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kErrorMoreData = 234;
 constexpr uint32_t kErrorNoMediaInDrive = 1112;
+constexpr uint32_t kErrorUnrecognizedMedia = 1785;
 
 enum class StorageAccess {
     Query,      // access 0: device queries only, never reads or writes
@@ -43,6 +45,7 @@ enum class StorageControl {
     // IOCTL_STORAGE_QUERY_PROPERTY asking StorageDeviceProperty with
     // PropertyStandardQuery (the call supplies that input): STORAGE_DEVICE_DESCRIPTOR
     DeviceDescriptor,
+    HotplugInfo,          // IOCTL_STORAGE_GET_HOTPLUG_INFO: STORAGE_HOTPLUG_INFO
 };
 
 struct StorageCalls {

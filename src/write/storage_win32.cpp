@@ -59,6 +59,8 @@ DWORD ControlCode(StorageControl code) {
             return IOCTL_STORAGE_GET_DEVICE_NUMBER;
         case StorageControl::DeviceDescriptor:
             return IOCTL_STORAGE_QUERY_PROPERTY;
+        case StorageControl::HotplugInfo:
+            return IOCTL_STORAGE_GET_HOTPLUG_INFO;
     }
     return 0;
 }

@@ -90,25 +90,45 @@ void AskDiskGeometry(const StorageCalls& calls, StorageHandle handle, TargetIden
     alignas(8) uint8_t answer[kGeometryExSize] = {};
     uint32_t returned = 0;
     if (calls.control(calls.context, handle, StorageControl::DriveGeometryEx, answer, sizeof(answer), &returned) != 0 ||
-        returned < kDiskSizeOffset + 8)
+        returned < kDiskSizeOffset + 8 || returned > sizeof(answer))
         return;
-    int64_t length = 0;
-    memcpy(&length, answer + kDiskSizeOffset, sizeof(length));
-    identity->disk.length = length > 0 ? uint64_t(length) : 0;
+    identity->disk.length = LengthFromAnswer(answer + kDiskSizeOffset, returned - kDiskSizeOffset);
     identity->bytesPerSector = BytesPerSectorFromGeometry(answer, returned);
+    identity->mediumLength = identity->disk.length;
+    identity->mediaType = MediumFromGeometry(answer, returned).mediaType;
 }
 
-// The sector size of the medium behind a volume, asked without access.
-uint32_t AskSectorSizeThrough(const StorageCalls& calls, const char* path) {
+// Whether Windows says the disk can be pulled out, asked without access.
+HotplugFacts AskHotplug(const StorageCalls& calls, StorageHandle handle) {
+    alignas(8) uint8_t answer[8] = {};
+    uint32_t returned = 0;
+    if (calls.control(calls.context, handle, StorageControl::HotplugInfo, answer, sizeof(answer), &returned) != 0)
+        return HotplugFacts{};
+    return ReadHotplugInfo(answer, returned <= sizeof(answer) ? returned : 0);
+}
+
+// The sector size, type and length of the medium behind a volume, asked
+// without access. A drive whose geometry gives no length may still say it
+// (Wine's drives give the size of the file behind them).
+void AskMediumThrough(const StorageCalls& calls, const char* path, TargetIdentity* identity) {
     StorageHandle handle = nullptr;
     if (calls.open(calls.context, path, StorageAccess::Query, false, &handle) != 0)
-        return 0;
+        return;
     alignas(8) uint8_t geometry[24] = {};
     uint32_t returned = 0;
-    const uint32_t error =
-        calls.control(calls.context, handle, StorageControl::DriveGeometry, geometry, sizeof(geometry), &returned);
+    if (calls.control(calls.context, handle, StorageControl::DriveGeometry, geometry, sizeof(geometry), &returned) ==
+        0) {
+        const uint32_t size = returned <= sizeof(geometry) ? returned : 0;
+        identity->bytesPerSector = BytesPerSectorFromGeometry(geometry, size);
+        const MediumGeometry medium = MediumFromGeometry(geometry, size);
+        identity->mediaType = medium.mediaType;
+        identity->mediumLength = medium.length;
+    }
+    alignas(8) uint8_t length[8] = {};
+    if (identity->mediumLength == 0 &&
+        calls.control(calls.context, handle, StorageControl::LengthInfo, length, sizeof(length), &returned) == 0)
+        identity->mediumLength = LengthFromAnswer(length, returned <= sizeof(length) ? returned : 0);
     calls.close(calls.context, handle);
-    return error == 0 ? BytesPerSectorFromGeometry(geometry, returned) : 0;
 }
 
 DiskDescriptor AskDeviceThrough(const StorageCalls& calls, const char* path) {
@@ -151,6 +171,7 @@ void AskDisk(const StorageCalls& calls, uint32_t diskNumber, TargetIdentity* ide
     if (calls.open(calls.context, disk.text, StorageAccess::Query, false, &handle) == 0) {
         identity->device = AskDeviceDescriptor(calls, handle);
         AskDiskGeometry(calls, handle, identity);
+        identity->disk.hotplug = AskHotplug(calls, handle);
         calls.close(calls.context, handle);
     }
     char name[32];
@@ -216,7 +237,7 @@ TargetIdentity IdentifyTarget(const StorageCalls& calls, char letter) {
     } else if (extents.reading != ExtentsReading::Spanned) {
         // The disk is not known: the device is asked through the volume.
         identity.device = AskDeviceThrough(calls, volumePath.text);
-        identity.bytesPerSector = AskSectorSizeThrough(calls, volumePath.text);
+        AskMediumThrough(calls, volumePath.text, &identity);
     }
     identity.target = ChooseWriteTarget(letter, extents);
     return identity;
@@ -243,9 +264,16 @@ DiskRefusal CheckDiskKind(const TargetIdentity& identity) {
         return DiskRefusal::SystemUnknown;
     if (identity.disk.carriesSystem)
         return DiskRefusal::CarriesSystem;
-    // A fixed disk on USB is a stick only while it is no larger than one.
+    if (device.removableMedia)
+        return DiskRefusal::None;
+    // A fixed disk on USB, SD or MMC is a stick or card only when Windows
+    // says it can be pulled out (an eMMC soldered into a laptop cannot), and
+    // while it is no larger than one.
+    const HotplugFacts& hotplug = identity.disk.hotplug;
+    if (!hotplug.deviceHotplug && !hotplug.mediaRemovable)
+        return DiskRefusal::BuiltIn;
     const uint64_t length = identity.disk.length;
-    if (!device.removableMedia && (length == 0 || length > kFixedStickMaxBytes))
+    if (length == 0 || length > kFixedStickMaxBytes)
         return DiskRefusal::ExternalDisk;
     return DiskRefusal::None;
 }
@@ -284,6 +312,8 @@ const char* DiskRefusalText(DiskRefusal refusal) {
             return "could not be told apart from the volumes Windows needs";
         case DiskRefusal::CarriesSystem:
             return "holds Windows, its boot files or a page file";
+        case DiskRefusal::BuiltIn:
+            return "is a fixed disk that Windows does not call hot-pluggable (built in)";
         case DiskRefusal::ExternalDisk:
             return "is a fixed disk larger than 256 GiB (an external hard disk) or of no known size";
         case DiskRefusal::LargeSectors:

@@ -27,6 +27,7 @@ struct DiskFacts {
     bool systemVolumesKnown;   // Windows named at least the Windows folder's volume
     bool carriesSystem;        // a Windows, boot or page-file volume lies on the disk
     uint64_t length;           // bytes, from the disk's geometry; 0 when not answered
+    HotplugFacts hotplug;      // whether Windows says it can be pulled out
 };
 
 // Why a drive may not be written; None when it may.
@@ -38,6 +39,7 @@ enum class DiskRefusal {
     SystemUnknown,   // which volumes Windows needs could not be learnt
     CarriesSystem,   // the disk holds a volume Windows needs
     ExternalDisk,    // a fixed disk on USB, SD or MMC larger than a stick (or of no known size)
+    BuiltIn,         // a fixed disk on USB, SD or MMC that Windows does not call hot-pluggable (an eMMC)
     LargeSectors,    // sectors that the track-sized chunks do not fit (4,096 bytes, ...)
 };
 
@@ -62,6 +64,10 @@ struct TargetIdentity {
     DiskFacts disk;  // only when written through the disk
     // The logical sector size, asked without access; 0 when not answered.
     uint32_t bytesPerSector;
+    // The medium in the drive, asked without access: its length in bytes
+    // and its MediaType, each 0 when not answered.
+    uint64_t mediumLength;
+    uint32_t mediaType;
 };
 
 // Asks Windows about drive `letter`. Every handle it opens asks for access 0
@@ -76,7 +82,8 @@ DiskDescriptor AskDeviceDescriptor(const StorageCalls& calls, StorageHandle hand
 DiskRefusal CheckRemovableDisk(const TargetIdentity& identity);
 
 // True when the drive is on a disk that says it is fixed but hangs on USB,
-// SD or MMC, is no larger than a stick, and carries nothing Windows needs:
+// SD or MMC, can be pulled out (Windows calls the device hot-pluggable or its
+// medium removable), is no larger than a stick, and carries nothing Windows needs:
 // Windows calls its letters fixed, yet it may be listed and written.
 bool IsFixedStick(const TargetIdentity& identity);
 

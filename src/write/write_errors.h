@@ -20,13 +20,18 @@ enum class WriteStage {
 // are the stage's own failure (cannot open, cannot write, not kept).
 RawWriteOutcome OutcomeOfError(uint32_t error, WriteStage stage);
 
-// How a status line of a failed write takes its one argument.
-enum class FailureArgument { Drive, None, OwnNumber };
+// How a status line of a failed write takes its arguments: the drive, none,
+// the text's own number, or the drive and the medium's size.
+enum class FailureArgument { Drive, None, OwnNumber, Medium };
 
 struct FailureText {
     int id;  // the status text; 0 for Written
     FailureArgument argument;
+    // The text itself says what the drive now holds; otherwise the line
+    // goes on to say whether part of the image may be on it.
+    bool tellsDrive;
 };
 
-// The status text of each outcome.
-FailureText FailureTextOf(RawWriteOutcome outcome);
+// The status text of each outcome. TooSmall takes the text of a 720 KB
+// diskette when `mediaType` says it is one.
+FailureText FailureTextOf(RawWriteOutcome outcome, uint32_t mediaType = 0);

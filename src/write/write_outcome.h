@@ -22,4 +22,11 @@ enum class RawWriteOutcome {
     Sectors4096,     // a medium of 4,096-byte sectors, refused before any access
     NotThisMedium,   // the medium in the drive is not the one meant: nothing was written
     Declined,        // asked before the first byte, the user said No (the keep step said why): nothing was written
+    TooSmall,        // the medium is shorter than the image: refused before any write
+    DriveGoneBefore, // the stick or card went before anything was written
+    TimedOut,        // the drive did not answer in time (a USB time-out)
+    MediumSmaller,   // the drive ran out of room: the medium is smaller than it said
+    Unformatted,     // a diskette without a format Windows recognizes
+    InvalidRequest,  // the drive's driver refused the transfer as invalid
+    NotKeptUnlocked, // read back differs, and a volume was left unlocked: another program may have written
 };

@@ -69,3 +69,10 @@ SectorSizeCheck CheckSectorSize(uint32_t bytesPerSector) {
         return SectorSizeCheck{SectorSizeVerdict::TooLarge, bytesPerSector};
     return SectorSizeCheck{SectorSizeVerdict::Fits, bytesPerSector};
 }
+
+MediumFit CheckMediumFit(uint64_t length, uint32_t mediaType) {
+    // The medium's own type says its size, even where no length is given.
+    if (mediaType == kMediaTypeDiskette720)
+        return MediumFit::Diskette720;
+    return length == 0 || length >= kWriteImageSize ? MediumFit::Fits : MediumFit::TooSmall;
+}

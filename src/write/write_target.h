@@ -45,3 +45,17 @@ struct SectorSizeCheck {
 // Checks a drive's logical sector size against the write chunk. 0 stands for
 // no answer and counts as 512.
 SectorSizeCheck CheckSectorSize(uint32_t bytesPerSector);
+
+// MediaType F3_720_512: a 3.5-inch double-density diskette of 737,280 bytes.
+constexpr uint32_t kMediaTypeDiskette720 = 5;
+
+enum class MediumFit {
+    Fits,         // the image fits, or the medium's size is not known
+    Diskette720,  // a 720 KB diskette: a 1.44 MB one is wanted
+    TooSmall,     // any other medium shorter than the image
+};
+
+// Whether a medium of `length` bytes (0: not known) and `mediaType` can take
+// the whole image. Only a size that is known refuses: a length, or a media
+// type that has one.
+MediumFit CheckMediumFit(uint64_t length, uint32_t mediaType);

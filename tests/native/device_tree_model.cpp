@@ -85,6 +85,8 @@ StateChangeAnswer ChangeState(void* context, DeviceNode node, uint32_t change, u
     ModelNode* n = At(context, node);
     if (n == nullptr || scope < 1 || scope > 2 || change < 1 || change > 3)
         return {false, 87};  // ERROR_INVALID_PARAMETER
+    if (n->instanceId.empty())
+        return {false, 0xE000020B};  // ERROR_NO_SUCH_DEVINST: the node names no device now
     model.changesWithoutHold += model.holds == 0;
     // SetupDiCallClassInstaller, DIF_PROPERTYCHANGE: a 32-bit caller on 64-bit Windows fails with ERROR_IN_WOW64.
     if (model.wow64) {
@@ -108,6 +110,15 @@ StateChangeAnswer ChangeState(void* context, DeviceNode node, uint32_t change, u
     ++n->stops;
     n->running = false;
     n->disabled = n->disabled || change == 2;
+    if (change == 3 && n->newNodeOnRestart) {
+        // CM_Locate_DevNode: a device enumerated again may have a new DEVINST; the old one names no device.
+        ModelNode again = *n;
+        n->instanceId.clear();
+        n->stops = 0;
+        model.nodes.push_back(again);
+        Start(&model.nodes.back());
+        return {true, 0, !again.paramsUnreadable};
+    }
     if (change == 3)
         Start(n);
     return {true, 0, !n->paramsUnreadable};
@@ -150,5 +161,5 @@ int DeviceTreeModel::Add(int parent, const std::string& id, const std::string& s
 
 DeviceTree DeviceTreeModel::Tree() {
     return {FindStorage, Parent,   FirstChild,  NextSibling, Describe, Locate, ChangeState,
-            IsRunning,   HoldExit, ReleaseExit, Pause,       Note,     this,   UnderWow64};
+            IsRunning,   HoldExit, ReleaseExit, Pause,       Note,     this,   UnderWow64, nullptr};
 }

@@ -20,6 +20,7 @@ struct ModelNode {
     int stops = 0;                                       // by any state change
     int vetoes = 0, refusals = 0, paramsUnreadable = 0;  // stops vetoed, changes refused; no install params
     bool needsRestart = false;  // a vetoed stop left it flagged: its status reports a problem
+    bool newNodeOnRestart = false;  // a restart enumerates it again under a new node
 };
 
 struct ModelInterface {

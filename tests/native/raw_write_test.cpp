@@ -46,6 +46,20 @@ void OnSystemDisk(StorageModel* model, bool answersExtents) {
     model->volumes.back().answersExtents = answersExtents;
 }
 
+// A diskette drive (no disk under it) holding a medium of `bytes`.
+std::function<void(StorageModel*)> Diskette(uint64_t bytes, uint32_t mediaType, bool answersGeometry = true) {
+    return [=](StorageModel* m) {
+        ModelVolume floppy;
+        floppy.name = "\\\\?\\Volume{f1000000-0000-0000-0000-000000000000}\\";
+        floppy.letters = "E";
+        floppy.length = floppy.fileSystemSize = bytes;
+        floppy.answersGeometry = answersGeometry;
+        m->volumes.push_back(floppy);
+        m->disketteMedium.assign(bytes, 0xF6);
+        m->disketteMediaType = mediaType;
+    };
+}
+
 std::vector<Device> Devices() {
     return {
         {"superfloppy stick", [](StorageModel* m) { Stick(m, "superfloppy"); }, RawWriteOutcome::Written, "E"},
@@ -164,6 +178,28 @@ std::vector<Device> Devices() {
              m->volumes.back().letters = "";
              AddStick(m, "superfloppy", 'E');
          }},
+        {"a 720 KB diskette", Diskette(737280, 5), RawWriteOutcome::TooSmall, "E"},
+        {"a card shorter than the image",
+         StickWith("superfloppy",
+                   [](ModelDisk& d, ModelVolume& v) { d.medium.resize(1 << 20), d.cache = d.medium, v.length = 1 << 20; }),
+         RawWriteOutcome::TooSmall, "E"},
+        {"a card reader's volume of no geometry, shorter than the image", Diskette(1 << 20, 0, false),
+         RawWriteOutcome::TooSmall, "E"},
+        {"an eMMC disk built into the laptop",
+         StickWith("mbr", [](ModelDisk& d, ModelVolume&) { d.removableMedia = false, d.busType = 0xD, d.deviceHotplug = false; }),
+         RawWriteOutcome::NotRemovable, "E"},
+        {"a USB time-out mid-write", StickWith("mbr", [](ModelDisk& d, ModelVolume&) { d.failsWith = 121, d.failsAfterWrites = 4; }),
+         RawWriteOutcome::TimedOut, "E"},
+        {"the drive full before the image's end",
+         StickWith("mbr", [](ModelDisk& d, ModelVolume&) { d.failsWith = 112, d.failsAfterWrites = 9; }),
+         RawWriteOutcome::MediumSmaller, "E"},
+        {"a stick that keeps nothing, its volume left unlocked",
+         StickWith("superfloppy",
+                   [](ModelDisk& d, ModelVolume& v) { d.keepsNothing = true, v.openFiles = 2, v.reopenedAtOnce = true; }),
+         RawWriteOutcome::NotKeptUnlocked, "E"},
+        {"4,096-byte sectors learnt only once the disk is taken",
+         StickWith("4kn", [](ModelDisk& d, ModelVolume&) { d.answersGeometryEx = false; }), RawWriteOutcome::Sectors4096,
+         "E"},
         {"diskette drive with a 720 KB file system",
          [](StorageModel* m) {
              ModelVolume floppy;
@@ -234,11 +270,25 @@ TEST(RawWrite, EachDeviceIsWrittenOnlyWhereChosenAndReadBack) {
         EXPECT_EQ(model.disks[0].medium, before[0].medium);
 
         const bool written = device.expected == RawWriteOutcome::Written;
-        if (device.expected == RawWriteOutcome::TakenBack || device.expected == RawWriteOutcome::DriveGone ||
-            device.expected == RawWriteOutcome::MediumFailed)
+        const RawWriteOutcome partial[] = {RawWriteOutcome::TakenBack, RawWriteOutcome::DriveGone,
+                                           RawWriteOutcome::MediumFailed, RawWriteOutcome::TimedOut,
+                                           RawWriteOutcome::MediumSmaller, RawWriteOutcome::NotKept,
+                                           RawWriteOutcome::NotKeptUnlocked};
+        const bool wrote = written || std::find(std::begin(partial), std::end(partial), device.expected) != std::end(partial);
+        // What the failure's line says of the drive, and the error it names.
+        EXPECT_EQ(result.wroteAny, wrote);
+        if (wrote && !written && device.expected != RawWriteOutcome::NotKept &&
+            device.expected != RawWriteOutcome::NotKeptUnlocked)
+            EXPECT_NE(result.error, 0u);
+        // The checks see a known size short of the image before Start.
+        if (device.expected == RawWriteOutcome::TooSmall)
+            EXPECT_EQ(CheckMediumFit(chosen.mediumLength, chosen.mediaType) != MediumFit::Fits,
+                      device.name.find("no geometry") == std::string::npos);
+        if (wrote && !written && device.expected != RawWriteOutcome::NotKept)
             continue;  // part of the image is on the stick
         // Refused on what the device said when asked without access.
-        if (device.expected == RawWriteOutcome::NotRemovable || device.expected == RawWriteOutcome::Sectors4096) {
+        if ((device.expected == RawWriteOutcome::NotRemovable || device.expected == RawWriteOutcome::Sectors4096) &&
+            device.name.find("learnt only") == std::string::npos) {
             EXPECT_TRUE(model.writeOpens.empty());
         }
         if (!written) {
@@ -388,8 +438,13 @@ TEST(RawWrite, EachErrorIsToldByItsOwnText) {
         {21, S::BeforeWrite, IDS_NO_MEDIUM},           {21, S::WritingUnlocked, IDS_DRIVE_GONE},  // ERROR_NOT_READY
         {1167, S::WritingUnlocked, IDS_DRIVE_GONE},    {433, S::ReadingBack, IDS_DRIVE_GONE},
         {23, S::WritingUnlocked, IDS_MEDIUM_FAILED},   {23, S::ReadingBack, IDS_MEDIUM_FAILED},  // ERROR_CRC
-        {19, S::WritingUnlocked, IDS_WRITE_PROTECTED}, {87, S::WritingUnlocked, IDS_CANT_WRITE},
+        {19, S::WritingUnlocked, IDS_WRITE_PROTECTED}, {87, S::WritingUnlocked, IDS_INVALID_REQUEST},
         {87, S::ReadingBack, IDS_NOT_KEPT},
+        {121, S::Writing, IDS_USB_TIMEOUT},            {121, S::ReadingBack, IDS_USB_TIMEOUT},  // ERROR_SEM_TIMEOUT
+        {2, S::BeforeWrite, IDS_DRIVE_GONE_BEFORE},    {2, S::Writing, IDS_DRIVE_GONE},  // ERROR_FILE_NOT_FOUND
+        {1617, S::BeforeWrite, IDS_DRIVE_GONE_BEFORE}, {1617, S::WritingUnlocked, IDS_DRIVE_GONE},  // ERROR_DEVICE_REMOVED
+        {1785, S::BeforeWrite, IDS_UNFORMATTED},       {112, S::Writing, IDS_MEDIUM_SMALLER},  // ERROR_DISK_FULL
+        {39, S::WritingUnlocked, IDS_MEDIUM_SMALLER},  {1450, S::Writing, IDS_CANT_WRITE},  // and one outside the table
     };
     for (const auto& c : cases)
         EXPECT_EQ(FailureTextOf(OutcomeOfError(c.error, c.stage)).id, c.text) << c.error << " " << int(c.stage);

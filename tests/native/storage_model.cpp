@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorSectorNotFound = 27;
 constexpr uint32_t kErrorInsufficientBuffer = 122;
 constexpr uint32_t kErrorNotLocked = 158;
@@ -188,13 +187,23 @@ uint32_t StorageModel::Control(StorageHandle handle, StorageControl code, void* 
             return 0;
         }
         case StorageControl::DriveGeometry: {
+            if (volume != nullptr && !volume->answersGeometry)
+                return kErrorNotSupported;
             if (!present)
                 return kErrorNotReady;
             if (size < 24)
                 return kErrorInsufficientBuffer;
-            // DISK_GEOMETRY: BytesPerSector is the logical sector size.
+            // DISK_GEOMETRY: the medium's type and its cylinders x tracks x sectors x BytesPerSector,
+            // BytesPerSector the logical sector size.
             uint8_t geometry[24] = {};
             const uint32_t sector = disk != nullptr ? disk->sectorSize : 512;
+            const uint64_t cylinders = (disk != nullptr ? disk->medium.size() : disketteMedium.size()) / sector;
+            const uint32_t type = disk == nullptr ? disketteMediaType : disk->removableMedia ? 11 : 12;
+            const uint32_t one = 1;
+            memcpy(geometry, &cylinders, 8);
+            memcpy(geometry + 8, &type, 4);
+            memcpy(geometry + 12, &one, 4);
+            memcpy(geometry + 16, &one, 4);
             memcpy(geometry + 20, &sector, 4);
             memcpy(answer, geometry, 24);
             *returned = 24;
@@ -219,9 +228,18 @@ uint32_t StorageModel::Control(StorageHandle handle, StorageControl code, void* 
                                           disk == nullptr           ? 0
                                           : disk->reportedBytes != 0 ? disk->reportedBytes
                                                                      : disk->medium.size()};
-            if (disk == nullptr || size < sizeof(geometry))
+            if (disk == nullptr || !disk->answersGeometryEx || size < sizeof(geometry))
                 return kErrorInvalidFunction;
             memcpy(answer, geometry, *returned = sizeof(geometry));
+            return 0;
+        }
+        case StorageControl::HotplugInfo: {
+            // STORAGE_HOTPLUG_INFO: Size, MediaRemovable, MediaHotplug, DeviceHotplug, WriteCacheEnableOverride.
+            const uint8_t info[8] = {8, 0, 0, 0, uint8_t(disk != nullptr && disk->removableMedia), 0,
+                                     uint8_t(disk != nullptr && disk->deviceHotplug), 0};
+            if (disk == nullptr || size < sizeof(info))
+                return kErrorInvalidFunction;
+            memcpy(answer, info, *returned = sizeof(info));
             return 0;
         }
         case StorageControl::DeviceNumber: {
@@ -502,6 +520,7 @@ StorageModel SystemOnly() {
     model.disks.push_back(Disk(0, 0x11));
     model.disks.back().removableMedia = false;
     model.disks.back().busType = 11;  // SATA
+    model.disks.back().deviceHotplug = false;
     model.volumes.push_back(
         Volume("c0000000-0000-0000-0000-000000000000", "C", 0, kModelPartitionStart, kModelDiskBytes - kModelPartitionStart));
     model.volumes.back().openFiles = 40;  // Windows runs from it

@@ -30,6 +30,8 @@ struct ModelDisk {
     std::string serial;    // "" for none
     std::string object;    // what \\.\PhysicalDriveN leads to; "" for \Device\HarddiskN\DRN
     uint64_t reportedBytes = 0;   // a length the geometry gives instead of the medium's (a large disk)
+    bool deviceHotplug = true;    // Windows says the device may be pulled out (USB, a card reader)
+    bool answersGeometryEx = true;  // false: asked without access, the disk gives neither size nor sectors
     uint32_t failsWith = 0;       // from raw write `failsAfterWrites` on, every transfer fails with this error
     int failsAfterWrites = 0;
 };
@@ -48,6 +50,7 @@ struct ModelVolume {
     bool policyDeniesWrite = false;  // a policy (BitLocker's deny-write) refuses to open it for writing
     bool system = false;          // holds Windows, its boot files or a page file
     bool answersExtents = true;   // false: a volume driver that does not answer the extents query
+    bool answersGeometry = true;  // false: the geometry query fails (as on Wine's drives)
     bool reopenedAtOnce = false;  // another program opens it again as soon as it is dismounted
     int remountAfterWrites = -1;  // another program reads from it after this many raw writes to its disk
     int handlesKeptAfterDismountMs = 0;  // Explorer closes its invalidated handles this long after a dismount
@@ -65,6 +68,7 @@ public:
 
     // Diskette drives: a volume without a disk keeps its bytes here.
     std::vector<uint8_t> disketteMedium;
+    uint32_t disketteMediaType = 0;  // MEDIA_TYPE of the diskette in the drive
 
     // What the program did.
     std::vector<std::string> writeOpens;  // paths opened for reading and writing

@@ -35,6 +35,7 @@ struct Device {
     uint32_t number;
     const char* service = "USBSTOR";
     int failingStarts = 0, slowStartPolls = 0, vetoes = 0, refusals = 0, paramsUnreadable = 0;
+    bool newNode = false;  // a restart gives it a new device node
 };
 
 struct Case {
@@ -65,6 +66,7 @@ void Build(DeviceTreeModel& m, const std::vector<Device>& devices) {
         m.nodes[usb].vetoes = d.vetoes;
         m.nodes[usb].refusals = d.refusals;
         m.nodes[usb].paramsUnreadable = d.paramsUnreadable;
+        m.nodes[usb].newNodeOnRestart = d.newNode;
         if (d.kind == kDisk && d.number == 0)
             m.interfaces.erase(m.interfaces.begin());
         m.interfaces.push_back({d.kind, d.number, m.Add(usb, d.storage, "disk")});
@@ -107,6 +109,9 @@ const Case kCases[] = {
      kDisk1, kStick, 1, UsbRestartOutcome::NotRestarted, "did not say whether"},
     {"a change always refused", {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1, "USBSTOR", 0, 0, 0, 99}},
      kDisk1, kStick, 0, UsbRestartOutcome::NotRestarted, "(attempt 3 of 3)"},
+    {"a restart that gives the device a new node, slow to start",
+     {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1, "USBSTOR", 0, 3, 0, 0, 0, true}},
+     kDisk1, kStick, 1, UsbRestartOutcome::Restarted, "runs again"},
     {"the 32-bit program on 64-bit Windows does not try", {{kStick, "USBSTOR\\DISK&VEN_X\\1&0", kDisk, 1}},
      kDisk1, kStick, 0, UsbRestartOutcome::NotRestarted, "TalvixDiskWriter.exe does it", ~0u, true},
 };

@@ -10,23 +10,34 @@ TDW_S_LINE_WROTE_ALL='^Wrote 160 of 160 chunks in [0-9]* ms\.'
 # ---- the program's process -------------------------------------------------------
 
 # tdw_s_measure: one line of figures about the running program, as
-# "name=value" words. From Wine (bench-probe procstat): pagefile and
-# working-set; Wine answers 0 for the handle count and private bytes, so they
-# are left out. From the Unix side, for the same process: rss (kB), fds (open
-# Unix descriptors: Wine keeps one for every open file or device handle) and
-# threads.
+# "name=value" words. From Wine (bench-probe procstat): pagefile,
+# working-set, and the handle, GDI and USER object counts (which Wine answers
+# 0 for); private bytes, which Wine answers 0 for too, are left out. From
+# the Unix side, for the same process (found by its command line): rss (kB),
+# fds (open Unix descriptors: Wine keeps one for every open file or device
+# handle) and threads.
 tdw_s_measure() {
-  local pid=$TDW_APP_PID stat=""
+  local pid stat=""
+  pid=$(tdw_s_unix_pid)
   if [ -z "$pid" ] || [ ! -d "/proc/$pid" ]; then tdw_fail "the program is not running"; fi
   if [ -f "$TDW_S_PROBE" ]; then
     stat=$(wine "$TDW_S_PROBE" procstat "$(basename "$TDW_EXE")" </dev/null 2>/dev/null | tr -d '\r') \
       || tdw_fail "bench-probe procstat failed"
-    stat=$(awk '{for (i = 1; i < NF; i += 2) if ($i == "pagefile" || $i == "working-set") printf "%s=%s ", $i, $(i + 1)}' <<<"$stat")
+    stat=$(awk '{for (i = 1; i < NF; i += 2) if ($i ~ /^(pagefile|working-set|handles|gdi|user)$/) printf "%s=%s ", $i, $(i + 1)}' <<<"$stat")
   fi
   printf '%srss=%s fds=%s threads=%s\n' "$stat" \
     "$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")" \
     "$(find "/proc/$pid/fd" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)" \
     "$(find "/proc/$pid/task" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)"
+}
+
+# tdw_s_unix_pid: the Unix process of the program itself, whose command line
+# is its Windows path (tdw_start_app's is Wine's start.exe, which waits for it).
+tdw_s_unix_pid() {
+  local want cmd found=""
+  want=$(tdw_win_path "$TDW_EXE")
+  for cmd in /proc/[0-9]*/cmdline; do [ "$({ tr '\0' '\n' <"$cmd"; } 2>/dev/null | head -n 1)" = "$want" ] && found=${cmd//[!0-9]/}; done
+  printf '%s\n' "$found"
 }
 
 # tdw_s_figure <measure line> <name>: one figure of a tdw_s_measure line.
@@ -45,6 +56,43 @@ tdw_s_expect_no_growth() {
   local limit=$((before + before * $4 / 100 + ${5:-0}))
   [ "$after" -le "$limit" ] || tdw_fail "$3 grew from $before to $after (limit $limit)"
   tdw_log "$3: $before -> $after (limit $limit)"
+}
+
+# tdw_s_slope <file> <name>: the slope fitted through the figure over the
+# writes recorded in the file (units a write), to one decimal; empty when a
+# record lacks it. A slope over many writes is what a leak shows as; two
+# points show whatever the heap did last. The fit is the median of the slopes
+# between every two records (Theil and Sen): a buffer that a thread still
+# held at one measurement moves it no more than any other single record.
+tdw_s_slope() {
+  awk -v name="$2" '{
+      v = ""; for (i = 2; i <= NF; i++) { split($i, kv, "="); if (kv[1] == name) v = kv[2] }
+      if (v == "") { missing = 1; exit }
+      x[n] = $1; y[n] = v; n++
+    }
+    END {
+      if (missing || n < 2) exit 1
+      for (i = 0; i < n; i++) for (j = i + 1; j < n; j++) if (x[j] != x[i]) printf "%.6f\n", (y[j] - y[i]) / (x[j] - x[i])
+    }' "$1" | sort -g | awk '{ s[NR] = $1 } END { if (NR > 0) printf "%.1f\n", NR % 2 ? s[(NR + 1) / 2] : (s[NR / 2] + s[NR / 2 + 1]) / 2 }'
+}
+
+# tdw_s_expect_slope <file> <name> <limit>: the figure grew by at most
+# `limit` units a write over the recorded writes.
+tdw_s_expect_slope() {
+  local slope
+  slope=$(tdw_s_slope "$1" "$2")
+  [ -n "$slope" ] || tdw_fail "no figure $2 in every record of $1"
+  awk -v s="$slope" -v l="$3" 'BEGIN { exit !(s <= l) }' || tdw_fail "$2 grew by $slope a write (limit $3)"
+  tdw_log "$2: $slope a write (limit $3)"
+}
+
+# tdw_s_expect_flat <file> <name>: a count is the same after every recorded
+# write (Wine answers 0 for handles, GDI and USER objects: nothing to see).
+tdw_s_expect_flat() {
+  local values
+  values=$(tr ' ' '\n' <"$1" | sed -n "s/^$2=//p" | sort -u | tr '\n' ' ')
+  [ -n "$values" ] && [ "$(wc -w <<<"$values")" = 1 ] || tdw_fail "$2 changed over the writes: '$values'"
+  tdw_log "$2: $values after every write"
 }
 
 # tdw_s_expect_no_crash [console log]: no Wine crash report in the log.

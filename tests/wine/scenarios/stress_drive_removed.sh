@@ -9,7 +9,7 @@
 #     put back is written whole;
 # (b) the drive's link is pointed at /dev/full: the write goes on to the
 #     device that was opened and ends byte for byte right there; the next
-#     write, to /dev/full, ends in Error 4004;
+#     write, to /dev/full, ends in the error of a full drive;
 # (c) the drive restored: the next write succeeds byte for byte.
 # Needs what a FUSE drive needs (fuse_steps.sh): without it the scenario is
 # skipped, or fails when CI=true.
@@ -27,7 +27,7 @@ held_at=$((40 * 9216))
 gate=$TDW_F_DIR/write-may-go
 held=$TDW_F_DIR/write-held
 gone=$TDW_F_DIR/card-gone
-line_gone="Error	Drive E: went away during the write (stick or card pulled out): it holds only part of the image. Plug it in again, select it in the \"Select target\" pane and press Start."
+line_gone="Error	Drive E: went away during the write (stick or card pulled out): it holds only part of the image. Plug it in again, select it in the \"Select target\" pane and press Start. (Windows error 21: Not ready.)"
 rm -f "$gone"
 tdw_f_mount --keep --hold-writes "$gate" --hold-from "$held_at" --held "$held" --gone "$gone"
 TDW_F_GATE=$gate
@@ -89,7 +89,7 @@ tdw_w_choose_e
 ends=$(count_lines '^End of thread\.$')
 tdw_w_start
 tdw_wait_until "$TDW_TIMEOUT" ended_since "$ends" || tdw_fail "(b) the write to /dev/full did not end"
-tdw_w_expect_failed "$TDW_W_LINE_CANT_WRITE"
+tdw_w_expect_failed "$TDW_W_LINE_DISK_FULL"
 tdw_s_expect_no_crash
 
 # ---- (c) the drive restored --------------------------------------------------------
