@@ -141,9 +141,29 @@ std::string DrawnIconSize(HWND list, LRESULT index) {
     return std::to_string(right - left + 1) + "x" + std::to_string(bottom - top + 1);
 }
 
+// The drawn size of the first status icon in the list's view: the list keeps
+// its newest line in view, so the first lines of a long list may be scrolled
+// away, and a line's continuation rows show none.
+std::string FirstIconInView(HWND list) {
+    RECT client;
+    if (!GetClientRect(list, &client))
+        return "0x0";
+    const LRESULT count = SendOrZero(list, LB_GETCOUNT);
+    for (LRESULT i = SendOrZero(list, LB_GETTOPINDEX); i < count; ++i) {
+        RECT item;
+        if (SendOrZero(list, LB_GETITEMRECT, i, (LPARAM)&item) == LB_ERR || item.bottom > client.bottom)
+            break;
+        const std::string size = DrawnIconSize(list, i);
+        if (size != "0x0")
+            return size;
+    }
+    return "0x0";
+}
+
 // Sizes in pixels that follow the DPI: "panes<TAB>row height", "drives<TAB>
-// row height" (0 without rows), "status<TAB>first line's height<TAB>its
-// icon's drawn width x height". The Install pane must be shown for the icon.
+// row height" (0 without rows), "status<TAB>first line's height<TAB>the
+// first icon in view's drawn width x height". The Install pane must be shown
+// for the icon.
 int CmdGeometry(Context& context) {
     HWND panes = GetDlgItem(context.main, kPaneList);
     HWND target = FindPane(context.main, "target"), install = FindPane(context.main, "install");
@@ -155,7 +175,7 @@ int CmdGeometry(Context& context) {
     Print("panes\t%d\n", (int)SendOrZero(panes, LB_GETITEMHEIGHT, 0));
     Print("drives\t%d\n", anyDrive ? (int)SendOrZero(drives, LB_GETITEMHEIGHT, 0) : 0);
     Print("status\t%d\t%s\n", anyLine ? (int)SendOrZero(status, LB_GETITEMHEIGHT, 0) : 0,
-          anyLine ? DrawnIconSize(status, 0).c_str() : "0x0");
+          anyLine ? FirstIconInView(status).c_str() : "0x0");
     return kOk;
 }
 

@@ -17,9 +17,10 @@ TDW_W_LINE_READ_BACK='Ok	The image was read back from the drive and matches.'
 # to plug the drive in again.
 TDW_W_LINE_REPLUG='Warning	Windows may still show the old contents of drive E:. Remove the drive and plug it in again before you use it.'
 # A write that stopped for no error Windows names (a short write), and one
-# that Windows ended with ERROR_DISK_FULL (the drive is /dev/full).
+# that Windows ended with ERROR_DISK_FULL at its first chunk (the drive is
+# /dev/full, which takes no byte: nothing was written).
 TDW_W_LINE_CANT_WRITE="Error	4004: Can't write to disk. Part of the image may now be on the drive."
-TDW_W_LINE_DISK_FULL="Error	Drive E: ran out of room before the image's end: its medium is smaller than it said. Use another stick or card. Part of the image may now be on the drive. (Windows error 112: Disk full.)"
+TDW_W_LINE_DISK_FULL="Error	Drive E: ran out of room before the image's end: its medium is smaller than it said. Use another stick or card. Nothing was written. (Windows error 112: Disk full.)"
 TDW_W_LINE_CANT_LOAD="Error	4005: Can't load sourcefile from disk."
 # The start of the Welcome text that says no image is ready (text 107).
 TDW_W_NO_IMAGE_INTRO="This wizard will install a diskimage to a compatible disk. If you are installing TalvixOS, "

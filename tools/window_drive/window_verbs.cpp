@@ -378,8 +378,10 @@ uint8_t KindOnScreen(POINT screen) {
     return found;
 }
 
-// The kind that line `index` shows, or kDrawnHidden when its icon is not
-// wholly on screen (list hidden, line scrolled away, another window over it).
+// The kind that line `index` shows; kScrolledAway when the line lies wholly
+// outside the list's view (the list keeps its newest line in view, so older
+// lines of a long list scroll away); kDrawnHidden when its icon is not wholly
+// on screen otherwise (list hidden, line half in view, another window over it).
 uint8_t DrawnKind(HWND list, LRESULT index) {
     // Wine carries LB_GETITEMRECT's rectangle across processes.
     RECT item, client;
@@ -387,6 +389,8 @@ uint8_t DrawnKind(HWND list, LRESULT index) {
     if (!IsWindowVisible(list) || !Send(list, LB_GETITEMRECT, index, (LPARAM)&item, &ok) || ok == LB_ERR ||
         !GetClientRect(list, &client))
         return kDrawnHidden;
+    if (item.bottom <= client.top || item.top >= client.bottom)
+        return kScrolledAway;
     const int size = IconSize();
     POINT corner = {item.left + IconMargin(), item.top + IconMargin()};
     if (corner.y < client.top || corner.y + size > client.bottom || corner.x + size > client.right)
@@ -402,10 +406,18 @@ const char* KindName(uint8_t kind) {
     return kind < 3 ? kKindNames[kind] : kind == kDrawnHidden ? "hidden" : "unknown";
 }
 
+// Whether what the screen shows of a line contradicts its kind.
+bool Disagrees(uint8_t shown, uint8_t kind, bool drawn) {
+    if (shown == kScrolledAway)
+        return false;
+    return shown == kDrawnHidden ? drawn : shown != kind;
+}
+
 // status [--drawn]: each line's kind and text. The kind is the one the
 // program keeps; a line whose icon is on screen must show that kind's icon,
 // else the kind reads "Ok(drawn Error)". With --drawn every line's icon
-// must be on screen and recognised ("Ok(drawn hidden)" otherwise). The
+// in the list's view must be on screen and recognised ("Ok(drawn hidden)"
+// otherwise); a line scrolled out of the view is not looked at. The
 // screen may show a line a moment after it is added: a disagreement is
 // looked at again for a while before it is reported.
 int CmdStatus(Context& context) {
@@ -439,7 +451,7 @@ int CmdStatus(Context& context) {
         shown.assign(kinds.size(), kDrawnHidden);
         for (size_t i = 0; i < kinds.size(); ++i) {
             shown[i] = DrawnKind(list, items[i]);
-            if (shown[i] == kDrawnHidden ? drawn : shown[i] != kinds[i])
+            if (Disagrees(shown[i], kinds[i], drawn))
                 agree = false;
         }
         if (agree || GetTickCount() - start > kSettleMs)
@@ -448,7 +460,7 @@ int CmdStatus(Context& context) {
     for (size_t i = 0; i < kinds.size(); ++i) {
         // An unknown kind is printed as its number: it points at a layout mismatch.
         std::string kind = kinds[i] < 3 ? kKindNames[kinds[i]] : "Kind" + std::to_string(kinds[i]);
-        if (shown[i] == kDrawnHidden ? drawn : shown[i] != kinds[i])
+        if (Disagrees(shown[i], kinds[i], drawn))
             kind += std::string("(drawn ") + KindName(shown[i]) + ")";
         Print("%s\t%s\n", kind.c_str(), Escape(texts[i]).c_str());
     }

@@ -78,6 +78,6 @@ int CmdWaitMain(Context& context);
 
 // What the screen shows: its pixels (0x00RRGGBB) in a rectangle, and the
 // status kind whose icon colours a pixel has (kDrawnUnknown for none).
-const uint8_t kDrawnHidden = 0xFE, kDrawnUnknown = 0xFF;
+const uint8_t kScrolledAway = 0xFD, kDrawnHidden = 0xFE, kDrawnUnknown = 0xFF;
 bool ReadScreen(POINT screen, int width, int height, std::vector<uint32_t>* pixels);
 uint8_t IconKindOf(uint32_t pixel);
