@@ -403,7 +403,7 @@ const char* KindName(uint8_t kind) {
     return kind < 3 ? kKindNames[kind] : kind == kDrawnHidden ? "hidden" : "unknown";
 }
 
-// status [--drawn]: each line's kind and text. The kind is the one the
+// status [--drawn]: each line's kind and text (UTF-8). The kind is the one the
 // program keeps; a line whose icon is on screen must show that kind's icon,
 // else the kind reads "Ok(drawn Error)". With --drawn every line's icon
 // must be on screen and recognised ("Ok(drawn hidden)" otherwise). The
