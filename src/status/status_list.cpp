@@ -113,7 +113,8 @@ size_t FitInBox(const char* text, size_t count, void* context) {
     wchar_t* wide = box->dc != nullptr ? WideFromUtf8(text, count, &units) : nullptr;
     int fit = 0;
     SIZE size;
-    const bool measured = wide != nullptr && GetTextExtentExPointW(box->dc, wide, units, box->width, &fit, nullptr, &size);
+    const bool measured =
+        wide != nullptr && GetTextExtentExPointW(box->dc, wide, units, box->width, &fit, nullptr, &size);
     free(wide);
     if (!measured)
         return count;
@@ -535,7 +536,8 @@ void DrawStatusItem(const DRAWITEMSTRUCT* item) {
         int units = 0;
         wchar_t* wide = WideFromUtf8(entry->text + line.from, line.length, &units);
         if (wide != nullptr)
-            ExtTextOutW(dc, Scaled(kTextLeft), top, ETO_CLIPPED, &item->rcItem, wide, static_cast<UINT>(units), nullptr);
+            ExtTextOutW(dc, Scaled(kTextLeft), top, ETO_CLIPPED, &item->rcItem, wide, static_cast<UINT>(units),
+                        nullptr);
         free(wide);
         position = line.from + line.length;
     }

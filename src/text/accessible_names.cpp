@@ -50,8 +50,7 @@ IAccPropServices* Services() {
 
 // Sets one text property of `control` (or of its part) to `text` in the code
 // page `codePage`; false when there is no service.
-bool SetTextProperty(HWND control, DWORD part, const MSAAPROPID& property, const char* text,
-                     UINT codePage = CP_ACP) {
+bool SetTextProperty(HWND control, DWORD part, const MSAAPROPID& property, const char* text, UINT codePage = CP_ACP) {
     IAccPropServices* services = Services();
     if (services == nullptr)
         return false;
