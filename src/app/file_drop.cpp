@@ -14,12 +14,10 @@ namespace {
 
 void TakeOneFile(const wchar_t* path) {
     char utf8[kPathBufferSize * 3];
-    char shown[kPathBufferSize];
     WideToUtf8(path, utf8, sizeof(utf8));
-    PathForDisplay(utf8, shown, sizeof(shown));
     if (IsWriteActive()) {
         ConsolePrint("%s was dropped while a write runs: not taken.\n", utf8);
-        LogProgress(MessageKind::Warning, IDS_DROP_DURING_WRITE, FileNamePart(shown));
+        LogProgressPath(MessageKind::Warning, IDS_DROP_DURING_WRITE, FileNamePart(utf8));
         return;
     }
     ChooseExternalFile(path);

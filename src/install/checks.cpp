@@ -36,8 +36,9 @@ void RunChecksWhenDigestKnown() {
     RunChecks();
 }
 
+// The lines below name the image's file: its name and path are UTF-8.
 void AddDigestLine(const char* name, const char (&hex)[kSha256HexSize]) {
-    AddStatusEntry(MessageKind::Ok, CopyText(GetText(IDS_IMAGE_SHA256, name, hex)));
+    AddStatusUtf8(MessageKind::Ok, CopyText(GetTextUtf8(IDS_IMAGE_SHA256, name, hex)));
 }
 
 // The zeros that follow a trimmed file on the diskette.
@@ -46,13 +47,12 @@ void AddTrimmedLine(const char* name, uint64_t fileSize) {
     char zeros[kGroupedNumberSize];
     FormatGroupedNumber(fileSize, GetCurrentLanguage(), size);
     FormatGroupedNumber(kWriteImageSize - fileSize, GetCurrentLanguage(), zeros);
-    AddStatusEntry(MessageKind::Ok, CopyText(GetText(IDS_TRIMMED_IMAGE, name, size, zeros)));
+    AddStatusUtf8(MessageKind::Ok, CopyText(GetTextUtf8(IDS_TRIMMED_IMAGE, name, size, zeros)));
 }
 
-// The lines of an image file the writer can take; `shown` is its path as
-// the lines show it.
+// The lines of an image file the writer can take; `shown` is its path.
 void AddWritableFileLines(const char* shown, SourceVerdict verdict, const FileVersion& version) {
-    AddStatusLine(MessageKind::Ok, IDS_SOURCE_FILE, shown);
+    AddStatusPathLine(MessageKind::Ok, IDS_SOURCE_FILE, shown);
     if (verdict == SourceVerdict::Trimmed)
         AddTrimmedLine(FileNamePart(shown), version.size);
     char hex[kSha256HexSize];
@@ -61,7 +61,7 @@ void AddWritableFileLines(const char* shown, SourceVerdict verdict, const FileVe
 }
 
 void AddToList(MessageKind kind, const char* text) {
-    AddStatusEntry(kind, CopyText(text));
+    AddStatusUtf8(kind, CopyText(text));
 }
 
 // An archive's lines: the image inside, or why there is not one to write.
@@ -69,13 +69,13 @@ void AddArchiveLines(const char* shown, SourceVerdict verdict, const FileVersion
     CheckedArchive archive = {};
     if (!CheckArchiveFile(version, verdict, RunChecksWhenDigestKnown, &archive)) {
         // Not judged yet: Start waits for the outcome.
-        AddStatusLine(MessageKind::Ok, IDS_ARCHIVE_READING, FileNamePart(shown));
+        AddStatusPathLine(MessageKind::Ok, IDS_ARCHIVE_READING, FileNamePart(shown));
         SetChecksPassed(0);
         return;
     }
     if (archive.image.verdict != ArchiveVerdict::Ok)
         return AddArchiveRefusal(AddToList, archive.image, FileNamePart(shown));
-    AddToList(MessageKind::Ok, GetText(IDS_ARCHIVE_SOURCE, FileNamePart(shown), archive.image.name));
+    AddToList(MessageKind::Ok, GetTextUtf8(IDS_ARCHIVE_SOURCE, FileNamePart(shown), archive.image.name));
     if (archive.image.size < kWriteImageSize)
         AddTrimmedLine(archive.image.name, archive.image.size);
     if (archive.digestKnown)
@@ -83,16 +83,14 @@ void AddArchiveLines(const char* shown, SourceVerdict verdict, const FileVersion
 }
 
 void CheckExternalSource(const char* path) {
-    char shown[kPathBufferSize] = "";
-    if (path != nullptr)
-        PathForDisplay(path, shown, sizeof(shown));
-    if (path == nullptr || path[0] == '\0') {
-        AddStatusLine(MessageKind::Error, IDS_SOURCE_NOT_FOUND, shown);
+    const char* shown = path != nullptr ? path : "";
+    if (shown[0] == '\0') {
+        AddStatusPathLine(MessageKind::Error, IDS_SOURCE_NOT_FOUND, shown);
         return;
     }
     const HANDLE file = OpenPathForReading(path, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (file == INVALID_HANDLE_VALUE) {
-        AddStatusLine(MessageKind::Error, IDS_SOURCE_NOT_FOUND, shown);
+        AddStatusPathLine(MessageKind::Error, IDS_SOURCE_NOT_FOUND, shown);
         return;
     }
     unsigned char head[512];
@@ -119,10 +117,10 @@ void CheckExternalSource(const char* path) {
             AddArchiveLines(shown, verdict, version);
             break;
         case SourceVerdict::NotBootable:
-            AddStatusLine(MessageKind::Error, IDS_NOT_BOOTABLE, shown);
+            AddStatusPathLine(MessageKind::Error, IDS_NOT_BOOTABLE, shown);
             break;
         case SourceVerdict::TooShort:
-            AddStatusLine(MessageKind::Error, IDS_SOURCE_TOO_SHORT, shown);
+            AddStatusPathLine(MessageKind::Error, IDS_SOURCE_TOO_SHORT, shown);
             break;
     }
 }

@@ -63,7 +63,7 @@ unsigned RefusalText(ArchiveVerdict verdict) {
 
 // The writer's lines go to the progress log, from its own thread.
 void LogLine(MessageKind kind, const char* text) {
-    LogProgressText(kind, text);
+    LogProgressUtf8(kind, text);
 }
 
 // Reads the first sector and the size of a raw image file; false when it
@@ -194,19 +194,18 @@ bool CheckArchiveFile(const FileVersion& file, SourceVerdict kind, void (*whenKn
 
 void AddArchiveRefusal(void (*add)(MessageKind kind, const char* text), const ArchiveImage& image, const char* name) {
     if (image.verdict == ArchiveVerdict::SeveralImages)
-        add(MessageKind::Error, GetText(IDS_ARCHIVE_SEVERAL_IMAGES, name, image.images, image.name));
+        add(MessageKind::Error, GetTextUtf8(IDS_ARCHIVE_SEVERAL_IMAGES, name, image.images, image.name));
     else
-        add(MessageKind::Error, GetText(RefusalText(image.verdict), name));
+        add(MessageKind::Error, GetTextUtf8(RefusalText(image.verdict), name));
 }
 
 unsigned char* LoadSourceAsChecked(const char* path) {
-    char shown[kPathBufferSize];
-    PathForDisplay(path, shown, sizeof(shown));
+    const char* shown = path;
     unsigned char head[kWriteSectorSize];
     DWORD read = 0;
     uint64_t size = 0;
     if (!ReadHead(path, head, &read, &size)) {
-        LogProgress(MessageKind::Error, IDS_SOURCE_NOT_FOUND, shown);
+        LogProgressPath(MessageKind::Error, IDS_SOURCE_NOT_FOUND, shown);
         return nullptr;
     }
     const SourceVerdict verdict = ClassifySourceFile(head, read, size);
@@ -218,7 +217,7 @@ unsigned char* LoadSourceAsChecked(const char* path) {
         return image;
     }
     if (const unsigned refusal = RawRefusalText(verdict)) {
-        LogProgress(MessageKind::Error, refusal, shown);
+        LogProgressPath(MessageKind::Error, refusal, shown);
         return nullptr;
     }
     unsigned char* image = ReadRawImage(path, size);
@@ -230,7 +229,7 @@ unsigned char* LoadSourceAsChecked(const char* path) {
     // changed since its first sector was looked at.
     if (RawRefusalText(ClassifySourceFile(image, kWriteSectorSize, size)) != 0) {
         VirtualFree(image, 0, MEM_RELEASE);
-        LogProgress(MessageKind::Error, IDS_NOT_BOOTABLE, shown);
+        LogProgressPath(MessageKind::Error, IDS_NOT_BOOTABLE, shown);
         return nullptr;
     }
     return image;

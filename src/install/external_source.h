@@ -25,8 +25,8 @@ struct CheckedArchive {
 // `whenKnown` then runs on the UI thread once it is known.
 bool CheckArchiveFile(const FileVersion& file, SourceVerdict kind, void (*whenKnown)(), CheckedArchive* checked);
 
-// Hands the Error line for an archive that holds not exactly one usable
-// image to `add`; `name` is the archive's name as shown.
+// Hands the Error line (UTF-8) for an archive that holds not exactly one
+// usable image to `add`; `name` is the archive's name (UTF-8).
 void AddArchiveRefusal(void (*add)(MessageKind kind, const char* text), const ArchiveImage& image, const char* name);
 
 // Loads the image the file `path` (UTF-8) holds into a zero-filled,

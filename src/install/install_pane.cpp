@@ -16,6 +16,7 @@
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/panes.h"
+#include "shell/unicode_control.h"
 #include "text/accessible_names.h"
 #include "text/console.h"
 #include "text/text.h"
@@ -172,6 +173,8 @@ void OnStart(HWND pane) {
 INT_PTR CALLBACK InstallPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
+            // The lines name paths in any script; screen readers read the list's strings.
+            MakeControlUnicode(pane, IDC_STATUS_LIST, L"ListBox");
             WatchStatusListKeys(GetDlgItem(pane, IDC_STATUS_LIST));
             WatchStatusListMoves(GetDlgItem(pane, IDC_STATUS_LIST));
             return PaneProc(pane, message, wParam, lParam);

@@ -70,7 +70,7 @@ bool LoadExternalImage(AppState* state, const char* path) {
         LogProgressNumber(MessageKind::Error, IDS_CANT_LOAD_SOURCE, IDS_CANT_LOAD_SOURCE);
         return false;
     }
-    LogProgress(MessageKind::Ok, IDS_READING_SOURCE, FileNamePart(path));
+    LogProgressPath(MessageKind::Ok, IDS_READING_SOURCE, FileNamePart(path));
 
     if (state->externalImage != nullptr) {
         VirtualFree(state->externalImage, 0, MEM_RELEASE);

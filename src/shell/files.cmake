@@ -9,6 +9,7 @@ list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/pane_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/panes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/display.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/taskbar.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/taskbar.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/unicode_control.cpp)
 list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/look.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ui_queue.cpp)

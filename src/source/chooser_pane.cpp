@@ -9,6 +9,7 @@
 #include "shell/app_state.h"
 #include "shell/display.h"
 #include "shell/panes.h"
+#include "shell/unicode_control.h"
 #include "source/external_file.h"
 #include "text/console.h"
 #include "text/text.h"
@@ -18,29 +19,6 @@ namespace {
 wchar_t g_browsePath[kPathBufferSize];  // UI thread only
 HWND g_chooser;                         // UI thread only
 bool g_commandLineTaken;                // UI thread only
-
-// A dialog made from an ANSI template makes ANSI controls, which hold only
-// what the ANSI code page can: a path with a letter outside it would come back
-// with '?' in its place. The path's edit is made again as a Unicode window,
-// in the same place, with the same id, style and tab order.
-void MakePathEditUnicode(HWND pane) {
-    const HWND old = GetDlgItem(pane, IDC_EXTERNAL_PATH);
-    RECT rect;
-    if (old == nullptr || !GetWindowRect(old, &rect))
-        return;
-    MapWindowPoints(nullptr, pane, reinterpret_cast<POINT*>(&rect), 2);
-    const HWND edit = CreateWindowExW(
-        static_cast<DWORD>(GetWindowLongPtrW(old, GWL_EXSTYLE)), L"Edit", L"",
-        static_cast<DWORD>(GetWindowLongPtrW(old, GWL_STYLE)), rect.left, rect.top, rect.right - rect.left,
-        rect.bottom - rect.top, pane, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_EXTERNAL_PATH)),
-        GetModuleHandleW(nullptr), nullptr);
-    if (edit == nullptr) {
-        ConsolePrint("The image path's edit stays an ANSI one (error %lu).\n", GetLastError());
-        return;
-    }
-    SetWindowPos(edit, old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    DestroyWindow(old);
-}
 
 // "Open with", or a file dragged onto the program's icon, starts the program
 // with the file's path as its only argument.
@@ -168,7 +146,7 @@ INT_PTR CALLBACK ChooserPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM 
     switch (message) {
         case WM_INITDIALOG:
             g_chooser = pane;
-            MakePathEditUnicode(pane);
+            MakeControlUnicode(pane, IDC_EXTERNAL_PATH, L"Edit");
             break;
         case WM_SHOWWINDOW:
             if (wParam)

@@ -5,6 +5,7 @@
 #include "shell/app_state.h"
 #include "source/file_names.h"
 #include "text/console.h"
+#include "text/utf8_text.h"
 
 bool WideToUtf8(const wchar_t* text, char* out, size_t capacity) {
     const int length =
@@ -29,16 +30,6 @@ HANDLE OpenPathForReading(const char* utf8Path, DWORD share) {
         return INVALID_HANDLE_VALUE;
     }
     return CreateFileW(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-void PathForDisplay(const char* utf8Path, char* out, size_t capacity) {
-    wchar_t path[kPathBufferSize];
-    if (capacity == 0)
-        return;
-    out[0] = '\0';
-    if (!Utf8ToWide(utf8Path, path, kPathBufferSize) ||
-        WideCharToMultiByte(CP_ACP, 0, path, -1, out, static_cast<int>(capacity), nullptr, nullptr) <= 0)
-        out[capacity - 1] = '\0';
 }
 
 namespace {
@@ -99,10 +90,14 @@ ArchiveImage LoadArchiveImage(const char* utf8Path, ArchiveKind kind, unsigned c
         return found;
     }
     // A gzip stream need not name its file: the image is then the archive
-    // without its ".gz".
+    // without its ".gz", in UTF-8 as the path, cut between characters.
     if (found.name[0] == '\0') {
-        PathForDisplay(FileNamePart(utf8Path), found.name, sizeof(found.name));
-        const size_t length = strlen(found.name);
+        const char* archiveName = FileNamePart(utf8Path);
+        size_t length = strlen(archiveName);
+        if (length >= sizeof(found.name))
+            length = Utf8CharStart(archiveName, sizeof(found.name) - 1);
+        memcpy(found.name, archiveName, length);
+        found.name[length] = '\0';
         if (length > 3 && _stricmp(found.name + length - 3, ".gz") == 0)
             found.name[length - 3] = '\0';
     }

@@ -19,10 +19,6 @@ bool Utf8ToWide(const char* text, wchar_t* out, size_t capacity);
 // it cannot be opened (GetLastError says why).
 HANDLE OpenPathForReading(const char* utf8Path, DWORD share);
 
-// The path as the status lines show it: in the ANSI code page, whose
-// catalogue texts they are made of, a character it cannot hold as '?'.
-void PathForDisplay(const char* utf8Path, char* out, size_t capacity);
-
 // Published floppy archives are far smaller; a larger file is not read.
 constexpr DWORD kMaxArchiveFileSize = 16u * 1024 * 1024;
 

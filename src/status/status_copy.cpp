@@ -17,10 +17,10 @@ constexpr UINT kCopyCommand = 1;
 constexpr unsigned kClipboardTries = 5;
 constexpr DWORD kClipboardPauseMs = 20;
 
-// Puts `text` (in the ANSI code page, as every catalogue text and path here)
-// on the clipboard as Unicode text; Windows offers it as CF_TEXT too.
+// Puts `text` (UTF-8, as the status lines are) on the clipboard as Unicode
+// text; Windows offers it as CF_TEXT too.
 bool PutOnClipboard(HWND owner, const char* text) {
-    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    const int units = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
     if (units <= 0)
         return false;
     const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(units) * sizeof(wchar_t));
@@ -30,7 +30,7 @@ bool PutOnClipboard(HWND owner, const char* text) {
             GlobalFree(memory);
         return false;
     }
-    const bool converted = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, units) == units;
+    const bool converted = MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, units) == units;
     GlobalUnlock(memory);
     bool opened = false;
     for (unsigned attempt = 0; converted && !opened && attempt < kClipboardTries; ++attempt) {

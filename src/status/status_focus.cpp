@@ -6,6 +6,7 @@
 #include "status/status_keys.h"
 #include "status/status_list.h"
 #include "shell/ui_thread.h"
+#include "text/unicode_text.h"
 
 namespace {
 
@@ -58,20 +59,21 @@ bool FocusList() {
     return GetFocus() == list;
 }
 
-// The last line whose string is `spoken`; -1 when none is.
+// The last line whose string is `spoken` (UTF-8); -1 when none is.
 LRESULT FindLine(const char* spoken) {
     const HWND list = StatusListWindow();
-    const size_t length = strlen(spoken);
-    char* string = static_cast<char*>(malloc(length + 1));
+    int length = 0;
+    wchar_t* wide = WideFromUtf8(spoken, static_cast<size_t>(-1), &length);
+    wchar_t* string = static_cast<wchar_t*>(malloc((static_cast<size_t>(length) + 1) * sizeof(wchar_t)));
     LRESULT found = -1;
-    for (LRESULT i = SendMessageA(list, LB_GETCOUNT, 0, 0) - 1; string != nullptr && i >= 0 && found < 0; --i)
-        if (!IsContinuation(i) &&
-            SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0) == static_cast<LRESULT>(length) &&
-            SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(string)) ==
-                static_cast<LRESULT>(length) &&
-            memcmp(string, spoken, length) == 0)
+    for (LRESULT i = SendMessageW(list, LB_GETCOUNT, 0, 0) - 1;
+         wide != nullptr && string != nullptr && i >= 0 && found < 0; --i)
+        if (!IsContinuation(i) && SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0) == length &&
+            SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(string)) == length &&
+            memcmp(string, wide, static_cast<size_t>(length) * sizeof(wchar_t)) == 0)
             found = i;
     free(string);
+    free(wide);
     return found;
 }
 

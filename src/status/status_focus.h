@@ -19,7 +19,7 @@ void FocusLastStatusLine();
 // selected in any case. Run after the write's last check run.
 void AnnounceWriteOutcome();
 
-// The Warning and Error lines' texts, one after the other, each said once
+// The Warning and Error lines' texts (UTF-8), one after the other, each said once
 // however often it is replayed; malloc'ed, null when memory runs out.
 char* StatusWarningsAndErrors();
 

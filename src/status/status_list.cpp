@@ -14,6 +14,8 @@
 #include "shell/ui_thread.h"
 #include "text/copy_text.h"
 #include "text/text.h"
+#include "text/unicode_text.h"
+#include "text/utf8_text.h"
 
 namespace {
 
@@ -102,16 +104,21 @@ TextBox TextBoxOf(HWND list) {
     return TextBox{MeasureDc(), width > 0 ? width : 1};
 }
 
-// How many characters fit in the box's width; all of them when the text
-// cannot be measured (the line is then cut off rather than lost).
+// How many bytes of the UTF-8 `text` fit in the box's width, as whole
+// characters; all of them when the text cannot be measured (the line is then
+// cut off rather than lost).
 size_t FitInBox(const char* text, size_t count, void* context) {
     const TextBox* box = static_cast<const TextBox*>(context);
-    const int asked = count > INT_MAX ? INT_MAX : static_cast<int>(count);
+    int units = 0;
+    wchar_t* wide = box->dc != nullptr ? WideFromUtf8(text, count, &units) : nullptr;
     int fit = 0;
     SIZE size;
-    if (box->dc == nullptr || !GetTextExtentExPointA(box->dc, text, asked, box->width, &fit, nullptr, &size))
+    const bool measured =
+        wide != nullptr && GetTextExtentExPointW(box->dc, wide, units, box->width, &fit, nullptr, &size);
+    free(wide);
+    if (!measured)
         return count;
-    return fit > 0 ? static_cast<size_t>(fit) : 0;
+    return Utf8BytesOfUnits(text, count, fit > 0 ? static_cast<size_t>(fit) : 0);
 }
 
 // What the list keeps as the line's string, for screen readers: an Error or
@@ -120,7 +127,7 @@ size_t FitInBox(const char* text, size_t count, void* context) {
 char* SpokenText(MessageKind kind, const char* text) {
     if (kind == MessageKind::Ok)
         return CopyText(text);
-    const char* word = GetText(kind == MessageKind::Error ? IDS_KIND_ERROR : IDS_KIND_WARNING);
+    const char* word = GetTextUtf8(kind == MessageKind::Error ? IDS_KIND_ERROR : IDS_KIND_WARNING);
     const size_t wordLength = strlen(word), textLength = strlen(text);
     char* spoken = static_cast<char*>(malloc(wordLength + 2 + textLength + 1));
     if (spoken == nullptr)
@@ -132,11 +139,16 @@ char* SpokenText(MessageKind kind, const char* text) {
 }
 
 // Adds one item of `height` with `row` as its item data; false when the list
-// took neither.
+// took neither. The list is a Unicode window: its string keeps every
+// character of the UTF-8 `spoken`.
 bool AddItem(StatusEntry* row, const char* spoken, int height) {
+    wchar_t* wide = WideFromUtf8(spoken);
+    if (wide == nullptr)
+        return false;
     g_addingHeight = static_cast<UINT>(height < kMaxItemHeight ? height : kMaxItemHeight);
-    const LRESULT index = SendMessageA(g_statusList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(spoken));
+    const LRESULT index = SendMessageW(g_statusList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));
     g_addingHeight = 0;
+    free(wide);
     if (index == LB_ERR || index == LB_ERRSPACE)
         return false;
     if (SendMessageA(g_statusList, LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(row)) ==
@@ -271,7 +283,7 @@ struct ProgressRequest {
 
 LRESULT AddStatusEntryOnUiThread(void* request) {
     const EntryRequest* line = static_cast<const EntryRequest*>(request);
-    AddStatusEntry(line->kind, line->text);
+    AddStatusUtf8(line->kind, line->text);
     return 1;
 }
 
@@ -339,7 +351,15 @@ void LogLine(MessageKind kind, const char* text, bool outcome) {
         return;
     AppendProgressRecord(&g_progressLog, kind, text);
     NoteOutcome(kind, text, outcome);
-    AddStatusEntry(kind, CopyText(text));
+    AddStatusUtf8(kind, CopyText(text));
+}
+
+// LogLine for a text in the ANSI code page.
+void LogAnsiLine(MessageKind kind, const char* text, bool outcome) {
+    char* utf8 = text != nullptr ? Utf8FromAnsi(text) : nullptr;
+    // Without memory for the copy the text goes as it is: whole when it is ASCII.
+    LogLine(kind, utf8 != nullptr ? utf8 : text, outcome);
+    free(utf8);
 }
 
 }  // namespace
@@ -353,6 +373,14 @@ void SetStatusLinesAddedHook(void (*hook)()) {
 }
 
 void AddStatusEntry(MessageKind kind, char* text) {
+    char* utf8 = text != nullptr ? Utf8FromAnsi(text) : nullptr;
+    if (utf8 == nullptr)
+        return AddStatusUtf8(kind, text);
+    free(text);
+    AddStatusUtf8(kind, utf8);
+}
+
+void AddStatusUtf8(MessageKind kind, char* text) {
     if (text == nullptr)
         return;
     if (!OnUiThread()) {
@@ -385,7 +413,19 @@ void AddStatusLine(MessageKind kind, unsigned id, const char* argument) {
     AddStatusEntry(kind, CopyText(GetText(id, argument)));
 }
 
+void AddStatusPathLine(MessageKind kind, unsigned id, const char* path) {
+    AddStatusUtf8(kind, CopyText(GetTextUtf8(id, path)));
+}
+
+void LogProgressPath(MessageKind kind, unsigned id, const char* path) {
+    LogLine(kind, GetTextUtf8(id, path), false);
+}
+
 void LogProgressText(MessageKind kind, const char* text) {
+    LogAnsiLine(kind, text, false);
+}
+
+void LogProgressUtf8(MessageKind kind, const char* text) {
     LogLine(kind, text, false);
 }
 
@@ -399,12 +439,12 @@ void LogProgressNumber(MessageKind kind, unsigned id, int number) {
 }
 
 void LogProgressOutcome(MessageKind kind, unsigned id, const char* argument) {
-    LogLine(kind, GetText(id, argument), true);
+    LogAnsiLine(kind, GetText(id, argument), true);
 }
 
 void ReplayProgressLog() {
     for (const ProgressRecord* record = g_progressLog.first; record != nullptr; record = record->next)
-        AddStatusEntry(record->kind, CopyText(record->text));
+        AddStatusUtf8(record->kind, CopyText(record->text));
 }
 
 void ClearProgressLog() {
@@ -441,9 +481,9 @@ char* StatusListReport() {
             lines[used++] = ReportLine{entry->kind, entry->text};
     }
     // Each word in a copy of its own: every GetText reuses the same buffer.
-    char* error = CopyText(GetText(IDS_KIND_ERROR));
-    char* ok = CopyText(GetText(IDS_KIND_OK));
-    char* warning = CopyText(GetText(IDS_KIND_WARNING));
+    char* error = CopyText(GetTextUtf8(IDS_KIND_ERROR));
+    char* ok = CopyText(GetTextUtf8(IDS_KIND_OK));
+    char* warning = CopyText(GetTextUtf8(IDS_KIND_WARNING));
     char* report = nullptr;
     if (lines != nullptr && error != nullptr && ok != nullptr && warning != nullptr)
         report = BuildStatusReport(lines, used, KindWords{error, ok, warning});
@@ -493,9 +533,12 @@ void DrawStatusItem(const DRAWITEMSTRUCT* item) {
         const TextSpan line = NextStatusLine(entry->text, length, position, FitInBox, &box);
         if (line.from >= end)
             break;
-        const int count = line.length > INT_MAX ? INT_MAX : static_cast<int>(line.length);
-        ExtTextOutA(dc, Scaled(kTextLeft), top, ETO_CLIPPED, &item->rcItem, entry->text + line.from,
-                    static_cast<UINT>(count), nullptr);
+        int units = 0;
+        wchar_t* wide = WideFromUtf8(entry->text + line.from, line.length, &units);
+        if (wide != nullptr)
+            ExtTextOutW(dc, Scaled(kTextLeft), top, ETO_CLIPPED, &item->rcItem, wide, static_cast<UINT>(units),
+                        nullptr);
+        free(wide);
         position = line.from + line.length;
     }
     SelectObject(dc, oldFont);

@@ -18,7 +18,7 @@
 // an empty string, and the keyboard passes over them. The driver in the
 // tests reads this layout from outside the process.
 struct StatusEntry {
-    char* text;  // the whole line; owned by its first item, shared by the others
+    char* text;  // the whole line, UTF-8; owned by its first item, shared by the others
     HICON icon;  // shared, not owned; the icon for the DPI shown; null on a continuation
     MessageKind kind;
     bool continued;  // the line goes on from the item above
@@ -31,20 +31,33 @@ void SetStatusList(HWND list);
 // `hook` runs after lines were added, and as the list is let redraw.
 void SetStatusLinesAddedHook(void (*hook)());
 
-// The one way into the list; takes ownership of `text` (malloc'ed).
+// The lines are kept in UTF-8 and shown through the Unicode calls, so that a
+// path keeps every character Windows can name. Most texts come from the
+// catalogue in the ANSI code page and are converted on their way in; a line
+// that names the external image is made with GetTextUtf8 and goes in as it is.
+
+// Adds a line; takes ownership of `text` (malloc'ed, in the ANSI code page).
 void AddStatusEntry(MessageKind kind, char* text);
+// The one way into the list: the same for a UTF-8 `text`.
+void AddStatusUtf8(MessageKind kind, char* text);
 
 // Adds GetText(id, argument) as a status line.
 void AddStatusLine(MessageKind kind, unsigned id, const char* argument);
+// Adds GetTextUtf8(id, path) as a status line: `path` (UTF-8) shows as typed.
+void AddStatusPathLine(MessageKind kind, unsigned id, const char* path);
 
 // Adds GetText(id, argument) as a status line and keeps it in the progress log.
 void LogProgress(MessageKind kind, unsigned id, const char* argument);
 void LogProgressNumber(MessageKind kind, unsigned id, int number);
+// LogProgress for a line that names a UTF-8 `path`.
+void LogProgressPath(MessageKind kind, unsigned id, const char* path);
 // LogProgress for the line that says a write or Put back is done: the outcome
 // that AnnounceWriteOutcome says, unless an Error ends the write after it.
 void LogProgressOutcome(MessageKind kind, unsigned id, const char* argument);
 // The UI thread's half of LogProgress: records and shows an already formatted text.
 void LogProgressText(MessageKind kind, const char* text);
+// The same for a UTF-8 text.
+void LogProgressUtf8(MessageKind kind, const char* text);
 
 void ReplayProgressLog();
 void ClearProgressLog();
@@ -53,8 +66,9 @@ void ClearStatusList();
 // drawn once, whole, when let go.
 void HoldStatusListRedraw(bool hold);
 
-// Every line of the list as one text, each line starting with its kind in
-// the current language (BuildStatusReport); malloc'ed, null when memory runs out.
+// Every line of the list as one UTF-8 text, each line starting with its kind
+// in the current language (BuildStatusReport); malloc'ed, null when memory
+// runs out.
 char* StatusListReport();
 
 void MeasureStatusItem(HWND list, MEASUREITEMSTRUCT* measure);

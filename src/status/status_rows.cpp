@@ -1,5 +1,7 @@
 #include "status/status_rows.h"
 
+#include "text/utf8_text.h"
+
 TextSpan NextStatusLine(const char* text, size_t length, size_t from, FitCall fit, void* context) {
     size_t start = from;
     while (start < length && text[start] == ' ')
@@ -18,9 +20,13 @@ TextSpan NextStatusLine(const char* text, size_t length, size_t from, FitCall fi
     size_t fits = fit(text + start, count, context);
     if (fits >= count)
         return TextSpan{start, count};
+    // A line ends between characters, never inside one's bytes.
+    fits = Utf8CharStart(text + start, fits);
     // Always one character, however narrow the list: the line goes on.
     if (fits == 0)
-        fits = 1;
+        fits = Utf8CharEnd(text + start, 0, count);
+    if (fits >= count)
+        return TextSpan{start, count};
     // A space just past what fits is a break too.
     for (size_t end = start + fits; end > start; --end) {
         if (text[end] != ' ')

@@ -48,15 +48,15 @@ IAccPropServices* Services() {
     return g_services;
 }
 
-// Sets one text property of `control` (or of its part); false when there is
-// no service.
-bool SetTextProperty(HWND control, DWORD part, const MSAAPROPID& property, const char* text) {
+// Sets one text property of `control` (or of its part) to `text` in the code
+// page `codePage`; false when there is no service.
+bool SetTextProperty(HWND control, DWORD part, const MSAAPROPID& property, const char* text, UINT codePage = CP_ACP) {
     IAccPropServices* services = Services();
     if (services == nullptr)
         return false;
-    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    const int units = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
     auto* wide = units > 0 ? static_cast<wchar_t*>(malloc(static_cast<size_t>(units) * sizeof(wchar_t))) : nullptr;
-    if (wide != nullptr && MultiByteToWideChar(CP_ACP, 0, text, -1, wide, units) == units)
+    if (wide != nullptr && MultiByteToWideChar(codePage, 0, text, -1, wide, units) == units)
         services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), part, property, wide);
     free(wide);
     return true;
@@ -87,8 +87,8 @@ void DescribeControl(HWND control, const char* description) {
     // description; the help text is UI Automation's HelpText, which Narrator
     // reads. Both carry the same text.
     if (description != nullptr && description[0] != '\0') {
-        SetTextProperty(control, CHILDID_SELF, PROPID_ACC_DESCRIPTION, description);
-        SetTextProperty(control, CHILDID_SELF, PROPID_ACC_HELP, description);
+        SetTextProperty(control, CHILDID_SELF, PROPID_ACC_DESCRIPTION, description, CP_UTF8);
+        SetTextProperty(control, CHILDID_SELF, PROPID_ACC_HELP, description, CP_UTF8);
         return;
     }
     IAccPropServices* services = Services();

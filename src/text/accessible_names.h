@@ -13,8 +13,9 @@ void NameUnlabelledControls(HWND pane);
 // readers.
 void NameControlPart(HWND control, unsigned part, const char* name);
 
-// Gives `control` a description for screen readers, spoken after its name
-// (as its description and its help text); an empty one takes it away.
+// Gives `control` a description (UTF-8: status lines) for screen readers,
+// spoken after its name (as its description and its help text); an empty one
+// takes it away.
 void DescribeControl(HWND control, const char* description);
 
 // Has screen readers pass over the items of `list` (a list box) for which

@@ -94,7 +94,14 @@ size_t ConvertToAnsi(const uint16_t* units, size_t count, char* out, size_t outS
     return written > 0 ? static_cast<size_t>(written) : 0;
 }
 
+size_t ConvertToUtf8(const uint16_t* units, size_t count, char* out, size_t outSize, void*) {
+    const int written = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(units),
+                                            static_cast<int>(count), out, static_cast<int>(outSize), nullptr, nullptr);
+    return written > 0 ? static_cast<size_t>(written) : 0;
+}
+
 const CatalogueSource kResourceCatalogue = {FindStringBlock, ConvertToAnsi, nullptr};
+const CatalogueSource kUtf8Catalogue = {FindStringBlock, ConvertToUtf8, nullptr};
 
 ThreadTextBuffers* EnsureBuffers() {
     ThreadTextBuffers* buffers = ThreadBuffers();
@@ -116,15 +123,30 @@ void SetCurrentLanguage(uint16_t language) {
     g_currentLanguage = language;
 }
 
-const char* GetText(unsigned id, ...) {
+namespace {
+
+const char* FormatText(const CatalogueSource& source, unsigned id, va_list args) {
     const uint16_t language = g_currentLanguage;
     ThreadTextBuffers* buffers = language != 0 ? EnsureBuffers() : nullptr;
     if (buffers == nullptr)
         return kPlaceholderText;
+    return FormatCatalogueText(source, language, id, TextBuffers{buffers->format, buffers->result}, args);
+}
+
+}  // namespace
+
+const char* GetText(unsigned id, ...) {
     va_list args;
     va_start(args, id);
-    const char* text =
-        FormatCatalogueText(kResourceCatalogue, language, id, TextBuffers{buffers->format, buffers->result}, args);
+    const char* text = FormatText(kResourceCatalogue, id, args);
+    va_end(args);
+    return text;
+}
+
+const char* GetTextUtf8(unsigned id, ...) {
+    va_list args;
+    va_start(args, id);
+    const char* text = FormatText(kUtf8Catalogue, id, args);
     va_end(args);
     return text;
 }

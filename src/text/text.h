@@ -8,6 +8,10 @@
 // until that thread's next call; copy it to keep it.
 const char* GetText(unsigned id, ...);
 
+// The same in UTF-8, for a text that takes UTF-8 arguments (a path) and is
+// shown through the Unicode calls (a status line).
+const char* GetTextUtf8(unsigned id, ...);
+
 // The current primary language id: 0xFFFF before the language bar is set up,
 // 0 in placeholder mode.
 uint16_t GetCurrentLanguage();

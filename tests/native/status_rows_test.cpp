@@ -1,7 +1,9 @@
 #include "status/status_rows.h"
+#include "text/utf8_text.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -42,9 +44,28 @@ TEST(StatusRows, LinesBreakBetweenWordsAndWithinLongOnes) {
         {"a\n\nb", 5, {"a", "", "b"}},
         // However narrow, each line takes a character.
         {"ab", 0, {"a", "b"}},
+        // UTF-8 (the width here counts bytes): a line never ends inside a character.
+        {"C:\\Users\\\xC5\x81ukasz", 10, {"C:\\Users\\", "\xC5\x81ukasz"}},
+        {"\xD0\x94\xD0\xBE\xD0\xBA", 3, {"\xD0\x94", "\xD0\xBE", "\xD0\xBA"}},
+        {"a\xF0\x9F\x98\x80" "b", 2, {"a", "\xF0\x9F\x98\x80", "b"}},
+        {"\xD0\x94\xD0\xBE", 0, {"\xD0\x94", "\xD0\xBE"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Lines(c.text, c.width), c.lines) << c.text << " at width " << c.width;
+}
+
+// Windows measures a line in UTF-16 units; what fits is taken back as whole
+// UTF-8 characters, a surrogate pair whole or not at all.
+TEST(StatusRows, MeasuredUnitsMapToWholeCharacters) {
+    struct Case {
+        const char* text;
+        size_t units, bytes;
+    } cases[] = {
+        {"\xC5\x81ukasz", 1, 2}, {"\xC5\x81ukasz", 9, 7}, {"a\xF0\x9F\x98\x80" "b", 2, 1},
+        {"a\xF0\x9F\x98\x80" "b", 3, 5}, {"\xD0\x94\xD0\xBE\xD0\xBA", 0, 0}, {"\xE2\x80\xA6x", 1, 3},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Utf8BytesOfUnits(c.text, strlen(c.text), c.units), c.bytes) << c.text << " in " << c.units;
 }
 
 TEST(StatusRows, RowsStayWithinWhatAListBoxTakes) {

@@ -97,7 +97,8 @@ int CmdTitle(Context& context) {
 
 // The string of a list-box row, as a screen reader gets it: the window
 // system carries LB_GETTEXT across processes for a list with stored strings.
-// Asked in UTF-16: Wine hands that across whatever the caller's character set.
+// Asked in UTF-16: Wine hands that across whatever the caller's character set;
+// printed in UTF-8, so that a line naming a path in any script reads as shown.
 bool RowString(HWND list, LRESULT index, std::string* out) {
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutW(list, LB_GETTEXTLEN, index, 0, SMTO_NORMAL, kSendTimeoutMs, &length) ||
@@ -109,7 +110,7 @@ bool RowString(HWND list, LRESULT index, std::string* out) {
         copied > length)
         return false;
     char narrow[4 * 4096 + 1];
-    int bytes = WideCharToMultiByte(CP_ACP, 0, text.c_str(), (int)copied, narrow, sizeof narrow, nullptr, nullptr);
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)copied, narrow, sizeof narrow, nullptr, nullptr);
     if (bytes < 0 || (bytes == 0 && copied > 0))
         return false;
     out->assign(narrow, bytes);
@@ -413,7 +414,7 @@ bool Disagrees(uint8_t shown, uint8_t kind, bool drawn) {
     return shown == kDrawnHidden ? drawn : shown != kind;
 }
 
-// status [--drawn]: each line's kind and text. The kind is the one the
+// status [--drawn]: each line's kind and text (UTF-8). The kind is the one the
 // program keeps; a line whose icon is on screen must show that kind's icon,
 // else the kind reads "Ok(drawn Error)". With --drawn every line's icon
 // in the list's view must be on screen and recognised ("Ok(drawn hidden)"

@@ -4,7 +4,8 @@
 # argument is chosen once the loader is done and written, padded, to drive
 # E:; a dropped archive of two images is refused with the checks' Error, and
 # a Start command sent anyway writes nothing; two files dropped at once are
-# refused; one dropped image is taken and the checks accept it.
+# refused; one dropped image is taken and the checks accept it, its path shown
+# as typed.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -56,7 +57,15 @@ drv drop "$win\\OTHER.IMG" "$win\\OTHERFD.ZIP" >/dev/null || tdw_fail "cannot dr
 tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has 'Warning	2 files were dropped: drop one image file.' \
   || tdw_fail "two dropped files are not refused: $(tdw_w_status)"
 drv drop "$win\\OTHER.IMG" >/dev/null || tdw_fail "cannot drop OTHER.IMG"
-tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has_prefix "Ok	Sourcefile: " \
-  || tdw_fail "the dropped image is not taken: $(tdw_w_status)"
+# The path as typed, Cyrillic folder and all: in the line, in the list's
+# string that a screen reader reads (rows broken between characters), copied.
+line="Sourcefile: $win\\OTHER.IMG"
+tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has "Ok	$line" \
+  || tdw_fail "the dropped image is not shown as typed: $(tdw_w_status)"
+drv status-items | want=$line awk -F'\t' '$4 == ENVIRON["want"] && $3 == "whole" {found = 1} END {exit !found}' \
+  || tdw_fail "the list's string is not the line: $(drv status-items 2>&1)"
+drv focus-on install 1018 >/dev/null && drv keys ctrl+c >/dev/null || tdw_fail "cannot copy the status lines"
+copied() { drv clipboard 2>/dev/null | grep -F "Ok: $line\\r\\n" >/dev/null; }
+tdw_wait_until "$TDW_TIMEOUT" copied || tdw_fail "the copied lines: $(drv clipboard 2>&1)"
 tdw_expect 1 enabled install 111
 tdw_close_app
