@@ -10,10 +10,12 @@
 #include "shell/app_state.h"
 #include "shell/panes.h"
 #include "shell/ui_thread.h"
+#include "shell/unicode_control.h"
 #include "text/console.h"
 #include "text/copy_text.h"
 #include "text/accessible_names.h"
 #include "text/text.h"
+#include "text/unicode_text.h"
 
 namespace {
 
@@ -170,17 +172,21 @@ void ShowRebootText() {
         return;
     char text[4096] = "";
     if (!g_haveWritten) {
-        AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_NOTHING_WRITTEN));
+        AddParagraph(text, sizeof(text), GetTextUtf8(IDS_REBOOT_NOTHING_WRITTEN));
     } else {
-        AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_WRITTEN, g_written.name, g_written.drive));
-        AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_NEXT));
+        AddParagraph(text, sizeof(text), GetTextUtf8(IDS_REBOOT_WRITTEN, g_written.name, g_written.drive));
+        AddParagraph(text, sizeof(text), GetTextUtf8(IDS_REBOOT_NEXT));
         // A diskette image starts only through the old BIOS way of booting.
         if (StartedInUefiMode({FirmwareType, ReadNoVariable, nullptr}))
-            AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_UEFI));
+            AddParagraph(text, sizeof(text), GetTextUtf8(IDS_REBOOT_UEFI));
         if (!g_written.restarted)
-            AddParagraph(text, sizeof(text), GetText(IDS_REBOOT_REPLUG, g_written.drive));
+            AddParagraph(text, sizeof(text), GetTextUtf8(IDS_REBOOT_REPLUG, g_written.drive));
     }
-    SetDlgItemTextA(pane, IDC_REBOOT_TEXT, text);
+    // The image's name may be any name Windows allows: the text is UTF-8.
+    if (wchar_t* wide = WideFromUtf8(text)) {
+        SetDlgItemTextW(pane, IDC_REBOOT_TEXT, wide);
+        free(wide);
+    }
     // A multi-line edit gives UI Automation its text, not a value, and a
     // screen reader taking the focus there reads the line at the caret: the
     // first paragraph, what happened, is also the text's name, which is
@@ -188,7 +194,7 @@ void ShowRebootText() {
     const char* end = strstr(text, "\r\n");
     if (end != nullptr)
         text[end - text] = '\0';
-    NameControlPart(GetDlgItem(pane, IDC_REBOOT_TEXT), CHILDID_SELF, text);
+    NameControlPart(GetDlgItem(pane, IDC_REBOOT_TEXT), CHILDID_SELF, text, true);
 }
 
 void FocusRebootText() {
@@ -207,6 +213,10 @@ void UpdateRebootControls() {
 
 INT_PTR CALLBACK RebootPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_INITDIALOG:
+            // The written image's name may hold letters the ANSI code page lacks.
+            MakeControlUnicode(pane, IDC_REBOOT_TEXT, L"Edit");
+            return PaneProc(pane, message, wParam, lParam);
         case WM_SHOWWINDOW:
             if (wParam != 0)
                 ShowRebootText();

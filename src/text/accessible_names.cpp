@@ -76,8 +76,8 @@ void NameUnlabelledControls(HWND pane) {
     }
 }
 
-void NameControlPart(HWND control, unsigned part, const char* name) {
-    SetTextProperty(control, part, PROPID_ACC_NAME, name);
+void NameControlPart(HWND control, unsigned part, const char* name, bool utf8) {
+    SetTextProperty(control, part, PROPID_ACC_NAME, name, utf8 ? CP_UTF8 : CP_ACP);
 }
 
 void DescribeControl(HWND control, const char* description) {

@@ -10,8 +10,8 @@
 void NameUnlabelledControls(HWND pane);
 
 // Names a part of `control` (a toolbar's button: 1 for the first) for screen
-// readers.
-void NameControlPart(HWND control, unsigned part, const char* name);
+// readers; `name` is in the ANSI code page, or UTF-8 when `utf8`.
+void NameControlPart(HWND control, unsigned part, const char* name, bool utf8 = false);
 
 // Gives `control` a description (UTF-8: status lines) for screen readers,
 // spoken after its name (as its description and its help text); an empty one
