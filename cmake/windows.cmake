@@ -50,9 +50,11 @@ target_compile_options(tdw_program PRIVATE
 # it unwinds (32-bit Windows reads no unwind tables of ours) and it keeps no
 # frame pointer (its symbols file still tells a crash's stack). The 64-bit
 # program keeps its unwind tables: 64-bit Windows walks a crash's stack with
-# them.
+# them. The whole program is optimised as one unit (one partition): split,
+# each part kept its own copy of every string literal and inline helper the
+# parts share.
 target_compile_options(tdw_program PRIVATE -Oz -flto)
-set(TDW_PROGRAM_LINK_OPTIONS -Oz -flto)
+set(TDW_PROGRAM_LINK_OPTIONS -Oz -flto -flto-partition=one)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_compile_options(tdw_program PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables -fomit-frame-pointer)
 endif()

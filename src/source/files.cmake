@@ -1,6 +1,7 @@
 # Files of the source subsystem.
 list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/archive_image.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/checksums.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_names.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_checks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pe_overlay.cpp
@@ -19,4 +20,5 @@ list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/sha256_cng.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loader_outcome.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loader_thread.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/worker_end.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/worker_end.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/zlib_checksums.cpp)
