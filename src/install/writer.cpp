@@ -221,8 +221,8 @@ void SetWrittenDestination(const WriteJob& job) {
     SetDestination(nullptr);
 }
 
-// What follows a write that the drive kept: the USB restart, the checks
-// again, and the full bar.
+// What follows a write that the drive kept: the USB restart, then the full
+// bar, whose end runs the checks again.
 void FinishWrite(const WriteJob& job, const UsbRestartPlan& plan) {
     memcpy(g_savedDestination, job.destination.text, sizeof(job.destination.text));
     // The 32-bit program on 64-bit Windows says at once that it cannot.
@@ -253,7 +253,6 @@ void FinishWrite(const WriteJob& job, const UsbRestartPlan& plan) {
                          g_savedDestination[0], restart == UsbRestartOutcome::Restarted);
     SetWrittenDestination(job);
     SetWriteActive(0);
-    RunChecks();
     job.callback(kWriteImageSize, kWriteImageSize);
 }
 
@@ -368,10 +367,13 @@ void LookAtDrivesAgain() {
     StartDriveListRefresh(nullptr);
 }
 
-// The end of a write, on the UI thread: the full bar, then the next pane.
+// The end of a write, on the UI thread: the full bar, then the next pane,
+// drawn before the checks rebuild the status list of the pane it hides.
 LRESULT EndWriteProgress(void*) {
     ShowWriteProgress(nullptr);
     StepPane(+1);
+    RedrawWindow(GetMainWindow(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RunChecks();
     AnnounceWriteOutcome();
     FocusRebootText();
     LookAtDrivesAgain();
@@ -381,15 +383,16 @@ LRESULT EndWriteProgress(void*) {
 // The end of Put back: the full bar; the wizard stays where it was pressed.
 LRESULT EndPutBackProgress(void*) {
     ShowWriteProgress(nullptr);
+    RunChecks();
     AnnounceWriteOutcome();
     LookAtDrivesAgain();
     return 1;
 }
 
 // Shows a report on the bar; the final one through `end`, queued behind
-// the write's status lines and its last check run. The writer never waits
-// for a repaint: the bar shows the latest report, and one posted message at
-// a time is enough to bring it there.
+// the write's status lines. The writer never waits for a repaint: the bar
+// shows the latest report, and one posted message at a time is enough to
+// bring it there.
 void ReportOnBar(uint32_t position, uint32_t total, UiWork end) {
     g_latestProgress = (uint64_t(position) << 32) | total;
     if (position != total) {
