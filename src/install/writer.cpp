@@ -465,8 +465,9 @@ bool StartPutBack(HWND progressBar) {
 
 void __cdecl WriterThread(void* argument) {
     WriteJob* job = static_cast<WriteJob*>(argument);
+    // The write is active since Start was pressed (TryBeginWrite): set
+    // again, the UI thread would update every control once more for nothing.
     ConsolePrint("Starting write...\n");
-    SetWriteActive(1);
     ConsolePrint("Destination: %s\n", job->destination.text);
     if (!job->destination.IsSet()) {
         delete job;
