@@ -367,16 +367,36 @@ void LookAtDrivesAgain() {
     StartDriveListRefresh(nullptr);
 }
 
-// The end of a write, on the UI thread: the full bar, then the next pane,
-// drawn before the checks rebuild the status list of the pane it hides.
-LRESULT EndWriteProgress(void*) {
-    ShowWriteProgress(nullptr);
-    StepPane(+1);
-    RedrawWindow(GetMainWindow(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+// Runs `work` on the UI thread after what is waiting there: the window
+// answers between.
+void RunNext(UiWork work) {
+    if (!PostToUiThread(work, nullptr))
+        work(nullptr);
+}
+
+// After the Reboot pane shows: the checks again, the outcome said, the
+// drives looked at again.
+LRESULT AfterRebootPaneShown(void*) {
     RunChecks();
     AnnounceWriteOutcome();
     FocusRebootText();
     LookAtDrivesAgain();
+    return 1;
+}
+
+LRESULT DrawRebootPane(void*) {
+    RedrawWindow(GetPane(PaneReboot), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RunNext(AfterRebootPaneShown);
+    return 1;
+}
+
+// The end of a write, on the UI thread: the full bar, then the next pane,
+// drawn before the checks rebuild the status list of the pane it hides.
+// Each step is work of its own, so that the window answers between.
+LRESULT EndWriteProgress(void*) {
+    ShowWriteProgress(nullptr);
+    StepPane(+1);
+    RunNext(DrawRebootPane);
     return 1;
 }
 
