@@ -8,7 +8,6 @@
 #include <cfgmgr32.h>
 #include <objbase.h>
 #include <setupapi.h>
-#include <bcrypt.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -23,7 +22,6 @@ const void* const kImports[] = {
     reinterpret_cast<const void*>(&GetOpenFileNameA), reinterpret_cast<const void*>(&SHGetFileInfoA),
     reinterpret_cast<const void*>(&CoInitializeEx),   reinterpret_cast<const void*>(&SetupDiGetClassDevsA),
     reinterpret_cast<const void*>(&CM_Get_Parent),    reinterpret_cast<const void*>(&GetStockObject),
-    reinterpret_cast<const void*>(&BCryptOpenAlgorithmProvider),
     reinterpret_cast<const void*>(&RegGetValueA),
 };
 

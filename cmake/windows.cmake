@@ -59,7 +59,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_compile_options(tdw_program PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables -fomit-frame-pointer)
 endif()
 set(TDW_PROGRAM_LIBRARIES
-  ${TDW_ZLIB} comctl32 comdlg32 shell32 ole32 oleaut32 uuid cfgmgr32 setupapi bcrypt advapi32 gdi32 user32 kernel32)
+  ${TDW_ZLIB} comctl32 comdlg32 shell32 ole32 oleaut32 uuid cfgmgr32 setupapi advapi32 gdi32 user32 kernel32)
 
 add_executable(TalvixDiskWriter-plain $<TARGET_OBJECTS:tdw_program>)
 set_target_properties(TalvixDiskWriter-plain PROPERTIES OUTPUT_NAME ${TDW_PROGRAM_NAME}-plain)

@@ -183,8 +183,8 @@ void SetWrittenDestination(const WriteJob& job) {
     SetDestination(nullptr);
 }
 
-// What follows a write that the drive kept: the USB restart, the checks
-// again, and the full bar.
+// What follows a write that the drive kept: the USB restart, then the full
+// bar, whose end runs the checks again.
 void FinishWrite(const WriteJob& job, const UsbRestartPlan& plan) {
     memcpy(g_savedDestination, job.destination.text, sizeof(job.destination.text));
     // The 32-bit program on 64-bit Windows says at once that it cannot.
@@ -215,7 +215,6 @@ void FinishWrite(const WriteJob& job, const UsbRestartPlan& plan) {
                          g_savedDestination[0], restart == UsbRestartOutcome::Restarted);
     SetWrittenDestination(job);
     SetWriteActive(0);
-    RunChecks();
     job.callback(kWriteImageSize, kWriteImageSize);
 }
 
@@ -332,28 +331,52 @@ void LookAtDrivesAgain() {
     StartDriveListRefresh(nullptr);
 }
 
-// The end of a write, on the UI thread: the full bar, then the next pane.
-LRESULT EndWriteProgress(void*) {
-    ShowWriteProgress(nullptr);
-    StepPane(+1);
+// Runs `work` on the UI thread after what is waiting there: the window
+// answers between.
+void RunNext(UiWork work) {
+    if (!PostToUiThread(work, nullptr))
+        work(nullptr);
+}
+
+// After the Reboot pane shows: the checks again, the outcome said, the
+// drives looked at again.
+LRESULT AfterRebootPaneShown(void*) {
+    RunChecks();
     AnnounceWriteOutcome();
     FocusRebootText();
     LookAtDrivesAgain();
     return 1;
 }
 
+LRESULT DrawRebootPane(void*) {
+    RedrawWindow(GetPane(PaneReboot), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RunNext(AfterRebootPaneShown);
+    return 1;
+}
+
+// The end of a write, on the UI thread: the full bar, then the next pane,
+// drawn before the checks rebuild the status list of the pane it hides.
+// Each step is work of its own, so that the window answers between.
+LRESULT EndWriteProgress(void*) {
+    ShowWriteProgress(nullptr);
+    StepPane(+1);
+    RunNext(DrawRebootPane);
+    return 1;
+}
+
 // The end of Put back: the full bar; the wizard stays where it was pressed.
 LRESULT EndPutBackProgress(void*) {
     ShowWriteProgress(nullptr);
+    RunChecks();
     AnnounceWriteOutcome();
     LookAtDrivesAgain();
     return 1;
 }
 
 // Shows a report on the bar; the final one through `end`, queued behind
-// the write's status lines and its last check run. The writer never waits
-// for a repaint: the bar shows the latest report, and one posted message at
-// a time is enough to bring it there.
+// the write's status lines. The writer never waits for a repaint: the bar
+// shows the latest report, and one posted message at a time is enough to
+// bring it there.
 void ReportOnBar(uint32_t position, uint32_t total, UiWork end) {
     g_latestProgress = (uint64_t(position) << 32) | total;
     if (position != total) {
@@ -426,8 +449,9 @@ bool StartPutBack(HWND progressBar) {
 
 void __cdecl WriterThread(void* argument) {
     WriteJob* job = static_cast<WriteJob*>(argument);
+    // The write is active since Start was pressed (TryBeginWrite): set
+    // again, the UI thread would update every control once more for nothing.
     ConsolePrint("Starting write...\n");
-    SetWriteActive(1);
     ConsolePrint("Destination: %s\n", job->destination.text);
     if (!job->destination.IsSet()) {
         delete job;

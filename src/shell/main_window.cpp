@@ -93,9 +93,10 @@ void OnClose(HWND window) {
     EndDialog(window, 0);
 }
 
-// Run when WriteActive changed (queued by a worker): a close that waited for
-// the write closes the window, the session end is blocked or let go, and the
-// registered hooks re-apply what depends on the write.
+// Run when WriteActive changed (queued by a worker, posted on the UI
+// thread): a close that waited for the write closes the window, the session
+// end is blocked or let go, and the registered hooks re-apply what depends
+// on the write.
 LRESULT OnWriteStateChanged(void*) {
     const HWND window = GetMainWindow();
     if (g_closeWhenIdle && !IsWriteActive())
@@ -167,8 +168,13 @@ static LRESULT RescaleOnUiThread(void*) {
 }
 
 void NotifyWriteStateChanged() {
-    if (GetMainWindow() != nullptr)
-        QueueOnUiThread(OnWriteStateChanged, nullptr);
+    if (GetMainWindow() == nullptr)
+        return;
+    // Changed on the UI thread (Start pressed), the update follows the
+    // handler: the writer's thread starts first, not after every control.
+    if (OnUiThread() && PostToUiThread(OnWriteStateChanged, nullptr))
+        return;
+    QueueOnUiThread(OnWriteStateChanged, nullptr);
 }
 
 void InitMainWindow(HWND window) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "source/sha256.h"
+#include "source/sha256_blocks.h"
 
 namespace {
 
@@ -40,6 +41,24 @@ TEST(Sha256, FipsExamplesAndPaddingEdges) {
     Sha256Digest pieces;
     ASSERT_TRUE(EndSha256(hasher, &pieces));
     EXPECT_EQ(Hex(pieces), c.hex);
+  }
+}
+
+// The plain rounds and the SHA extensions' (where this processor has them)
+// agree from every state they reach over varied bytes.
+TEST(Sha256, PlainAndProcessorBlocksAgree) {
+  const Sha256Blocks fast = Sha256BlocksOfProcessor();
+  if (fast == nullptr)
+    GTEST_SKIP() << "no SHA extensions on this processor";
+  std::string bytes(64 * 300, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = char((i * 2654435761u) >> 13);
+  uint32_t plain[8] = {1, 2, 3, 4, 5, 6, 7, 8}, other[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  for (size_t at = 0, count = 1; at + 64 * count <= bytes.size(); at += 64 * count, count = count % 7 + 1) {
+    const auto* blocks = reinterpret_cast<const uint8_t*>(bytes.data() + at);
+    Sha256BlocksPlain(plain, blocks, count);
+    fast(other, blocks, count);
+    ASSERT_TRUE(std::equal(plain, plain + 8, other)) << "after byte " << at;
   }
 }
 
