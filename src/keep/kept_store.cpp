@@ -28,7 +28,7 @@ struct Listing {
     unsigned recordCount;
 };
 
-// A listing is some 20 KB, and each write lists the folder several times, on
+// A listing is some 55 KB, and each write lists the folder several times, on
 // the writer's thread and on the window's. Made and freed on the heap each
 // time, it left a hole that the small blocks living on (the status lines)
 // took meanwhile, so that the next listing needed new memory: the process
