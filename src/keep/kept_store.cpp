@@ -1,5 +1,6 @@
 #include "keep/kept_store.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -25,6 +26,47 @@ struct Listing {
     unsigned leftoverCount;
     Listed records[16];  // of writes that began
     unsigned recordCount;
+};
+
+// A listing is some 55 KB, and each write lists the folder several times, on
+// the writer's thread and on the window's. Made and freed on the heap each
+// time, it left a hole that the small blocks living on (the status lines)
+// took meanwhile, so that the next listing needed new memory: the process
+// grew with every write. A few listings kept for the process's life serve
+// every call; a call made while all of them are taken (none seen so far)
+// takes one from the heap.
+constexpr unsigned kKeptListings = 4;
+Listing g_listings[kKeptListings];
+std::atomic<bool> g_listingTaken[kKeptListings];
+
+class ListingLease {
+public:
+    ListingLease() {
+        for (unsigned i = 0; i < kKeptListings && listing_ == nullptr; ++i)
+            if (!g_listingTaken[i].exchange(true, std::memory_order_acquire)) {
+                listing_ = &g_listings[i];
+                slot_ = i;
+            }
+        if (listing_ == nullptr)
+            listing_ = new (std::nothrow) Listing;
+    }
+    ~ListingLease() {
+        if (slot_ < kKeptListings)
+            g_listingTaken[slot_].store(false, std::memory_order_release);
+        else
+            delete listing_;
+    }
+    ListingLease(const ListingLease&) = delete;
+    ListingLease& operator=(const ListingLease&) = delete;
+
+    Listing* get() const { return listing_; }
+    Listing* operator->() const { return listing_; }
+    Listing& operator*() const { return *listing_; }
+    bool operator==(std::nullptr_t) const { return listing_ == nullptr; }
+
+private:
+    Listing* listing_ = nullptr;
+    unsigned slot_ = kKeptListings;
 };
 
 struct ListWalk {
@@ -214,7 +256,7 @@ void LetOldestGo(const KeptFiles& files, Listing* listing, const char* keep) {
 
 KeptSurvey SurveyKeptFolder(const KeptFiles& files, const KeptCopyHeader& medium) {
     KeptSurvey survey{};
-    const std::unique_ptr<Listing> listing(new (std::nothrow) Listing);
+    const ListingLease listing;
     if (listing == nullptr)
         return survey;
     List(files, listing.get());
@@ -232,7 +274,7 @@ KeptCopyFound FindKeptCopy(const KeptFiles& files, const KeptCopyHeader& medium)
 KeepResult KeepCopy(const KeptFiles& files, const KeptCopyHeader& header, const uint8_t* kept, const uint8_t* tail,
                     const uint8_t* image, KeptHash hash) {
     KeepResult result{KeepOutcome::NotKept, 0, ""};
-    const std::unique_ptr<Listing> owned(new (std::nothrow) Listing);
+    const ListingLease owned;
     if (owned == nullptr || kept == nullptr || header.tailSize > kMaxKeptTailSize ||
         (header.tailSize != 0 && tail == nullptr))
         return result;
@@ -296,7 +338,7 @@ bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, cons
 }
 
 void EndWrite(const KeptFiles& files, const KeptCopyHeader& medium, bool proven) {
-    const std::unique_ptr<Listing> listing(new (std::nothrow) Listing);
+    const ListingLease listing;
     if (listing == nullptr)
         return;
     List(files, listing.get());

@@ -443,6 +443,18 @@ void LogProgressOutcome(MessageKind kind, unsigned id, const char* argument) {
 }
 
 void ReplayProgressLog() {
+    // The list is told first how many lines come: its array of items is then
+    // made once at its size, not grown step by step while the lines' own
+    // blocks are made in between, which left a trail of ever larger holes at
+    // every check run and the heap larger with every write.
+    WPARAM items = 0;
+    LPARAM bytes = 0;
+    for (const ProgressRecord* record = g_progressLog.first; record != nullptr; record = record->next) {
+        ++items;
+        bytes += static_cast<LPARAM>((strlen(record->text) + 1) * sizeof(wchar_t));
+    }
+    if (items > 0)
+        SendMessageW(g_statusList, LB_INITSTORAGE, items, bytes);
     for (const ProgressRecord* record = g_progressLog.first; record != nullptr; record = record->next)
         AddStatusUtf8(record->kind, CopyText(record->text));
 }
