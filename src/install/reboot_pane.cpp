@@ -197,6 +197,14 @@ void ShowRebootText() {
     NameControlPart(GetDlgItem(pane, IDC_REBOOT_TEXT), CHILDID_SELF, text, true);
 }
 
+// The dialog manager selects an edit's whole text as it gives it the focus,
+// also when the edit has it already: posted, the caret goes back to the
+// text's start, so it is read from there, nothing highlighted.
+static void ReadFromStart(HWND text) {
+    PostMessageA(text, EM_SETSEL, 0, 0);
+    PostMessageA(text, EM_SCROLLCARET, 0, 0);
+}
+
 void FocusRebootText() {
     const HWND pane = GetPane(PaneReboot);
     const HWND text = GetDlgItem(pane, IDC_REBOOT_TEXT);
@@ -205,6 +213,7 @@ void FocusRebootText() {
     if (text == nullptr || GetShownPane() != pane || GetActiveWindow() != GetMainWindow())
         return;
     SendMessageA(GetMainWindow(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(text), TRUE);
+    ReadFromStart(text);
 }
 
 void UpdateRebootControls() {
@@ -224,13 +233,8 @@ INT_PTR CALLBACK RebootPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM l
         case WM_COMMAND:
             if (LOWORD(wParam) == IDC_REBOOT && HIWORD(wParam) == BN_CLICKED)
                 OnReboot();
-            // The dialog manager selects an edit's whole text as it gives it
-            // the focus, after this notification: posted, the text is read
-            // from its start, nothing highlighted.
-            if (LOWORD(wParam) == IDC_REBOOT_TEXT && HIWORD(wParam) == EN_SETFOCUS) {
-                PostMessageA(reinterpret_cast<HWND>(lParam), EM_SETSEL, 0, 0);
-                PostMessageA(reinterpret_cast<HWND>(lParam), EM_SCROLLCARET, 0, 0);
-            }
+            if (LOWORD(wParam) == IDC_REBOOT_TEXT && HIWORD(wParam) == EN_SETFOCUS)
+                ReadFromStart(reinterpret_cast<HWND>(lParam));
             return PaneProc(pane, message, wParam, lParam);
         default:
             return PaneProc(pane, message, wParam, lParam);
