@@ -142,28 +142,19 @@ std::string DrawnIconSize(HWND list, LRESULT index) {
 }
 
 // The drawn size of the first status icon in the list's view: the list keeps
-// its newest line in view, so the first lines of a long list may be scrolled
-// away, and a line's continuation rows show none.
+// its newest line in view, and continuation rows show none.
 std::string FirstIconInView(HWND list) {
-    RECT client;
-    if (!GetClientRect(list, &client))
-        return "0x0";
-    const LRESULT count = SendOrZero(list, LB_GETCOUNT);
-    for (LRESULT i = SendOrZero(list, LB_GETTOPINDEX); i < count; ++i) {
-        RECT item;
-        if (SendOrZero(list, LB_GETITEMRECT, i, (LPARAM)&item) == LB_ERR || item.bottom > client.bottom)
-            break;
-        const std::string size = DrawnIconSize(list, i);
-        if (size != "0x0")
-            return size;
-    }
-    return "0x0";
+    std::string size = "0x0";
+    RECT client, item;
+    for (LRESULT i = SendOrZero(list, LB_GETTOPINDEX); size == "0x0" && GetClientRect(list, &client) &&
+         SendOrZero(list, LB_GETITEMRECT, i, (LPARAM)&item) != LB_ERR && item.bottom <= client.bottom; ++i)
+        size = DrawnIconSize(list, i);
+    return size;
 }
 
 // Sizes in pixels that follow the DPI: "panes<TAB>row height", "drives<TAB>
 // row height" (0 without rows), "status<TAB>first line's height<TAB>the
-// first icon in view's drawn width x height". The Install pane must be shown
-// for the icon.
+// first icon in view's drawn width x height". The Install pane must be shown.
 int CmdGeometry(Context& context) {
     HWND panes = GetDlgItem(context.main, kPaneList);
     HWND target = FindPane(context.main, "target"), install = FindPane(context.main, "install");
