@@ -455,8 +455,15 @@ void ReplayProgressLog() {
     }
     if (items > 0)
         SendMessageW(g_statusList, LB_INITSTORAGE, items, bytes);
+    // The newest line is brought into view once, after the last: a session
+    // of many writes replays hundreds of lines at every check run.
+    void (*const added)() = g_linesAdded;
+    g_linesAdded = nullptr;
     for (const ProgressRecord* record = g_progressLog.first; record != nullptr; record = record->next)
         AddStatusUtf8(record->kind, CopyText(record->text));
+    g_linesAdded = added;
+    if (added != nullptr)
+        added();
 }
 
 void ClearProgressLog() {
