@@ -9,15 +9,13 @@ if(TDW_SANITIZE)
 endif()
 
 find_package(ZLIB REQUIRED)
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
 include(${CMAKE_SOURCE_DIR}/tools/field_check/field_rules.cmake)
 add_library(tdw_core STATIC ${TDW_PORTABLE_SOURCES} ${TDW_TOOL_SOURCES} ${TDW_FIELD_RULES_SOURCES})
 target_include_directories(tdw_core PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/field_check)
-target_link_libraries(tdw_core PUBLIC ZLIB::ZLIB PkgConfig::NETTLE)
+target_link_libraries(tdw_core PUBLIC ZLIB::ZLIB)
 
 file(GLOB TDW_NATIVE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*_test.cpp
   ${CMAKE_SOURCE_DIR}/tests/native/*_model.cpp)

@@ -1,7 +1,7 @@
 // SHA-256 of an image, a file or a drive's contents, computed piece by piece.
 // The program, the host tools and the native tests share one implementation
-// (sha256_blocks.cpp, on the processor's SHA extensions where it has them);
-// sha256_cng.cpp gives the same calls through Windows' CNG.
+// (sha256_blocks.cpp, on the processor's SHA extensions where it has them),
+// the field check too.
 #pragma once
 
 #include <cstddef>

@@ -16,14 +16,15 @@ add_executable(field-check
   ${CMAKE_SOURCE_DIR}/src/write/write_errors.cpp ${CMAKE_SOURCE_DIR}/src/write/gpt_backup.cpp
   ${CMAKE_SOURCE_DIR}/src/keep/kept_copy.cpp
   ${CMAKE_SOURCE_DIR}/src/devices/device_path.cpp ${CMAKE_SOURCE_DIR}/src/text/console.cpp
-  ${CMAKE_SOURCE_DIR}/src/source/sha256.cpp ${CMAKE_SOURCE_DIR}/src/source/sha256_cng.cpp
+  ${CMAKE_SOURCE_DIR}/src/source/sha256.cpp ${CMAKE_SOURCE_DIR}/src/source/sha256_blocks.cpp
+  ${CMAKE_SOURCE_DIR}/src/source/sha256_x86.cpp
   ${CMAKE_SOURCE_DIR}/src/source/file_io.cpp ${CMAKE_SOURCE_DIR}/src/source/pe_overlay.cpp
   ${CMAKE_SOURCE_DIR}/src/source/zip_reader.cpp ${CMAKE_SOURCE_DIR}/src/source/image_checks.cpp
   ${CMAKE_SOURCE_DIR}/src/source/file_names.cpp ${CMAKE_SOURCE_DIR}/src/write/medium_mark.cpp)
 target_include_directories(field-check PRIVATE ${CMAKE_SOURCE_DIR}/src)
 set_source_files_properties(${_tdw_fc}/field_check.rc PROPERTIES OBJECT_DEPENDS ${_tdw_fc}/field_check.manifest)
 target_link_libraries(field-check PRIVATE
-  tdw-window-drive ${TDW_ZLIB} bcrypt advapi32 winmm version shell32 userenv user32 gdi32 kernel32)
+  tdw-window-drive ${TDW_ZLIB} advapi32 winmm version shell32 userenv user32 gdi32 kernel32)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set_target_properties(field-check PROPERTIES OUTPUT_NAME field-check32)
 endif()
