@@ -47,6 +47,35 @@ UINT g_addingHeight;
 // The outcome of the write that runs or ran last, as a screen reader says
 // it: the Error that ended it, or its done line. Said once, then freed.
 char* g_outcome;
+// Every line's entries and text, in a heap of the list's own. A check run
+// frees them all and makes them again; in the heap that every thread shares,
+// the blocks other threads held at that moment scattered them anew each
+// time, and the program grew with the machine's load, not with its lines.
+HANDLE g_rowHeap;
+
+void* NewRowBlock(size_t size) {
+    if (g_rowHeap == nullptr)
+        g_rowHeap = HeapCreate(0, 0, 0);
+    return g_rowHeap != nullptr ? HeapAlloc(g_rowHeap, HEAP_ZERO_MEMORY, size) : nullptr;
+}
+
+void FreeRowBlock(void* block) {
+    if (block != nullptr)
+        HeapFree(g_rowHeap, 0, block);
+}
+
+StatusEntry* NewEntry() {
+    return static_cast<StatusEntry*>(NewRowBlock(sizeof(StatusEntry)));
+}
+
+// A copy of `text` in the list's heap, or null.
+char* NewRowText(const char* text) {
+    const size_t size = strlen(text) + 1;
+    char* copy = static_cast<char*>(NewRowBlock(size));
+    if (copy != nullptr)
+        memcpy(copy, text, size);
+    return copy;
+}
 
 // Each icon is drawn at every size it is shown at; the one for the DPI is
 // loaded, never stretched.
@@ -179,11 +208,11 @@ bool AddRows(StatusEntry* first) {
             added = AddItem(row, row == first ? (spoken != nullptr ? spoken : first->text) : "",
                             height > Scaled(kFontHeight) ? height : Scaled(kFontHeight));
             if (!added && row != first)
-                free(row);
+                FreeRowBlock(row);
             firstAdded = firstAdded || (added && row == first);
             if (last || !added)
                 break;
-            row = static_cast<StatusEntry*>(calloc(1, sizeof(StatusEntry)));
+            row = NewEntry();
             if (row == nullptr)
                 break;
             *row = StatusEntry{first->text, nullptr, first->kind, true, 0, 0};
@@ -246,8 +275,8 @@ void ReleaseRows(bool keepTexts) {
         StatusEntry* entry = EntryAt(i);
         if (entry != nullptr) {
             if (!entry->continued && !keepTexts)
-                free(entry->text);
-            free(entry);
+                FreeRowBlock(entry->text);
+            FreeRowBlock(entry);
         }
         SendMessageA(g_statusList, LB_SETITEMDATA, static_cast<WPARAM>(i), 0);
     }
@@ -295,6 +324,7 @@ struct LentProgressRequest {
 };
 
 void LogLine(MessageKind kind, const char* text, bool outcome);
+void AddRowText(MessageKind kind, char* text);
 
 LRESULT LogLentProgressTextOnUiThread(void* request) {
     const LentProgressRequest* line = static_cast<const LentProgressRequest*>(request);
@@ -351,7 +381,7 @@ void LogLine(MessageKind kind, const char* text, bool outcome) {
         return;
     AppendProgressRecord(&g_progressLog, kind, text);
     NoteOutcome(kind, text, outcome);
-    AddStatusUtf8(kind, CopyText(text));
+    AddRowText(kind, NewRowText(text));
 }
 
 // LogLine for a text in the ANSI code page.
@@ -389,25 +419,38 @@ void AddStatusUtf8(MessageKind kind, char* text) {
             free(text);
         return;
     }
+    char* kept = NewRowText(text);
+    free(text);
+    AddRowText(kind, kept);
+}
+
+namespace {
+
+// Adds the line whose `text` is in the list's heap, and owns it.
+void AddRowText(MessageKind kind, char* text) {
+    if (text == nullptr)
+        return;
     if (kind == MessageKind::Error)
         SetChecksPassed(0);
     if (g_okIcon == nullptr)
         LoadStatusIcons();
-    StatusEntry* entry = static_cast<StatusEntry*>(calloc(1, sizeof(StatusEntry)));
+    StatusEntry* entry = NewEntry();
     if (entry == nullptr) {
-        free(text);
+        FreeRowBlock(text);
         return;
     }
     entry->text = text;
     entry->icon = IconFor(kind);
     entry->kind = kind;
     if (!AddRows(entry)) {
-        free(entry->text);
-        free(entry);
+        FreeRowBlock(entry->text);
+        FreeRowBlock(entry);
     }
     if (g_linesAdded != nullptr)
         g_linesAdded();
 }
+
+}  // namespace
 
 void AddStatusLine(MessageKind kind, unsigned id, const char* argument) {
     AddStatusEntry(kind, CopyText(GetText(id, argument)));
@@ -460,7 +503,7 @@ void ReplayProgressLog() {
     void (*const added)() = g_linesAdded;
     g_linesAdded = nullptr;
     for (const ProgressRecord* record = g_progressLog.first; record != nullptr; record = record->next)
-        AddStatusUtf8(record->kind, CopyText(record->text));
+        AddRowText(record->kind, NewRowText(record->text));
     g_linesAdded = added;
     if (added != nullptr)
         added();
@@ -600,13 +643,13 @@ void RescaleStatusList() {
         ReleaseRows(true);
         for (size_t i = 0; i < used; ++i) {
             const LRESULT firstItem = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
-            StatusEntry* entry = static_cast<StatusEntry*>(calloc(1, sizeof(StatusEntry)));
+            StatusEntry* entry = NewEntry();
             if (entry != nullptr)
                 *entry = StatusEntry{const_cast<char*>(lines[i].text), IconFor(lines[i].kind), lines[i].kind,
                                      false, 0, 0};
             if (entry == nullptr || !AddRows(entry)) {
-                free(const_cast<char*>(lines[i].text));
-                free(entry);
+                FreeRowBlock(const_cast<char*>(lines[i].text));
+                FreeRowBlock(entry);
             }
             if (i == selectedLine)
                 SelectStatusItem(firstItem);
