@@ -78,8 +78,23 @@ add_dependencies(TalvixDiskWriter-plain TalvixDiskWriter-symbols)
 file(GLOB TDW_RESOURCE_INPUTS CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/resources/*.rc ${CMAKE_SOURCE_DIR}/src/resources/*.h
   ${CMAKE_SOURCE_DIR}/src/resources/*.manifest ${CMAKE_SOURCE_DIR}/src/resources/icons/*.ico)
+
+# The catalogue travels deflated: the string tables are compiled on their
+# own and packed into texts.bin, which app.rc carries as one resource.
+set(TDW_PACK_TEXTS ${TDW_HOST_TOOLS_DIR}/pack-texts${CMAKE_HOST_EXECUTABLE_SUFFIX})
+set(TDW_TEXTS_RES ${CMAKE_CURRENT_BINARY_DIR}/texts.res)
+set(TDW_TEXTS_BIN ${CMAKE_CURRENT_BINARY_DIR}/texts.bin)
+add_custom_command(OUTPUT ${TDW_TEXTS_BIN}
+  COMMAND ${CMAKE_RC_COMPILER} -O res -I ${CMAKE_SOURCE_DIR}/src/resources
+          ${CMAKE_SOURCE_DIR}/src/resources/texts.rc ${TDW_TEXTS_RES}
+  COMMAND ${TDW_PACK_TEXTS} ${TDW_TEXTS_RES} ${TDW_TEXTS_BIN}
+  DEPENDS ${TDW_RESOURCE_INPUTS} ${TDW_PACK_TEXTS}
+  COMMENT "Packing the catalogue's string tables")
+add_custom_target(tdw_texts DEPENDS ${TDW_TEXTS_BIN})
+add_dependencies(tdw_program tdw_texts)
+target_include_directories(tdw_program PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/resources/app.rc PROPERTIES
-  OBJECT_DEPENDS "${TDW_RESOURCE_INPUTS}")
+  OBJECT_DEPENDS "${TDW_RESOURCE_INPUTS};${TDW_TEXTS_BIN}")
 
 # The shipped program: the plain program with the demo image attached (see
 # cmake/attached_image.cmake when present; until then a plain copy).

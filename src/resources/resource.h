@@ -39,6 +39,7 @@
 // Language table (RCDATA)
 #define IDR_LANGUAGE_NAMES 1015
 #define IDR_LANGUAGE_IDS 1016
+#define IDR_TEXTS 1019
 
 // Icons
 #define IDI_APPLICATION_ICON 8001

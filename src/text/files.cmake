@@ -1,7 +1,9 @@
 # Files of the text catalogue subsystem.
 list(APPEND TDW_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/catalogue.cpp ${CMAKE_CURRENT_LIST_DIR}/copy_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/number_text.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/utf8_text.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/utf8_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/packed_texts.cpp)
+list(APPEND TDW_TOOL_SOURCES ${CMAKE_CURRENT_LIST_DIR}/text_pack.cpp)
 list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/console.cpp

@@ -5,7 +5,9 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "resource.h"
 #include "text/catalogue.h"
+#include "text/packed_texts.h"
 
 namespace {
 
@@ -75,17 +77,33 @@ ThreadTextBuffers* ThreadBuffers() {
     return buffers;
 }
 
-CatalogueBlock FindStringBlock(uint16_t language, unsigned blockNumber, void*) {
+// The catalogue, inflated from the program's resource on the first lookup
+// of any thread and kept for the process's life; null when it could not be.
+INIT_ONCE g_textsOnce = INIT_ONCE_STATIC_INIT;
+const uint8_t* g_texts;
+size_t g_textsSize;
+
+BOOL CALLBACK InflateTexts(INIT_ONCE*, void*, void**) {
     const HMODULE module = GetModuleHandleA(nullptr);
-    const HRSRC resource =
-        FindResourceExA(module, MAKEINTRESOURCEA(6) /* RT_STRING */, MAKEINTRESOURCEA(blockNumber), language);
-    if (resource == nullptr)
-        return {nullptr, 0};
-    const HGLOBAL loaded = LoadResource(module, resource);
-    const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
-    if (data == nullptr)
-        return {nullptr, 0};
-    return {static_cast<const uint16_t*>(data), SizeofResource(module, resource) / sizeof(uint16_t)};
+    const HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(IDR_TEXTS), MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+    const HGLOBAL loaded = resource != nullptr ? LoadResource(module, resource) : nullptr;
+    const auto* packed = static_cast<const uint8_t*>(loaded != nullptr ? LockResource(loaded) : nullptr);
+    const size_t packedSize = packed != nullptr ? SizeofResource(module, resource) : 0;
+    const size_t size = PackedTextsSize(packed, packedSize);
+    auto* texts = static_cast<uint8_t*>(
+        size != 0 ? VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE) : nullptr);
+    if (texts != nullptr && !InflatePackedTexts(packed, packedSize, texts, size)) {
+        VirtualFree(texts, 0, MEM_RELEASE);
+        texts = nullptr;
+    }
+    g_texts = texts;
+    g_textsSize = texts != nullptr ? size : 0;
+    return TRUE;
+}
+
+CatalogueBlock FindStringBlock(uint16_t language, unsigned blockNumber, void*) {
+    InitOnceExecuteOnce(&g_textsOnce, InflateTexts, nullptr, nullptr);
+    return FindPackedBlock(g_texts, g_textsSize, language, blockNumber);
 }
 
 size_t ConvertToAnsi(const uint16_t* units, size_t count, char* out, size_t outSize, void*) {
