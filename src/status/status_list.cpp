@@ -21,6 +21,10 @@ namespace {
 
 // The item last selected, to tell which way a selection moved. UI thread only.
 LRESULT g_selectedItem = -1;
+// While a check run adds its lines, where the next goes: above the progress
+// log's lines, which stay in the list from one check run to the next.
+// Negative outside a check run: lines then go at the end.
+LRESULT g_checkInsert = -1;
 
 // Windows refuses LB_SETITEMHEIGHT above this: a taller line takes more items.
 constexpr int kMaxItemHeight = 255;
@@ -174,8 +178,11 @@ bool AddItem(StatusEntry* row, const char* spoken, int height) {
     wchar_t* wide = WideFromUtf8(spoken);
     if (wide == nullptr)
         return false;
+    const bool inserted = row->record == nullptr && g_checkInsert >= 0;
     g_addingHeight = static_cast<UINT>(height < kMaxItemHeight ? height : kMaxItemHeight);
-    const LRESULT index = SendMessageW(g_statusList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));
+    const LRESULT index = inserted ? SendMessageW(g_statusList, LB_INSERTSTRING, static_cast<WPARAM>(g_checkInsert),
+                                                  reinterpret_cast<LPARAM>(wide))
+                                   : SendMessageW(g_statusList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));
     g_addingHeight = 0;
     free(wide);
     if (index == LB_ERR || index == LB_ERRSPACE)
@@ -185,6 +192,8 @@ bool AddItem(StatusEntry* row, const char* spoken, int height) {
         SendMessageA(g_statusList, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
         return false;
     }
+    if (inserted)
+        ++g_checkInsert;
     return true;
 }
 
@@ -215,7 +224,7 @@ bool AddRows(StatusEntry* first) {
             row = NewEntry();
             if (row == nullptr)
                 break;
-            *row = StatusEntry{first->text, nullptr, first->kind, true, 0, 0};
+            *row = StatusEntry{first->text, nullptr, first->kind, true, 0, 0, first->record};
             lines = 0;
         }
         if (lines == 0)
@@ -267,14 +276,15 @@ void RepaintLine(LRESULT start) {
         InvalidateRect(g_statusList, &rect, FALSE);
 }
 
-// Frees every item's entry, and each line's text unless `keepTexts` (whose
-// pointers the caller then owns), and empties the list.
-void ReleaseRows(bool keepTexts) {
+// Frees every item's entry and each line's text, except a line's first entry
+// (with its text) when `keepLines`: the caller then owns those. Empties the
+// list.
+void ReleaseRows(bool keepLines) {
     const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
     for (LRESULT i = count - 1; i >= 0; --i) {
         StatusEntry* entry = EntryAt(i);
-        if (entry != nullptr) {
-            if (!entry->continued && !keepTexts)
+        if (entry != nullptr && (entry->continued || !keepLines)) {
+            if (!entry->continued)
                 FreeRowBlock(entry->text);
             FreeRowBlock(entry);
         }
@@ -283,6 +293,24 @@ void ReleaseRows(bool keepTexts) {
     g_selectedItem = -1;
     // One message for the lot: deleting line by line lays the list out anew each time.
     SendMessageA(g_statusList, LB_RESETCONTENT, 0, 0);
+}
+
+// Takes out every line but the progress log's: a check run's lines, and any
+// added since. The log's lines stay where they are: a session of many writes
+// holds hundreds, and making them all again at every check run was slow and
+// scattered the heap.
+void ReleaseCheckRows() {
+    for (LRESULT i = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0) - 1; i >= 0; --i) {
+        StatusEntry* entry = EntryAt(i);
+        if (entry != nullptr && entry->record != nullptr)
+            continue;
+        if (entry != nullptr && !entry->continued)
+            FreeRowBlock(entry->text);
+        FreeRowBlock(entry);
+        SendMessageA(g_statusList, LB_DELETESTRING, static_cast<WPARAM>(i), 0);
+    }
+    g_selectedItem = -1;
+    SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
 }
 
 HICON IconFor(MessageKind kind) {
@@ -324,7 +352,7 @@ struct LentProgressRequest {
 };
 
 void LogLine(MessageKind kind, const char* text, bool outcome);
-void AddRowText(MessageKind kind, char* text);
+void AddRowText(MessageKind kind, char* text, const ProgressRecord* record);
 
 LRESULT LogLentProgressTextOnUiThread(void* request) {
     const LentProgressRequest* line = static_cast<const LentProgressRequest*>(request);
@@ -379,9 +407,9 @@ void LogLine(MessageKind kind, const char* text, bool outcome) {
     }
     if (text == nullptr)
         return;
-    AppendProgressRecord(&g_progressLog, kind, text);
+    const bool recorded = AppendProgressRecord(&g_progressLog, kind, text);
     NoteOutcome(kind, text, outcome);
-    AddRowText(kind, NewRowText(text));
+    AddRowText(kind, NewRowText(text), recorded ? g_progressLog.last : nullptr);
 }
 
 // LogLine for a text in the ANSI code page.
@@ -421,13 +449,14 @@ void AddStatusUtf8(MessageKind kind, char* text) {
     }
     char* kept = NewRowText(text);
     free(text);
-    AddRowText(kind, kept);
+    AddRowText(kind, kept, nullptr);
 }
 
 namespace {
 
-// Adds the line whose `text` is in the list's heap, and owns it.
-void AddRowText(MessageKind kind, char* text) {
+// Adds the line whose `text` is in the list's heap, and owns it; `record` is
+// the progress log's line it shows, if it is one.
+void AddRowText(MessageKind kind, char* text, const ProgressRecord* record) {
     if (text == nullptr)
         return;
     if (kind == MessageKind::Error)
@@ -442,6 +471,7 @@ void AddRowText(MessageKind kind, char* text) {
     entry->text = text;
     entry->icon = IconFor(kind);
     entry->kind = kind;
+    entry->record = record;
     if (!AddRows(entry)) {
         FreeRowBlock(entry->text);
         FreeRowBlock(entry);
@@ -486,35 +516,47 @@ void LogProgressOutcome(MessageKind kind, unsigned id, const char* argument) {
 }
 
 void ReplayProgressLog() {
+    g_checkInsert = -1;
+    // The log's lines that the list shows already stay; those logged since
+    // come after them.
+    const ProgressRecord* shown = nullptr;
+    for (LRESULT i = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0) - 1; i >= 0 && shown == nullptr; --i) {
+        const StatusEntry* entry = EntryAt(i);
+        shown = entry != nullptr ? entry->record : nullptr;
+    }
+    const ProgressRecord* const from = shown != nullptr ? shown->next : g_progressLog.first;
     // The list is told first how many lines come: its array of items is then
-    // made once at its size, not grown step by step while the lines' own
-    // blocks are made in between, which left a trail of ever larger holes at
-    // every check run and the heap larger with every write.
+    // made once at its size, not grown step by step.
     WPARAM items = 0;
     LPARAM bytes = 0;
-    for (const ProgressRecord* record = g_progressLog.first; record != nullptr; record = record->next) {
+    for (const ProgressRecord* record = from; record != nullptr; record = record->next) {
         ++items;
         bytes += static_cast<LPARAM>((strlen(record->text) + 1) * sizeof(wchar_t));
     }
     if (items > 0)
         SendMessageW(g_statusList, LB_INITSTORAGE, items, bytes);
-    // The newest line is brought into view once, after the last: a session
-    // of many writes replays hundreds of lines at every check run.
+    // The newest line is brought into view once, after the last.
     void (*const added)() = g_linesAdded;
     g_linesAdded = nullptr;
-    for (const ProgressRecord* record = g_progressLog.first; record != nullptr; record = record->next)
-        AddRowText(record->kind, NewRowText(record->text));
+    for (const ProgressRecord* record = from; record != nullptr; record = record->next)
+        AddRowText(record->kind, NewRowText(record->text), record);
     g_linesAdded = added;
     if (added != nullptr)
         added();
 }
 
 void ClearProgressLog() {
+    // The lines shown stay until the next check run takes them out.
+    const LRESULT count = g_statusList != nullptr ? SendMessageA(g_statusList, LB_GETCOUNT, 0, 0) : 0;
+    for (LRESULT i = 0; i < count; ++i)
+        if (StatusEntry* entry = EntryAt(i))
+            entry->record = nullptr;
     ReleaseProgressLog(&g_progressLog);
 }
 
 void ClearStatusList() {
-    ReleaseRows(false);
+    ReleaseCheckRows();
+    g_checkInsert = 0;
 }
 
 void HoldStatusListRedraw(bool hold) {
@@ -627,28 +669,26 @@ void RescaleStatusList() {
     }
     const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
     const LRESULT selected = SendMessageA(g_statusList, LB_GETCURSEL, 0, 0);
-    auto* lines = static_cast<ReportLine*>(calloc(count > 0 ? static_cast<size_t>(count) : 1, sizeof(ReportLine)));
+    auto* lines = static_cast<StatusEntry**>(calloc(count > 0 ? static_cast<size_t>(count) : 1, sizeof(StatusEntry*)));
     if (lines != nullptr) {
         size_t used = 0, selectedLine = SIZE_MAX;
         for (LRESULT i = 0; i < count; ++i) {
-            const StatusEntry* entry = EntryAt(i);
+            StatusEntry* entry = EntryAt(i);
             if (entry == nullptr || entry->continued)
                 continue;
             if (i == LineStart(selected))
                 selectedLine = used;
-            lines[used++] = ReportLine{entry->kind, entry->text};
+            lines[used++] = entry;
         }
         const bool held = g_redrawHeld;
         HoldStatusListRedraw(true);
         ReleaseRows(true);
         for (size_t i = 0; i < used; ++i) {
             const LRESULT firstItem = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
-            StatusEntry* entry = NewEntry();
-            if (entry != nullptr)
-                *entry = StatusEntry{const_cast<char*>(lines[i].text), IconFor(lines[i].kind), lines[i].kind,
-                                     false, 0, 0};
-            if (entry == nullptr || !AddRows(entry)) {
-                FreeRowBlock(const_cast<char*>(lines[i].text));
+            StatusEntry* entry = lines[i];
+            entry->icon = IconFor(entry->kind);
+            if (!AddRows(entry)) {
+                FreeRowBlock(entry->text);
                 FreeRowBlock(entry);
             }
             if (i == selectedLine)

@@ -17,6 +17,7 @@
 // (StatusRowOf says how): those draw the rest of the text, have no icon and
 // an empty string, and the keyboard passes over them. The driver in the
 // tests reads this layout from outside the process.
+struct ProgressRecord;
 struct StatusEntry {
     char* text;  // the whole line, UTF-8; owned by its first item, shared by the others
     HICON icon;  // shared, not owned; the icon for the DPI shown; null on a continuation
@@ -24,6 +25,7 @@ struct StatusEntry {
     bool continued;  // the line goes on from the item above
     uint32_t from;    // the part of `text` this item draws
     uint32_t length;
+    const ProgressRecord* record;  // the progress log's line shown here; null for any other
 };
 
 void SetStatusList(HWND list);
