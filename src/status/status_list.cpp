@@ -525,6 +525,11 @@ void ReplayProgressLog() {
         shown = entry != nullptr ? entry->record : nullptr;
     }
     const ProgressRecord* const from = shown != nullptr ? shown->next : g_progressLog.first;
+    // An Error in the log stops Start at every check run, as its line did
+    // when it was added.
+    for (const ProgressRecord* record = g_progressLog.first; record != from; record = record->next)
+        if (record->kind == MessageKind::Error)
+            SetChecksPassed(0);
     // The list is told first how many lines come: its array of items is then
     // made once at its size, not grown step by step.
     WPARAM items = 0;
