@@ -31,6 +31,33 @@ tdw_s_measure() {
     "$(find "/proc/$pid/task" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)"
 }
 
+# tdw_s_threads <pid>: how many threads that Unix process runs.
+tdw_s_threads() { find "/proc/$1/task" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l; }
+
+# tdw_s_wait_idle <pid> <threads>: waits until the program runs no more than
+# that many threads, as it did at rest: a drive-list refresh or any other
+# worker still running after a write holds buffers that are not the
+# program's growth (a 1 MB read of the drive, measured in one write of two
+# beside a busy machine). Fails when a thread never ends.
+tdw_s_at_rest() { [ "$(tdw_s_threads "$1")" -le "$2" ]; }
+tdw_s_wait_idle() {
+  tdw_wait_until "$TDW_TIMEOUT" tdw_s_at_rest "$1" "$2" \
+    || tdw_fail "$(tdw_s_threads "$1") threads still run, $2 at rest"
+}
+
+# tdw_s_measure_at_rest <pid> <threads>: tdw_s_measure once no worker runs,
+# taken again when one started meanwhile (its thread count is read after the
+# rest); the last try is kept, and a thread that never ends shows in it.
+tdw_s_measure_at_rest() {
+  local try line
+  for try in 1 2 3 4 5; do
+    tdw_s_wait_idle "$1" "$2"
+    line=$(tdw_s_measure)
+    [ "$(tdw_s_figure "$line" threads)" -gt "$2" ] || break
+  done
+  printf '%s\n' "$line"
+}
+
 # tdw_s_unix_pid: the Unix process of the program itself, whose command line
 # is its Windows path (tdw_start_app's is Wine's start.exe, which waits for it).
 tdw_s_unix_pid() {

@@ -6,10 +6,10 @@
 # right. Every check run replays the lines of all writes so far, oldest first,
 # three per write. Over the last hundred writes (by then the kept copies of
 # the scribbled drive have long reached their limit of 20, and each write
-# deletes the oldest) the process is measured after every write, and what it
-# holds grows by no more than its status list does: the slope fitted through
-# those hundred figures, not two of them, which one growth of the heap at a
-# busy moment would decide. Handles, GDI and USER objects stay the same where
+# deletes the oldest) the process is measured after every write, once no
+# worker thread of it runs any more, and what it holds grows by no more than
+# its status list does: the slope fitted through those hundred figures, not
+# two of them, which one growth of the heap at a busy moment would decide. Handles, GDI and USER objects stay the same where
 # Windows counts them (Wine does not).
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
@@ -30,6 +30,11 @@ tdw_start_app
 tdw_wait_ready
 tdw_w_choose_e
 tdw_s_expect_replayed 0
+# Each write is measured with the program at rest: its window's thread
+# alone under Wine, or as many threads as once the first drive list is made.
+pid=$(tdw_s_unix_pid)
+tdw_wait_until "$TDW_TIMEOUT" tdw_s_at_rest "$pid" 1 || true
+idle_threads=$(tdw_s_threads "$pid")
 
 # Few driver calls a round, each a Wine start: a click succeeds only on a
 # visible, enabled Start, and the console tells when the write loop is done.
@@ -53,7 +58,7 @@ for ((i = 1; i <= writes; i++)); do
     || tdw_fail "write $i: no Reboot pane; shown: $(drv shown 2>&1); status: $(tdw_w_status)"
   [ "$(tdw_s_writes_done)" = "$i" ] || tdw_fail "write $i: the console reports $(tdw_s_writes_done) whole writes"
   tdw_w_expect_written
-  [ "$i" -lt "$measured_from" ] || echo "$i $(tdw_s_measure)" >>"$figures"
+  [ "$i" -lt "$measured_from" ] || echo "$i $(tdw_s_measure_at_rest "$pid" "$idle_threads")" >>"$figures"
 done
 
 tdw_goto 2
