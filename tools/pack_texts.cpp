@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host_files.h"
+#include "text/packed_texts.h"
 #include "text/text_pack.h"
 
 int main(int argc, char** argv) {
@@ -27,6 +28,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("pack-texts: %zu bytes of string tables packed into %zu\n",
-                size_t(packed[0] | packed[1] << 8 | packed[2] << 16 | size_t(packed[3]) << 24), packed.size());
+                PackedTextsSize(packed.data(), packed.size()), packed.size());
     return 0;
 }

@@ -51,10 +51,10 @@ UINT g_addingHeight;
 // The outcome of the write that runs or ran last, as a screen reader says
 // it: the Error that ended it, or its done line. Said once, then freed.
 char* g_outcome;
-// Every line's entries and text, in a heap of the list's own. A check run
-// frees them all and makes them again; in the heap that every thread shares,
-// the blocks other threads held at that moment scattered them anew each
-// time, and the program grew with the machine's load, not with its lines.
+// Every line's entries and text, in a heap of the list's own: made and
+// freed on this thread while other threads take and give back blocks of
+// their own, in the heap that every thread shares they were scattered among
+// those, and the program grew with the machine's load, not with its lines.
 HANDLE g_rowHeap;
 
 void* NewRowBlock(size_t size) {
@@ -276,18 +276,14 @@ void RepaintLine(LRESULT start) {
         InvalidateRect(g_statusList, &rect, FALSE);
 }
 
-// Frees every item's entry and each line's text, except a line's first entry
-// (with its text) when `keepLines`: the caller then owns those. Empties the
-// list.
-void ReleaseRows(bool keepLines) {
+// Empties the list and frees its continuation rows' entries; each line's
+// first entry, with its text, is then the caller's.
+void ReleaseRowsKeepingLines() {
     const LRESULT count = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
     for (LRESULT i = count - 1; i >= 0; --i) {
         StatusEntry* entry = EntryAt(i);
-        if (entry != nullptr && (entry->continued || !keepLines)) {
-            if (!entry->continued)
-                FreeRowBlock(entry->text);
+        if (entry != nullptr && entry->continued)
             FreeRowBlock(entry);
-        }
         SendMessageA(g_statusList, LB_SETITEMDATA, static_cast<WPARAM>(i), 0);
     }
     g_selectedItem = -1;
@@ -687,7 +683,7 @@ void RescaleStatusList() {
         }
         const bool held = g_redrawHeld;
         HoldStatusListRedraw(true);
-        ReleaseRows(true);
+        ReleaseRowsKeepingLines();
         for (size_t i = 0; i < used; ++i) {
             const LRESULT firstItem = SendMessageA(g_statusList, LB_GETCOUNT, 0, 0);
             StatusEntry* entry = lines[i];

@@ -28,30 +28,21 @@ tdw_s_measure() {
   printf '%srss=%s fds=%s threads=%s\n' "$stat" \
     "$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")" \
     "$(find "/proc/$pid/fd" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)" \
-    "$(find "/proc/$pid/task" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)"
+    "$(tdw_s_threads "$pid")"
 }
 
 # tdw_s_threads <pid>: how many threads that Unix process runs.
 tdw_s_threads() { find "/proc/$1/task" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l; }
-
-# tdw_s_wait_idle <pid> <threads>: waits until the program runs no more than
-# that many threads, as it did at rest: a drive-list refresh or any other
-# worker still running after a write holds buffers that are not the
-# program's growth (a 1 MB read of the drive, measured in one write of two
-# beside a busy machine). Fails when a thread never ends.
 tdw_s_at_rest() { [ "$(tdw_s_threads "$1")" -le "$2" ]; }
-tdw_s_wait_idle() {
-  tdw_wait_until "$TDW_TIMEOUT" tdw_s_at_rest "$1" "$2" \
-    || tdw_fail "$(tdw_s_threads "$1") threads still run, $2 at rest"
-}
 
-# tdw_s_measure_at_rest <pid> <threads>: tdw_s_measure once no worker runs,
-# taken again when one started meanwhile (its thread count is read after the
-# rest); the last try is kept, and a thread that never ends shows in it.
+# tdw_s_measure_at_rest <pid> <threads>: tdw_s_measure once the program runs
+# no more threads than at rest, taken again (up to five times) when its own
+# thread count shows that a worker started meanwhile: a drive-list refresh
+# still running after a write holds a 1 MB read that is not growth.
 tdw_s_measure_at_rest() {
   local try line
   for try in 1 2 3 4 5; do
-    tdw_s_wait_idle "$1" "$2"
+    tdw_wait_until "$TDW_TIMEOUT" tdw_s_at_rest "$1" "$2" || tdw_fail "$(tdw_s_threads "$1") threads still run, $2 at rest"
     line=$(tdw_s_measure)
     [ "$(tdw_s_figure "$line" threads)" -gt "$2" ] || break
   done

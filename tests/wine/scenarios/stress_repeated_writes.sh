@@ -9,8 +9,9 @@
 # deletes the oldest) the process is measured after every write, once no
 # worker thread of it runs any more, and what it holds grows by no more than
 # its status list does: the slope fitted through those hundred figures, not
-# two of them, which one growth of the heap at a busy moment would decide. Handles, GDI and USER objects stay the same where
-# Windows counts them (Wine does not).
+# two of them, which one growth of the heap at a busy moment would decide.
+# Handles, GDI and USER objects stay the same where Windows counts them (Wine
+# does not).
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
