@@ -5,6 +5,7 @@ list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ui_thread.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app_hooks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/main_window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/heap_report.cpp
   ${CMAKE_CURRENT_LIST_DIR}/session_end.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pane_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/panes.cpp

@@ -8,6 +8,7 @@
 #include "shell/app_hooks.h"
 #include "shell/app_state.h"
 #include "shell/display.h"
+#include "shell/heap_report.h"
 #include "shell/pane_list.h"
 #include "shell/panes.h"
 #include "shell/session_end.h"
@@ -271,6 +272,10 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // 1 tells the shell not to start AutoPlay for the drive we are writing.
         SetWindowLongPtrA(window, DWLP_MSGRESULT, 1);
         ConsolePrint("CancelAutoPlay :)\n");
+        return TRUE;
+    }
+    if (message == HeapInUseMessage()) {
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, HeapBytesInUse());
         return TRUE;
     }
     return FALSE;

@@ -297,6 +297,15 @@ int CmdAutoplay(Context& context) {
     return kOk;
 }
 
+// The bytes the program's heaps hold in use, as its window reports them.
+int CmdHeap(Context& context) {
+    LRESULT result = 0;
+    if (!Send(context.main, RegisterWindowMessageA("TalvixDiskWriter.HeapInUse"), 0, 0, &result) || result < 0)
+        return Fail(kFailed, "no heap report");
+    Print("%lld\n", (long long)result);
+    return kOk;
+}
+
 // Asks the window whether the session may end, as Windows does at log-off,
 // and prints the answer; "end": tells it that the session ends, and returns
 // once it has done what it does then.
@@ -767,6 +776,7 @@ const Command kCommands[] = {
     {"answer-no", CmdAnswerNo, true, "answer-no            answer No to a Yes/No question; print the focused id<TAB>text"},
     {"answer-yes", CmdAnswerYes, true, "answer-yes           answer Yes to a Yes/No question; print the focused id<TAB>text"},
     {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
+    {"heap", CmdHeap, true, "heap                 bytes in use in the program's heaps"},
     {"endsession", CmdEndSession, true, "endsession [end]     send WM_QUERYENDSESSION and print the answer, or WM_ENDSESSION"},
     {"escape", CmdEscape, true, "escape               press Esc, wait until it is handled; prints the id of the focused control that got it"},
     {"keys", CmdKeys, true, "keys <key>...        press keys (tab enter esc space up down left right home end c f10 apps, shift+ or ctrl+<key>)"},

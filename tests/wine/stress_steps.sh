@@ -12,12 +12,12 @@ TDW_S_LINE_WROTE_ALL='^Wrote 160 of 160 chunks in [0-9]* ms\.'
 # tdw_s_measure: one line of figures about the running program, as
 # "name=value" words. From Wine (bench-probe procstat): pagefile,
 # working-set, and the handle, GDI and USER object counts (which Wine answers
-# 0 for); private bytes, which Wine answers 0 for too, are left out. From
-# the Unix side, for the same process (found by its command line): rss (kB),
+# 0 for); private bytes, which Wine answers 0 for too, are left out. From the
+# program's window: heap, the bytes in use in its heaps. From the Unix side, for the same process (found by its command line): rss (kB),
 # fds (open Unix descriptors: Wine keeps one for every open file or device
 # handle) and threads.
 tdw_s_measure() {
-  local pid stat=""
+  local pid stat="" heap
   pid=$(tdw_s_unix_pid)
   if [ -z "$pid" ] || [ ! -d "/proc/$pid" ]; then tdw_fail "the program is not running"; fi
   if [ -f "$TDW_S_PROBE" ]; then
@@ -25,7 +25,8 @@ tdw_s_measure() {
       || tdw_fail "bench-probe procstat failed"
     stat=$(awk '{for (i = 1; i < NF; i += 2) if ($i ~ /^(pagefile|working-set|handles|gdi|user)$/) printf "%s=%s ", $i, $(i + 1)}' <<<"$stat")
   fi
-  printf '%srss=%s fds=%s threads=%s\n' "$stat" \
+  heap=$(drv heap) || tdw_fail "no heap report from the program"
+  printf '%sheap=%s rss=%s fds=%s threads=%s\n' "$stat" "$heap" \
     "$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")" \
     "$(find "/proc/$pid/fd" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)" \
     "$(tdw_s_threads "$pid")"
