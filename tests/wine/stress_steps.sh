@@ -13,9 +13,10 @@ TDW_S_LINE_WROTE_ALL='^Wrote 160 of 160 chunks in [0-9]* ms\.'
 # "name=value" words. From Wine (bench-probe procstat): pagefile,
 # working-set, and the handle, GDI and USER object counts (which Wine answers
 # 0 for); private bytes, which Wine answers 0 for too, are left out. From the
-# program's window: heap, the bytes in use in its heaps. From the Unix side, for the same process (found by its command line): rss (kB),
-# fds (open Unix descriptors: Wine keeps one for every open file or device
-# handle) and threads.
+# program's window: heap, the bytes in use in its heaps. From the Unix side,
+# for the same process (found by its command line): rss (kB), fds (open Unix
+# descriptors: Wine keeps one for every open file or device handle) and
+# threads.
 tdw_s_measure() {
   local pid stat="" heap
   pid=$(tdw_s_unix_pid)

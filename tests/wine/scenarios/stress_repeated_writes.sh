@@ -3,15 +3,16 @@
 # (back to Install by the pane list or by Previous, Start again), as a
 # classroom writes its cards. The drive is scribbled over before each write,
 # so every write must put the whole image there: each ends byte for byte
-# right. Every check run replays the lines of all writes so far, oldest first,
-# three per write. Over the last hundred writes (by then the kept copies of
-# the scribbled drive have long reached their limit of 20, and each write
-# deletes the oldest) the process is measured after every write, once no
-# worker thread of it runs any more, and what its heaps hold in use grows by
-# no more than its status list does: the slope fitted through those hundred
-# figures, not two of them. What Wine has committed is held to a looser
-# slope: its heap commits more at a busy moment, when blocks freed in another
-# order leave gaps too small for the next, and keeps it.
+# right. After every check run the status list ends with the lines of all
+# writes so far, oldest first, three per write. Over the last hundred writes
+# (by then the kept copies of the scribbled drive have long reached their
+# limit of 20, and each write deletes the oldest) the process is measured
+# after every write, once no worker thread of it runs any more, and what its
+# heaps hold in use grows by no more than its status list does: the slope
+# fitted through those hundred figures, not two of them. What Wine has
+# committed is held to a looser slope: its heap commits more at a busy moment,
+# when blocks freed in another order leave gaps too small for the next, and
+# keeps it.
 # Handles, GDI and USER objects stay the same where Windows counts them (Wine
 # does not).
 set -uo pipefail
@@ -49,7 +50,7 @@ for ((i = 1; i <= writes; i++)); do
     else
       drv click reboot 101 >/dev/null || tdw_fail "cannot press Previous on Reboot"
     fi
-    # The fresh check run replays every write so far.
+    # After the fresh check run, the lines of every write so far.
     case "$checkpoints" in *" $((i - 1)) "*) tdw_expect install shown; tdw_s_expect_replayed $((i - 1)) ;; esac
   fi
   tdw_s_scribble
