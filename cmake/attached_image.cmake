@@ -1,23 +1,8 @@
 # The shipped program: ${TDW_PROGRAM_NAME}-plain.exe with the demo floppy image
 # T64DEMO1.IMG attached as a ZIP archive. Both the image and the archive are
-# made by host tools of the native build (tools/), which must be built first;
-# TDW_HOST_TOOLS_DIR names its tools folder (build/native/tools).
-if(NOT TDW_HOST_TOOLS_DIR)
-  message(FATAL_ERROR
-    "TDW_HOST_TOOLS_DIR is not set. Build the native tree first "
-    "(cmake -S . -B build/native && cmake --build build/native) and configure this "
-    "build with -DTDW_HOST_TOOLS_DIR=<absolute path to build/native/tools>.")
-endif()
-
+# made by host tools of the native build (tools/; cmake/host_tools.cmake).
 set(TDW_ATTACH_IMAGE ${TDW_HOST_TOOLS_DIR}/attach-image${CMAKE_HOST_EXECUTABLE_SUFFIX})
 set(TDW_MAKE_DEMO_FLOPPY ${TDW_HOST_TOOLS_DIR}/make_demo_floppy${CMAKE_HOST_EXECUTABLE_SUFFIX})
-foreach(tool ${TDW_ATTACH_IMAGE} ${TDW_MAKE_DEMO_FLOPPY})
-  if(NOT EXISTS ${tool})
-    message(FATAL_ERROR
-      "Host tool ${tool} not found. Build the native tree (build/native) before "
-      "configuring the Windows build, or fix TDW_HOST_TOOLS_DIR.")
-  endif()
-endforeach()
 
 # The image is made again here rather than taken from the native tree; the
 # tool writes the same bytes every time. It sits beside the program, which
@@ -46,3 +31,4 @@ add_custom_command(OUTPUT ${TDW_WIN_OUTPUT_DIR}/${TDW_PROGRAM_NAME}.exe
   DEPENDS TalvixDiskWriter-plain ${TDW_DEMO_IMAGE} ${TDW_ATTACH_IMAGE}
   COMMENT "Attaching T64DEMO1.IMG to ${TDW_PROGRAM_NAME}.exe")
 add_custom_target(TalvixDiskWriter ALL DEPENDS ${TDW_WIN_OUTPUT_DIR}/${TDW_PROGRAM_NAME}.exe)
+add_dependencies(TalvixDiskWriter tdw_host_tools)

@@ -4,6 +4,14 @@ enable_language(RC)
 include(CTest)
 
 set(TDW_WIN_OUTPUT_DIR ${CMAKE_SOURCE_DIR}/build/win CACHE PATH "Where the Windows programs go")
+
+# The host tools this build runs must be there now, and are looked for again
+# before the first step that runs one.
+include(${CMAKE_SOURCE_DIR}/cmake/host_tools.cmake)
+add_custom_target(tdw_host_tools
+  COMMAND ${CMAKE_COMMAND} -DTDW_HOST_TOOLS_DIR=${TDW_HOST_TOOLS_DIR}
+          -DCMAKE_HOST_EXECUTABLE_SUFFIX=${CMAKE_HOST_EXECUTABLE_SUFFIX}
+          -P ${CMAKE_SOURCE_DIR}/cmake/host_tools.cmake)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${TDW_WIN_OUTPUT_DIR})
 
 # The same program for two kinds of Windows: TalvixDiskWriter.exe for 64-bit
@@ -91,6 +99,7 @@ add_custom_command(OUTPUT ${TDW_TEXTS_BIN}
   DEPENDS ${TDW_RESOURCE_INPUTS} ${TDW_PACK_TEXTS}
   COMMENT "Packing the catalogue's string tables")
 add_custom_target(tdw_texts DEPENDS ${TDW_TEXTS_BIN})
+add_dependencies(tdw_texts tdw_host_tools)
 add_dependencies(tdw_program tdw_texts)
 target_include_directories(tdw_program PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/resources/app.rc PROPERTIES
