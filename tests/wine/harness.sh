@@ -24,6 +24,26 @@ export WINEDEBUG=-all
 # No Mono/Gecko prompts; no debugger on a crash, so a crash ends the run.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
+# A kernel that runs no 32-bit programs (some sandboxed machines) cannot start
+# Wine's 32-bit loader, which /usr/bin/wine picks once wine32 is installed:
+# every program, 64-bit ones too, then fails with "Exec format error". There
+# the 64-bit loader is called directly, through a wine of our own first on
+# PATH, and the 32-bit program's scenarios are skipped.
+TDW_NO_32BIT=0
+if [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  TDW_NO_32BIT=1
+  tdw_wine64_bin=$TDW_WINE_DIR/wine64-bin
+  if [ ! -x "$tdw_wine64_bin/wine-stable" ]; then
+    mkdir -p "$tdw_wine64_bin"
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$tdw_wine64_bin/wine.new"
+    chmod +x "$tdw_wine64_bin/wine.new"
+    cp "$tdw_wine64_bin/wine.new" "$tdw_wine64_bin/wine-stable.new"
+    mv "$tdw_wine64_bin/wine.new" "$tdw_wine64_bin/wine"
+    mv "$tdw_wine64_bin/wine-stable.new" "$tdw_wine64_bin/wine-stable"
+  fi
+  export PATH=$tdw_wine64_bin:$PATH WINELOADER=/usr/lib/wine/wine64
+fi
+
 TDW_TEST=${TDW_TEST:-adhoc}
 TDW_APP_PID=
 TDW_APP_ARGS=()
@@ -84,6 +104,7 @@ tdw_prefix_ensure() {
 
 # Which Wine the prefix is made for: 64-bit alone, or 64- and 32-bit.
 tdw_prefix_kind() {
+  [ "$TDW_NO_32BIT" = 1 ] && { echo "wine64"; return 0; }
   if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
     echo "wine64+wine32"
   else
@@ -227,6 +248,10 @@ tdw_begin() {
   for f in "$TDW_EXE" "$TDW_DRIVER"; do
     [ -f "$f" ] || { tdw_log "missing $f: build the cross tree first"; exit 1; }
   done
+  if [ -n "$TDW_WOW64_LINE" ] && [ "$TDW_NO_32BIT" = 1 ]; then
+    tdw_log "skipped: this machine's kernel runs no 32-bit programs, so 32-bit Wine cannot start $(basename "$TDW_EXE")"
+    exit 77
+  fi
   trap tdw_end EXIT
   tdw_session_attach || exit 1
   tdw_drv_serve || tdw_log "no served driver: a Wine process for each driver call"
