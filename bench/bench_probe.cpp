@@ -1,6 +1,7 @@
 // bench-probe: measurements taken from outside the wizard's process.
 //   ping-loop <interval-ms> <duration-ms>  WM_NULL round trips to the main window
 //   procstat <exe-name>                    handles and memory of a running process
+//   procstat-serve <exe-name>              the same again for each line read on stdin
 //   start-to-reboot                        presses Start and times the way to the Reboot pane
 //   wait-welcome                           the wall-clock time at which the Welcome pane is ready
 //   wait-dialog <title>                    the wall-clock time at which a dialog of that title shows
@@ -88,6 +89,19 @@ int ProcStat(const char* exeName) {
            static_cast<size_t>(memory.PrivateUsage), static_cast<size_t>(memory.PagefileUsage),
            static_cast<size_t>(memory.WorkingSetSize), static_cast<size_t>(memory.PeakWorkingSetSize), gdi, user);
     CloseHandle(process);
+    return 0;
+}
+
+// procstat once for each line read on stdin, until it ends: a scenario that
+// measures after each of a hundred writes then starts one Wine process, not
+// a hundred.
+int ProcStatServe(const char* exeName) {
+    char line[64];
+    while (fgets(line, sizeof(line), stdin) != nullptr) {
+        if (ProcStat(exeName) != 0)
+            printf("not-running\n");
+        fflush(stdout);
+    }
     return 0;
 }
 
@@ -198,6 +212,8 @@ int main(int argc, char** argv) {
         return PingLoop(strtoul(argv[2], nullptr, 10), strtoul(argv[3], nullptr, 10));
     if (argc == 3 && strcmp(argv[1], "procstat") == 0)
         return ProcStat(argv[2]);
+    if (argc == 3 && strcmp(argv[1], "procstat-serve") == 0)
+        return ProcStatServe(argv[2]);
     if (argc == 2 && strcmp(argv[1], "start-to-reboot") == 0)
         return StartToReboot();
     if (argc == 2 && strcmp(argv[1], "wait-welcome") == 0)
@@ -205,7 +221,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && strcmp(argv[1], "wait-dialog") == 0)
         return WaitDialog(argv[2]);
     fprintf(stderr,
-            "usage: bench-probe ping-loop <interval-ms> <duration-ms> | procstat <exe-name> | start-to-reboot | "
+            "usage: bench-probe ping-loop <interval-ms> <duration-ms> | procstat[-serve] <exe-name> | start-to-reboot | "
             "wait-welcome | wait-dialog <title>\n");
     return 2;
 }

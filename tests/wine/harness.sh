@@ -398,12 +398,14 @@ tdw_drv_served_gone() { ! kill -0 "$TDW_DRV_PID" 2>/dev/null; }
 tdw_drv_serve_again() { [ -z "$TDW_DRV_DIR" ] || { tdw_drv_unserve; tdw_drv_serve; }; }
 
 # tdw_wait_until <seconds> <command...>: polls until the command succeeds,
-# for that many seconds of the clock however long each try takes.
+# for that many seconds of the clock however long each try takes. A try is
+# cheap (a served driver call, a file read), so it polls often: a scenario
+# waits on hundreds of conditions, and each poll's interval is time lost.
 tdw_wait_until() {
   local end=$((SECONDS + $1)); shift
   until "$@" >/dev/null 2>&1; do
     [ "$SECONDS" -lt "$end" ] || return 1
-    sleep 0.2
+    sleep 0.05
   done
 }
 

@@ -9,7 +9,7 @@ TDW_S_LINE_WROTE_ALL='^Wrote 160 of 160 chunks in [0-9]* ms\.'
 
 # ---- the program's process -------------------------------------------------------
 
-# tdw_s_measure: one line of figures about the running program, as
+# tdw_s_measure [pid]: one line of figures about the running program, as
 # "name=value" words. From Wine (bench-probe procstat): pagefile,
 # working-set, and the handle, GDI and USER object counts (which Wine answers
 # 0 for); private bytes, which Wine answers 0 for too, are left out. From the
@@ -18,12 +18,18 @@ TDW_S_LINE_WROTE_ALL='^Wrote 160 of 160 chunks in [0-9]* ms\.'
 # descriptors: Wine keeps one for every open file or device handle) and
 # threads.
 tdw_s_measure() {
-  local pid stat="" heap
-  pid=$(tdw_s_unix_pid)
+  local pid=${1:-} stat="" heap
+  [ -n "$pid" ] || pid=$(tdw_s_unix_pid)
   if [ -z "$pid" ] || [ ! -d "/proc/$pid" ]; then tdw_fail "the program is not running"; fi
-  if [ -f "$TDW_S_PROBE" ]; then
+  if [ -n "$TDW_S_PROBE_IN" ]; then
+    { echo >&"$TDW_S_PROBE_IN" && IFS= read -r stat <&"$TDW_S_PROBE_OUT"; } || tdw_fail "the served bench-probe has ended"
+    stat=${stat%$'\r'}
+    [ "$stat" != not-running ] || tdw_fail "bench-probe procstat failed"
+  elif [ -f "$TDW_S_PROBE" ]; then
     stat=$(wine "$TDW_S_PROBE" procstat "$(basename "$TDW_EXE")" </dev/null 2>/dev/null | tr -d '\r') \
       || tdw_fail "bench-probe procstat failed"
+  fi
+  if [ -n "$stat" ]; then
     stat=$(awk '{for (i = 1; i < NF; i += 2) if ($i ~ /^(pagefile|working-set|handles|gdi|user)$/) printf "%s=%s ", $i, $(i + 1)}' <<<"$stat")
   fi
   heap=$(drv heap) || tdw_fail "no heap report from the program"
@@ -34,6 +40,21 @@ tdw_s_measure() {
 }
 
 # tdw_s_threads <pid>: how many threads that Unix process runs.
+# tdw_s_probe_serve: one bench-probe that answers every later tdw_s_measure
+# through two FIFOs, instead of a Wine process started for each; it ends
+# with the test.
+TDW_S_PROBE_IN= TDW_S_PROBE_OUT=
+tdw_s_probe_serve() {
+  [ -f "$TDW_S_PROBE" ] || return 0
+  local dir=$TDW_WINE_DIR/$TDW_TEST.probe pid
+  rm -rf "$dir"; mkdir -p "$dir"; mkfifo "$dir/in" "$dir/out"
+  wine "$TDW_S_PROBE" procstat-serve "$(basename "$TDW_EXE")" <"$dir/in" >"$dir/out" 2>/dev/null &
+  pid=$!
+  # Read-write opens never wait for the other end.
+  exec {TDW_S_PROBE_IN}<>"$dir/in" {TDW_S_PROBE_OUT}<>"$dir/out"
+  tdw_on_end "exec $TDW_S_PROBE_IN>&- $TDW_S_PROBE_OUT<&-; kill $pid 2>/dev/null; rm -rf '$dir'"
+}
+
 tdw_s_threads() { find "/proc/$1/task" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l; }
 tdw_s_at_rest() { [ "$(tdw_s_threads "$1")" -le "$2" ]; }
 
@@ -45,18 +66,24 @@ tdw_s_measure_at_rest() {
   local try line
   for try in 1 2 3 4 5; do
     tdw_wait_until "$TDW_TIMEOUT" tdw_s_at_rest "$1" "$2" || tdw_fail "$(tdw_s_threads "$1") threads still run, $2 at rest"
-    line=$(tdw_s_measure)
+    line=$(tdw_s_measure "$1")
     [ "$(tdw_s_figure "$line" threads)" -gt "$2" ] || break
   done
   printf '%s\n' "$line"
 }
 
 # tdw_s_unix_pid: the Unix process of the program itself, whose command line
-# is its Windows path (tdw_start_app's is Wine's start.exe, which waits for it).
+# is its Windows path (tdw_start_app's is Wine's start.exe, which waits for
+# it); where Wine cannot rewrite its command line (a sandboxed kernel keeps
+# the one it was started with), it is the path Wine was given.
 tdw_s_unix_pid() {
-  local want cmd found=""
+  local want cmd first found=""
   want=$(tdw_win_path "$TDW_EXE")
-  for cmd in /proc/[0-9]*/cmdline; do [ "$({ tr '\0' '\n' <"$cmd"; } 2>/dev/null | head -n 1)" = "$want" ] && found=${cmd//[!0-9]/}; done
+  for cmd in /proc/[0-9]*/cmdline; do
+    first=
+    IFS= read -r -d '' first 2>/dev/null <"$cmd"
+    [ "$first" = "$want" ] || [ "$first" = "$TDW_EXE" ] && found=${cmd//[!0-9]/}
+  done
   printf '%s\n' "$found"
 }
 

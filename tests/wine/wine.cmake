@@ -22,19 +22,52 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
   set_tests_properties(wine.build PROPERTIES
     FIXTURES_SETUP tdw_wine_build RESOURCE_LOCK tdw_wine TIMEOUT 1800 LABELS wine)
 
-  # One prefix, display and wineserver for the whole run.
-  add_test(NAME wine.session.start COMMAND ${TDW_BASH_PROGRAM} ${_tdw_wine_dir}/session.sh start)
-  add_test(NAME wine.session.stop COMMAND ${TDW_BASH_PROGRAM} ${_tdw_wine_dir}/session.sh stop)
-  set_tests_properties(wine.session.start PROPERTIES
-    FIXTURES_SETUP tdw_wine FIXTURES_REQUIRED tdw_wine_build)
-  set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP tdw_wine)
-  set_tests_properties(wine.session.start wine.session.stop PROPERTIES
-    RESOURCE_LOCK tdw_wine TIMEOUT 180 LABELS wine ENVIRONMENT "${_tdw_wine_env}")
+  # Two lanes of scenarios run side by side, each with a session of its own
+  # (prefix, Xvfb display, wineserver and drive E:, under its own folder) for
+  # the whole run: while one lane's scenario waits on the window, the other's
+  # works. A lane runs its scenarios one at a time. The second lane takes the
+  # stress and fault runs (the hundred and fifty writes among them), the field
+  # checks and the status list, about as long as the rest (build/wine2/logs
+  # holds its logs).
+  set(_tdw_lane2 stress_repeated_writes stress_bad_archives stress_two_instances
+      stress_devchange_during_write stress_drive_removed write_failures status_list field_check
+      wine32.field_check wine32.status_list)
+  set(_tdw_lane1_dir ${CMAKE_SOURCE_DIR}/build/wine)
+  set(_tdw_lane2_dir ${CMAKE_SOURCE_DIR}/build/wine2)
+  foreach(_tdw_lane 1 2)
+    set(_tdw_session wine.session)
+    if(_tdw_lane EQUAL 2)
+      set(_tdw_session wine.session2)
+    endif()
+    add_test(NAME ${_tdw_session}.start COMMAND ${TDW_BASH_PROGRAM} ${_tdw_wine_dir}/session.sh start)
+    add_test(NAME ${_tdw_session}.stop COMMAND ${TDW_BASH_PROGRAM} ${_tdw_wine_dir}/session.sh stop)
+    set_tests_properties(${_tdw_session}.start PROPERTIES
+      FIXTURES_SETUP tdw_wine_lane${_tdw_lane} FIXTURES_REQUIRED tdw_wine_build)
+    set_tests_properties(${_tdw_session}.stop PROPERTIES FIXTURES_CLEANUP tdw_wine_lane${_tdw_lane})
+    set_tests_properties(${_tdw_session}.start ${_tdw_session}.stop PROPERTIES
+      RESOURCE_LOCK tdw_wine_lane${_tdw_lane} TIMEOUT 180 LABELS wine
+      ENVIRONMENT "${_tdw_wine_env};TDW_WINE_DIR=${_tdw_lane${_tdw_lane}_dir}")
+  endforeach()
+
+  # tdw_wine_scenario(<test name> <script> <environment> <timeout>): one
+  # scenario in the session of its lane.
+  function(tdw_wine_scenario test script env timeout)
+    string(REGEX REPLACE "^wine\\." "" _short ${test})
+    set(_lane 1)
+    if(_short IN_LIST _tdw_lane2 OR test IN_LIST _tdw_lane2)
+      set(_lane 2)
+    endif()
+    list(APPEND env "TDW_WINE_DIR=${_tdw_lane${_lane}_dir}")
+    add_test(NAME ${test} COMMAND ${TDW_BASH_PROGRAM} ${script})
+    # A scenario whose tools this machine lacks ends with 77: skipped, not passed.
+    set_tests_properties(${test} PROPERTIES
+      FIXTURES_REQUIRED "tdw_wine_lane${_lane};tdw_wine_build" RESOURCE_LOCK tdw_wine_lane${_lane}
+      TIMEOUT ${timeout} SKIP_RETURN_CODE 77 ENVIRONMENT "${env}")
+  endfunction()
 
   file(GLOB _tdw_scenarios CONFIGURE_DEPENDS ${_tdw_wine_dir}/scenarios/*.sh)
   foreach(_tdw_scenario IN LISTS _tdw_scenarios)
     get_filename_component(_tdw_name ${_tdw_scenario} NAME_WE)
-    add_test(NAME wine.${_tdw_name} COMMAND ${TDW_BASH_PROGRAM} ${_tdw_scenario})
     # Limits that only end a hung scenario: on a 2-core machine shared with
     # other work a scenario takes five times as long as alone. A hundred
     # writes in a row take a few minutes alone.
@@ -48,10 +81,8 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
     elseif(_tdw_name STREQUAL "write_internal")
       set(_tdw_timeout 240)
     endif()
-    # A scenario whose tools this machine lacks ends with 77: skipped, not passed.
-    set_tests_properties(wine.${_tdw_name} PROPERTIES
-      FIXTURES_REQUIRED "tdw_wine;tdw_wine_build" RESOURCE_LOCK tdw_wine TIMEOUT ${_tdw_timeout}
-      SKIP_RETURN_CODE 77 LABELS wine ENVIRONMENT "${_tdw_wine_env}")
+    tdw_wine_scenario(wine.${_tdw_name} ${_tdw_scenario} "${_tdw_wine_env}" ${_tdw_timeout})
+    set_tests_properties(wine.${_tdw_name} PROPERTIES LABELS wine)
   endforeach()
 
   # The 32-bit program walks the main road again: start and load, choose E:,
@@ -60,12 +91,14 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
   set(_tdw_wine32_env ${_tdw_wine_env})
   list(TRANSFORM _tdw_wine32_env REPLACE "TalvixDiskWriter\\.exe$" "TalvixDiskWriter32.exe")
   foreach(_tdw_name start_welcome loader_attached targets_list write_internal status_list keyboard field_check)
-    add_test(NAME wine32.${_tdw_name} COMMAND ${TDW_BASH_PROGRAM} ${_tdw_wine_dir}/scenarios/${_tdw_name}.sh)
-    set_tests_properties(wine32.${_tdw_name} PROPERTIES
-      FIXTURES_REQUIRED "tdw_wine;tdw_wine_build" RESOURCE_LOCK tdw_wine TIMEOUT 120
-      SKIP_RETURN_CODE 77 LABELS "wine;wine32" ENVIRONMENT "${_tdw_wine32_env}")
+    set(_tdw_timeout 120)
+    if(_tdw_name STREQUAL "field_check")
+      set(_tdw_timeout 600)
+    endif()
+    tdw_wine_scenario(wine32.${_tdw_name} ${_tdw_wine_dir}/scenarios/${_tdw_name}.sh
+      "${_tdw_wine32_env}" ${_tdw_timeout})
+    set_tests_properties(wine32.${_tdw_name} PROPERTIES LABELS "wine;wine32")
   endforeach()
-  set_tests_properties(wine32.field_check PROPERTIES TIMEOUT 600)
 else()
   # One test stands for all of them, so that their absence shows: skipped
   # here, failed when CI=true.

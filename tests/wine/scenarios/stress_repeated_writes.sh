@@ -37,6 +37,7 @@ tdw_s_expect_replayed 0
 # Each write is measured with the program at rest: its window's thread
 # alone under Wine, or as many threads as once the first drive list is made.
 pid=$(tdw_s_unix_pid)
+tdw_s_probe_serve
 tdw_wait_until "$TDW_TIMEOUT" tdw_s_at_rest "$pid" 1 || true
 idle_threads=$(tdw_s_threads "$pid")
 
