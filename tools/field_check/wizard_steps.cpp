@@ -4,6 +4,7 @@
 
 #include "answer_watch.h"
 #include "system_facts.h"
+#include "wide_files.h"
 #include "wizard_boxes.h"
 
 namespace {
@@ -51,15 +52,16 @@ bool AnswerBoxes(const WizardTask& task, WizardRun* run, bool putBack, HWND* ans
         *failure = "the box did not close when answered: " + seen.text;
         return true;
     }
-    const BoxContext context = {putBack, task.letter, task.holdsWritten};
+    const BoxContext context = {putBack, task.letter, task.holdsWritten, task.fixedStick, task.known};
     const bool yes = MayAnswerYes(seen, context);
     if (!AnswerBox(box, yes)) {
         *failure = "the box could not be answered: " + seen.text;
         return true;
     }
     task.report->boxes.push_back(
-        {seen.text, yes ? "answered Yes: the drive holds the medium written in this run"
-                        : "not expected: failed the check, closed with No or Cancel"});
+        {seen.text, !yes     ? "not expected: failed the check, closed with No or Cancel"
+                    : putBack ? "answered Yes: the drive holds the medium written in this run"
+                              : "answered Yes: the tester typed YES for this disk, which calls itself fixed"});
     printf("  The wizard asked: %s\n  %s\n", seen.text.c_str(), yes ? "Answered Yes." : "Not expected: closed.");
     if (!yes) {
         *failure = "the wizard showed: " + seen.text;
@@ -80,7 +82,7 @@ void EndRun(FieldReport* report, WizardRun* run, const char* name) {
         report->steps.push_back({std::string(name) + ": no box left open at the end", false, 0, box});
         printf("FAIL %s: no box left open at the end:%s\n", name, box.c_str());
     }
-    std::string status = run->main ? Ask(run, CmdStatus, {"status"}) : "";
+    std::string status = run->main ? Utf8FromAnsiText(Ask(run, CmdStatus, {"status"})) : "";
     std::string title = name;
     if (!CloseWizard(run))
         title += " (" + run->failure + ")";
@@ -89,7 +91,7 @@ void EndRun(FieldReport* report, WizardRun* run, const char* name) {
     report->statusLines.push_back({title, status});
     report->consoleTrace.push_back({name, ConsoleTrace(*run)});
     if (!run->consolePath.empty())
-        DeleteFileA(run->consolePath.c_str());
+        DeleteFileW(Wide(run->consolePath).c_str());
 }
 
 std::string DriveWizard(const WizardTask& task, bool putBack, WizardRun* run, const char* name) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "field_report.h"
+#include "field_verdict.h"
 #include "wizard_run.h"
 
 // What a run needs of the check; it adds its boxes, notes and the display
@@ -15,6 +16,8 @@ struct WizardTask {
     const std::string* program;
     char letter;        // the drive's letter now
     bool holdsWritten;  // the drive was read back holding the image written in this run
+    bool fixedStick;    // the tester typed YES for this disk, which calls itself fixed
+    const std::vector<KnownQuestion>* known;  // the questions it may answer Yes
     FieldReport* report;
     bool* scaleKnown;
 };

@@ -63,11 +63,11 @@ if [ "$check" = field-check.exe ]; then
       Notes 'Window answer time' 'Status lines' 'Console trace' Verdict; do
     grep -qxF "== $section ==" <(report_lines) || tdw_fail "the report has no section '$section'"
   done
-  for fact in Version 'Display scale' "Display scale of the wizard's monitor" Vendor Serial Length 'Sector size' \
+  for fact in Version 'Service pack' Windows 'User-interface language' 'ANSI code page' 'Display scale' "Display scale of the wizard's monitor" Vendor Serial Length 'Sector size' \
       'Drive after Put back'; do
     grep -q "^$fact: ." <(report_lines) || tdw_fail "the report does not give '$fact'"
   done
-  [ "$(grep -c '^PASS ' "$report")" -eq 8 ] && ! grep -q '^FAIL ' "$report" \
+  [ "$(grep -c '^PASS ' "$report")" -eq 9 ] && ! grep -q '^FAIL ' "$report" \
     || tdw_fail "not every step passed: $(grep -E '^(PASS|FAIL) ' "$report" | tr '\r\n' '  ')"
   grep -qF "Read back: all $TDW_IMAGE_SIZE bytes match." "$report" || tdw_fail "the report lacks the wizard's console trace"
   for program in "$TDW_EXE" "$exe_dir/$check"; do
