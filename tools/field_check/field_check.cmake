@@ -6,7 +6,7 @@ set(_tdw_fc ${CMAKE_CURRENT_LIST_DIR})
 include(${_tdw_fc}/field_rules.cmake)
 add_executable(field-check
   ${_tdw_fc}/field_check.cpp ${_tdw_fc}/drive_facts.cpp ${_tdw_fc}/wizard_run.cpp ${_tdw_fc}/answer_watch.cpp
-  ${_tdw_fc}/wizard_boxes.cpp ${_tdw_fc}/wizard_steps.cpp ${_tdw_fc}/known_questions.cpp ${_tdw_fc}/wide_files.cpp ${TDW_FIELD_RULES_SOURCES}
+  ${_tdw_fc}/wizard_boxes.cpp ${_tdw_fc}/wizard_steps.cpp ${_tdw_fc}/known_questions.cpp ${_tdw_fc}/wide_files.cpp ${_tdw_fc}/screen_reader.cpp ${TDW_FIELD_RULES_SOURCES}
   ${_tdw_fc}/attached_image.cpp ${_tdw_fc}/system_facts.cpp ${_tdw_fc}/field_check.rc
   ${CMAKE_SOURCE_DIR}/src/write/raw_write.cpp ${CMAKE_SOURCE_DIR}/src/write/storage_win32.cpp
   ${CMAKE_SOURCE_DIR}/src/write/page_files.cpp ${CMAKE_SOURCE_DIR}/src/write/target_identity.cpp
@@ -25,7 +25,7 @@ add_executable(field-check
 target_include_directories(field-check PRIVATE ${CMAKE_SOURCE_DIR}/src)
 set_source_files_properties(${_tdw_fc}/field_check.rc PROPERTIES OBJECT_DEPENDS ${_tdw_fc}/field_check.manifest)
 target_link_libraries(field-check PRIVATE
-  tdw-window-drive ${TDW_ZLIB} advapi32 winmm version shell32 userenv user32 gdi32 kernel32)
+  tdw-window-drive ${TDW_ZLIB} oleacc ole32 oleaut32 advapi32 winmm version shell32 userenv user32 gdi32 kernel32)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set_target_properties(field-check PROPERTIES OUTPUT_NAME field-check32)
 endif()

@@ -345,9 +345,11 @@ void RunCheck(Check* check) {
     StartAnswerWatch();
     WizardRun run = {};
     started = Seconds();
+    std::string screenReader = "not read: the write did not end as it should";
     WizardTask task = {&check->program, check->drive.letter, false, check->fixedStick, &known, report,
-                       &check->scaleKnown};
+                       &check->scaleKnown, &screenReader};
     Record(report, "Image written with the wizard", started, DriveWizard(task, false, &run, "Write"));
+    Record(report, "Screen readers told the names and the outcome", Seconds(), screenReader);
     EndRun(report, &run, "Write");
     std::string digest = "not read";
     if (!StopRequested()) {

@@ -94,6 +94,10 @@ std::string LastComponent(std::string path) {
 
 }  // namespace
 
+bool UnderWine() {
+    return !WineVersion().empty();
+}
+
 std::vector<Fact> WindowsFacts() {
     unsigned long build = 0;
     std::string servicePack = "not known";

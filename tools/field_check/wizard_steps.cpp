@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "answer_watch.h"
+#include "screen_reader.h"
 #include "system_facts.h"
 #include "wide_files.h"
 #include "wizard_boxes.h"
@@ -103,6 +104,15 @@ std::string DriveWizard(const WizardTask& task, bool putBack, WizardRun* run, co
         task.report->windows.push_back({"Display scale of the wizard's monitor", WindowScale(run->main)});
         *task.scaleKnown = true;
     }
+    // Ends the focus watch on every way out of the run.
+    struct FocusWatch {
+        bool on;
+        FieldReport* report;
+        ~FocusWatch() {
+            if (on)
+                StopFocusWatch(report);
+        }
+    } focusWatch = {!putBack && StartFocusWatch(run->process.dwProcessId), task.report};
     WatchPhase("the wizard started and loaded its image");
     WatchWindow(run->main);
     // The image is loaded once Next is enabled on Welcome.
@@ -137,7 +147,16 @@ std::string DriveWizard(const WizardTask& task, bool putBack, WizardRun* run, co
     auto ended = [&] {
         return AnswerBoxes(task, run, putBack, &answered, &answeredAt, &boxFailure) || WriterEnded(run, putBack);
     };
-    if (!WaitUntil(run, kWriteMs, ended, "end of the write"))
+    const bool writerEnded = WaitUntil(run, kWriteMs, ended, "end of the write");
+    if (!putBack && writerEnded && boxFailure.empty()) {
+        WatchPhase("the screen reader's names were read");
+        *task.screenReader = ReadScreenReaderNames(run->main, Ask(run, CmdStatus, {"status"}), task.report);
+        focusWatch.on = false;
+        const std::string focus = StopFocusWatch(task.report);
+        if (!focus.empty())
+            *task.screenReader += (task.screenReader->empty() ? "" : "; ") + focus;
+    }
+    if (!writerEnded)
         return run->failure + CloseAnyBox(run, task.report);
     if (!boxFailure.empty())
         return boxFailure;

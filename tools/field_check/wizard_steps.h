@@ -20,6 +20,7 @@ struct WizardTask {
     const std::vector<KnownQuestion>* known;  // the questions it may answer Yes
     FieldReport* report;
     bool* scaleKnown;
+    std::string* screenReader;  // after a write: what screen readers missed, "" when nothing; "not read" before
 };
 
 // Drives one run: Start (or Put back, `putBack`) on drive task.letter; ""
