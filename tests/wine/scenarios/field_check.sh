@@ -8,7 +8,9 @@
 # distributor's program of another name (found by itself): Put back asks
 # whether the diskette is the one, the check answers Yes and reports the
 # question. A drive the program would refuse (the fixed drive C:) is refused
-# before anything is read or written. As wine32.field_check, field-check32.exe
+# before anything is read or written; asked for a drive, the check lists the
+# ones the program would write and takes no other. The report gives the focus
+# event of the outcome after the write. As wine32.field_check, field-check32.exe
 # checks the 32-bit program on the diskette.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
@@ -54,6 +56,12 @@ if [ "$check" = field-check.exe ]; then
     && grep -q 'C: is a fixed disk that is not a stick or card' "$out" \
     || tdw_fail "drive C: was not refused (exit $rc): $(tr '\n' '|' <"$out")"
   rm -f "$(tdw_unix_path "$(tr -d '\r' <"$out" | tail -n 1)")"
+
+  # Asked for a drive, it lists those the program would write and takes no other.
+  rc=0
+  (cd "$exe_dir" && printf 'C\n' | wine "$check" >"$out" 2>&1) || rc=$?
+  [ "$rc" -eq 2 ] && grep -q '^  E:  .*removable' <(tr -d '\r' <"$out") && ! grep -q '^  C:' "$out" \
+    && grep -q 'no drive of the list was chosen' "$out" || tdw_fail "the drive list or its choice is wrong (exit $rc): $(tr '\n' '|' <"$out")"
 
   # Both programs and the driver lie in this folder: the check takes the
   # one of its own width that carries an image.
