@@ -22,16 +22,6 @@ std::string Utf8(const wchar_t* text, int units) {
     return utf8;
 }
 
-std::string Utf8FromAnsiText(const std::string& text) {
-    if (text.empty())
-        return text;
-    const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), nullptr, 0);
-    std::wstring wide(units > 0 ? units : 0, L'\0');
-    if (units <= 0 || !MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), &wide[0], units))
-        return text;
-    return Utf8(wide.c_str(), units);
-}
-
 bool ReadFileBytes(const std::string& path, uint32_t maxSize, std::vector<uint8_t>* bytes) {
     HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)

@@ -10,8 +10,6 @@
 
 std::wstring Wide(const std::string& text);
 std::string Utf8(const wchar_t* text, int units = -1);
-// A text read through an ANSI call (the window verbs'), in UTF-8.
-std::string Utf8FromAnsiText(const std::string& text);
 
 // The whole file at `path`, when it is at most `maxSize` bytes; false when it
 // cannot be read or is larger.

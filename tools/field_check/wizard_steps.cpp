@@ -83,7 +83,8 @@ void EndRun(FieldReport* report, WizardRun* run, const char* name) {
         report->steps.push_back({std::string(name) + ": no box left open at the end", false, 0, box});
         printf("FAIL %s: no box left open at the end:%s\n", name, box.c_str());
     }
-    std::string status = run->main ? Utf8FromAnsiText(Ask(run, CmdStatus, {"status"})) : "";
+    // The program keeps its status lines in UTF-8, as the report is written.
+    std::string status = run->main ? Ask(run, CmdStatus, {"status"}) : "";
     std::string title = name;
     if (!CloseWizard(run))
         title += " (" + run->failure + ")";
