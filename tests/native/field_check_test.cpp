@@ -3,6 +3,8 @@
 // keeps out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -13,22 +15,64 @@
 
 namespace {
 
-TEST(FieldCheck, AnswersYesOnlyToTheQuestionAboutTheMediumItWrote) {
+TEST(FieldCheck, AnswersYesOnlyToTheCatalogueQuestionsItMay) {
+  // The catalogue's own texts, as the check reads them from the program.
+  const std::vector<KnownQuestion> known = {
+      {QuestionKind::MediumWritten, "Is this the diskette that was in drive %s on %s? Put back overwrites what is on it."},
+      {QuestionKind::MediumWritten, "Is dit de diskette die in station %s zat op %s? Terugzetten overschrijft wat erop staat."},
+      {QuestionKind::FixedDisk, "Drive %s is a disk that calls itself fixed (%s; letter %s). Every file and partition on it is overwritten. Write it?"},
+      {QuestionKind::FixedDisk, "Station %s is een schijf die zich als vast meldt (%s; letter %s). Alle bestanden en partities erop worden overschreven. Wilt u het schrijven?"}};
   const std::string en = "Is this the diskette that was in drive E: on 8 December 2026? Put back overwrites what is on it.";
   const std::string nl = "Is dit de diskette die in station E: zat op 8 december 2026? Terugzetten overschrijft wat erop staat.";
+  const std::string fixed = "Drive E: is a disk that calls itself fixed (ACME Stick, 8 GB; letter E:). Every file and partition on it is overwritten. Write it?";
+  const std::string vast = "Station E: is een schijf die zich als vast meldt (ACME Stick, 8 GB; letter E:). Alle bestanden en partities erop worden overschreven. Wilt u het schrijven?";
   struct Case { std::string text; bool yesNo; BoxContext context; bool yes; };
   const Case cases[] = {
-      {en, true, {true, 'E', true}, true},
-      {nl, true, {true, 'e', true}, true},
-      {en, false, {true, 'E', true}, false},   // an OK box: a message, not the question
-      {en, true, {false, 'E', true}, false},   // asked while writing, not putting back
-      {en, true, {true, 'E', false}, false},   // the drive was not read back as written
-      {en, true, {true, 'F', true}, false},    // about another drive
-      {"Is this the medium that was in drive FE: ?", true, {true, 'E', true}, false},
-      {"Put back the copy of E:?", true, {true, 'E', true}, true},  // the letter moved: asked by its new one
+      {en, true, {true, 'E', true, false, &known}, true},
+      {nl, true, {true, 'e', true, false, &known}, true},
+      {en, false, {true, 'E', true, false, &known}, false},  // an OK box: a message, not the question
+      {en, true, {false, 'E', true, false, &known}, false},  // asked while writing, not putting back
+      {en, true, {true, 'E', false, false, &known}, false},  // the drive was not read back as written
+      {en, true, {true, 'F', true, false, &known}, false},   // about another drive
+      {en, true, {true, 'E', true, false, nullptr}, false},  // the catalogue could not be read
+      {"Is this the diskette that was in drive FE: on 8 December 2026? Put back overwrites what is on it.", true,
+       {true, 'E', true, false, &known}, false},
+      {"Drive E: was changed since the image was written on it on 8 December 2026: what was saved on it since will be lost.\r\n\r\nPut back anyway?",
+       true, {true, 'E', true, false, &known}, false},
+      {fixed, true, {false, 'E', false, true, &known}, true},  // the stick the tester typed YES for
+      {vast, true, {false, 'E', false, true, &known}, true},
+      {fixed, true, {false, 'E', false, false, &known}, false},  // not a disk that calls itself fixed
+      {fixed, true, {true, 'E', true, true, &known}, false},     // during Put back
+      {fixed, true, {false, 'D', false, true, &known}, false},
   };
   for (const Case& c : cases)
     EXPECT_EQ(MayAnswerYes({c.text, c.yesNo}, c.context), c.yes) << c.text << " " << c.context.letter;
+}
+
+TEST(FieldCheck, NamesWhereTheDriveDiffersFromAFatImage) {
+  std::vector<uint8_t> image(1474560, 0), plain(1474560, 7);
+  const uint8_t boot[] = {0, 2, 1, 1, 0, 2, 0xE0, 0, 0x40, 0x0B, 0xF0, 9, 0};  // 512 bytes a sector, 224 root entries
+  std::copy(boot, boot + sizeof boot, image.begin() + 11);
+  std::copy_n("KERNEL  SYS", 11, image.begin() + 19 * 512);
+  std::vector<uint8_t> mounted = image;
+  std::copy_n("SYSTEM~1   \x16", 12, mounted.begin() + 19 * 512 + 32);
+  std::copy_n("\xE5OLD    TXT", 11, mounted.begin() + 19 * 512 + 64);  // deleted: no name of its own
+  mounted[512 + 5] = 0xFF;
+  mounted[40 * 512] = 1;
+  EXPECT_EQ(WhereImagesDiffer(image.data(), image.data(), image.size()), "");
+  EXPECT_EQ(WhereImagesDiffer(mounted.data(), image.data(), image.size()),
+            "the drive differs from byte 517 on, in the FAT, the root directory, the data area; "
+            "root directory names the image did not hold: SYSTEM~1");
+  // What a drive held before the check need not be a FAT volume.
+  EXPECT_EQ(WhereImagesDiffer(image.data(), plain.data(), plain.size()), "the drive differs from byte 0 on");
+}
+
+TEST(FieldCheck, RefusesToRunBesideAWizardOnly) {
+  for (const char* path : {"C:\\Users\\jan\\Downloads\\MyOsWriter.exe", "D:\\TALVIXDISKWRITER.EXE", "TalvixDiskWriter32.exe"})
+    EXPECT_TRUE(IsWizardProgram(path, "E:\\x\\MyOsWriter.exe")) << path;
+  // Another program's dialog with a control numbered the same.
+  for (const char* path : {"C:\\Program Files\\Other\\setup.exe", "", "C:\\MyOsWriter.exe.bak"})
+    EXPECT_FALSE(IsWizardProgram(path, "E:\\x\\MyOsWriter.exe")) << path;
 }
 
 TEST(FieldCheck, OnlyAHangFailsTheAnswerTimes) {

@@ -6,7 +6,7 @@ set(_tdw_fc ${CMAKE_CURRENT_LIST_DIR})
 include(${_tdw_fc}/field_rules.cmake)
 add_library(field_check_objects OBJECT
   ${_tdw_fc}/field_check.cpp ${_tdw_fc}/drive_facts.cpp ${_tdw_fc}/wizard_run.cpp ${_tdw_fc}/answer_watch.cpp
-  ${_tdw_fc}/wizard_boxes.cpp ${_tdw_fc}/wizard_steps.cpp ${TDW_FIELD_RULES_SOURCES}
+  ${_tdw_fc}/wizard_boxes.cpp ${_tdw_fc}/wizard_steps.cpp ${_tdw_fc}/known_questions.cpp ${_tdw_fc}/wide_files.cpp ${_tdw_fc}/screen_reader.cpp ${TDW_FIELD_RULES_SOURCES}
   ${_tdw_fc}/attached_image.cpp ${_tdw_fc}/system_facts.cpp ${_tdw_fc}/field_check.rc
   ${CMAKE_SOURCE_DIR}/src/write/raw_write.cpp ${CMAKE_SOURCE_DIR}/src/write/storage_win32.cpp
   ${CMAKE_SOURCE_DIR}/src/write/page_files.cpp ${CMAKE_SOURCE_DIR}/src/write/target_identity.cpp
@@ -16,6 +16,7 @@ add_library(field_check_objects OBJECT
   ${CMAKE_SOURCE_DIR}/src/write/write_errors.cpp ${CMAKE_SOURCE_DIR}/src/write/gpt_backup.cpp
   ${CMAKE_SOURCE_DIR}/src/keep/kept_copy.cpp
   ${CMAKE_SOURCE_DIR}/src/devices/device_path.cpp ${CMAKE_SOURCE_DIR}/src/text/console.cpp
+  ${CMAKE_SOURCE_DIR}/src/text/packed_texts.cpp ${CMAKE_SOURCE_DIR}/src/text/catalogue.cpp
   ${CMAKE_SOURCE_DIR}/src/source/sha256.cpp ${CMAKE_SOURCE_DIR}/src/source/sha256_blocks.cpp
   ${CMAKE_SOURCE_DIR}/src/source/sha256_x86.cpp
   ${CMAKE_SOURCE_DIR}/src/source/file_io.cpp ${CMAKE_SOURCE_DIR}/src/source/pe_overlay.cpp
@@ -32,7 +33,7 @@ set(_tdw_fc_name field-check)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(_tdw_fc_name field-check32)
 endif()
-set(_tdw_fc_libraries tdw-window-drive ${TDW_ZLIB} advapi32 winmm version shell32 userenv user32 gdi32 kernel32)
+set(_tdw_fc_libraries tdw-window-drive ${TDW_ZLIB} oleacc ole32 oleaut32 advapi32 winmm version shell32 userenv user32 gdi32 kernel32)
 add_executable(field-check $<TARGET_OBJECTS:field_check_objects>)
 set_target_properties(field-check PROPERTIES OUTPUT_NAME ${_tdw_fc_name})
 target_link_options(field-check PRIVATE -s)

@@ -21,10 +21,14 @@
 #include "drive_facts.h"
 #include "field_verdict.h"
 #include "field_report.h"
+#include "known_questions.h"
+#include "program_choice.h"
+#include "remote_window.h"
 #include "write/write_loop.h"
 #include "source/sha256.h"
 #include "system_facts.h"
 #include "wizard_run.h"
+#include "wide_files.h"
 #include "wizard_steps.h"
 
 namespace {
@@ -47,11 +51,29 @@ struct Check {
     bool found;            // the drive was found after the last wizard run
     bool holdsWritten;     // it was read back holding the image written in this run
     bool scaleKnown;
+    bool fixedStick;  // the tester typed YES for this disk, which calls itself fixed
     uint8_t *image, *first, *now;
 };
 
 // Set once the report is written: the console's close waits for it.
 HANDLE g_finished = nullptr;
+
+// The report as far as the check got, written again after every step:
+// Windows ends a console program about five seconds after its window is
+// closed, whatever it is waiting for, and the report must be there then.
+FieldReport* g_report = nullptr;
+std::string g_stamp, g_reportPath;
+
+std::string WriteReport(const FieldReport& report, const std::string& stamp, const std::string& preferred);
+
+void SaveSoFar() {
+    if (!g_report)
+        return;
+    FieldReport soFar = *g_report;
+    soFar.steps.push_back({"Check run to its end", false, 0,
+                           "the check ended here: its console window was closed, or the session ended"});
+    g_reportPath = WriteReport(soFar, g_stamp, g_reportPath);
+}
 
 double Seconds() {
     LARGE_INTEGER frequency, now;
@@ -82,15 +104,47 @@ bool Record(FieldReport* report, const char* name, double started, const std::st
     report->steps.push_back({name, passed, Seconds() - started, passed ? found : failure});
     printf("%s %s (%.1f s)%s%s\n", passed ? "PASS" : "FAIL", name, Seconds() - started,
            passed ? (found.empty() ? "" : ": ") : ": ", (passed ? found : failure).c_str());
+    SaveSoFar();
     return passed;
 }
 
-// "" when the two images are equal; else where they first differ.
+// "" when the two images are equal; else where they differ.
 std::string Compare(const uint8_t* got, const uint8_t* want, const char* what) {
-    for (uint32_t at = 0; at < kWriteImageSize; ++at)
-        if (got[at] != want[at])
-            return "the drive differs from " + std::string(what) + " from byte " + std::to_string(at) + " on";
-    return "";
+    const std::string where = WhereImagesDiffer(got, want, kWriteImageSize);
+    return where.empty() ? "" : where + " (compared with " + what + ")";
+}
+
+struct WizardSearch {
+    const std::string* program;
+    bool found;
+};
+
+BOOL CALLBACK FindOpenWizard(HWND window, LPARAM param) {
+    WizardSearch* search = (WizardSearch*)param;
+    char name[16] = "";
+    DWORD pid = 0;
+    if (!GetDlgItem(window, kPaneList) || !GetClassNameA(window, name, sizeof name) || strcmp(name, "#32770") != 0 ||
+        !GetWindowThreadProcessId(window, &pid))
+        return TRUE;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    wchar_t path[MAX_PATH] = L"";
+    DWORD size = MAX_PATH;
+    const bool named = process && QueryFullProcessImageNameW(process, 0, path, &size);
+    if (process)
+        CloseHandle(process);
+    char utf8[4 * MAX_PATH] = "";
+    if (named && WideCharToMultiByte(CP_UTF8, 0, path, (int)size, utf8, sizeof utf8 - 1, nullptr, nullptr) > 0 &&
+        IsWizardProgram(utf8, *search->program))
+        search->found = true;
+    return !search->found;
+}
+
+// Whether a wizard window is open already: a dialog with the pane list of
+// the program checked or of the program under its own names.
+bool WizardOpen(const std::string& program) {
+    WizardSearch search = {&program, false};
+    EnumWindows(FindOpenWizard, (LPARAM)&search);
+    return search.found;
 }
 
 const char* BusName(uint32_t bus) {
@@ -129,6 +183,40 @@ std::vector<Fact> DeviceFacts(const DriveFacts& facts) {
             {"Drive letters on the disk", id.lettersOnDisk}};
 }
 
+// "8.0 GB", "1.4 MB": a drive's size as the tester knows it.
+std::string SizeText(uint64_t bytes) {
+    char text[32];
+    if (bytes >= (1ull << 30))
+        snprintf(text, sizeof text, "%.1f GB", double(bytes) / double(1ull << 30));
+    else
+        snprintf(text, sizeof text, "%.1f MB", double(bytes) / double(1u << 20));
+    return bytes ? text : "size not given";
+}
+
+// "E:  \"STICK\", 8.0 GB, USB, removable": a drive the program would
+// write, as the tester picks it.
+std::string DriveLine(char letter, const DriveFacts& facts) {
+    const wchar_t root[] = {(wchar_t)letter, L':', L'\\', 0};
+    wchar_t label[MAX_PATH + 1] = L"";
+    GetVolumeInformationW(root, label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0);
+    const DiskDescriptor& device = facts.identity.device;
+    return std::string(1, letter) + ":  " + (label[0] ? "\"" + Utf8(label) + "\"" : "no label") + ", " +
+           SizeText(facts.length) + ", " + (device.answered ? BusName(device.busType) : "bus not given") + ", " +
+           (facts.fixedStick ? "calls itself fixed" : "removable");
+}
+
+// The drives the program would write, one line each by letter.
+std::vector<std::pair<char, std::string>> DrivesToOffer() {
+    std::vector<std::pair<char, std::string>> drives;
+    const DWORD present = GetLogicalDrives();
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        DriveFacts facts;
+        if ((present >> (letter - 'A') & 1) && AskDrive(letter, &facts).empty())
+            drives.push_back({letter, DriveLine(letter, facts)});
+    }
+    return drives;
+}
+
 bool Question(const char* question, std::string* answer) {
     printf("%s", question);
     fflush(stdout);
@@ -137,6 +225,13 @@ bool Question(const char* question, std::string* answer) {
         return false;
     *answer = Trimmed(line);
     return true;
+}
+
+// The check's own path; "" when it is not known.
+std::string OwnPath() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? Utf8(path, (int)length) : "";
 }
 
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -158,17 +253,17 @@ bool ParseOptions(int argc, char** argv, Options* options) {
 // The program to check: the one named, made a full path, or the one beside
 // the check that carries an image; "" with `refusal` when there is none.
 std::string ProgramToCheck(const Options& options, std::string* refusal) {
-    char path[MAX_PATH];
+    wchar_t path[MAX_PATH];
     if (!options.program.empty()) {
-        const DWORD length = GetFullPathNameA(options.program.c_str(), sizeof path, path, nullptr);
-        return length > 0 && length < sizeof path ? std::string(path, length) : options.program;
+        const DWORD length = GetFullPathNameW(Wide(options.program).c_str(), MAX_PATH, path, nullptr);
+        return length > 0 && length < MAX_PATH ? Utf8(path, (int)length) : options.program;
     }
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) {
+    const std::string self = OwnPath();
+    if (self.empty()) {
         *refusal = "the check's own folder is not known: name the program with --program PATH";
         return "";
     }
-    const std::string self(path, length), folder = self.substr(0, self.find_last_of('\\') + 1);
+    const std::string folder = self.substr(0, self.find_last_of('\\') + 1);
     const std::vector<ProgramSeen> beside = ProgramsBeside(folder, self);
     const int chosen = ChooseProgram(beside, sizeof(void*) == 4, refusal);
     return chosen < 0 ? "" : folder + beside[chosen].name;
@@ -240,12 +335,21 @@ void RunCheck(Check* check) {
     if (!Record(report, "Drive's first bytes read", started, ReadDriveStart(check->drive, check->first)))
         return;
     report->digests.push_back({"Drive before the write", Digest(check->first)});
+    started = Seconds();
+    std::string failure;
+    const std::vector<KnownQuestion> known = KnownQuestions(check->program, &failure);
+    if (!Record(report, "Questions to answer Yes read from the program's catalogue", started, failure,
+                std::to_string(known.size()) + " texts"))
+        return;
 
     StartAnswerWatch();
     WizardRun run = {};
     started = Seconds();
-    WizardTask task = {&check->program, check->drive.letter, false, report, &check->scaleKnown};
+    std::string screenReader = "not read: the write did not end as it should";
+    WizardTask task = {&check->program, check->drive.letter, false, check->fixedStick, &known, report,
+                       &check->scaleKnown, &screenReader};
     Record(report, "Image written with the wizard", started, DriveWizard(task, false, &run, "Write"));
+    Record(report, "Screen readers told the names and the outcome", Seconds(), screenReader);
     EndRun(report, &run, "Write");
     std::string digest = "not read";
     if (!StopRequested()) {
@@ -292,30 +396,35 @@ void RunCheck(Check* check) {
         report->notes.push_back({"The drive holds now", DriveHoldsText(DriveHolds::Before)});
 }
 
-// The report in the current folder, or in the temporary one when that
-// cannot be written; "" when neither can.
-std::string WriteReport(const FieldReport& report, const std::string& stamp) {
+// The report at `preferred` (where it was written before), else in the
+// current folder, or in the temporary one when that cannot be written; ""
+// when none can.
+std::string WriteReport(const FieldReport& report, const std::string& stamp, const std::string& preferred) {
     const std::string text = ComposeReport(report), name = "field-report-" + stamp + ".txt";
-    char folders[2][MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, folders[0]);
-    GetTempPathA(MAX_PATH, folders[1]);
-    for (const char* folder : folders) {
-        std::string path = std::string(folder);
+    wchar_t folders[2][MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, folders[0]);
+    GetTempPathW(MAX_PATH, folders[1]);
+    const std::string paths[3] = {preferred, Utf8(folders[0]), Utf8(folders[1])};
+    for (size_t i = 0; i < 3; ++i) {
+        std::string path = paths[i];
         if (path.empty())
             continue;
-        if (path.back() != '\\')
+        if (i > 0 && path.back() != '\\')
             path += '\\';
-        path += name;
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (i > 0)
+            path += name;
+        const std::wstring wide = Wide(path);
+        HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             continue;
         DWORD written = 0;
         bool ok = WriteFile(file, text.data(), (DWORD)text.size(), &written, nullptr) && written == text.size();
         ok = FlushFileBuffers(file) && ok;
         CloseHandle(file);
-        char full[MAX_PATH];
+        wchar_t full[MAX_PATH];
+        const DWORD length = GetFullPathNameW(wide.c_str(), MAX_PATH, full, nullptr);
         if (ok)
-            return GetFullPathNameA(path.c_str(), sizeof full, full, nullptr) ? full : path;
+            return length > 0 && length < MAX_PATH ? Utf8(full, (int)length) : path;
     }
     return "";
 }
@@ -339,8 +448,8 @@ void EndOwnConsole(bool own, const std::string& reportPath) {
     if (!own || StopRequested())
         return;
     if (!reportPath.empty()) {
-        const std::string select = "/select,\"" + reportPath + "\"";
-        ShellExecuteA(nullptr, "open", "explorer.exe", select.c_str(), nullptr, SW_SHOWNORMAL);
+        const std::wstring select = Wide("/select,\"" + reportPath + "\"");
+        ShellExecuteW(nullptr, L"open", L"explorer.exe", select.c_str(), nullptr, SW_SHOWNORMAL);
     }
     printf("Press Enter to close this window.\n");
     char line[16];
@@ -350,10 +459,25 @@ void EndOwnConsole(bool own, const std::string& reportPath) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
     setvbuf(stdout, nullptr, _IONBF, 0);
-    // Screen pixels as they are: the status verb reads the icons drawn.
-    SetProcessDPIAware();
+    // Paths and texts are UTF-8 throughout, on the console as in the report.
+    SetConsoleOutputCP(CP_UTF8);
+    int argc = 0;
+    wchar_t** wideArgs = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::vector<std::string> args;
+    for (int i = 0; wideArgs && i < argc; ++i)
+        args.push_back(Utf8(wideArgs[i]));
+    if (wideArgs)
+        LocalFree(wideArgs);
+    argc = (int)args.size();
+    std::vector<char*> argvList;
+    for (std::string& arg : args)
+        argvList.push_back(&arg[0]);
+    argvList.push_back(nullptr);
+    char** argv = argvList.data();
+    // The manifest makes the check aware of each monitor's scale, as the
+    // wizard is: the status verb reads the icons drawn in its pixels.
     DWORD processes[2];
     const bool ownConsole = GetConsoleProcessList(processes, 2) == 1;
     g_finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -364,11 +488,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     printf("TalvixOS Disk Writer field check\n"
-           "The stick's first 1,474,560 bytes are overwritten with the image, then put back as they were.\n");
+           "The stick's first 1,474,560 bytes are overwritten with the image, then put back as they were.\n"
+           "Press Ctrl+C to stop; do not close this window.\n");
     const bool ask = !options.yes;
     std::string refusal;
     const std::string program = ProgramToCheck(options, &refusal);
-    if (refusal.empty() && FindMain())
+    if (refusal.empty() && WizardOpen(program))
         refusal = "a TalvixOS Disk Writer window is already open: close it, then run field-check again";
     if (!refusal.empty()) {
         fprintf(stderr, "field-check: %s\n", refusal.c_str());
@@ -377,13 +502,24 @@ int main(int argc, char** argv) {
     }
     printf("The program checked: %s\n", program.c_str());
     std::string answer;
-    if (!options.letter && (!Question("Drive letter of the stick to use: ", &answer) || !IsDriveLetter(answer.c_str()))) {
-        fprintf(stderr, "field-check: no drive letter\n");
-        EndOwnConsole(ownConsole && ask, "");
-        return 2;
+    if (!options.letter) {
+        const auto drives = DrivesToOffer();
+        printf(drives.empty() ? "No drive the program would write is attached: plug in a stick, card or diskette.\n"
+                              : "Drives the program would write:\n");
+        for (const auto& drive : drives)
+            printf("  %s\n", drive.second.c_str());
+        const bool listed = !drives.empty() && Question("Drive letter of the one to use: ", &answer) &&
+                            IsDriveLetter(answer.c_str());
+        const char letter = listed ? (char)toupper((unsigned char)answer[0]) : 0;
+        for (const auto& drive : drives)
+            if (drive.first == letter)
+                options.letter = letter;
+        if (!options.letter) {
+            fprintf(stderr, "field-check: no drive of the list was chosen\n");
+            EndOwnConsole(ownConsole && ask, "");
+            return 2;
+        }
     }
-    if (!options.letter)
-        options.letter = (char)toupper((unsigned char)answer[0]);
 
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -393,14 +529,14 @@ int main(int argc, char** argv) {
     snprintf(stamp, sizeof stamp, "%04u-%02u-%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
              now.wMinute, now.wSecond);
     FieldReport report;
+    g_stamp = stamp;
     report.date = date;
     report.windows = WindowsFacts();
     report.userNames = UserNames();
     report.profileRoots = {ProfilesFolder()};
-    char self[MAX_PATH];
-    const DWORD selfLength = GetModuleFileNameA(nullptr, self, sizeof self);
+    const std::string self = OwnPath();
     report.programs.push_back(ProgramFact("The program checked", program));
-    if (selfLength > 0 && selfLength < sizeof self)
+    if (!self.empty())
         report.programs.push_back(ProgramFact("The check", self));
 
     DriveFacts facts;
@@ -420,7 +556,9 @@ int main(int argc, char** argv) {
     if (go && ask) {
         for (const Fact& fact : report.device)
             printf("  %s: %s\n", fact.first.c_str(), fact.second.c_str());
-        go = Question("Type YES to overwrite this drive's start and put it back: ", &answer) && answer == "YES";
+        const std::string question = "Type YES to overwrite the start of drive " + DriveLine(options.letter, facts) +
+                                     ", and put it back: ";
+        go = Question(question.c_str(), &answer) && answer == "YES";
         if (!go) {
             printf("Nothing was done.\n");
             EndOwnConsole(ownConsole, "");
@@ -428,13 +566,17 @@ int main(int argc, char** argv) {
         }
     }
     auto buffer = [] { return (uint8_t*)VirtualAlloc(nullptr, kWriteImageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE); };
-    Check check = {&options, &report, program, facts.identity, true, false, false, buffer(), buffer(), buffer()};
+    Check check = {&options, &report,     program,  facts.identity, true, false, false, facts.fixedStick,
+                   buffer(),  buffer(), buffer()};
     if (go && (!check.image || !check.first || !check.now))
         Record(&report, "Memory for three images", Seconds(), "not available");
-    else if (go)
+    else if (go) {
+        g_report = &report;
         RunCheck(&check);
+    }
 
-    const std::string path = WriteReport(report, stamp);
+    g_report = nullptr;
+    const std::string path = WriteReport(report, stamp, g_reportPath);
     if (path.empty())
         fprintf(stderr, "field-check: the report could not be written\n");
     else

@@ -83,6 +83,10 @@ std::string ComposeReport(const FieldReport& report) {
     Facts(&out, report.notes);
     if (report.notes.empty())
         Line(&out, "(none)");
+    if (!report.screenReader.empty()) {
+        Section(&out, "Screen reader");
+        Facts(&out, report.screenReader);
+    }
     Section(&out, "Window answer time");
     Facts(&out, report.answerTimes);
     Section(&out, "Status lines");

@@ -29,6 +29,7 @@ struct FieldReport {
     std::vector<Fact> answerTimes;
     std::vector<Fact> boxes;  // a box's text, and what was answered
     std::vector<Fact> notes;  // a click pressed twice, what the drive holds at the end
+    std::vector<Fact> screenReader;  // what screen readers were told, and the focus events
     std::vector<Fact> statusLines;   // per wizard run: its status lines
     std::vector<Fact> consoleTrace;  // per wizard run: its console trace
     std::vector<std::string> userNames;  // replaced by %USERNAME% wherever a path holds them

@@ -15,18 +15,42 @@ struct BoxSeen {
     bool yesNo;
 };
 
+// The questions the check may answer Yes, as the program's catalogue words
+// them (its "%s" filled in by the wizard), in each language it speaks.
+enum class QuestionKind {
+    FixedDisk,      // Start on a disk that calls itself fixed: write it?
+    MediumWritten,  // Put back: is this the medium that was in the drive?
+};
+struct KnownQuestion {
+    QuestionKind kind;
+    std::string format;
+};
+
 // What the check knows while the wizard runs.
 struct BoxContext {
     bool puttingBack;   // Put back was pressed in this wizard run
     char letter;        // the drive's letter now
     bool holdsWritten;  // the drive was read back holding the image written in this run
+    bool fixedStick;    // the tester typed YES for this disk, which calls itself fixed
+    const std::vector<KnownQuestion>* known;
 };
 
-// Yes only to the question whether the drive holds the medium the check
-// wrote in this very run: a Yes/No box during Put back that names the drive,
-// once the drive was read back holding the image. Any other box fails the
-// check.
+// Whether `text` is `format` with each "%s" filled in by any text, the
+// first by `first`.
+bool FitsFormat(const std::string& text, const std::string& format, const std::string& first);
+
+// Yes only to a Yes/No box that is one of the known questions about this
+// very drive, asked when it may be: the fixed-disk question while writing a
+// disk that calls itself fixed, the medium question during Put back once the
+// drive was read back holding the image. Any other box fails the check.
 bool MayAnswerYes(const BoxSeen& box, const BoxContext& context);
+
+// Where two images of a FAT volume differ, named by the volume's parts as
+// `want`'s boot sector lays them out (boot sector, FAT, root directory, data
+// area, past the volume), with the root directory's names that `got` holds
+// and `want` did not: what Windows wrote to a mounted volume tells itself
+// from a faulty write. "" when they are equal.
+std::string WhereImagesDiffer(const uint8_t* got, const uint8_t* want, size_t size);
 
 // One WM_NULL round trip to the wizard's window.
 struct AnswerSample {

@@ -1,5 +1,6 @@
 #include "program_choice.h"
 
+
 int ChooseProgram(const std::vector<ProgramSeen>& beside, bool check32Bit, std::string* refusal) {
     std::vector<int> carrying, ownWidth;
     for (size_t i = 0; i < beside.size(); ++i) {
@@ -22,4 +23,22 @@ int ChooseProgram(const std::vector<ProgramSeen>& beside, bool check32Bit, std::
         *refusal += (i ? ", " : "") + beside[carrying[i]].name;
     *refusal += "): name the one to check with --program PATH";
     return -1;
+}
+
+namespace {
+
+std::string LowerFileName(const std::string& path) {
+    std::string name = path.substr(path.find_last_of("\\/") + 1);
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return name;
+}
+
+}  // namespace
+
+bool IsWizardProgram(const std::string& imagePath, const std::string& program) {
+    const std::string name = LowerFileName(imagePath);
+    return !name.empty() && (name == LowerFileName(program) || name == "talvixdiskwriter.exe" ||
+                             name == "talvixdiskwriter32.exe");
 }

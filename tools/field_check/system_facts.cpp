@@ -4,15 +4,16 @@
 #include <userenv.h>
 
 #include <cstdio>
+#include <cstring>
 
-#include "source/file_io.h"
 #include "source/sha256.h"
+#include "wide_files.h"
 
 namespace {
 
 // RtlGetVersion tells the truth whatever the manifest says; GetVersionEx
 // answers 6.2 to a program that does not declare Windows 10.
-std::string WindowsVersion(unsigned long* build) {
+std::string WindowsVersion(unsigned long* build, std::string* servicePack) {
     typedef LONG(WINAPI * GetVersionCall)(OSVERSIONINFOW*);
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     auto call = ntdll ? (GetVersionCall)(void*)GetProcAddress(ntdll, "RtlGetVersion") : nullptr;
@@ -21,6 +22,9 @@ std::string WindowsVersion(unsigned long* build) {
     if (!call || call(&version) != 0)
         return "not known";
     *build = version.dwBuildNumber;
+    char pack[128] = "";
+    WideCharToMultiByte(CP_UTF8, 0, version.szCSDVersion, -1, pack, sizeof pack, nullptr, nullptr);
+    *servicePack = pack[0] ? pack : "none";
     char text[64];
     snprintf(text, sizeof text, "%lu.%lu build %lu", version.dwMajorVersion, version.dwMinorVersion,
              version.dwBuildNumber);
@@ -67,12 +71,13 @@ std::string DisplayScale() {
 // The first string of the file's version resource; "none" without one.
 std::string FileVersion(const std::string& path) {
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    const std::wstring wide = Wide(path);
+    const DWORD size = GetFileVersionInfoSizeW(wide.c_str(), &ignored);
     std::string block(size, '\0');
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size, &block[0]) ||
-        !VerQueryValueA(&block[0], "\\", (void**)&fixed, &length) || length < sizeof *fixed)
+    if (size == 0 || !GetFileVersionInfoW(wide.c_str(), 0, size, &block[0]) ||
+        !VerQueryValueW(&block[0], L"\\", (void**)&fixed, &length) || length < sizeof *fixed)
         return "none";
     char text[64];
     snprintf(text, sizeof text, "%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
@@ -89,9 +94,26 @@ std::string LastComponent(std::string path) {
 
 }  // namespace
 
+bool UnderWine() {
+    return !WineVersion().empty();
+}
+
 std::vector<Fact> WindowsFacts() {
     unsigned long build = 0;
-    std::vector<Fact> facts = {{"Version", WindowsVersion(&build)}};
+    std::string servicePack = "not known";
+    std::vector<Fact> facts = {{"Version", WindowsVersion(&build, &servicePack)}, {"Service pack", servicePack}};
+    // A 32-bit check on 64-bit Windows runs under WOW64.
+    BOOL wow64 = FALSE;
+    const bool windows64 = sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+    facts.push_back({"Windows", windows64 ? "64-bit" : "32-bit"});
+    const LANGID language = GetUserDefaultUILanguage();
+    wchar_t name[128] = L"";
+    GetLocaleInfoW(MAKELCID(language, SORT_DEFAULT), LOCALE_SENGLANGUAGE, name, 128);
+    char line[200];
+    snprintf(line, sizeof line, "%s (0x%04X)", name[0] ? Utf8(name).c_str() : "not known", language);
+    facts.push_back({"User-interface language", line});
+    snprintf(line, sizeof line, "%u", GetACP());
+    facts.push_back({"ANSI code page", line});
     std::string product = WindowsEdition(RegistryText("ProductName"), build),
                 display = RegistryText("DisplayVersion");
     if (!product.empty())
@@ -127,41 +149,47 @@ std::string WindowScale(HWND window) {
 }
 
 Fact ProgramFact(const std::string& label, const std::string& path) {
-    DWORD size = 0;
-    unsigned char* bytes = ReadWholeFile(path.c_str(), 256u << 20, &size);
-    std::string digest = "not read";
+    std::vector<uint8_t> file;
+    const bool read = ReadFileBytes(path, 256u << 20, &file);
+    const uint8_t* bytes = read ? file.data() : nullptr;
+    const size_t size = file.size();
+    std::string digest = "not read", width = "width not known";
+    // The PE header's machine: x86 is made for 32-bit Windows.
+    uint32_t header = 0;
+    if (bytes && size >= 0x40)
+        memcpy(&header, bytes + 0x3C, 4);
+    if (bytes && header < size && size - header >= 6 && memcmp(bytes + header, "PE\0\0", 4) == 0)
+        width = bytes[header + 4] == 0x4C && bytes[header + 5] == 0x01 ? "32-bit" : "64-bit";
     Sha256Digest sum;
     if (bytes && Sha256Of(bytes, size, &sum)) {
         char hex[kSha256HexSize];
         FormatSha256(sum, hex);
         digest = hex;
     }
-    if (bytes)
-        LocalFree(bytes);
-    return {label, path + ", " + digest + ", version " + FileVersion(path)};
+    return {label, path + ", " + digest + ", version " + FileVersion(path) + ", " + width};
 }
 
 std::vector<std::string> UserNames() {
     std::vector<std::string> names;
-    char text[MAX_PATH] = "";
-    DWORD size = sizeof text;
-    if (GetUserNameA(text, &size))
-        names.push_back(text);
+    wchar_t text[MAX_PATH] = L"";
+    DWORD size = MAX_PATH;
+    if (GetUserNameW(text, &size))
+        names.push_back(Utf8(text));
     // The profile's folder may be named otherwise ("jan.LAPTOP", "jan_000"),
     // and the temporary folder may give it in its short form ("JANVAN~1").
-    const DWORD length = GetEnvironmentVariableA("USERPROFILE", text, sizeof text);
-    if (length > 0 && length < sizeof text) {
-        names.push_back(LastComponent(text));
-        char shortPath[MAX_PATH];
-        const DWORD shortLength = GetShortPathNameA(text, shortPath, sizeof shortPath);
-        if (shortLength > 0 && shortLength < sizeof shortPath)
-            names.push_back(LastComponent(shortPath));
+    const DWORD length = GetEnvironmentVariableW(L"USERPROFILE", text, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        names.push_back(LastComponent(Utf8(text)));
+        wchar_t shortPath[MAX_PATH];
+        const DWORD shortLength = GetShortPathNameW(text, shortPath, MAX_PATH);
+        if (shortLength > 0 && shortLength < MAX_PATH)
+            names.push_back(LastComponent(Utf8(shortPath)));
     }
     return names;
 }
 
 std::string ProfilesFolder() {
-    char folder[MAX_PATH];
-    DWORD size = sizeof folder;
-    return GetProfilesDirectoryA(folder, &size) ? folder : "";
+    wchar_t folder[MAX_PATH];
+    DWORD size = MAX_PATH;
+    return GetProfilesDirectoryW(folder, &size) ? Utf8(folder) : "";
 }

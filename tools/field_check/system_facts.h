@@ -11,6 +11,10 @@ std::vector<Fact> WindowsFacts();
 // The scale of the monitor that `window` is on.
 std::string WindowScale(HWND window);
 
+// Whether the check runs under Wine, whose screen-reader services are
+// largely stubs.
+bool UnderWine();
+
 // "PATH, SHA-256, version V" of the program at `path`.
 Fact ProgramFact(const std::string& label, const std::string& path);
 

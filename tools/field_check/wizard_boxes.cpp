@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "remote_window.h"
+#include "wide_files.h"
 
 namespace {
 
@@ -30,9 +31,14 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
     return FALSE;
 }
 
+// In UTF-8, as the check keeps every text: read wide, whatever code page the
+// wizard made its box in.
 std::string TextOf(HWND control) {
-    char text[2048] = "";
-    return control && Send(control, WM_GETTEXT, sizeof text, (LPARAM)text) ? text : "";
+    wchar_t text[2048] = L"";
+    DWORD_PTR units = 0;
+    if (!control || !SendMessageTimeoutW(control, WM_GETTEXT, 2048, (LPARAM)text, SMTO_NORMAL, 5000, &units))
+        return "";
+    return Utf8(text, (int)(units < 2048 ? units : 2047));
 }
 
 BOOL CALLBACK LongestStatic(HWND child, LPARAM param) {

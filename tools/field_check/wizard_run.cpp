@@ -6,6 +6,7 @@
 #include <atomic>
 #include <vector>
 
+#include "wide_files.h"
 #include "wizard_boxes.h"
 
 namespace {
@@ -30,12 +31,12 @@ HWND ShownMainOf(DWORD pid) {
 // A file for the console trace in the temporary folder, which the program
 // inherits as its standard output and error.
 HANDLE CreateConsoleFile(std::string* path) {
-    char folder[MAX_PATH], name[MAX_PATH];
-    if (!GetTempPathA(sizeof folder, folder) || !GetTempFileNameA(folder, "tdw", 0, name))
+    wchar_t folder[MAX_PATH], name[MAX_PATH];
+    if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"tdw", 0, name))
         return INVALID_HANDLE_VALUE;
-    *path = name;
+    *path = Utf8(name);
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    return CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+    return CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
                        FILE_ATTRIBUTE_TEMPORARY, nullptr);
 }
 
@@ -59,15 +60,15 @@ bool StartWizard(const std::string& program, WizardRun* run) {
         run->failure = "no file for the program's console trace (error " + std::to_string(GetLastError()) + ")";
         return false;
     }
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = run->console;
-    std::string commandLine = "\"" + program + "\"";
-    std::string folder = program.substr(0, program.find_last_of('\\'));
+    std::wstring commandLine = Wide("\"" + program + "\"");
+    const std::wstring folder = Wide(program.substr(0, program.find_last_of('\\')));
     // A console of its own, never shown: Ctrl+C and the close of the check's
     // console are the check's to handle, and the wizard is closed as a user does.
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+    if (!CreateProcessW(Wide(program).c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                         folder.c_str(),
                         &startup, &run->process)) {
         run->failure = "cannot start " + program + " (error " + std::to_string(GetLastError()) + ")";
@@ -135,7 +136,7 @@ bool WaitForAnswer(WizardRun* run, unsigned limitMs, int (*command)(Context&),
 
 std::string ConsoleTrace(const WizardRun& run) {
     std::string trace;
-    HANDLE file = CreateFileA(run.consolePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE file = CreateFileW(Wide(run.consolePath).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return trace;

@@ -3,7 +3,9 @@
 #include <stdio.h>
 
 #include "answer_watch.h"
+#include "screen_reader.h"
 #include "system_facts.h"
+#include "wide_files.h"
 #include "wizard_boxes.h"
 
 namespace {
@@ -51,15 +53,16 @@ bool AnswerBoxes(const WizardTask& task, WizardRun* run, bool putBack, HWND* ans
         *failure = "the box did not close when answered: " + seen.text;
         return true;
     }
-    const BoxContext context = {putBack, task.letter, task.holdsWritten};
+    const BoxContext context = {putBack, task.letter, task.holdsWritten, task.fixedStick, task.known};
     const bool yes = MayAnswerYes(seen, context);
     if (!AnswerBox(box, yes)) {
         *failure = "the box could not be answered: " + seen.text;
         return true;
     }
     task.report->boxes.push_back(
-        {seen.text, yes ? "answered Yes: the drive holds the medium written in this run"
-                        : "not expected: failed the check, closed with No or Cancel"});
+        {seen.text, !yes     ? "not expected: failed the check, closed with No or Cancel"
+                    : putBack ? "answered Yes: the drive holds the medium written in this run"
+                              : "answered Yes: the tester typed YES for this disk, which calls itself fixed"});
     printf("  The wizard asked: %s\n  %s\n", seen.text.c_str(), yes ? "Answered Yes." : "Not expected: closed.");
     if (!yes) {
         *failure = "the wizard showed: " + seen.text;
@@ -80,6 +83,7 @@ void EndRun(FieldReport* report, WizardRun* run, const char* name) {
         report->steps.push_back({std::string(name) + ": no box left open at the end", false, 0, box});
         printf("FAIL %s: no box left open at the end:%s\n", name, box.c_str());
     }
+    // The program keeps its status lines in UTF-8, as the report is written.
     std::string status = run->main ? Ask(run, CmdStatus, {"status"}) : "";
     std::string title = name;
     if (!CloseWizard(run))
@@ -89,7 +93,7 @@ void EndRun(FieldReport* report, WizardRun* run, const char* name) {
     report->statusLines.push_back({title, status});
     report->consoleTrace.push_back({name, ConsoleTrace(*run)});
     if (!run->consolePath.empty())
-        DeleteFileA(run->consolePath.c_str());
+        DeleteFileW(Wide(run->consolePath).c_str());
 }
 
 std::string DriveWizard(const WizardTask& task, bool putBack, WizardRun* run, const char* name) {
@@ -101,6 +105,15 @@ std::string DriveWizard(const WizardTask& task, bool putBack, WizardRun* run, co
         task.report->windows.push_back({"Display scale of the wizard's monitor", WindowScale(run->main)});
         *task.scaleKnown = true;
     }
+    // Ends the focus watch on every way out of the run.
+    struct FocusWatch {
+        bool on;
+        FieldReport* report;
+        ~FocusWatch() {
+            if (on)
+                StopFocusWatch(report);
+        }
+    } focusWatch = {!putBack && StartFocusWatch(run->process.dwProcessId), task.report};
     WatchPhase("the wizard started and loaded its image");
     WatchWindow(run->main);
     // The image is loaded once Next is enabled on Welcome.
@@ -135,7 +148,16 @@ std::string DriveWizard(const WizardTask& task, bool putBack, WizardRun* run, co
     auto ended = [&] {
         return AnswerBoxes(task, run, putBack, &answered, &answeredAt, &boxFailure) || WriterEnded(run, putBack);
     };
-    if (!WaitUntil(run, kWriteMs, ended, "end of the write"))
+    const bool writerEnded = WaitUntil(run, kWriteMs, ended, "end of the write");
+    if (!putBack && writerEnded && boxFailure.empty()) {
+        WatchPhase("the screen reader's names were read");
+        *task.screenReader = ReadScreenReaderNames(run->main, Ask(run, CmdStatus, {"status"}), task.report);
+        focusWatch.on = false;
+        const std::string focus = StopFocusWatch(task.report);
+        if (!focus.empty())
+            *task.screenReader += (task.screenReader->empty() ? "" : "; ") + focus;
+    }
+    if (!writerEnded)
         return run->failure + CloseAnyBox(run, task.report);
     if (!boxFailure.empty())
         return boxFailure;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "field_report.h"
+#include "field_verdict.h"
 #include "wizard_run.h"
 
 // What a run needs of the check; it adds its boxes, notes and the display
@@ -15,8 +16,11 @@ struct WizardTask {
     const std::string* program;
     char letter;        // the drive's letter now
     bool holdsWritten;  // the drive was read back holding the image written in this run
+    bool fixedStick;    // the tester typed YES for this disk, which calls itself fixed
+    const std::vector<KnownQuestion>* known;  // the questions it may answer Yes
     FieldReport* report;
     bool* scaleKnown;
+    std::string* screenReader;  // after a write: what screen readers missed, "" when nothing; "not read" before
 };
 
 // Drives one run: Start (or Put back, `putBack`) on drive task.letter; ""

@@ -8,7 +8,9 @@
 # distributor's program of another name (found by itself): Put back asks
 # whether the diskette is the one, the check answers Yes and reports the
 # question. A drive the program would refuse (the fixed drive C:) is refused
-# before anything is read or written. As wine32.field_check, field-check32.exe
+# before anything is read or written; asked for a drive, the check lists the
+# ones the program would write and takes no other. The report gives the focus
+# event of the outcome after the write. As wine32.field_check, field-check32.exe
 # checks the 32-bit program on the diskette.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
@@ -55,6 +57,12 @@ if [ "$check" = field-check.exe ]; then
     || tdw_fail "drive C: was not refused (exit $rc): $(tr '\n' '|' <"$out")"
   rm -f "$(tdw_unix_path "$(tr -d '\r' <"$out" | tail -n 1)")"
 
+  # Asked for a drive, it lists those the program would write and takes no other.
+  rc=0
+  (cd "$exe_dir" && printf 'C\n' | wine "$check" >"$out" 2>&1) || rc=$?
+  [ "$rc" -eq 2 ] && grep -q '^  E:  .*removable' <(tr -d '\r' <"$out") && ! grep -q '^  C:' "$out" \
+    && grep -q 'no drive of the list was chosen' "$out" || tdw_fail "the drive list or its choice is wrong (exit $rc): $(tr '\n' '|' <"$out")"
+
   # Both programs and the driver lie in this folder: the check takes the
   # one of its own width that carries an image.
   run_check "$exe_dir" field-report.txt --drive E: --yes
@@ -63,12 +71,14 @@ if [ "$check" = field-check.exe ]; then
       Notes 'Window answer time' 'Status lines' 'Console trace' Verdict; do
     grep -qxF "== $section ==" <(report_lines) || tdw_fail "the report has no section '$section'"
   done
-  for fact in Version 'Display scale' "Display scale of the wizard's monitor" Vendor Serial Length 'Sector size' \
+  for fact in Version 'Service pack' Windows 'User-interface language' 'ANSI code page' 'Display scale' "Display scale of the wizard's monitor" Vendor Serial Length 'Sector size' \
       'Drive after Put back'; do
     grep -q "^$fact: ." <(report_lines) || tdw_fail "the report does not give '$fact'"
   done
-  [ "$(grep -c '^PASS ' "$report")" -eq 8 ] && ! grep -q '^FAIL ' "$report" \
+  [ "$(grep -c '^PASS ' "$report")" -eq 10 ] && ! grep -q '^FAIL ' "$report" \
     || tdw_fail "not every step passed: $(grep -E '^(PASS|FAIL) ' "$report" | tr '\r\n' '  ')"
+  # Wine gives the focus events a screen reader follows: the outcome's text gets the focus after the write.
+  grep -q '^Focus events (control/line): .*\b4001\b' <(report_lines) || tdw_fail "no focus event for the Reboot text: $(grep '^Focus' "$report")"
   grep -qF "Read back: all $TDW_IMAGE_SIZE bytes match." "$report" || tdw_fail "the report lacks the wizard's console trace"
   for program in "$TDW_EXE" "$exe_dir/$check"; do
     grep -qF "${program##*/}, $(sha256sum "$program" | cut -c1-64), version 1.0.0.0" "$report" \
