@@ -137,6 +137,8 @@ void ComposeApplication() {
     AddWriteStateHook(EndWriteOnTaskbar);
     AddDisplayChangeHook(RescaleDriveList);
     AddDisplayChangeHook(RescaleStatusList);
+    AddActivatedHook(AnnouncePendingOutcome);
+    AddActivatedHook(FocusPendingRebootText);
     AddDeviceChangeHook(ForgetFloppyOnDeviceChange);
     AddDeviceChangeHook(RefreshDriveListOnDeviceChange);
     SetDriveListHooks(

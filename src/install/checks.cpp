@@ -284,6 +284,7 @@ void RunChecks() {
 
     SetChecksPassed(1);
     HoldStatusListRedraw(true);
+    RememberHeldStatusLine();
     ClearStatusList();
 
     if (state->sourceMode == SourceInternal && state->internalImage == nullptr)

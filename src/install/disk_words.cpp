@@ -60,5 +60,6 @@ char* FixedDiskQuestion(const TargetIdentity& disk) {
     JoinDriveLetters(disk.lettersOnDisk, letters, sizeof(letters));
     const char drive[3] = {disk.letter, ':', '\0'};
     const bool one = strlen(disk.lettersOnDisk) <= 1;
-    return CopyText(GetText(one ? IDS_FIXED_DISK_ASK_ONE : IDS_FIXED_DISK_ASK, drive, name, letters));
+    // With one letter, the drive's own, the letter is not said twice.
+    return CopyText(one ? GetText(IDS_FIXED_DISK_ASK_ONE, drive, name) : GetText(IDS_FIXED_DISK_ASK, drive, name, letters));
 }

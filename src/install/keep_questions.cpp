@@ -34,8 +34,10 @@ void Reason(KeepQuestion question, const char* drive, char (&reason)[512]) {
     switch (question) {
         case KeepQuestion::NoSpace: {
             const char folderDrive[3] = {KeptFolderLetter(), ':', '\0'};
+            // The folder's drive may have no letter to name.
             snprintf(reason, sizeof(reason), "%s",
-                     GetText(IDS_NO_COPY_NO_SPACE, drive, folderDrive[0] != 0 ? folderDrive : "?"));
+                     folderDrive[0] != 0 ? GetText(IDS_NO_COPY_NO_SPACE, drive, folderDrive)
+                                         : GetText(IDS_NO_COPY_NO_ROOM, drive));
             return;
         }
         case KeepQuestion::DriveUnread:

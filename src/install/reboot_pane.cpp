@@ -1,5 +1,7 @@
 #include "install/reboot_pane.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -187,33 +189,54 @@ void ShowRebootText() {
         SetDlgItemTextW(pane, IDC_REBOOT_TEXT, wide);
         free(wide);
     }
-    // A multi-line edit gives UI Automation its text, not a value, and a
-    // screen reader taking the focus there reads the line at the caret: the
-    // first paragraph, what happened, is also the text's name, which is
-    // spoken whole with the focus. The lines after it are read line by line.
-    const char* end = strstr(text, "\r\n");
-    if (end != nullptr)
-        text[end - text] = '\0';
-    NameControlPart(GetDlgItem(pane, IDC_REBOOT_TEXT), CHILDID_SELF, text, true);
+    // A short name of its own: named with its first paragraph, a screen
+    // reader said that paragraph twice, as the name and as the text.
+    const HWND edit = GetDlgItem(pane, IDC_REBOOT_TEXT);
+    NameControlPart(edit, CHILDID_SELF, GetText(IDS_NAME_OUTCOME));
+    // Read from the start, nothing highlighted.
+    SendMessageA(edit, EM_SETSEL, 0, 0);
+    SendMessageA(edit, EM_SCROLLCARET, 0, 0);
 }
 
+namespace {
+
+constexpr UINT_PTR kNoSelectSubclass = 3;
+
 // The dialog manager selects an edit's whole text as it gives it the focus,
-// also when the edit has it already: posted, the caret goes back to the
-// text's start, so it is read from there, nothing highlighted.
-static void ReadFromStart(HWND text) {
-    PostMessageA(text, EM_SETSEL, 0, 0);
-    PostMessageA(text, EM_SCROLLCARET, 0, 0);
+// when the edit answers WM_GETDLGCODE with DLGC_HASSETSEL; the text is then
+// read as "selected". Without it the caret stays where it was: at the start.
+LRESULT CALLBACK NoSelectOnFocus(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(edit, NoSelectOnFocus, kNoSelectSubclass);
+    const LRESULT result = DefSubclassProc(edit, message, wParam, lParam);
+    return message == WM_GETDLGCODE ? (result & ~static_cast<LRESULT>(DLGC_HASSETSEL)) : result;
 }
+
+}  // namespace
+
+// The text is to take the focus when the wizard is in front again. UI thread only.
+static bool g_focusPending;
 
 void FocusRebootText() {
     const HWND pane = GetPane(PaneReboot);
     const HWND text = GetDlgItem(pane, IDC_REBOOT_TEXT);
-    // Only while the wizard is in front: focus must not pull it before
-    // another program.
-    if (text == nullptr || GetShownPane() != pane || GetActiveWindow() != GetMainWindow())
+    g_focusPending = false;
+    if (text == nullptr || GetShownPane() != pane)
         return;
-    SendMessageA(GetMainWindow(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(text), TRUE);
-    ReadFromStart(text);
+    // Only while the wizard is in front: focus must not pull it before
+    // another program. It is given when the user comes back.
+    if (GetActiveWindow() != GetMainWindow()) {
+        g_focusPending = true;
+        return;
+    }
+    // Once: the focus event is what a screen reader speaks.
+    if (GetFocus() != text)
+        SendMessageA(GetMainWindow(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(text), TRUE);
+}
+
+void FocusPendingRebootText() {
+    if (g_focusPending)
+        FocusRebootText();
 }
 
 void UpdateRebootControls() {
@@ -224,7 +247,10 @@ INT_PTR CALLBACK RebootPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
         case WM_INITDIALOG:
             // The written image's name may hold letters the ANSI code page lacks.
-            MakeControlUnicode(pane, IDC_REBOOT_TEXT, L"Edit");
+            if (const HWND edit = MakeControlUnicode(pane, IDC_REBOOT_TEXT, L"Edit")) {
+                if (!SetWindowSubclass(edit, NoSelectOnFocus, kNoSelectSubclass, 0))
+                    ConsolePrint("The Reboot text is selected whole as it takes the focus.\n");
+            }
             return PaneProc(pane, message, wParam, lParam);
         case WM_SHOWWINDOW:
             if (wParam != 0)
@@ -233,8 +259,6 @@ INT_PTR CALLBACK RebootPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM l
         case WM_COMMAND:
             if (LOWORD(wParam) == IDC_REBOOT && HIWORD(wParam) == BN_CLICKED)
                 OnReboot();
-            if (LOWORD(wParam) == IDC_REBOOT_TEXT && HIWORD(wParam) == EN_SETFOCUS)
-                ReadFromStart(reinterpret_cast<HWND>(lParam));
             return PaneProc(pane, message, wParam, lParam);
         default:
             return PaneProc(pane, message, wParam, lParam);

@@ -22,6 +22,8 @@ void ShowRebootText();
 // After a write, as the pane shows: the focus goes to the pane's text, so
 // that a screen reader reads what happened and what to do next.
 void FocusRebootText();
+// The wizard is in front again: the focus the text could not take is given.
+void FocusPendingRebootText();
 
 // The Reboot button waits while a drive is being written.
 void UpdateRebootControls();

@@ -128,6 +128,11 @@
 // Names for screen readers of the pane list and the browse button
 #define IDS_NAME_PANE_LIST 9924
 #define IDS_NAME_BROWSE 9925
+// Names for screen readers of the Reboot pane's text and the language bar
+#define IDS_NAME_OUTCOME 3100
+#define IDS_NAME_LANGUAGE_BAR 3101
+// No copy kept for want of space, on a drive of no letter
+#define IDS_NO_COPY_NO_ROOM 3102
 // Sticks that call themselves fixed, media of 4,096-byte sectors, and failures of the write by their cause
 #define IDS_FIXED_DISK_ROW 3030
 #define IDS_FIXED_DISK_WARNING 3031

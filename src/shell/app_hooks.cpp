@@ -28,6 +28,7 @@ HookList<AppHook> g_writeState;
 HookList<AppHook> g_relocalise;
 HookList<AppHook> g_exit;
 HookList<AppHook> g_displayChange;
+HookList<AppHook> g_activated;
 void (*g_drop)(HDROP);
 
 void RunAll(const HookList<AppHook>& list) {
@@ -51,6 +52,14 @@ void AddExitHook(AppHook hook) {
 }
 void AddDisplayChangeHook(AppHook hook) {
     g_displayChange.Add(hook);
+}
+
+void AddActivatedHook(AppHook hook) {
+    g_activated.Add(hook);
+}
+
+void RunActivatedHooks() {
+    RunAll(g_activated);
 }
 
 void RunDeviceChangeHooks(WPARAM event) {

@@ -23,6 +23,10 @@ void AddExitHook(AppHook hook);
 // made anew (the shell's own pane list and pane fonts already are).
 void AddDisplayChangeHook(AppHook hook);
 
+// The wizard became the active window again, after Windows gave the focus
+// back to the control that last had it.
+void AddActivatedHook(AppHook hook);
+
 // Files were dropped on the window: the hook takes them (and DragFinish).
 void SetDropHook(void (*hook)(HDROP drop));
 
@@ -32,3 +36,4 @@ void RunWriteStateHooks();
 void RunRelocaliseHooks();
 void RunExitHooks();
 void RunDisplayChangeHooks();
+void RunActivatedHooks();

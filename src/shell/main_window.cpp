@@ -200,6 +200,11 @@ void InitMainWindow(HWND window) {
     SwitchPane(window);
 }
 
+static LRESULT ActivatedOnUiThread(void*) {
+    RunActivatedHooks();
+    return 1;
+}
+
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT appResult = 0;
     switch (message) {
@@ -243,6 +248,11 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             // Not handled here alone: the dialog manager lays its controls out anew.
             if (FollowDisplayChange(window, message, wParam, lParam) && !PostToUiThread(RescaleOnUiThread, nullptr))
                 RescaleOnUiThread(nullptr);
+            return FALSE;
+        case WM_ACTIVATE:
+            // Run after the dialog manager has put the focus back where it was.
+            if (LOWORD(wParam) != WA_INACTIVE && !PostToUiThread(ActivatedOnUiThread, nullptr))
+                RunActivatedHooks();
             return FALSE;
         case WM_CTLCOLORSTATIC:
             return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));

@@ -139,6 +139,15 @@ void FocusControl(HWND control) {
     SendMessageA(GetMainWindow(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
 
+// The first control of `dialog` the Tab key stops on; null when none. Asked
+// from its last child: GetNextDlgTabItem fails for a null control on Windows
+// (Wine takes it), and from the last it goes round to the first.
+static HWND FirstTabStop(HWND dialog) {
+    const HWND first = GetWindow(dialog, GW_CHILD);
+    const HWND last = first != nullptr ? GetWindow(first, GW_HWNDLAST) : nullptr;
+    return last != nullptr ? GetNextDlgTabItem(dialog, last, FALSE) : nullptr;
+}
+
 // Hiding a pane (or the chooser) or disabling a control takes the focus from
 // the control that had it, and a wizard without focus ignores the keyboard.
 // A control still usable gets the focus back; otherwise it goes to the shown
@@ -156,9 +165,9 @@ void KeepKeyboardFocus(HWND before) {
     }
     HWND target = GetDlgItem(g_currentPane, IDC_NEXT);
     if (!CanHaveFocus(target))
-        target = GetNextDlgTabItem(g_currentPane, nullptr, FALSE);
+        target = FirstTabStop(g_currentPane);
     if (!CanHaveFocus(target))
-        target = GetNextDlgTabItem(GetMainWindow(), nullptr, FALSE);
+        target = FirstTabStop(GetMainWindow());
     if (CanHaveFocus(target))
         FocusControl(target);
 }

@@ -3,9 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "status/spoken_lines.h"
 #include "status/status_keys.h"
 #include "status/status_list.h"
+#include "resource.h"
 #include "shell/ui_thread.h"
+#include "text/text.h"
 #include "text/unicode_text.h"
 
 namespace {
@@ -84,13 +87,40 @@ void FocusLastStatusLine() {
         FocusList();
 }
 
+namespace {
+
+// An outcome whose line could not take the focus because the wizard was not
+// in front: said when it is activated again. Malloc'ed; UI thread only.
+char* g_pendingOutcome;
+
+}  // namespace
+
 void AnnounceWriteOutcome() {
     char* outcome = TakeWriteOutcome();
     if (outcome == nullptr)
         return;
+    free(g_pendingOutcome);
+    g_pendingOutcome = nullptr;
     // Said once, by the focus on its line. Where the focus cannot go there
     // the line is still the one selected: after a write that went on to
     // Reboot, that pane's text takes the focus and says the outcome itself.
+    const LRESULT line = FindLine(outcome);
+    if (line >= 0) {
+        SelectStatusItem(line);
+        if (!FocusList() && GetActiveWindow() != GetMainWindow()) {
+            g_pendingOutcome = outcome;
+            return;
+        }
+    }
+    free(outcome);
+}
+
+void AnnouncePendingOutcome() {
+    char* outcome = g_pendingOutcome;
+    g_pendingOutcome = nullptr;
+    if (outcome == nullptr)
+        return;
+    // Still its line, unless the lines were made anew and it is gone.
     const LRESULT line = FindLine(outcome);
     if (line >= 0) {
         SelectStatusItem(line);
@@ -101,50 +131,93 @@ void AnnounceWriteOutcome() {
 
 namespace {
 
-// Whether item `index` is a Warning or Error line said for the first time:
-// the same warning of every earlier write, replayed, is said once.
-bool IsFirstSaying(LRESULT index) {
-    const StatusEntry* entry = StatusItemEntry(index);
-    if (entry == nullptr || entry->continued || entry->kind == MessageKind::Ok)
-        return false;
-    for (LRESULT i = 0; i < index; ++i) {
-        const StatusEntry* earlier = StatusItemEntry(i);
-        if (earlier != nullptr && !earlier->continued && earlier->kind == entry->kind &&
-            strcmp(earlier->text, entry->text) == 0)
-            return false;
+// The list's lines, each with its first item (`firstItems`, may be null);
+// malloc'ed arrays of `*count`, null when memory runs out or the list is
+// empty. The texts are the list's own: used before the list changes.
+ReportLine* ListLines(size_t* count, LRESULT** firstItems) {
+    const LRESULT items = SendMessageA(StatusListWindow(), LB_GETCOUNT, 0, 0);
+    *count = 0;
+    if (items <= 0)
+        return nullptr;
+    auto* lines = static_cast<ReportLine*>(calloc(static_cast<size_t>(items), sizeof(ReportLine)));
+    LRESULT* starts = firstItems != nullptr ? static_cast<LRESULT*>(calloc(static_cast<size_t>(items), sizeof(LRESULT)))
+                                            : nullptr;
+    if (lines == nullptr || (firstItems != nullptr && starts == nullptr)) {
+        free(lines);
+        free(starts);
+        return nullptr;
     }
-    return true;
+    for (LRESULT i = 0; i < items; ++i) {
+        const StatusEntry* entry = StatusItemEntry(i);
+        if (entry == nullptr || entry->continued)
+            continue;
+        if (starts != nullptr)
+            starts[*count] = i;
+        lines[(*count)++] = ReportLine{entry->kind, entry->text};
+    }
+    if (firstItems != nullptr)
+        *firstItems = starts;
+    return lines;
 }
+
+// The line the user held as a check run began (its text a copy of its own),
+// and its number among the lines.
+ReportLine g_held;
+size_t g_heldNumber;
+bool g_holding;
 
 }  // namespace
 
 char* StatusWarningsAndErrors() {
-    const HWND list = StatusListWindow();
-    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    size_t size = 1;
-    for (LRESULT i = 0; i < count; ++i)
-        if (IsFirstSaying(i))
-            size += strlen(StatusItemEntry(i)->text) + 1;
-    char* text = static_cast<char*>(malloc(size));
-    if (text == nullptr)
-        return nullptr;
-    size_t used = 0;
-    for (LRESULT i = 0; i < count; ++i) {
-        const StatusEntry* entry = StatusItemEntry(i);
-        if (!IsFirstSaying(i))
-            continue;
-        if (used > 0)
-            text[used++] = ' ';
-        const size_t length = strlen(entry->text);
-        memcpy(text + used, entry->text, length);
-        used += length;
-    }
-    text[used] = '\0';
+    size_t count = 0;
+    ReportLine* lines = ListLines(&count, nullptr);
+    const char* error = GetTextUtf8(IDS_KIND_ERROR);
+    char* errorWord = static_cast<char*>(malloc(strlen(error) + 1));
+    if (errorWord != nullptr)
+        memcpy(errorWord, error, strlen(error) + 1);
+    // Each word read in turn: every GetText reuses the same buffer.
+    char* text = errorWord != nullptr ? StartDescription(lines, count, KindWords{errorWord, "", GetTextUtf8(IDS_KIND_WARNING)})
+                                      : nullptr;
+    free(errorWord);
+    free(lines);
     return text;
+}
+
+void RememberHeldStatusLine() {
+    free(const_cast<char*>(g_held.text));
+    g_held = ReportLine{MessageKind::Ok, nullptr};
+    g_holding = false;
+    const LRESULT selected = SendMessageA(StatusListWindow(), LB_GETCURSEL, 0, 0);
+    const StatusEntry* entry = selected != LB_ERR ? StatusItemEntry(StatusLineStart(selected)) : nullptr;
+    if (entry == nullptr || !UserHoldsStatusLine())
+        return;
+    size_t count = 0;
+    LRESULT* starts = nullptr;
+    ReportLine* lines = ListLines(&count, &starts);
+    for (size_t i = 0; i < count; ++i)
+        if (starts[i] == StatusLineStart(selected))
+            g_heldNumber = i;
+    free(lines);
+    free(starts);
+    const size_t length = strlen(entry->text);
+    char* text = static_cast<char*>(malloc(length + 1));
+    if (text == nullptr)
+        return;
+    memcpy(text, entry->text, length + 1);
+    g_held = ReportLine{entry->kind, text};
+    g_holding = true;
 }
 
 void KeepStatusFocusOnLastLine() {
     const HWND list = StatusListWindow();
-    if (list != nullptr && GetFocus() == list)
-        SelectLastLine();
+    if (list == nullptr)
+        return;
+    size_t count = 0;
+    LRESULT* starts = nullptr;
+    ReportLine* lines = ListLines(&count, &starts);
+    const long line = LineAfterCheckRun(lines, count, g_holding ? &g_held : nullptr, g_heldNumber, GetFocus() == list);
+    if (line >= 0 && starts != nullptr)
+        SelectStatusItem(starts[line]);
+    free(lines);
+    free(starts);
 }

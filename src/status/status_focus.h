@@ -19,10 +19,17 @@ void FocusLastStatusLine();
 // selected in any case. Run after the write's last check run.
 void AnnounceWriteOutcome();
 
-// The Warning and Error lines' texts (UTF-8), one after the other, each said once
+// The wizard is in front again: an outcome said while it was not takes the
+// focus now (its line, when the Install pane shows).
+void AnnouncePendingOutcome();
+// The Warning and Error lines (UTF-8), each after its kind word, one after
+// the other, each said once
 // however often it is replayed; malloc'ed, null when memory runs out.
 char* StatusWarningsAndErrors();
 
-// After the list was filled anew: while it has the focus, its last line is
-// selected, so that the focus is on a line rather than nowhere.
+// As a check run begins: the line the user holds, if any, is noted.
+void RememberHeldStatusLine();
+// After the list was filled anew: the line the user held stays selected;
+// without one, while the list has the focus, its last line is, so that the
+// focus is on a line rather than nowhere.
 void KeepStatusFocusOnLastLine();

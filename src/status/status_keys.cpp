@@ -139,6 +139,10 @@ void NoteStatusLineChosen() {
     g_userMoved = true;
 }
 
+bool UserHoldsStatusLine() {
+    return g_userMoved;
+}
+
 void FollowNewestStatusLines() {
     g_userMoved = false;
 }

@@ -17,5 +17,7 @@ void ShowNewestStatusLine();
 // The user chose a line: the list stays where the user is.
 void NoteStatusLineChosen();
 
+// Whether the user chose a line or scrolled since lines were last followed.
+bool UserHoldsStatusLine();
 // A write or Put back begins: its lines are followed again.
 void FollowNewestStatusLines();

@@ -48,6 +48,29 @@ IAccPropServices* Services() {
     return g_services;
 }
 
+// Says on the console, once for each property, that Windows did not take it
+// (Wine's property service answers E_NOTIMPL).
+void SayRefused(const MSAAPROPID& property, HRESULT result) {
+    static bool saidName, saidDescription, saidHelp, saidState;
+    bool* said = &saidState;
+    const char* what = "hidden states";
+    if (property == PROPID_ACC_NAME) {
+        said = &saidName;
+        what = "names";
+    } else if (property == PROPID_ACC_DESCRIPTION) {
+        said = &saidDescription;
+        what = "descriptions";
+    } else if (property == PROPID_ACC_HELP) {
+        said = &saidHelp;
+        what = "help texts";
+    }
+    if (*said)
+        return;
+    *said = true;
+    ConsolePrint("Screen readers get no %s from this program: Windows refused them (error 0x%08lx).\n", what,
+                 static_cast<unsigned long>(result));
+}
+
 // Sets one text property of `control` (or of its part) to `text` in the code
 // page `codePage`; false when there is no service.
 bool SetTextProperty(HWND control, DWORD part, const MSAAPROPID& property, const char* text, UINT codePage = CP_ACP) {
@@ -56,9 +79,12 @@ bool SetTextProperty(HWND control, DWORD part, const MSAAPROPID& property, const
         return false;
     const int units = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
     auto* wide = units > 0 ? static_cast<wchar_t*>(malloc(static_cast<size_t>(units) * sizeof(wchar_t))) : nullptr;
+    HRESULT set = E_OUTOFMEMORY;
     if (wide != nullptr && MultiByteToWideChar(codePage, 0, text, -1, wide, units) == units)
-        services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), part, property, wide);
+        set = services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), part, property, wide);
     free(wide);
+    if (FAILED(set))
+        SayRefused(property, set);
     return true;
 }
 
@@ -93,8 +119,11 @@ void DescribeControl(HWND control, const char* description) {
     }
     IAccPropServices* services = Services();
     MSAAPROPID properties[] = {PROPID_ACC_DESCRIPTION, PROPID_ACC_HELP};
-    if (services != nullptr)
-        services->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, properties, 2);
+    const HRESULT cleared = services != nullptr ? services->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT),
+                                                                           CHILDID_SELF, properties, 2)
+                                               : S_OK;
+    if (FAILED(cleared))
+        SayRefused(PROPID_ACC_DESCRIPTION, cleared);
 }
 
 namespace {
@@ -145,6 +174,10 @@ bool HideListItems(HWND list, bool (*hidden)(HWND list, int index)) {
     if (server == nullptr)
         server = new (std::nothrow) HiddenItems(hidden);
     MSAAPROPID state = PROPID_ACC_STATE;
-    return server != nullptr && SUCCEEDED(services->SetHwndPropServer(list, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
-                                                                     &state, 1, server, ANNO_CONTAINER));
+    const HRESULT set = server != nullptr ? services->SetHwndPropServer(list, static_cast<DWORD>(OBJID_CLIENT),
+                                                                        CHILDID_SELF, &state, 1, server, ANNO_CONTAINER)
+                                          : E_OUTOFMEMORY;
+    if (FAILED(set))
+        SayRefused(PROPID_ACC_STATE, set);
+    return SUCCEEDED(set);
 }

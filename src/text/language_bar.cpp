@@ -165,6 +165,7 @@ void SetupLanguageBar(HWND toolbar) {
 }
 
 void NameLanguageButtons(HWND toolbar) {
+    NameControlPart(toolbar, CHILDID_SELF, GetText(IDS_NAME_LANGUAGE_BAR));
     for (unsigned i = 0; i < g_languageCount && i < sizeof(kButtonNames) / sizeof(kButtonNames[0]); ++i)
         NameControlPart(toolbar, i + 1, kButtonNames[i]);
 }

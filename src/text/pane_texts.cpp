@@ -24,9 +24,28 @@ HFONT PaneFont() {
 
 constexpr UINT_PTR kNameControlsTimer = 0x4E41;
 
+// A pane is named with its step's title, the pane list's entry selected as
+// it shows: Next lands on the next pane's first control, and a screen reader
+// says the name of the group it enters.
+void NamePaneByStep(HWND pane) {
+    const HWND window = GetAncestor(pane, GA_ROOT);
+    if (window == nullptr || GetParent(pane) != window)
+        return;
+    const HWND steps = GetDlgItem(window, IDC_PANE_LIST);
+    const LRESULT step = SendMessageA(steps, LB_GETCURSEL, 0, 0);
+    const LRESULT length = step != LB_ERR ? SendMessageA(steps, LB_GETTEXTLEN, static_cast<WPARAM>(step), 0) : LB_ERR;
+    char title[256];
+    if (length == LB_ERR || length <= 0 || length >= static_cast<LRESULT>(sizeof(title)) ||
+        SendMessageA(steps, LB_GETTEXT, static_cast<WPARAM>(step), reinterpret_cast<LPARAM>(title)) != length)
+        return;
+    title[length] = '\0';
+    NameControlPart(pane, CHILDID_SELF, title);
+}
+
 void CALLBACK NameControlsWhenShown(HWND pane, UINT, UINT_PTR timer, DWORD) {
     KillTimer(pane, timer);
     NameUnlabelledControls(pane);
+    NamePaneByStep(pane);
     NameLanguageButtons(GetDlgItem(GetAncestor(pane, GA_ROOT), IDC_LANGUAGE_BAR));
 }
 

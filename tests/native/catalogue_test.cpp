@@ -239,4 +239,24 @@ TEST(CatalogueTexts, FormattedWithADriveAndADateReadWholeInBothLanguages)
     }
 }
 
+// Wordings that read wrong, or differ from the one used for the same thing
+// elsewhere, kept out of every text of their language.
+TEST(CatalogueTexts, OneWordingForOneThing)
+{
+    const auto english = ReadStringTable("strings_en.rc"), dutch = ReadStringTable("strings_nl.rc");
+    const struct {
+        const std::map<std::string, std::string>* table;
+        const char* wording;
+    } kAvoided[] = {
+        {&english, "written on it on"}, {&english, "was changed since the image"}, {&english, "on this Windows"},
+        {&english, "refused the folder"}, {&english, "on ?"}, {&english, "letter %s"},
+        {&dutch, "zich als vast meldt"}, {&dutch, "vaste schijf voordoet"}, {&dutch, "verwijder het"},
+        {&dutch, "op deze Windows"}, {&dutch, "nokje"}, {&dutch, "Wilt u het schrijven"},
+        {&dutch, "byte geschreven"},
+    };
+    for (const auto& avoided : kAvoided)
+        for (const auto& [name, text] : *avoided.table)
+            EXPECT_EQ(text.find(avoided.wording), std::string::npos) << name << ": " << text;
+}
+
 }  // namespace

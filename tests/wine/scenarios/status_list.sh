@@ -101,7 +101,7 @@ drv lang 1 >/dev/null || tdw_fail "cannot press the nl button"
 tdw_expect_lang 1
 last_string() { drv strings install 1018 | tail -n1; }
 last='Waarschuwing: WAARSCHUWING: Alle bestanden op E: zullen gewist worden.'
-[ -n "$TDW_WOW64_LINE" ] && last='Waarschuwing: Dit is het 32-bits programma op 64-bits Windows: station E: wordt na het schrijven niet herstart, dus verwijder het en sluit het opnieuw aan voordat u het gebruikt. TalvixDiskWriter.exe, het 64-bits programma, herstart het wel.'
+[ -n "$TDW_WOW64_LINE" ] && last='Waarschuwing: Dit is het 32-bits programma op 64-bits Windows: station E: wordt na het schrijven niet herstart, dus koppel het los en sluit het opnieuw aan voordat u het gebruikt. TalvixDiskWriter.exe, het 64-bits programma, herstart het wel.'
 tdw_expect_out "$last" last_string
 tdw_close_app
 

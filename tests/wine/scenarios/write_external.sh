@@ -51,7 +51,7 @@ head -c 1228800 "$second" >"$own"
 { cat "$own"; head -c 245760 /dev/zero; } >"$TDW_W_WORK/padded.img"
 tdw_w_drive_pattern 2097152
 mkdir -p "$(dirname "$(tdw_kept_folder)")" && : >"$(tdw_kept_folder)"   # a file where the folder would be
-refused='No copy of drive E: could be kept: Windows refused the folder that holds the kept copies.'
+refused='No copy of drive E: could be kept: Windows refused access to the folder that holds the kept copies.'
 tdw_w_start
 [[ $(drv answer-no) == 7$'\t'"$refused"* ]] || tdw_fail "the write did not ask first, No the default"
 tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has "Warning	$refused Nothing was written." \

@@ -102,10 +102,10 @@ tdw_goto 0
 drv click chooser 103 >/dev/null || tdw_fail "cannot choose the internal image"
 tdw_w_drive_pattern 737280
 tdw_w_choose_e_refused
-small="Error	Drive E: holds a medium of 737,280 bytes, smaller than the image (1,474,560 bytes): use a larger stick, card or diskette. Nothing was written."
+small="Error	Drive E: holds a medium of 737,280 bytes, smaller than the image (1,474,560 bytes): use a larger stick, card or diskette. Nothing is written to it."
 tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has "$small" || tdw_fail "the checks do not refuse the small medium: $(tdw_w_status)"
 drv lang 1 >/dev/null || tdw_fail "cannot press the nl button"
-small_nl="Error	In station E: zit een medium van 737.280 bytes, kleiner dan het diskettebeeld (1.474.560 bytes): gebruik een grotere stick, kaart of diskette. Er is niets geschreven."
+small_nl="Error	In station E: zit een medium van 737.280 bytes, kleiner dan het diskettebeeld (1.474.560 bytes): gebruik een grotere stick, kaart of diskette. Er wordt niets op geschreven."
 tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has "$small_nl" || tdw_fail "the Dutch checks do not refuse the small medium: $(tdw_w_status)"
 drv lang 0 >/dev/null || tdw_fail "cannot press the en button"
 drv redraw >/dev/null || tdw_fail "the window does not repaint"

@@ -58,7 +58,7 @@ tdw_w_use_external "$TDW_W_WORK/no-such-image.img"
 tdw_w_choose_e_refused
 tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has_prefix 'Ok	A copy of what drive E: held before ' \
   || tdw_fail "no kept copy is offered: $(tdw_w_status)"
-tdw_w_status_has 'Warning	Drive E: was changed since the image was written on it: what was written to it since will be lost when you put back the copy.' \
+tdw_w_status_has 'Warning	Drive E: has changed since the image was written to it: what was written to it since will be lost when you put back the copy.' \
   || tdw_fail "no warning that the drive changed since: $(tdw_w_status)"
 drv redraw >/dev/null || tdw_fail "the window does not repaint"
 tdw_expect 0 enabled install 111
@@ -71,7 +71,7 @@ read -r _ _ bar_right _ < <(drv rect install 1017) && read -r back_left _ back_r
 tdw_screenshot "$TDW_SHOT_DIR/install-put-back.png" main
 drv click install 114 >/dev/null || tdw_fail "cannot press Put back"
 # What was saved on it since is overwritten only when the user says so.
-[[ $(drv answer-yes) == 7$'\t''Drive E: was changed since the image was written on it on '* ]] \
+[[ $(drv answer-yes) == 7$'\t''Drive E: has changed since the image was written to it on '* ]] \
   || tdw_fail "Put back over a changed drive did not ask first, No the default"
 tdw_w_expect_status_last "$TDW_W_LINE_REPLUG"
 tdw_w_status_has 'Ok	Drive E: holds again what it held before: it was read back and equals the copy. The copy is deleted.' \
