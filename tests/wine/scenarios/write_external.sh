@@ -50,7 +50,11 @@ tdw_w_expect_written "$TDW_DRIVE_IMG" "$second"
 head -c 1228800 "$second" >"$own"
 { cat "$own"; head -c 245760 /dev/zero; } >"$TDW_W_WORK/padded.img"
 tdw_w_drive_pattern 2097152
-mkdir -p "$(dirname "$(tdw_kept_folder)")" && : >"$(tdw_kept_folder)"   # a file where the folder would be
+# A file where the copies' folder's folder would be: nothing can be made there.
+data=$(dirname "$(tdw_kept_folder)")
+rm -rf "$data.off" && mv "$data" "$data.off" && : >"$data"
+restore_data() { [ -f "$data" ] && rm -f "$data" && mv "$data.off" "$data"; tdw_w_drive_restore; }
+tdw_w_on_exit restore_data
 refused='No copy of drive E: could be kept: Windows refused the folder that holds the kept copies.'
 tdw_w_start
 [[ $(drv answer-no) == 7$'\t'"$refused"* ]] || tdw_fail "the write did not ask first, No the default"
