@@ -3,10 +3,11 @@
 # the first write puts the file on the drive with the reading line (file name
 # only) first; a second write right after, from the same file grown longer
 # than an image, writes only its first 1,474,560 bytes and appends its lines
-# after those of the first; a third, from the file trimmed of its end, writes
+# after those of the first (a file standing where the copies' folder goes is
+# set aside first, and a Warning says so); a third, from the file trimmed of its end, writes
 # and reads back the file padded with zeros, and the checks then show the
 # trimmed file's SHA-256, not that of the file before. With no folder for the
-# copy of what the drive held, the third write asks first (No the default):
+# copy of what the drive held (a file where %ProgramData% goes), the third write asks first (No the default):
 # No writes nothing and says why, Yes writes with a warning.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
@@ -38,14 +39,19 @@ tdw_goto 2
 tdw_w_expect_status_tail "$(tdw_w_write_lines OWNDISK.IMG)"
 tdw_w_expect_written "$TDW_DRIVE_IMG" "$first"
 
-# Again from Install, the file now longer than an image, the drive pattern-filled.
+# Again from Install, the file now longer than an image, the drive pattern-filled,
+# a file where the copies' folder goes: it is set aside, and the checks say so.
 cp "$second" "$own"
 tdw_w_drive_pattern 2097152
+: >"$(tdw_kept_folder)"
 tdw_w_start
 tdw_w_expect_done
 tdw_goto 2
 tdw_w_expect_status_tail "$(tdw_w_write_lines OWNDISK.IMG; tdw_w_write_lines OWNDISK.IMG)"
 tdw_w_expect_written "$TDW_DRIVE_IMG" "$second"
+tdw_w_status_has_prefix 'Warning	A file stood where the folder of kept copies goes, so it was set aside as "TalvixOS Disk Writer (set aside 2' \
+  || tdw_fail "no warning that a file was set aside: $(tdw_w_status)"
+[ -d "$(tdw_kept_folder)" ] || tdw_fail "no folder was made for the copies"
 
 head -c 1228800 "$second" >"$own"
 { cat "$own"; head -c 245760 /dev/zero; } >"$TDW_W_WORK/padded.img"
