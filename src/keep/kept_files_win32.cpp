@@ -5,7 +5,6 @@
 #include <sddl.h>
 #include <shlobj.h>
 
-#include <atomic>
 #include <cwchar>
 #include <cstring>
 
@@ -130,7 +129,7 @@ bool StillHeld(const wchar_t* folder) {
 // "<common application data>\TalvixOS Disk Writer", judged and held at the
 // first call, and again whenever its name no longer leads to the held one.
 // The folder's path is asked of Windows once: every file call needs it.
-bool FolderPath(wchar_t (&folder)[kPathCapacity], bool = false) {
+bool FolderPath(wchar_t (&folder)[kPathCapacity]) {
     static wchar_t known[kPathCapacity];
     AcquireSRWLockExclusive(&g_folderLock);
     bool ready = known[0] != L'\0' || KnownFolder(CSIDL_COMMON_APPDATA, known);
@@ -143,9 +142,9 @@ bool FolderPath(wchar_t (&folder)[kPathCapacity], bool = false) {
 }
 
 // The full path of `name` (plain ASCII, as every name here is) in the folder.
-bool PathOf(const char* name, wchar_t (&path)[kPathCapacity], bool make = false) {
+bool PathOf(const char* name, wchar_t (&path)[kPathCapacity]) {
     wchar_t folder[kPathCapacity];
-    if (!FolderPath(folder, make))
+    if (!FolderPath(folder))
         return false;
     return Join(path, folder, nullptr, name);
 }
@@ -248,7 +247,7 @@ uint32_t WriteAll(HANDLE file, const uint8_t* data, uint32_t size) {
 
 uint32_t Create(void*, const char* name, const uint8_t* const* parts, const uint32_t* sizes, unsigned count) {
     wchar_t path[kPathCapacity];
-    if (!PathOf(name, path, true))
+    if (!PathOf(name, path))
         return ERROR_PATH_NOT_FOUND;
     // The Administrators own every copy, whichever of them kept it.
     PSECURITY_DESCRIPTOR descriptor = nullptr;
