@@ -231,9 +231,18 @@ void CheckOldestCopy(const DriveRoot& root, const KeptOffer& offer) {
 // The kept copy of the medium in the chosen drive, as the drive list found it.
 bool CheckKeptCopy(const DriveRoot& root) {
     const KeptOffer offer = KeptOfferFor(root.text[0]);
-    // Copies in a folder that others could change are never offered.
-    if (KeptFolderSetAside()[0] != '\0')
-        AddStatusLine(MessageKind::Warning, IDS_COPIES_SET_ASIDE, KeptFolderSetAside());
+    // Copies in a folder that others could change are never offered; the
+    // line says what stood where the folder goes.
+    FolderFinding finding = FolderFinding::Ours;
+    const char* aside = KeptFolderSetAside(&finding);
+    if (aside[0] != '\0')
+        AddStatusLine(MessageKind::Warning,
+                      finding == FolderFinding::OtherOwner ? IDS_COPIES_SET_ASIDE_OWNER
+                      : finding == FolderFinding::File     ? IDS_COPIES_SET_ASIDE_FILE
+                      : finding == FolderFinding::Link     ? IDS_COPIES_SET_ASIDE_LINK
+                      : finding == FolderFinding::Unreadable ? IDS_COPIES_SET_ASIDE_CLOSED
+                                                             : IDS_COPIES_SET_ASIDE,
+                      aside);
     CheckCutShort(root, offer);
     CheckOldestCopy(root, offer);
     if (!offer.found)

@@ -4,16 +4,25 @@
 
 #include <windows.h>
 
+#include "keep/folder_trust.h"
+
 enum class FolderCheck {
-    Ours,      // this program's: its own DACL applied again through the handle
-    SetAside,  // another's, or open to others: renamed aside, a new one is to be made
-    Refused,   // not a folder (a file stands there), or it could not be looked at
+    Ours,      // this program's: held open, its own DACL and owner applied again through the handle
+    SetAside,  // anything else at the name: renamed aside, a new folder is to be made
+    Refused,   // nothing is at the name, or what is could not be set aside
 };
 
-// Judges the folder already at `folder`, opened without following a reparse
-// point. `asideName` gets the last part of the name it was renamed to.
-FolderCheck CheckExistingFolder(const wchar_t* folder, const wchar_t* sddl, wchar_t (&asideName)[96]);
+// Judges what stands at `folder`, looked at without following a link, with
+// the backup, restore and take-ownership privileges enabled meanwhile. Ours:
+// `*held` is the folder, open until the program ends so that it cannot be
+// removed or renamed. SetAside: `asideName` gets the last part of the name
+// it was renamed to and `*finding` why.
+FolderCheck CheckExistingFolder(const wchar_t* folder, const wchar_t* sddl, wchar_t (&asideName)[96],
+                                FolderFinding* finding, HANDLE* held);
 
-// True when `file` (open with READ_CONTROL) is owned by SYSTEM, the
-// Administrators or this process itself.
-bool IsOwnFile(HANDLE file);
+// What `file` (open with READ_CONTROL) is, for IsSoundKeptFile: `folder`
+// is the held folder's handle.
+KeptFileFacts FactsOf(HANDLE file, HANDLE folder);
+
+// True when both handles are of one file or folder.
+bool SameObject(HANDLE a, HANDLE b);

@@ -18,3 +18,21 @@ bool IsTrustedFolder(const FolderSecurity& folder) {
     }
     return true;
 }
+
+FolderFinding JudgeFoundAtName(const FoundAtName& found) {
+    if (!found.opened)
+        return FolderFinding::Unreadable;
+    if (found.link)
+        return FolderFinding::Link;
+    if (!found.directory)
+        return FolderFinding::File;
+    if (!found.readable)
+        return FolderFinding::Unreadable;
+    if (!IsTrustedOwner(found.security.owner))
+        return FolderFinding::OtherOwner;
+    return IsTrustedFolder(found.security) ? FolderFinding::Ours : FolderFinding::OpenToOthers;
+}
+
+bool IsSoundKeptFile(const KeptFileFacts& file) {
+    return !file.link && !file.directory && file.links == 1 && file.inHeldFolder && IsTrustedOwner(file.owner);
+}

@@ -9,7 +9,8 @@
 enum class Principal : uint8_t {
     System,          // LocalSystem (S-1-5-18)
     Administrators,  // BUILTIN\Administrators (S-1-5-32-544)
-    Self,            // the owner of a file this process has just made itself
+    Self,            // this process: its token's owner or user, or the owner the file system
+                     // gives what it makes (Wine gives every file its one user)
     Other,           // anyone else: a user, Users, Everyone, Authenticated Users, ...
 };
 
@@ -52,3 +53,37 @@ bool IsTrustedOwner(Principal owner);
 // True when the folder is this program's own: a trusted owner, and a DACL
 // that lets no one else change anything in it. Otherwise it is moved aside.
 bool IsTrustedFolder(const FolderSecurity& folder);
+
+// What stands at the folder's name, as looked at without following a link.
+struct FoundAtName {
+    bool opened;      // a handle to it was had (with the backup and restore rights)
+    bool directory;
+    bool link;        // a reparse point: a junction or symbolic link
+    bool readable;    // its owner and DACL were read
+    FolderSecurity security;
+};
+
+// Why what stands at the folder's name is, or is not, the folder.
+enum class FolderFinding : uint8_t {
+    Ours,
+    OtherOwner,    // another user owns it: they may change its DACL at will
+    OpenToOthers,  // its DACL lets others change it or what it holds
+    File,          // a file, not a folder
+    Link,          // a link, which could lead the copies anywhere
+    Unreadable,    // not even its owner could be read: nothing of it is used
+};
+
+// Anything but Ours is set aside, whatever its type.
+FolderFinding JudgeFoundAtName(const FoundAtName& found);
+
+// A file in the folder, as its open handle tells it.
+struct KeptFileFacts {
+    bool link;          // a reparse point
+    bool directory;
+    uint32_t links;     // hard links to it: more than one, and another name could change it
+    bool inHeldFolder;  // on the held folder's volume, under a name of the held folder
+    Principal owner;
+};
+
+// True when the file may be read or changed as a copy.
+bool IsSoundKeptFile(const KeptFileFacts& file);

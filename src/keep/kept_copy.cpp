@@ -199,7 +199,7 @@ bool IsKeptMedium(const KeptCopyHeader& kept, const KeptCopyHeader& now) {
         return false;
     switch (kept.mark) {
         case MediumMark::Unknown:
-            return true;
+            return false;
         case MediumMark::NoneToTake:
         case MediumMark::Untold:
             return now.mark == kept.mark;

@@ -97,6 +97,6 @@ bool IsWriteRecordName(const char* name);
 // True when a copy or record with `kept` may describe the medium `now` holds
 // (both from the same device, as IsKeptDevice tells): the fingerprints are
 // the same, or neither medium has one and both are alike (diskettes, blank
-// untouched bytes of the same value, a length not known). A copy from
-// before media were told apart fits any medium of its device.
+// untouched bytes of the same value, a length not known). A copy that
+// names no medium fits none.
 bool IsKeptMedium(const KeptCopyHeader& kept, const KeptCopyHeader& now);

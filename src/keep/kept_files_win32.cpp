@@ -5,7 +5,6 @@
 #include <sddl.h>
 #include <shlobj.h>
 
-#include <atomic>
 #include <cwchar>
 #include <cstring>
 
@@ -17,11 +16,16 @@ namespace {
 constexpr wchar_t kFolderName[] = L"TalvixOS Disk Writer";
 // SYSTEM and Administrators, full control, inherited by what the folder
 // holds and by nothing from above: the copies hold the start of users' files.
+// The Administrators own it and every file in it, whoever of them made it.
 constexpr wchar_t kFolderDacl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+constexpr wchar_t kFolderSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+constexpr wchar_t kFileOwner[] = L"O:BA";
 // Room for the longest folder path Windows gives and a copy's name.
 constexpr size_t kPathCapacity = 1024;
 
-std::atomic<bool> g_folderReady{false};
+// The judged folder, open from the first call to the program's end: no one
+// removes or renames it meanwhile (no FILE_SHARE_DELETE).
+HANDLE g_held = INVALID_HANDLE_VALUE;
 SRWLOCK g_folderLock = SRWLOCK_INIT;
 
 uint32_t Failed() {
@@ -55,38 +59,12 @@ bool KnownFolder(int which, wchar_t (&folder)[kPathCapacity]) {
     return Join(folder, base, kFolderName);
 }
 
-// Gives the folder (or a copy moved into it) its own DACL and the
-// Administrators as owner: a folder that a user made first under the same
-// name is taken from them. False when Windows refuses.
-bool Protect(const wchar_t* path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderDacl, SDDL_REVISION_1, &descriptor, nullptr))
-        return false;
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL dacl = nullptr;
-    BYTE admins[SECURITY_MAX_SID_SIZE];
-    DWORD adminsSize = sizeof(admins);
-    bool done = GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && present &&
-                CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &adminsSize);
-    if (done) {
-        const DWORD error = SetNamedSecurityInfoW(
-            const_cast<wchar_t*>(path), SE_FILE_OBJECT,
-            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, admins,
-            nullptr, dacl, nullptr);
-        done = error == ERROR_SUCCESS;
-        if (!done)
-            SetLastError(error);
-    }
-    LocalFree(descriptor);
-    return done;
-}
-
-char g_setAside[96];  // written once, under g_folderLock, before g_folderReady
+char g_setAside[96];  // written under g_folderLock
+FolderFinding g_setAsideFinding = FolderFinding::Ours;
 
 bool CreateOurs(const wchar_t* folder, DWORD* error) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderDacl, SDDL_REVISION_1, &descriptor, nullptr)) {
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderSecurity, SDDL_REVISION_1, &descriptor, nullptr)) {
         *error = GetLastError();
         return false;
     }
@@ -97,99 +75,105 @@ bool CreateOurs(const wchar_t* folder, DWORD* error) {
     return made;
 }
 
-// Makes the folder with its DACL from the start. One that is there already
-// is, the first time (`judge`), used only when it is this program's own
-// (and given its DACL again); another's is set aside and a new one made.
-bool MakeFolder(const wchar_t* folder, bool judge) {
+// Makes the folder with its DACL and owner from the start, and holds it.
+// Whatever is at its name already is used only when it is this program's own
+// folder; anything else is set aside and a new one made.
+bool MakeFolder(const wchar_t* folder) {
     DWORD error = 0;
-    if (CreateOurs(folder, &error))
-        return true;
-    if (error != ERROR_ALREADY_EXISTS)
+    if (!CreateOurs(folder, &error) && error != ERROR_ALREADY_EXISTS)
         return false;
-    if (judge) {
+    for (int tries = 0; tries < 2; ++tries) {
         wchar_t aside[96];
-        switch (CheckExistingFolder(folder, kFolderDacl, aside)) {
+        FolderFinding finding = FolderFinding::Ours;
+        switch (CheckExistingFolder(folder, kFolderDacl, aside, &finding, &g_held)) {
             case FolderCheck::Ours:
                 return true;
-            case FolderCheck::SetAside:
-                for (size_t i = 0; i + 1 < sizeof(g_setAside) && aside[i] != L'\0'; ++i)
+            case FolderCheck::SetAside: {
+                size_t i = 0;
+                for (; i + 1 < sizeof(g_setAside) && aside[i] != L'\0'; ++i)
                     g_setAside[i] = aside[i] < 0x80 ? char(aside[i]) : '?';
-                return CreateOurs(folder, &error);
+                g_setAside[i] = '\0';
+                g_setAsideFinding = finding;
+                if (!CreateOurs(folder, &error))
+                    return false;
+                break;
+            }
             case FolderCheck::Refused:
                 SetLastError(ERROR_DIRECTORY);
                 return false;
         }
     }
-    const DWORD kind = GetFileAttributesW(folder);
-    // A link could lead the copies anywhere: only a plain folder will do.
-    if (kind == INVALID_FILE_ATTRIBUTES || (kind & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        (kind & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        SetLastError(ERROR_DIRECTORY);
+    SetLastError(ERROR_DIRECTORY);
+    return false;
+}
+
+// True while the name still leads to the held folder. Windows keeps it so
+// (the held handle shares no delete); where it does not (another system's
+// files removed under it), the folder is judged and held again.
+bool StillHeld(const wchar_t* folder) {
+    if (g_held == INVALID_HANDLE_VALUE)
         return false;
+    const HANDLE now = CreateFileW(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                   nullptr);
+    const bool same = now != INVALID_HANDLE_VALUE && SameObject(now, g_held);
+    if (now != INVALID_HANDLE_VALUE)
+        CloseHandle(now);
+    if (!same) {
+        CloseHandle(g_held);
+        g_held = INVALID_HANDLE_VALUE;
     }
-    return true;
+    return same;
 }
 
-// Copies an older version kept in the local application data of whoever
-// ran it are moved here, protected like the rest, so that they are offered
-// and put back as any other. Never over a copy of the same name.
-void MoveOldCopies(const wchar_t* folder) {
-    wchar_t old[kPathCapacity];
-    wchar_t pattern[kPathCapacity];
-    if (!KnownFolder(CSIDL_LOCAL_APPDATA, old) || !Join(pattern, old, L"kept-*.tdwcopy"))
-        return;
-    WIN32_FIND_DATAW found = {};
-    const HANDLE search = FindFirstFileW(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        wchar_t from[kPathCapacity];
-        wchar_t to[kPathCapacity];
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !Join(from, old, found.cFileName) ||
-            !Join(to, folder, found.cFileName))
-            continue;
-        if (MoveFileExW(from, to, MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
-            Protect(to);
-            ConsolePrint("Moved a kept copy from the local application data to the program's data folder.\n");
-        } else {
-            ConsolePrint("A kept copy in the local application data could not be moved (error %lu).\n",
-                         GetLastError());
-        }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-
-// "<common application data>\TalvixOS Disk Writer". Made (again, when it
-// was deleted meanwhile) when `make` is set; protected, with the old copies
-// moved into it, the first time the program asks.
+// "<common application data>\TalvixOS Disk Writer", judged and held at the
+// first call, and again whenever its name no longer leads to the held one.
 // The folder's path is asked of Windows once: every file call needs it.
-bool FolderPath(wchar_t (&folder)[kPathCapacity], bool make = false) {
+bool FolderPath(wchar_t (&folder)[kPathCapacity]) {
     static wchar_t known[kPathCapacity];
-    if (g_folderReady && !make) {
-        wmemcpy(folder, known, kPathCapacity);
-        return true;
-    }
     AcquireSRWLockExclusive(&g_folderLock);
-    const bool first = !g_folderReady;
-    bool ready = !first || KnownFolder(CSIDL_COMMON_APPDATA, known);
+    bool ready = known[0] != L'\0' || KnownFolder(CSIDL_COMMON_APPDATA, known);
     if (ready) {
         wmemcpy(folder, known, kPathCapacity);
-        ready = MakeFolder(folder, first);
-    }
-    if (ready && first) {
-        MoveOldCopies(folder);
-        g_folderReady = true;
+        ready = StillHeld(folder) || MakeFolder(folder);
     }
     ReleaseSRWLockExclusive(&g_folderLock);
     return ready;
 }
 
 // The full path of `name` (plain ASCII, as every name here is) in the folder.
-bool PathOf(const char* name, wchar_t (&path)[kPathCapacity], bool make = false) {
+bool PathOf(const char* name, wchar_t (&path)[kPathCapacity]) {
     wchar_t folder[kPathCapacity];
-    if (!FolderPath(folder, make))
+    if (!FolderPath(folder))
         return false;
     return Join(path, folder, nullptr, name);
+}
+
+// Opens `name` in the held folder and keeps it only when it is a plain
+// file of this program's own with no other name (one hard link), on the held
+// folder's volume: a link, a second name or a planted file is refused.
+HANDLE OpenKept(const char* name, DWORD access, DWORD share, uint32_t* error) {
+    wchar_t path[kPathCapacity];
+    if (!PathOf(name, path)) {
+        *error = ERROR_PATH_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    const HANDLE file = CreateFileW(path, access | READ_CONTROL | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = Failed();
+        return file;
+    }
+    AcquireSRWLockShared(&g_folderLock);
+    const bool sound = g_held != INVALID_HANDLE_VALUE && IsSoundKeptFile(FactsOf(file, g_held));
+    ReleaseSRWLockShared(&g_folderLock);
+    if (!sound) {
+        CloseHandle(file);
+        ConsolePrint("%s in the kept copies' folder is not this program's own: it is ignored.\n", name);
+        *error = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
 }
 
 uint32_t List(void*, void (*each)(void* user, const char* name), void* user) {
@@ -215,35 +199,28 @@ uint32_t List(void*, void (*each)(void* user, const char* name), void* user) {
 }
 
 uint32_t Length(void*, const char* name, uint64_t* length) {
-    wchar_t path[kPathCapacity];
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!PathOf(name, path))
-        return ERROR_PATH_NOT_FOUND;
-    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data))
-        return Failed();
-    *length = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return 0;
+    uint32_t error = 0;
+    const HANDLE file = OpenKept(name, 0, FILE_SHARE_READ, &error);
+    if (file == INVALID_HANDLE_VALUE)
+        return error;
+    LARGE_INTEGER size = {};
+    error = GetFileSizeEx(file, &size) ? 0 : Failed();
+    *length = uint64_t(size.QuadPart);
+    CloseHandle(file);
+    return error;
 }
 
 uint32_t Read(void*, const char* name, uint64_t offset, uint8_t* data, uint32_t size, uint32_t* done) {
     *done = 0;
-    wchar_t path[kPathCapacity];
-    if (!PathOf(name, path))
-        return ERROR_PATH_NOT_FOUND;
-    const HANDLE file = CreateFileW(path, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return Failed();
     // A file that anyone else made or owns is never read: it could be a copy
     // planted to be put back onto the next drive.
-    if (!IsOwnFile(file)) {
-        CloseHandle(file);
-        ConsolePrint("%s in the kept copies' folder is not this program's own: it is ignored.\n", name);
-        return ERROR_ACCESS_DENIED;
-    }
+    uint32_t error = 0;
+    const HANDLE file = OpenKept(name, GENERIC_READ, FILE_SHARE_READ, &error);
+    if (file == INVALID_HANDLE_VALUE)
+        return error;
     LARGE_INTEGER at;
     at.QuadPart = LONGLONG(offset);
-    uint32_t error = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ? 0 : Failed();
+    error = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ? 0 : Failed();
     while (error == 0 && *done < size) {
         DWORD read = 0;
         if (!ReadFile(file, data + *done, size - *done, &read, nullptr))
@@ -270,11 +247,18 @@ uint32_t WriteAll(HANDLE file, const uint8_t* data, uint32_t size) {
 
 uint32_t Create(void*, const char* name, const uint8_t* const* parts, const uint32_t* sizes, unsigned count) {
     wchar_t path[kPathCapacity];
-    if (!PathOf(name, path, true))
+    if (!PathOf(name, path))
         return ERROR_PATH_NOT_FOUND;
-    const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    // The Administrators own every copy, whichever of them kept it.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kFileOwner, SDDL_REVISION_1, &descriptor, nullptr))
         return Failed();
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const uint32_t failed = file == INVALID_HANDLE_VALUE ? Failed() : 0;
+    LocalFree(descriptor);
+    if (file == INVALID_HANDLE_VALUE)
+        return failed;
     uint32_t error = 0;
     for (unsigned i = 0; i < count && error == 0; ++i)
         error = WriteAll(file, parts[i], sizes[i]);
@@ -290,9 +274,18 @@ uint32_t Create(void*, const char* name, const uint8_t* const* parts, const uint
 uint32_t Move(const char* from, const char* to, DWORD flags) {
     wchar_t source[kPathCapacity];
     wchar_t target[kPathCapacity];
+    uint32_t error = 0;
+    // Held open (sharing its delete) while it is renamed: the file renamed is
+    // the one looked at.
+    const HANDLE file = OpenKept(from, 0, FILE_SHARE_READ | FILE_SHARE_DELETE, &error);
+    if (file == INVALID_HANDLE_VALUE)
+        return error;
     if (!PathOf(from, source) || !PathOf(to, target))
-        return ERROR_PATH_NOT_FOUND;
-    return MoveFileExW(source, target, flags | MOVEFILE_WRITE_THROUGH) ? 0 : Failed();
+        error = ERROR_PATH_NOT_FOUND;
+    else if (!MoveFileExW(source, target, flags | MOVEFILE_WRITE_THROUGH))
+        error = Failed();
+    CloseHandle(file);
+    return error;
 }
 
 uint32_t Rename(void*, const char* from, const char* to) {
@@ -305,22 +298,25 @@ uint32_t Replace(void*, const char* from, const char* to) {
 }
 
 uint32_t Remove(void*, const char* name) {
-    wchar_t path[kPathCapacity];
-    if (!PathOf(name, path))
-        return ERROR_PATH_NOT_FOUND;
-    return DeleteFileW(path) ? 0 : Failed();
+    // Deleted through the handle that was looked at (FILE_DISPOSITION_INFO).
+    uint32_t error = 0;
+    const HANDLE file = OpenKept(name, DELETE, 0, &error);
+    if (file == INVALID_HANDLE_VALUE)
+        return error;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    error = SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) ? 0 : Failed();
+    CloseHandle(file);
+    return error;
 }
 
 uint32_t Update(void*, const char* name, uint64_t offset, const uint8_t* data, uint32_t size) {
-    wchar_t path[kPathCapacity];
-    if (!PathOf(name, path))
-        return ERROR_PATH_NOT_FOUND;
-    const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    uint32_t error = 0;
+    const HANDLE file = OpenKept(name, GENERIC_WRITE, 0, &error);
     if (file == INVALID_HANDLE_VALUE)
-        return Failed();
+        return error;
     LARGE_INTEGER at;
     at.QuadPart = LONGLONG(offset);
-    uint32_t error = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ? WriteAll(file, data, size) : Failed();
+    error = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ? WriteAll(file, data, size) : Failed();
     if (error == 0 && !FlushFileBuffers(file))
         error = Failed();
     CloseHandle(file);
@@ -331,8 +327,11 @@ const KeptFiles kFiles = {List, Length, Read, Create, Rename, Replace, Remove, U
 
 }  // namespace
 
-const char* KeptFolderSetAside() {
-    return g_folderReady ? g_setAside : "";
+const char* KeptFolderSetAside(FolderFinding* finding) {
+    AcquireSRWLockShared(&g_folderLock);
+    *finding = g_setAsideFinding;
+    ReleaseSRWLockShared(&g_folderLock);
+    return g_setAside;
 }
 
 char KeptFolderLetter() {

@@ -3,6 +3,7 @@
 // Administrators alone. Every path is a wide one.
 #pragma once
 
+#include "keep/folder_trust.h"
 #include "keep/kept_store.h"
 
 const KeptFiles& Win32KeptFiles();
@@ -10,6 +11,7 @@ const KeptFiles& Win32KeptFiles();
 // The letter of the drive that holds the folder; 0 when Windows gives none.
 char KeptFolderLetter();
 
-// The name a folder not this program's own was set aside under, when this
-// run found one where the copies' folder goes; "" otherwise.
-const char* KeptFolderSetAside();
+// The name what stood where the copies' folder goes was set aside under,
+// when this run found something not this program's own there, and in
+// `*finding` what it was; "" otherwise.
+const char* KeptFolderSetAside(FolderFinding* finding);

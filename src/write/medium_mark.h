@@ -9,7 +9,7 @@
 // Only a fingerprint tells one medium from another; a copy with any other
 // mark goes back only once the user says the medium is the one.
 enum class MediumMark : uint8_t {
-    Unknown = 0,      // a copy kept before media were told apart: it fits any medium of its device
+    Unknown = 0,      // no medium named: such a copy fits no medium
     Fingerprint = 1,  // `fingerprint` holds the SHA-256 of sampled bytes no write touches
     NoneToTake = 2,   // the medium is the image's size (a diskette): nothing is left untouched
     Blank = 3,        // the untouched bytes are all one value (`fingerprint[0]`): a fresh card names nothing

@@ -107,14 +107,14 @@ KeptDevice Stick(const char* serial, uint32_t disk = 1) {
     return device;
 }
 
-// A copy's header; `fingerprint` 0 keeps the medium unknown, as an older
-// version's copies do, -1 makes it a diskette's.
+// A copy's header; `fingerprint` 0 leaves the medium untold, -1 makes it a
+// diskette's.
 KeptCopyHeader HeaderFor(const KeptDevice& device, uint64_t keptAt, const std::vector<uint8_t>& kept,
                          int fingerprint = 0) {
     KeptCopyHeader header{};
     header.device = device;
     header.keptAt = keptAt;
-    header.mark = fingerprint == 0 ? MediumMark::Unknown
+    header.mark = fingerprint == 0 ? MediumMark::Untold
                   : fingerprint < 0 ? MediumMark::NoneToTake
                                     : MediumMark::Fingerprint;
     header.fingerprint[0] = uint8_t(fingerprint > 0 ? fingerprint : 0);
@@ -199,6 +199,48 @@ TEST(KeptCopy, OnlyOurOwnFolderAndFilesAreTrusted) {
         std::copy(row.entries.begin(), row.entries.end(), folder.entries);
         EXPECT_EQ(IsTrustedFolder(folder), row.trusted) << row.name;
     }
+
+    // Whatever stands at the folder's name and is not ours is set aside, and
+    // the Warning says what it was (FILE_ATTRIBUTE_REPARSE_POINT; an owner
+    // may always change the DACL).
+    using F = FolderFinding;
+    const FolderSecurity ours{P::Administrators, true, {system, admins}, 2, false},
+        othersOwn{P::Other, true, {othersDenied}, 1, false}, openToUsers{P::System, true, {usersAdd}, 1, false};
+    const struct {
+        FoundAtName found;
+        F finding;
+    } names[] = {
+        {{true, true, false, true, ours}, F::Ours},
+        {{true, true, false, true, othersOwn}, F::OtherOwner},  // a user's, closed to the Administrators
+        {{true, true, false, true, openToUsers}, F::OpenToOthers},
+        {{true, false, false, false, {}}, F::File},
+        {{true, true, true, false, {}}, F::Link},
+        {{true, true, false, false, {}}, F::Unreadable},
+        {{false, false, false, false, {}}, F::Unreadable},
+    };
+    for (const auto& row : names)
+        EXPECT_EQ(JudgeFoundAtName(row.found), row.finding) << int(row.finding);
+
+    // A file is used only as itself: no link, no second name, not elsewhere.
+    const struct {
+        KeptFileFacts facts;
+        bool sound;
+    } kept[] = {
+        {{false, false, 1, true, P::Administrators}, true},
+        {{false, false, 1, true, P::Self}, true},
+        {{true, false, 1, true, P::Administrators}, false},
+        {{false, true, 1, true, P::Administrators}, false},
+        {{false, false, 2, true, P::Administrators}, false},
+        {{false, false, 1, false, P::Administrators}, false},
+        {{false, false, 1, true, P::Other}, false},
+    };
+    for (const auto& row : kept)
+        EXPECT_EQ(IsSoundKeptFile(row.facts), row.sound);
+
+    // A copy that names no medium fits none of its device's.
+    KeptCopyHeader unnamed = On(Stick("A1"));
+    unnamed.mark = MediumMark::Unknown;
+    EXPECT_FALSE(IsKeptMedium(unnamed, unnamed));
 
     // A copy planted by another, newer and of the same medium, is never offered.
     FolderModel model;

@@ -3,10 +3,11 @@
 # the first write puts the file on the drive with the reading line (file name
 # only) first; a second write right after, from the same file grown longer
 # than an image, writes only its first 1,474,560 bytes and appends its lines
-# after those of the first; a third, from the file trimmed of its end, writes
+# after those of the first (a file standing where the copies' folder goes is
+# set aside first, and a Warning says so); a third, from the file trimmed of its end, writes
 # and reads back the file padded with zeros, and the checks then show the
 # trimmed file's SHA-256, not that of the file before. With no folder for the
-# copy of what the drive held, the third write asks first (No the default):
+# copy of what the drive held (a file where %ProgramData% goes), the third write asks first (No the default):
 # No writes nothing and says why, Yes writes with a warning.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
@@ -38,19 +39,28 @@ tdw_goto 2
 tdw_w_expect_status_tail "$(tdw_w_write_lines OWNDISK.IMG)"
 tdw_w_expect_written "$TDW_DRIVE_IMG" "$first"
 
-# Again from Install, the file now longer than an image, the drive pattern-filled.
+# Again from Install, the file now longer than an image, the drive pattern-filled,
+# a file where the copies' folder goes: it is set aside, and the checks say so.
 cp "$second" "$own"
 tdw_w_drive_pattern 2097152
+: >"$(tdw_kept_folder)"
 tdw_w_start
 tdw_w_expect_done
 tdw_goto 2
 tdw_w_expect_status_tail "$(tdw_w_write_lines OWNDISK.IMG; tdw_w_write_lines OWNDISK.IMG)"
 tdw_w_expect_written "$TDW_DRIVE_IMG" "$second"
+tdw_w_status_has_prefix 'Warning	A file stood where the folder of kept copies goes, so it was set aside as "TalvixOS Disk Writer (set aside 2' \
+  || tdw_fail "no warning that a file was set aside: $(tdw_w_status)"
+[ -d "$(tdw_kept_folder)" ] || tdw_fail "no folder was made for the copies"
 
 head -c 1228800 "$second" >"$own"
 { cat "$own"; head -c 245760 /dev/zero; } >"$TDW_W_WORK/padded.img"
 tdw_w_drive_pattern 2097152
-mkdir -p "$(dirname "$(tdw_kept_folder)")" && : >"$(tdw_kept_folder)"   # a file where the folder would be
+# A file where the copies' folder's folder would be: nothing can be made there.
+data=$(dirname "$(tdw_kept_folder)")
+rm -rf "$data.off" && mv "$data" "$data.off" && : >"$data"
+restore_data() { [ -f "$data" ] && rm -f "$data" && mv "$data.off" "$data"; tdw_w_drive_restore; }
+tdw_w_on_exit restore_data
 refused='No copy of drive E: could be kept: Windows refused access to the folder that holds the kept copies.'
 tdw_w_start
 [[ $(drv answer-no) == 7$'\t'"$refused"* ]] || tdw_fail "the write did not ask first, No the default"
