@@ -226,7 +226,11 @@ TEST(KeptCopy, TheOldestGoesPastTwenty) {
             EXPECT_EQ(survey.copies, kMaxKeptCopies);
             EXPECT_STREQ(survey.oldest.header.device.serial, "S0");
         }
-        ASSERT_EQ(Keep(files, HeaderFor(Stick(serial.c_str()), 1000 + i, bytes), bytes, bytes), KeepOutcome::Kept);
+        const KeptCopyHeader header = HeaderFor(Stick(serial.c_str()), 1000 + i, bytes);
+        const KeepResult kept = KeepCopy(files, header, bytes.data(), nullptr, bytes.data(), Sha256);
+        ASSERT_EQ(kept.outcome, KeepOutcome::Kept);
+        EXPECT_EQ(folder.files.size(), i + 1) << "a copy went before the write was read back";
+        EndWrite(files, header, true, kept.name);
     }
     EXPECT_EQ(folder.files.size(), kMaxKeptCopies);
     EXPECT_FALSE(FindKeptCopy(files, On(Stick("S0"))).found);
@@ -423,7 +427,7 @@ TEST_F(KeptCopyOnStick, NoWriteGoesOnUnkeptWithoutAsking) {
     std::vector<uint8_t> readBack(kWriteImageSize);
     const std::vector<uint8_t> before = model.disks[1].medium;
     static bool answer;
-    static KeepQuestion asked;
+    static std::vector<KeepQuestion> asked;
     const struct { bool fixed, answer; RawWriteOutcome outcome; } rows[] = {
         {false, false, RawWriteOutcome::Declined},
         {true, true, RawWriteOutcome::Declined},
@@ -433,11 +437,17 @@ TEST_F(KeptCopyOnStick, NoWriteGoesOnUnkeptWithoutAsking) {
         KeepRequest request = Request(&files, &chosen, image, nullptr, 100);
         request.fixedDisk = row.fixed;
         answer = row.answer;
-        asked = KeepQuestion::ChangedSince;
-        request.ask = [](const KeepRequest&, KeepQuestion question, uint64_t) { return asked = question, answer; };
+        asked.clear();
+        request.ask = [](const KeepRequest&, KeepQuestion question, uint64_t) {
+            return asked.push_back(question), answer;
+        };
         const RawWriteRequest raw = {&chosen, image.data(), readBack.data(), {}, 50, 100, KeepingFor(&request), {}};
         EXPECT_EQ(RunRawWrite(calls, raw).outcome, row.outcome) << row.fixed << row.answer;
-        EXPECT_EQ(asked, KeepQuestion::NoSpace);
+        // Nor without its record: cut short, it would never be found again.
+        const std::vector<KeepQuestion> questions =
+            row.answer && !row.fixed ? std::vector{KeepQuestion::NoSpace, KeepQuestion::NotRecorded}
+                                     : std::vector{KeepQuestion::NoSpace};
+        EXPECT_EQ(asked, questions);
         if (row.outcome != RawWriteOutcome::Written) {
             EXPECT_EQ(model.disks[1].medium, before);
         }
