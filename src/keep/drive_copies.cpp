@@ -38,10 +38,10 @@ uint8_t* PageAligned(uint32_t size) {
 // What the medium in `drive` is now, read past the cache through what the
 // write goes through (the disk when it is known, else the volume): its
 // fingerprint, as the write takes it, the digest of its first sector, and
-// into `held` (page-aligned) the bytes the image goes over, or null when
-// they could not be read. False when not even the first sector could be read.
+// with `held` (page-aligned, which it fills) the bytes the image goes over,
+// or null when they could not be read. False when not even the first sector
+// could be read.
 bool ReadMedium(const TargetIdentity& drive, KeptCopyHeader* medium, uint8_t (&first)[32], uint8_t** held) {
-    *held = nullptr;
     medium->device = KeptDeviceOf(drive);
     medium->mark = MediumMark::Untold;
     const DevicePath volume = VolumeDevicePath(drive.letter);
@@ -88,10 +88,10 @@ bool ReadMedium(const TargetIdentity& drive, KeptCopyHeader* medium, uint8_t (&f
     // Whether a write keeps a new copy is decided on every chunk, as the
     // keep decides it: a file saved since changes chunks past the first.
     LARGE_INTEGER start = {};
-    *held = ok ? PageAligned(kWriteImageSize) : nullptr;
     read = 0;
-    if (*held != nullptr && (!SetFilePointerEx(device, start, nullptr, FILE_BEGIN) ||
-                             !ReadFile(device, *held, kWriteImageSize, &read, nullptr) || read != kWriteImageSize)) {
+    if (held != nullptr && (*held = ok ? PageAligned(kWriteImageSize) : nullptr) != nullptr &&
+        (!SetFilePointerEx(device, start, nullptr, FILE_BEGIN) ||
+         !ReadFile(device, *held, kWriteImageSize, &read, nullptr) || read != kWriteImageSize)) {
         VirtualFree(*held, 0, MEM_RELEASE);
         *held = nullptr;
     }
@@ -113,11 +113,16 @@ KeptOffer SurveyKeptCopy(const TargetIdentity& drive) {
         return offer;
     KeptCopyHeader medium{};
     uint8_t first[32];
+    const bool writing = IsWriteActive() != 0;
+    const bool firstRead = ReadMedium(drive, &medium, first, nullptr);
+    KeptSurvey survey = SurveyKeptFolder(Win32KeptFiles(), medium, nullptr, KeptDigest, !writing);
+    // Only at the limit does a write let a copy go: only then is the whole
+    // image's worth read (a diskette's takes half a minute).
     uint8_t* held = nullptr;
-    const bool firstRead = ReadMedium(drive, &medium, first, &held);
-    const KeptSurvey survey = SurveyKeptFolder(Win32KeptFiles(), medium, held, KeptDigest);
+    if (survey.copies >= kMaxKeptCopies && ReadMedium(drive, &medium, first, &held) && held != nullptr)
+        survey = SurveyKeptFolder(Win32KeptFiles(), medium, held, KeptDigest);
     // The record of a write this program runs now is no sign of one cut short.
-    offer.cutShort = survey.record.found && IsWriteActive() == 0;
+    offer.cutShort = survey.record.found && !writing;
     offer.cutShortAt = survey.record.header.keptAt;
     const KeptCopyFound& found = survey.copy;
     if (found.found) {
@@ -140,7 +145,7 @@ KeptOffer SurveyKeptCopy(const TargetIdentity& drive) {
         }
         offer.goingCount = survey.goingCount;
         VirtualFree(held, 0, MEM_RELEASE);
-    } else if (survey.copies >= kMaxKeptCopies && survey.oldest.found) {
+    } else if (survey.copies >= kMaxKeptCopies && survey.oldest.found && (!found.found || offer.changedSince)) {
         // Unread now, it is kept if it can be read at the write.
         offer.goingCount = 1;
         offer.goingLetter[0] = survey.oldest.header.device.letter;

@@ -330,14 +330,14 @@ KeepOutcome Judge(const KeptFiles& files, const Listing& listing, const KeptCopy
 }  // namespace
 
 KeptSurvey SurveyKeptFolder(const KeptFiles& files, const KeptCopyHeader& medium, const uint8_t* drive,
-                            KeptHash hash) {
+                            KeptHash hash, bool tidy) {
     KeptSurvey survey{};
     const ListingLease listing;
     if (listing == nullptr)
         return survey;
     List(files, listing.get());
     KeptCopyHeader held = medium;
-    if (drive != nullptr && hash != nullptr && TidyLeftovers(files, *listing, hash))
+    if (tidy && hash != nullptr && TidyLeftovers(files, *listing, hash))
         List(files, listing.get());
     if (drive != nullptr && hash != nullptr && hash(drive, kWriteImageSize, held.keptSha256)) {
         char own[kKeptNameCapacity];

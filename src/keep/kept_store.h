@@ -56,11 +56,12 @@ struct KeptSurvey {
     KeptCopyFound going[kMaxLetGo];
 };
 // With `drive` (kWriteImageSize bytes the drive holds now) and `hash`, also
-// keeps as copies the whole, flushed copies that a rename never named
-// (".part" files whose own SHA-256 checks out), and says whether a write
-// keeps a new copy and which copies that lets go.
+// says whether a write keeps a new copy and which copies that lets go; with
+// `tidy` as well (no write runs, whose keep may be writing a part now), it
+// first keeps as copies the whole, flushed copies that a rename never named
+// (".part" files whose own SHA-256 checks out) and lets other parts go.
 KeptSurvey SurveyKeptFolder(const KeptFiles& files, const KeptCopyHeader& medium, const uint8_t* drive = nullptr,
-                            KeptHash hash = nullptr);
+                            KeptHash hash = nullptr, bool tidy = false);
 
 // The newest whole copy of the medium that `medium` describes, if any.
 KeptCopyFound FindKeptCopy(const KeptFiles& files, const KeptCopyHeader& medium);
