@@ -104,8 +104,9 @@ bool ChangedSince(const KeepRequest& request, const MediumContents& medium, uint
 }
 
 // Put back goes only onto the copy's own medium, and over what was saved on
-// it since only when the user says so.
-RawWriteOutcome CheckPutBack(KeepRequest* request, const MediumContents& medium) {
+// it since only when the user says so (`ours` false then).
+RawWriteOutcome CheckPutBack(KeepRequest* request, const MediumContents& medium, bool* ours) {
+    *ours = false;
     const char letter = request->chosen->letter;
     // Read again inside the lock: a card swapped since it was offered is
     // never written with another card's contents.
@@ -115,7 +116,7 @@ RawWriteOutcome CheckPutBack(KeepRequest* request, const MediumContents& medium)
     }
     uint64_t when = 0;
     if (!ChangedSince(*request, medium, &when))
-        return RawWriteOutcome::Written;
+        return *ours = true, RawWriteOutcome::Written;
     Note(*request, "Drive %c: holds what was saved on it since the write.", letter);
     request->why = KeepQuestion::ChangedSince;
     if (request->ask != nullptr && request->ask(*request, KeepQuestion::ChangedSince, when))
@@ -144,15 +145,17 @@ RawWriteOutcome GoOnUnkept(KeepRequest* request) {
 }
 
 // Records that the write begins, with what the image is and what the drive
-// holds, so that a write cut short is found again and what it left on the
-// drive is known.
-void RecordBegin(KeepRequest* request, const MediumContents& contents) {
+// holds (`before`, when it is kept or ours; null when the user let it go),
+// so that a write cut short is found again and what it left on the drive is
+// known. What the user let go for this write is never taken as known by the
+// next one, which keeps it or asks again.
+void RecordBegin(KeepRequest* request, const uint8_t* before) {
     KeptCopyHeader& medium = request->medium;
     const std::unique_ptr<WriteDigests> digests(new (std::nothrow) WriteDigests);
     bool described = digests != nullptr && request->hash(request->image, kFirstSectorSize, medium.firstSectorSha256);
     if (described) {
         DigestChunks(request->image, &digests->image);
-        DigestChunks(contents.kept != nullptr ? contents.kept : request->image, &digests->before);
+        DigestChunks(before != nullptr ? before : request->image, &digests->before);
     }
     if (described && request->imageSha256 != nullptr)
         memcpy(medium.imageSha256, request->imageSha256, sizeof(medium.imageSha256));
@@ -171,19 +174,20 @@ RawWriteOutcome KeepOrCheck(void* context, const MediumContents& medium) {
     memcpy(now.fingerprint, medium.fingerprint, sizeof(now.fingerprint));
     request->declined = false;
     request->keptNew[0] = '\0';
+    bool known = false;  // what the drive holds is kept, or ours
     if (request->putBack != nullptr) {
-        const RawWriteOutcome checked = CheckPutBack(request, medium);
+        const RawWriteOutcome checked = CheckPutBack(request, medium, &known);
         if (checked != RawWriteOutcome::Written)
             return checked;
     } else {
-        request->kept = KeepContents(request, medium);
+        request->kept = known = KeepContents(request, medium);
         if (!request->kept) {
             const RawWriteOutcome unkept = GoOnUnkept(request);
             if (unkept != RawWriteOutcome::Written)
                 return unkept;
         }
     }
-    RecordBegin(request, medium);
+    RecordBegin(request, known ? medium.kept : nullptr);
     if (request->recorded)
         return RawWriteOutcome::Written;
     Note(*request, "That drive %c: is being written could not be recorded.", request->chosen->letter);

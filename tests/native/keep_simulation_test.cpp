@@ -140,14 +140,20 @@ std::string Describe(const Step& step) {
     return text + ", answers " + std::to_string(step.arg & 15);
 }
 
-const std::vector<uint8_t>& Image(int which) {
-    static std::vector<uint8_t> images[2];
-    if (images[which].empty()) {
-        std::mt19937_64 random(which + 1);
-        images[which].resize(kWriteImageSize);
-        for (auto& byte : images[which])
-            byte = uint8_t(random());
-    }
+// Sector-aligned, as unbuffered reads and writes need them.
+struct Aligned {
+    alignas(4096) uint8_t bytes[kWriteImageSize + kMaxKeptTailSize];
+    const uint8_t* data() const { return bytes; }
+    uint8_t* data() { return bytes; }
+};
+
+const Aligned& Image(int which) {
+    static Aligned images[2];
+    static bool made[2];
+    std::mt19937_64 random(which + 1);
+    for (uint32_t i = 0; !made[which] && i < kWriteImageSize; ++i)
+        images[which].bytes[i] = uint8_t(random());
+    made[which] = true;
     return images[which];
 }
 
@@ -256,7 +262,9 @@ void CutAt(void* context, uint32_t position, uint32_t) {
 // A write of an image, or Put back, as the Install pane runs it; "" or what
 // went wrong.
 std::string Write(World& w, const Step& step, const KeptCopyHeader& medium) {
-    static std::vector<uint8_t> before, kept(kWriteImageSize), tail(kMaxKeptTailSize), readBack(kWriteImageSize);
+    static std::vector<uint8_t> before;
+    static Aligned kept, readBack;
+    uint8_t* tail = kept.bytes + kWriteImageSize;
     before.assign(w.Medium().begin(), w.Medium().begin() + kWriteImageSize);
     // What the pane shows before Start, and the copies it names as going.
     const KeptSurvey survey = SurveyKeptFolder(w.files, medium, before.data(), QuickHash, true);
@@ -265,7 +273,7 @@ std::string Write(World& w, const Step& step, const KeptCopyHeader& medium) {
         mayGo.insert(survey.going[i].name);
     const std::set<std::string> copies = Copies(w);
     KeptCopyHeader header{};
-    const std::vector<uint8_t>* image = &Image(int(step.op == Op::WriteB));
+    const Aligned* image = &Image(int(step.op == Op::WriteB));
     bool anyBytes = false;  // the user said a copy that may be another card's goes on this one
     if (step.op == Op::PutBack) {
         if (!survey.copy.found)
@@ -276,7 +284,7 @@ std::string Write(World& w, const Step& step, const KeptCopyHeader& medium) {
                 return "";
             anyBytes = true;
         }
-        if (!LoadKeptCopy(w.files, survey.copy.name, QuickHash, &header, kept.data(), tail.data()))
+        if (!LoadKeptCopy(w.files, survey.copy.name, QuickHash, &header, kept.data(), tail))
             return "";
         image = &kept;
         mayGo.insert(survey.copy.name);
@@ -299,7 +307,7 @@ std::string Write(World& w, const Step& step, const KeptCopyHeader& medium) {
     w.cutChunk = step.end % kWriteChunkCount;
     const WriteProgress cut = step.end >= kCut ? WriteProgress{CutAt, &w} : WriteProgress{};
     const RawWriteRequest raw = {&w.chosen, image->data(), readBack.data(), cut, 2, 0, KeepingFor(&request),
-                                 {header.tailOffset, tail.data(), header.tailSize}};
+                                 {header.tailOffset, tail, header.tailSize}};
     const RawWriteResult result = RunRawWrite(w.calls, raw);
     disk.present = true;
     disk.refusesWrites = 0;
