@@ -170,6 +170,14 @@ TEST(KeptCopy, OnlyTheFirstContentsAreKeptAndOnlyWholeCopiesCount) {
     EXPECT_FALSE(LoadKeptCopy(files, found.name, Sha256, &header, kept.data(), tail.data()));
     folder.files[found.name].resize(kKeptHeaderSize + 512);
     EXPECT_FALSE(FindKeptCopy(files, On(Stick("A1"))).found);
+
+    // A whole copy that the power cut off before its rename is a copy again.
+    std::vector<uint8_t>& part = folder.files["kept-000000000000012c.tdwcopy.part"];
+    part.resize(kKeptHeaderSize);
+    WriteKeptHeader(HeaderFor(Stick("B2"), 300, third), part.data());
+    part.insert(part.end(), third.begin(), third.end());
+    EXPECT_EQ(Keep(files, HeaderFor(Stick("C3"), 400, first), first, second), KeepOutcome::Kept);
+    EXPECT_TRUE(FindKeptCopy(files, On(Stick("B2"))).found);
 }
 
 // Only a folder that no one else may change, and only files of SYSTEM, the
