@@ -100,12 +100,6 @@ struct Folder {
             Of(c)->files[to] = std::move(Of(c)->files[from]);
             return Of(c)->files.erase(from), 0;
         };
-        k.replace = [](void* c, const char* from, const char* to) -> uint32_t {
-            if (!Ours(c, from) || Of(c)->foreign.count(to))
-                return 5;
-            Of(c)->files[to] = std::move(Of(c)->files[from]);
-            return Of(c)->files.erase(from), 0;
-        };
         k.remove = [](void* c, const char* name) -> uint32_t { return Ours(c, name) ? Of(c)->files.erase(name), 0 : 5; };
         k.update = [](void* c, const char* name, uint64_t at, const uint8_t* data, uint32_t size) -> uint32_t {
             if (!Ours(c, name) || at + size > Of(c)->files[name].size())
