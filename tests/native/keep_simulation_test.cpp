@@ -461,7 +461,7 @@ std::vector<Step> Shrink(std::vector<Step> steps) {
 
 TEST(KeepSimulation, EveryPromiseHoldsAfterEveryStep) {
     const char* asked = getenv("TDW_SIM_SEEDS");
-    const unsigned long seeds = asked != nullptr ? strtoul(asked, nullptr, 10) : 8;
+    const unsigned long seeds = asked != nullptr ? strtoul(asked, nullptr, 10) : 6;
     const char* first = getenv("TDW_SIM_FIRST");
     const unsigned long from = first != nullptr ? strtoul(first, nullptr, 10) : 1;
     for (unsigned long seed = from; seed < from + seeds; ++seed) {
