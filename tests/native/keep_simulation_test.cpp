@@ -175,7 +175,6 @@ struct World {
     std::mt19937_64 bytes{7};  // the contents of saved and planted files
 
     std::vector<uint8_t>& Medium() { return model.disks[1].medium; }
-    const std::vector<uint8_t>& Card(unsigned card) { return card == in ? Medium() : cards[card]; }
 };
 World* g_world = nullptr;
 
