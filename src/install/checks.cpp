@@ -217,15 +217,15 @@ void CheckCutShort(const DriveRoot& root, const KeptOffer& offer) {
 }
 
 // At the limit of kept copies, the copy this write keeps lets the oldest go:
-// said before Start, naming whose it is.
+// said before Start, naming each that goes.
 void CheckOldestCopy(const DriveRoot& root, const KeptOffer& offer) {
-    if (offer.oldestLetter == 0)
-        return;
-    char date[100];
-    FormatKeptDate(offer.oldestKeptAt, date, sizeof(date));
     const DriveName drive = root.Name();
-    const char oldest[3] = {offer.oldestLetter, ':', '\0'};
-    AddStatusEntry(MessageKind::Warning, CopyText(GetText(IDS_OLDEST_COPY_GOES, drive.text, oldest, date)));
+    for (unsigned i = 0; i < offer.goingCount && i < sizeof(offer.goingLetter); ++i) {
+        char date[100];
+        FormatKeptDate(offer.goingKeptAt[i], date, sizeof(date));
+        const char oldest[3] = {offer.goingLetter[i], ':', '\0'};
+        AddStatusEntry(MessageKind::Warning, CopyText(GetText(IDS_OLDEST_COPY_GOES, drive.text, oldest, date)));
+    }
 }
 
 // The kept copy of the medium in the chosen drive, as the drive list found it.

@@ -43,6 +43,9 @@ void Reason(KeepQuestion question, const char* drive, char (&reason)[512]) {
         case KeepQuestion::DriveUnread:
             snprintf(reason, sizeof(reason), "%s", GetText(IDS_NO_COPY_UNREAD, drive));
             return;
+        case KeepQuestion::NotRecorded:
+            snprintf(reason, sizeof(reason), "%s", GetText(IDS_NO_RECORD, drive));
+            return;
         case KeepQuestion::FolderRefused:
         case KeepQuestion::ChangedSince:
             snprintf(reason, sizeof(reason), "%s", GetText(IDS_NO_COPY_FOLDER, drive));
@@ -72,14 +75,19 @@ bool AskBeforeWrite(const KeepRequest& request, KeepQuestion question, uint64_t 
     }
     char reason[512];
     Reason(question, drive, reason);
+    // Not recorded, a write may still have its copy: Put back stays possible.
+    const bool recordOnly = question == KeepQuestion::NotRecorded;
     if (request.fixedDisk) {
-        LogProgressOutcome(MessageKind::Error, IDS_FIXED_NOT_WRITTEN_UNKEPT, reason);
+        LogProgressOutcome(MessageKind::Error,
+                           recordOnly ? IDS_FIXED_NOT_WRITTEN_UNRECORDED : IDS_FIXED_NOT_WRITTEN_UNKEPT, reason);
         return false;
     }
-    snprintf(box.text, sizeof(box.text), "%s", GetText(IDS_WRITE_UNKEPT_ASK, reason));
+    snprintf(box.text, sizeof(box.text), "%s", GetText(recordOnly ? IDS_WRITE_UNRECORDED_ASK : IDS_WRITE_UNKEPT_ASK,
+                                                       reason));
     const bool yes = Ask(&box);
-    ConsolePrint("Asked whether to write drive %s without a copy: %s.\n", drive, yes ? "Yes" : "No");
-    if (yes)
+    ConsolePrint("Asked whether to write drive %s without %s: %s.\n", drive, recordOnly ? "its record" : "a copy",
+                 yes ? "Yes" : "No");
+    if (yes && !recordOnly)
         LogProgress(MessageKind::Warning, IDS_COPY_NOT_KEPT, drive);
     else
         LogProgressOutcome(MessageKind::Warning, IDS_UNKEPT_NOT_WRITTEN, reason);

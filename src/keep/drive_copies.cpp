@@ -37,9 +37,11 @@ uint8_t* PageAligned(uint32_t size) {
 
 // What the medium in `drive` is now, read past the cache through what the
 // write goes through (the disk when it is known, else the volume): its
-// fingerprint, as the write takes it, and the digest of its first sector.
-// False when not even the first sector could be read.
-bool ReadMedium(const TargetIdentity& drive, KeptCopyHeader* medium, uint8_t (&first)[32]) {
+// fingerprint, as the write takes it, the digest of its first sector, and
+// with `held` (page-aligned, which it fills) the bytes the image goes over,
+// or null when they could not be read. False when not even the first sector
+// could be read.
+bool ReadMedium(const TargetIdentity& drive, KeptCopyHeader* medium, uint8_t (&first)[32], uint8_t** held) {
     medium->device = KeptDeviceOf(drive);
     medium->mark = MediumMark::Untold;
     const DevicePath volume = VolumeDevicePath(drive.letter);
@@ -83,6 +85,16 @@ bool ReadMedium(const TargetIdentity& drive, KeptCopyHeader* medium, uint8_t (&f
         medium->mark = MarkOfSamples(bytes, done, KeptDigest, medium->fingerprint);
     if (bytes != nullptr)
         VirtualFree(bytes, 0, MEM_RELEASE);
+    // Whether a write keeps a new copy is decided on every chunk, as the
+    // keep decides it: a file saved since changes chunks past the first.
+    LARGE_INTEGER start = {};
+    read = 0;
+    if (held != nullptr && (*held = ok ? PageAligned(kWriteImageSize) : nullptr) != nullptr &&
+        (!SetFilePointerEx(device, start, nullptr, FILE_BEGIN) ||
+         !ReadFile(device, *held, kWriteImageSize, &read, nullptr) || read != kWriteImageSize)) {
+        VirtualFree(*held, 0, MEM_RELEASE);
+        *held = nullptr;
+    }
     CloseHandle(device);
     return ok;
 }
@@ -101,10 +113,16 @@ KeptOffer SurveyKeptCopy(const TargetIdentity& drive) {
         return offer;
     KeptCopyHeader medium{};
     uint8_t first[32];
-    const bool firstRead = ReadMedium(drive, &medium, first);
-    const KeptSurvey survey = SurveyKeptFolder(Win32KeptFiles(), medium);
+    const bool writing = IsWriteActive() != 0;
+    const bool firstRead = ReadMedium(drive, &medium, first, nullptr);
+    KeptSurvey survey = SurveyKeptFolder(Win32KeptFiles(), medium, nullptr, KeptDigest, !writing);
+    // Only at the limit does a write let a copy go: only then is the whole
+    // image's worth read (a diskette's takes half a minute).
+    uint8_t* held = nullptr;
+    if (survey.copies >= kMaxKeptCopies && ReadMedium(drive, &medium, first, &held) && held != nullptr)
+        survey = SurveyKeptFolder(Win32KeptFiles(), medium, held, KeptDigest);
     // The record of a write this program runs now is no sign of one cut short.
-    offer.cutShort = survey.record.found && IsWriteActive() == 0;
+    offer.cutShort = survey.record.found && !writing;
     offer.cutShortAt = survey.record.header.keptAt;
     const KeptCopyFound& found = survey.copy;
     if (found.found) {
@@ -119,10 +137,19 @@ KeptOffer SurveyKeptCopy(const TargetIdentity& drive) {
                              !(survey.record.found && memcmp(first, survey.record.header.firstSectorSha256, 32) == 0);
     }
     // A write keeps a new copy of a medium that has none, or holds what was
-    // saved on it since: at the limit, that lets the oldest copy go.
-    if (survey.copies >= kMaxKeptCopies && survey.oldest.found && (!found.found || offer.changedSince)) {
-        offer.oldestLetter = survey.oldest.header.device.letter;
-        offer.oldestKeptAt = survey.oldest.header.keptAt;
+    // saved on it since: at the limit, that lets the oldest copies go.
+    if (held != nullptr) {
+        for (unsigned i = 0; i < survey.goingCount; ++i) {
+            offer.goingLetter[i] = survey.going[i].header.device.letter;
+            offer.goingKeptAt[i] = survey.going[i].header.keptAt;
+        }
+        offer.goingCount = survey.goingCount;
+        VirtualFree(held, 0, MEM_RELEASE);
+    } else if (survey.copies >= kMaxKeptCopies && survey.oldest.found && (!found.found || offer.changedSince)) {
+        // Unread now, it is kept if it can be read at the write.
+        offer.goingCount = 1;
+        offer.goingLetter[0] = survey.oldest.header.device.letter;
+        offer.goingKeptAt[0] = survey.oldest.header.keptAt;
     }
     return offer;
 }

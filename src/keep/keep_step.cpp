@@ -61,6 +61,7 @@ bool KeepContents(KeepRequest* request, const MediumContents& medium) {
     switch (kept.outcome) {
         case KeepOutcome::Kept:
             Note(*request, "Kept what drive %c: held as %s.", letter, kept.name);
+            memcpy(request->keptNew, kept.name, sizeof(request->keptNew));
             return true;
         case KeepOutcome::OwnImage:
             Note(*request, "Drive %c: holds the image last written from %s; that copy stays.", letter, kept.name);
@@ -91,8 +92,10 @@ bool ChangedSince(const KeepRequest& request, const MediumContents& medium, uint
     if ((!IsZero(copy.imageSha256) && memcmp(digest, copy.imageSha256, 32) == 0) ||
         memcmp(digest, copy.keptSha256, 32) == 0)
         return false;
+    // A write or a Put back cut short leaves chunks of its image and of what
+    // the drive held before it, which its record knows.
     const KeptCopyFound record = FindWriteRecord(*request.files, request.medium);
-    const std::unique_ptr<ChunkDigests> digests(new (std::nothrow) ChunkDigests);
+    const std::unique_ptr<WriteDigests> digests(new (std::nothrow) WriteDigests);
     const bool cutShort = record.found && digests != nullptr &&
                           LoadRecordDigests(*request.files, record.name, digests.get());
     if (record.found)
@@ -101,8 +104,9 @@ bool ChangedSince(const KeepRequest& request, const MediumContents& medium, uint
 }
 
 // Put back goes only onto the copy's own medium, and over what was saved on
-// it since only when the user says so.
-RawWriteOutcome CheckPutBack(KeepRequest* request, const MediumContents& medium) {
+// it since only when the user says so (`ours` false then).
+RawWriteOutcome CheckPutBack(KeepRequest* request, const MediumContents& medium, bool* ours) {
+    *ours = false;
     const char letter = request->chosen->letter;
     // Read again inside the lock: a card swapped since it was offered is
     // never written with another card's contents.
@@ -112,7 +116,7 @@ RawWriteOutcome CheckPutBack(KeepRequest* request, const MediumContents& medium)
     }
     uint64_t when = 0;
     if (!ChangedSince(*request, medium, &when))
-        return RawWriteOutcome::Written;
+        return *ours = true, RawWriteOutcome::Written;
     Note(*request, "Drive %c: holds what was saved on it since the write.", letter);
     request->why = KeepQuestion::ChangedSince;
     if (request->ask != nullptr && request->ask(*request, KeepQuestion::ChangedSince, when))
@@ -121,39 +125,43 @@ RawWriteOutcome CheckPutBack(KeepRequest* request, const MediumContents& medium)
     return RawWriteOutcome::Declined;
 }
 
-// A write goes on without a copy only when the user says so, and never onto
-// a disk that calls itself fixed.
+// A write goes on without a copy, or without its record, only when the
+// user says so, and never onto a disk that calls itself fixed.
 RawWriteOutcome GoOnUnkept(KeepRequest* request) {
     const char letter = request->chosen->letter;
     // Told why, a fixed disk is not written whatever the answer.
     const bool yes = request->ask != nullptr && request->ask(*request, request->why, 0);
+    const char* without = request->why == KeepQuestion::NotRecorded ? "its record" : "a copy";
     if (request->fixedDisk) {
-        Note(*request, "Drive %c: is on a fixed disk, which is never written without a copy.", letter);
+        Note(*request, "Drive %c: is on a fixed disk, which is never written without %s.", letter, without);
     } else if (yes) {
-        Note(*request, "Drive %c: is written without a copy, as the user chose.", letter);
+        Note(*request, "Drive %c: is written without %s, as the user chose.", letter, without);
         return RawWriteOutcome::Written;
     } else {
-        Note(*request, "Drive %c: is not written without a copy.", letter);
+        Note(*request, "Drive %c: is not written without %s.", letter, without);
     }
     request->declined = true;
     return RawWriteOutcome::Declined;
 }
 
-// Records that the write begins, with what the image is, so that a write
-// cut short is found again and what it left on the drive is known.
-void RecordBegin(KeepRequest* request) {
+// Records that the write begins, with what the image is and what the drive
+// holds (`before`, when it is kept or ours; null when the user let it go),
+// so that a write cut short is found again and what it left on the drive is
+// known. What the user let go for this write is never taken as known by the
+// next one, which keeps it or asks again.
+void RecordBegin(KeepRequest* request, const uint8_t* before) {
     KeptCopyHeader& medium = request->medium;
-    const std::unique_ptr<ChunkDigests> digests(new (std::nothrow) ChunkDigests);
+    const std::unique_ptr<WriteDigests> digests(new (std::nothrow) WriteDigests);
     bool described = digests != nullptr && request->hash(request->image, kFirstSectorSize, medium.firstSectorSha256);
-    if (described)
-        DigestChunks(request->image, digests.get());
+    if (described) {
+        DigestChunks(request->image, &digests->image);
+        DigestChunks(before != nullptr ? before : request->image, &digests->before);
+    }
     if (described && request->imageSha256 != nullptr)
         memcpy(medium.imageSha256, request->imageSha256, sizeof(medium.imageSha256));
     else if (described)
         described = request->hash(request->image, kWriteImageSize, medium.imageSha256);
     request->recorded = described && RecordWriteBegun(*request->files, medium, *digests, request->record);
-    if (!request->recorded)
-        Note(*request, "That drive %c: is being written could not be recorded.", request->chosen->letter);
 }
 
 RawWriteOutcome KeepOrCheck(void* context, const MediumContents& medium) {
@@ -165,24 +173,35 @@ RawWriteOutcome KeepOrCheck(void* context, const MediumContents& medium) {
     now.mark = medium.mark;
     memcpy(now.fingerprint, medium.fingerprint, sizeof(now.fingerprint));
     request->declined = false;
+    request->keptNew[0] = '\0';
+    bool known = false;  // what the drive holds is kept, or ours
     if (request->putBack != nullptr) {
-        const RawWriteOutcome checked = CheckPutBack(request, medium);
+        const RawWriteOutcome checked = CheckPutBack(request, medium, &known);
         if (checked != RawWriteOutcome::Written)
             return checked;
     } else {
-        request->kept = KeepContents(request, medium);
+        request->kept = known = KeepContents(request, medium);
         if (!request->kept) {
             const RawWriteOutcome unkept = GoOnUnkept(request);
             if (unkept != RawWriteOutcome::Written)
                 return unkept;
         }
     }
-    RecordBegin(request);
-    return RawWriteOutcome::Written;
+    RecordBegin(request, known ? medium.kept : nullptr);
+    if (request->recorded)
+        return RawWriteOutcome::Written;
+    Note(*request, "That drive %c: is being written could not be recorded.", request->chosen->letter);
+    const KeepQuestion unkept = request->why;
+    request->why = KeepQuestion::NotRecorded;
+    const RawWriteOutcome recorded = GoOnUnkept(request);
+    if (recorded == RawWriteOutcome::Written)
+        request->why = unkept;
+    return recorded;
 }
 
-// The write is over: a read-back ends its record, and one proven makes the
-// medium's copy name its image; a write that changed nothing leaves nothing.
+// The write is over: only a read-back that proved it ends its record, makes
+// the medium's copy name its image and lets the oldest copies go; a write
+// that changed nothing leaves nothing.
 void EndKeep(void* context, WriteEnd how) {
     auto* request = static_cast<KeepRequest*>(context);
     if (how == WriteEnd::NothingChanged) {
@@ -190,7 +209,7 @@ void EndKeep(void* context, WriteEnd how) {
             DropWriteRecord(*request->files, request->record);
         return;
     }
-    EndWrite(*request->files, request->medium, how == WriteEnd::Proven);
+    EndWrite(*request->files, request->medium, how == WriteEnd::Proven, request->keptNew);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ enum class KeepQuestion {
     FolderRefused,  // no copy could be kept: the copies' folder or file was refused
     DriveUnread,    // no copy could be kept: what the drive holds could not be read
     ChangedSince,   // Put back: the medium holds what was saved on it since the write
+    NotRecorded,    // that the write begins could not be recorded: cut short, it would not be found again
 };
 
 struct KeepRequest {
@@ -34,12 +35,13 @@ struct KeepRequest {
     bool kept;              // a copy was kept, or the drive held nothing new beside its copy
     KeptCopyHeader medium;  // the medium as the write found it, and the image written
     bool recorded;          // the record that the write began is there
+    char keptNew[kKeptNameCapacity];  // the copy this write kept; "" when it kept none
     // Asks the user, on the writing thread, whether to go on; `when` is the
     // time the question names (the write's, for ChangedSince). Null: No.
     // Asked about a fixed disk, it only tells why nothing is written.
     bool (*ask)(const KeepRequest& request, KeepQuestion question, uint64_t when);
     bool fixedDisk;         // the disk calls itself fixed: never written without a copy
-    bool declined;          // no copy was kept and the write did not go on
+    bool declined;          // the user (or a fixed disk) stopped the write before its first byte
     KeepQuestion why;       // when declined, or written without a copy: why none was kept
     char record[kKeptNameCapacity];
 };

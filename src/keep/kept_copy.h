@@ -63,10 +63,12 @@ struct KeptOffer {
     char name[kKeptNameCapacity];
     bool cutShort;      // a write to this medium began and never reached its read-back
     uint64_t cutShortAt;  // when that write began (FILETIME, UTC)
-    // Keeping this medium's copy would let the oldest copy go: its drive
-    // letter (0: none would go) and when it was kept.
-    char oldestLetter;
-    uint64_t oldestKeptAt;
+    // Keeping this medium's copy would let these copies go, the oldest
+    // first, once the write is read back: their drive letters and when they
+    // were kept.
+    unsigned goingCount;
+    char goingLetter[4];
+    uint64_t goingKeptAt[4];
 };
 
 // Lays `header` out as kKeptHeaderSize bytes.

@@ -74,10 +74,10 @@ struct ListWalk {
     Listing* listing;
 };
 
-constexpr uint64_t kRecordSize = uint64_t(kKeptHeaderSize) + sizeof(ChunkDigests);
+constexpr uint64_t kRecordSize = uint64_t(kKeptHeaderSize) + sizeof(WriteDigests);
 
-// A record is a header and the digests of the image's chunks (an older
-// version's, a header alone); a copy is a header and its kept bytes.
+// A record is a header and the digests of the image's chunks and of the
+// drive's; a copy is a header and its kept bytes.
 bool ReadHeader(const KeptFiles& files, const char* name, KeptCopyHeader* header, bool record = false) {
     uint8_t bytes[kKeptHeaderSize];
     uint32_t done = 0;
@@ -87,7 +87,7 @@ bool ReadHeader(const KeptFiles& files, const char* name, KeptCopyHeader* header
         !ReadKeptHeader(bytes, sizeof(bytes), header))
         return false;
     if (record)
-        return length == kKeptHeaderSize || length == kRecordSize;
+        return length == kRecordSize;
     return length == KeptFileSize(*header);
 }
 
@@ -145,6 +145,30 @@ int OldestOf(const Listing& listing) {
         if (oldest < 0 || listing.copies[i].header.keptAt < listing.copies[oldest].header.keptAt)
             oldest = int(i);
     return oldest;
+}
+
+// The oldest copies, never `keep`, that go when the folder holds `extra`
+// more than it lists: as many as pass kMaxKeptCopies, at most kMaxLetGo,
+// the oldest first. Returns how many.
+unsigned OldestToGo(const Listing& listing, const char* keep, unsigned extra, int (&going)[kMaxLetGo]) {
+    const unsigned count = listing.count + extra;
+    const unsigned goes = count > kMaxKeptCopies ? count - kMaxKeptCopies : 0;
+    unsigned found = 0;
+    while (found < goes && found < kMaxLetGo) {
+        int oldest = -1;
+        for (unsigned i = 0; i < listing.count; ++i) {
+            const Listed& copy = listing.copies[i];
+            bool taken = strcmp(copy.name, keep) == 0;
+            for (unsigned j = 0; j < found; ++j)
+                taken = taken || going[j] == int(i);
+            if (!taken && (oldest < 0 || copy.header.keptAt < listing.copies[oldest].header.keptAt))
+                oldest = int(i);
+        }
+        if (oldest < 0)
+            break;
+        going[found++] = oldest;
+    }
+    return found;
 }
 
 // The newest of `count` entries that describe `medium`; -1 when none does.
@@ -228,7 +252,7 @@ bool HoldsNothingNew(const KeptFiles& files, const Listing& listing, const Liste
         memcmp(copy.header.keptSha256, header.keptSha256, 32) == 0 || IsAllOf(kept, image))
         return true;
     const std::unique_ptr<uint8_t[]> copyBytes(new (std::nothrow) uint8_t[kWriteImageSize]);
-    const std::unique_ptr<ChunkDigests> digests(new (std::nothrow) ChunkDigests);
+    const std::unique_ptr<WriteDigests> digests(new (std::nothrow) WriteDigests);
     uint32_t done = 0;
     if (copyBytes == nullptr || digests == nullptr ||
         files.read(files.context, copy.name, kKeptHeaderSize, copyBytes.get(), kWriteImageSize, &done) != 0 ||
@@ -242,24 +266,87 @@ bool HoldsNothingNew(const KeptFiles& files, const Listing& listing, const Liste
     return IsMixOf(kept, copyBytes.get(), image, cutShort ? digests.get() : nullptr);
 }
 
-void LetOldestGo(const KeptFiles& files, Listing* listing, const char* keep) {
-    while (listing->count > kMaxKeptCopies) {
-        const int oldest = OldestOf(*listing);
-        if (oldest < 0 || strcmp(listing->copies[oldest].name, keep) == 0)
-            return;
-        files.remove(files.context, listing->copies[oldest].name);
-        listing->copies[oldest] = listing->copies[--listing->count];
+// Reads copy `name` whole and checks it against its own SHA-256.
+bool LoadWhole(const KeptFiles& files, const char* name, KeptHash hash, KeptCopyHeader* header, uint8_t* kept,
+               uint8_t* tail) {
+    if (!ReadHeader(files, name, header))
+        return false;
+    uint32_t done = 0;
+    if (files.read(files.context, name, kKeptHeaderSize, kept, kWriteImageSize, &done) != 0 ||
+        done != kWriteImageSize)
+        return false;
+    if (header->tailSize != 0 &&
+        (files.read(files.context, name, uint64_t(kKeptHeaderSize) + kWriteImageSize, tail, header->tailSize,
+                    &done) != 0 ||
+         done != header->tailSize))
+        return false;
+    uint8_t digest[32];
+    if (!hash(kept, kWriteImageSize, digest) || memcmp(digest, header->keptSha256, sizeof(digest)) != 0)
+        return false;
+    if (header->tailSize == 0)
+        return true;
+    return hash(tail, header->tailSize, digest) && memcmp(digest, header->tailSha256, sizeof(digest)) == 0;
+}
+
+// A keep cut short between its flush and its rename (the power went) left a
+// whole copy under its temporary name: it is named a copy again. Any other
+// leftover is a part that never became whole, and goes. True when the
+// folder changed.
+bool TidyLeftovers(const KeptFiles& files, const Listing& listing, KeptHash hash) {
+    const std::unique_ptr<uint8_t[]> kept(new (std::nothrow) uint8_t[kWriteImageSize + kMaxKeptTailSize]);
+    for (unsigned i = 0; i < listing.leftoverCount; ++i) {
+        const char* part = listing.leftovers[i];
+        char final[kKeptNameCapacity];
+        snprintf(final, sizeof(final), "%.*s", int(strlen(part) - (sizeof(kPartSuffix) - 1)), part);
+        KeptCopyHeader header;
+        if (kept != nullptr && IsKeptCopyName(final) &&
+            LoadWhole(files, part, hash, &header, kept.get(), kept.get() + kWriteImageSize) &&
+            files.rename(files.context, part, final) == 0)
+            continue;
+        files.remove(files.context, part);
     }
+    return listing.leftoverCount != 0;
+}
+
+// Whether keeping `kept` (whose SHA-256 is header.keptSha256) finds the
+// medium's copy enough (OwnImage, NothingNew, with `name` the copy's) or
+// needs a new copy (Kept).
+KeepOutcome Judge(const KeptFiles& files, const Listing& listing, const KeptCopyHeader& header, const uint8_t* kept,
+                  const uint8_t* image, KeptHash hash, char (&name)[kKeptNameCapacity]) {
+    // Only what this program wrote over the medium's copy is its own to write
+    // over without keeping it; anything else on the drive is someone's data.
+    const int own = NewestOf(listing.copies, listing.count, header);
+    if (own < 0)
+        return KeepOutcome::Kept;
+    const Listed& copy = listing.copies[own];
+    memcpy(name, copy.name, sizeof(name));
+    if (!IsZero(copy.header.imageSha256) && memcmp(copy.header.imageSha256, header.keptSha256, 32) == 0)
+        return KeepOutcome::OwnImage;
+    if (HoldsNothingNew(files, listing, copy, header, kept, image, hash))
+        return KeepOutcome::NothingNew;
+    return KeepOutcome::Kept;
 }
 
 }  // namespace
 
-KeptSurvey SurveyKeptFolder(const KeptFiles& files, const KeptCopyHeader& medium) {
+KeptSurvey SurveyKeptFolder(const KeptFiles& files, const KeptCopyHeader& medium, const uint8_t* drive,
+                            KeptHash hash, bool tidy) {
     KeptSurvey survey{};
     const ListingLease listing;
     if (listing == nullptr)
         return survey;
     List(files, listing.get());
+    KeptCopyHeader held = medium;
+    if (tidy && hash != nullptr && TidyLeftovers(files, *listing, hash))
+        List(files, listing.get());
+    if (drive != nullptr && hash != nullptr && hash(drive, kWriteImageSize, held.keptSha256)) {
+        char own[kKeptNameCapacity];
+        survey.keepsNew = Judge(files, *listing, held, drive, nullptr, hash, own) == KeepOutcome::Kept;
+        int going[kMaxLetGo];
+        survey.goingCount = survey.keepsNew ? OldestToGo(*listing, "", 1, going) : 0;
+        for (unsigned i = 0; i < survey.goingCount; ++i)
+            survey.going[i] = Found(listing->copies, going[i]);
+    }
     survey.copy = Found(listing->copies, NewestOf(listing->copies, listing->count, medium, &survey.candidates));
     survey.record = Found(listing->records, NewestOf(listing->records, listing->recordCount, medium));
     survey.copies = listing->count;
@@ -280,22 +367,12 @@ KeepResult KeepCopy(const KeptFiles& files, const KeptCopyHeader& header, const 
         return result;
     Listing& listing = *owned;
     List(files, &listing);
-    for (unsigned i = 0; i < listing.leftoverCount; ++i)
-        files.remove(files.context, listing.leftovers[i]);
-    // Only what this program wrote over the medium's copy is its own to write
-    // over without keeping it; anything else on the drive is someone's data.
-    const int own = NewestOf(listing.copies, listing.count, header);
-    if (own >= 0) {
-        const Listed& copy = listing.copies[own];
-        memcpy(result.name, copy.name, sizeof(result.name));
-        if (!IsZero(copy.header.imageSha256) && memcmp(copy.header.imageSha256, header.keptSha256, 32) == 0) {
-            result.outcome = KeepOutcome::OwnImage;
-            return result;
-        }
-        if (HoldsNothingNew(files, listing, copy, header, kept, image, hash)) {
-            result.outcome = KeepOutcome::NothingNew;
-            return result;
-        }
+    if (TidyLeftovers(files, listing, hash))
+        List(files, &listing);
+    const KeepOutcome judged = Judge(files, listing, header, kept, image, hash, result.name);
+    if (judged != KeepOutcome::Kept) {
+        result.outcome = judged;
+        return result;
     }
 
     uint8_t headerBytes[kKeptHeaderSize];
@@ -308,27 +385,22 @@ KeepResult KeepCopy(const KeptFiles& files, const KeptCopyHeader& header, const 
         result.name[0] = '\0';
         return result;
     }
-    if (listing.count < sizeof(listing.copies) / sizeof(listing.copies[0])) {
-        Listed& added = listing.copies[listing.count++];
-        memcpy(added.name, result.name, sizeof(added.name));
-        added.header = header;
-    }
-    LetOldestGo(files, &listing, result.name);
     result.outcome = KeepOutcome::Kept;
     return result;
 }
 
-bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, const ChunkDigests& digests,
+bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, const WriteDigests& digests,
                       char (&name)[kKeptNameCapacity]) {
     uint8_t bytes[kKeptHeaderSize];
     KeptCopyHeader record = medium;
     record.tailOffset = 0;
     record.tailSize = 0;
     WriteKeptHeader(record, bytes);
-    uint8_t digestBytes[sizeof(digests.chunk)];
-    for (uint32_t i = 0; i < kWriteChunkCount; ++i)
+    uint8_t digestBytes[sizeof(WriteDigests)];
+    for (uint32_t i = 0; i < 2 * kWriteChunkCount; ++i)
         for (unsigned b = 0; b < 8; ++b)
-            digestBytes[i * 8 + b] = uint8_t(digests.chunk[i] >> (8 * b));
+            digestBytes[i * 8 + b] =
+                uint8_t((i < kWriteChunkCount ? digests.image : digests.before).chunk[i % kWriteChunkCount] >> (8 * b));
     const uint8_t* parts[] = {bytes, digestBytes};
     const uint32_t sizes[] = {kKeptHeaderSize, uint32_t(sizeof(digests))};
     name[0] = '\0';
@@ -337,20 +409,24 @@ bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, cons
     return CreateWhole(files, parts, sizes, 2, WriteRecordName, medium.keptAt, name, true) == 0;
 }
 
-void EndWrite(const KeptFiles& files, const KeptCopyHeader& medium, bool proven) {
+void EndWrite(const KeptFiles& files, const KeptCopyHeader& medium, bool proven, const char* keptNew) {
     const ListingLease listing;
-    if (listing == nullptr)
+    if (listing == nullptr || !proven)
         return;
     List(files, listing.get());
-    if (proven) {
-        const int own = NewestOf(listing->copies, listing->count, medium);
-        if (own >= 0 && (memcmp(listing->copies[own].header.imageSha256, medium.imageSha256, 32) != 0 ||
-                         memcmp(listing->copies[own].header.firstSectorSha256, medium.firstSectorSha256, 32) != 0))
-            RecordImageProven(files, listing->copies[own], medium);
-    }
+    const int own = NewestOf(listing->copies, listing->count, medium);
+    if (own >= 0 && (memcmp(listing->copies[own].header.imageSha256, medium.imageSha256, 32) != 0 ||
+                     memcmp(listing->copies[own].header.firstSectorSha256, medium.firstSectorSha256, 32) != 0))
+        RecordImageProven(files, listing->copies[own], medium);
     for (unsigned i = 0; i < listing->recordCount; ++i)
         if (IsKeptMedium(listing->records[i].header, medium))
             files.remove(files.context, listing->records[i].name);
+    // The new copy is the drive's only once the image is proven over it:
+    // until then nothing else goes for it.
+    int going[kMaxLetGo];
+    const unsigned goes = keptNew[0] != '\0' ? OldestToGo(*listing, keptNew, 0, going) : 0;
+    for (unsigned i = 0; i < goes; ++i)
+        files.remove(files.context, listing->copies[going[i]].name);
 }
 
 void DropWriteRecord(const KeptFiles& files, const char* name) {
@@ -362,40 +438,25 @@ KeptCopyFound FindWriteRecord(const KeptFiles& files, const KeptCopyHeader& medi
     return SurveyKeptFolder(files, medium).record;
 }
 
-bool LoadRecordDigests(const KeptFiles& files, const char* name, ChunkDigests* digests) {
+bool LoadRecordDigests(const KeptFiles& files, const char* name, WriteDigests* digests) {
     uint64_t length = 0;
     uint32_t done = 0;
-    uint8_t bytes[sizeof(digests->chunk)];
+    uint8_t bytes[sizeof(WriteDigests)];
     if (files.length(files.context, name, &length) != 0 || length != kRecordSize ||
         files.read(files.context, name, kKeptHeaderSize, bytes, sizeof(bytes), &done) != 0 || done != sizeof(bytes))
         return false;
-    for (uint32_t i = 0; i < kWriteChunkCount; ++i) {
-        digests->chunk[i] = 0;
+    for (uint32_t i = 0; i < 2 * kWriteChunkCount; ++i) {
+        uint64_t& digest = (i < kWriteChunkCount ? digests->image : digests->before).chunk[i % kWriteChunkCount];
+        digest = 0;
         for (unsigned b = 0; b < 8; ++b)
-            digests->chunk[i] |= uint64_t(bytes[i * 8 + b]) << (8 * b);
+            digest |= uint64_t(bytes[i * 8 + b]) << (8 * b);
     }
     return true;
 }
 
 bool LoadKeptCopy(const KeptFiles& files, const char* name, KeptHash hash, KeptCopyHeader* header, uint8_t* kept,
                   uint8_t* tail) {
-    if (!IsKeptCopyName(name) || !ReadHeader(files, name, header))
-        return false;
-    uint32_t done = 0;
-    if (files.read(files.context, name, kKeptHeaderSize, kept, kWriteImageSize, &done) != 0 ||
-        done != kWriteImageSize)
-        return false;
-    if (header->tailSize != 0 &&
-        (files.read(files.context, name, uint64_t(kKeptHeaderSize) + kWriteImageSize, tail, header->tailSize,
-                    &done) != 0 ||
-         done != header->tailSize))
-        return false;
-    uint8_t digest[32];
-    if (!hash(kept, kWriteImageSize, digest) || memcmp(digest, header->keptSha256, sizeof(digest)) != 0)
-        return false;
-    if (header->tailSize == 0)
-        return true;
-    return hash(tail, header->tailSize, digest) && memcmp(digest, header->tailSha256, sizeof(digest)) == 0;
+    return IsKeptCopyName(name) && LoadWhole(files, name, hash, header, kept, tail);
 }
 
 bool RemoveKeptCopy(const KeptFiles& files, const char* name) {

@@ -36,6 +36,11 @@ struct KeptCopyFound {
     KeptCopyHeader header;
 };
 
+// At most this many of the oldest copies go after one write: the Install
+// pane names each before Start.
+constexpr unsigned kMaxLetGo = 4;
+static_assert(kMaxLetGo == sizeof(KeptOffer::goingLetter), "the offer names every copy that goes");
+
 // What the folder holds for the medium that `medium` describes (its device,
 // mark and fingerprint).
 struct KeptSurvey {
@@ -44,8 +49,19 @@ struct KeptSurvey {
     KeptCopyFound record;  // the newest record of a write to it that never ended
     unsigned copies;       // whole copies in the folder
     KeptCopyFound oldest;  // the copy kept first of all
+    // With the drive's bytes: a write would keep a new copy of them, by the
+    // keep's own rule, and once read back let these copies go.
+    bool keepsNew;
+    unsigned goingCount;
+    KeptCopyFound going[kMaxLetGo];
 };
-KeptSurvey SurveyKeptFolder(const KeptFiles& files, const KeptCopyHeader& medium);
+// With `drive` (kWriteImageSize bytes the drive holds now) and `hash`, also
+// says whether a write keeps a new copy and which copies that lets go; with
+// `tidy` as well (no write runs, whose keep may be writing a part now), it
+// first keeps as copies the whole, flushed copies that a rename never named
+// (".part" files whose own SHA-256 checks out) and lets other parts go.
+KeptSurvey SurveyKeptFolder(const KeptFiles& files, const KeptCopyHeader& medium, const uint8_t* drive = nullptr,
+                            KeptHash hash = nullptr, bool tidy = false);
 
 // The newest whole copy of the medium that `medium` describes, if any.
 KeptCopyFound FindKeptCopy(const KeptFiles& files, const KeptCopyHeader& medium);
@@ -68,22 +84,25 @@ struct KeepResult {
 // written. When the medium already has a copy and the drive holds nothing
 // of anyone's beside it (the image that copy records as read back, or only
 // chunks of the copy, of `image` and of the image a write cut short
-// began), nothing new is kept. Then lets the oldest copies go until
-// kMaxKeptCopies are left.
+// began), nothing new is kept. No copy goes here: only a write read back
+// lets the oldest go (EndWrite).
 KeepResult KeepCopy(const KeptFiles& files, const KeptCopyHeader& header, const uint8_t* kept, const uint8_t* tail,
                     const uint8_t* image, KeptHash hash);
 
 // Records, flushed and whole, that a write to the medium `medium` describes
 // begins; `medium` names the image written (imageSha256, firstSectorSha256)
-// and `digests` its chunks. `name` gets the record's name. False when the
+// and `digests` its chunks and the drive's as the write found them. `name` gets the record's name. False when the
 // folder would not take it.
-bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, const ChunkDigests& digests,
+bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, const WriteDigests& digests,
                       char (&name)[kKeptNameCapacity]);
 
-// The medium holds a whole write again: its records go. With `proven` (the
-// image was read back) its newest copy records `medium`'s image as the one
-// on the drive.
-void EndWrite(const KeptFiles& files, const KeptCopyHeader& medium, bool proven);
+// With `proven` (the image was read back identical) the medium holds a
+// whole write again: its records go, its newest copy records `medium`'s
+// image as the one on the drive, and with `keptNew` (the copy this write
+// kept) the oldest copies past kMaxKeptCopies go, at most kMaxLetGo.
+// Without it nothing changes: the record tells the next start that the
+// drive may hold part of the image.
+void EndWrite(const KeptFiles& files, const KeptCopyHeader& medium, bool proven, const char* keptNew = "");
 
 // A write that never changed a byte: its record `name` goes.
 void DropWriteRecord(const KeptFiles& files, const char* name);
@@ -91,9 +110,9 @@ void DropWriteRecord(const KeptFiles& files, const char* name);
 // The newest record of a write to `medium` that never ended, if any.
 KeptCopyFound FindWriteRecord(const KeptFiles& files, const KeptCopyHeader& medium);
 
-// The digests of the chunks of the image that record `name` began to write;
-// false when it has none.
-bool LoadRecordDigests(const KeptFiles& files, const char* name, ChunkDigests* digests);
+// The digests of the chunks of the image that record `name` began to write,
+// and of what the drive held then; false when it has none.
+bool LoadRecordDigests(const KeptFiles& files, const char* name, WriteDigests* digests);
 
 // Reads copy `name` into `kept` (kWriteImageSize bytes) and `tail`
 // (kMaxKeptTailSize bytes) and checks it against its own hash; false when

@@ -28,7 +28,7 @@ void DigestChunks(const uint8_t* image, ChunkDigests* digests) {
         digests->chunk[i] = ChunkDigest(image + i * kWriteChunkSize);
 }
 
-bool IsMixOf(const uint8_t* drive, const uint8_t* kept, const uint8_t* image, const ChunkDigests* digests) {
+bool IsMixOf(const uint8_t* drive, const uint8_t* kept, const uint8_t* image, const WriteDigests* digests) {
     if (drive == nullptr)
         return false;
     for (uint32_t i = 0; i < kWriteChunkCount; ++i) {
@@ -37,8 +37,11 @@ bool IsMixOf(const uint8_t* drive, const uint8_t* kept, const uint8_t* image, co
             continue;
         if (image != nullptr && memcmp(chunk, image + i * kWriteChunkSize, kWriteChunkSize) == 0)
             continue;
-        if (digests != nullptr && ChunkDigest(chunk) == digests->chunk[i])
-            continue;
+        if (digests != nullptr) {
+            const uint64_t digest = ChunkDigest(chunk);
+            if (digest == digests->image.chunk[i] || digest == digests->before.chunk[i])
+                continue;
+        }
         return false;
     }
     return true;

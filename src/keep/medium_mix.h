@@ -16,9 +16,17 @@ struct ChunkDigests {
 
 void DigestChunks(const uint8_t* image, ChunkDigests* digests);
 
+// What a record of a write keeps of it: the chunks of the image it writes,
+// and of what the drive held as the write found it. A write cut short
+// leaves only chunks of the two.
+struct WriteDigests {
+    ChunkDigests image;
+    ChunkDigests before;
+};
+
 // True when every chunk of `drive` is the same chunk of `kept` or of `image`,
 // or has its digest in `digests`; any of the three may be null.
-bool IsMixOf(const uint8_t* drive, const uint8_t* kept, const uint8_t* image, const ChunkDigests* digests);
+bool IsMixOf(const uint8_t* drive, const uint8_t* kept, const uint8_t* image, const WriteDigests* digests);
 
 // True when every chunk of `drive` is the same chunk of `image`.
 bool IsAllOf(const uint8_t* drive, const uint8_t* image);

@@ -170,6 +170,14 @@ TEST(KeptCopy, OnlyTheFirstContentsAreKeptAndOnlyWholeCopiesCount) {
     EXPECT_FALSE(LoadKeptCopy(files, found.name, Sha256, &header, kept.data(), tail.data()));
     folder.files[found.name].resize(kKeptHeaderSize + 512);
     EXPECT_FALSE(FindKeptCopy(files, On(Stick("A1"))).found);
+
+    // A whole copy that the power cut off before its rename is a copy again.
+    std::vector<uint8_t>& part = folder.files["kept-000000000000012c.tdwcopy.part"];
+    part.resize(kKeptHeaderSize);
+    WriteKeptHeader(HeaderFor(Stick("B2"), 300, third), part.data());
+    part.insert(part.end(), third.begin(), third.end());
+    EXPECT_EQ(Keep(files, HeaderFor(Stick("C3"), 400, first), first, second), KeepOutcome::Kept);
+    EXPECT_TRUE(FindKeptCopy(files, On(Stick("B2"))).found);
 }
 
 // Only a folder that no one else may change, and only files of SYSTEM, the
@@ -268,7 +276,11 @@ TEST(KeptCopy, TheOldestGoesPastTwenty) {
             EXPECT_EQ(survey.copies, kMaxKeptCopies);
             EXPECT_STREQ(survey.oldest.header.device.serial, "S0");
         }
-        ASSERT_EQ(Keep(files, HeaderFor(Stick(serial.c_str()), 1000 + i, bytes), bytes, bytes), KeepOutcome::Kept);
+        const KeptCopyHeader header = HeaderFor(Stick(serial.c_str()), 1000 + i, bytes);
+        const KeepResult kept = KeepCopy(files, header, bytes.data(), nullptr, bytes.data(), Sha256);
+        ASSERT_EQ(kept.outcome, KeepOutcome::Kept);
+        EXPECT_EQ(folder.files.size(), i + 1) << "a copy went before the write was read back";
+        EndWrite(files, header, true, kept.name);
     }
     EXPECT_EQ(folder.files.size(), kMaxKeptCopies);
     EXPECT_FALSE(FindKeptCopy(files, On(Stick("S0"))).found);
@@ -465,7 +477,7 @@ TEST_F(KeptCopyOnStick, NoWriteGoesOnUnkeptWithoutAsking) {
     std::vector<uint8_t> readBack(kWriteImageSize);
     const std::vector<uint8_t> before = model.disks[1].medium;
     static bool answer;
-    static KeepQuestion asked;
+    static std::vector<KeepQuestion> asked;
     const struct { bool fixed, answer; RawWriteOutcome outcome; } rows[] = {
         {false, false, RawWriteOutcome::Declined},
         {true, true, RawWriteOutcome::Declined},
@@ -475,11 +487,17 @@ TEST_F(KeptCopyOnStick, NoWriteGoesOnUnkeptWithoutAsking) {
         KeepRequest request = Request(&files, &chosen, image, nullptr, 100);
         request.fixedDisk = row.fixed;
         answer = row.answer;
-        asked = KeepQuestion::ChangedSince;
-        request.ask = [](const KeepRequest&, KeepQuestion question, uint64_t) { return asked = question, answer; };
+        asked.clear();
+        request.ask = [](const KeepRequest&, KeepQuestion question, uint64_t) {
+            return asked.push_back(question), answer;
+        };
         const RawWriteRequest raw = {&chosen, image.data(), readBack.data(), {}, 50, 100, KeepingFor(&request), {}};
         EXPECT_EQ(RunRawWrite(calls, raw).outcome, row.outcome) << row.fixed << row.answer;
-        EXPECT_EQ(asked, KeepQuestion::NoSpace);
+        // Nor without its record: cut short, it would never be found again.
+        const std::vector<KeepQuestion> questions =
+            row.answer && !row.fixed ? std::vector{KeepQuestion::NoSpace, KeepQuestion::NotRecorded}
+                                     : std::vector{KeepQuestion::NoSpace};
+        EXPECT_EQ(asked, questions);
         if (row.outcome != RawWriteOutcome::Written) {
             EXPECT_EQ(model.disks[1].medium, before);
         }
