@@ -300,15 +300,7 @@ const IconColours kIconColours[] = {
 };
 const int kIconPixelsNeeded = 12;
 
-// The scale `window` is drawn at: its monitor's for a wizard aware of each
-// monitor's (GetDpiForWindow, Windows 10 1607 and later), else the system's.
-int ScreenDpi(HWND window) {
-    typedef UINT(WINAPI * WindowDpiCall)(HWND);
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    auto forWindow = user32 ? (WindowDpiCall)(void*)GetProcAddress(user32, "GetDpiForWindow") : nullptr;
-    const UINT windowDpi = forWindow ? forWindow(window) : 0;
-    if (windowDpi > 0)
-        return (int)windowDpi;
+int ScreenDpi() {
     HDC screen = GetDC(nullptr);
     int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen)
@@ -319,15 +311,15 @@ int ScreenDpi(HWND window) {
 // Where the program draws a line's icon in its row, and how large: 16
 // pixels 2 from the corner at 96 dpi, scaled, at the largest drawn size
 // (16, 20, 24, 32) that the scaled size holds.
-int IconSize(HWND window) {
-    int wanted = MulDiv(16, ScreenDpi(window), 96), size = 16;
+int IconSize() {
+    int wanted = MulDiv(16, ScreenDpi(), 96), size = 16;
     for (int drawn : {20, 24, 32})
         if (drawn <= wanted)
             size = drawn;
     return size;
 }
-int IconMargin(HWND window) {
-    return MulDiv(2, ScreenDpi(window), 96);
+int IconMargin() {
+    return MulDiv(2, ScreenDpi(), 96);
 }
 
 // The screen's pixels (0x00RRGGBB) in a width x height rectangle at `screen`.
@@ -368,8 +360,9 @@ uint8_t IconKindOf(uint32_t pixel) {
 }
 
 // The kind whose colours cover at least kIconPixelsNeeded pixels of the
-// `size`-pixel square at `screen`, read from the screen; kDrawnUnknown if none.
-uint8_t KindOnScreen(POINT screen, int size) {
+// icon-sized square at `screen`, read from the screen; kDrawnUnknown if none.
+uint8_t KindOnScreen(POINT screen) {
+    const int size = IconSize();
     std::vector<uint32_t> pixels;
     if (!ReadScreen(screen, size, size, &pixels))
         return kDrawnUnknown;
@@ -399,15 +392,15 @@ uint8_t DrawnKind(HWND list, LRESULT index) {
         return kDrawnHidden;
     if (item.bottom <= client.top || item.top >= client.bottom)
         return kScrolledAway;
-    const int size = IconSize(list), margin = IconMargin(list);
-    POINT corner = {item.left + margin, item.top + margin};
+    const int size = IconSize();
+    POINT corner = {item.left + IconMargin(), item.top + IconMargin()};
     if (corner.y < client.top || corner.y + size > client.bottom || corner.x + size > client.right)
         return kDrawnHidden;
     ClientToScreen(list, &corner);
     POINT opposite = {corner.x + size - 1, corner.y + size - 1};
     if (WindowFromPoint(corner) != list || WindowFromPoint(opposite) != list)
         return kDrawnHidden;
-    return KindOnScreen(corner, size);
+    return KindOnScreen(corner);
 }
 
 const char* KindName(uint8_t kind) {
