@@ -87,9 +87,9 @@ bool AskBeforeWrite(const KeepRequest& request, KeepQuestion question, uint64_t 
     const bool yes = Ask(&box);
     ConsolePrint("Asked whether to write drive %s without %s: %s.\n", drive, recordOnly ? "its record" : "a copy",
                  yes ? "Yes" : "No");
-    if (yes && !recordOnly)
-        LogProgress(MessageKind::Warning, IDS_COPY_NOT_KEPT, drive);
-    else
+    if (!yes)
         LogProgressOutcome(MessageKind::Warning, IDS_UNKEPT_NOT_WRITTEN, reason);
+    else if (!recordOnly)
+        LogProgress(MessageKind::Warning, IDS_COPY_NOT_KEPT, drive);
     return yes;
 }

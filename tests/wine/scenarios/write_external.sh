@@ -69,6 +69,9 @@ tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has "Warning	$refused Nothing was wri
 cmp -s "$TDW_W_PATTERN" "$TDW_DRIVE_IMG" || tdw_fail "No wrote to the drive"
 tdw_w_start
 drv answer-yes >/dev/null || tdw_fail "no question to answer Yes to"
+# The same folder cannot note the write either: that is asked too.
+[[ $(drv answer-yes) == *'That drive E: is being written could not be noted'* ]] \
+  || tdw_fail "the write was not asked about before it went on unnoted"
 tdw_w_expect_done
 tdw_expect_console "OWNDISK.IMG is 1228800 bytes; the last 245760 bytes are written as zeros."
 tdw_goto 2
