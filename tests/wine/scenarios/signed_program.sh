@@ -48,12 +48,14 @@ sign "$plain" "$work/plain/TalvixDiskWriter.exe"
 [ "$(tail -c 22 "$work/image/TalvixDiskWriter.exe" | head -c 4 | od -An -tx1 | tr -d ' ')" != 504b0506 ] \
   || tdw_fail "the signed program still ends with the end record"
 
-# console_of <program> <copy>: starts the program until Ready, keeps its trace.
+# console_of <program> <copy>: starts the program until Ready, keeps its trace
+# up to that line (what follows, the panes' names, comes when the window gets
+# to it).
 console_of() {
   TDW_EXE=$1 tdw_start_app
   tdw_wait_ready
   tdw_expect_console "Ready..."
-  tr -d '\r' <"$TDW_CONSOLE_LOG" >"$2"
+  tr -d '\r' <"$TDW_CONSOLE_LOG" | sed '/^Ready\.\.\.$/q' >"$2"
 }
 
 console_of "$work/image/TalvixDiskWriter.exe" "$work/signed.console"
