@@ -157,7 +157,7 @@ if(TDW_REPRO_BASH)
   # It and windows7_imports bring this tree up to date (ctest does not): after
   # wine.build, where there is one, and one at a time, beside the Wine scenarios.
   set_tests_properties(reproducible_build PROPERTIES
-    FIXTURES_REQUIRED tdw_wine_build RESOURCE_LOCK tdw_tree TIMEOUT 1200)
+    FIXTURES_REQUIRED tdw_wine_build RESOURCE_LOCK tdw_tree TIMEOUT 1200 COST 170)
 
   # Windows 7 SP1 must be able to start both programs: no static import that
   # only later Windows has (tools/check_imports.cpp holds the list).
