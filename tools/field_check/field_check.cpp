@@ -302,8 +302,8 @@ void LeaveDriveAsItWas(Check* check) {
     const DriveHolds holds = failure.empty() ? WhatDriveHolds(check->now, check->image, check->first, kWriteImageSize)
                                              : DriveHolds::Unread;
     const std::string where = failure.empty() ? std::string(" (drive ") + now.letter + ":)" : ": " + failure;
-    report->notes.push_back({"The drive holds now", DriveHoldsText(holds) + where});
-    printf("The drive holds now %s%s.\n", DriveHoldsText(holds), where.c_str());
+    report->notes.push_back({"What the drive holds now", DriveHoldsText(holds) + where});
+    printf("The drive now holds %s%s.\n", DriveHoldsText(holds), where.c_str());
     // Written back only to the very disk read at the start.
     if (holds == DriveHolds::Before || !found)
         return;
@@ -393,7 +393,7 @@ void RunCheck(Check* check) {
     if (!AllPassed(*report))
         LeaveDriveAsItWas(check);
     else
-        report->notes.push_back({"The drive holds now", DriveHoldsText(DriveHolds::Before)});
+        report->notes.push_back({"What the drive holds now", DriveHoldsText(DriveHolds::Before)});
 }
 
 // The report at `preferred` (where it was written before), else in the
