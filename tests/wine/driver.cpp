@@ -504,7 +504,7 @@ int CmdFocusEvents(Context& context) {
     keys.argc = context.argc - 1;
     keys.argv = context.argv + 1;
     const int pressed = CmdKeys(keys);
-    const bool arrived = pressed == kOk && WaitFocusEvent(atoi(context.argv[2]), kReadyTimeoutMs);
+    const bool arrived = pressed == kOk && WaitFocusEvent(atoi(context.argv[2]), 0, kReadyTimeoutMs, nullptr);
     std::vector<FocusEvent> events;
     StopFocusEvents(&events);
     for (const FocusEvent& event : events)

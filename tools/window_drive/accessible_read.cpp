@@ -119,14 +119,22 @@ bool StartFocusEvents(DWORD pid) {
     return g_thread && g_hooked;
 }
 
-bool WaitFocusEvent(int control, DWORD ms) {
+size_t FocusEventCount() {
+    std::lock_guard<std::mutex> lock(g_lock);
+    return g_events.size();
+}
+
+bool WaitFocusEvent(int control, size_t from, DWORD ms, FocusEvent* found) {
     const DWORD start = GetTickCount();
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(g_lock);
-            for (const FocusEvent& event : g_events)
-                if (control < 0 || event.control == control)
+            for (size_t i = from; i < g_events.size(); ++i)
+                if (control < 0 || g_events[i].control == control) {
+                    if (found)
+                        *found = g_events[i];
                     return true;
+                }
         }
         const DWORD spent = GetTickCount() - start;
         if (!g_arrived || spent >= ms || WaitForSingleObject(g_arrived, ms - spent) != WAIT_OBJECT_0)

@@ -32,7 +32,9 @@ struct FocusEvent {
     long child;
 };
 bool StartFocusEvents(DWORD pid);
-// Waits up to `ms` for an event on control `control` (-1: any), as an event
-// arrives; true when one came.
-bool WaitFocusEvent(int control, DWORD ms);
+// How many have come so far.
+size_t FocusEventCount();
+// Waits up to `ms` for an event on control `control` (-1: any) among those
+// from number `from` on, as events arrive; true, and the event, when one came.
+bool WaitFocusEvent(int control, size_t from, DWORD ms, FocusEvent* found);
 bool StopFocusEvents(std::vector<FocusEvent>* events);
