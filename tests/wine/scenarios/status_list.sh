@@ -3,7 +3,8 @@
 # known kind and that kind's icon on screen: without a target an error that
 # keeps Start disabled; with drive E: chosen a confirmation and a warning, and
 # Start enabled. Each list row's string (what a screen reader reads) is its
-# text, an Error or Warning line's after its kind in the pane's language. At
+# text, an Error or Warning line's after its kind in the pane's language; a
+# drive row's is its letter and what its icon shows ("E:, removable drive"). At
 # 144 dpi the rows, the fonts and the status icons are half as large again.
 # Ctrl+C in the list, and Copy in its menu (Shift+F10, the menu key), put
 # every line on the clipboard after its kind in the language shown. Every
@@ -49,7 +50,7 @@ tdw_screenshot "$TDW_SHOT_DIR/install-status-target.png" main
 sha=$(tdw_sha_line T64DEMO1.IMG "$(dirname "$TDW_EXE")/T64DEMO1.IMG")
 tdw_expect "$(printf 'Install from internal file (T64DEMO1.IMG)\n%s\nWrite to: E:\\\nWarning: %s%s' "${sha#*$'\t'}" "${erase#*$'\t'}" \
   "${TDW_WOW64_LINE:+$'\n'Warning: ${TDW_WOW64_LINE#*$'\t'}}")" strings install 1018
-tdw_expect "E:" strings target 1012
+tdw_expect "E:, removable drive" strings target 1012
 read -r _ panes96 < <(drv geometry | grep '^panes') || tdw_fail "no geometry"
 read -r _ drives96 < <(drv geometry | grep '^drives')
 read -r _ line96 icon96 < <(drv geometry | grep '^status')
@@ -99,6 +100,8 @@ tdw_expect "$(printf 'panes\t%s\ndrives\t%s\nstatus\t%s\t%sx%s' "$(half_again "$
   "$(half_again "$line96")" "$(half_again "$size96")" "$(half_again "$size96")")" geometry
 drv lang 1 >/dev/null || tdw_fail "cannot press the nl button"
 tdw_expect_lang 1
+# The drive row says what its icon shows, in the language chosen.
+tdw_expect "E:, verwisselbaar station" strings target 1012
 last_string() { drv strings install 1018 | tail -n1; }
 last='Waarschuwing: WAARSCHUWING: Alle bestanden op E: zullen gewist worden.'
 [ -n "$TDW_WOW64_LINE" ] && last='Waarschuwing: Dit is het 32-bits programma op 64-bits Windows: station E: wordt na het schrijven niet herstart, dus koppel het los en sluit het opnieuw aan voordat u het gebruikt. TalvixDiskWriter.exe, het 64-bits programma, herstart het wel.'
