@@ -54,6 +54,11 @@ void OnSourceChooserShown(HWND, bool) {
     ClearProgressLog();
 }
 
+// The drive rows say what their icons show in the language chosen.
+void RefreshDriveListInNewLanguage() {
+    StartDriveListRefresh(nullptr);
+}
+
 void ForgetFloppyOnDeviceChange(WPARAM event) {
     // Another device may now answer to a letter that was tested before.
     if (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE)
@@ -80,6 +85,11 @@ void TakeListedDrives(void* survey) {
 
 void ReleaseListedDrives(void* survey) {
     ReleaseDriveIdentities(static_cast<DriveIdentities*>(survey));
+}
+
+uint32_t ListedDriveBus(const void* survey, char letter) {
+    const TargetIdentity* drive = FindListedDrive(static_cast<const DriveIdentities*>(survey), letter);
+    return drive != nullptr && drive->device.answered ? drive->device.busType : 0;
 }
 
 // A fixed drive is listed when its disk is a stick or card that calls itself fixed.
@@ -130,6 +140,7 @@ void ComposeApplication() {
 
     AddRelocaliseHook(RecheckInNewLanguage);
     AddRelocaliseHook(ShowRebootText);
+    AddRelocaliseHook(RefreshDriveListInNewLanguage);
     AddWriteStateHook(UpdateInstallControls);
     AddWriteStateHook(UpdateRebootControls);
     SetChecksShownHook(OnChecksShown);
@@ -142,7 +153,8 @@ void ComposeApplication() {
     AddDeviceChangeHook(ForgetFloppyOnDeviceChange);
     AddDeviceChangeHook(RefreshDriveListOnDeviceChange);
     SetDriveListHooks(
-        {IdentifyListedDrives, TakeListedDrives, ReleaseListedDrives, RunChecks, ChooseTarget, IsFixedStickDrive});
+        {IdentifyListedDrives, TakeListedDrives, ReleaseListedDrives, RunChecks, ChooseTarget, IsFixedStickDrive,
+         ListedDriveBus});
     AddExitHook(FinishUsbRestarts);
     SetDropHook(TakeDroppedFiles);
     // The attached image's SHA-256 comes after "Ready...": the checks show it then.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "devices/floppy_test.h"
 #include "resource.h"
 #include "shell/app_state.h"
 #include "shell/display.h"
@@ -108,12 +109,22 @@ void FindRemovableDrives(DriveListUpdate* update) {
     }
 }
 
-// The row's string is what a screen reader reads: the drive letter, and
-// for a fixed disk the words drawn beside it.
+unsigned KindText(DriveKind kind) {
+    switch (kind) {
+        case DriveKind::UsbStick: return IDS_DRIVE_KIND_USB_STICK;
+        case DriveKind::Card: return IDS_DRIVE_KIND_CARD;
+        case DriveKind::Diskette: return IDS_DRIVE_KIND_DISKETTE;
+        case DriveKind::FixedDisk: return IDS_FIXED_DISK_ROW;
+        case DriveKind::Removable: break;
+    }
+    return IDS_DRIVE_KIND_REMOVABLE;
+}
+
+// The row's string is what a screen reader reads: the drive letter and what
+// its icon shows ("E:, USB stick"; for a fixed disk the words drawn beside it).
 LRESULT AddDriveRow(HWND list, DriveEntry* entry) {
     char name[100];
-    snprintf(name, sizeof(name), "%c:%s%s", entry->rootPath[0], entry->fixedDisk ? " " : "",
-             entry->fixedDisk ? GetText(IDS_FIXED_DISK_ROW) : "");
+    snprintf(name, sizeof(name), "%c:, %s", entry->rootPath[0], GetText(KindText(entry->kind)));
     const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     if (index >= 0 && SendMessageA(list, LB_SETITEMDATA, index, reinterpret_cast<LPARAM>(entry)) == LB_ERR) {
         SendMessageA(list, LB_DELETESTRING, index, 0);
@@ -141,6 +152,17 @@ void IdentifyRemovableDrives(DriveListUpdate* update) {
     for (unsigned i = 0; i < update->count; ++i)
         letters[i] = update->entries[i].rootPath[0];
     update->survey = g_hooks.identify(letters);
+}
+
+// What each drive's icon shows, from its bus (the survey's) and a diskette
+// drive's own answer.
+void FindDriveKinds(DriveListUpdate* update) {
+    for (unsigned i = 0; i < update->count; ++i) {
+        DriveEntry* entry = &update->entries[i];
+        const uint32_t bus =
+            g_hooks.busType != nullptr && update->survey != nullptr ? g_hooks.busType(update->survey, entry->rootPath[0]) : 0;
+        entry->kind = DriveKindOf(AsksAsThreeAndHalfInchDrive(entry->rootPath[0]), entry->fixedDisk, bus);
+    }
 }
 
 // Hands one rebuild to the UI thread; true when the list grew.
@@ -196,6 +218,7 @@ void RebuildDriveList(HWND list) {
         update->list = g_driveListWindow;
         FindRemovableDrives(update);
         IdentifyRemovableDrives(update);
+        FindDriveKinds(update);
         grew = ShowRebuild(update) || grew;
         delete update;
     } while (MustRebuildAgain());

@@ -4,6 +4,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
+
+#include "devices/drive_kind.h"
+
 // One row of the list; the item data is a pointer to it, beside the row's
 // string (its drive letter). Owned by the list
 // (UI thread): released when its row is deleted.
@@ -12,6 +16,7 @@ struct DriveEntry {
     HIMAGELIST imageList;  // the system image list, never destroyed
     int iconIndex;         // -1: no icon
     bool fixedDisk;        // a stick or card that Windows calls fixed
+    DriveKind kind;        // what the icon shows, said after the letter
 };
 
 // What the list tells the rooms above it, registered at start. The device
@@ -33,6 +38,8 @@ struct DriveListHooks {
     // Rebuild thread: whether fixed drive `letter` lies on a stick or card
     // that calls itself fixed, and may be listed after the removable ones.
     bool (*fixedStick)(char letter);
+    // Rebuild thread: the bus `survey` found drive `letter` on (0 when not known).
+    uint32_t (*busType)(const void* survey, char letter);
 };
 void SetDriveListHooks(const DriveListHooks& hooks);
 

@@ -1,6 +1,7 @@
 # Files of the target devices subsystem.
 list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/device_path.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/drive_kind.cpp
   ${CMAKE_CURRENT_LIST_DIR}/media_type.cpp
   ${CMAKE_CURRENT_LIST_DIR}/usb_restart_plan.cpp)
 list(APPEND TDW_WIN32_SOURCES

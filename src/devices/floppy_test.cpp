@@ -22,21 +22,24 @@ int Is35InchFloppy(const char* rootPath) {
     const char letter = rootPath[0];
     if (letter == g_cachedLetter)
         return g_cachedAnswer;
-    g_cachedAnswer = 0;
     g_cachedLetter = letter;
+    g_cachedAnswer = AsksAsThreeAndHalfInchDrive(letter) ? 1 : 0;
+    return g_cachedAnswer;
+}
 
+bool AsksAsThreeAndHalfInchDrive(char letter) {
     char devicePath[sizeof(kDevicePathTemplate)];
     memcpy(devicePath, kDevicePathTemplate, sizeof(devicePath));
     devicePath[4] = letter;
     // Access 0: a query needs no read or write right, and so no medium.
     const HANDLE device = CreateFileA(devicePath, 0, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (device == INVALID_HANDLE_VALUE)
-        return 0;
+        return false;
     unsigned char answer[20 * sizeof(DISK_GEOMETRY)] = {};
     DWORD returned = 0;
-    if (DeviceIoControl(device, IOCTL_DISK_GET_MEDIA_TYPES, nullptr, 0, answer, sizeof(answer), &returned, nullptr) &&
-        returned <= sizeof(answer) && IsThreeAndHalfInchAnswer(answer, returned))
-        g_cachedAnswer = 1;
+    const bool diskette = DeviceIoControl(device, IOCTL_DISK_GET_MEDIA_TYPES, nullptr, 0, answer, sizeof(answer),
+                                          &returned, nullptr) &&
+                          returned <= sizeof(answer) && IsThreeAndHalfInchAnswer(answer, returned);
     CloseHandle(device);
-    return g_cachedAnswer;
+    return diskette;
 }

@@ -131,6 +131,11 @@
 // Names for screen readers of the Reboot pane's text and the language bar
 #define IDS_NAME_OUTCOME 3100
 #define IDS_NAME_LANGUAGE_BAR 3101
+// What a drive row's icon shows, said after its letter
+#define IDS_DRIVE_KIND_REMOVABLE 3103
+#define IDS_DRIVE_KIND_USB_STICK 3104
+#define IDS_DRIVE_KIND_CARD 3105
+#define IDS_DRIVE_KIND_DISKETTE 3106
 // No copy kept for want of space, on a drive of no letter
 #define IDS_NO_COPY_NO_ROOM 3102
 // Sticks that call themselves fixed, media of 4,096-byte sectors, and failures of the write by their cause

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "status/spoken_lines.h"
+#include "status/status_accessible.h"
 #include "status/status_keys.h"
 #include "status/status_list.h"
 #include "resource.h"
@@ -25,6 +26,10 @@ void FollowStatusSelection() {
     const LRESULT selected = SendMessageA(list, LB_GETCURSEL, 0, 0);
     NoteStatusLineChosen();
     if (selected == LB_ERR || !IsContinuation(selected)) {
+        // A click: the list box told of its item; a reader is told the line
+        // (a key's move was told as it was made).
+        if (selected != LastStatusSelection())
+            TellStatusLineSelected(list, selected);
         RememberStatusSelection(selected);
         return;
     }

@@ -3,8 +3,8 @@
 #include <commctrl.h>
 
 #include "status/line_moves.h"
+#include "status/status_accessible.h"
 #include "status/status_list.h"
-#include "text/accessible_names.h"
 #include "text/console.h"
 
 namespace {
@@ -18,10 +18,6 @@ bool IsContinued(size_t index, void* list) {
     const StatusEntry* entry = StatusItemEntry(static_cast<LRESULT>(index));
     (void)list;
     return entry != nullptr && entry->continued;
-}
-
-bool IsHiddenItem(HWND, int index) {
-    return index >= 0 && IsContinued(static_cast<size_t>(index), nullptr);
 }
 
 ListLayout LayoutOf(HWND list) {
@@ -98,6 +94,19 @@ LRESULT CALLBACK StatusListMovesProc(HWND list, UINT message, WPARAM wParam, LPA
             if (MoveByKey(list, wParam))
                 return 0;
             break;
+        case WM_GETOBJECT: {
+            bool answered = false;
+            const LRESULT object = AnswerStatusListObject(list, wParam, lParam, &answered);
+            if (answered)
+                return object;
+            break;
+        }
+        case WM_SETFOCUS: {
+            // The list box tells of its focused item; a reader is told the line.
+            const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+            TellStatusLineSelected(list, SendMessageA(list, LB_GETCURSEL, 0, 0));
+            return result;
+        }
         case WM_VSCROLL:
         case WM_MOUSEWHEEL: {
             // Scrolled back down to the newest line, the list follows again.
@@ -119,7 +128,6 @@ void WatchStatusListMoves(HWND list) {
         return;
     if (!SetWindowSubclass(list, StatusListMovesProc, kMovesSubclass, 0))
         ConsolePrint("The status list's keys move item by item.\n");
-    HideListItems(list, IsHiddenItem);
     SetStatusLinesAddedHook(ShowNewestStatusLine);
 }
 

@@ -1,8 +1,8 @@
 // The status list as the keyboard, the eye and screen readers follow it:
 // the arrow, Page and Home/End keys go from line to line, never onto the
-// items a long line goes on in; those items are hidden from screen readers;
-// and the newest line stays in view as lines are added, unless the user
-// scrolled up or chose a line. UI thread only.
+// items a long line goes on in; screen readers are given the list as its
+// lines (status_accessible.cpp); and the newest line stays in view as lines
+// are added, unless the user scrolled up or chose a line. UI thread only.
 #pragma once
 
 #include <windows.h>

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "status/spoken_lines.h"
+#include "status/status_accessible.h"
 #include "status/status_report.h"
 #include "resource.h"
 #include "shell/app_state.h"
@@ -164,14 +165,10 @@ void SelectStatusItem(LRESULT index) {
     SendMessageA(g_statusList, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
     RepaintLine(before);
     RepaintLine(index);
-    // The list box's documentation promises no event for LB_SETCURSEL: the
-    // line's selection, and its focus while the list has the focus, are told
-    // here (an item is child index + 1).
-    if (index >= 0) {
-        NotifyWinEvent(EVENT_OBJECT_SELECTION, g_statusList, OBJID_CLIENT, static_cast<LONG>(index + 1));
-        if (GetFocus() == g_statusList)
-            NotifyWinEvent(EVENT_OBJECT_FOCUS, g_statusList, OBJID_CLIENT, static_cast<LONG>(index + 1));
-    }
+    // The list box's documentation promises no event for LB_SETCURSEL, and
+    // its own count items: the line's selection, and its focus while the
+    // list has the focus, are told here.
+    TellStatusLineSelected(g_statusList, index);
 }
 
 void RememberStatusSelection(LRESULT index) {

@@ -5,7 +5,6 @@
 #include <oleacc.h>
 
 #include <cstdlib>
-#include <new>
 #include <cstring>
 
 #include "resource.h"
@@ -51,13 +50,10 @@ IAccPropServices* Services() {
 // Says on the console, once for each property, that Windows did not take it
 // (Wine's property service answers E_NOTIMPL).
 void SayRefused(const MSAAPROPID& property, HRESULT result) {
-    static bool saidName, saidDescription, saidHelp, saidState;
-    bool* said = &saidState;
-    const char* what = "hidden states";
-    if (property == PROPID_ACC_NAME) {
-        said = &saidName;
-        what = "names";
-    } else if (property == PROPID_ACC_DESCRIPTION) {
+    static bool saidName, saidDescription, saidHelp;
+    bool* said = &saidName;
+    const char* what = "names";
+    if (property == PROPID_ACC_DESCRIPTION) {
         said = &saidDescription;
         what = "descriptions";
     } else if (property == PROPID_ACC_HELP) {
@@ -124,60 +120,4 @@ void DescribeControl(HWND control, const char* description) {
                                                : S_OK;
     if (FAILED(cleared))
         SayRefused(PROPID_ACC_DESCRIPTION, cleared);
-}
-
-namespace {
-
-// Answers the state of a list's items as a screen reader asks for it: the
-// items `hidden` names are invisible, the others keep the list box's own
-// state. One per process, for the status list; never freed.
-class HiddenItems : public IAccPropServer {
-public:
-    explicit HiddenItems(bool (*hidden)(HWND, int)) : hidden_(hidden) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr)
-            return E_POINTER;
-        *object = iid == IID_IUnknown || iid == IID_IAccPropServer ? static_cast<IAccPropServer*>(this) : nullptr;
-        return *object != nullptr ? S_OK : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-    HRESULT STDMETHODCALLTYPE GetPropValue(const BYTE* id, DWORD idLength, MSAAPROPID, VARIANT* value,
-                                           BOOL* hasProperty) override {
-        *hasProperty = FALSE;
-        HWND list = nullptr;
-        DWORD object = 0, child = 0;
-        IAccPropServices* services = Services();
-        if (services == nullptr || FAILED(services->DecomposeHwndIdentityString(id, idLength, &list, &object, &child)))
-            return S_OK;
-        if (child == CHILDID_SELF || !hidden_(list, static_cast<int>(child) - 1))
-            return S_OK;
-        value->vt = VT_I4;
-        value->lVal = STATE_SYSTEM_INVISIBLE;
-        *hasProperty = TRUE;
-        return S_OK;
-    }
-
-private:
-    bool (*hidden_)(HWND, int);
-};
-
-}  // namespace
-
-bool HideListItems(HWND list, bool (*hidden)(HWND list, int index)) {
-    static HiddenItems* server;
-    IAccPropServices* services = Services();
-    if (services == nullptr || list == nullptr)
-        return false;
-    if (server == nullptr)
-        server = new (std::nothrow) HiddenItems(hidden);
-    MSAAPROPID state = PROPID_ACC_STATE;
-    const HRESULT set = server != nullptr ? services->SetHwndPropServer(list, static_cast<DWORD>(OBJID_CLIENT),
-                                                                        CHILDID_SELF, &state, 1, server, ANNO_CONTAINER)
-                                          : E_OUTOFMEMORY;
-    if (FAILED(set))
-        SayRefused(PROPID_ACC_STATE, set);
-    return SUCCEEDED(set);
 }

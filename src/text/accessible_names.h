@@ -18,7 +18,3 @@ void NameControlPart(HWND control, unsigned part, const char* name, bool utf8 = 
 // takes it away.
 void DescribeControl(HWND control, const char* description);
 
-// Has screen readers pass over the items of `list` (a list box) for which
-// `hidden` answers true, asked each time as the list changes: they are
-// marked invisible. False where Windows has no property service.
-bool HideListItems(HWND list, bool (*hidden)(HWND list, int index));

@@ -3,6 +3,7 @@
 // line; failures to stderr with a non-zero exit code. Run `tdw-driver help`.
 // `tdw-driver serve` answers commands read from stdin instead, so that a
 // scenario starts Wine once rather than once a command.
+#include "accessible_read.h"
 #include "window_verbs.h"
 
 #include <commctrl.h>
@@ -468,6 +469,49 @@ int CmdKeys(Context& context) {
     return kOk;
 }
 
+// What Active Accessibility gives of a control: name<TAB>role<TAB>state for
+// the control, then for each child, then selection<TAB>child and focus<TAB>child.
+int CmdAccessible(Context& context) {
+    if (int code = RequireArgs(context, 4, "accessible <pane> <id>"))
+        return code;
+    int code = kOk;
+    HWND control = FindControl(context, 2, &code);
+    if (!control)
+        return code;
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const AccessibleRead read = ReadAccessible(control);
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    if (!read.read)
+        return Fail(kFailed, "AccessibleObjectFromWindow gave no object for %s", ControlName(context, 2).c_str());
+    Print("%s\t%ld\t0x%lX\n", Escape(read.self.name).c_str(), read.self.role, read.self.state);
+    for (const AccessibleItem& child : read.children)
+        Print("%s\t%ld\t0x%lX\n", Escape(child.name).c_str(), child.role, child.state);
+    Print("selection\t%ld\nfocus\t%ld\n", read.selection, read.focus);
+    return kOk;
+}
+
+// Presses keys (as `keys` does) and prints the focus events of the wizard's
+// process that came of them, id<TAB>child each, once one reached control <id>.
+int CmdFocusEvents(Context& context) {
+    if (int code = RequireArgs(context, 4, "focus-events <id> <key>..."))
+        return code;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(context.main, &pid);
+    if (!StartFocusEvents(pid))
+        return Fail(kFailed, "SetWinEventHook failed");
+    Context keys = context;
+    keys.argc = context.argc - 1;
+    keys.argv = context.argv + 1;
+    const int pressed = CmdKeys(keys);
+    const bool arrived = pressed == kOk && WaitFocusEvent(atoi(context.argv[2]), 0, kReadyTimeoutMs, nullptr);
+    std::vector<FocusEvent> events;
+    StopFocusEvents(&events);
+    for (const FocusEvent& event : events)
+        Print("%d\t%ld\n", event.control, event.child);
+    return pressed != kOk ? pressed : arrived ? kOk : Fail(kFailed, "no focus event for control %s", context.argv[2]);
+}
+
 // Gives a control the focus as the dialog itself would.
 int CmdFocusOn(Context& context) {
     if (int code = RequireArgs(context, 4, "focus-on <pane> <id>"))
@@ -782,6 +826,9 @@ const Command kCommands[] = {
     {"keys", CmdKeys, true, "keys <key>...        press keys (tab enter esc space up down left right home end c f10 apps, shift+ or ctrl+<key>)"},
     {"focus", CmdFocus, true, "focus                the focused control: pane<TAB>id, or none"},
     {"focus-on", CmdFocusOn, true, "focus-on <pane> <id>  give a control the focus"},
+    {"accessible", CmdAccessible, true,
+     "accessible <pane> <id>  name<TAB>role<TAB>state of a control and each child, then selection and focus"},
+    {"focus-events", CmdFocusEvents, true, "focus-events <id> <key>...  press keys, print the focus events (id<TAB>child)"},
     {"clipboard", CmdClipboard, false, "clipboard [--clear]  the clipboard's text on one line (CR LF as \\r\\n), or none; or empty it"},
     {"close", CmdClose, true, "close                post WM_CLOSE"},
     {"devchange", CmdDevChange, true, "devchange [count] [removal] [letter]  send WM_DEVICECHANGE for a drive (E:)"},

@@ -2,11 +2,14 @@
 // through Active Accessibility (AccessibleObjectFromWindow, IAccessible) and
 // through UI Automation, and the focus events (SetWinEventHook) a reader
 // follows. Under Wine, whose services for this are largely stubs, what could
-// not be read is reported as unavailable and fails nothing.
+// not be read is reported as unavailable and fails nothing; the status list's
+// lines and the focus event of an arrow move in it, which are the program's
+// own, are read there too and fail the run when missing.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "field_report.h"
@@ -19,7 +22,14 @@ bool StartFocusWatch(DWORD pid);
 std::string StopFocusWatch(FieldReport* report);
 
 // Reads the names, roles, states and help texts of the wizard `main`'s named
-// controls, and counts the status list's lines against `statusLines` (one
-// line each, as the status verb gives them). "" when every expected name was
-// read both ways; otherwise what is missing.
-std::string ReadScreenReaderNames(HWND main, const std::string& statusLines, FieldReport* report);
+// controls, and the status list's lines against what `statusLines` answers
+// (one line each, as the status verb gives them): as many, each named with its kind
+// word and text, a selectable list item, both ways. "" when all was read as
+// expected; otherwise what is missing.
+std::string ReadScreenReaderNames(HWND main, const std::function<std::string()>& statusLines, FieldReport* report);
+
+// Gives the status list of the wizard `main` (its Install pane showing) the
+// focus and presses an arrow in it, as the keyboard would: a reader must be
+// told the line moved to (a focus event naming it, while the focus watch
+// runs). "" when it was; otherwise what is missing.
+std::string HearArrowMove(HWND main, FieldReport* report);

@@ -151,7 +151,13 @@ std::string DriveWizard(const WizardTask& task, bool putBack, WizardRun* run, co
     const bool writerEnded = WaitUntil(run, kWriteMs, ended, "end of the write");
     if (!putBack && writerEnded && boxFailure.empty()) {
         WatchPhase("the screen reader's names were read");
-        *task.screenReader = ReadScreenReaderNames(run->main, Ask(run, CmdStatus, {"status"}), task.report);
+        *task.screenReader =
+            ReadScreenReaderNames(run->main, [run] { return Ask(run, CmdStatus, {"status"}); }, task.report);
+        WatchPhase("an arrow was pressed in the status list");
+        Ask(run, CmdSelect, {"select", "2"});
+        const std::string arrow = HearArrowMove(run->main, task.report);
+        if (!arrow.empty())
+            *task.screenReader += (task.screenReader->empty() ? "" : "; ") + arrow;
         focusWatch.on = false;
         const std::string focus = StopFocusWatch(task.report);
         if (!focus.empty())

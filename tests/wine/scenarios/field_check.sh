@@ -10,7 +10,8 @@
 # question. A drive the program would refuse (the fixed drive C:) is refused
 # before anything is read or written; asked for a drive, the check lists the
 # ones the program would write and takes no other. The report gives the focus
-# event of the outcome after the write. As wine32.field_check, field-check32.exe
+# event of the outcome after the write, the status lines read back one a line,
+# and the focus event of an arrow move in the status list. As wine32.field_check, field-check32.exe
 # checks the 32-bit program on the diskette.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
@@ -79,6 +80,14 @@ if [ "$check" = field-check.exe ]; then
     || tdw_fail "not every step passed: $(grep -E '^(PASS|FAIL) ' "$report" | tr '\r\n' '  ')"
   # Wine gives the focus events a screen reader follows: the outcome's text gets the focus after the write.
   grep -q '^Focus events (control/line): .*\b4001\b' <(report_lines) || tdw_fail "no focus event for the Reboot text: $(grep '^Focus' "$report")"
+  # The status list is read back as its lines, each a list item named as the
+  # wizard shows it, and an arrow in it is heard as a focus event on its line.
+  read -r heard of said < <(sed -n 's/^Status lines a reader goes through: //p' <(report_lines))
+  [ -n "$heard" ] && [ "$heard" = "$said" ] && [ "$(grep -c '^Status line [0-9]*: role 34, state 0x3' "$report")" = "$heard" ] \
+    && grep -q '^Status line [0-9]*: role 34, .*: Warning: WARNING: all files on drive E:' <(report_lines) \
+    || tdw_fail "the status lines were not read back as lines: $(grep '^Status line' "$report" | tr '\r\n' '  ')"
+  grep -q '^Focus of an arrow move in the status list: .* focus event for line [1-9]' <(report_lines) \
+    || tdw_fail "no focus event for an arrow move: $(grep '^Focus of an arrow' "$report")"
   grep -qF "Read back: all $TDW_IMAGE_SIZE bytes match." "$report" || tdw_fail "the report lacks the wizard's console trace"
   for program in "$TDW_EXE" "$exe_dir/$check"; do
     grep -qF "${program##*/}, $(sha256sum "$program" | cut -c1-64), version 1.0.0.0" "$report" \

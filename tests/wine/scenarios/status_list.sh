@@ -3,7 +3,8 @@
 # known kind and that kind's icon on screen: without a target an error that
 # keeps Start disabled; with drive E: chosen a confirmation and a warning, and
 # Start enabled. Each list row's string (what a screen reader reads) is its
-# text, an Error or Warning line's after its kind in the pane's language. At
+# text, an Error or Warning line's after its kind in the pane's language; a
+# drive row's is its letter and what its icon shows ("E:, removable drive"). At
 # 144 dpi the rows, the fonts and the status icons are half as large again.
 # Ctrl+C in the list, and Copy in its menu (Shift+F10, the menu key), put
 # every line on the clipboard after its kind in the language shown. Every
@@ -49,7 +50,7 @@ tdw_screenshot "$TDW_SHOT_DIR/install-status-target.png" main
 sha=$(tdw_sha_line T64DEMO1.IMG "$(dirname "$TDW_EXE")/T64DEMO1.IMG")
 tdw_expect "$(printf 'Install from internal file (T64DEMO1.IMG)\n%s\nWrite to: E:\\\nWarning: %s%s' "${sha#*$'\t'}" "${erase#*$'\t'}" \
   "${TDW_WOW64_LINE:+$'\n'Warning: ${TDW_WOW64_LINE#*$'\t'}}")" strings install 1018
-tdw_expect "E:" strings target 1012
+tdw_expect "E:, removable drive" strings target 1012
 read -r _ panes96 < <(drv geometry | grep '^panes') || tdw_fail "no geometry"
 read -r _ drives96 < <(drv geometry | grep '^drives')
 read -r _ line96 icon96 < <(drv geometry | grep '^status')
@@ -99,6 +100,8 @@ tdw_expect "$(printf 'panes\t%s\ndrives\t%s\nstatus\t%s\t%sx%s' "$(half_again "$
   "$(half_again "$line96")" "$(half_again "$size96")" "$(half_again "$size96")")" geometry
 drv lang 1 >/dev/null || tdw_fail "cannot press the nl button"
 tdw_expect_lang 1
+# The drive row says what its icon shows, in the language chosen.
+tdw_expect "E:, verwisselbaar station" strings target 1012
 last_string() { drv strings install 1018 | tail -n1; }
 last='Waarschuwing: WAARSCHUWING: Alle bestanden op E: zullen gewist worden.'
 [ -n "$TDW_WOW64_LINE" ] && last='Waarschuwing: Dit is het 32-bits programma op 64-bits Windows: station E: wordt na het schrijven niet herstart, dus koppel het los en sluit het opnieuw aan voordat u het gebruikt. TalvixDiskWriter.exe, het 64-bits programma, herstart het wel.'
@@ -109,7 +112,9 @@ tdw_close_app
 # (Wine takes more): the longest Dutch line (inside the path of a file that
 # is not there) and a SHA-256 after a long path take the items they need,
 # which together carry the whole line; the first item's string holds it all,
-# the arrows go from line to line, and Ctrl+C copies each line once.
+# the arrows go from line to line, a screen reader reads and hears lines
+# (Active Accessibility, and the focus event of each arrow), and Ctrl+C
+# copies each line once.
 policy=$(sed -n 's/^ *IDS_ACCESS_POLICY, *"\(.*\)"\r\?$/\1/p' "$TDW_ROOT/src/resources/strings_nl.rc")
 policy=${policy//%s/E:}
 [ ${#policy} -gt 250 ] || tdw_fail "the longest Dutch line was not found"
@@ -140,14 +145,27 @@ for dpi in 192 288; do
   drv pick install 1018 "$first" >/dev/null || tdw_fail "cannot select the SHA-256 line"
   one_fill() { drv status-items 2>/dev/null | awk -F'\t' '$5 == "fills differ" {bad = 1} END {exit bad}'; }
   tdw_wait_until "$TDW_TIMEOUT" one_fill || tdw_fail "at $dpi dpi a line's items are drawn differently: $(drv status-items 2>&1)"
-  # The arrows go line by line, never onto the items a line goes on in.
+  # The arrows go line by line, never onto the items a line goes on in, and
+  # a screen reader is told the line: its focus event names it by its number
+  # among the lines.
   read -r above items total < <(drv status-items | awk -F'\t' -v want="${sha#*$'\t'}" \
     'index($4, want) {a = p; i = $1} {p = n; n += $1} END {print a + 0, i + 0, n + 0}')
+  line_of() { drv status-items | awk -F'\t' -v item="$1" 'n == item {print NR; exit} {n += $1}'; }
   drv focus-on install 1018 >/dev/null || tdw_fail "cannot focus the status list"
   for step in "up $above" "down $first" "down $((first + items))"; do
-    drv keys ${step% *} >/dev/null || tdw_fail "cannot press ${step% *}"
+    events=$(drv focus-events 1018 ${step% *}) || tdw_fail "no focus event for ${step% *}: $events"
     tdw_expect "$(printf '%s\t%s' "$total" "${step#* }")" list install 1018
+    [ "$(tail -n 1 <<<"$events")" = "1018	$(line_of "${step#* }")" ] \
+      || tdw_fail "the focus event of ${step% *} names no line $(line_of "${step#* }"): $(tr '\n' '|' <<<"$events")"
   done
+  # Through Active Accessibility the list is its lines: one item each, named
+  # as the status verb gives them after the Dutch kind words, the focused one
+  # selected and focused.
+  heard=$(drv accessible install 1018) || tdw_fail "the status list cannot be read: $heard"
+  said=$(drv status | sed 's/^Error\t/Fout: /; s/^Warning\t/Waarschuwing: /; s/^Ok\t//')
+  [ "$(sed '1d; /^selection\t/,$d' <<<"$heard" | cut -f1)" = "$said" ] && ! sed '1d; /^selection\t/,$d' <<<"$heard" | grep -qv $'\t34\t' \
+    && grep -qx "selection	$(line_of $((first + items)))" <<<"$heard" \
+    && [ "$(grep -c $'\t0x300006$' <<<"$heard")" = 1 ] || tdw_fail "at $dpi dpi a reader hears: $(tr '\n' '|' <<<"$heard")"
   copies "$(report Fout Waarschuwing)" ctrl+c
   tdw_close_app
 done
