@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "write/diskette_layout.h"
 #include "write/gpt_backup.h"
 #include "write/volume_prep.h"
 #include "write/write_errors.h"
@@ -19,6 +20,8 @@ struct Session {
     uint32_t lastError;  // of the last failed seek, write or read
     bool leftUnlocked;   // a volume was dismounted but never locked: anyone may mount it again
     MediumGeometry medium;  // what the geometry said of the medium, through the write's own handle
+    bool diskette;          // the medium turns as a diskette: whole track sides, a rotation each
+    const PassProgress* progress;
 };
 
 void Note(const Session& session, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -29,6 +32,21 @@ void Note(const Session& session, const char* format, ...) {
     vsnprintf(line, sizeof(line), format, arguments);
     va_end(arguments);
     session.calls->note(session.calls->context, line);
+}
+
+void BeginPass(const Session& session, WritePass pass) {
+    if (session.progress != nullptr && session.progress->begins != nullptr)
+        session.progress->begins(session.progress->context, pass);
+}
+
+void ReportPass(const Session& session, WritePass pass, uint32_t done) {
+    if (session.progress != nullptr && session.progress->report != nullptr)
+        session.progress->report(session.progress->context, pass, done, kWriteImageSize);
+}
+
+// The chunk loop's report, as the write pass's.
+void ReportChunkWritten(void* context, uint32_t position, uint32_t) {
+    ReportPass(*static_cast<const Session*>(context), WritePass::Write, position);
 }
 
 RawWriteResult Ended(RawWriteOutcome outcome, uint32_t error) {
@@ -213,6 +231,7 @@ RawWriteResult CheckRoomForImage(Session* session, char letter) {
     uint64_t length = DeviceLength(*session);
     if (length == 0)
         length = session->medium.length;
+    session->diskette = IsDisketteMedium(session->medium.mediaType, length);
     if (CheckMediumFit(length, session->medium.mediaType) == MediumFit::Fits)
         return Ended(RawWriteOutcome::Written, 0);
     Note(*session, "Drive %c: holds %llu bytes (media type %u), less than the image's %u.", letter,
@@ -299,13 +318,16 @@ void TakeFingerprint(Session* session, const KeepBeforeWrite& keep, uint8_t* scr
 RawWriteOutcome KeepWhatIsThere(Session* session, const RawWriteRequest& request, uint64_t* backupAt) {
     alignas(4096) uint8_t tail[4096];
     MediumContents medium{};
+    BeginPass(*session, WritePass::Keep);
     TakeFingerprint(session, request.keep, request.readBack, &medium);
-    // Sixteen tracks a call: each call is a trip through the driver.
-    constexpr uint32_t kPiece = 16 * kWriteChunkSize;
-    static_assert(kWriteImageSize % kPiece == 0, "whole pieces make the image");
+    const uint32_t piece = ReadRequestBytes(session->diskette);
     bool read = true;
-    for (uint32_t offset = 0; offset < kWriteImageSize && read; offset += kPiece)
-        read = ReadAt(session, offset, request.readBack + offset, kPiece);
+    for (uint32_t offset = 0; offset < kWriteImageSize && read; offset += piece) {
+        const uint32_t size = kWriteImageSize - offset < piece ? kWriteImageSize - offset : piece;
+        read = ReadAt(session, offset, request.readBack + offset, size);
+        if (read)
+            ReportPass(*session, WritePass::Keep, offset + size);
+    }
     if (!read)
         Note(*session, "What the drive holds could not be read (error %u): no copy of it is kept.",
              session->lastError);
@@ -348,6 +370,7 @@ bool RestoreTail(Session* session, const TailSector& tail, uint8_t* scratch) {
 // Reads the image back past every cache and compares; returns the first
 // byte that differs or could not be read, kWriteImageSize when all match.
 uint64_t ReadBack(Session* session, const uint8_t* image, uint8_t* readBack) {
+    BeginPass(*session, WritePass::ReadBack);
     for (uint32_t chunk = 0; chunk < kWriteChunkCount; ++chunk) {
         const uint32_t offset = chunk * kWriteChunkSize;
         if (!ReadAt(session, offset, readBack + offset, kWriteChunkSize)) {
@@ -361,6 +384,7 @@ uint64_t ReadBack(Session* session, const uint8_t* image, uint8_t* readBack) {
             Note(*session, "Read back: byte %u differs from the image.", at);
             return at;
         }
+        ReportPass(*session, WritePass::ReadBack, offset + kWriteChunkSize);
     }
     Note(*session, "Read back: all %u bytes match.", kWriteImageSize);
     return kWriteImageSize;
@@ -419,10 +443,11 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
     result.throughDisk = throughDisk;
     session->lastError = 0;
     Note(*session, "Writing the image...");
+    BeginPass(*session, WritePass::Write);
     const uint64_t started = calls.clockMs(calls.context);
     result.wroteAny = true;
     result.write = WriteImage(request.image, kWriteImageSize, WriteDevice{SeekDevice, WriteDeviceChunk, session},
-                              request.progress);
+                              WriteProgress{ReportChunkWritten, session});
     Note(*session, "Wrote %u of %u chunks in %llu ms.", result.write.chunksWritten, kWriteChunkCount,
          static_cast<unsigned long long>(calls.clockMs(calls.context) - started));
     if (result.write.outcome == WriteOutcome::ShortWrite)
@@ -538,6 +563,7 @@ RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& req
 
     Session session{};
     session.calls = &calls;
+    session.progress = &request.progress;
     RawWriteResult result = TakeVolumes(&session, now, request);
     if (result.outcome == RawWriteOutcome::Written)
         result = OpenDevice(&session, now);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "write/medium_mark.h"
+#include "write/pass_progress.h"
 #include "write/storage_calls.h"
 #include "write/target_identity.h"
 #include "write/write_loop.h"
@@ -56,7 +57,7 @@ struct RawWriteRequest {
     const TargetIdentity* chosen;  // what the user chose
     const uint8_t* image;          // kWriteImageSize bytes, sector-aligned
     uint8_t* readBack;             // kWriteImageSize bytes of its own, sector-aligned
-    WriteProgress progress;
+    PassProgress progress;
     unsigned lockTries;
     unsigned lockPauseMs;
     KeepBeforeWrite keep;  // none: nothing is read before the write

@@ -256,7 +256,7 @@ TEST(RawWrite, EachDeviceIsWrittenOnlyWhereChosenAndReadBack) {
         const std::vector<uint8_t> disketteBefore = model.disketteMedium;
         ExpectReadAsWritten(device);
 
-        const RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, WriteProgress{nullptr, nullptr}, 50, 100, {}, {}};
+        const RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, PassProgress{}, 50, 100, {}, {}};
         const RawWriteResult result = RunRawWrite(calls, request);
         EXPECT_EQ(int(result.outcome), int(device.expected));
 
@@ -374,7 +374,8 @@ struct Keeper {
 RawWriteOutcome KeepInto(void* context, const MediumContents& medium) {
     auto* keeper = static_cast<Keeper*>(context);
     keeper->called = true;
-    keeper->diskAtKeep = keeper->model->disks[1].medium;
+    const StorageModel& model = *keeper->model;
+    keeper->diskAtKeep = model.disks.size() > 1 ? model.disks[1].medium : model.disketteMedium;
     if (medium.kept != nullptr)
         keeper->kept.assign(medium.kept, medium.kept + kWriteImageSize);
     keeper->tail.assign(medium.tail, medium.tail + medium.tailSize);
@@ -448,6 +449,81 @@ TEST(RawWrite, EachErrorIsToldByItsOwnText) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(FailureTextOf(OutcomeOfError(c.error, c.stage)).id, c.text) << c.error << " " << int(c.stage);
+}
+
+}  // namespace
+
+namespace {
+
+struct PassWatch {
+    StorageModel* model;
+    std::vector<WritePass> begun;
+    std::vector<uint32_t> positions;
+    std::vector<uint32_t> rotations;  // the diskette's turns at each report
+};
+
+void WatchBegin(void* context, WritePass pass) {
+    static_cast<PassWatch*>(context)->begun.push_back(pass);
+}
+
+void WatchReport(void* context, WritePass pass, uint32_t done, uint32_t size) {
+    auto* watch = static_cast<PassWatch*>(context);
+    watch->positions.push_back(PassPosition(kUsualPasses, pass, done, size));
+    watch->rotations.push_back(watch->model->disketteRotations);
+}
+
+// A 1.44 MB diskette written as the Install pane writes it: the bar rises
+// through each of the three passes and is full only after them, moves at
+// least every cylinder (400 ms at 300 rpm), and the passes together cost
+// no more turns than three times the diskette's 160 track sides.
+TEST(RawWrite, ADisketteIsWrittenInWholeTrackSidesWithTheBarMovingInEveryPass) {
+    AlignedBlock image, readBack;
+    memset(image.bytes, 0xE6, kWriteImageSize);
+    for (uint32_t mediaType : {2u, 0u}) {  // F3_1Pt44_512, and a drive that does not say (Wine)
+        SCOPED_TRACE(mediaType);
+        StorageModel model = SystemOnly();
+        Diskette(kWriteImageSize, mediaType)(&model);
+        const StorageCalls calls = model.Calls();
+        const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+        Keeper keeper;
+        keeper.model = &model;
+        PassWatch watch{&model, {}, {}, {}};
+        const RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, {WatchBegin, WatchReport, &watch},
+                                         50, 100, {KeepInto, nullptr, NoHash, &keeper}, {}};
+        ASSERT_EQ(int(RunRawWrite(calls, request).outcome), int(RawWriteOutcome::Written));
+        EXPECT_EQ(watch.begun, (std::vector<WritePass>{WritePass::Keep, WritePass::Write, WritePass::ReadBack}));
+        EXPECT_EQ(model.disketteRotations, 3 * kWriteChunkCount);
+        ASSERT_FALSE(watch.positions.empty());
+        EXPECT_EQ(watch.positions.back(), 3 * kWriteImageSize);
+        EXPECT_LT(watch.positions.back(), PassRange(kUsualPasses));
+        for (size_t i = 1; i < watch.positions.size(); ++i) {
+            EXPECT_GT(watch.positions[i], watch.positions[i - 1]);
+            EXPECT_LE(watch.rotations[i] - watch.rotations[i - 1], 2u) << "report " << i;
+        }
+    }
+}
+
+// Where a pass puts the bar: each pass a third of the three, the restart's
+// share after them, a pass the job lacks taking no room.
+TEST(PassProgress, EachPassFillsItsShareOfTheBar) {
+    const PassSet all = kUsualPasses | PassBit(WritePass::Format);
+    const struct { PassSet passes; WritePass pass; uint32_t done; uint32_t position; } rows[] = {
+        {kUsualPasses, WritePass::Keep, 0, 0},
+        {kUsualPasses, WritePass::Keep, kWriteImageSize / 2, kWriteImageSize / 2},
+        {kUsualPasses, WritePass::Write, kWriteChunkSize, kWriteImageSize + kWriteChunkSize},
+        {kUsualPasses, WritePass::ReadBack, kWriteImageSize, 3 * kWriteImageSize},
+        {kUsualPasses, WritePass::ReadBack, 2 * kWriteImageSize, 3 * kWriteImageSize},  // never past its pass
+        {all, WritePass::Format, kWriteImageSize / 4, kWriteImageSize / 4},
+        {all, WritePass::Keep, 0, kWriteImageSize},
+        {all, WritePass::ReadBack, kWriteImageSize, 4 * kWriteImageSize},
+        {PassBit(WritePass::Write) | PassBit(WritePass::ReadBack), WritePass::Write, kWriteImageSize, kWriteImageSize},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(PassPosition(row.passes, row.pass, row.done, kWriteImageSize), row.position)
+            << int(row.passes) << " " << int(row.pass) << " " << row.done;
+        EXPECT_LT(row.position, PassRange(row.passes));
+    }
+    EXPECT_EQ(PassRange(PassBit(WritePass::Write)), kWriteProgressRange) << "the write alone keeps its old range";
 }
 
 }  // namespace

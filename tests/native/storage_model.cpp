@@ -338,6 +338,9 @@ uint32_t StorageModel::Transfer(StorageHandle handle, uint8_t* data, const uint8
     std::vector<uint8_t>* cache = disk != nullptr ? &disk->cache : nullptr;
     if (diskOffset + size > medium.size())
         return kErrorSectorNotFound;
+    // A diskette drive transfers whole track sides of 18 sectors, a rotation each.
+    if (disk == nullptr && size > 0)
+        disketteRotations += uint32_t((diskOffset + size - 1) / 9216 - diskOffset / 9216 + 1);
     if (writing) {
         if (disk != nullptr && disk->writeProtected)
             return kErrorWriteProtect;

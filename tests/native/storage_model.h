@@ -69,6 +69,7 @@ public:
     // Diskette drives: a volume without a disk keeps its bytes here.
     std::vector<uint8_t> disketteMedium;
     uint32_t disketteMediaType = 0;  // MEDIA_TYPE of the diskette in the drive
+    uint32_t disketteRotations = 0;  // a turn for every track side a transfer touches
 
     // What the program did.
     std::vector<std::string> writeOpens;  // paths opened for reading and writing

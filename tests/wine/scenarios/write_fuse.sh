@@ -117,3 +117,57 @@ for line in "Do not close this window until drive E: is written." "Waiting for t
 done
 cmp -n "$TDW_IMAGE_SIZE" "$TDW_DEMO_IMG" "$drive_file" || tdw_fail "the slow drive does not hold the image"
 tdw_log "closed after $writes_at_close of 160 chunks; the write ended and the drive holds the image"
+
+# ---- 3. a diskette: a rotation for each track side a request touches ----------
+# The bar moves in each of the three passes (keeping what is there, writing,
+# reading back), the list names each pass as it begins, the window answers
+# throughout, and no request starts inside a track side. How long it took
+# against the floor of three passes is scripts/bench's to say.
+tdw_w_drive_restore
+TDW_F_GATE=
+TDW_F_SIZE=1474560 tdw_f_mount --keep --rotation-ms 20
+ln -sfn "$drive_file" "$TDW_DRIVE_IMG"
+tdw_start_app
+tdw_wait_ready
+tdw_w_choose_e
+: >"$drive_log"
+tdw_w_start
+bar=$TDW_F_DIR/bar.txt lines=$TDW_F_DIR/lines.txt
+: >"$bar"; : >"$lines"
+end=$((SECONDS + TDW_TIMEOUT * 4))
+until tdw_drv_is reboot shown; do
+  [ "$SECONDS" -lt "$end" ] || tdw_fail "the diskette's write did not end; status: $(tdw_w_status)"
+  drv progress install 1017 >>"$bar" || tdw_fail "cannot read the progress bar"
+  drv status >>"$lines" 2>/dev/null
+  drv ping >/dev/null || tdw_fail "the window stopped answering during the diskette's write"
+done
+# The requests of the write, before anything here reads the drive.
+cp "$drive_log" "$TDW_F_DIR/write.log"
+cmp -n "$TDW_IMAGE_SIZE" "$TDW_DEMO_IMG" "$drive_file" || tdw_fail "the diskette does not hold the image"
+for line in "$TDW_W_LINE_PASS_KEEP" "$TDW_W_LINE_PASS_WRITE" "$TDW_W_LINE_PASS_READ_BACK"; do
+  grep -qxF -- "$line" "$lines" || tdw_fail "no status line '$line' during the write"
+done
+# Each pass has a third of the bar before the restart's share.
+verdict=$(python3 - "$bar" "$TDW_F_DIR/write.log" "$TDW_IMAGE_SIZE" <<'PY'
+import sys
+size = int(sys.argv[3])
+seen = [0, 0, 0]
+for line in open(sys.argv[1]):
+    pos, low, high = (int(x) for x in line.split())
+    if 0 < pos < 3 * size and high > 3 * size:
+        seen[pos * 3 // (3 * size)] += 1
+side = 18 * 512
+moves = [l.split() for l in open(sys.argv[2]) if l.startswith(("read ", "write "))]
+odd = [m for m in moves if int(m[1]) % side]
+touched = sum((int(o) + max(int(n), 1) - 1) // side - int(o) // side + 1 for _, o, n in moves)
+if 0 in seen:
+    print("the bar did not move in every pass: samples per pass %s" % seen)
+elif odd:
+    print("%d requests start inside a track side: %s" % (len(odd), odd[:3]))
+else:
+    print("ok: bar samples per pass %s; %d requests, %d track sides touched (floor %d)" %
+          (seen, len(moves), touched, 3 * size // side))
+PY
+)
+case $verdict in ok:*) tdw_log "diskette $verdict" ;; *) tdw_fail "$verdict" ;; esac
+tdw_close_app
