@@ -31,6 +31,7 @@ import errno
 import os
 import stat
 import sys
+import threading
 import time
 
 try:
@@ -60,6 +61,9 @@ class FuseDrive(fuse.Operations):
         self.gone = gone
         self.rotation = rotation
         self.bad_side = bad_side
+        # One transfer at a time, as a drive makes them; the rest (open,
+        # stat) is answered meanwhile, as Windows answers it from memory.
+        self.drive = threading.Lock()
         self.stamp = time.time_ns()
 
     def note(self, line):
@@ -96,7 +100,8 @@ class FuseDrive(fuse.Operations):
             return
         first, last = offset // SIDE_BYTES, (offset + size - 1) // SIDE_BYTES
         if self.rotation:
-            time.sleep(self.rotation * (last - first + 1))
+            with self.drive:
+                time.sleep(self.rotation * (last - first + 1))
         if first <= self.bad_side <= last:
             raise fuse.FuseOSError(errno.EIO)
 
@@ -176,7 +181,7 @@ def main():
     drive = FuseDrive(args.size, args.fill, log, args.keep, args.write_delay_ms / 1000.0, args.hold_writes,
                       args.hold_from, args.held, args.gone, args.rotation_ms / 1000.0, args.bad_side)
     fuse.FUSE(drive, args.mountpoint,
-              foreground=True, nothreads=True, direct_io=True, big_writes=True,
+              foreground=True, nothreads=not args.rotation_ms, direct_io=True, big_writes=True,
               fsname="tdw-forgetful")
 
 
