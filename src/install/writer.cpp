@@ -178,7 +178,8 @@ bool WriteToDrive(WriteJob& job, const unsigned char* source, KeepBeforeWrite ke
     if (result.outcome != RawWriteOutcome::Written) {
         if (result.error != 0)
             ConsolePrint("Writing to drive %c: ended with error %u.\n", root[0], result.error);
-        LogWriteFailure(result, drive.text);
+        const auto* kept = static_cast<const KeepRequest*>(keep.context);
+        LogWriteFailure(result, drive.text, kept != nullptr && kept->putBack == nullptr && kept->kept);
         return false;
     }
     // Windows may read the old partitions from it once the drive comes back.

@@ -221,3 +221,9 @@
 #define IDS_PASS_PUT_BACK_WRITE 4094
 #define IDS_PASS_PUT_BACK_READ 4095
 #define IDS_PASS_FORMAT 4096
+// A bad spot named where it is, and the first sector a read-back found different
+#define IDS_BAD_SPOT_DISKETTE 4097
+#define IDS_BAD_SPOT_BYTE 4098
+#define IDS_BAD_SPOT_PUT_BACK 4099
+#define IDS_DIFFERS_AT_DISKETTE 4100
+#define IDS_DIFFERS_AT_BYTE 4101

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "write/bad_spot.h"
 #include "write/diskette_layout.h"
 #include "write/gpt_backup.h"
 #include "write/volume_prep.h"
@@ -22,6 +23,9 @@ struct Session {
     MediumGeometry medium;  // what the geometry said of the medium, through the write's own handle
     bool diskette;          // the medium turns as a diskette: whole track sides, a rotation each
     const PassProgress* progress;
+    uint64_t at;            // where the last seek of the chunk loop went
+    bool badSpot;           // a transfer failed twice while the drive answered elsewhere
+    uint64_t badSpotAt;     // the first sector of it that failed
 };
 
 void Note(const Session& session, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -79,13 +83,8 @@ void PauseMs(void* context, unsigned milliseconds) {
 
 bool SeekDevice(void* context, uint64_t offset) {
     auto* session = static_cast<Session*>(context);
+    session->at = offset;
     session->lastError = session->calls->seek(session->calls->context, session->device, offset);
-    return session->lastError == 0;
-}
-
-bool WriteDeviceChunk(void* context, const uint8_t* data, uint32_t size, uint32_t* written) {
-    auto* session = static_cast<Session*>(context);
-    session->lastError = session->calls->write(session->calls->context, session->device, data, size, written);
     return session->lastError == 0;
 }
 
@@ -97,6 +96,53 @@ bool ReadAt(Session* session, uint64_t offset, uint8_t* data, uint32_t size) {
     if (session->lastError == 0)
         session->lastError = calls.read(calls.context, session->device, data, size, &done);
     return session->lastError == 0 && done == size;
+}
+
+uint32_t SpotRead(void* context, uint64_t offset, uint8_t* data, uint32_t size) {
+    auto* session = static_cast<Session*>(context);
+    return ReadAt(session, offset, data, size) ? 0 : session->lastError != 0 ? session->lastError : kErrorInvalidFunction;
+}
+
+uint32_t SpotWrite(void* context, uint64_t offset, const uint8_t* data, uint32_t size) {
+    auto* session = static_cast<Session*>(context);
+    const StorageCalls& calls = *session->calls;
+    uint32_t done = 0;
+    uint32_t error = calls.seek(calls.context, session->device, offset);
+    if (error == 0)
+        error = calls.write(calls.context, session->device, data, size, &done);
+    return error != 0 ? error : done != size ? kErrorInvalidFunction : 0;
+}
+
+// A transfer at `offset` failed with lastError: tried once more, and told a
+// bad spot from a drive gone. True when the second try went through.
+bool TryAgain(Session* session, uint64_t offset, uint32_t size, uint8_t* readInto, const uint8_t* writeFrom) {
+    alignas(4096) uint8_t scratch[kWriteChunkSize];
+    const SpotTransfers transfers = {SpotRead, SpotWrite, session};
+    const uint32_t first = session->lastError;
+    const SpotResult spot =
+        RetryTransfer(transfers, offset, size, readInto, writeFrom, session->sectorSize, first, scratch);
+    session->lastError = spot.error;
+    if (spot.verdict == SpotVerdict::Recovered)
+        Note(*session, "Byte %llu failed (error %u) and went through when tried again.",
+             static_cast<unsigned long long>(offset), first);
+    if (spot.verdict != SpotVerdict::BadSpot)
+        return spot.verdict == SpotVerdict::Recovered;
+    session->badSpot = true;
+    session->badSpotAt = spot.offset;
+    Note(*session, "Byte %llu failed twice (error %u) while the drive still reads its first track: a bad spot.",
+         static_cast<unsigned long long>(spot.offset), spot.error);
+    return false;
+}
+
+bool WriteDeviceChunk(void* context, const uint8_t* data, uint32_t size, uint32_t* written) {
+    auto* session = static_cast<Session*>(context);
+    session->lastError = session->calls->write(session->calls->context, session->device, data, size, written);
+    if (session->lastError == 0)
+        return true;
+    if (!TryAgain(session, session->at, size, nullptr, data))
+        return false;
+    *written = size;
+    return true;
 }
 
 void Release(Session* session, bool throughDisk) {
@@ -324,10 +370,14 @@ RawWriteOutcome KeepWhatIsThere(Session* session, const RawWriteRequest& request
     bool read = true;
     for (uint32_t offset = 0; offset < kWriteImageSize && read; offset += piece) {
         const uint32_t size = kWriteImageSize - offset < piece ? kWriteImageSize - offset : piece;
-        read = ReadAt(session, offset, request.readBack + offset, size);
+        read = ReadAt(session, offset, request.readBack + offset, size) ||
+               TryAgain(session, offset, size, request.readBack + offset, nullptr);
         if (read)
             ReportPass(*session, WritePass::Keep, offset + size);
     }
+    // Nothing is written over a bad spot: the image would not be kept there either.
+    if (!read && session->badSpot)
+        return RawWriteOutcome::BadSpot;
     if (!read)
         Note(*session, "What the drive holds could not be read (error %u): no copy of it is kept.",
              session->lastError);
@@ -373,7 +423,8 @@ uint64_t ReadBack(Session* session, const uint8_t* image, uint8_t* readBack) {
     BeginPass(*session, WritePass::ReadBack);
     for (uint32_t chunk = 0; chunk < kWriteChunkCount; ++chunk) {
         const uint32_t offset = chunk * kWriteChunkSize;
-        if (!ReadAt(session, offset, readBack + offset, kWriteChunkSize)) {
+        if (!ReadAt(session, offset, readBack + offset, kWriteChunkSize) &&
+            !TryAgain(session, offset, kWriteChunkSize, readBack + offset, nullptr)) {
             Note(*session, "Read back: stopped at byte %u (error %u).", offset, session->lastError);
             return offset;
         }
@@ -458,9 +509,10 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
              static_cast<unsigned long long>(result.write.failedOffset), kWriteImageSize, session->lastError);
     if (result.write.outcome != WriteOutcome::Written) {
         result.error = session->lastError;
-        result.outcome = WriteFailure(*session, result.error);
+        result.outcome = session->badSpot ? RawWriteOutcome::BadSpot : WriteFailure(*session, result.error);
         // A first chunk refused whole changed nothing: the drive holds what it held.
-        result.wroteAny = !LeftDriveAsItWas(result.write, result.error);
+        result.wroteAny = session->badSpot ? result.write.chunksWritten > 0 || session->badSpotAt > 0
+                                           : !LeftDriveAsItWas(result.write, result.error);
         if (request.keep.ended != nullptr && !result.wroteAny)
             request.keep.ended(request.keep.context, WriteEnd::NothingChanged);
         return result;
@@ -485,7 +537,7 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
         request.keep.ended(request.keep.context, proven ? WriteEnd::Proven : WriteEnd::ReadBack);
     if (!proven) {
         result.error = session->lastError;
-        result.outcome = ReadBackFailure(result.error);
+        result.outcome = session->badSpot ? RawWriteOutcome::BadSpot : ReadBackFailure(result.error);
         // Windows could not keep other programs from the drive: one of them
         // may have written to it while it was written.
         if (result.outcome == RawWriteOutcome::NotKept && session->leftUnlocked)
@@ -572,6 +624,11 @@ RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& req
     if (result.outcome == RawWriteOutcome::Written)
         result = WriteAndCheck(&session, now, request);
     Release(&session, now.target.kind == WriteTargetKind::PhysicalDrive);
+    result.diskette = session.diskette;
+    if (result.outcome == RawWriteOutcome::BadSpot) {
+        result.badSpot = session.badSpotAt;
+        result.error = session.lastError;
+    }
     return result;
 }
 

@@ -74,6 +74,8 @@ struct RawWriteResult {
     bool wroteAny;           // a write reached the device: part of the image may be on it
     uint64_t mediumLength;   // TooSmall: the medium's length in bytes (0: only its type is known)
     uint32_t mediaType;      // TooSmall: the medium's MediaType
+    bool diskette;           // the medium turns as a diskette: a spot is named by cylinder, side and sector
+    uint64_t badSpot;        // BadSpot: the first sector that failed twice
 };
 
 RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request);

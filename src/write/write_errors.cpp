@@ -146,6 +146,8 @@ FailureText FailureTextOf(RawWriteOutcome outcome, uint32_t mediaType) {
             return {IDS_UNFORMATTED, A::Drive, false};
         case O::InvalidRequest:
             return {IDS_INVALID_REQUEST, A::Drive, false};
+        case O::BadSpot:
+            return {IDS_BAD_SPOT_DISKETTE, A::Spot, false};
         case O::CannotOpen:
         case O::WriteFailed:
             return {IDS_CANT_WRITE, A::OwnNumber, false};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "keep/kept_copy.h"
+#include "write/diskette_layout.h"
 #include "write/raw_write.h"
 #include "write/write_errors.h"
 #include "resources/resource.h"
@@ -524,6 +525,90 @@ TEST(PassProgress, EachPassFillsItsShareOfTheBar) {
         EXPECT_LT(row.position, PassRange(row.passes));
     }
     EXPECT_EQ(PassRange(PassBit(WritePass::Write)), kWriteProgressRange) << "the write alone keeps its old range";
+}
+
+}  // namespace
+
+namespace {
+
+// A sector that fails is tried once more; failing again while the drive
+// still reads its first track, it is a bad spot, named where it is, and
+// never a drive gone (ReadFile, WriteFile: ERROR_CRC and the like).
+TEST(RawWrite, ABadSpotIsTriedAgainThenNamedWhereItIs) {
+    const struct {
+        const char* name;
+        bool diskette, keep;
+        int64_t sector;
+        uint32_t error;
+        bool onRead, onWrite;
+        int failures;
+        RawWriteOutcome outcome;
+        bool wroteAny;
+    } rows[] = {
+        {"diskette, its first sector, found keeping what is there", true, true, 0, 23, true, true, -1,
+         RawWriteOutcome::BadSpot, false},
+        {"diskette, a sector mid-way that takes no write", true, true, 1453, 27, false, true, -1,
+         RawWriteOutcome::BadSpot, true},
+        {"diskette, its last sector, ERROR_NOT_READY as under Wine", true, true, 2879, 21, false, true, -1,
+         RawWriteOutcome::BadSpot, true},
+        {"diskette, a sector that fails reading back", true, false, 1000, 30, true, false, -1,
+         RawWriteOutcome::BadSpot, true},
+        {"diskette, a CRC error gone at the second try", true, true, 700, 23, true, true, 1,
+         RawWriteOutcome::Written, true},
+        {"stick, a sector mid-way that takes no write", false, true, 1000, 29, false, true, -1,
+         RawWriteOutcome::BadSpot, true},
+        {"stick, write-protected: no second try", false, true, 1000, 19, false, true, 1,
+         RawWriteOutcome::WriteProtected, true},
+    };
+    AlignedBlock image, readBack;
+    memset(image.bytes, 0xE6, kWriteImageSize);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        StorageModel model = SystemOnly();
+        if (row.diskette)
+            Diskette(kWriteImageSize, 2)(&model);
+        else
+            AddStick(&model, "superfloppy", 'E');
+        model.badSector = row.sector;
+        model.badError = row.error;
+        model.badOnRead = row.onRead;
+        model.badOnWrite = row.onWrite;
+        model.badFailures = row.failures;
+        const std::vector<uint8_t> before = row.diskette ? model.disketteMedium : model.disks[1].medium;
+        const StorageCalls calls = model.Calls();
+        const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+        Keeper keeper;
+        keeper.model = &model;
+        const KeepBeforeWrite keep = row.keep ? KeepBeforeWrite{KeepInto, nullptr, NoHash, &keeper} : KeepBeforeWrite{};
+        const RawWriteResult result =
+            RunRawWrite(calls, RawWriteRequest{&chosen, image.bytes, readBack.bytes, {}, 50, 100, keep, {}});
+        EXPECT_EQ(int(result.outcome), int(row.outcome));
+        EXPECT_EQ(result.wroteAny, row.wroteAny);
+        EXPECT_EQ(result.diskette, row.diskette);
+        if (row.outcome == RawWriteOutcome::BadSpot) {
+            EXPECT_EQ(result.badSpot, uint64_t(row.sector) * 512);
+            EXPECT_EQ(result.error, row.error);
+            EXPECT_EQ(FailureTextOf(result.outcome).id, IDS_BAD_SPOT_DISKETTE);
+        }
+        if (!row.wroteAny)
+            EXPECT_EQ(row.diskette ? model.disketteMedium : model.disks[1].medium, before);
+        EXPECT_EQ(model.OpenHandles(), 0);
+    }
+}
+
+// How a drive names a spot on a 1.44 MB diskette.
+TEST(DisketteLayout, OffsetsAreNamedByCylinderSideAndSector) {
+    const struct { uint64_t offset; uint32_t cylinder, side, sector; } rows[] = {
+        {0, 0, 0, 1}, {511, 0, 0, 1}, {17 * 512, 0, 0, 18}, {9216, 0, 1, 1}, {18432 + 512, 1, 0, 2},
+        {1453 * 512, 40, 0, 14}, {kWriteImageSize - 1, 79, 1, 18},
+    };
+    for (const auto& row : rows) {
+        const DisketteSpot spot = DisketteSpotOf(row.offset);
+        EXPECT_EQ(spot.cylinder * 100 + spot.side * 10 + spot.sector, row.cylinder * 100 + row.side * 10 + row.sector)
+            << row.offset;
+    }
+    EXPECT_TRUE(IsDisketteMedium(2, 0) && IsDisketteMedium(0, kWriteImageSize) && IsDisketteMedium(5, 737280));
+    EXPECT_FALSE(IsDisketteMedium(11, 4 << 20) || IsDisketteMedium(12, 0) || IsDisketteMedium(0, 0));
 }
 
 }  // namespace

@@ -341,6 +341,13 @@ uint32_t StorageModel::Transfer(StorageHandle handle, uint8_t* data, const uint8
     // A diskette drive transfers whole track sides of 18 sectors, a rotation each.
     if (disk == nullptr && size > 0)
         disketteRotations += uint32_t((diskOffset + size - 1) / 9216 - diskOffset / 9216 + 1);
+    // ReadFile, WriteFile: a sector that cannot be read or written (ERROR_CRC, ERROR_SECTOR_NOT_FOUND, ...).
+    const uint64_t bad = uint64_t(badSector) * sector;
+    if ((disk == nullptr || diskIndex == 1) && badSector >= 0 && badFailures != 0 &&
+        (writing ? badOnWrite : badOnRead) && bad < diskOffset + size && diskOffset < bad + sector) {
+        badFailures -= badFailures > 0 ? 1 : 0;
+        return badError;
+    }
     if (writing) {
         if (disk != nullptr && disk->writeProtected)
             return kErrorWriteProtect;

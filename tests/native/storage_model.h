@@ -70,6 +70,13 @@ public:
     std::vector<uint8_t> disketteMedium;
     uint32_t disketteMediaType = 0;  // MEDIA_TYPE of the diskette in the drive
     uint32_t disketteRotations = 0;  // a turn for every track side a transfer touches
+    // A bad spot on the medium (disk 1's, or the diskette's): a transfer that
+    // touches sector `badSector` fails with `badError` (reads, writes or
+    // both), `badFailures` times (-1: always).
+    int64_t badSector = -1;
+    uint32_t badError = 23;
+    bool badOnRead = true, badOnWrite = true;
+    int badFailures = -1;
 
     // What the program did.
     std::vector<std::string> writeOpens;  // paths opened for reading and writing

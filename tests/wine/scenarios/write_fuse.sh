@@ -171,3 +171,21 @@ PY
 )
 case $verdict in ok:*) tdw_log "diskette $verdict" ;; *) tdw_fail "$verdict" ;; esac
 tdw_close_app
+
+# ---- 4. a diskette with a bad spot ----------------------------------------------------
+# Track side 81 (cylinder 40, side 1) fails every read and write, which
+# Wine reports as ERROR_NOT_READY, as it does a drive pulled out: the write
+# tries it again, finds the drive still reading its first track, and names
+# the spot; it never says that the drive went away.
+TDW_F_SIZE=1474560 tdw_f_mount --keep --bad-side 81
+ln -sfn "$drive_file" "$TDW_DRIVE_IMG"
+tdw_start_app
+tdw_wait_ready
+tdw_w_choose_e
+tdw_w_start
+bad_spot="Error	The diskette in drive E: has a bad spot at cylinder 40, side 1, sector 1: it failed there twice. Use another diskette. Nothing was written."
+tdw_wait_until "$TDW_TIMEOUT" tdw_w_status_has_prefix "$bad_spot" \
+  || tdw_fail "no Error line naming the bad spot: $(tdw_w_status)"
+drv status | grep -F "went away" && tdw_fail "a bad spot was taken for a drive that went away"
+tdw_log "bad spot: $(drv status | tail -n 1)"
+tdw_close_app
