@@ -104,6 +104,10 @@ void PassBegins(void* context, WritePass pass) {
     LogPassProgress(PassLine(pass, job->putBack), job->destination.Name().text);
 }
 
+bool AskFormatFor(void* context) {
+    return AskToFormat(static_cast<const WriteJob*>(context)->destination.Name().text);
+}
+
 void ReportProgress(void* context, WritePass pass, uint32_t done, uint32_t size) {
     const auto* job = static_cast<const WriteJob*>(context);
     job->callback(PassPosition(job->passes, pass, done, size), PassRange(job->passes));
@@ -172,7 +176,8 @@ bool WriteToDrive(WriteJob& job, const unsigned char* source, KeepBeforeWrite ke
                                      kRawLockTries,
                                      kRawLockPauseMs,
                                      keep,
-                                     tail};
+                                     tail,
+                                     FormatOffer{AskFormatFor, &job}};
     const RawWriteResult result = RunRawWrite(Win32StorageCalls(), request);
     VirtualFree(readBack, 0, MEM_RELEASE);
     if (result.outcome != RawWriteOutcome::Written) {

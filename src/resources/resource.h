@@ -221,6 +221,7 @@
 #define IDS_PASS_PUT_BACK_WRITE 4094
 #define IDS_PASS_PUT_BACK_READ 4095
 #define IDS_PASS_FORMAT 4096
+#define IDS_FORMAT_ASK 4102
 // A bad spot named where it is, and the first sector a read-back found different
 #define IDS_BAD_SPOT_DISKETTE 4097
 #define IDS_BAD_SPOT_BYTE 4098

@@ -368,7 +368,8 @@ RawWriteOutcome KeepWhatIsThere(Session* session, const RawWriteRequest& request
     TakeFingerprint(session, request.keep, request.readBack, &medium);
     const uint32_t piece = ReadRequestBytes(session->diskette);
     bool read = true;
-    for (uint32_t offset = 0; offset < kWriteImageSize && read; offset += piece) {
+    uint32_t offset = 0;
+    for (; offset < kWriteImageSize && read; offset += read ? piece : 0) {
         const uint32_t size = kWriteImageSize - offset < piece ? kWriteImageSize - offset : piece;
         read = ReadAt(session, offset, request.readBack + offset, size) ||
                TryAgain(session, offset, size, request.readBack + offset, nullptr);
@@ -378,6 +379,10 @@ RawWriteOutcome KeepWhatIsThere(Session* session, const RawWriteRequest& request
     // Nothing is written over a bad spot: the image would not be kept there either.
     if (!read && session->badSpot)
         return RawWriteOutcome::BadSpot;
+    // A diskette whose first track has no sector to find was never formatted.
+    if (!read && offset == 0 && session->diskette &&
+        (session->lastError == kErrorSectorNotFound || session->lastError == kErrorUnrecognizedMedia))
+        return RawWriteOutcome::Unformatted;
     if (!read)
         Note(*session, "What the drive holds could not be read (error %u): no copy of it is kept.",
              session->lastError);
@@ -605,6 +610,47 @@ RawWriteResult CheckBeforeTaking(const StorageCalls& calls, const TargetIdentity
 
 }  // namespace
 
+namespace {
+
+// Formats an unformatted diskette as a 1.44 MB one, a cylinder at a time,
+// when the user says so; Written once it is and answers as one. A medium
+// that takes no 1.44 MB format (a 720 KB diskette) is refused as one.
+RawWriteResult FormatDiskette(Session* session, const TargetIdentity& now, const RawWriteRequest& request,
+                              uint32_t error) {
+    const StorageCalls& calls = *session->calls;
+    // Diskette drives are volumes of no disk.
+    if (now.target.kind != WriteTargetKind::Volume || request.format.ask == nullptr || calls.formatCylinder == nullptr)
+        return Ended(RawWriteOutcome::Unformatted, error);
+    if (!request.format.ask(request.format.context)) {
+        Note(*session, "Drive %c: stays unformatted, as the user chose.", now.letter);
+        return Ended(RawWriteOutcome::Unformatted, error);
+    }
+    BeginPass(*session, WritePass::Format);
+    for (uint32_t cylinder = 0; cylinder < kDisketteCylinders; ++cylinder) {
+        uint32_t bad = 0;
+        const uint32_t failed =
+            calls.formatCylinder(calls.context, session->device, kMediaTypeDiskette144, cylinder, &bad);
+        if (failed == kErrorInvalidParameter && cylinder == 0) {
+            Note(*session, "Drive %c: takes no 1.44 MB format (error %u).", now.letter, failed);
+            return TooSmall(0, kMediaTypeDiskette720);
+        }
+        if (failed != 0 || bad != 0) {
+            Note(*session, "Formatting cylinder %u of drive %c: failed (error %u, %u bad tracks).", cylinder,
+                 now.letter, failed, bad);
+            RawWriteResult result = Ended(failed != 0 ? OutcomeOfError(failed, WriteStage::Writing)
+                                                      : RawWriteOutcome::BadSpot, failed);
+            session->badSpot = failed == 0;
+            session->badSpotAt = uint64_t(cylinder) * kDisketteSides * kDisketteSideBytes;
+            return result;
+        }
+        ReportPass(*session, WritePass::Format, (cylinder + 1) * kDisketteSides * kDisketteSideBytes);
+    }
+    Note(*session, "Formatted drive %c: as a 1.44 MB diskette.", now.letter);
+    return OpenDevice(session, now);
+}
+
+}  // namespace
+
 RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request) {
     TargetIdentity now{};
     const RawWriteResult checked = CheckBeforeTaking(calls, *request.chosen, &now);
@@ -619,10 +665,19 @@ RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& req
     RawWriteResult result = TakeVolumes(&session, now, request);
     if (result.outcome == RawWriteOutcome::Written)
         result = OpenDevice(&session, now);
-    if (result.outcome == RawWriteOutcome::Written)
-        result = CheckRoomForImage(&session, now.letter);
-    if (result.outcome == RawWriteOutcome::Written)
-        result = WriteAndCheck(&session, now, request);
+    // A diskette unformatted as its geometry says, or as its first track
+    // reads, is offered a format once.
+    const bool unformatted = result.outcome == RawWriteOutcome::Unformatted;
+    for (int round = 0; round < 2; ++round) {
+        if (result.outcome == RawWriteOutcome::Unformatted && (round == 0) == unformatted)
+            result = FormatDiskette(&session, now, request, result.error);
+        if (result.outcome == RawWriteOutcome::Written)
+            result = CheckRoomForImage(&session, now.letter);
+        if (result.outcome == RawWriteOutcome::Written)
+            result = WriteAndCheck(&session, now, request);
+        if (result.outcome != RawWriteOutcome::Unformatted || unformatted || result.wroteAny)
+            break;
+    }
     Release(&session, now.target.kind == WriteTargetKind::PhysicalDrive);
     result.diskette = session.diskette;
     if (result.outcome == RawWriteOutcome::BadSpot) {

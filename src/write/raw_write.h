@@ -53,6 +53,13 @@ struct TailSector {
     uint32_t size;         // 0: none
 };
 
+// Asked, on the writing thread, whether a diskette that answers as
+// unformatted is formatted as a 1.44 MB one first; null: it never is.
+struct FormatOffer {
+    bool (*ask)(void* context);
+    void* context;
+};
+
 struct RawWriteRequest {
     const TargetIdentity* chosen;  // what the user chose
     const uint8_t* image;          // kWriteImageSize bytes, sector-aligned
@@ -62,6 +69,7 @@ struct RawWriteRequest {
     unsigned lockPauseMs;
     KeepBeforeWrite keep;  // none: nothing is read before the write
     TailSector tail;
+    FormatOffer format;
 };
 
 struct RawWriteResult {

@@ -12,7 +12,6 @@ constexpr uint32_t kErrorHandleDiskFull = 39;
 constexpr uint32_t kErrorDiskFull = 112;
 constexpr uint32_t kErrorSemTimeout = 121;
 constexpr uint32_t kErrorDeviceRemoved = 1617;
-constexpr uint32_t kErrorSectorNotFound = 27;
 constexpr uint32_t kErrorWriteFault = 29;
 constexpr uint32_t kErrorReadFault = 30;
 constexpr uint32_t kErrorGenFailure = 31;

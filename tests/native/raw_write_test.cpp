@@ -612,3 +612,48 @@ TEST(DisketteLayout, OffsetsAreNamedByCylinderSideAndSector) {
 }
 
 }  // namespace
+
+namespace {
+
+bool SayYes(void* asked) {
+    return ++*static_cast<int*>(asked) > 0;
+}
+
+// A diskette that answers as unformatted is formatted as a 1.44 MB one when
+// the user says so, then kept and written as any; a 720 KB one is refused.
+TEST(RawWrite, AnUnformattedDisketteIsFormattedWhenTheUserSaysSo) {
+    const struct { int unformatted; bool doubleDensity, yes; RawWriteOutcome outcome; int passes; } rows[] = {
+        {1, false, true, RawWriteOutcome::Written, 4},    // its geometry: ERROR_UNRECOGNIZED_MEDIA
+        {2, false, true, RawWriteOutcome::Written, 5},    // no sector on its first track: kept first
+        {1, false, false, RawWriteOutcome::Unformatted, 0},
+        {1, true, true, RawWriteOutcome::TooSmall, 1},
+    };
+    AlignedBlock image, readBack;
+    memset(image.bytes, 0xE6, kWriteImageSize);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.passes);
+        StorageModel model = SystemOnly();
+        Diskette(kWriteImageSize, 2)(&model);
+        model.disketteUnformatted = row.unformatted;
+        model.disketteDoubleDensity = row.doubleDensity;
+        const StorageCalls calls = model.Calls();
+        const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+        Keeper keeper;
+        keeper.model = &model;
+        PassWatch watch{&model, {}, {}, {}};
+        int asked = row.yes ? 0 : -1;
+        const RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, {WatchBegin, nullptr, &watch}, 50, 100,
+                                         {KeepInto, nullptr, NoHash, &keeper}, {}, {SayYes, &asked}};
+        const RawWriteResult result = RunRawWrite(calls, request);
+        EXPECT_EQ(int(result.outcome), int(row.outcome));
+        EXPECT_EQ(asked, row.yes ? 1 : 0) << "asked once";
+        EXPECT_EQ(int(watch.begun.size()), row.passes);
+        EXPECT_EQ(model.formattedCylinders, row.yes && !row.doubleDensity ? 80u : 0u);
+        if (row.outcome == RawWriteOutcome::Written)
+            EXPECT_EQ(memcmp(model.disketteMedium.data(), image.bytes, kWriteImageSize), 0);
+        if (row.doubleDensity)
+            EXPECT_EQ(FailureTextOf(result.outcome, result.mediaType).id, IDS_DISKETTE_720);
+    }
+}
+
+}  // namespace
