@@ -69,7 +69,7 @@ struct RawWriteRequest {
     unsigned lockPauseMs;
     KeepBeforeWrite keep;  // none: nothing is read before the write
     TailSector tail;
-    FormatOffer format;
+    FormatOffer format = {};  // none: an unformatted diskette is refused
 };
 
 struct RawWriteResult {

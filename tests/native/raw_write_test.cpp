@@ -459,12 +459,11 @@ namespace {
 struct PassWatch {
     StorageModel* model;
     std::vector<WritePass> begun;
-    std::vector<uint32_t> positions;
-    std::vector<uint32_t> rotations;  // the diskette's turns at each report
+    std::vector<uint32_t> positions, rotations;  // the bar, and the diskette's turns, at each report
 };
 
-void WatchBegin(void* context, WritePass pass) {
-    static_cast<PassWatch*>(context)->begun.push_back(pass);
+void WatchBegin(void* watch, WritePass pass) {
+    static_cast<PassWatch*>(watch)->begun.push_back(pass);
 }
 
 void WatchReport(void* context, WritePass pass, uint32_t done, uint32_t size) {
@@ -473,187 +472,80 @@ void WatchReport(void* context, WritePass pass, uint32_t done, uint32_t size) {
     watch->rotations.push_back(watch->model->disketteRotations);
 }
 
-// A 1.44 MB diskette written as the Install pane writes it: the bar rises
-// through each of the three passes and is full only after them, moves at
-// least every cylinder (400 ms at 300 rpm), and the passes together cost
-// no more turns than three times the diskette's 160 track sides.
-TEST(RawWrite, ADisketteIsWrittenInWholeTrackSidesWithTheBarMovingInEveryPass) {
-    AlignedBlock image, readBack;
-    memset(image.bytes, 0xE6, kWriteImageSize);
-    for (uint32_t mediaType : {2u, 0u}) {  // F3_1Pt44_512, and a drive that does not say (Wine)
-        SCOPED_TRACE(mediaType);
-        StorageModel model = SystemOnly();
-        Diskette(kWriteImageSize, mediaType)(&model);
-        const StorageCalls calls = model.Calls();
-        const TargetIdentity chosen = IdentifyTarget(calls, 'E');
-        Keeper keeper;
-        keeper.model = &model;
-        PassWatch watch{&model, {}, {}, {}};
-        const RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, {WatchBegin, WatchReport, &watch},
-                                         50, 100, {KeepInto, nullptr, NoHash, &keeper}, {}};
-        ASSERT_EQ(int(RunRawWrite(calls, request).outcome), int(RawWriteOutcome::Written));
-        EXPECT_EQ(watch.begun, (std::vector<WritePass>{WritePass::Keep, WritePass::Write, WritePass::ReadBack}));
-        EXPECT_EQ(model.disketteRotations, 3 * kWriteChunkCount);
-        ASSERT_FALSE(watch.positions.empty());
-        EXPECT_EQ(watch.positions.back(), 3 * kWriteImageSize);
-        EXPECT_LT(watch.positions.back(), PassRange(kUsualPasses));
-        for (size_t i = 1; i < watch.positions.size(); ++i) {
-            EXPECT_GT(watch.positions[i], watch.positions[i - 1]);
-            EXPECT_LE(watch.rotations[i] - watch.rotations[i - 1], 2u) << "report " << i;
-        }
-    }
+bool SayYes(void* asked) {
+    return ++*static_cast<int*>(asked) > 0;
 }
 
-// Where a pass puts the bar: each pass a third of the three, the restart's
-// share after them, a pass the job lacks taking no room.
-TEST(PassProgress, EachPassFillsItsShareOfTheBar) {
-    const PassSet all = kUsualPasses | PassBit(WritePass::Format);
-    const struct { PassSet passes; WritePass pass; uint32_t done; uint32_t position; } rows[] = {
-        {kUsualPasses, WritePass::Keep, 0, 0},
-        {kUsualPasses, WritePass::Keep, kWriteImageSize / 2, kWriteImageSize / 2},
-        {kUsualPasses, WritePass::Write, kWriteChunkSize, kWriteImageSize + kWriteChunkSize},
-        {kUsualPasses, WritePass::ReadBack, kWriteImageSize, 3 * kWriteImageSize},
-        {kUsualPasses, WritePass::ReadBack, 2 * kWriteImageSize, 3 * kWriteImageSize},  // never past its pass
-        {all, WritePass::Format, kWriteImageSize / 4, kWriteImageSize / 4},
-        {all, WritePass::Keep, 0, kWriteImageSize},
-        {all, WritePass::ReadBack, kWriteImageSize, 4 * kWriteImageSize},
-        {PassBit(WritePass::Write) | PassBit(WritePass::ReadBack), WritePass::Write, kWriteImageSize, kWriteImageSize},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(PassPosition(row.passes, row.pass, row.done, kWriteImageSize), row.position)
-            << int(row.passes) << " " << int(row.pass) << " " << row.done;
-        EXPECT_LT(row.position, PassRange(row.passes));
-    }
-    EXPECT_EQ(PassRange(PassBit(WritePass::Write)), kWriteProgressRange) << "the write alone keeps its old range";
-}
-
-}  // namespace
-
-namespace {
-
-// A sector that fails is tried once more; failing again while the drive
-// still reads its first track, it is a bad spot, named where it is, and
-// never a drive gone (ReadFile, WriteFile: ERROR_CRC and the like).
-TEST(RawWrite, ABadSpotIsTriedAgainThenNamedWhereItIs) {
+// Diskettes as they are, written as the Install pane writes them: the bar
+// rises through every pass, moves at least every cylinder and is full only
+// after them, and three passes cost three turns of each track side; a sector
+// that fails is tried again, then named, and never taken for a drive gone;
+// an unformatted one is formatted when the user says so, a 720 KB one refused.
+TEST(RawWrite, DiskettesAsTheyReallyAre) {
+    using O = RawWriteOutcome;
+    enum Medium { Hd, Dd, Stick };
     const struct {
         const char* name;
-        bool diskette, keep;
-        int64_t sector;
+        Medium medium;
+        int unformatted;
+        int64_t bad;  // sector; its writes fail, its reads too when `badRead`, `failures` times
         uint32_t error;
-        bool onRead, onWrite;
+        bool badRead;
         int failures;
-        RawWriteOutcome outcome;
-        bool wroteAny;
+        bool yes;  // to formatting
+        O outcome;
+        size_t passes;
     } rows[] = {
-        {"diskette, its first sector, found keeping what is there", true, true, 0, 23, true, true, -1,
-         RawWriteOutcome::BadSpot, false},
-        {"diskette, a sector mid-way that takes no write", true, true, 1453, 27, false, true, -1,
-         RawWriteOutcome::BadSpot, true},
-        {"diskette, its last sector, ERROR_NOT_READY as under Wine", true, true, 2879, 21, false, true, -1,
-         RawWriteOutcome::BadSpot, true},
-        {"diskette, a sector that fails reading back", true, false, 1000, 30, true, false, -1,
-         RawWriteOutcome::BadSpot, true},
-        {"diskette, a CRC error gone at the second try", true, true, 700, 23, true, true, 1,
-         RawWriteOutcome::Written, true},
-        {"stick, a sector mid-way that takes no write", false, true, 1000, 29, false, true, -1,
-         RawWriteOutcome::BadSpot, true},
-        {"stick, write-protected: no second try", false, true, 1000, 19, false, true, 1,
-         RawWriteOutcome::WriteProtected, true},
+        {"sound", Hd, 0, -1, 0, false, 0, false, O::Written, 3},
+        {"first sector bad, found keeping what is there", Hd, 0, 0, 23, true, -1, false, O::BadSpot, 1},
+        {"a sector mid-way that takes no write", Hd, 0, 1453, 27, false, -1, false, O::BadSpot, 2},
+        {"the last sector, ERROR_NOT_READY as under Wine", Hd, 0, 2879, 21, false, -1, false, O::BadSpot, 2},
+        {"a CRC error gone at the second try", Hd, 0, 700, 23, true, 1, false, O::Written, 3},
+        {"a stick's sector mid-way that takes no write", Stick, 0, 1000, 29, false, -1, false, O::BadSpot, 2},
+        {"unformatted, as its geometry says", Hd, 1, -1, 0, false, 0, true, O::Written, 4},
+        {"no sector on its first track", Hd, 2, -1, 0, false, 0, true, O::Written, 5},
+        {"unformatted, and the user says No", Hd, 1, -1, 0, false, 0, false, O::Unformatted, 0},
+        {"unformatted 720 KB", Dd, 1, -1, 0, false, 0, true, O::TooSmall, 1},
     };
     AlignedBlock image, readBack;
     memset(image.bytes, 0xE6, kWriteImageSize);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         StorageModel model = SystemOnly();
-        if (row.diskette)
-            Diskette(kWriteImageSize, 2)(&model);
-        else
+        if (row.medium == Stick)
             AddStick(&model, "superfloppy", 'E');
-        model.badSector = row.sector;
-        model.badError = row.error;
-        model.badOnRead = row.onRead;
-        model.badOnWrite = row.onWrite;
-        model.badFailures = row.failures;
-        const std::vector<uint8_t> before = row.diskette ? model.disketteMedium : model.disks[1].medium;
-        const StorageCalls calls = model.Calls();
-        const TargetIdentity chosen = IdentifyTarget(calls, 'E');
-        Keeper keeper;
-        keeper.model = &model;
-        const KeepBeforeWrite keep = row.keep ? KeepBeforeWrite{KeepInto, nullptr, NoHash, &keeper} : KeepBeforeWrite{};
-        const RawWriteResult result =
-            RunRawWrite(calls, RawWriteRequest{&chosen, image.bytes, readBack.bytes, {}, 50, 100, keep, {}});
-        EXPECT_EQ(int(result.outcome), int(row.outcome));
-        EXPECT_EQ(result.wroteAny, row.wroteAny);
-        EXPECT_EQ(result.diskette, row.diskette);
-        if (row.outcome == RawWriteOutcome::BadSpot) {
-            EXPECT_EQ(result.badSpot, uint64_t(row.sector) * 512);
-            EXPECT_EQ(result.error, row.error);
-            EXPECT_EQ(FailureTextOf(result.outcome).id, IDS_BAD_SPOT_DISKETTE);
-        }
-        if (!row.wroteAny)
-            EXPECT_EQ(row.diskette ? model.disketteMedium : model.disks[1].medium, before);
-        EXPECT_EQ(model.OpenHandles(), 0);
-    }
-}
-
-// How a drive names a spot on a 1.44 MB diskette.
-TEST(DisketteLayout, OffsetsAreNamedByCylinderSideAndSector) {
-    const struct { uint64_t offset; uint32_t cylinder, side, sector; } rows[] = {
-        {0, 0, 0, 1}, {511, 0, 0, 1}, {17 * 512, 0, 0, 18}, {9216, 0, 1, 1}, {18432 + 512, 1, 0, 2},
-        {1453 * 512, 40, 0, 14}, {kWriteImageSize - 1, 79, 1, 18},
-    };
-    for (const auto& row : rows) {
-        const DisketteSpot spot = DisketteSpotOf(row.offset);
-        EXPECT_EQ(spot.cylinder * 100 + spot.side * 10 + spot.sector, row.cylinder * 100 + row.side * 10 + row.sector)
-            << row.offset;
-    }
-    EXPECT_TRUE(IsDisketteMedium(2, 0) && IsDisketteMedium(0, kWriteImageSize) && IsDisketteMedium(5, 737280));
-    EXPECT_FALSE(IsDisketteMedium(11, 4 << 20) || IsDisketteMedium(12, 0) || IsDisketteMedium(0, 0));
-}
-
-}  // namespace
-
-namespace {
-
-bool SayYes(void* asked) {
-    return ++*static_cast<int*>(asked) > 0;
-}
-
-// A diskette that answers as unformatted is formatted as a 1.44 MB one when
-// the user says so, then kept and written as any; a 720 KB one is refused.
-TEST(RawWrite, AnUnformattedDisketteIsFormattedWhenTheUserSaysSo) {
-    const struct { int unformatted; bool doubleDensity, yes; RawWriteOutcome outcome; int passes; } rows[] = {
-        {1, false, true, RawWriteOutcome::Written, 4},    // its geometry: ERROR_UNRECOGNIZED_MEDIA
-        {2, false, true, RawWriteOutcome::Written, 5},    // no sector on its first track: kept first
-        {1, false, false, RawWriteOutcome::Unformatted, 0},
-        {1, true, true, RawWriteOutcome::TooSmall, 1},
-    };
-    AlignedBlock image, readBack;
-    memset(image.bytes, 0xE6, kWriteImageSize);
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.passes);
-        StorageModel model = SystemOnly();
-        Diskette(kWriteImageSize, 2)(&model);
+        else
+            Diskette(kWriteImageSize, row.unformatted != 0 ? 0 : 2)(&model);
         model.disketteUnformatted = row.unformatted;
-        model.disketteDoubleDensity = row.doubleDensity;
+        model.disketteDoubleDensity = row.medium == Dd;
+        model.badSector = row.bad, model.badError = row.error, model.badOnRead = row.badRead, model.badFailures = row.failures;
+        const std::vector<uint8_t>& medium = row.medium == Stick ? model.disks[1].medium : model.disketteMedium;
         const StorageCalls calls = model.Calls();
         const TargetIdentity chosen = IdentifyTarget(calls, 'E');
-        Keeper keeper;
-        keeper.model = &model;
+        Keeper keeper{&model, {}, {}, {}, 0, false};
         PassWatch watch{&model, {}, {}, {}};
         int asked = row.yes ? 0 : -1;
-        const RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, {WatchBegin, nullptr, &watch}, 50, 100,
-                                         {KeepInto, nullptr, NoHash, &keeper}, {}, {SayYes, &asked}};
+        const RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, {WatchBegin, WatchReport, &watch}, 50,
+                                         100, {KeepInto, nullptr, NoHash, &keeper}, {}, {SayYes, &asked}};
         const RawWriteResult result = RunRawWrite(calls, request);
         EXPECT_EQ(int(result.outcome), int(row.outcome));
-        EXPECT_EQ(asked, row.yes ? 1 : 0) << "asked once";
-        EXPECT_EQ(int(watch.begun.size()), row.passes);
-        EXPECT_EQ(model.formattedCylinders, row.yes && !row.doubleDensity ? 80u : 0u);
-        if (row.outcome == RawWriteOutcome::Written)
-            EXPECT_EQ(memcmp(model.disketteMedium.data(), image.bytes, kWriteImageSize), 0);
-        if (row.doubleDensity)
-            EXPECT_EQ(FailureTextOf(result.outcome, result.mediaType).id, IDS_DISKETTE_720);
+        EXPECT_EQ(watch.begun.size(), row.passes);
+        EXPECT_EQ(model.formattedCylinders, row.unformatted != 0 && row.yes && row.medium == Hd ? 80u : 0u);
+        EXPECT_TRUE(row.outcome != O::Written || memcmp(medium.data(), image.bytes, kWriteImageSize) == 0);
+        EXPECT_TRUE(row.outcome != O::BadSpot ||
+                    (result.badSpot == uint64_t(row.bad) * 512 && result.diskette == (row.medium != Stick)));
+        EXPECT_TRUE(row.medium != Dd || FailureTextOf(result.outcome, result.mediaType).id == IDS_DISKETTE_720);
+        if (row.bad >= 0 || row.unformatted != 0)
+            continue;
+        EXPECT_EQ(model.disketteRotations, 3 * kWriteChunkCount);
+        EXPECT_EQ(watch.positions.back(), 3 * kWriteImageSize);
+        EXPECT_LT(watch.positions.back(), PassRange(kUsualPasses));
+        for (size_t i = 1; i < watch.positions.size(); ++i)
+            EXPECT_TRUE(watch.positions[i] > watch.positions[i - 1] && watch.rotations[i] - watch.rotations[i - 1] <= 2);
     }
+    const DisketteSpot last = DisketteSpotOf(kWriteImageSize - 1), side = DisketteSpotOf(9216 + 1024);
+    EXPECT_TRUE(last.cylinder == 79 && last.side == 1 && last.sector == 18);
+    EXPECT_TRUE(side.cylinder == 0 && side.side == 1 && side.sector == 3);
 }
 
 }  // namespace

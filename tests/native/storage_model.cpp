@@ -432,10 +432,8 @@ uint32_t StorageModel::VolumeLetters(const char* volumeName, char* letters, uint
 uint32_t StorageModel::FormatCylinder(StorageHandle handle, uint32_t mediaType, uint32_t cylinder, uint32_t* badTracks) {
     *badTracks = 0;
     const ModelHandle* h = Find(handle);
-    if (h == nullptr)
-        return 6;
-    // IOCTL_DISK_FORMAT_TRACKS_EX: for floppy disk devices only.
-    if (h->isDisk || volumes[h->index].disk >= 0)
+    // IOCTL_DISK_FORMAT_TRACKS_EX: for floppy disk devices only, through a handle that may write.
+    if (h == nullptr || h->isDisk || volumes[h->index].disk >= 0)
         return kErrorInvalidFunction;
     if (h->access == StorageAccess::Query)
         return kErrorAccessDenied;

@@ -11,9 +11,8 @@ every write take that long, so that a write of the whole image lasts a while;
 until the test lets it go, however busy the machine; with --hold-from BYTE
 only writes that reach that byte or beyond are held, and --held FILE is made
 once one is. With --rotation-ms the file turns as a diskette does: every
-read and write costs that long for each track side (18 sectors, 9,216
-bytes) it touches, and --bad-side N makes every read and write that touches
-track side N fail with EIO, as a bad spot does. While the file named by --gone exists, every read and write
+read and write costs that long for each track side (9,216 bytes) it
+touches. While the file named by --gone exists, every read and write
 fails with EIO, as a card reader's does once its card is pulled. With direct_io the kernel keeps no page cache
 for the file, so a read never hands back bytes that were written, whether the
 reader opened it with O_DIRECT or not.
@@ -48,8 +47,7 @@ SIDE_BYTES = 18 * 512
 class FuseDrive(fuse.Operations):
     use_ns = True
 
-    def __init__(self, size, fill, log, keep, write_delay, hold, hold_from=0, held=None, gone=None,
-                 rotation=0.0, bad_side=-1):
+    def __init__(self, size, fill, log, keep, write_delay, hold, hold_from=0, held=None, gone=None, rotation=0):
         self.size = size
         self.fill = fill
         self.log = log
@@ -60,9 +58,7 @@ class FuseDrive(fuse.Operations):
         self.held = held
         self.gone = gone
         self.rotation = rotation
-        self.bad_side = bad_side
-        # One transfer at a time, as a drive makes them; the rest (open,
-        # stat) is answered meanwhile, as Windows answers it from memory.
+        # One transfer at a time, as a drive makes them; open and stat are answered meanwhile.
         self.drive = threading.Lock()
         self.stamp = time.time_ns()
 
@@ -95,15 +91,9 @@ class FuseDrive(fuse.Operations):
             raise fuse.FuseOSError(errno.EIO)
 
     def turn(self, offset, size):
-        """A rotation for each track side touched; EIO on the bad one."""
-        if size <= 0:
-            return
-        first, last = offset // SIDE_BYTES, (offset + size - 1) // SIDE_BYTES
-        if self.rotation:
+        if self.rotation and size > 0:
             with self.drive:
-                time.sleep(self.rotation * (last - first + 1))
-        if first <= self.bad_side <= last:
-            raise fuse.FuseOSError(errno.EIO)
+                time.sleep(self.rotation * ((offset + size - 1) // SIDE_BYTES - offset // SIDE_BYTES + 1))
 
     def read(self, path, size, offset, fh):
         self.note("read %d %d" % (offset, size))
@@ -173,13 +163,12 @@ def main():
     parser.add_argument("--held", help="file made once a write is held")
     parser.add_argument("--gone", help="while this file exists, reads and writes fail with EIO")
     parser.add_argument("--rotation-ms", type=int, default=0, help="what each track side touched costs")
-    parser.add_argument("--bad-side", type=int, default=-1, help="the track side that fails every transfer")
     args = parser.parse_args()
     log = open(args.log, "a", encoding="ascii") if args.log else None
     # direct_io: no page cache, every read reaches read() above. big_writes:
     # writes arrive in pieces of up to 128 KiB, not 4 KiB.
     drive = FuseDrive(args.size, args.fill, log, args.keep, args.write_delay_ms / 1000.0, args.hold_writes,
-                      args.hold_from, args.held, args.gone, args.rotation_ms / 1000.0, args.bad_side)
+                      args.hold_from, args.held, args.gone, args.rotation_ms / 1000.0)
     fuse.FUSE(drive, args.mountpoint,
               foreground=True, nothreads=not args.rotation_ms, direct_io=True, big_writes=True,
               fsname="tdw-forgetful")
