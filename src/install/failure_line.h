@@ -6,4 +6,5 @@
 #include "write/raw_write.h"
 
 // Logs the Error line of a failed write or Put back; `drive` is "E:".
-void LogWriteFailure(const RawWriteResult& result, const char* drive);
+// `copyKept`: what the drive held is kept, for Put back to return.
+void LogWriteFailure(const RawWriteResult& result, const char* drive, bool copyKept = false);

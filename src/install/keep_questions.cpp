@@ -93,3 +93,11 @@ bool AskBeforeWrite(const KeepRequest& request, KeepQuestion question, uint64_t 
         LogProgress(MessageKind::Warning, IDS_COPY_NOT_KEPT, drive);
     return yes;
 }
+
+bool AskToFormat(const char* drive) {
+    Question box{};
+    snprintf(box.text, sizeof(box.text), "%s", GetText(IDS_FORMAT_ASK, drive));
+    const bool yes = Ask(&box);
+    ConsolePrint("Asked whether to format the diskette in drive %s: %s.\n", drive, yes ? "Yes" : "No");
+    return yes;
+}

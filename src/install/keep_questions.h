@@ -11,3 +11,7 @@
 // that calls itself fixed is never asked about: it is told why nothing is
 // written, and the answer is No.
 bool AskBeforeWrite(const KeepRequest& request, KeepQuestion question, uint64_t when);
+
+// Asks, on the writing thread, whether the unformatted diskette in drive
+// `drive` ("A:") is formatted as a 1.44 MB one first; No is the default.
+bool AskToFormat(const char* drive);

@@ -48,6 +48,7 @@ struct WriteJob {
     bool putBack;           // the drive's kept copy goes back, not the image
     char putBackName[kKeptNameCapacity];  // the copy offered for the medium in the drive
     void (*callback)(uint32_t position, uint32_t total);
+    PassSet passes;  // the passes the bar is divided among; the writer's thread only
 };
 
 // A restarted stick takes a moment to show its volume again.
@@ -81,8 +82,35 @@ bool LoadExternalImage(AppState* state, const char* path) {
     return state->externalImage != nullptr;
 }
 
-void ReportProgress(void* context, uint32_t position, uint32_t total) {
-    static_cast<const WriteJob*>(context)->callback(position, total);
+// The line that names `pass` as it begins, for a write or Put back.
+unsigned PassLine(WritePass pass, bool putBack) {
+    switch (pass) {
+        case WritePass::Format:
+            return IDS_PASS_FORMAT;
+        case WritePass::Keep:
+            return putBack ? IDS_PASS_PUT_BACK_CHECK : IDS_PASS_KEEP;
+        case WritePass::Write:
+            return putBack ? IDS_PASS_PUT_BACK_WRITE : IDS_PASS_WRITE;
+        case WritePass::ReadBack:
+            break;
+    }
+    return putBack ? IDS_PASS_PUT_BACK_READ : IDS_PASS_READ_BACK;
+}
+
+void PassBegins(void* context, WritePass pass) {
+    auto* job = static_cast<WriteJob*>(context);
+    // Formatting is known only once the drive is taken: the bar makes room for it.
+    job->passes |= PassBit(pass);
+    LogPassProgress(PassLine(pass, job->putBack), job->destination.Name().text);
+}
+
+bool AskFormatFor(void* context) {
+    return AskToFormat(static_cast<const WriteJob*>(context)->destination.Name().text);
+}
+
+void ReportProgress(void* context, WritePass pass, uint32_t done, uint32_t size) {
+    const auto* job = static_cast<const WriteJob*>(context);
+    job->callback(PassPosition(job->passes, pass, done, size), PassRange(job->passes));
 }
 
 // True when `path` ("X:\...") lies on one of the drive `letters`.
@@ -114,7 +142,7 @@ void LeaveTargetDirectory(const char* letters) {
 // Writes `source` onto the destination and reads it back, then logs `done`
 // (0: the caller does).
 // Returns false, with its Error line logged, when the drive does not hold it.
-bool WriteToDrive(const WriteJob& job, const unsigned char* source, KeepBeforeWrite keep, TailSector tail,
+bool WriteToDrive(WriteJob& job, const unsigned char* source, KeepBeforeWrite keep, TailSector tail,
                   unsigned done) {
     const char* root = job.destination.text;
     const DriveName drive = job.destination.Name();
@@ -144,17 +172,19 @@ bool WriteToDrive(const WriteJob& job, const unsigned char* source, KeepBeforeWr
     const RawWriteRequest request = {&job.chosen,
                                      source,
                                      readBack,
-                                     WriteProgress{ReportProgress, const_cast<WriteJob*>(&job)},
+                                     PassProgress{PassBegins, ReportProgress, &job},
                                      kRawLockTries,
                                      kRawLockPauseMs,
                                      keep,
-                                     tail};
+                                     tail,
+                                     FormatOffer{AskFormatFor, &job}};
     const RawWriteResult result = RunRawWrite(Win32StorageCalls(), request);
     VirtualFree(readBack, 0, MEM_RELEASE);
     if (result.outcome != RawWriteOutcome::Written) {
         if (result.error != 0)
             ConsolePrint("Writing to drive %c: ended with error %u.\n", root[0], result.error);
-        LogWriteFailure(result, drive.text);
+        const auto* kept = static_cast<const KeepRequest*>(keep.context);
+        LogWriteFailure(result, drive.text, kept != nullptr && kept->putBack == nullptr && kept->kept);
         return false;
     }
     // Windows may read the old partitions from it once the drive comes back.
@@ -219,7 +249,7 @@ void FinishWrite(const WriteJob& job, const UsbRestartPlan& plan) {
 }
 
 // One whole write; false when it failed (its lines are logged).
-bool RunWrite(const WriteJob& job) {
+bool RunWrite(WriteJob& job) {
     AppState* state = g_appState;
     const unsigned char* source = nullptr;
     if (job.sourceMode == SourceExternal) {
@@ -260,7 +290,7 @@ void ForgetOfferOfDrive(char letter) {
 
 // Put back: the drive's kept copy written through the same path, read back,
 // and deleted once the drive holds it again.
-bool RunPutBack(const WriteJob& job) {
+bool RunPutBack(WriteJob& job) {
     const DriveName drive = job.destination.Name();
     LogProgress(MessageKind::Ok, IDS_PUT_BACK_STARTED, drive.text);
     PutBackCopy copy;
@@ -359,6 +389,8 @@ LRESULT DrawRebootPane(void*) {
 // Each step is work of its own, so that the window answers between.
 LRESULT EndWriteProgress(void*) {
     ShowWriteProgress(nullptr);
+    // Done, the passes are told enough by the lines that say so.
+    DropPassLines();
     StepPane(+1);
     RunNext(DrawRebootPane);
     return 1;
@@ -367,6 +399,7 @@ LRESULT EndWriteProgress(void*) {
 // The end of Put back: the full bar; the wizard stays where it was pressed.
 LRESULT EndPutBackProgress(void*) {
     ShowWriteProgress(nullptr);
+    DropPassLines();
     RunChecks();
     AnnounceWriteOutcome();
     LookAtDrivesAgain();
@@ -427,6 +460,9 @@ bool StartJob(HWND progressBar, bool putBack) {
         snprintf(job->putBackName, sizeof(job->putBackName), "%s", offer.found ? offer.name : "");
     }
     job->callback = putBack ? PutBackProgress : ProgressCallback;
+    job->passes = kUsualPasses;
+    // A failed write's passes showed where it stopped; its outcome lines stay.
+    DropPassLines();
     g_progressBar = progressBar;
     if (_beginthread(WriterThread, 0, job) == static_cast<uintptr_t>(-1)) {
         ConsolePrint("Could not start the writer.\n");

@@ -218,3 +218,18 @@
 #define IDS_NOT_KEPT_UNLOCKED 4077
 #define IDS_DRIVE_GONE_BEFORE 4078
 #define IDS_WINDOWS_ERROR_NUMBER 4079
+// The passes of a write and of Put back, named as each begins
+#define IDS_PASS_KEEP 4090
+#define IDS_PASS_WRITE 4091
+#define IDS_PASS_READ_BACK 4092
+#define IDS_PASS_PUT_BACK_CHECK 4093
+#define IDS_PASS_PUT_BACK_WRITE 4094
+#define IDS_PASS_PUT_BACK_READ 4095
+#define IDS_PASS_FORMAT 4096
+#define IDS_FORMAT_ASK 4102
+// A bad spot named where it is, and the first sector a read-back found different
+#define IDS_BAD_SPOT_DISKETTE 4097
+#define IDS_BAD_SPOT_BYTE 4098
+#define IDS_BAD_SPOT_PUT_BACK 4099
+#define IDS_DIFFERS_AT_DISKETTE 4100
+#define IDS_DIFFERS_AT_BYTE 4101

@@ -4,7 +4,7 @@
 
 #include "text/copy_text.h"
 
-bool AppendProgressRecord(ProgressLog* log, MessageKind kind, const char* text) {
+bool AppendProgressRecord(ProgressLog* log, MessageKind kind, const char* text, bool pass) {
     ProgressRecord* record = static_cast<ProgressRecord*>(malloc(sizeof(ProgressRecord)));
     if (record == nullptr)
         return false;
@@ -14,6 +14,7 @@ bool AppendProgressRecord(ProgressLog* log, MessageKind kind, const char* text) 
         return false;
     }
     record->kind = kind;
+    record->pass = pass;
     record->next = nullptr;
     if (log->last == nullptr)
         log->first = record;
@@ -33,4 +34,20 @@ void ReleaseProgressLog(ProgressLog* log) {
     }
     log->first = nullptr;
     log->last = nullptr;
+}
+
+void DropPassRecords(ProgressLog* log) {
+    ProgressRecord* kept = nullptr;
+    for (ProgressRecord** at = &log->first; *at != nullptr;) {
+        ProgressRecord* record = *at;
+        if (!record->pass) {
+            kept = record;
+            at = &record->next;
+            continue;
+        }
+        *at = record->next;
+        free(record->text);
+        free(record);
+    }
+    log->last = kept;
 }

@@ -7,6 +7,7 @@
 struct ProgressRecord {
     MessageKind kind;
     char* text;  // owned
+    bool pass;   // names a pass of a write as it began: kept only until the next write
     ProgressRecord* next;
 };
 
@@ -17,7 +18,10 @@ struct ProgressLog {
 
 // Appends a record holding its own copy of `text`. Returns false, leaving the
 // log as it was, when memory runs out.
-bool AppendProgressRecord(ProgressLog* log, MessageKind kind, const char* text);
+bool AppendProgressRecord(ProgressLog* log, MessageKind kind, const char* text, bool pass = false);
+
+// Frees the records that name a pass; the others keep their order.
+void DropPassRecords(ProgressLog* log);
 
 // Frees every record and its text; the log is empty afterwards.
 void ReleaseProgressLog(ProgressLog* log);

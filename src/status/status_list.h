@@ -51,6 +51,11 @@ void AddStatusPathLine(MessageKind kind, unsigned id, const char* path);
 // Adds GetText(id, argument) as a status line and keeps it in the progress log.
 void LogProgress(MessageKind kind, unsigned id, const char* argument);
 void LogProgressNumber(MessageKind kind, unsigned id, int number);
+// Logs the Ok line that names a pass of the write as it begins; it stays in
+// the progress log until DropPassLines (once the write is done, or the next
+// starts), and its row until the next check run.
+void LogPassProgress(unsigned id, const char* argument);
+void DropPassLines();
 // LogProgress for a line that names a UTF-8 `path`.
 void LogProgressPath(MessageKind kind, unsigned id, const char* path);
 // LogProgress for the line that says a write or Put back is done: the outcome

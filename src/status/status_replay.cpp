@@ -31,6 +31,7 @@ char* g_outcome;
 struct ProgressRequest {
     MessageKind kind;
     bool outcome;
+    bool pass;
     char text[1];  // allocated to the text's length
 };
 
@@ -38,21 +39,22 @@ struct ProgressRequest {
 struct LentProgressRequest {
     MessageKind kind;
     bool outcome;
+    bool pass;
     const char* text;
 };
 
-void LogLine(MessageKind kind, const char* text, bool outcome);
+void LogLine(MessageKind kind, const char* text, bool outcome, bool pass = false);
 
 LRESULT LogLentProgressTextOnUiThread(void* request) {
     const LentProgressRequest* line = static_cast<const LentProgressRequest*>(request);
-    LogLine(line->kind, line->text, line->outcome);
+    LogLine(line->kind, line->text, line->outcome, line->pass);
     return 1;
 }
 
 LRESULT LogProgressTextOnUiThread(void* request) {
     ProgressRequest* line = static_cast<ProgressRequest*>(request);
     DelayStatusListRedraw();
-    LogLine(line->kind, line->text, line->outcome);
+    LogLine(line->kind, line->text, line->outcome, line->pass);
     free(line);
     return 1;
 }
@@ -68,19 +70,20 @@ void NoteOutcome(MessageKind kind, const char* text, bool outcome) {
     g_outcome = spoken;
 }
 
-void LogLine(MessageKind kind, const char* text, bool outcome) {
+void LogLine(MessageKind kind, const char* text, bool outcome, bool pass) {
     if (!OnUiThread()) {
         if (text == nullptr)
             return;
         const size_t length = strlen(text);
         auto* request = static_cast<ProgressRequest*>(malloc(sizeof(ProgressRequest) + length));
         if (request == nullptr) {
-            LentProgressRequest lent = {kind, outcome, text};
+            LentProgressRequest lent = {kind, outcome, pass, text};
             RunOnUiThread(LogLentProgressTextOnUiThread, &lent);
             return;
         }
         request->kind = kind;
         request->outcome = outcome;
+        request->pass = pass;
         memcpy(request->text, text, length + 1);
         // Not run only when the window is gone: the line is then ours to free.
         if (!QueueOnUiThread(LogProgressTextOnUiThread, request))
@@ -89,7 +92,7 @@ void LogLine(MessageKind kind, const char* text, bool outcome) {
     }
     if (text == nullptr)
         return;
-    const bool recorded = AppendProgressRecord(&g_progressLog, kind, text);
+    const bool recorded = AppendProgressRecord(&g_progressLog, kind, text, pass);
     NoteOutcome(kind, text, outcome);
     AddRowText(kind, NewRowText(text), recorded ? g_progressLog.last : nullptr);
 }
@@ -127,6 +130,22 @@ void LogProgressUtf8(MessageKind kind, const char* text) {
 void LogProgress(MessageKind kind, unsigned id, const char* argument) {
     // Formatted on the calling thread, in its own text buffer.
     LogProgressText(kind, GetText(id, argument));
+}
+
+void LogPassProgress(unsigned id, const char* argument) {
+    const char* text = GetText(id, argument);
+    char* utf8 = Utf8FromAnsi(text);
+    LogLine(MessageKind::Ok, utf8 != nullptr ? utf8 : text, false, true);
+    free(utf8);
+}
+
+void DropPassLines() {
+    // Their rows stay until the next check run takes them out.
+    const LRESULT count = SendMessageA(StatusListWindow(), LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i)
+        if (StatusEntry* entry = StatusRowAt(i); entry != nullptr && entry->record != nullptr && entry->record->pass)
+            entry->record = nullptr;
+    DropPassRecords(&g_progressLog);
 }
 
 void LogProgressNumber(MessageKind kind, unsigned id, int number) {

@@ -7,6 +7,9 @@ list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/volume_prep.cpp
   ${CMAKE_CURRENT_LIST_DIR}/target_identity.cpp
   ${CMAKE_CURRENT_LIST_DIR}/raw_write.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pass_progress.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/diskette_layout.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bad_spot.cpp
   ${CMAKE_CURRENT_LIST_DIR}/disk_descriptor.cpp
   ${CMAKE_CURRENT_LIST_DIR}/page_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/gpt_backup.cpp

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "write/bad_spot.h"
+#include "write/diskette_layout.h"
 #include "write/gpt_backup.h"
 #include "write/volume_prep.h"
 #include "write/write_errors.h"
@@ -19,6 +21,11 @@ struct Session {
     uint32_t lastError;  // of the last failed seek, write or read
     bool leftUnlocked;   // a volume was dismounted but never locked: anyone may mount it again
     MediumGeometry medium;  // what the geometry said of the medium, through the write's own handle
+    bool diskette;          // the medium turns as a diskette: whole track sides, a rotation each
+    const PassProgress* progress;
+    uint64_t at;            // where the last seek of the chunk loop went
+    bool badSpot;           // a transfer failed twice while the drive answered elsewhere
+    uint64_t badSpotAt;     // the first sector of it that failed
 };
 
 void Note(const Session& session, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -29,6 +36,21 @@ void Note(const Session& session, const char* format, ...) {
     vsnprintf(line, sizeof(line), format, arguments);
     va_end(arguments);
     session.calls->note(session.calls->context, line);
+}
+
+void BeginPass(const Session& session, WritePass pass) {
+    if (session.progress != nullptr && session.progress->begins != nullptr)
+        session.progress->begins(session.progress->context, pass);
+}
+
+void ReportPass(const Session& session, WritePass pass, uint32_t done) {
+    if (session.progress != nullptr && session.progress->report != nullptr)
+        session.progress->report(session.progress->context, pass, done, kWriteImageSize);
+}
+
+// The chunk loop's report, as the write pass's.
+void ReportChunkWritten(void* context, uint32_t position, uint32_t) {
+    ReportPass(*static_cast<const Session*>(context), WritePass::Write, position);
 }
 
 RawWriteResult Ended(RawWriteOutcome outcome, uint32_t error) {
@@ -61,13 +83,8 @@ void PauseMs(void* context, unsigned milliseconds) {
 
 bool SeekDevice(void* context, uint64_t offset) {
     auto* session = static_cast<Session*>(context);
+    session->at = offset;
     session->lastError = session->calls->seek(session->calls->context, session->device, offset);
-    return session->lastError == 0;
-}
-
-bool WriteDeviceChunk(void* context, const uint8_t* data, uint32_t size, uint32_t* written) {
-    auto* session = static_cast<Session*>(context);
-    session->lastError = session->calls->write(session->calls->context, session->device, data, size, written);
     return session->lastError == 0;
 }
 
@@ -79,6 +96,53 @@ bool ReadAt(Session* session, uint64_t offset, uint8_t* data, uint32_t size) {
     if (session->lastError == 0)
         session->lastError = calls.read(calls.context, session->device, data, size, &done);
     return session->lastError == 0 && done == size;
+}
+
+uint32_t SpotRead(void* context, uint64_t offset, uint8_t* data, uint32_t size) {
+    auto* session = static_cast<Session*>(context);
+    return ReadAt(session, offset, data, size) ? 0 : session->lastError != 0 ? session->lastError : kErrorInvalidFunction;
+}
+
+uint32_t SpotWrite(void* context, uint64_t offset, const uint8_t* data, uint32_t size) {
+    auto* session = static_cast<Session*>(context);
+    const StorageCalls& calls = *session->calls;
+    uint32_t done = 0;
+    uint32_t error = calls.seek(calls.context, session->device, offset);
+    if (error == 0)
+        error = calls.write(calls.context, session->device, data, size, &done);
+    return error != 0 ? error : done != size ? kErrorInvalidFunction : 0;
+}
+
+// A transfer at `offset` failed with lastError: tried once more, and told a
+// bad spot from a drive gone. True when the second try went through.
+bool TryAgain(Session* session, uint64_t offset, uint32_t size, uint8_t* readInto, const uint8_t* writeFrom) {
+    alignas(4096) uint8_t scratch[kWriteChunkSize];
+    const SpotTransfers transfers = {SpotRead, SpotWrite, session};
+    const uint32_t first = session->lastError;
+    const SpotResult spot =
+        RetryTransfer(transfers, offset, size, readInto, writeFrom, session->sectorSize, first, scratch);
+    session->lastError = spot.error;
+    if (spot.verdict == SpotVerdict::Recovered)
+        Note(*session, "Byte %llu failed (error %u) and went through when tried again.",
+             static_cast<unsigned long long>(offset), first);
+    if (spot.verdict != SpotVerdict::BadSpot)
+        return spot.verdict == SpotVerdict::Recovered;
+    session->badSpot = true;
+    session->badSpotAt = spot.offset;
+    Note(*session, "Byte %llu failed twice (error %u) while the drive still reads its first track: a bad spot.",
+         static_cast<unsigned long long>(spot.offset), spot.error);
+    return false;
+}
+
+bool WriteDeviceChunk(void* context, const uint8_t* data, uint32_t size, uint32_t* written) {
+    auto* session = static_cast<Session*>(context);
+    session->lastError = session->calls->write(session->calls->context, session->device, data, size, written);
+    if (session->lastError == 0)
+        return true;
+    if (!TryAgain(session, session->at, size, nullptr, data))
+        return false;
+    *written = size;
+    return true;
 }
 
 void Release(Session* session, bool throughDisk) {
@@ -213,6 +277,7 @@ RawWriteResult CheckRoomForImage(Session* session, char letter) {
     uint64_t length = DeviceLength(*session);
     if (length == 0)
         length = session->medium.length;
+    session->diskette = IsDisketteMedium(session->medium.mediaType, length);
     if (CheckMediumFit(length, session->medium.mediaType) == MediumFit::Fits)
         return Ended(RawWriteOutcome::Written, 0);
     Note(*session, "Drive %c: holds %llu bytes (media type %u), less than the image's %u.", letter,
@@ -299,13 +364,25 @@ void TakeFingerprint(Session* session, const KeepBeforeWrite& keep, uint8_t* scr
 RawWriteOutcome KeepWhatIsThere(Session* session, const RawWriteRequest& request, uint64_t* backupAt) {
     alignas(4096) uint8_t tail[4096];
     MediumContents medium{};
+    BeginPass(*session, WritePass::Keep);
     TakeFingerprint(session, request.keep, request.readBack, &medium);
-    // Sixteen tracks a call: each call is a trip through the driver.
-    constexpr uint32_t kPiece = 16 * kWriteChunkSize;
-    static_assert(kWriteImageSize % kPiece == 0, "whole pieces make the image");
+    const uint32_t piece = ReadRequestBytes(session->diskette);
     bool read = true;
-    for (uint32_t offset = 0; offset < kWriteImageSize && read; offset += kPiece)
-        read = ReadAt(session, offset, request.readBack + offset, kPiece);
+    uint32_t offset = 0;
+    for (; offset < kWriteImageSize && read; offset += read ? piece : 0) {
+        const uint32_t size = kWriteImageSize - offset < piece ? kWriteImageSize - offset : piece;
+        read = ReadAt(session, offset, request.readBack + offset, size) ||
+               TryAgain(session, offset, size, request.readBack + offset, nullptr);
+        if (read)
+            ReportPass(*session, WritePass::Keep, offset + size);
+    }
+    // Nothing is written over a bad spot: the image would not be kept there either.
+    if (!read && session->badSpot)
+        return RawWriteOutcome::BadSpot;
+    // A diskette whose first track has no sector to find was never formatted.
+    if (!read && offset == 0 && session->diskette &&
+        (session->lastError == kErrorSectorNotFound || session->lastError == kErrorUnrecognizedMedia))
+        return RawWriteOutcome::Unformatted;
     if (!read)
         Note(*session, "What the drive holds could not be read (error %u): no copy of it is kept.",
              session->lastError);
@@ -348,9 +425,11 @@ bool RestoreTail(Session* session, const TailSector& tail, uint8_t* scratch) {
 // Reads the image back past every cache and compares; returns the first
 // byte that differs or could not be read, kWriteImageSize when all match.
 uint64_t ReadBack(Session* session, const uint8_t* image, uint8_t* readBack) {
+    BeginPass(*session, WritePass::ReadBack);
     for (uint32_t chunk = 0; chunk < kWriteChunkCount; ++chunk) {
         const uint32_t offset = chunk * kWriteChunkSize;
-        if (!ReadAt(session, offset, readBack + offset, kWriteChunkSize)) {
+        if (!ReadAt(session, offset, readBack + offset, kWriteChunkSize) &&
+            !TryAgain(session, offset, kWriteChunkSize, readBack + offset, nullptr)) {
             Note(*session, "Read back: stopped at byte %u (error %u).", offset, session->lastError);
             return offset;
         }
@@ -361,6 +440,7 @@ uint64_t ReadBack(Session* session, const uint8_t* image, uint8_t* readBack) {
             Note(*session, "Read back: byte %u differs from the image.", at);
             return at;
         }
+        ReportPass(*session, WritePass::ReadBack, offset + kWriteChunkSize);
     }
     Note(*session, "Read back: all %u bytes match.", kWriteImageSize);
     return kWriteImageSize;
@@ -419,10 +499,11 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
     result.throughDisk = throughDisk;
     session->lastError = 0;
     Note(*session, "Writing the image...");
+    BeginPass(*session, WritePass::Write);
     const uint64_t started = calls.clockMs(calls.context);
     result.wroteAny = true;
     result.write = WriteImage(request.image, kWriteImageSize, WriteDevice{SeekDevice, WriteDeviceChunk, session},
-                              request.progress);
+                              WriteProgress{ReportChunkWritten, session});
     Note(*session, "Wrote %u of %u chunks in %llu ms.", result.write.chunksWritten, kWriteChunkCount,
          static_cast<unsigned long long>(calls.clockMs(calls.context) - started));
     if (result.write.outcome == WriteOutcome::ShortWrite)
@@ -433,9 +514,10 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
              static_cast<unsigned long long>(result.write.failedOffset), kWriteImageSize, session->lastError);
     if (result.write.outcome != WriteOutcome::Written) {
         result.error = session->lastError;
-        result.outcome = WriteFailure(*session, result.error);
+        result.outcome = session->badSpot ? RawWriteOutcome::BadSpot : WriteFailure(*session, result.error);
         // A first chunk refused whole changed nothing: the drive holds what it held.
-        result.wroteAny = !LeftDriveAsItWas(result.write, result.error);
+        result.wroteAny = session->badSpot ? result.write.chunksWritten > 0 || session->badSpotAt > 0
+                                           : !LeftDriveAsItWas(result.write, result.error);
         if (request.keep.ended != nullptr && !result.wroteAny)
             request.keep.ended(request.keep.context, WriteEnd::NothingChanged);
         return result;
@@ -460,7 +542,7 @@ RawWriteResult WriteAndCheck(Session* session, const TargetIdentity& now, const 
         request.keep.ended(request.keep.context, proven ? WriteEnd::Proven : WriteEnd::ReadBack);
     if (!proven) {
         result.error = session->lastError;
-        result.outcome = ReadBackFailure(result.error);
+        result.outcome = session->badSpot ? RawWriteOutcome::BadSpot : ReadBackFailure(result.error);
         // Windows could not keep other programs from the drive: one of them
         // may have written to it while it was written.
         if (result.outcome == RawWriteOutcome::NotKept && session->leftUnlocked)
@@ -528,6 +610,47 @@ RawWriteResult CheckBeforeTaking(const StorageCalls& calls, const TargetIdentity
 
 }  // namespace
 
+namespace {
+
+// Formats an unformatted diskette as a 1.44 MB one, a cylinder at a time,
+// when the user says so; Written once it is and answers as one. A medium
+// that takes no 1.44 MB format (a 720 KB diskette) is refused as one.
+RawWriteResult FormatDiskette(Session* session, const TargetIdentity& now, const RawWriteRequest& request,
+                              uint32_t error) {
+    const StorageCalls& calls = *session->calls;
+    // Diskette drives are volumes of no disk.
+    if (now.target.kind != WriteTargetKind::Volume || request.format.ask == nullptr || calls.formatCylinder == nullptr)
+        return Ended(RawWriteOutcome::Unformatted, error);
+    if (!request.format.ask(request.format.context)) {
+        Note(*session, "Drive %c: stays unformatted, as the user chose.", now.letter);
+        return Ended(RawWriteOutcome::Unformatted, error);
+    }
+    BeginPass(*session, WritePass::Format);
+    for (uint32_t cylinder = 0; cylinder < kDisketteCylinders; ++cylinder) {
+        uint32_t bad = 0;
+        const uint32_t failed =
+            calls.formatCylinder(calls.context, session->device, kMediaTypeDiskette144, cylinder, &bad);
+        if (failed == kErrorInvalidParameter && cylinder == 0) {
+            Note(*session, "Drive %c: takes no 1.44 MB format (error %u).", now.letter, failed);
+            return TooSmall(0, kMediaTypeDiskette720);
+        }
+        if (failed != 0 || bad != 0) {
+            Note(*session, "Formatting cylinder %u of drive %c: failed (error %u, %u bad tracks).", cylinder,
+                 now.letter, failed, bad);
+            RawWriteResult result = Ended(failed != 0 ? OutcomeOfError(failed, WriteStage::Writing)
+                                                      : RawWriteOutcome::BadSpot, failed);
+            session->badSpot = failed == 0;
+            session->badSpotAt = uint64_t(cylinder) * kDisketteSides * kDisketteSideBytes;
+            return result;
+        }
+        ReportPass(*session, WritePass::Format, (cylinder + 1) * kDisketteSides * kDisketteSideBytes);
+    }
+    Note(*session, "Formatted drive %c: as a 1.44 MB diskette.", now.letter);
+    return OpenDevice(session, now);
+}
+
+}  // namespace
+
 RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request) {
     TargetIdentity now{};
     const RawWriteResult checked = CheckBeforeTaking(calls, *request.chosen, &now);
@@ -538,14 +661,29 @@ RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& req
 
     Session session{};
     session.calls = &calls;
+    session.progress = &request.progress;
     RawWriteResult result = TakeVolumes(&session, now, request);
     if (result.outcome == RawWriteOutcome::Written)
         result = OpenDevice(&session, now);
-    if (result.outcome == RawWriteOutcome::Written)
-        result = CheckRoomForImage(&session, now.letter);
-    if (result.outcome == RawWriteOutcome::Written)
-        result = WriteAndCheck(&session, now, request);
+    // A diskette unformatted as its geometry says, or as its first track
+    // reads, is offered a format once.
+    const bool unformatted = result.outcome == RawWriteOutcome::Unformatted;
+    for (int round = 0; round < 2; ++round) {
+        if (result.outcome == RawWriteOutcome::Unformatted && (round == 0) == unformatted)
+            result = FormatDiskette(&session, now, request, result.error);
+        if (result.outcome == RawWriteOutcome::Written)
+            result = CheckRoomForImage(&session, now.letter);
+        if (result.outcome == RawWriteOutcome::Written)
+            result = WriteAndCheck(&session, now, request);
+        if (result.outcome != RawWriteOutcome::Unformatted || unformatted || result.wroteAny)
+            break;
+    }
     Release(&session, now.target.kind == WriteTargetKind::PhysicalDrive);
+    result.diskette = session.diskette;
+    if (result.outcome == RawWriteOutcome::BadSpot) {
+        result.badSpot = session.badSpotAt;
+        result.error = session.lastError;
+    }
     return result;
 }
 

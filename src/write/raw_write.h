@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "write/medium_mark.h"
+#include "write/pass_progress.h"
 #include "write/storage_calls.h"
 #include "write/target_identity.h"
 #include "write/write_loop.h"
@@ -52,15 +53,23 @@ struct TailSector {
     uint32_t size;         // 0: none
 };
 
+// Asked, on the writing thread, whether a diskette that answers as
+// unformatted is formatted as a 1.44 MB one first; null: it never is.
+struct FormatOffer {
+    bool (*ask)(void* context);
+    void* context;
+};
+
 struct RawWriteRequest {
     const TargetIdentity* chosen;  // what the user chose
     const uint8_t* image;          // kWriteImageSize bytes, sector-aligned
     uint8_t* readBack;             // kWriteImageSize bytes of its own, sector-aligned
-    WriteProgress progress;
+    PassProgress progress;
     unsigned lockTries;
     unsigned lockPauseMs;
     KeepBeforeWrite keep;  // none: nothing is read before the write
     TailSector tail;
+    FormatOffer format = {};  // none: an unformatted diskette is refused
 };
 
 struct RawWriteResult {
@@ -73,6 +82,8 @@ struct RawWriteResult {
     bool wroteAny;           // a write reached the device: part of the image may be on it
     uint64_t mediumLength;   // TooSmall: the medium's length in bytes (0: only its type is known)
     uint32_t mediaType;      // TooSmall: the medium's MediaType
+    bool diskette;           // the medium turns as a diskette: a spot is named by cylinder, side and sector
+    uint64_t badSpot;        // BadSpot: the first sector that failed twice
 };
 
 RawWriteResult RunRawWrite(const StorageCalls& calls, const RawWriteRequest& request);

@@ -16,6 +16,7 @@ constexpr uint32_t kErrorInvalidFunction = 1;
 constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorWriteProtect = 19;
+constexpr uint32_t kErrorSectorNotFound = 27;
 constexpr uint32_t kErrorNotReady = 21;
 constexpr uint32_t kErrorSharingViolation = 32;
 constexpr uint32_t kErrorNotSupported = 50;
@@ -79,5 +80,9 @@ struct StorageCalls {
     uint64_t (*clockMs)(void* context);  // a millisecond count, for the trace
     // One English line for the console trace.
     void (*note)(void* context, const char* line);
+    // IOCTL_DISK_FORMAT_TRACKS: both sides of diskette `cylinder` formatted
+    // as `mediaType`; `badTracks` gets how many bad tracks it answered.
+    uint32_t (*formatCylinder)(void* context, StorageHandle handle, uint32_t mediaType, uint32_t cylinder,
+                               uint32_t* badTracks);
     void* context;
 };

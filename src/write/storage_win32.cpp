@@ -254,8 +254,20 @@ void Note(void*, const char* line) {
     ConsolePrint("%s\n", line);
 }
 
+uint32_t FormatCylinder(void*, StorageHandle handle, uint32_t mediaType, uint32_t cylinder, uint32_t* badTracks) {
+    FORMAT_PARAMETERS format = {static_cast<MEDIA_TYPE>(mediaType), cylinder, cylinder, 0, 1};
+    // Room for every track the call formats to come back bad.
+    BAD_TRACK_NUMBER bad[2] = {};
+    DWORD returned = 0;
+    const BOOL ok = DeviceIoControl(AsHandle(handle), IOCTL_DISK_FORMAT_TRACKS, &format, sizeof(format), bad,
+                                    sizeof(bad), &returned, nullptr);
+    *badTracks = ok ? returned / sizeof(BAD_TRACK_NUMBER) : 0;
+    return ok ? 0 : Failed();
+}
+
 const StorageCalls kCalls = {Open,        Control,       Seek,      Write,         Read,  Flush,   Close, VolumeName,
-                             ListVolumes, VolumeLetters, DosDevice, SystemVolumes, Pause, ClockMs, Note,  nullptr};
+                             ListVolumes, VolumeLetters, DosDevice, SystemVolumes, Pause, ClockMs, Note,
+                             FormatCylinder, nullptr};
 
 }  // namespace
 

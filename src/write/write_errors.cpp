@@ -12,7 +12,6 @@ constexpr uint32_t kErrorHandleDiskFull = 39;
 constexpr uint32_t kErrorDiskFull = 112;
 constexpr uint32_t kErrorSemTimeout = 121;
 constexpr uint32_t kErrorDeviceRemoved = 1617;
-constexpr uint32_t kErrorSectorNotFound = 27;
 constexpr uint32_t kErrorWriteFault = 29;
 constexpr uint32_t kErrorReadFault = 30;
 constexpr uint32_t kErrorGenFailure = 31;
@@ -146,6 +145,8 @@ FailureText FailureTextOf(RawWriteOutcome outcome, uint32_t mediaType) {
             return {IDS_UNFORMATTED, A::Drive, false};
         case O::InvalidRequest:
             return {IDS_INVALID_REQUEST, A::Drive, false};
+        case O::BadSpot:
+            return {IDS_BAD_SPOT_DISKETTE, A::Spot, false};
         case O::CannotOpen:
         case O::WriteFailed:
             return {IDS_CANT_WRITE, A::OwnNumber, false};

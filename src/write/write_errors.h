@@ -21,8 +21,9 @@ enum class WriteStage {
 RawWriteOutcome OutcomeOfError(uint32_t error, WriteStage stage);
 
 // How a status line of a failed write takes its arguments: the drive, none,
-// the text's own number, or the drive and the medium's size.
-enum class FailureArgument { Drive, None, OwnNumber, Medium };
+// the text's own number, the drive and the medium's size, or the drive and
+// where on the medium.
+enum class FailureArgument { Drive, None, OwnNumber, Medium, Spot };
 
 struct FailureText {
     int id;  // the status text; 0 for Written

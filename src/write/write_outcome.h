@@ -29,4 +29,5 @@ enum class RawWriteOutcome {
     Unformatted,     // a diskette without a format Windows recognizes
     InvalidRequest,  // the drive's driver refused the transfer as invalid
     NotKeptUnlocked, // read back differs, and a volume was left unlocked: another program may have written
+    BadSpot,         // a sector failed twice while the drive still read elsewhere: the medium has a bad spot
 };

@@ -208,6 +208,8 @@ TEST(CatalogueTexts, FormattedWithADriveAndADateReadWholeInBothLanguages)
         {"IDS_WRITE_UNKEPT_ASK", {"No copy of drive E: could be kept."}},
         {"IDS_UNKEPT_NOT_WRITTEN", {"No copy of drive E: could be kept."}},
         {"IDS_FIXED_NOT_WRITTEN_UNKEPT", {"No copy of drive E: could be kept."}},
+        {"IDS_BAD_SPOT_BYTE", {"E:", "1,024,000"}},
+        {"IDS_DIFFERS_AT_BYTE", {"1,024,000"}},
     };
     for (const char* dated : {"IDS_PUT_BACK_OFFER", "IDS_WRITE_CUT_SHORT", "IDS_PUT_BACK_OFFER_DISKETTE",
                               "IDS_PUT_BACK_ASK_DISKETTE", "IDS_PUT_BACK_ASK_MEDIUM", "IDS_PUT_BACK_ASK_CHANGED",

@@ -246,9 +246,9 @@ struct Figures {
 };
 Figures g_figures{};
 
-void CutAt(void* context, uint32_t position, uint32_t) {
+void CutAt(void* context, WritePass pass, uint32_t position, uint32_t) {
     World& w = *static_cast<World*>(context);
-    if (position >= w.cutChunk * kWriteChunkSize)
+    if (pass == WritePass::Write && position >= w.cutChunk * kWriteChunkSize)
         w.model.disks[1].present = false;
 }
 
@@ -298,7 +298,7 @@ std::string Write(World& w, const Step& step, const KeptCopyHeader& medium) {
     disk.refusesWrites = step.end == kNothing ? 112 : 0;
     disk.keepsNothing = step.end == kDiffers;
     w.cutChunk = step.end % kWriteChunkCount;
-    const WriteProgress cut = step.end >= kCut ? WriteProgress{CutAt, &w} : WriteProgress{};
+    const PassProgress cut = step.end >= kCut ? PassProgress{nullptr, CutAt, &w} : PassProgress{};
     const RawWriteRequest raw = {&w.chosen, image->data(), readBack.data(), cut, 2, 0, KeepingFor(&request),
                                  {header.tailOffset, tail, header.tailSize}};
     const RawWriteResult result = RunRawWrite(w.calls, raw);

@@ -390,7 +390,7 @@ TEST_F(KeptCopyOnStick, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
         cardB[i] ^= 0x5A;  // its own bytes, before the image's end and past it
     const auto insert = [&](const std::vector<uint8_t>& card) { model.disks[1].medium = model.disks[1].cache = card; };
     const auto write = [&](const std::vector<uint8_t>& image, const KeptCopyHeader* putBack, uint64_t at,
-                           WriteProgress progress = {}) {
+                           PassProgress progress = {}) {
         KeepRequest request = Request(&files, &chosen, image, putBack, at);
         const RawWriteRequest raw = {&chosen,  image.data(), readBack.data(), progress, 50, 100, KeepingFor(&request),
                                      {}};
@@ -443,11 +443,11 @@ TEST_F(KeptCopyOnStick, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
     EXPECT_FALSE(FindKeptCopy(files, onA.medium).found) << "Put back offered twice";
 
     // A write stopped after 40 chunks leaves its record; the next start finds it.
-    auto stop = [](void* m, uint32_t position, uint32_t) {
-        if (position >= 40 * kWriteChunkSize)
+    auto stop = [](void* m, WritePass pass, uint32_t position, uint32_t) {
+        if (pass == WritePass::Write && position >= 40 * kWriteChunkSize)
             static_cast<StorageModel*>(m)->disks[1].present = false;
     };
-    EXPECT_NE(write(first, nullptr, 600, WriteProgress{stop, &model}).first, RawWriteOutcome::Written);
+    EXPECT_NE(write(first, nullptr, 600, PassProgress{nullptr, stop, &model}).first, RawWriteOutcome::Written);
     model.disks[1].present = true;
     EXPECT_TRUE(FindWriteRecord(files, onA.medium).found);
     EXPECT_FALSE(FindWriteRecord(files, onB.medium).found);

@@ -50,4 +50,18 @@ TEST(ProgressLogTest, ReleaseEmptiesTheLogAndANewChainStarts)
     ReleaseProgressLog(&log);  // LeakSanitizer checks that every record and text went
 }
 
+// A write's pass lines go; the rest keep their order, and the next line
+// comes after the last of them.
+TEST(ProgressLogTest, PassLinesGoAndTheRestKeepTheirOrder)
+{
+    ProgressLog log;
+    for (const char* text : {"pass", "start", "pass", "failed", "pass"})
+        ASSERT_TRUE(AppendProgressRecord(&log, MessageKind::Ok, text, text[0] == 'p'));
+    DropPassRecords(&log);
+    ASSERT_TRUE(AppendProgressRecord(&log, MessageKind::Ok, "next"));
+    EXPECT_EQ(Contents(log).size(), 3u);
+    EXPECT_EQ(std::string(log.first->text) + log.first->next->text + log.last->text, "startfailednext");
+    ReleaseProgressLog(&log);
+}
+
 }  // namespace

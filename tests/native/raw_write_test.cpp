@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "keep/kept_copy.h"
+#include "write/diskette_layout.h"
 #include "write/raw_write.h"
 #include "write/write_errors.h"
 #include "resources/resource.h"
@@ -256,7 +257,7 @@ TEST(RawWrite, EachDeviceIsWrittenOnlyWhereChosenAndReadBack) {
         const std::vector<uint8_t> disketteBefore = model.disketteMedium;
         ExpectReadAsWritten(device);
 
-        const RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, WriteProgress{nullptr, nullptr}, 50, 100, {}, {}};
+        const RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, PassProgress{}, 50, 100, {}, {}};
         const RawWriteResult result = RunRawWrite(calls, request);
         EXPECT_EQ(int(result.outcome), int(device.expected));
 
@@ -374,7 +375,8 @@ struct Keeper {
 RawWriteOutcome KeepInto(void* context, const MediumContents& medium) {
     auto* keeper = static_cast<Keeper*>(context);
     keeper->called = true;
-    keeper->diskAtKeep = keeper->model->disks[1].medium;
+    const StorageModel& model = *keeper->model;
+    keeper->diskAtKeep = model.disks.size() > 1 ? model.disks[1].medium : model.disketteMedium;
     if (medium.kept != nullptr)
         keeper->kept.assign(medium.kept, medium.kept + kWriteImageSize);
     keeper->tail.assign(medium.tail, medium.tail + medium.tailSize);
@@ -448,6 +450,102 @@ TEST(RawWrite, EachErrorIsToldByItsOwnText) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(FailureTextOf(OutcomeOfError(c.error, c.stage)).id, c.text) << c.error << " " << int(c.stage);
+}
+
+}  // namespace
+
+namespace {
+
+struct PassWatch {
+    StorageModel* model;
+    std::vector<WritePass> begun;
+    std::vector<uint32_t> positions, rotations;  // the bar, and the diskette's turns, at each report
+};
+
+void WatchBegin(void* watch, WritePass pass) {
+    static_cast<PassWatch*>(watch)->begun.push_back(pass);
+}
+
+void WatchReport(void* context, WritePass pass, uint32_t done, uint32_t size) {
+    auto* watch = static_cast<PassWatch*>(context);
+    watch->positions.push_back(PassPosition(kUsualPasses, pass, done, size));
+    watch->rotations.push_back(watch->model->disketteRotations);
+}
+
+bool SayYes(void* asked) {
+    return ++*static_cast<int*>(asked) > 0;
+}
+
+// Diskettes as they are, written as the Install pane writes them: the bar
+// rises through every pass, moves at least every cylinder and is full only
+// after them, and three passes cost three turns of each track side; a sector
+// that fails is tried again, then named, and never taken for a drive gone;
+// an unformatted one is formatted when the user says so, a 720 KB one refused.
+TEST(RawWrite, DiskettesAsTheyReallyAre) {
+    using O = RawWriteOutcome;
+    enum Medium { Hd, Dd, Stick };
+    const struct {
+        const char* name;
+        Medium medium;
+        int unformatted;
+        int64_t bad;  // sector; its writes fail, its reads too when `badRead`, `failures` times
+        uint32_t error;
+        bool badRead;
+        int failures;
+        bool yes;  // to formatting
+        O outcome;
+        size_t passes;
+    } rows[] = {
+        {"sound", Hd, 0, -1, 0, false, 0, false, O::Written, 3},
+        {"first sector bad, found keeping what is there", Hd, 0, 0, 23, true, -1, false, O::BadSpot, 1},
+        {"a sector mid-way that takes no write", Hd, 0, 1453, 27, false, -1, false, O::BadSpot, 2},
+        {"the last sector, ERROR_NOT_READY as under Wine", Hd, 0, 2879, 21, false, -1, false, O::BadSpot, 2},
+        {"a CRC error gone at the second try", Hd, 0, 700, 23, true, 1, false, O::Written, 3},
+        {"a stick's sector mid-way that takes no write", Stick, 0, 1000, 29, false, -1, false, O::BadSpot, 2},
+        {"unformatted, as its geometry says", Hd, 1, -1, 0, false, 0, true, O::Written, 4},
+        {"no sector on its first track", Hd, 2, -1, 0, false, 0, true, O::Written, 5},
+        {"unformatted, and the user says No", Hd, 1, -1, 0, false, 0, false, O::Unformatted, 0},
+        {"unformatted 720 KB", Dd, 1, -1, 0, false, 0, true, O::TooSmall, 1},
+    };
+    AlignedBlock image, readBack;
+    memset(image.bytes, 0xE6, kWriteImageSize);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        StorageModel model = SystemOnly();
+        if (row.medium == Stick)
+            AddStick(&model, "superfloppy", 'E');
+        else
+            Diskette(kWriteImageSize, row.unformatted != 0 ? 0 : 2)(&model);
+        model.disketteUnformatted = row.unformatted;
+        model.disketteDoubleDensity = row.medium == Dd;
+        model.badSector = row.bad, model.badError = row.error, model.badOnRead = row.badRead, model.badFailures = row.failures;
+        const std::vector<uint8_t>& medium = row.medium == Stick ? model.disks[1].medium : model.disketteMedium;
+        const StorageCalls calls = model.Calls();
+        const TargetIdentity chosen = IdentifyTarget(calls, 'E');
+        Keeper keeper{&model, {}, {}, {}, 0, false};
+        PassWatch watch{&model, {}, {}, {}};
+        int asked = row.yes ? 0 : -1;
+        const RawWriteRequest request = {&chosen, image.bytes, readBack.bytes, {WatchBegin, WatchReport, &watch}, 50,
+                                         100, {KeepInto, nullptr, NoHash, &keeper}, {}, {SayYes, &asked}};
+        const RawWriteResult result = RunRawWrite(calls, request);
+        EXPECT_EQ(int(result.outcome), int(row.outcome));
+        EXPECT_EQ(watch.begun.size(), row.passes);
+        EXPECT_EQ(model.formattedCylinders, row.unformatted != 0 && row.yes && row.medium == Hd ? 80u : 0u);
+        EXPECT_TRUE(row.outcome != O::Written || memcmp(medium.data(), image.bytes, kWriteImageSize) == 0);
+        EXPECT_TRUE(row.outcome != O::BadSpot ||
+                    (result.badSpot == uint64_t(row.bad) * 512 && result.diskette == (row.medium != Stick)));
+        EXPECT_TRUE(row.medium != Dd || FailureTextOf(result.outcome, result.mediaType).id == IDS_DISKETTE_720);
+        if (row.bad >= 0 || row.unformatted != 0)
+            continue;
+        EXPECT_EQ(model.disketteRotations, 3 * kWriteChunkCount);
+        EXPECT_EQ(watch.positions.back(), 3 * kWriteImageSize);
+        EXPECT_LT(watch.positions.back(), PassRange(kUsualPasses));
+        for (size_t i = 1; i < watch.positions.size(); ++i)
+            EXPECT_TRUE(watch.positions[i] > watch.positions[i - 1] && watch.rotations[i] - watch.rotations[i - 1] <= 2);
+    }
+    const DisketteSpot last = DisketteSpotOf(kWriteImageSize - 1), side = DisketteSpotOf(9216 + 1024);
+    EXPECT_TRUE(last.cylinder == 79 && last.side == 1 && last.sector == 18);
+    EXPECT_TRUE(side.cylinder == 0 && side.side == 1 && side.sector == 3);
 }
 
 }  // namespace

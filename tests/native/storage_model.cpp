@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kErrorSectorNotFound = 27;
 constexpr uint32_t kErrorInsufficientBuffer = 122;
 constexpr uint32_t kErrorNotLocked = 158;
 
@@ -189,6 +188,8 @@ uint32_t StorageModel::Control(StorageHandle handle, StorageControl code, void* 
         case StorageControl::DriveGeometry: {
             if (volume != nullptr && !volume->answersGeometry)
                 return kErrorNotSupported;
+            if (disk == nullptr && disketteUnformatted == 1)
+                return kErrorUnrecognizedMedia;
             if (!present)
                 return kErrorNotReady;
             if (size < 24)
@@ -338,6 +339,18 @@ uint32_t StorageModel::Transfer(StorageHandle handle, uint8_t* data, const uint8
     std::vector<uint8_t>* cache = disk != nullptr ? &disk->cache : nullptr;
     if (diskOffset + size > medium.size())
         return kErrorSectorNotFound;
+    if (disk == nullptr && disketteUnformatted != 0)
+        return disketteUnformatted == 1 ? kErrorUnrecognizedMedia : kErrorSectorNotFound;
+    // A diskette drive transfers whole track sides of 18 sectors, a rotation each.
+    if (disk == nullptr && size > 0)
+        disketteRotations += uint32_t((diskOffset + size - 1) / 9216 - diskOffset / 9216 + 1);
+    // ReadFile, WriteFile: a sector that cannot be read or written (ERROR_CRC, ERROR_SECTOR_NOT_FOUND, ...).
+    const uint64_t bad = uint64_t(badSector) * sector;
+    if ((disk == nullptr || diskIndex == 1) && badSector >= 0 && badFailures != 0 &&
+        (writing ? badOnWrite : badOnRead) && bad < diskOffset + size && diskOffset < bad + sector) {
+        badFailures -= badFailures > 0 ? 1 : 0;
+        return badError;
+    }
     if (writing) {
         if (disk != nullptr && disk->writeProtected)
             return kErrorWriteProtect;
@@ -416,6 +429,24 @@ uint32_t StorageModel::VolumeLetters(const char* volumeName, char* letters, uint
     return kErrorFileNotFound;
 }
 
+uint32_t StorageModel::FormatCylinder(StorageHandle handle, uint32_t mediaType, uint32_t cylinder, uint32_t* badTracks) {
+    *badTracks = 0;
+    const ModelHandle* h = Find(handle);
+    // IOCTL_DISK_FORMAT_TRACKS_EX: for floppy disk devices only, through a handle that may write.
+    if (h == nullptr || h->isDisk || volumes[h->index].disk >= 0)
+        return kErrorInvalidFunction;
+    if (h->access == StorageAccess::Query)
+        return kErrorAccessDenied;
+    // IOCTL_DISK_FORMAT_TRACKS: STATUS_INVALID_PARAMETER for parameters that will not work on the drive.
+    if (cylinder >= 80 || mediaType != (disketteDoubleDensity ? 5u : 2u))
+        return kErrorInvalidParameter;
+    disketteMedium.resize(1474560);
+    std::fill_n(disketteMedium.begin() + cylinder * 18432, 18432, uint8_t(0xF6));
+    if (++formattedCylinders == 80)
+        disketteUnformatted = 0, disketteMediaType = mediaType;
+    return 0;
+}
+
 StorageCalls StorageModel::Calls() {
     StorageCalls calls{};
     calls.context = this;
@@ -433,6 +464,9 @@ StorageCalls StorageModel::Calls() {
         return static_cast<StorageModel*>(c)->Transfer(h, data, nullptr, size, done);
     };
     calls.flush = [](void* c, StorageHandle h) { return static_cast<StorageModel*>(c)->Flush(h); };
+    calls.formatCylinder = [](void* c, StorageHandle h, uint32_t type, uint32_t cylinder, uint32_t* bad) {
+        return static_cast<StorageModel*>(c)->FormatCylinder(h, type, cylinder, bad);
+    };
     calls.close = [](void* c, StorageHandle h) { static_cast<StorageModel*>(c)->Close(h); };
     calls.volumeName = [](void* c, const char* root, char* name, uint32_t capacity) {
         return static_cast<StorageModel*>(c)->VolumeName(root, name, capacity);

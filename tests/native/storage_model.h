@@ -69,6 +69,20 @@ public:
     // Diskette drives: a volume without a disk keeps its bytes here.
     std::vector<uint8_t> disketteMedium;
     uint32_t disketteMediaType = 0;  // MEDIA_TYPE of the diskette in the drive
+    uint32_t disketteRotations = 0;  // a turn for every track side a transfer touches
+    // A bad spot on the medium (disk 1's, or the diskette's): a transfer that
+    // touches sector `badSector` fails with `badError` (reads, writes or
+    // both), `badFailures` times (-1: always).
+    // An unformatted diskette: 1 answers its geometry with
+    // ERROR_UNRECOGNIZED_MEDIA, 2 finds no sector to read. A double-density
+    // one takes only a 720 KB format.
+    int disketteUnformatted = 0;
+    bool disketteDoubleDensity = false;
+    uint32_t formattedCylinders = 0;
+    int64_t badSector = -1;
+    uint32_t badError = 23;
+    bool badOnRead = true, badOnWrite = true;
+    int badFailures = -1;
 
     // What the program did.
     std::vector<std::string> writeOpens;  // paths opened for reading and writing
@@ -92,6 +106,7 @@ public:
     uint32_t Seek(StorageHandle handle, uint64_t offset);
     uint32_t Transfer(StorageHandle handle, uint8_t* data, const uint8_t* source, uint32_t size, uint32_t* done);
     uint32_t Flush(StorageHandle handle);
+    uint32_t FormatCylinder(StorageHandle handle, uint32_t mediaType, uint32_t cylinder, uint32_t* badTracks);
     void Close(StorageHandle handle);
     uint32_t VolumeName(const char* root, char* name, uint32_t capacity);
     uint32_t ListVolumes(void (*each)(void*, const char*), void* user);

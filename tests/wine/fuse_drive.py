@@ -10,7 +10,9 @@ every write take that long, so that a write of the whole image lasts a while;
 --hold-writes FILE holds every write until FILE exists, so that a write lasts
 until the test lets it go, however busy the machine; with --hold-from BYTE
 only writes that reach that byte or beyond are held, and --held FILE is made
-once one is. While the file named by --gone exists, every read and write
+once one is. With --rotation-ms the file turns as a diskette does: every
+read and write costs that long for each track side (9,216 bytes) it
+touches. While the file named by --gone exists, every read and write
 fails with EIO, as a card reader's does once its card is pulled. With direct_io the kernel keeps no page cache
 for the file, so a read never hands back bytes that were written, whether the
 reader opened it with O_DIRECT or not.
@@ -28,6 +30,7 @@ import errno
 import os
 import stat
 import sys
+import threading
 import time
 
 try:
@@ -38,12 +41,13 @@ if not hasattr(fuse, "FUSE") or not hasattr(fuse, "Operations"):
     sys.exit("the fuse module found is not fusepy")
 
 FILE_NAME = "/disk.img"
+SIDE_BYTES = 18 * 512
 
 
 class FuseDrive(fuse.Operations):
     use_ns = True
 
-    def __init__(self, size, fill, log, keep, write_delay, hold, hold_from=0, held=None, gone=None):
+    def __init__(self, size, fill, log, keep, write_delay, hold, hold_from=0, held=None, gone=None, rotation=0):
         self.size = size
         self.fill = fill
         self.log = log
@@ -53,6 +57,9 @@ class FuseDrive(fuse.Operations):
         self.hold_from = hold_from
         self.held = held
         self.gone = gone
+        self.rotation = rotation
+        # One transfer at a time, as a drive makes them; open and stat are answered meanwhile.
+        self.drive = threading.Lock()
         self.stamp = time.time_ns()
 
     def note(self, line):
@@ -83,9 +90,15 @@ class FuseDrive(fuse.Operations):
         if self.gone and os.path.exists(self.gone):
             raise fuse.FuseOSError(errno.EIO)
 
+    def turn(self, offset, size):
+        if self.rotation and size > 0:
+            with self.drive:
+                time.sleep(self.rotation * ((offset + size - 1) // SIDE_BYTES - offset // SIDE_BYTES + 1))
+
     def read(self, path, size, offset, fh):
         self.note("read %d %d" % (offset, size))
         self.pulled()
+        self.turn(offset, min(size, self.size - offset))
         if offset >= self.size:
             return b""
         if self.kept is not None:
@@ -102,6 +115,7 @@ class FuseDrive(fuse.Operations):
             while not os.path.exists(self.hold):
                 time.sleep(0.01)
         self.pulled()
+        self.turn(offset, len(data))
         if self.kept is not None:
             if offset + len(data) > self.size:
                 raise fuse.FuseOSError(errno.ENOSPC)
@@ -148,14 +162,15 @@ def main():
     parser.add_argument("--hold-from", type=int, default=0, help="hold only writes that reach this byte")
     parser.add_argument("--held", help="file made once a write is held")
     parser.add_argument("--gone", help="while this file exists, reads and writes fail with EIO")
+    parser.add_argument("--rotation-ms", type=int, default=0, help="what each track side touched costs")
     args = parser.parse_args()
     log = open(args.log, "a", encoding="ascii") if args.log else None
     # direct_io: no page cache, every read reaches read() above. big_writes:
     # writes arrive in pieces of up to 128 KiB, not 4 KiB.
     drive = FuseDrive(args.size, args.fill, log, args.keep, args.write_delay_ms / 1000.0, args.hold_writes,
-                      args.hold_from, args.held, args.gone)
+                      args.hold_from, args.held, args.gone, args.rotation_ms / 1000.0)
     fuse.FUSE(drive, args.mountpoint,
-              foreground=True, nothreads=True, direct_io=True, big_writes=True,
+              foreground=True, nothreads=not args.rotation_ms, direct_io=True, big_writes=True,
               fsname="tdw-forgetful")
 
 

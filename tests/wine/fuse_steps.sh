@@ -57,14 +57,15 @@ tdw_f_unmount() {
   return 0
 }
 
-# tdw_f_mount [fuse_drive.py options]: (re)mounts a 2 MiB drive, logging to
-# TDW_F_LOG.
+# tdw_f_mount [fuse_drive.py options]: (re)mounts a drive of TDW_F_SIZE
+# bytes (default 2 MiB), logging to TDW_F_LOG.
 tdw_f_mount() {
+  local size=${TDW_F_SIZE:-2097152}
   tdw_f_unmount
   : >"$TDW_F_LOG"
-  "$TDW_F_PYTHON" "$TDW_F_SCRIPT" "$TDW_F_MNT" --size 2097152 --fill 0xE5 --log "$TDW_F_LOG" "$@" \
+  "$TDW_F_PYTHON" "$TDW_F_SCRIPT" "$TDW_F_MNT" --size "$size" --fill 0xE5 --log "$TDW_F_LOG" "$@" \
     </dev/null >"$TDW_F_DIR/fuse.log" 2>&1 &
   tdw_f_pid=$!
   tdw_wait_until "$TDW_TIMEOUT" mountpoint -q "$TDW_F_MNT" || tdw_fail "the FUSE drive did not come up: $(cat "$TDW_F_DIR/fuse.log")"
-  [ "$(stat -c %s "$TDW_F_FILE")" = 2097152 ] || tdw_fail "the FUSE drive file is not 2 MiB: $(ls -l "$TDW_F_FILE")"
+  [ "$(stat -c %s "$TDW_F_FILE")" = "$size" ] || tdw_fail "the FUSE drive file is not $size bytes: $(ls -l "$TDW_F_FILE")"
 }

@@ -13,6 +13,10 @@ TDW_W_PATTERN=$TDW_W_WORK/pattern.bin
 
 TDW_W_LINE_START='Ok	Starting write process...'
 TDW_W_LINE_READ_BACK='Ok	The image was read back from the drive and matches.'
+# The passes of a write as they begin; a failed write's stay in the list.
+TDW_W_LINE_PASS_KEEP='Ok	Keeping a copy of what drive E: holds...'
+TDW_W_LINE_PASS_WRITE='Ok	Writing the image to drive E:...'
+TDW_W_LINE_PASS_READ_BACK='Ok	Reading the image back from drive E:...'
 # Under Wine no USB device is found, so none is restarted: the user is asked
 # to plug the drive in again.
 TDW_W_LINE_REPLUG='Warning	Windows may still show the old contents of drive E:. Remove the drive and plug it in again before you use it.'

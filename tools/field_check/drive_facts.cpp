@@ -61,6 +61,8 @@ const char* OutcomeText(RawWriteOutcome outcome) {
             return "a write to the medium failed";
         case RawWriteOutcome::DriveGone:
             return "the drive went away";
+        case RawWriteOutcome::BadSpot:
+            return "a sector failed twice while the drive read elsewhere: the medium has a bad spot";
         case RawWriteOutcome::TakenBack:
             return "Windows mounted a volume of the disk again meanwhile";
         case RawWriteOutcome::NotThisMedium:

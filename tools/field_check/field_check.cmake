@@ -14,6 +14,7 @@ add_library(field_check_objects OBJECT
   ${CMAKE_SOURCE_DIR}/src/write/write_target.cpp
   ${CMAKE_SOURCE_DIR}/src/write/write_loop.cpp ${CMAKE_SOURCE_DIR}/src/write/volume_prep.cpp
   ${CMAKE_SOURCE_DIR}/src/write/write_errors.cpp ${CMAKE_SOURCE_DIR}/src/write/gpt_backup.cpp
+  ${CMAKE_SOURCE_DIR}/src/write/diskette_layout.cpp ${CMAKE_SOURCE_DIR}/src/write/bad_spot.cpp
   ${CMAKE_SOURCE_DIR}/src/keep/kept_copy.cpp
   ${CMAKE_SOURCE_DIR}/src/devices/device_path.cpp ${CMAKE_SOURCE_DIR}/src/text/console.cpp
   ${CMAKE_SOURCE_DIR}/src/text/packed_texts.cpp ${CMAKE_SOURCE_DIR}/src/text/catalogue.cpp

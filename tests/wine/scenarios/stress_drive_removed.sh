@@ -64,7 +64,7 @@ start_and_fault "touch '$gone'"
 tdw_wait_until "$TDW_TIMEOUT" ended_since "$ends" \
   || tdw_fail "(a) the writer did not end after the card went; status: $(tdw_w_status)"
 tdw_w_expect_failed "$line_gone"
-tdw_w_expect_status_tail "$(printf '%s\n%s' "$TDW_W_LINE_START" "$line_gone")"
+tdw_w_expect_status_tail "$(printf '%s\n' "$TDW_W_LINE_START" "$TDW_W_LINE_PASS_KEEP" "$TDW_W_LINE_PASS_WRITE" "$line_gone")"
 [ "$(count_lines "^Writing stopped at byte $held_at of $TDW_IMAGE_SIZE ")" -gt 0 ] \
   || tdw_fail "(a) the console does not tell that the write stopped at byte $held_at: $(grep -a 'Wr' "$TDW_CONSOLE_LOG" | tail -n 3)"
 tdw_log "(a) $(tr -d '\r' <"$TDW_CONSOLE_LOG" | grep '^Writing stopped' | tail -n 1)"

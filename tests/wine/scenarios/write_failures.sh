@@ -42,7 +42,7 @@ ends=$(console_count "End of thread.")
 tdw_w_start
 wait_writer_end "$ends"
 tdw_w_expect_failed "$TDW_W_LINE_DISK_FULL"
-tdw_w_expect_status_tail "$(printf '%s\n%s' "$TDW_W_LINE_START" "$TDW_W_LINE_DISK_FULL")"
+tdw_w_expect_status_tail "$(printf '%s\n' "$TDW_W_LINE_START" "$TDW_W_LINE_PASS_KEEP" "$TDW_W_LINE_PASS_WRITE" "$TDW_W_LINE_DISK_FULL")"
 tdw_expect_console "Writing stopped at byte 0 of $TDW_IMAGE_SIZE (error 112)."
 # Not a byte changed: no record says the write was cut short.
 ! ls "$(tdw_kept_folder)"/writing-*.tdwmark 2>/dev/null || tdw_fail "a write that changed nothing left its record"

@@ -117,3 +117,36 @@ for line in "Do not close this window until drive E: is written." "Waiting for t
 done
 cmp -n "$TDW_IMAGE_SIZE" "$TDW_DEMO_IMG" "$drive_file" || tdw_fail "the slow drive does not hold the image"
 tdw_log "closed after $writes_at_close of 160 chunks; the write ended and the drive holds the image"
+
+# ---- 3. a diskette: a rotation for each track side a request touches ----------
+# The bar moves in each pass (keeping what is there, writing, reading back),
+# the list names each pass as it begins, the window answers throughout, and no
+# request starts inside a track side. The time against the floor is for
+# scripts/bench to say.
+tdw_w_drive_restore
+TDW_F_SIZE=1474560 tdw_f_mount --keep --rotation-ms 20
+ln -sfn "$drive_file" "$TDW_DRIVE_IMG"
+tdw_start_app && tdw_wait_ready && tdw_w_choose_e
+: >"$drive_log"
+tdw_w_start
+seen=$TDW_F_DIR/seen.txt end=$((SECONDS + 4 * TDW_TIMEOUT))
+until tdw_drv_is reboot shown; do
+  [ "$SECONDS" -lt "$end" ] || tdw_fail "the diskette's write did not end: $(tdw_w_status)"
+  { drv progress install 1017 && drv status && drv ping; } >>"$seen" || tdw_fail "the window stopped answering"
+done
+cp "$drive_log" "$TDW_F_DIR/write.log"  # before anything here reads the drive
+cmp -n "$TDW_IMAGE_SIZE" "$TDW_DEMO_IMG" "$drive_file" || tdw_fail "the diskette does not hold the image"
+for line in "$TDW_W_LINE_PASS_KEEP" "$TDW_W_LINE_PASS_WRITE" "$TDW_W_LINE_PASS_READ_BACK"; do
+  grep -qxF -- "$line" "$seen" || tdw_fail "no status line '$line' during the write"
+done
+verdict=$(python3 - "$seen" "$TDW_F_DIR/write.log" <<'PY'
+import re, sys
+passes = {int(p) * 3 // 4423680 for p, r in re.findall(r"^(\d+)\t0\t(\d+)$", open(sys.argv[1]).read(), re.M)
+          if int(r) > 4423680 and 0 < int(p) < 4423680}
+odd = [l for l in open(sys.argv[2]) if l.startswith(("read ", "write ")) and int(l.split()[1]) % 9216]
+print("ok: the bar moved in passes %s" % sorted(passes) if passes == {0, 1, 2} and not odd
+      else "the bar moved in passes %s; requests inside a track side: %s" % (sorted(passes), odd[:3]))
+PY
+)
+case $verdict in ok:*) tdw_log "diskette $verdict" ;; *) tdw_fail "$verdict" ;; esac
+tdw_close_app
