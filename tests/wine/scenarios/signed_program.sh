@@ -49,13 +49,13 @@ sign "$plain" "$work/plain/TalvixDiskWriter.exe"
   || tdw_fail "the signed program still ends with the end record"
 
 # console_of <program> <copy>: starts the program until Ready, keeps its trace
-# up to that line (what follows, the panes' names, comes when the window gets
-# to it).
+# up to that line, without the lines on screen readers' names: the window says
+# those whenever it gets to them, before or after the image is loaded.
 console_of() {
   TDW_EXE=$1 tdw_start_app
   tdw_wait_ready
   tdw_expect_console "Ready..."
-  tr -d '\r' <"$TDW_CONSOLE_LOG" | sed '/^Ready\.\.\.$/q' >"$2"
+  tr -d '\r' <"$TDW_CONSOLE_LOG" | sed '/^Ready\.\.\.$/q' | grep -v '^Screen readers get no ' >"$2"
 }
 
 console_of "$work/image/TalvixDiskWriter.exe" "$work/signed.console"
