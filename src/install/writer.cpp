@@ -46,7 +46,7 @@ struct WriteJob {
     DriveRoot destination;
     TargetIdentity chosen;  // the device behind the destination when it was chosen
     bool putBack;           // the drive's kept copy goes back, not the image
-    char putBackName[kKeptNameCapacity];  // the copy offered for the medium in the drive
+    char putBackName[kKeptNameCapacity];  // the copy the user chose for the medium in the drive
     void (*callback)(uint32_t position, uint32_t total);
 };
 
@@ -401,7 +401,7 @@ void ProgressCallback(uint32_t position, uint32_t total) {
 
 namespace {
 
-bool StartJob(HWND progressBar, bool putBack) {
+bool StartJob(HWND progressBar, bool putBack, const char* copy = "") {
     if (!TryBeginWrite())
         return false;
     // Whatever the drive held is about to change.
@@ -422,10 +422,8 @@ bool StartJob(HWND progressBar, bool putBack) {
     job->destination = GetDestination();
     job->chosen = ChosenTarget();
     job->putBack = putBack;
-    if (putBack) {
-        const KeptOffer offer = KeptOfferFor(job->destination.text[0]);
-        snprintf(job->putBackName, sizeof(job->putBackName), "%s", offer.found ? offer.name : "");
-    }
+    if (putBack)
+        snprintf(job->putBackName, sizeof(job->putBackName), "%s", copy);
     job->callback = putBack ? PutBackProgress : ProgressCallback;
     g_progressBar = progressBar;
     if (_beginthread(WriterThread, 0, job) == static_cast<uintptr_t>(-1)) {
@@ -443,8 +441,8 @@ bool StartWriter(HWND progressBar) {
     return StartJob(progressBar, false);
 }
 
-bool StartPutBack(HWND progressBar) {
-    return StartJob(progressBar, true);
+bool StartPutBack(HWND progressBar, const char* copy) {
+    return StartJob(progressBar, true, copy);
 }
 
 void __cdecl WriterThread(void* argument) {
