@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "keep/folder_trust.h"
@@ -585,36 +586,28 @@ TEST(KeptCopy, ADisketteIsKeptWithoutAFingerprint) {
 
 namespace {
 
-void Put16(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    bytes[at] = uint8_t(value), bytes[at + 1] = uint8_t(value >> 8);
+// Little-endian values of `size` bytes at `at`.
+void Put(std::vector<uint8_t>& bytes, size_t at, uint32_t value, unsigned size) {
+    for (unsigned i = 0; i < size; ++i)
+        bytes[at + i] = uint8_t(value >> (8 * i));
 }
 
-void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    Put16(bytes, at, value), Put16(bytes, at + 2, value >> 16);
-}
-
-// Kept bytes holding a FAT volume at `start`: FAT32 when `fat32`; its boot
-// sector's label `bootLabel`, and `rootLabel` in its root folder's second
-// entry, after a long name's, unless null.
+// Kept bytes holding a FAT volume at `start` (FAT32 when `fat32`): its boot
+// sector's label, and `rootLabel` in its root folder after a long name's.
 std::vector<uint8_t> FatVolume(uint32_t start, bool fat32, const char* bootLabel, const char* rootLabel) {
     std::vector<uint8_t> bytes(kWriteImageSize, 0);
     uint8_t* boot = bytes.data() + start;
     boot[0] = 0xEB, boot[0x0D] = fat32 ? 8 : 1, boot[0x10] = 2, boot[510] = 0x55, boot[511] = 0xAA;
-    Put16(bytes, start + 0x0B, 512);
-    Put16(bytes, start + 0x0E, fat32 ? 32 : 1);
-    Put16(bytes, start + 0x11, fat32 ? 0 : 224);
-    Put16(bytes, start + 0x16, fat32 ? 0 : 9);
-    Put32(bytes, start + 0x24, fat32 ? 100 : 0);
-    Put32(bytes, start + 0x2C, fat32 ? 2 : 0);
-    const size_t label = fat32 ? 0x42 : 0x26;
-    boot[label] = 0x29;
-    memcpy(boot + label + 5, bootLabel, 11);
+    for (const auto& [at, value, size] : {std::tuple{0x0B, 512u, 2u}, {0x0E, fat32 ? 32u : 1u, 2u},
+                                          {0x11, fat32 ? 0u : 224u, 2u}, {0x16, fat32 ? 0u : 9u, 2u},
+                                          {0x24, fat32 ? 100u : 0u, 4u}, {0x2C, fat32 ? 2u : 0u, 4u}})
+        Put(bytes, start + at, value, size);
+    boot[fat32 ? 0x42 : 0x26] = 0x29;
+    memcpy(boot + (fat32 ? 0x47 : 0x2B), bootLabel, 11);
     uint8_t* root = boot + (fat32 ? 32 + 200 : 1 + 18) * 512;
     root[0] = 0x41, root[11] = 0x0F;
-    if (rootLabel != nullptr) {
-        memcpy(root + 32, rootLabel, 11);
-        root[32 + 11] = 0x28;
-    }
+    if (rootLabel != nullptr)
+        memcpy(root + 32, rootLabel, 11), root[32 + 11] = 0x28;
     return bytes;
 }
 
@@ -625,7 +618,7 @@ std::vector<uint8_t> FatVolume(uint32_t start, bool fat32, const char* bootLabel
 TEST(KeptCopy, TheChooserOffersEveryCandidateNewestFirst) {
     std::vector<uint8_t> mbr = FatVolume(65536, false, "NO NAME    ", "PHOTOS     ");
     mbr[0] = 0, mbr[510] = 0x55, mbr[511] = 0xAA, mbr[0x1BE + 4] = 0x06;
-    Put32(mbr, 0x1BE + 8, 128);
+    Put(mbr, 0x1BE + 8, 128, 4);
     std::vector<uint8_t> garbage(kWriteImageSize, 0x5A);
     const struct { const char* name; std::vector<uint8_t> bytes; const char* label; } rows[] = {
         {"diskette", FatVolume(0, false, "BOOT LABEL ", "CARD ONE   "), "CARD ONE"},

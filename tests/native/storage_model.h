@@ -18,12 +18,7 @@
 template <class T>
 struct SectorAllocator {
     using value_type = T;
-    SectorAllocator() = default;
-    template <class U>
-    SectorAllocator(const SectorAllocator<U>&) {}
-    T* allocate(size_t count) {
-        return static_cast<T*>(std::aligned_alloc(4096, (count * sizeof(T) + 4095) / 4096 * 4096));
-    }
+    T* allocate(size_t count) { return static_cast<T*>(std::aligned_alloc(4096, (count + 4095) / 4096 * 4096)); }
     void deallocate(T* block, size_t) { std::free(block); }
     bool operator==(const SectorAllocator&) const { return true; }
     bool operator!=(const SectorAllocator&) const { return false; }

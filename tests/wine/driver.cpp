@@ -288,46 +288,32 @@ int CmdAnswerYes(Context& context) {
     return Answer(context, IDYES);
 }
 
-// The text of column `column` of row `row` of a list view in the program.
-bool ListViewText(Remote& remote, HWND list, int row, int column, std::string* text) {
-    char* block = static_cast<char*>(remote.Scratch());
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = block + 512;
-    item.cchTextMax = 256;
-    LRESULT length = 0;
-    return block && remote.Write(block, &item, sizeof item) &&
-           Send(list, LVM_GETITEMTEXTA, row, (LPARAM)block, &length) && remote.ReadText(block + 512, 256, text);
-}
-
 // chooser [cancel | <row>]: Put back's chooser once it shows: its caption,
 // the focused control's id, the default button's id and the list's label,
 // tab-separated, then each row's columns; with a row (1: the first), that
 // row is selected and Put back pressed, with cancel Cancel is.
 int CmdChooser(Context& context) {
-    const int kChoiceList = 4003, kChoicePrompt = 4002;
-    HWND dialog = WaitFileDialog(context.main, kSendTimeoutMs, true, kChoiceList);
-    if (!dialog)
+    HWND dialog = WaitFileDialog(context.main, kSendTimeoutMs, true, 4003), list = GetDlgItem(dialog, 4003);
+    if (!dialog || !WaitControlReady(list, "the list of copies"))
         return Fail(kNotFound, "no choice of copy within %u ms", kSendTimeoutMs);
-    HWND list = GetDlgItem(dialog, kChoiceList);
-    if (!WaitControlReady(list, "the list of copies"))
-        return kFailed;
-    GUITHREADINFO thread = {};
-    thread.cbSize = sizeof thread;
+    GUITHREADINFO thread = {sizeof thread};
     GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread);
     char caption[256] = "", prompt[512] = "";
     GetWindowTextA(dialog, caption, sizeof caption);
-    GetDlgItemTextA(dialog, kChoicePrompt, prompt, sizeof prompt);
+    GetDlgItemTextA(dialog, 4002, prompt, sizeof prompt);
     Print("%s\t%d\t%d\t%s\n", caption, thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0,
           (int)LOWORD(SendOrZero(dialog, DM_GETDEFID)), prompt);
     Remote remote(dialog);
+    char* block = static_cast<char*>(remote.Scratch());
     const int rows = (int)SendOrZero(list, LVM_GETITEMCOUNT);
-    HWND header = (HWND)SendOrZero(list, LVM_GETHEADER);
-    const int columns = header ? (int)SendOrZero(header, HDM_GETITEMCOUNT) : 0;
+    const int columns = (int)SendOrZero((HWND)SendOrZero(list, LVM_GETHEADER), HDM_GETITEMCOUNT);
     for (int row = 0; row < rows; ++row) {
         std::string line, text;
         for (int column = 0; column < columns; ++column) {
-            if (!ListViewText(remote, list, row, column, &text))
+            LVITEMA item = {};
+            item.iSubItem = column, item.pszText = block + 512, item.cchTextMax = 256;
+            if (!block || !remote.Write(block, &item, sizeof item) ||
+                !Send(list, LVM_GETITEMTEXTA, row, (LPARAM)block) || !remote.ReadText(block + 512, 256, &text))
                 return Fail(kFailed, "cannot read row %d of the list of copies", row + 1);
             line += (column ? "\t" : "") + text;
         }
@@ -335,19 +321,16 @@ int CmdChooser(Context& context) {
     }
     if (context.argc < 3)
         return kOk;
-    int button = IDCANCEL;
-    if (strcmp(context.argv[2], "cancel") != 0) {
-        const int row = atoi(context.argv[2]) - 1;
-        LVITEMA state = {};
-        state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        void* block = remote.Scratch();
-        if (row < 0 || row >= rows || !block || !remote.Write(block, &state, sizeof state) ||
-            !Send(list, LVM_SETITEMSTATE, row, (LPARAM)block))
-            return Fail(kFailed, "cannot choose row %s", context.argv[2]);
-        button = IDOK;
-    }
+    const bool cancel = strcmp(context.argv[2], "cancel") == 0;
+    LVITEMA state = {};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    const int row = atoi(context.argv[2]) - 1;
+    if (!cancel && (row < 0 || row >= rows || !block || !remote.Write(block, &state, sizeof state) ||
+                    !Send(list, LVM_SETITEMSTATE, row, (LPARAM)block)))
+        return Fail(kFailed, "cannot choose row %s", context.argv[2]);
+    const int button = cancel ? IDCANCEL : IDOK;
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(dialog, button));
-    if (!WaitFileDialog(context.main, kSendTimeoutMs, false, kChoiceList))
+    if (!WaitFileDialog(context.main, kSendTimeoutMs, false, 4003))
         return Fail(kFailed, "the choice of copy is still open");
     return kOk;
 }
