@@ -289,9 +289,9 @@ int CmdAnswerYes(Context& context) {
 }
 
 // chooser [cancel | <row>]: Put back's chooser once it shows: its caption,
-// the focused control's id, the default button's id and the list's label,
-// tab-separated, then each row's columns; with a row (1: the first), that
-// row is selected and Put back pressed, with cancel Cancel is.
+// the focused control's id, the default button's id, the list's label and
+// its rows, tab-separated; with a row (1: the first), that row is selected
+// and Put back pressed, with cancel Cancel is.
 int CmdChooser(Context& context) {
     HWND dialog = WaitFileDialog(context.main, kSendTimeoutMs, true, 4003), list = GetDlgItem(dialog, 4003);
     if (!dialog || !WaitControlReady(list, "the list of copies"))
@@ -301,24 +301,11 @@ int CmdChooser(Context& context) {
     char caption[256] = "", prompt[512] = "";
     GetWindowTextA(dialog, caption, sizeof caption);
     GetDlgItemTextA(dialog, 4002, prompt, sizeof prompt);
-    Print("%s\t%d\t%d\t%s\n", caption, thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0,
-          (int)LOWORD(SendOrZero(dialog, DM_GETDEFID)), prompt);
-    Remote remote(dialog);
-    char* block = static_cast<char*>(remote.Scratch());
     const int rows = (int)SendOrZero(list, LVM_GETITEMCOUNT);
-    const int columns = (int)SendOrZero((HWND)SendOrZero(list, LVM_GETHEADER), HDM_GETITEMCOUNT);
-    for (int row = 0; row < rows; ++row) {
-        std::string line, text;
-        for (int column = 0; column < columns; ++column) {
-            LVITEMA item = {};
-            item.iSubItem = column, item.pszText = block + 512, item.cchTextMax = 256;
-            if (!block || !remote.Write(block, &item, sizeof item) ||
-                !Send(list, LVM_GETITEMTEXTA, row, (LPARAM)block) || !remote.ReadText(block + 512, 256, &text))
-                return Fail(kFailed, "cannot read row %d of the list of copies", row + 1);
-            line += (column ? "\t" : "") + text;
-        }
-        Print("%s\n", line.c_str());
-    }
+    Print("%s\t%d\t%d\t%s\t%d\n", caption, thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0,
+          (int)LOWORD(SendOrZero(dialog, DM_GETDEFID)), prompt, rows);
+    Remote remote(dialog);
+    void* block = remote.Scratch();
     if (context.argc < 3)
         return kOk;
     const bool cancel = strcmp(context.argv[2], "cancel") == 0;
@@ -822,7 +809,7 @@ const Command kCommands[] = {
      "status [--drawn]     Error|Ok|Warning<TAB>text of each status line, checked against its drawn icon"},
     {"answer-no", CmdAnswerNo, true, "answer-no            answer No to a Yes/No question; print the focused id<TAB>text"},
     {"answer-yes", CmdAnswerYes, true, "answer-yes           answer Yes to a Yes/No question; print the focused id<TAB>text"},
-    {"chooser", CmdChooser, true, "chooser [cancel|<row>]  Put back's choice of copy: caption, focus, default, label; rows; answer it"},
+    {"chooser", CmdChooser, true, "chooser [cancel|<row>]  Put back's choice of copy: caption, focus, default, label, rows; answer it"},
     {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
     {"heap", CmdHeap, true, "heap                 bytes in use in the program's heaps"},
     {"endsession", CmdEndSession, true, "endsession [end]     send WM_QUERYENDSESSION and print the answer, or WM_ENDSESSION"},

@@ -105,10 +105,8 @@ tdw_wait_ready
 tdw_w_choose_e
 drv click --post install 114 >/dev/null || tdw_fail "cannot press Put back"
 chooser=$(drv chooser cancel) || tdw_fail "Put back chose between two blank cards' copies without asking"
-[ "$(head -n 1 <<<"$chooser")" = $'Put back: which copy?\t4003\t2\tMore than one kept copy may be of the medium in drive E:. &Choose the one to put back:' ] \
-  || tdw_fail "the chooser is not named, focused on its list, with Cancel the default: $chooser"
-tdw_log "the choice of copy: $chooser"
-[ "$(tail -n +2 <<<"$chooser" | cut -f 1 | tr '\n' ' ')" = 'E: E: ' ] || tdw_fail "not one row a copy: $chooser"
+[ "$chooser" = $'Put back: which copy?\t4003\t2\tMore than one kept copy may be of the medium in drive E:. &Choose the one to put back:\t2' ] \
+  || tdw_fail "the chooser is not named, focused on its list of two, with Cancel the default: $chooser"
 tdw_expect_console "Asked which of 2 copies goes back on drive E:; the answer: none."
 cmp "$TDW_W_WORK/blank-written.bin" "$TDW_DRIVE_IMG" >&2 || tdw_fail "Cancel wrote to the drive"
 drv click --post install 114 >/dev/null || tdw_fail "cannot press Put back again"
