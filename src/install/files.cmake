@@ -15,4 +15,5 @@ list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/disk_words.cpp
   ${CMAKE_CURRENT_LIST_DIR}/failure_line.cpp
   ${CMAKE_CURRENT_LIST_DIR}/fixed_disk_ask.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/copy_chooser.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reboot_pane.cpp)

@@ -6,8 +6,10 @@
 
 #include "install/checks.h"
 #include "install/chosen_target.h"
+#include "install/copy_chooser.h"
 #include "install/fixed_disk_ask.h"
 #include "keep/drive_copies.h"
+#include "keep/kept_files_win32.h"
 #include "status/status_copy.h"
 #include "status/status_keys.h"
 #include "status/status_focus.h"
@@ -114,20 +116,30 @@ void OnShowWindow(HWND pane, bool shown) {
 }
 
 // A copy without a fingerprint cannot tell one diskette (or one blank card)
-// from another in the same drive, and of several copies that may be the
-// medium's the newest is only a guess: the user says. No is the default:
-// pressed by habit, it writes nothing.
-bool UserConfirmsMedium(HWND pane) {
+// from another in the same drive: the user says. Of several copies that may
+// be the medium's the newest is only a guess: the user picks one. No and
+// Cancel are the defaults: pressed by habit, they write nothing. `name`
+// gets the copy to put back.
+bool UserChoosesCopy(HWND pane, char (&name)[kKeptNameCapacity]) {
     const DriveRoot root = GetDestination();
     const KeptOffer offer = KeptOfferFor(root.text[0]);
-    if (!offer.found || (offer.mark == MediumMark::Fingerprint && offer.candidates <= 1))
+    snprintf(name, sizeof(name), "%s", offer.found ? offer.name : "");
+    if (offer.found && offer.candidates > 1) {
+        KeptCopyHeader medium{};
+        medium.device = KeptDeviceOf(ChosenTarget());
+        medium.mark = offer.mark;
+        memcpy(medium.fingerprint, offer.fingerprint, sizeof(medium.fingerprint));
+        PutBackChoice choice;
+        ListPutBackChoice(Win32KeptFiles(), medium, &choice);
+        if (choice.count > 1)
+            return ChooseCopyToPutBack(GetAncestor(pane, GA_ROOT), root.text[0], choice, name);
+    }
+    if (!offer.found || offer.mark == MediumMark::Fingerprint)
         return true;
     char date[100];
     FormatKeptDate(offer.keptAt, date, sizeof(date));
     const DriveName drive = root.Name();
-    const unsigned question = offer.candidates > 1                    ? IDS_PUT_BACK_ASK_WHICH
-                              : offer.mark == MediumMark::NoneToTake ? IDS_PUT_BACK_ASK_DISKETTE
-                                                                     : IDS_PUT_BACK_ASK_MEDIUM;
+    const unsigned question = offer.mark == MediumMark::NoneToTake ? IDS_PUT_BACK_ASK_DISKETTE : IDS_PUT_BACK_ASK_MEDIUM;
     char text[512];
     snprintf(text, sizeof(text), "%s", GetText(question, drive.text, date));
     char title[128];
@@ -155,8 +167,9 @@ bool MayWrite(bool checksPassed, const char* what) {
 
 void OnPutBack(HWND pane) {
     ConsolePrint("Putting back...\n");
-    if (MayWrite(IsPutBackReady(), "Put back") && UserConfirmsMedium(pane) &&
-        StartPutBack(GetDlgItem(pane, IDC_WRITE_PROGRESS)))
+    char copy[kKeptNameCapacity];
+    if (MayWrite(IsPutBackReady(), "Put back") && UserChoosesCopy(pane, copy) &&
+        StartPutBack(GetDlgItem(pane, IDC_WRITE_PROGRESS), copy))
         UpdateInstallControls();
 }
 

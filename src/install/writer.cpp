@@ -46,7 +46,7 @@ struct WriteJob {
     DriveRoot destination;
     TargetIdentity chosen;  // the device behind the destination when it was chosen
     bool putBack;           // the drive's kept copy goes back, not the image
-    char putBackName[kKeptNameCapacity];  // the copy offered for the medium in the drive
+    char putBackName[kKeptNameCapacity];  // the copy the user chose for the medium in the drive
     void (*callback)(uint32_t position, uint32_t total);
     PassSet passes;  // the passes the bar is divided among; the writer's thread only
 };
@@ -434,7 +434,7 @@ void ProgressCallback(uint32_t position, uint32_t total) {
 
 namespace {
 
-bool StartJob(HWND progressBar, bool putBack) {
+bool StartJob(HWND progressBar, bool putBack, const char* copy = "") {
     if (!TryBeginWrite())
         return false;
     // Whatever the drive held is about to change.
@@ -455,10 +455,8 @@ bool StartJob(HWND progressBar, bool putBack) {
     job->destination = GetDestination();
     job->chosen = ChosenTarget();
     job->putBack = putBack;
-    if (putBack) {
-        const KeptOffer offer = KeptOfferFor(job->destination.text[0]);
-        snprintf(job->putBackName, sizeof(job->putBackName), "%s", offer.found ? offer.name : "");
-    }
+    if (putBack)
+        snprintf(job->putBackName, sizeof(job->putBackName), "%s", copy);
     job->callback = putBack ? PutBackProgress : ProgressCallback;
     job->passes = kUsualPasses;
     // A failed write's passes showed where it stopped; its outcome lines stay.
@@ -479,8 +477,8 @@ bool StartWriter(HWND progressBar) {
     return StartJob(progressBar, false);
 }
 
-bool StartPutBack(HWND progressBar) {
-    return StartJob(progressBar, true);
+bool StartPutBack(HWND progressBar, const char* copy) {
+    return StartJob(progressBar, true, copy);
 }
 
 void __cdecl WriterThread(void* argument) {

@@ -9,8 +9,9 @@
 // bar shows its progress. Returns false when no write was started.
 bool StartWriter(HWND progressBar);
 
-// Starts writing the chosen drive's kept copy back, under the same rule.
-bool StartPutBack(HWND progressBar);
+// Starts writing the chosen drive's kept copy `copy` (its file's name) back,
+// under the same rule.
+bool StartPutBack(HWND progressBar, const char* copy);
 
 // Thread procedure of one write; `job` is the WriteJob that StartWriter made.
 void __cdecl WriterThread(void* job);

@@ -130,6 +130,7 @@ KeptOffer SurveyKeptCopy(const TargetIdentity& drive) {
         offer.keptAt = found.header.keptAt;
         offer.mark = found.header.mark;
         offer.candidates = survey.candidates;
+        memcpy(offer.fingerprint, medium.fingerprint, sizeof(offer.fingerprint));
         memcpy(offer.name, found.name, sizeof(offer.name));
         // Unreadable now is not "changed": only a sector read and seen to
         // differ from what the copy and a write cut short put there is.

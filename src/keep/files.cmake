@@ -5,7 +5,9 @@ list(APPEND TDW_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/kept_store.cpp
   ${CMAKE_CURRENT_LIST_DIR}/keep_step.cpp
   ${CMAKE_CURRENT_LIST_DIR}/medium_mix.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/folder_trust.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/folder_trust.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/put_back_choice.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/volume_label.cpp)
 list(APPEND TDW_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/kept_files_win32.cpp
   ${CMAKE_CURRENT_LIST_DIR}/folder_security_win32.cpp

@@ -209,7 +209,8 @@ void EndKeep(void* context, WriteEnd how) {
             DropWriteRecord(*request->files, request->record);
         return;
     }
-    EndWrite(*request->files, request->medium, how == WriteEnd::Proven, request->keptNew);
+    EndWrite(*request->files, request->medium, how == WriteEnd::Proven, request->keptNew,
+             request->putBack != nullptr);
 }
 
 }  // namespace

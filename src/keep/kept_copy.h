@@ -59,7 +59,8 @@ struct KeptOffer {
     uint64_t keptAt;    // when it was kept (FILETIME, UTC)
     bool changedSince;  // the drive's first sector is neither the image's nor the copy's
     MediumMark mark;    // how the copy knows its medium: without a fingerprint, Put back asks first
-    unsigned candidates;  // copies that may be this medium's: more than one, Put back asks first
+    unsigned candidates;  // copies that may be this medium's: more than one, Put back asks which
+    uint8_t fingerprint[32];  // the medium's, as its copies are matched to it
     char name[kKeptNameCapacity];
     bool cutShort;      // a write to this medium began and never reached its read-back
     uint64_t cutShortAt;  // when that write began (FILETIME, UTC)

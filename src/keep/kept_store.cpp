@@ -1,5 +1,6 @@
 #include "keep/kept_store.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -358,6 +359,28 @@ KeptCopyFound FindKeptCopy(const KeptFiles& files, const KeptCopyHeader& medium)
     return SurveyKeptFolder(files, medium).copy;
 }
 
+unsigned FindKeptCopies(const KeptFiles& files, const KeptCopyHeader& medium, KeptCopyFound* found,
+                        unsigned capacity) {
+    const ListingLease listing;
+    if (listing == nullptr)
+        return 0;
+    List(files, listing.get());
+    int order[sizeof(listing->copies) / sizeof(listing->copies[0])];
+    unsigned count = 0;
+    for (unsigned i = 0; i < listing->count; ++i)
+        if (IsKeptMedium(listing->copies[i].header, medium))
+            order[count++] = int(i);
+    // Stable: of copies kept at the same moment, the first listed leads, as
+    // NewestOf takes it.
+    const Listed* copies = listing->copies;
+    std::stable_sort(order, order + count,
+                     [copies](int a, int b) { return copies[a].header.keptAt > copies[b].header.keptAt; });
+    count = std::min(count, capacity);
+    for (unsigned i = 0; i < count; ++i)
+        found[i] = Found(copies, order[i]);
+    return count;
+}
+
 KeepResult KeepCopy(const KeptFiles& files, const KeptCopyHeader& header, const uint8_t* kept, const uint8_t* tail,
                     const uint8_t* image, KeptHash hash) {
     KeepResult result{KeepOutcome::NotKept, 0, ""};
@@ -409,12 +432,13 @@ bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, cons
     return CreateWhole(files, parts, sizes, 2, WriteRecordName, medium.keptAt, name, true) == 0;
 }
 
-void EndWrite(const KeptFiles& files, const KeptCopyHeader& medium, bool proven, const char* keptNew) {
+void EndWrite(const KeptFiles& files, const KeptCopyHeader& medium, bool proven, const char* keptNew,
+              bool putBack) {
     const ListingLease listing;
     if (listing == nullptr || !proven)
         return;
     List(files, listing.get());
-    const int own = NewestOf(listing->copies, listing->count, medium);
+    const int own = putBack ? -1 : NewestOf(listing->copies, listing->count, medium);
     if (own >= 0 && (memcmp(listing->copies[own].header.imageSha256, medium.imageSha256, 32) != 0 ||
                      memcmp(listing->copies[own].header.firstSectorSha256, medium.firstSectorSha256, 32) != 0))
         RecordImageProven(files, listing->copies[own], medium);

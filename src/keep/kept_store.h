@@ -66,6 +66,11 @@ KeptSurvey SurveyKeptFolder(const KeptFiles& files, const KeptCopyHeader& medium
 // The newest whole copy of the medium that `medium` describes, if any.
 KeptCopyFound FindKeptCopy(const KeptFiles& files, const KeptCopyHeader& medium);
 
+// The whole copies that may be the medium's, the newest first (the one
+// FindKeptCopy finds), at most `capacity` of them; returns how many.
+unsigned FindKeptCopies(const KeptFiles& files, const KeptCopyHeader& medium, KeptCopyFound* found,
+                        unsigned capacity);
+
 enum class KeepOutcome {
     Kept,        // written, flushed and named
     OwnImage,    // the medium holds the image its copy records as written and read back: that copy stays
@@ -101,8 +106,11 @@ bool RecordWriteBegun(const KeptFiles& files, const KeptCopyHeader& medium, cons
 // image as the one on the drive, and with `keptNew` (the copy this write
 // kept) the oldest copies past kMaxKeptCopies go, at most kMaxLetGo.
 // Without it nothing changes: the record tells the next start that the
-// drive may hold part of the image.
-void EndWrite(const KeptFiles& files, const KeptCopyHeader& medium, bool proven, const char* keptNew = "");
+// drive may hold part of the image. Put back (`putBack`) wrote someone's
+// bytes back, not an image: only its records go, and no copy takes those
+// bytes for its own (the copy chosen may not be the newest).
+void EndWrite(const KeptFiles& files, const KeptCopyHeader& medium, bool proven, const char* keptNew = "",
+              bool putBack = false);
 
 // A write that never changed a byte: its record `name` goes.
 void DropWriteRecord(const KeptFiles& files, const char* name);

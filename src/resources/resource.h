@@ -8,6 +8,7 @@
 #define IDD_TARGET_PANE 1005
 #define IDD_INSTALL_PANE 1010
 #define IDD_REBOOT_PANE 1011
+#define IDD_PUT_BACK_CHOICE 1020
 
 // Main window controls
 #define IDC_PANE_LIST 2002
@@ -31,6 +32,11 @@
 #define IDC_WRITE_PROGRESS 1017
 #define IDC_STATUS_LIST 1018
 #define IDC_REBOOT_TEXT 4001
+
+// Put back's chooser
+#define IDC_CHOICE_PROMPT 4002
+#define IDC_CHOICE_LIST 4003
+#define IDC_CHOICE_NOTE 4004
 
 // First and last control ids whose captions come from the catalogue
 #define IDC_FIRST_LOCALISED 100
@@ -186,7 +192,16 @@
 #define IDS_PUT_BACK_DECLINED 4054
 #define IDS_PUT_BACK_DONE_KEPT 4055
 #define IDS_GPT_NOT_CLEARED 4056
-#define IDS_PUT_BACK_ASK_WHICH 4057
+// Put back's chooser: its name, the list's label, its columns, the note
+// under it and Cancel
+#define IDS_CHOICE_TITLE 4058
+#define IDS_CHOICE_PROMPT 4059
+#define IDS_CHOICE_DRIVE 4060
+#define IDS_CHOICE_KEPT 4061
+#define IDS_CHOICE_SIZE 4062
+#define IDS_CHOICE_LABEL 4063
+#define IDS_CHOICE_NOTE 4064
+#define IDS_CANCEL 4065
 // Images handed over as they are published: inside a ZIP or gzip archive,
 // dropped on the window; the open dialog's filter for every kind taken
 #define IDS_ARCHIVE_SOURCE 3070

@@ -142,7 +142,8 @@ void AllowMessagesFromShell(HWND window) {
 }  // namespace
 
 int RunMainWindow() {
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS |
+                                                            ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
     const INT_PTR result =
         DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr, MainDialogProc, 0);

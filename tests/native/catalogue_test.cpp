@@ -213,7 +213,7 @@ TEST(CatalogueTexts, FormattedWithADriveAndADateReadWholeInBothLanguages)
     };
     for (const char* dated : {"IDS_PUT_BACK_OFFER", "IDS_WRITE_CUT_SHORT", "IDS_PUT_BACK_OFFER_DISKETTE",
                               "IDS_PUT_BACK_ASK_DISKETTE", "IDS_PUT_BACK_ASK_MEDIUM", "IDS_PUT_BACK_ASK_CHANGED",
-                              "IDS_PUT_BACK_ASK_WHICH", "IDS_WRITE_CUT_SHORT_NO_COPY"})
+                              "IDS_WRITE_CUT_SHORT_NO_COPY"})
         kArguments[dated] = {"E:", "8-12-2026 10:15"};
     const std::regex conversion("%(\\.1s|s|d|u)");
     const auto english = ReadStringTable("strings_en.rc"), dutch = ReadStringTable("strings_nl.rc");

@@ -17,6 +17,7 @@
 
 #include "keep/keep_step.h"
 #include "keep/kept_store.h"
+#include "keep/put_back_choice.h"
 #include "storage_model.h"
 
 namespace {
@@ -25,13 +26,17 @@ namespace {
 // decisions need only that different bytes differ.
 bool QuickHash(const uint8_t* data, uint32_t size, uint8_t digest[32]) {
     uint64_t lanes[4] = {size, 0x9E3779B97F4A7C15ull, 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull};
-    uint32_t i = 0;
-    for (uint64_t word; i + 8 <= size; i += 8) {
-        memcpy(&word, data + i, 8);
-        uint64_t& lane = lanes[(i >> 3) & 3];
+    uint64_t a = lanes[0], b = lanes[1], c = lanes[2], d = lanes[3];  // four chains the processor runs side by side
+    const auto mix = [](uint64_t& lane, uint64_t word) {
         lane = (lane ^ word) * 0xFF51AFD7ED558CCDull;
         lane ^= lane >> 29;
+    };
+    uint32_t i = 0;
+    for (uint64_t word[4]; i + 32 <= size; i += 32) {
+        memcpy(word, data + i, 32);
+        mix(a, word[0]), mix(b, word[1]), mix(c, word[2]), mix(d, word[3]);
     }
+    lanes[0] = a, lanes[1] = b, lanes[2] = c, lanes[3] = d;
     for (; i < size; ++i)
         lanes[i & 3] = (lanes[i & 3] ^ data[i]) * 0x100000001B3ull;
     for (unsigned k = 0; k < 4; ++k) {
@@ -268,19 +273,36 @@ std::string Write(World& w, const Step& step, const KeptCopyHeader& medium) {
     KeptCopyHeader header{};
     const Aligned* image = &Image(int(step.op == Op::WriteB));
     bool anyBytes = false;  // the user said a copy that may be another card's goes on this one
+    std::string chosen;     // the copy Put back writes
     if (step.op == Op::PutBack) {
         if (!survey.copy.found)
             return "";
-        if (survey.candidates > 1 || survey.copy.header.mark != MediumMark::Fingerprint) {
+        chosen = survey.copy.name;
+        if (survey.candidates > 1) {
+            // The user picks one of the candidates, or Cancel.
+            static PutBackChoice choice;
+            ListPutBackChoice(w.files, medium, &choice);
+            if (choice.count != std::min(survey.candidates, kMaxKeptCopies) || chosen != choice.rows[0].name)
+                return "the chooser does not lead with the newest of the copies that may be the card's";
+            for (unsigned i = 0; i < choice.count; ++i)
+                if (w.folder.foreign.count(choice.rows[i].name))
+                    return std::string("the chooser offers ") + choice.rows[i].name + ", placed by another account";
+            ++g_figures.asked;
+            const unsigned pick = (step.arg >> 27) % (choice.count + 1);
+            if (pick == choice.count)
+                return "";
+            chosen = choice.rows[pick].name;
+            anyBytes = true;
+        } else if (survey.copy.header.mark != MediumMark::Fingerprint) {
             ++g_figures.asked;
             if (!((step.arg >> 31) & 1))
                 return "";
             anyBytes = true;
         }
-        if (!LoadKeptCopy(w.files, survey.copy.name, QuickHash, &header, kept.data(), tail))
+        if (!LoadKeptCopy(w.files, chosen.c_str(), QuickHash, &header, kept.data(), tail))
             return "";
         image = &kept;
-        mayGo.insert(survey.copy.name);
+        mayGo.insert(chosen);
     }
     KeepRequest request{};
     request.files = &w.files;
@@ -311,7 +333,7 @@ std::string Write(World& w, const Step& step, const KeptCopyHeader& medium) {
         ++(step.op == Op::PutBack ? g_figures.putBack : g_figures.written);
         w.cutPending[ClassOf(w.in)] = false;
         if (step.op == Op::PutBack)
-            RemoveKeptCopy(w.files, survey.copy.name);
+            RemoveKeptCopy(w.files, chosen.c_str());
     } else if (result.wroteAny && !w.unrecordedAgreed) {
         ++g_figures.cut;
         w.cutPending[ClassOf(w.in)] = true;
@@ -402,9 +424,10 @@ std::string Run(World& w, const Step& step) {
         w.held[w.in][i].insert(ChunkDigest(w.Medium().data() + i * kWriteChunkSize));
     if (!fault.empty())
         return fault;
-    if (w.model.disks[0].medium != w.system)
+    // Only a write reaches a disk.
+    if (step.op <= Op::PutBack && w.model.disks[0].medium != w.system)
         return "the system disk was written";
-    if (memcmp(w.Medium().data() + kWriteImageSize + kMaxKeptTailSize, w.beyond[w.in].data(), w.beyond[w.in].size()))
+    if (step.op <= Op::PutBack && memcmp(w.Medium().data() + kWriteImageSize + kMaxKeptTailSize, w.beyond[w.in].data(), w.beyond[w.in].size()))
         return "card " + std::to_string(w.in) + " was written past the image";
     // Started again now, the program says a write to this card was cut short.
     if (w.cutPending[ClassOf(w.in)] && !SurveyKeptFolder(w.files, step.op == Op::Swap ? MediumOf(w) : medium).record.found)

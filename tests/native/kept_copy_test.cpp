@@ -6,11 +6,13 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "keep/folder_trust.h"
 #include "keep/keep_step.h"
 #include "keep/kept_store.h"
+#include "keep/put_back_choice.h"
 #include "source/sha256.h"
 #include "storage_model.h"
 
@@ -351,7 +353,7 @@ TEST(KeptCopy, AHeaderIsReadOnlyWhenItHoldsTogether) {
 }
 
 
-KeepRequest Request(const KeptFiles* files, const TargetIdentity* chosen, const std::vector<uint8_t>& image,
+KeepRequest Request(const KeptFiles* files, const TargetIdentity* chosen, const SectorBytes& image,
                     const KeptCopyHeader* putBack, uint64_t at) {
     KeepRequest request{};
     request.files = files;
@@ -383,13 +385,13 @@ protected:
 // identity, a second image over our own, Put back on the wrong card and on
 // its own, twice, and a write that stops after a few chunks.
 TEST_F(KeptCopyOnStick, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
-    std::vector<uint8_t> first(kWriteImageSize, 0xE1), second(kWriteImageSize, 0xE2), readBack(kWriteImageSize);
+    SectorBytes first(kWriteImageSize, 0xE1), second(kWriteImageSize, 0xE2), readBack(kWriteImageSize);
     const std::vector<uint8_t> cardA = model.disks[1].medium;
     std::vector<uint8_t> cardB = cardA;
     for (size_t i = 0; i < cardB.size(); i += 4096)
         cardB[i] ^= 0x5A;  // its own bytes, before the image's end and past it
     const auto insert = [&](const std::vector<uint8_t>& card) { model.disks[1].medium = model.disks[1].cache = card; };
-    const auto write = [&](const std::vector<uint8_t>& image, const KeptCopyHeader* putBack, uint64_t at,
+    const auto write = [&](const SectorBytes& image, const KeptCopyHeader* putBack, uint64_t at,
                            PassProgress progress = {}) {
         KeepRequest request = Request(&files, &chosen, image, putBack, at);
         const RawWriteRequest raw = {&chosen,  image.data(), readBack.data(), progress, 50, 100, KeepingFor(&request),
@@ -419,7 +421,7 @@ TEST_F(KeptCopyOnStick, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
     // Card A's copy is never written over card B.
     const KeptCopyFound copyA = FindKeptCopy(files, onA.medium);
     ASSERT_TRUE(copyA.found && strcmp(copyA.name, copyB.name) != 0);
-    std::vector<uint8_t> kept(kWriteImageSize), tail(kMaxKeptTailSize);
+    SectorBytes kept(kWriteImageSize), tail(kMaxKeptTailSize);
     KeptCopyHeader header;
     ASSERT_TRUE(LoadKeptCopy(files, copyA.name, Sha256, &header, kept.data(), tail.data()));
     const std::vector<uint8_t> bBefore = model.disks[1].medium;
@@ -427,14 +429,14 @@ TEST_F(KeptCopyOnStick, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
     EXPECT_EQ(model.disks[1].medium, bBefore);
     // Card A back, with other bytes than the image written on it: what was
     // saved on it since is overwritten only when the user says so.
-    const auto cardAWith = [&](const std::vector<uint8_t>& image) {
+    const auto cardAWith = [&](const SectorBytes& image) {
         std::vector<uint8_t> card = cardA;
         std::copy(image.begin(), image.end(), card.begin());
         insert(card);
     };
     cardAWith(second);
     EXPECT_EQ(write(kept, &header, 450).first, RawWriteOutcome::Declined);
-    EXPECT_EQ(std::vector<uint8_t>(model.disks[1].medium.begin(), model.disks[1].medium.begin() + kWriteImageSize),
+    EXPECT_EQ(SectorBytes(model.disks[1].medium.begin(), model.disks[1].medium.begin() + kWriteImageSize),
               second);
     cardAWith(first);
     EXPECT_EQ(write(kept, &header, 500).first, RawWriteOutcome::Written);
@@ -473,8 +475,8 @@ TEST_F(KeptCopyOnStick, EachMediumKeepsItsOwnCopyAndGetsOnlyItBack) {
 // question that says why, and never onto a disk that calls itself fixed.
 TEST_F(KeptCopyOnStick, NoWriteGoesOnUnkeptWithoutAsking) {
     folder.failCreate = true;  // the disk of the copies is full
-    const std::vector<uint8_t> image(kWriteImageSize, 0x77);
-    std::vector<uint8_t> readBack(kWriteImageSize);
+    const SectorBytes image(kWriteImageSize, 0x77);
+    SectorBytes readBack(kWriteImageSize);
     const std::vector<uint8_t> before = model.disks[1].medium;
     static bool answer;
     static std::vector<KeepQuestion> asked;
@@ -509,8 +511,8 @@ TEST_F(KeptCopyOnStick, NoWriteGoesOnUnkeptWithoutAsking) {
 // reader: no copy names one card, so every one may be card 1's and Put back
 // asks; a card with files past the image is told apart.
 TEST_F(KeptCopyOnStick, BlankCardsAreNeverToldApartSilently) {
-    const std::vector<uint8_t> image(kWriteImageSize, 0x33);
-    std::vector<uint8_t> readBack(kWriteImageSize);
+    const SectorBytes image(kWriteImageSize, 0x33);
+    SectorBytes readBack(kWriteImageSize);
     KeepRequest request{};
     for (unsigned card = 1; card <= kMaxKeptCopies; ++card) {
         std::vector<uint8_t> medium(kModelDiskBytes, 0);
@@ -567,7 +569,7 @@ TEST(KeptCopy, ADisketteIsKeptWithoutAFingerprint) {
     model.disketteMedium.assign(kWriteImageSize, 0xF6);
     const StorageCalls calls = model.Calls();
     const TargetIdentity chosen = IdentifyTarget(calls, 'A');
-    std::vector<uint8_t> image(kWriteImageSize, 0x33), readBack(kWriteImageSize);
+    SectorBytes image(kWriteImageSize, 0x33), readBack(kWriteImageSize);
     KeepRequest request = Request(&files, &chosen, image, nullptr, 100);
     const RawWriteRequest raw = {&chosen, image.data(), readBack.data(), {}, 50, 100, KeepingFor(&request), {}};
     ASSERT_EQ(RunRawWrite(calls, raw).outcome, RawWriteOutcome::Written);
@@ -581,3 +583,69 @@ TEST(KeptCopy, ADisketteIsKeptWithoutAFingerprint) {
 }
 
 }  // namespace
+
+namespace {
+
+// Little-endian values of `size` bytes at `at`.
+void Put(std::vector<uint8_t>& bytes, size_t at, uint32_t value, unsigned size) {
+    for (unsigned i = 0; i < size; ++i)
+        bytes[at + i] = uint8_t(value >> (8 * i));
+}
+
+// Kept bytes holding a FAT volume at `start` (FAT32 when `fat32`): its boot
+// sector's label, and `rootLabel` in its root folder after a long name's.
+std::vector<uint8_t> FatVolume(uint32_t start, bool fat32, const char* bootLabel, const char* rootLabel) {
+    std::vector<uint8_t> bytes(kWriteImageSize, 0);
+    uint8_t* boot = bytes.data() + start;
+    boot[0] = 0xEB, boot[0x0D] = fat32 ? 8 : 1, boot[0x10] = 2, boot[510] = 0x55, boot[511] = 0xAA;
+    for (const auto& [at, value, size] : {std::tuple{0x0B, 512u, 2u}, {0x0E, fat32 ? 32u : 1u, 2u},
+                                          {0x11, fat32 ? 0u : 224u, 2u}, {0x16, fat32 ? 0u : 9u, 2u},
+                                          {0x24, fat32 ? 100u : 0u, 4u}, {0x2C, fat32 ? 2u : 0u, 4u}})
+        Put(bytes, start + at, value, size);
+    boot[fat32 ? 0x42 : 0x26] = 0x29;
+    memcpy(boot + (fat32 ? 0x47 : 0x2B), bootLabel, 11);
+    uint8_t* root = boot + (fat32 ? 32 + 200 : 1 + 18) * 512;
+    root[0] = 0x41, root[11] = 0x0F;
+    if (rootLabel != nullptr)
+        memcpy(root + 32, rootLabel, 11), root[32 + 11] = 0x28;
+    return bytes;
+}
+
+}  // namespace
+
+// Put back's chooser: every copy that may be the medium's, the newest first,
+// each with its drive, its medium's size and the label its volume had.
+TEST(KeptCopy, TheChooserOffersEveryCandidateNewestFirst) {
+    std::vector<uint8_t> mbr = FatVolume(65536, false, "NO NAME    ", "PHOTOS     ");
+    mbr[0] = 0, mbr[510] = 0x55, mbr[511] = 0xAA, mbr[0x1BE + 4] = 0x06;
+    Put(mbr, 0x1BE + 8, 128, 4);
+    std::vector<uint8_t> garbage(kWriteImageSize, 0x5A);
+    const struct { const char* name; std::vector<uint8_t> bytes; const char* label; } rows[] = {
+        {"diskette", FatVolume(0, false, "BOOT LABEL ", "CARD ONE   "), "CARD ONE"},
+        {"boot sector's only", FatVolume(0, false, "BOOTLBL    ", nullptr), "BOOTLBL"},
+        {"no name", FatVolume(0, false, "NO NAME    ", nullptr), ""},
+        {"first partition", mbr, "PHOTOS"},
+        {"FAT32", FatVolume(0, true, "NO NAME    ", "BIG CARD   "), "BIG CARD"},
+        {"no file system", garbage, ""},
+    };
+    FolderModel folder;
+    const KeptFiles files = folder.Calls();
+    const unsigned count = sizeof(rows) / sizeof(rows[0]);
+    const std::vector<uint8_t> image(kWriteImageSize, 0x11);
+    for (unsigned i = 0; i < count; ++i)
+        ASSERT_EQ(Keep(files, HeaderFor(Stick(""), 100 + i, rows[i].bytes), rows[i].bytes, image), KeepOutcome::Kept);
+    ASSERT_EQ(Keep(files, HeaderFor(Stick("other"), 900, garbage), garbage, image), KeepOutcome::Kept);
+    PutBackChoice choice;
+    ListPutBackChoice(files, On(Stick("")), &choice);
+    ASSERT_EQ(choice.count, count);
+    EXPECT_STREQ(choice.rows[0].name, FindKeptCopy(files, On(Stick(""))).name) << "not led by the one offered";
+    for (unsigned i = 0; i < count; ++i) {
+        const PutBackCandidate& row = choice.rows[count - 1 - i];
+        EXPECT_TRUE(row.keptAt == 100u + i && row.letter == 'E' && strcmp(row.size, "4 MB") == 0) << rows[i].name;
+        EXPECT_STREQ(row.label, rows[i].label) << rows[i].name;
+    }
+    char text[16];
+    for (const auto& [bytes, size] : {std::pair<uint64_t, const char*>{0, ""}, {kWriteImageSize, "1.44 MB"},
+                                      {2 << 20, "2 MB"}, {31914983424ull, "32 GB"}})
+        EXPECT_STREQ((MediumSizeText(bytes, text, sizeof(text)), text), size);
+}

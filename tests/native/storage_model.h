@@ -5,12 +5,25 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "write/storage_calls.h"
+
+// Bytes on whole sectors, as unbuffered reads and writes need them: the heap
+// aligns a large vector only where it happens to.
+template <class T>
+struct SectorAllocator {
+    using value_type = T;
+    T* allocate(size_t count) { return static_cast<T*>(std::aligned_alloc(4096, (count + 4095) / 4096 * 4096)); }
+    void deallocate(T* block, size_t) { std::free(block); }
+    bool operator==(const SectorAllocator&) const { return true; }
+    bool operator!=(const SectorAllocator&) const { return false; }
+};
+using SectorBytes = std::vector<uint8_t, SectorAllocator<uint8_t>>;
 
 struct ModelDisk {
     uint32_t number = 0;

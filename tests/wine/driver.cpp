@@ -289,6 +289,40 @@ int CmdAnswerYes(Context& context) {
     return Answer(context, IDYES);
 }
 
+// chooser [cancel | <row>]: Put back's chooser once it shows: its caption,
+// the focused control's id, the default button's id, the list's label and
+// its rows, tab-separated; with a row (1: the first), that row is selected
+// and Put back pressed, with cancel Cancel is.
+int CmdChooser(Context& context) {
+    HWND dialog = WaitFileDialog(context.main, kSendTimeoutMs, true, 4003), list = GetDlgItem(dialog, 4003);
+    if (!dialog || !WaitControlReady(list, "the list of copies"))
+        return Fail(kNotFound, "no choice of copy within %u ms", kSendTimeoutMs);
+    GUITHREADINFO thread = {sizeof thread};
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread);
+    char caption[256] = "", prompt[512] = "";
+    GetWindowTextA(dialog, caption, sizeof caption);
+    GetDlgItemTextA(dialog, 4002, prompt, sizeof prompt);
+    const int rows = (int)SendOrZero(list, LVM_GETITEMCOUNT);
+    Print("%s\t%d\t%d\t%s\t%d\n", caption, thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0,
+          (int)LOWORD(SendOrZero(dialog, DM_GETDEFID)), prompt, rows);
+    Remote remote(dialog);
+    void* block = remote.Scratch();
+    if (context.argc < 3)
+        return kOk;
+    const bool cancel = strcmp(context.argv[2], "cancel") == 0;
+    LVITEMA state = {};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    const int row = atoi(context.argv[2]) - 1;
+    if (!cancel && (row < 0 || row >= rows || !block || !remote.Write(block, &state, sizeof state) ||
+                    !Send(list, LVM_SETITEMSTATE, row, (LPARAM)block)))
+        return Fail(kFailed, "cannot choose row %s", context.argv[2]);
+    const int button = cancel ? IDCANCEL : IDOK;
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(dialog, button));
+    if (!WaitFileDialog(context.main, kSendTimeoutMs, false, 4003))
+        return Fail(kFailed, "the choice of copy is still open");
+    return kOk;
+}
+
 int CmdAutoplay(Context& context) {
     UINT message = RegisterWindowMessageA("QueryCancelAutoPlay");
     LRESULT result = 0;
@@ -819,6 +853,7 @@ const Command kCommands[] = {
      "status [--drawn]     Error|Ok|Warning<TAB>text of each status line, checked against its drawn icon"},
     {"answer-no", CmdAnswerNo, true, "answer-no            answer No to a Yes/No question; print the focused id<TAB>text"},
     {"answer-yes", CmdAnswerYes, true, "answer-yes           answer Yes to a Yes/No question; print the focused id<TAB>text"},
+    {"chooser", CmdChooser, true, "chooser [cancel|<row>]  Put back's choice of copy: caption, focus, default, label, rows; answer it"},
     {"autoplay", CmdAutoplay, true, "autoplay             send QueryCancelAutoPlay, print the answer"},
     {"heap", CmdHeap, true, "heap                 bytes in use in the program's heaps"},
     {"endsession", CmdEndSession, true, "endsession [end]     send WM_QUERYENDSESSION and print the answer, or WM_ENDSESSION"},

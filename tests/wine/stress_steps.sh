@@ -167,12 +167,16 @@ tdw_s_wait_writes() {
   return 1
 }
 
-# tdw_s_scribble: the drive's first 1,474,560 bytes back to the pattern, so
-# the next write must put every byte there again.
+# tdw_s_scribble [stamp]: the drive's first 1,474,560 bytes back to the
+# pattern, so the next write must put every byte there again; with a stamp,
+# as if a file were saved on it, written into the pattern at 1 MiB, so that
+# the drive holds what no kept copy holds.
 tdw_s_scribble() {
   dd if="$TDW_W_PATTERN" of="$TDW_DRIVE_IMG" bs=9216 count=160 conv=notrunc status=none \
     || tdw_fail "cannot scribble over the drive"
-  cmp -s -n "$TDW_IMAGE_SIZE" "$TDW_W_PATTERN" "$TDW_DRIVE_IMG" || tdw_fail "the scribble did not take"
+  [ -z "${1:-}" ] || printf 'saved file %s' "$1" | dd of="$TDW_DRIVE_IMG" bs=1 seek=1048576 conv=notrunc status=none \
+    || tdw_fail "cannot stamp the drive"
+  cmp -s -n 1048576 "$TDW_W_PATTERN" "$TDW_DRIVE_IMG" || tdw_fail "the scribble did not take"
 }
 
 # tdw_s_write_lines <count>: the replayed lines of that many whole writes.

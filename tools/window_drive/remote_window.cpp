@@ -250,6 +250,11 @@ void* Remote::Scratch() {
     return block_;
 }
 
+bool Remote::Write(void* address, const void* data, size_t size) {
+    SIZE_T done = 0;
+    return writer_ && WriteProcessMemory(writer_, address, data, size, &done) && done == size;
+}
+
 bool Remote::Read(const void* address, void* out, size_t size) {
     SIZE_T done = 0;
     return process_ && ReadProcessMemory(process_, address, out, size, &done) && done == size;

@@ -52,6 +52,8 @@ public:
     // A scratch block in the program for messages whose lParam is a pointer.
     void* Scratch();
     bool Read(const void* address, void* out, size_t size);
+    // Into the scratch block (or another block of the program's own).
+    bool Write(void* address, const void* data, size_t size);
     // A NUL-terminated text of at most `limit` bytes.
     bool ReadText(const char* address, size_t limit, std::string* out);
 

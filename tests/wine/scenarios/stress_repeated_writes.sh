@@ -2,11 +2,12 @@
 # 150 writes in a row to drive E: without leaving the Install and Reboot panes
 # (back to Install by the pane list or by Previous, Start again), as a
 # classroom writes its cards. The drive is scribbled over before each write,
-# so every write must put the whole image there: each ends byte for byte
-# right. After every check run the status list ends with the lines of all
-# writes so far, oldest first, three per write. Over the last hundred writes
-# (by then the kept copies of the scribbled drive have long reached their
-# limit of 20, and each write deletes the oldest) the process is measured
+# each time with other bytes (as if a file were saved on it since), so every
+# write must put the whole image there and keep a new copy: each ends byte
+# for byte right. After every check run the status list ends with the lines
+# of all writes so far, oldest first, three per write. Over the last hundred
+# writes (by then the kept copies have long reached their limit of 20, and
+# each write lets the oldest go once read back) the process is measured
 # after every write, once no worker thread of it runs any more, and what its
 # heaps hold in use grows by no more than its status list does: the slope
 # fitted through those hundred figures, not two of them. What Wine has
@@ -54,7 +55,7 @@ for ((i = 1; i <= writes; i++)); do
     # After the fresh check run, the lines of every write so far.
     case "$checkpoints" in *" $((i - 1)) "*) tdw_expect install shown; tdw_s_expect_replayed $((i - 1)) ;; esac
   fi
-  tdw_s_scribble
+  tdw_s_scribble "$i"
   tdw_wait_until "$TDW_TIMEOUT" drv click install 111 \
     || tdw_fail "write $i: cannot press Start; shown: $(drv shown 2>&1); status: $(tdw_w_status)"
   tdw_s_wait_writes "$i" \
@@ -64,8 +65,18 @@ for ((i = 1; i <= writes; i++)); do
   [ "$(tdw_s_writes_done)" = "$i" ] || tdw_fail "write $i: the console reports $(tdw_s_writes_done) whole writes"
   tdw_w_expect_written
   [ "$i" -lt "$measured_from" ] || echo "$i $(tdw_s_measure_at_rest "$pid" "$idle_threads")" >>"$figures"
+  # TDW_STRESS_REGIONS=1: where the commit lies, allocation by allocation,
+  # at the first and the last measured write, to compare.
+  if [ -n "${TDW_STRESS_REGIONS:-}" ] && { [ "$i" = "$measured_from" ] || [ "$i" = "$writes" ]; }; then
+    wine "$TDW_S_PROBE" procregions "$(basename "$TDW_EXE")" </dev/null >"$figures.regions-$i" 2>/dev/null
+  fi
 done
 
+# Every write kept what the drive held, and the copies stay at their limit.
+[ "$(grep -ac '^Kept what drive E: held as ' "$TDW_CONSOLE_LOG")" = "$writes" ] \
+  || tdw_fail "not every write kept a new copy: $(grep -ac '^Kept what drive E: held as ' "$TDW_CONSOLE_LOG") of $writes"
+kept=$(find "$(tdw_kept_folder)" -name 'kept-*.tdwcopy' | wc -l)
+[ "$writes" -lt 20 ] || [ "$kept" = 20 ] || tdw_fail "$kept copies are kept after $writes writes, not 20"
 tdw_goto 2
 tdw_s_expect_replayed "$writes"
 tdw_expect_console "Restart [E] if possible..."

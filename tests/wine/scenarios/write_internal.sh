@@ -7,7 +7,7 @@
 # and Put back makes the drive what it was, every byte, once. A second card
 # swapped in behind E: (the same device to Windows) gets a copy of its own,
 # and each card is offered only its own; two blank cards cannot be told
-# apart, and Put back asks.
+# apart, and Put back lets the user pick which copy goes back.
 set -uo pipefail
 . "$(dirname "$0")/../harness.sh"
 . "$(dirname "$0")/../write_steps.sh"
@@ -86,10 +86,12 @@ cmp -n "$TDW_IMAGE_SIZE" -i 1024:0 "$(tdw_kept_folder)/$copies" "$TDW_W_WORK/car
   || tdw_fail "card B's copy is not what card B held"
 
 # Two fresh cards in the same reader, blank past the image: no copy names
-# either, so written alike they look alike, and Put back asks which copy it
-# would put back, No the default (and writes nothing).
+# either, so written alike they look alike, and Put back lets the user pick
+# the copy: the newest first and selected, Cancel the default and writing
+# nothing; the older one picked is the one written back.
 for card in 'first blank card' 'second blank card'; do
   { { yes "$card" || true; } | head -c "$TDW_IMAGE_SIZE"; head -c $((2097152 - TDW_IMAGE_SIZE)) /dev/zero; } >"$TDW_DRIVE_IMG"
+  cp "$TDW_DRIVE_IMG" "$TDW_W_WORK/$card.bin"
   tdw_start_app
   tdw_wait_ready
   tdw_w_choose_e
@@ -102,7 +104,13 @@ tdw_start_app
 tdw_wait_ready
 tdw_w_choose_e
 drv click --post install 114 >/dev/null || tdw_fail "cannot press Put back"
-[[ $(drv answer-no) == 7$'\t''More than one kept copy may be of the medium in drive E:. Put back the newest, kept on '* ]] \
-  || tdw_fail "Put back chose between two blank cards' copies without asking"
+chooser=$(drv chooser cancel) || tdw_fail "Put back chose between two blank cards' copies without asking"
+[ "$chooser" = $'Put back: which copy?\t4003\t2\tMore than one kept copy may be of the medium in drive E:. &Choose the one to put back:\t2' ] \
+  || tdw_fail "the chooser is not named, focused on its list of two, with Cancel the default: $chooser"
+tdw_expect_console "Asked which of 2 copies goes back on drive E:; the answer: none."
+cmp "$TDW_W_WORK/blank-written.bin" "$TDW_DRIVE_IMG" >&2 || tdw_fail "Cancel wrote to the drive"
+drv click --post install 114 >/dev/null || tdw_fail "cannot press Put back again"
+drv chooser 2 >/dev/null || tdw_fail "cannot pick the older copy"
+tdw_w_expect_status_last "$TDW_W_LINE_REPLUG"
 tdw_close_app
-cmp "$TDW_W_WORK/blank-written.bin" "$TDW_DRIVE_IMG" >&2 || tdw_fail "No wrote to the drive"
+cmp -n 2097152 "$TDW_W_WORK/first blank card.bin" "$TDW_DRIVE_IMG" >&2 || tdw_fail "the copy picked is not what was put back"
