@@ -75,14 +75,17 @@ tdw_s_measure_at_rest() {
 # tdw_s_unix_pid: the Unix process of the program itself, whose command line
 # is its Windows path (tdw_start_app's is Wine's start.exe, which waits for
 # it); where Wine cannot rewrite its command line (a sandboxed kernel keeps
-# the one it was started with), it is the path Wine was given.
+# the one it was started with), it is the path Wine was given. The other
+# lane runs the same program: only one of this prefix counts.
 tdw_s_unix_pid() {
-  local want cmd first found=""
+  local want cmd first found="" pid
   want=$(tdw_win_path "$TDW_EXE")
   for cmd in /proc/[0-9]*/cmdline; do
     first=
     IFS= read -r -d '' first 2>/dev/null <"$cmd"
-    [ "$first" = "$want" ] || [ "$first" = "$TDW_EXE" ] && found=${cmd//[!0-9]/}
+    [ "$first" = "$want" ] || [ "$first" = "$TDW_EXE" ] || continue
+    pid=${cmd//[!0-9]/}
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && found=$pid
   done
   printf '%s\n' "$found"
 }
