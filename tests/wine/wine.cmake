@@ -26,10 +26,9 @@ if(TDW_WINE_PROGRAM AND TDW_XVFB_PROGRAM AND TDW_BASH_PROGRAM)
   # (prefix, Xvfb display, wineserver and drive E:, under its own folder) for
   # the whole run: while one lane's scenario waits on the window, the other's
   # works. A lane runs its scenarios one at a time. The second lane takes the
-  # longer stress runs (the hundred and fifty writes among them) and the field
-  # checks, about as long as the rest (build/wine2/logs holds its logs).
-  set(_tdw_lane2 stress_repeated_writes stress_bad_archives stress_two_instances
-      stress_devchange_during_write stress_drive_removed field_check wine32.field_check)
+  # hundred and fifty writes in a row, each keeping a copy, which take about
+  # as long as all the rest (build/wine2/logs holds its logs).
+  set(_tdw_lane2 stress_repeated_writes)
   set(_tdw_lane1_dir ${CMAKE_SOURCE_DIR}/build/wine)
   set(_tdw_lane2_dir ${CMAKE_SOURCE_DIR}/build/wine2)
   foreach(_tdw_lane 1 2)
