@@ -269,9 +269,15 @@ int Answer(Context& context, int button) {
     HWND box = WaitFileDialog(context.main, kSendTimeoutMs, true, IDNO);
     if (!box)
         return Fail(kNotFound, "no question within %u ms", kSendTimeoutMs);
+    // The box is found as soon as it exists; it gives its default button the
+    // focus a moment later.
     GUITHREADINFO thread = {};
     thread.cbSize = sizeof thread;
-    GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &thread);
+    for (DWORD start = GetTickCount();; Sleep(kPollMs)) {
+        GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &thread);
+        if ((thread.hwndFocus && IsChild(box, thread.hwndFocus)) || GetTickCount() - start >= kSendTimeoutMs)
+            break;
+    }
     char text[1024] = "";
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
     Print("%d\t%s\n", thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0, text);
@@ -297,7 +303,8 @@ int CmdChooser(Context& context) {
     HWND dialog = WaitFileDialog(context.main, kSendTimeoutMs, true, 4003), list = GetDlgItem(dialog, 4003);
     if (!dialog || !WaitControlReady(list, "the list of copies"))
         return Fail(kNotFound, "no choice of copy within %u ms", kSendTimeoutMs);
-    GUITHREADINFO thread = {sizeof thread};
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
     GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread);
     char caption[256] = "", prompt[512] = "";
     GetWindowTextA(dialog, caption, sizeof caption);
